@@ -1,0 +1,17 @@
+# add_dosetta_test(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>])
+# One QtTest executable per area, registered with CTest. Every test runs headless with its
+# own settings directory, so no test reads or writes the user's settings.
+function(add_dosetta_test name)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt5::Test ${ARG_LIBS})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 240)
+    endif()
+    set(cfg ${CMAKE_CURRENT_BINARY_DIR}/${name}-config)
+    set_tests_properties(${name} PROPERTIES
+        TIMEOUT ${ARG_TIMEOUT}
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${cfg};XDG_RUNTIME_DIR=${cfg}/run;DOSETTA_PORTS=")
+endfunction()

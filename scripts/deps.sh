@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages DOSETTA needs to build, test and run its demo.
+# Idempotent: returns at once when everything is present.
+set -euo pipefail
+
+packages=(
+    cmake g++ make pkg-config
+    qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qhelpgenerator-qt5
+    xvfb xauth
+)
+# Optional extras passed by the caller (for example: clang for the fuzz targets).
+packages+=("$@")
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then SUDO=sudo; else
+        echo "deps: missing packages (${missing[*]}); run as root to install them" >&2
+        exit 1
+    fi
+else
+    SUDO=
+fi
+echo "deps: installing ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/SystemTime.h"
+
+#include <string>
+
+namespace BusinessLogic {
+
+// Text form of one logged frame: "hh:mm:ss:mmm " and the frame with every byte outside "0".."z"
+// written as '/ddd' (apostrophe, slash, three-digit unsigned code, apostrophe).
+class TrafficLogFormat
+{
+public:
+    // "09:05:07:042 ": 13 characters, the last a blank.
+    static std::string stamp(const SystemTime &time);
+    // Escapes line in place from position `from` to the end.
+    static void escape(std::string &line, std::size_t from);
+    // Stamp followed by the escaped frame.
+    static std::string line(const SystemTime &time, const std::string &frame);
+};
+
+} // namespace BusinessLogic

@@ -1,0 +1,51 @@
+#include "serial/CommDialogue.h"
+
+CommDialogue::CommDialogue(QWidget *parent)
+    : QListWidget(parent)
+{
+    fill();
+    connect(this, &QListWidget::currentRowChanged, this, &CommDialogue::setComPortFromList);
+}
+
+void CommDialogue::fill()
+{
+    ports = PortCatalog::scan();
+    clear();
+    for (const PortCatalog::Entry &entry : ports)
+        addItem(entry.name);
+    sortItems(Qt::AscendingOrder);
+}
+
+void CommDialogue::refreshPorts()
+{
+    disconnect(this, &QListWidget::currentRowChanged, nullptr, nullptr);
+    fill();
+    connect(this, &QListWidget::currentRowChanged, this, &CommDialogue::setComPortFromList);
+}
+
+void CommDialogue::selectPort(const QString &name)
+{
+    for (int row = count() - 1; row >= 0; --row) {
+        if (item(row)->text() == name) {
+            setCurrentRow(row);
+            return;
+        }
+    }
+}
+
+void CommDialogue::setComPortFromList(int row)
+{
+    const QListWidgetItem *chosen = item(row);
+    if (chosen == nullptr)
+        return; // no row current: keep the link where it is
+    for (const PortCatalog::Entry &entry : ports) {
+        if (entry.name != chosen->text())
+            continue;
+        if (entry.info.isNull())
+            emit comPortPathChange(entry.location);
+        else
+            emit comPortChange(entry.info);
+        return;
+    }
+    emit comPortChange(QSerialPortInfo());
+}

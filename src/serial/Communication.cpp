@@ -1,0 +1,200 @@
+#include "serial/Communication.h"
+
+#include "BusinessLogic/ControlCharacters.h"
+#include "platform/TickClock.h"
+#include "serial/AnswerClassifier.h"
+
+using namespace BusinessLogic::ControlCharacters;
+
+Communication::Communication() = default;
+
+Communication::~Communication()
+{
+    serialPort.close();
+}
+
+void Communication::setAddress(int address)
+{
+    addressValue = address;
+}
+
+std::string Communication::addressText() const
+{
+    std::string text = std::to_string(addressValue);
+    if (text.size() < 2)
+        text.insert(0, 2 - text.size(), '0');
+    return text;
+}
+
+QString Communication::portName() const
+{
+    return serialPort.portName();
+}
+
+void Communication::setCommPort(QSerialPortInfo comPort)
+{
+    serialPort.close();
+    serialPort.setPort(comPort);
+    openPort();
+}
+
+void Communication::setCommPortName(const QString &nameOrPath)
+{
+    serialPort.close();
+    serialPort.setPortName(nameOrPath);
+    openPort();
+}
+
+void Communication::openPort()
+{
+    portOpen = false;
+    if (serialPort.isOpen())
+        serialPort.close();
+    portOpen = serialPort.open(QIODevice::ReadWrite);
+    // Line settings are applied whether or not the open succeeded; on a pseudo-terminal some of
+    // them fail with "Inappropriate ioctl", which is harmless.
+    serialPort.setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
+    serialPort.setStopBits(QSerialPort::OneStop);
+    serialPort.setDataBits(QSerialPort::Data8);
+    serialPort.setParity(QSerialPort::NoParity);
+    serialPort.setFlowControl(QSerialPort::NoFlowControl);
+    serialPort.setReadBufferSize(0);
+    if (portOpen)
+        serialPort.clear(QSerialPort::AllDirections);
+    rxBuffer.clear();
+    invalidLrcMode = false;
+    txCheckCorrect = true;
+    rxFrameValid = true;
+    rxNak = false;
+    rxAck = false;
+    rxAddressOnly = false;
+}
+
+bool Communication::sendFrame(std::string &frame)
+{
+    const char lrc = lrcChecker.lrc(frame);
+    if (invalidLrcMode)
+        frame.push_back(static_cast<char>(static_cast<unsigned char>(lrc) ^ InvalidLrcMask));
+    else if (unusedLrcMode)
+        frame.push_back(UnusedLrc);
+    else
+        frame.push_back(lrc);
+    lastTransmitted = frame;
+    txFrameLength = static_cast<int>(frame.size());
+    if (!portOpen)
+        return false;
+
+    // A late answer to the previous command must not be taken as the answer to this one.
+    serialPort.clear(QSerialPort::Input);
+    serialPort.readAll();
+
+    const qint64 written = serialPort.write(frame.data(), static_cast<qint64>(frame.size()));
+    const bool flushed = serialPort.waitForBytesWritten(WriteTimeoutMs);
+    return written == static_cast<qint64>(frame.size()) && flushed;
+}
+
+void Communication::readChunk()
+{
+    char chunk[ChunkSize];
+    const qint64 n = serialPort.read(chunk, ChunkSize);
+    if (n <= 0)
+        return;
+    // A NUL byte ends the chunk: the rest of it is dropped.
+    for (qint64 i = 0; i < n && chunk[i] != '\0'; ++i)
+        rxBuffer.push_back(chunk[i]);
+}
+
+bool Communication::dataWithin1ms()
+{
+    // Bytes already buffered by the port count as signalled: they arrived in an earlier read of
+    // the device that delivered more than one chunk.
+    return serialPort.bytesAvailable() > 0 || serialPort.waitForReadyRead(1);
+}
+
+bool Communication::rxBufferHas(char c) const
+{
+    return rxBuffer.find(c) != std::string::npos;
+}
+
+bool Communication::waitForAcknowledge()
+{
+    waitStart = TickClock::now();
+    waitElapsed = 0;
+    if (!portOpen)
+        return true;
+    readChunk();
+    while (!rxBufferHas(ACK) && !rxBufferHas(NAK) && waitElapsed <= WaitWindowMs - 1 &&
+           protocolAnswer) {
+        if (dataWithin1ms())
+            readChunk();
+        waitElapsed = static_cast<int>(TickClock::now() - waitStart);
+        TickClock::sleep(1);
+    }
+    return true;
+}
+
+bool Communication::waitForEndOfText()
+{
+    waitStart = TickClock::now();
+    waitElapsed = 0;
+    if (!portOpen)
+        return true;
+    readChunk();
+    while (!rxBufferHas(ETX) && !(rxBufferHas(NAK) && protocolAnswer) &&
+           waitElapsed <= WaitWindowMs - 1) {
+        const std::size_t before = rxBuffer.size();
+        if (dataWithin1ms())
+            readChunk();
+        if (rxBuffer.size() != before)
+            waitStart = TickClock::now();
+        else
+            waitElapsed = static_cast<int>(TickClock::now() - waitStart);
+        TickClock::sleep(1);
+    }
+    return true;
+}
+
+std::string Communication::takeAnswer()
+{
+    rxFrameValid = false;
+    rxAck = false;
+    rxNak = false;
+    rxNoFrame = false;
+    waitStart = TickClock::now();
+    waitElapsed = 0;
+
+    if (AnswerClassifier::awaitsCheckCharacter(rxBuffer)) {
+        if (AnswerClassifier::needsNulCheckCharacter(rxBuffer)) {
+            rxBuffer.push_back('\0');
+        } else if (portOpen) {
+            if (dataWithin1ms())
+                readChunk();
+            while (!rxBuffer.empty() && rxBuffer.back() == ETX && waitElapsed <= WaitWindowMs - 1) {
+                if (dataWithin1ms())
+                    readChunk();
+                TickClock::sleep(1);
+                waitElapsed = static_cast<int>(TickClock::now() - waitStart);
+            }
+        }
+    }
+
+    lastRawReceived = rxBuffer;
+    const AnswerClassifier::Result r = AnswerClassifier::classify(rxBuffer, addressText());
+    if (r.frameFound) {
+        rxFrameLength = r.frameLength;
+        rxFrameValid = r.frameValid;
+        if (r.addressConfirmed)
+            rxAddressOnly = true;
+    }
+    rxAck = r.ack;
+    rxNak = r.nak;
+    if (r.ack || r.nak)
+        rxFrameValid = true;
+    if (r.noFrame) {
+        rxNoFrame = true;
+        rxAddressOnly = false;
+    }
+    lastAnswer = r.text;
+    rxBuffer.clear();
+    return r.text;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "BusinessLogic/LrcChecker.h"
+
+#include <QObject>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QString>
+
+#include <string>
+
+// The one object that talks to the serial port: sends a command frame, waits for the pump's
+// answer within fixed bounds, extracts and classifies it, and keeps the receive flags that the
+// commands, the traffic log and the display read. Every exchange blocks the caller (the command
+// stack's tick) for at most about 80 ms per wait.
+class Communication : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Waits end after this many milliseconds (elapsed 0 to 79 continues).
+    static constexpr int WaitWindowMs = 80;
+    // A write must complete within this time.
+    static constexpr int WriteTimeoutMs = 20;
+    // Bytes taken from the port per read.
+    static constexpr int ChunkSize = 20;
+
+    Communication();
+    ~Communication() override;
+
+    void setAddress(int address);
+    int address() const { return addressValue; }
+    // The address in decimal, at least two digits ("01", "12", "100").
+    std::string addressText() const;
+
+    // Appends the check character, records the frame and writes it. True when every byte was
+    // written within the write time-out.
+    bool sendFrame(std::string &frame);
+    // After settings and actions: up to 80 ms for ACK or NAK (no wait with the protocol answer
+    // off).
+    bool waitForAcknowledge();
+    // After queries: until ETX (or NAK), re-armed by every arriving chunk, 80 ms idle time-out.
+    bool waitForEndOfText();
+    // Extracts and checks the answer, sets the receive flags, empties the receive buffer.
+    std::string takeAnswer();
+
+    QString portName() const;
+
+public slots:
+    void setCommPort(QSerialPortInfo comPort);
+    // The same for a port given by name ("ttyUSB0") or full device path ("/dev/pts/3").
+    void setCommPortName(const QString &nameOrPath);
+
+public:
+    // Link state, read by the commands, the traffic log and the display; the commands that own a
+    // flag write it (the protocol answer, the two test modes, the answer text).
+    bool portOpen = false;
+    std::string rxBuffer;
+    std::string lastAnswer;
+    std::string lastRawReceived;
+    std::string lastTransmitted;
+    bool protocolAnswer = true;
+    qint64 waitStart = 0;
+    int waitElapsed = 0;
+    bool txCheckCorrect = true;
+    bool rxFrameValid = true;
+    bool rxNak = false;
+    bool rxAck = false;
+    bool rxNoFrame = false;
+    bool rxAddressOnly = false;
+    bool invalidLrcMode = false;
+    bool unusedLrcMode = false;
+    int rxFrameLength = 0;
+    int txFrameLength = 0;
+
+private:
+    void openPort();
+    void readChunk();
+    bool dataWithin1ms();
+    bool rxBufferHas(char c) const;
+
+    QSerialPort serialPort;
+    BusinessLogic::LrcChecker lrcChecker;
+    int addressValue = 0;
+};
