@@ -6,7 +6,10 @@
 
 using namespace BusinessLogic::ControlCharacters;
 
-Communication::Communication() = default;
+Communication::Communication()
+{
+    connect(&serialPort, &QSerialPort::errorOccurred, this, &Communication::onPortError);
+}
 
 Communication::~Communication()
 {
@@ -45,12 +48,39 @@ void Communication::setCommPortName(const QString &nameOrPath)
     openPort();
 }
 
+void Communication::onPortError(QSerialPort::SerialPortError error)
+{
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError)
+        return;
+    if (error == QSerialPort::UnsupportedOperationError && serialPort.isOpen())
+        return; // control-line ioctls on a pseudo-terminal: harmless
+    // A vanished adapter keeps failing every read at once; close it so the display shows the
+    // port as unavailable and the next communication check can reopen it.
+    portError = serialPort.errorString();
+    if (serialPort.isOpen())
+        serialPort.close();
+    portOpen = false;
+}
+
+bool Communication::reopen()
+{
+    if (serialPort.portName().isEmpty())
+        return false;
+    const bool invalid = invalidLrcMode;
+    serialPort.close();
+    openPort();
+    invalidLrcMode = invalid;
+    txCheckCorrect = !(invalidLrcMode || unusedLrcMode);
+    return portOpen;
+}
+
 void Communication::openPort()
 {
     portOpen = false;
     if (serialPort.isOpen())
         serialPort.close();
     portOpen = serialPort.open(QIODevice::ReadWrite);
+    portError = portOpen ? QString() : serialPort.errorString();
     // Line settings are applied whether or not the open succeeded; on a pseudo-terminal some of
     // them fail with "Inappropriate ioctl", which is harmless.
     serialPort.setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
@@ -95,6 +125,8 @@ bool Communication::sendFrame(std::string &frame)
 
 void Communication::readChunk()
 {
+    if (!portOpen)
+        return;
     char chunk[ChunkSize];
     const qint64 n = serialPort.read(chunk, ChunkSize);
     if (n <= 0)
@@ -106,6 +138,8 @@ void Communication::readChunk()
 
 bool Communication::dataWithin1ms()
 {
+    if (!portOpen)
+        return false;
     // Bytes already buffered by the port count as signalled: they arrived in an earlier read of
     // the device that delivered more than one chunk.
     return serialPort.bytesAvailable() > 0 || serialPort.waitForReadyRead(1);
@@ -123,7 +157,7 @@ bool Communication::waitForAcknowledge()
     if (!portOpen)
         return true;
     readChunk();
-    while (!rxBufferHas(ACK) && !rxBufferHas(NAK) && waitElapsed <= WaitWindowMs - 1 &&
+    while (portOpen && !rxBufferHas(ACK) && !rxBufferHas(NAK) && waitElapsed <= WaitWindowMs - 1 &&
            protocolAnswer) {
         if (dataWithin1ms())
             readChunk();
@@ -140,7 +174,7 @@ bool Communication::waitForEndOfText()
     if (!portOpen)
         return true;
     readChunk();
-    while (!rxBufferHas(ETX) && !(rxBufferHas(NAK) && protocolAnswer) &&
+    while (portOpen && !rxBufferHas(ETX) && !(rxBufferHas(NAK) && protocolAnswer) &&
            waitElapsed <= WaitWindowMs - 1) {
         const std::size_t before = rxBuffer.size();
         if (dataWithin1ms())
@@ -169,7 +203,8 @@ std::string Communication::takeAnswer()
         } else if (portOpen) {
             if (dataWithin1ms())
                 readChunk();
-            while (!rxBuffer.empty() && rxBuffer.back() == ETX && waitElapsed <= WaitWindowMs - 1) {
+            while (portOpen && !rxBuffer.empty() && rxBuffer.back() == ETX &&
+                   waitElapsed <= WaitWindowMs - 1) {
                 if (dataWithin1ms())
                     readChunk();
                 TickClock::sleep(1);

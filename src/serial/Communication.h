@@ -45,6 +45,9 @@ public:
     std::string takeAnswer();
 
     QString portName() const;
+    // Tries the current port again after it was lost or could not be opened; test modes are
+    // kept. True when the port is open afterwards.
+    bool reopen();
 
 public slots:
     void setCommPort(QSerialPortInfo comPort);
@@ -72,8 +75,11 @@ public:
     bool unusedLrcMode = false;
     int rxFrameLength = 0;
     int txFrameLength = 0;
+    // The system's reason the port is not open (empty while it is), for the operator.
+    QString portError;
 
 private:
+    void onPortError(QSerialPort::SerialPortError error);
     void openPort();
     void readChunk();
     bool dataWithin1ms();

@@ -63,6 +63,7 @@ private slots:
     void protocolAnswerOnAgainWaits();
     void noPortOpenReturnsAtOnce();
     void vanishedPortIsSurvived();
+    void replugComesBackOnTheNextCheck();
     void statusGroupTagging_data();
     void statusGroupTagging();
     void receiveState();
@@ -313,6 +314,34 @@ void tst_link::vanishedPortIsSurvived()
         QCOMPARE(bytes(cmd(GetVolume)->answer()), QByteArray("10000"));
         QVERIFY(link->rxNoFrame);
     }
+    // The lost port is closed, with the system's reason kept for the operator.
+    QVERIFY(!link->portOpen);
+    QVERIFY(!link->portError.isEmpty());
+}
+
+void tst_link::replugComesBackOnTheNextCheck()
+{
+    // A stable name for a changing device, as udev gives a replugged adapter.
+    QTemporaryDir dir;
+    const QString stable = dir.filePath("ttyPUMP");
+    QVERIFY(QFile::link(peer->slavePath(), stable));
+    link->setCommPortName(stable);
+    QVERIFY(link->portOpen);
+    peer->hangUp();
+    timedExecute(GetVolume);
+    QVERIFY(!link->portOpen);
+
+    auto replugged = std::make_unique<PtyPeer>();
+    QVERIFY(QFile::remove(stable));
+    QVERIFY(QFile::link(replugged->slavePath(), stable));
+    replugged->queueReply(frame("01"));
+    timedExecute(43);
+    QVERIFY(link->portOpen);
+    QVERIFY(link->portError.isEmpty());
+    QCOMPARE(bytes(cmd(43)->answer()), QByteArray("01"));
+    QCOMPARE(bytes(replugged->received()), bytes(frame("01?SI")));
+    commands.reset();
+    link.reset();
 }
 
 void tst_link::statusGroupTagging_data()

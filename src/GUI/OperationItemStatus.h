@@ -1,0 +1,26 @@
+#pragma once
+
+#include "BusinessLogic/CommandSpezifier.h"
+#include "GUI/OperationItem.h"
+
+#include <array>
+
+// Pump status, read group by group: the answer is the three-digit flag value of a group, a blank
+// and the group digit ("012 3"). The item keeps one status word per group 0-6.
+class OperationItemStatus : public GUI::OperationItem
+{
+public:
+    static constexpr int GroupCount = 7;
+
+    void update(Answer *answer) override;
+    int spezifier() override
+    {
+        return BusinessLogic::toInt(BusinessLogic::CommandSpezifier::GetPumpStatus);
+    }
+
+    // The last flag value of that group; 0 for a group outside 0-6.
+    int statusWord(int group) const;
+
+private:
+    std::array<int, GroupCount> words{};
+};

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "GUI/Refresher.h"
+
+#include <QMutex>
+#include <QRecursiveMutex>
+
+#include <cstddef>
+#include <deque>
+#include <vector>
+
+class QTimer;
+
+namespace BusinessLogic {
+class Command;
+class CommandStack;
+} // namespace BusinessLogic
+
+namespace GUI {
+
+// The poller: every 700 ms it queues the every-tick items, two steps of the fast rotation and
+// one step of the slow rotation, at most ten queries, and never waits. The status item holds the
+// fast rotation for seven steps, asking for the status groups 1-6 and then 0.
+class RefreshTimer : public Refresher
+{
+    Q_OBJECT
+
+public:
+    static constexpr int IntervalMs = 700;
+
+    // Neither the stack nor the table is owned; the table is indexed by command id.
+    RefreshTimer(BusinessLogic::CommandStack *commandStack,
+                 std::vector<BusinessLogic::Command *> *commandTable);
+    ~RefreshTimer() override;
+
+    void attach(OperationItem *item, RefreshClass refreshClass) override;
+    void detach(OperationItem *item) override;
+
+    // Read access for the window's diagnostics and for tests.
+    std::vector<OperationItem *> everyTick() const;
+    std::vector<OperationItem *> fast() const;
+    std::vector<OperationItem *> slow() const;
+    std::vector<OperationItem *> pending() const;
+    int pendingCount() const;
+    bool displaysTraffic() const;
+    bool polling() const;
+
+    static int statusGroup();
+    // Starts the status groups again from the first one (a fresh start; one refresher exists).
+    static void resetStatusGroup();
+
+public slots:
+    void notify(Answer data) override;
+    void displayProtocolAnswer(bool notDisplayed) override;
+    void noCyclicDataUpdate(bool noUpdate) override;
+    void execute();
+
+private:
+    // One rotation step; returns the new position. advanceStatus: the fast rotation's rule for
+    // the status item.
+    std::size_t rotationStep(const std::vector<OperationItem *> &items, std::size_t position,
+                             bool advanceStatus);
+    void queue(OperationItem *item, int value);
+
+    std::vector<OperationItem *> everyTickItems;
+    std::vector<OperationItem *> fastItems;
+    std::vector<OperationItem *> slowItems;
+    std::deque<OperationItem *> pendingItems;
+    mutable QRecursiveMutex pendingMutex;
+    mutable QMutex listMutex;
+    BusinessLogic::CommandStack *commandStack = nullptr;
+    std::vector<BusinessLogic::Command *> *commandTable = nullptr;
+    QTimer *refreshTimer = nullptr;
+    // Index of the next rotation step; equal to the list size at the end of the list.
+    std::size_t fastPosition = 0;
+    std::size_t slowPosition = 0;
+    bool displayTraffic = false;
+    QMetaObject::Connection tickConnection;
+
+    // The status group to ask for next (0-6), shared by the class.
+    static int statusGroupCounter;
+};
+
+} // namespace GUI
