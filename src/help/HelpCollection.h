@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+// Where the help collection is and how its pages are addressed.
+class HelpCollection
+{
+public:
+    static constexpr const char *Namespace = "halvo.dosetta.1.0";
+    static constexpr const char *RelativePath = "./doc/HelpContentCol.qhc";
+    // The dynamic property that carries a widget's page name.
+    static constexpr const char *PageProperty = "What's this property";
+
+    // "./doc/HelpContentCol.qhc" in the working directory first, then beside the executable, then
+    // in the installed data directory; the working-directory path when none exists, so a
+    // missing collection stays silent.
+    static QString locate();
+    // "qthelp://halvo.dosetta.1.0/doc/" followed by the page name.
+    static QUrl pageUrl(const QString &page);
+    static QUrl indexUrl() { return pageUrl(QStringLiteral("index.html")); }
+};

@@ -1,0 +1,67 @@
+#include "ui/EntryConversion.h"
+
+#include <cmath>
+#include <limits>
+
+std::optional<int> EntryConversion::fit(long double value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    const long double truncated = std::trunc(value);
+    if (truncated < static_cast<long double>(std::numeric_limits<int>::min()) ||
+        truncated > static_cast<long double>(std::numeric_limits<int>::max()))
+        return std::nullopt;
+    return static_cast<int>(truncated);
+}
+
+std::optional<int> EntryConversion::scaled(const QString &text, double factor, double addend)
+{
+    bool ok = false;
+    double x = text.toDouble(&ok);
+    if (!ok && std::isfinite(x))
+        x = 0; // not a number at all
+    // Extended precision: the addend only absorbs representation error (1.001 -> 1001).
+    return fit(static_cast<long double>(x) * factor + addend);
+}
+
+std::optional<int> EntryConversion::scaledFloat(const QString &text, double factor, double addend)
+{
+    bool ok = false;
+    float x = text.toFloat(&ok);
+    if (!ok && std::isfinite(x))
+        x = 0; // not a number at all; an overflow reads as infinity and does not fit
+    return fit(static_cast<long double>(x) * factor + addend);
+}
+
+int EntryConversion::integer(const QString &text)
+{
+    return text.toInt(nullptr, 10);
+}
+
+std::optional<int> EntryConversion::dispenseTime(const QString &hours, const QString &minutes,
+                                                 const QString &seconds)
+{
+    const long double value = static_cast<long double>(integer(hours)) * 1000000 +
+                              static_cast<long double>(integer(minutes)) * 10000 +
+                              static_cast<long double>(integer(seconds)) * 100;
+    return fit(value);
+}
+
+std::optional<int> EntryConversion::breakTime(const QString &minutes, const QString &seconds)
+{
+    return fit(static_cast<long double>(integer(seconds)) +
+               60 * static_cast<long double>(integer(minutes)));
+}
+
+EntryConversion::Time EntryConversion::normalisedTime(const QString &hours, const QString &minutes,
+                                                      const QString &seconds)
+{
+    long long total = static_cast<long long>(integer(seconds)) + 60LL * integer(minutes) +
+                      3600LL * integer(hours);
+    if (total < 0)
+        total = 0;
+    if (total > 5999)
+        total = 5999;
+    return {static_cast<int>(total / 3600), static_cast<int>((total / 60) % 60),
+            static_cast<int>(total % 60)};
+}
