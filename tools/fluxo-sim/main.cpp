@@ -1,0 +1,243 @@
+// fluxo-sim: a simulated FLUXO dosing pump on a pseudo-terminal.
+#include "ControlCommand.h"
+#include "PumpServer.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <poll.h>
+#include <pthread.h>
+#include <string>
+#include <sys/time.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace fluxosim;
+
+namespace {
+
+const char usage[] =
+    "Usage: fluxo-sim [OPTION]...\n"
+    "A simulated FLUXO dosing pump on a pseudo-terminal. The first line on standard output is\n"
+    "the device to open (9600 8N1); after a hangup the new device follows on a line of its\n"
+    "own. The pump serves until SIGINT or SIGTERM.\n"
+    "\n"
+    "Options:\n"
+    "  --address N       address the pump answers to, 0-98 (default 1)\n"
+    "  --type 10|02      pump type FLUXO 10 (default) or FLUXO 02\n"
+    "  --baud N          line rate for the pacing (default 9600: 1.04 ms per byte); a frame\n"
+    "                    counts as received one line time per byte after its first byte, and\n"
+    "                    answers are written at this rate\n"
+    "  --turnaround MS   delay from a received frame to its answer, 0-1000 (default 2)\n"
+    "  --fast            no line time in either direction (the turnaround still applies)\n"
+    "  --log             print every frame received and sent on standard error, with a time\n"
+    "                    stamp, the bytes (<STX>, <ETX>, <ACK>, <NAK>, <xx> in hex) and what\n"
+    "                    the pump made of it\n"
+    "  --link PATH       keep a symbolic link PATH to the current device; removed on exit\n"
+    "  --seed N          seed for the random share of noise and dropped answers (default 1)\n"
+    "  --silent          start deaf and mute                 (same as: silent on)\n"
+    "  --badlrc          start with wrong check characters   (badlrc on)\n"
+    "  --nullrc          start with NUL check characters     (nullrc on)\n"
+    "  --noise P         start with noise before answers     (noise P)\n"
+    "  --drop P          start dropping answers              (drop P)\n"
+    "  --trickle MS      start trickling answers             (trickle MS)\n"
+    "  --error NAME      start with a pump error, repeatable (error NAME on)\n"
+    "  --fault COMMAND   apply any command below at start, repeatable\n"
+    "  -h, --help        show this help and exit\n"
+    "\n"
+    "Commands on standard input, one per line, while the pump runs (end of input is ignored):\n";
+
+std::atomic<bool> finished{false};
+
+struct Settings
+{
+    ServerOptions server;
+    std::vector<std::string> faultCommands;
+    bool log = false;
+};
+
+bool toLong(const std::string &text, long min, long max, long &value)
+{
+    char *end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || v < min || v > max)
+        return false;
+    value = v;
+    return true;
+}
+
+// Returns an empty string on success, else the one-line complaint.
+std::string parseArguments(int argc, char **argv, Settings &settings, bool &help)
+{
+    const std::vector<std::string> withValue = {"--address", "--type",  "--baud",  "--turnaround",
+                                                "--link",    "--seed",  "--noise", "--drop",
+                                                "--trickle", "--error", "--fault"};
+    for (int i = 1; i < argc; ++i) {
+        std::string option = argv[i];
+        std::string value;
+        bool hasValue = false;
+        const auto equals = option.find('=');
+        if (option.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = option.substr(equals + 1);
+            option.resize(equals);
+            hasValue = true;
+        }
+        bool takesValue = false;
+        for (const auto &name : withValue)
+            takesValue = takesValue || option == name;
+        if (takesValue && !hasValue) {
+            if (i + 1 >= argc)
+                return "option " + option + " needs a value";
+            value = argv[++i];
+        } else if (!takesValue && hasValue) {
+            return "option " + option + " takes no value";
+        }
+
+        long number = 0;
+        ServerOptions &s = settings.server;
+        const std::string bad = "bad value '" + value + "' for " + option;
+        if (option == "-h" || option == "--help") {
+            help = true;
+        } else if (option == "--address") {
+            if (!toLong(value, 0, 98, number))
+                return bad + " (0-98)";
+            s.pump.address = static_cast<int>(number);
+        } else if (option == "--type") {
+            if (value != "10" && value != "02")
+                return bad + " (10 or 02)";
+            s.pump.type = value == "02" ? PumpType::Fluxo02 : PumpType::Fluxo10;
+        } else if (option == "--baud") {
+            if (!toLong(value, 300, 1000000, number))
+                return bad + " (300-1000000)";
+            s.baud = static_cast<int>(number);
+        } else if (option == "--turnaround") {
+            if (!toLong(value, 0, 1000, number))
+                return bad + " (0-1000 ms)";
+            s.turnaroundMs = static_cast<int>(number);
+        } else if (option == "--seed") {
+            if (!toLong(value, 0, 2147483647, number))
+                return bad;
+            s.pump.seed = static_cast<std::uint32_t>(number);
+        } else if (option == "--link") {
+            if (value.empty())
+                return bad;
+            s.linkPath = value;
+        } else if (option == "--fast") {
+            s.fast = true;
+        } else if (option == "--log") {
+            settings.log = true;
+        } else if (option == "--silent" || option == "--badlrc" || option == "--nullrc") {
+            settings.faultCommands.push_back(option.substr(2) + " on");
+        } else if (option == "--noise" || option == "--drop" || option == "--trickle") {
+            settings.faultCommands.push_back(option.substr(2) + " " + value);
+        } else if (option == "--error") {
+            settings.faultCommands.push_back("error " + value + " on");
+        } else if (option == "--fault") {
+            settings.faultCommands.push_back(value);
+        } else {
+            return "unknown option '" + option + "' (try --help)";
+        }
+    }
+    // Fault options go through the same grammar as stdin, so they are checked the same way.
+    for (const std::string &line : settings.faultCommands) {
+        const ControlResult result = applyControlCommand(line, settings.server.faults);
+        if (!result.ok)
+            return "bad fault '" + line + "': " + result.message;
+    }
+    return {};
+}
+
+std::string clockText()
+{
+    timeval now{};
+    ::gettimeofday(&now, nullptr);
+    tm local{};
+    ::localtime_r(&now.tv_sec, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03ld", local.tm_hour, local.tm_min,
+                  local.tm_sec, static_cast<long>(now.tv_usec / 1000));
+    return text;
+}
+
+// Reads operator commands until end of input or until the program finishes.
+void readCommands(PumpServer &server)
+{
+    std::string pendingLine;
+    while (!finished) {
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        if (::poll(&in, 1, 200) <= 0)
+            continue;
+        char buffer[512];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0)
+            return; // end of input: keep serving without commands
+        for (ssize_t i = 0; i < n; ++i) {
+            if (buffer[i] != '\n') {
+                if (pendingLine.size() < 1024) // a runaway line is cut, not hoarded
+                    pendingLine += buffer[i];
+                continue;
+            }
+            const ControlResult result = server.command(pendingLine);
+            pendingLine.clear();
+            if (!result.ok)
+                std::fprintf(stderr, "fluxo-sim: %s\n", result.message.c_str());
+            else if (!result.message.empty())
+                std::fputs(result.message.c_str(), stderr);
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Settings settings;
+    bool help = false;
+    const std::string complaint = parseArguments(argc, argv, settings, help);
+    if (!complaint.empty()) {
+        std::fprintf(stderr, "fluxo-sim: %s\n", complaint.c_str());
+        return 2;
+    }
+    if (help) {
+        std::fputs(usage, stdout);
+        std::fputs(controlCommandHelp(), stdout);
+        return 0;
+    }
+
+    // Signals are taken by sigwait in main only; every thread started later inherits the mask.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    PumpServer server(settings.server);
+    const bool log = settings.log;
+    server.setListener([log](const LogEntry &entry) {
+        if (entry.kind == LogEntry::Kind::Device) {
+            std::printf("%s\n", entry.verdict.c_str());
+            std::fflush(stdout);
+        }
+        if (log || entry.kind == LogEntry::Kind::Event)
+            std::fprintf(stderr, "%s %s\n", clockText().c_str(), entry.text().c_str());
+    });
+    std::string error;
+    if (!server.start(&error)) {
+        std::fprintf(stderr, "fluxo-sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::thread commands(readCommands, std::ref(server));
+
+    int signal = 0;
+    sigwait(&signals, &signal);
+    finished = true;
+    commands.join();
+    server.stop();
+    return 0;
+}
