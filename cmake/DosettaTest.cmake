@@ -11,6 +11,8 @@ function(add_dosetta_test name)
         set(ARG_TIMEOUT 240)
     endif()
     set(cfg ${CMAKE_CURRENT_BINARY_DIR}/${name}-config)
+    file(MAKE_DIRECTORY ${cfg}/run)
+    file(CHMOD ${cfg}/run DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${cfg};XDG_RUNTIME_DIR=${cfg}/run;DOSETTA_PORTS=")

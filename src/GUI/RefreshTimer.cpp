@@ -18,7 +18,8 @@ constexpr int LastStatusGroup = 6;
 
 bool isStatusItem(OperationItem *item)
 {
-    return item->spezifier() == BusinessLogic::toInt(BusinessLogic::CommandSpezifier::GetPumpStatus);
+    return item->spezifier() ==
+           BusinessLogic::toInt(BusinessLogic::CommandSpezifier::GetPumpStatus);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "platform/InstanceLock.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 

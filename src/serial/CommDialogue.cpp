@@ -14,6 +14,9 @@ void CommDialogue::fill()
     for (const PortCatalog::Entry &entry : ports)
         addItem(entry.name);
     sortItems(Qt::AscendingOrder);
+    // Marks "no row" as chosen: otherwise the view makes the first row current when it gets the
+    // keyboard focus, which would switch the link to that port.
+    setCurrentIndex(QModelIndex());
 }
 
 void CommDialogue::refreshPorts()

@@ -1,0 +1,262 @@
+#include "PtyPeer.h"
+#include "serial/CommDialogue.h"
+#include "serial/Communication.h"
+#include "serial/PortCatalog.h"
+
+#include <QLineEdit>
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(QSerialPortInfo)
+
+namespace {
+
+// A port as the seam reports it: the shown name and what the link would open.
+PortCatalog::Entry listed(const QString &name, const QString &location)
+{
+    return {name, location, QSerialPortInfo()};
+}
+
+QStringList rows(const QListWidget &list)
+{
+    QStringList texts;
+    for (int i = 0; i < list.count(); ++i)
+        texts << list.item(i)->text();
+    return texts;
+}
+
+} // namespace
+
+// The port list: sorting, selection by stored name, refresh without side effects, the
+// DOSETTA_PORTS paths, and that a choice really opens the link.
+class tst_portlist : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void listing_data();
+    void listing();
+    void selectPort_data();
+    void selectPort();
+    void systemPortReportsItsDescription();
+    void currentRowAgainEmitsNothing();
+    void keyboardFocusChoosesNoPort();
+    void refreshKeepsTheOpenPort();
+    void environmentPathsOpenTheLink();
+};
+
+void tst_portlist::initTestCase()
+{
+    qRegisterMetaType<QSerialPortInfo>("QSerialPortInfo");
+}
+
+void tst_portlist::cleanup()
+{
+    PortCatalog::setSource({});
+    qunsetenv("DOSETTA_PORTS");
+}
+
+void tst_portlist::listing_data()
+{
+    QTest::addColumn<QStringList>("reported");
+    QTest::addColumn<QStringList>("shown");
+
+    QTest::newRow("COM10, COM2, COM1 in plain string order")
+        << QStringList{"COM10", "COM2", "COM1"} << QStringList{"COM1", "COM10", "COM2"};
+    QTest::newRow("same name twice: both listed")
+        << QStringList{"COM2", "COM1", "COM2"} << QStringList{"COM1", "COM2", "COM2"};
+    QTest::newRow("paths sort with the names") << QStringList{"ttyUSB0", "/dev/pts/4", "COM3"}
+                                               << QStringList{"/dev/pts/4", "COM3", "ttyUSB0"};
+    QTest::newRow("nothing reported: empty list") << QStringList{} << QStringList{};
+}
+
+void tst_portlist::listing()
+{
+    QFETCH(QStringList, reported);
+    QFETCH(QStringList, shown);
+
+    PortCatalog::setSource([reported] {
+        QList<PortCatalog::Entry> entries;
+        for (const QString &name : reported)
+            entries << listed(name, "/dev/" + name);
+        return entries;
+    });
+    CommDialogue list;
+    QCOMPARE(rows(list), shown);
+    QCOMPARE(list.currentRow(), -1);
+}
+
+void tst_portlist::selectPort_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QStringList>("paths"); // emitted
+
+    QTest::newRow("stored name selects its row") << "COM2" << 2 << QStringList{"/dev/b"};
+    QTest::newRow("duplicate: last row chosen, first description opened")
+        << "COM1" << 1 << QStringList{"/dev/a"};
+    QTest::newRow("unknown name changes nothing") << "COM9" << -1 << QStringList{};
+    QTest::newRow("names are case-sensitive") << "com2" << -1 << QStringList{};
+    QTest::newRow("empty name changes nothing") << "" << -1 << QStringList{};
+}
+
+void tst_portlist::selectPort()
+{
+    QFETCH(QString, name);
+    QFETCH(int, row);
+    QFETCH(QStringList, paths);
+
+    PortCatalog::setSource([] {
+        return QList<PortCatalog::Entry>{listed("COM1", "/dev/a"), listed("COM2", "/dev/b"),
+                                         listed("COM1", "/dev/c")};
+    });
+    CommDialogue list;
+    QSignalSpy pathSpy(&list, &CommDialogue::comPortPathChange);
+    QSignalSpy portSpy(&list, &CommDialogue::comPortChange);
+
+    list.selectPort(name);
+    QCOMPARE(list.currentRow(), row);
+    QStringList emitted;
+    for (const auto &args : pathSpy)
+        emitted << args.at(0).toString();
+    QCOMPARE(emitted, paths);
+    QCOMPARE(portSpy.count(), 0);
+}
+
+void tst_portlist::systemPortReportsItsDescription()
+{
+    const QList<PortCatalog::Entry> system = PortCatalog::systemPorts();
+    if (system.isEmpty())
+        QSKIP("this machine reports no serial ports");
+    const PortCatalog::Entry port = system.first();
+    PortCatalog::setSource([port] { return QList<PortCatalog::Entry>{port, port}; });
+
+    CommDialogue list;
+    QSignalSpy portSpy(&list, &CommDialogue::comPortChange);
+    QSignalSpy pathSpy(&list, &CommDialogue::comPortPathChange);
+    list.selectPort(port.name);
+    QCOMPARE(portSpy.count(), 1);
+    QCOMPARE(pathSpy.count(), 0);
+    const auto info = portSpy.first().at(0).value<QSerialPortInfo>();
+    QCOMPARE(info.portName(), port.info.portName());
+    QCOMPARE(info.systemLocation(), port.info.systemLocation());
+}
+
+void tst_portlist::currentRowAgainEmitsNothing()
+{
+    PortCatalog::setSource([] {
+        return QList<PortCatalog::Entry>{listed("COM1", "/dev/a"), listed("COM2", "/dev/b")};
+    });
+    CommDialogue list;
+    list.resize(200, 120);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QSignalSpy pathSpy(&list, &CommDialogue::comPortPathChange);
+
+    auto click = [&](int row) {
+        const QRect r = list.visualItemRect(list.item(row));
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, r.center());
+    };
+    click(0);
+    QCOMPARE(pathSpy.count(), 1);
+    click(0);
+    list.selectPort("COM1");
+    QCOMPARE(pathSpy.count(), 1);
+    click(1);
+    QCOMPARE(pathSpy.count(), 2);
+    QCOMPARE(pathSpy.last().at(0).toString(), QString("/dev/b"));
+}
+
+void tst_portlist::keyboardFocusChoosesNoPort()
+{
+    PortCatalog::setSource([] {
+        return QList<PortCatalog::Entry>{listed("COM1", "/dev/a"), listed("COM2", "/dev/b")};
+    });
+    QWidget window;
+    QLineEdit before(&window);
+    CommDialogue list(&window);
+    list.move(0, 40);
+    window.resize(200, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QSignalSpy pathSpy(&list, &CommDialogue::comPortPathChange);
+
+    list.setFocus(Qt::TabFocusReason);
+    QVERIFY(list.hasFocus());
+    QCOMPARE(list.currentRow(), -1);
+    list.refreshPorts();
+    before.setFocus(Qt::TabFocusReason);
+    list.setFocus(Qt::TabFocusReason);
+    QCOMPARE(list.currentRow(), -1);
+    QCOMPARE(pathSpy.count(), 0);
+}
+
+void tst_portlist::refreshKeepsTheOpenPort()
+{
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    const QString path = peer.slavePath();
+    PortCatalog::setSource([path] {
+        return QList<PortCatalog::Entry>{listed("COM3", path), listed("COM1", "/dev/a")};
+    });
+    CommDialogue list;
+    Communication link;
+    connect(&list, &CommDialogue::comPortPathChange, &link, &Communication::setCommPortName);
+    list.selectPort("COM3");
+    QVERIFY(link.portOpen);
+    const QString openPort = link.portName();
+    QVERIFY2(path.endsWith(openPort), qPrintable(openPort));
+
+    QSignalSpy pathSpy(&list, &CommDialogue::comPortPathChange);
+    QSignalSpy portSpy(&list, &CommDialogue::comPortChange);
+    list.refreshPorts();
+    QCOMPARE(pathSpy.count(), 0);
+    QCOMPARE(portSpy.count(), 0);
+    QCOMPARE(list.currentRow(), -1);
+    QCOMPARE(rows(list), (QStringList{"COM1", "COM3"}));
+    QVERIFY(link.portOpen);
+    QCOMPARE(link.portName(), openPort);
+    std::string frame = "\x02"
+                        "01?DV\x03";
+    QVERIFY(link.sendFrame(frame));
+    QVERIFY(peer.waitForFrames(1, 2000));
+
+    // The list still reports choices after a refresh.
+    list.selectPort("COM3");
+    QCOMPARE(pathSpy.count(), 1);
+}
+
+void tst_portlist::environmentPathsOpenTheLink()
+{
+    PtyPeer first;
+    PtyPeer second;
+    QVERIFY(first.isOpen() && second.isOpen());
+    qputenv("DOSETTA_PORTS", QFile::encodeName(first.slavePath() + "::" + second.slavePath()));
+
+    CommDialogue list; // the real scan: system ports and the listed paths
+    const QStringList shown = rows(list);
+    QVERIFY2(shown.contains(first.slavePath()), qPrintable(shown.join(',')));
+    QVERIFY2(shown.contains(second.slavePath()), qPrintable(shown.join(',')));
+    QCOMPARE(shown.count(QString()), 0); // the empty field between the colons is no port
+
+    Communication link;
+    connect(&list, &CommDialogue::comPortPathChange, &link, &Communication::setCommPortName);
+    QSignalSpy pathSpy(&list, &CommDialogue::comPortPathChange);
+    list.selectPort(second.slavePath());
+    QCOMPARE(pathSpy.count(), 1);
+    QCOMPARE(pathSpy.first().at(0).toString(), second.slavePath());
+    QVERIFY(link.portOpen);
+
+    // The link really talks on that device.
+    std::string frame = "\x02"
+                        "01?DV\x03";
+    link.sendFrame(frame);
+    QVERIFY(second.waitForFrames(1, 2000));
+    QCOMPARE(first.framesReceived(), 0);
+}
+
+QTEST_MAIN(tst_portlist)
+#include "tst_portlist.moc"

@@ -1,0 +1,474 @@
+#include "BusinessLogic/CommandSet.h"
+#include "BusinessLogic/LoggingCommandStack.h"
+#include "PtyPeer.h"
+#include "RecordingCommand.h"
+#include "TestFrames.h"
+#include "serial/Communication.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <ctime>
+#include <memory>
+
+using BusinessLogic::CommandSpezifier;
+using BusinessLogic::InvalidReason;
+using Reasons = std::vector<BusinessLogic::InvalidReason>;
+using Positions = std::vector<int>;
+
+namespace {
+
+QString lineText(const std::string &s)
+{
+    return QString::fromLatin1(s.data(), static_cast<int>(s.size()));
+}
+
+} // namespace
+
+// The command queue and its traffic-log lines: what runs, in which order, with which value, and
+// what the two logged lines and fault lists say about each exchange.
+class tst_queuelog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    // Queue
+    void emptyTickEmitsNothing();
+    void oneEntryPerTickInOrder_data();
+    void oneEntryPerTickInOrder();
+    void logFlag_data();
+    void logFlag();
+    void clearKeepsPendingText();
+    void clearFromInsideTheLogging_data();
+    void clearFromInsideTheLogging();
+    void handTypedTextOnTheWire();
+
+    // Log lines
+    void logLines_data();
+    void logLines();
+    void stampIsUtcWithMilliseconds();
+    void faultListsComeBeforeTheirLine();
+
+private:
+    RecordingCommand *recorder(const QString &name) { return recorders.at(name).get(); }
+
+    QStringList journal;
+    std::unique_ptr<Communication> idleLink;
+    std::map<QString, std::unique_ptr<RecordingCommand>> recorders;
+};
+
+void tst_queuelog::initTestCase()
+{
+    // A zone far from UTC, so a stamp taken in local time shows.
+    qputenv("TZ", "Asia/Kathmandu");
+    tzset();
+    BusinessLogic::registerInvalidReasonMetaTypes();
+    qRegisterMetaType<std::string *>("std::string*");
+}
+
+void tst_queuelog::init()
+{
+    journal.clear();
+    idleLink = std::make_unique<Communication>();
+    recorders.clear();
+    recorders["A"] =
+        std::make_unique<RecordingCommand>(idleLink.get(), "A", CommandSpezifier::Start, &journal);
+    recorders["B"] =
+        std::make_unique<RecordingCommand>(idleLink.get(), "B", CommandSpezifier::Stop, &journal);
+    recorders["T"] = std::make_unique<RecordingCommand>(
+        idleLink.get(), "T", CommandSpezifier::SetDiscreteCommand, &journal);
+}
+
+void tst_queuelog::cleanup()
+{
+    recorders.clear();
+    idleLink.reset();
+}
+
+void tst_queuelog::emptyTickEmitsNothing()
+{
+    BusinessLogic::LoggingCommandStack stack;
+    QSignalSpy answers(&stack, &BusinessLogic::CommandStack::sendAnswer);
+    QSignalSpy txLines(&stack, &BusinessLogic::CommandStack::sendLastCommand);
+    QSignalSpy rxLines(&stack, &BusinessLogic::CommandStack::sendLastAnswer);
+    QSignalSpy rxReasons(&stack, &BusinessLogic::CommandStack::sendLastAnswerInvalidReasons);
+
+    stack.ExecuteCommand();
+    stack.ExecuteCommand();
+
+    QCOMPARE(answers.count(), 0);
+    QCOMPARE(txLines.count(), 0);
+    QCOMPARE(rxLines.count(), 0);
+    QCOMPARE(rxReasons.count(), 0);
+    QVERIFY(journal.isEmpty());
+}
+
+void tst_queuelog::oneEntryPerTickInOrder_data()
+{
+    // Each push is "X value" (push) or "X=text" (the hand-typed text push).
+    QTest::addColumn<QStringList>("pushes");
+    QTest::addColumn<QStringList>("executions");
+    QTest::addColumn<QStringList>("answers");
+
+    QTest::newRow("A(1), B(2), A(3)")
+        << QStringList{"A 1", "B 2", "A 3"} << QStringList{"A 1", "B 2", "A 3"}
+        << QStringList{"A#1", "B#1", "A#2"};
+    QTest::newRow("one object queued thrice keeps each value")
+        << QStringList{"A 7", "A -4", "A 0"} << QStringList{"A 7", "A -4", "A 0"}
+        << QStringList{"A#1", "A#2", "A#3"};
+    QTest::newRow("two hand-typed commands send the second text")
+        << QStringList{"T=first", "T=second"} << QStringList{"T second", "T second"}
+        << QStringList{"T#1", "T#2"};
+    QTest::newRow("hand-typed then value: the value stays its own")
+        << QStringList{"T=01KY1", "A 12500"} << QStringList{"T 01KY1", "A 12500"}
+        << QStringList{"T#1", "A#1"};
+}
+
+void tst_queuelog::oneEntryPerTickInOrder()
+{
+    QFETCH(QStringList, pushes);
+    QFETCH(QStringList, executions);
+    QFETCH(QStringList, answers);
+
+    BusinessLogic::CommandStack stack;
+    for (const QString &push : pushes) {
+        const QString name = push.left(1);
+        if (push.at(1) == QLatin1Char('='))
+            stack.pushText(recorder(name), push.mid(2).toStdString());
+        else
+            stack.push(recorder(name), push.mid(2).toInt(), true);
+    }
+    QSignalSpy answerSpy(&stack, &BusinessLogic::CommandStack::sendAnswer);
+
+    for (int tick = 0; tick < executions.size(); ++tick) {
+        stack.ExecuteCommand();
+        QCOMPARE(journal.size(), tick + 1);
+        QCOMPARE(journal.last(), executions.at(tick));
+        QCOMPARE(answerSpy.count(), tick + 1);
+        const auto answer = answerSpy.last().at(0).value<Answer>();
+        QCOMPARE(QString::fromStdString(answer.text), answers.at(tick));
+        QCOMPARE(answer.commandId,
+                 BusinessLogic::toInt(recorder(executions.at(tick).left(1))->spezifier()));
+        QCOMPARE(stack.queuedCount(), static_cast<int>(executions.size()) - tick - 1);
+    }
+    stack.ExecuteCommand();
+    QCOMPARE(journal.size(), executions.size());
+    QCOMPARE(answerSpy.count(), executions.size());
+}
+
+void tst_queuelog::logFlag_data()
+{
+    QTest::addColumn<bool>("logFlag");
+    QTest::addColumn<int>("lines");
+
+    QTest::newRow("logged") << true << 1;
+    QTest::newRow("not logged, still run and answered") << false << 0;
+}
+
+void tst_queuelog::logFlag()
+{
+    QFETCH(bool, logFlag);
+    QFETCH(int, lines);
+
+    BusinessLogic::LoggingCommandStack stack;
+    QSignalSpy answers(&stack, &BusinessLogic::CommandStack::sendAnswer);
+    QSignalSpy txLines(&stack, &BusinessLogic::CommandStack::sendLastCommand);
+    QSignalSpy rxLines(&stack, &BusinessLogic::CommandStack::sendLastAnswer);
+    QSignalSpy txReasons(&stack, &BusinessLogic::CommandStack::sendLastCommandInvalidReasons);
+    QSignalSpy rxPositions(&stack, &BusinessLogic::CommandStack::sendLastAnswerInvalidPositions);
+
+    stack.push(recorder("A"), 5, logFlag);
+    stack.ExecuteCommand();
+
+    QCOMPARE(journal, QStringList{"A 5"});
+    QCOMPARE(answers.count(), 1);
+    QCOMPARE(txLines.count(), lines);
+    QCOMPARE(rxLines.count(), lines);
+    QCOMPARE(txReasons.count(), lines);
+    QCOMPARE(rxPositions.count(), lines);
+}
+
+void tst_queuelog::clearKeepsPendingText()
+{
+    BusinessLogic::CommandStack stack;
+    stack.pushText(recorder("T"), "kept");
+    stack.push(recorder("A"), 1, true);
+    stack.clear();
+    QCOMPARE(stack.queuedCount(), 0);
+
+    stack.ExecuteCommand();
+    QVERIFY(journal.isEmpty());
+
+    // The text slot survives the clear: the next text command sends it.
+    stack.push(recorder("T"), 0, true);
+    stack.ExecuteCommand();
+    QCOMPARE(journal, QStringList{"T kept"});
+}
+
+void tst_queuelog::clearFromInsideTheLogging_data()
+{
+    QTest::addColumn<bool>("onReceivedLine");
+    QTest::addColumn<bool>("pushAfterClear");
+    QTest::addColumn<QStringList>("executions");
+
+    QTest::newRow("clear while the transmitted line is drawn")
+        << false << false << QStringList{"A 1"};
+    QTest::newRow("clear while the received line is drawn") << true << false << QStringList{"A 1"};
+    QTest::newRow("clear and push while the transmitted line is drawn")
+        << false << true << QStringList{"A 1", "B 9"};
+    QTest::newRow("clear and push while the received line is drawn")
+        << true << true << QStringList{"A 1", "B 9"};
+}
+
+void tst_queuelog::clearFromInsideTheLogging()
+{
+    QFETCH(bool, onReceivedLine);
+    QFETCH(bool, pushAfterClear);
+    QFETCH(QStringList, executions);
+
+    BusinessLogic::LoggingCommandStack stack;
+    stack.push(recorder("A"), 1, true);
+    stack.push(recorder("A"), 2, true); // cleared away before it runs
+    bool cleared = false;
+    auto clearOnce = [&] {
+        if (cleared)
+            return;
+        cleared = true;
+        stack.clear();
+        if (pushAfterClear)
+            stack.push(recorder("B"), 9, true);
+    };
+    if (onReceivedLine)
+        connect(&stack, &BusinessLogic::CommandStack::sendLastAnswer, this, clearOnce);
+    else
+        connect(&stack, &BusinessLogic::CommandStack::sendLastCommand, this, clearOnce);
+    QSignalSpy answers(&stack, &BusinessLogic::CommandStack::sendAnswer);
+
+    stack.ExecuteCommand();
+    QVERIFY(cleared);
+    QCOMPARE(answers.count(), 1);
+    QCOMPARE(stack.queuedCount(), pushAfterClear ? 1 : 0);
+
+    stack.ExecuteCommand();
+    stack.ExecuteCommand();
+    QCOMPARE(journal, executions);
+    QCOMPARE(answers.count(), executions.size());
+    QCOMPARE(stack.queuedCount(), 0);
+}
+
+void tst_queuelog::handTypedTextOnTheWire()
+{
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    Communication link;
+    link.setCommPortName(peer.slavePath());
+    QVERIFY(link.portOpen);
+    link.setAddress(1);
+    BusinessLogic::CommandSet commands(&link);
+    const auto table = commands.table();
+    auto *discrete = table[static_cast<std::size_t>(toInt(CommandSpezifier::SetDiscreteCommand))];
+    auto *start = table[static_cast<std::size_t>(toInt(CommandSpezifier::Start))];
+
+    BusinessLogic::CommandStack stack;
+    peer.queueReply(TestFrames::frame("1"));
+    peer.queueReply(TestFrames::frame("2"));
+    peer.queueReply(TestFrames::ack());
+    stack.pushText(discrete, "?DV");
+    stack.pushText(discrete, "?RV");
+    stack.push(start, 0, true);
+    stack.ExecuteCommand();
+    stack.ExecuteCommand();
+    stack.ExecuteCommand();
+
+    QVERIFY(peer.waitForFrames(3, 2000));
+    const std::string expected =
+        TestFrames::frame("01?RV") + TestFrames::frame("01?RV") + TestFrames::frame("01KY1");
+    QCOMPARE(lineText(peer.received()), lineText(expected));
+}
+
+void tst_queuelog::logLines_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QString>("testMode");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("txFrame");
+    QTest::addColumn<QString>("rxFrame");
+    QTest::addColumn<Reasons>("txReasons");
+    QTest::addColumn<Positions>("txPositions");
+    QTest::addColumn<Reasons>("rxReasons");
+
+    const int start = toInt(CommandSpezifier::Start);
+    const int getVolume = toInt(CommandSpezifier::GetVolume);
+    const QString startFrame = "'/002'01KY1'/003''/035'";
+    const QString queryFrame = "'/002'01?DV'/003''/045'";
+
+    QTest::newRow("start answered by ACK")
+        << start << "" << QByteArray("\x06") << startFrame << "'/006'" << Reasons{} << Positions{}
+        << Reasons{BusinessLogic::ACK};
+    QTest::newRow("start answered by NAK")
+        << start << "" << QByteArray("\x15") << startFrame << "'/021'" << Reasons{} << Positions{}
+        << Reasons{BusinessLogic::NAK};
+    QTest::newRow("start, silent pump: empty reception")
+        << start << "" << QByteArray() << startFrame << "" << Reasons{} << Positions{}
+        << Reasons{BusinessLogic::InvalidLRC};
+    QTest::newRow("query answered by a correct frame")
+        << getVolume << ""
+        << QByteArray("\x02"
+                      "00012500"
+                      "\x03\x07")
+        << queryFrame << "'/002'00012500'/003''/007'" << Reasons{} << Positions{} << Reasons{};
+    QTest::newRow("query answered with a wrong check character")
+        << getVolume << ""
+        << QByteArray("\x02"
+                      "00012500"
+                      "\x03\x08")
+        << queryFrame << "'/002'00012500'/003''/008'" << Reasons{} << Positions{}
+        << Reasons{BusinessLogic::InvalidLRC};
+    QTest::newRow("invalid-LRC test mode marks the sent check character")
+        << start << "invalid" << QByteArray("\x06") << "'/002'01KY1'/003'v"
+        << "'/006'" << Reasons{BusinessLogic::InvalidLRC} << Positions{8}
+        << Reasons{BusinessLogic::ACK};
+    QTest::newRow("unused-LRC test mode marks the sent U")
+        << start << "unused" << QByteArray("\x06") << "'/002'01KY1'/003'U"
+        << "'/006'" << Reasons{BusinessLogic::InvalidLRC} << Positions{8}
+        << Reasons{BusinessLogic::ACK};
+    QTest::newRow("high bytes after the ACK as unsigned codes")
+        << start << "" << QByteArray("\x06\x80\xff\xc8") << startFrame << "'/006''/128''/255''/200'"
+        << Reasons{} << Positions{} << Reasons{BusinessLogic::ACK};
+    QTest::newRow("0 and z shown, / and { just outside escaped")
+        << getVolume << ""
+        << QByteArray("\x02"
+                      "0 z{/"
+                      "\x03"
+                      "?")
+        << queryFrame << "'/002'0'/032'z'/123''/047''/003'?" << Reasons{} << Positions{}
+        << Reasons{};
+}
+
+void tst_queuelog::logLines()
+{
+    QFETCH(int, command);
+    QFETCH(QString, testMode);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, txFrame);
+    QFETCH(QString, rxFrame);
+    QFETCH(Reasons, txReasons);
+    QFETCH(Positions, txPositions);
+    QFETCH(Reasons, rxReasons);
+
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    Communication link;
+    link.setCommPortName(peer.slavePath());
+    QVERIFY(link.portOpen);
+    link.setAddress(1);
+    BusinessLogic::CommandSet commands(&link);
+    const auto table = commands.table();
+
+    BusinessLogic::LoggingCommandStack stack;
+    // The test modes are switched by their own (local, unlogged) commands, as the window does.
+    if (!testMode.isEmpty()) {
+        const auto mode = testMode == "invalid" ? CommandSpezifier::SetInvalidLRC
+                                                : CommandSpezifier::SetUnusedLRC;
+        stack.push(table[static_cast<std::size_t>(toInt(mode))], 1, false);
+        stack.ExecuteCommand();
+    }
+    QString txLine;
+    QString rxLine;
+    Reasons gotTxReasons;
+    Positions gotTxPositions;
+    Reasons gotRxReasons;
+    Positions gotRxPositions;
+    connect(&stack, &BusinessLogic::CommandStack::sendLastCommand, this,
+            [&](std::string *line) { txLine = lineText(*line); });
+    connect(&stack, &BusinessLogic::CommandStack::sendLastAnswer, this,
+            [&](std::string *line) { rxLine = lineText(*line); });
+    connect(&stack, &BusinessLogic::CommandStack::sendLastCommandInvalidReasons, this,
+            [&](Reasons r) { gotTxReasons = std::move(r); });
+    connect(&stack, &BusinessLogic::CommandStack::sendLastCommandInvalidPositions, this,
+            [&](Positions p) { gotTxPositions = std::move(p); });
+    connect(&stack, &BusinessLogic::CommandStack::sendLastAnswerInvalidReasons, this,
+            [&](Reasons r) { gotRxReasons = std::move(r); });
+    connect(&stack, &BusinessLogic::CommandStack::sendLastAnswerInvalidPositions, this,
+            [&](Positions p) { gotRxPositions = std::move(p); });
+
+    if (reply.isEmpty())
+        peer.queueReply(PtyPeer::Reply{{}, 0, 0, true});
+    else
+        peer.queueReply(reply.toStdString());
+    stack.push(table[static_cast<std::size_t>(command)], 0, true);
+    stack.ExecuteCommand();
+
+    // "hh:mm:ss:mmm " and the escaped frame.
+    QCOMPARE(txLine.mid(13), txFrame);
+    QCOMPARE(rxLine.mid(13), rxFrame);
+    QCOMPARE(txLine.at(12), QLatin1Char(' '));
+    QCOMPARE(rxLine.at(12), QLatin1Char(' '));
+    QCOMPARE(stack.txStampLength(), 12);
+    QCOMPARE(stack.rxStampLength(), 12);
+    QCOMPARE(gotTxReasons, txReasons);
+    QCOMPARE(gotTxPositions, txPositions);
+    QCOMPARE(gotRxReasons, rxReasons);
+    // One position per reason; ACK and NAK are marked at 0.
+    QCOMPARE(gotRxPositions.size(), gotRxReasons.size());
+    for (std::size_t i = 0; i < gotRxReasons.size(); ++i) {
+        if (gotRxReasons[i] != BusinessLogic::InvalidLRC)
+            QCOMPARE(gotRxPositions[i], 0);
+    }
+}
+
+void tst_queuelog::stampIsUtcWithMilliseconds()
+{
+    BusinessLogic::LoggingCommandStack stack;
+    QString txLine;
+    connect(&stack, &BusinessLogic::CommandStack::sendLastCommand, this,
+            [&](std::string *line) { txLine = lineText(*line); });
+    stack.push(recorder("A"), 1, true);
+    const QDateTime before = QDateTime::currentDateTimeUtc();
+    stack.ExecuteCommand();
+
+    const QRegularExpression stamp("^(\\d\\d):(\\d\\d):(\\d\\d):(\\d\\d\\d) $");
+    const auto match = stamp.match(txLine.left(13));
+    QVERIFY2(match.hasMatch(), qPrintable(txLine));
+    const int ms = ((match.captured(1).toInt() * 60 + match.captured(2).toInt()) * 60 +
+                    match.captured(3).toInt()) *
+                       1000 +
+                   match.captured(4).toInt();
+    // Distance on the 24-hour circle, so a run across midnight still passes.
+    const int day = 24 * 3600 * 1000;
+    const int diff = std::abs(ms - before.time().msecsSinceStartOfDay());
+    QVERIFY2(std::min(diff, day - diff) < 5000, qPrintable(txLine));
+}
+
+void tst_queuelog::faultListsComeBeforeTheirLine()
+{
+    BusinessLogic::LoggingCommandStack stack;
+    QStringList order;
+    connect(&stack, &BusinessLogic::CommandStack::sendLastCommandInvalidPositions, this,
+            [&] { order << "tx positions"; });
+    connect(&stack, &BusinessLogic::CommandStack::sendLastCommandInvalidReasons, this,
+            [&] { order << "tx reasons"; });
+    connect(&stack, &BusinessLogic::CommandStack::sendLastCommand, this,
+            [&] { order << "tx line"; });
+    connect(&stack, &BusinessLogic::CommandStack::sendLastAnswerInvalidPositions, this,
+            [&] { order << "rx positions"; });
+    connect(&stack, &BusinessLogic::CommandStack::sendLastAnswerInvalidReasons, this,
+            [&] { order << "rx reasons"; });
+    connect(&stack, &BusinessLogic::CommandStack::sendLastAnswer, this,
+            [&] { order << "rx line"; });
+    connect(&stack, &BusinessLogic::CommandStack::sendAnswer, this, [&] { order << "answer"; });
+
+    stack.push(recorder("B"), 0, true);
+    stack.ExecuteCommand();
+
+    QCOMPARE(order, (QStringList{"tx positions", "tx reasons", "tx line", "rx positions",
+                                 "rx reasons", "rx line", "answer"}));
+}
+
+QTEST_GUILESS_MAIN(tst_queuelog)
+#include "tst_queuelog.moc"
