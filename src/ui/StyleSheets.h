@@ -1,0 +1,205 @@
+#pragma once
+
+// The window's longer style sheets, applied in code after the form is built. The short sheets
+// (panels, group-box titles, labels) live in the form itself.
+namespace StyleSheets {
+
+// Frame around a set-point field; the border turns black while the field inside has the focus.
+inline constexpr char frameUnfocused[] = R"(FrameEventHandler {
+    border-style: solid;
+    border-width: 2px;
+    border-color: transparent;
+    background-color: rgb(240,240,240);
+})";
+
+inline constexpr char frameFocused[] = R"(FrameEventHandler {
+    border-style: solid;
+    border-width: 2px;
+    border-color: black;
+    background-color: rgb(240,240,240);
+})";
+
+// Buttons and lists of the advanced screen.
+inline constexpr char control[] = R"(* {
+    font: 14pt "Arial";
+    border: 1px outset grey;
+    background-color: rgb(240,240,240);
+    border-radius: 0px;
+    padding: 5px;
+}
+*:hover {
+    background-color: rgb(248,248,248);
+}
+*:pressed {
+    border: 2px inset grey;
+    background-color: rgb(250,250,250);
+}
+*:selected {
+    border: 2px inset grey;
+    background-color: rgb(248,248,248);
+}
+QComboBox {
+    combobox-popup: 0;
+}
+QComboBox::drop-down {
+    subcontrol-origin: padding;
+    subcontrol-position: center right;
+    right: 2px;
+    width: 24px;
+    border: none;
+    background-color: rgb(240,240,240);
+}
+QComboBox::down-arrow {
+    image: url(:/Images/Images/arrow_sans_down-256.png);
+    width: 24px;
+    height: 24px;
+}
+QAbstractItemView {
+    margin: 0px;
+    padding-right: 2px;
+}
+QScrollBar:vertical {
+    width: 24px;
+    padding: 0px;
+    background: transparent;
+    border: 1px solid grey;
+    margin: 24px 0px 24px 0px;
+}
+QScrollBar::handle:vertical {
+    background: rgb(0,149,216);
+    min-height: 40px;
+    border: none;
+    padding: 0px;
+}
+QScrollBar::sub-line:vertical {
+    background: rgb(212,208,200);
+    width: 23px;
+    height: 22px;
+    border: 1px solid grey;
+    padding: 0px;
+    subcontrol-position: top;
+    subcontrol-origin: margin;
+}
+QScrollBar::add-line:vertical {
+    background: rgb(212,208,200);
+    width: 23px;
+    height: 22px;
+    border: 1px solid grey;
+    padding: 0px;
+    subcontrol-position: bottom;
+    subcontrol-origin: margin;
+}
+QScrollBar::up-arrow:vertical {
+    image: url(:/Images/Images/arrow_sans_up-256.png);
+    width: 24px;
+    height: 24px;
+    border: none;
+    padding: 0px;
+    background: rgb(240,240,240);
+}
+QScrollBar::down-arrow:vertical {
+    image: url(:/Images/Images/arrow_sans_down-256.png);
+    width: 24px;
+    height: 24px;
+    border: none;
+    padding: 0px;
+    background: rgb(240,240,240);
+}
+QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical {
+    background: rgb(240,240,240);
+    border: none;
+    padding: 0px;
+})";
+
+// Common part of the run buttons and the run-mode button; a colour sheet follows on the run
+// buttons.
+inline constexpr char buttonBase[] = R"(QPushButton {
+    font-family: "Arial";
+    border: 1px outset grey;
+    background-color: rgb(0,149,216);
+    border-radius: 0px;
+    padding: 5px;
+}
+QPushButton:hover {
+    font-family: "Arial";
+    border: 1px outset grey;
+    background-color: rgb(0,149,216);
+    border-radius: 0px;
+    padding: 5px;
+}
+QPushButton:pressed {
+    font-family: "Arial";
+    border: 2px inset grey;
+    background-color: rgb(0,149,216);
+    border-radius: 0px;
+    padding: 5px;
+}
+QPushButton::menu-indicator {
+    background-color: rgb(0,149,216);
+})";
+
+inline constexpr char buttonNormalColour[] = R"(
+QPushButton {
+    background-color: rgb(0,149,216);
+}
+QPushButton:hover {
+    background-color: rgba(0,149,216,75%);
+}
+QPushButton:pressed {
+    background-color: rgba(0,149,216,50%);
+})";
+
+// The run button of the command given last.
+inline constexpr char buttonHighlightColour[] = R"(
+QPushButton {
+    background-color: rgb(0,188,255);
+}
+QPushButton:hover {
+    background-color: rgba(0,188,255,75%);
+}
+QPushButton:pressed {
+    background-color: rgba(0,188,255,40%);
+})";
+
+// Where two run buttons meet, their touching corners stay square.
+inline constexpr char leftCornersSquare[] = R"(
+QPushButton {
+    border-top-left-radius: 0px;
+    border-bottom-left-radius: 0px;
+}
+QPushButton:hover {
+    border-top-left-radius: 0px;
+    border-bottom-left-radius: 0px;
+}
+QPushButton:pressed {
+    border-top-left-radius: 0px;
+    border-bottom-left-radius: 0px;
+})";
+
+inline constexpr char rightCornersSquare[] = R"(
+QPushButton {
+    border-top-right-radius: 0px;
+    border-bottom-right-radius: 0px;
+}
+QPushButton:hover {
+    border-top-right-radius: 0px;
+    border-bottom-right-radius: 0px;
+}
+QPushButton:pressed {
+    border-top-right-radius: 0px;
+    border-bottom-right-radius: 0px;
+})";
+
+// The run-mode menu ("ml/min" / "ml") under the mode button.
+inline constexpr char menu[] = R"(QMenu {
+    background-color: rgba(0,188,255,100%);
+    font: 14pt "Arial";
+}
+QMenu::item:selected {
+    background-color: rgba(0,188,255,25%);
+})";
+
+inline constexpr char tabs[] = R"(background-color: rgb(240,240,240);
+font-family: "Arial";)";
+
+} // namespace StyleSheets
