@@ -6,9 +6,12 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qhelpgenerator-qt5
+    fonts-liberation
     xvfb xauth
+    # clang with its sanitizer and libFuzzer runtimes, for the test command's second stage
+    clang libclang-rt-14-dev
 )
-# Optional extras passed by the caller (for example: clang for the fuzz targets).
+# Optional extras passed by the caller.
 packages+=("$@")
 
 missing=()
