@@ -1,16 +1,35 @@
 #include "ui/mainForm.h"
 
+#include "BusinessLogic/Command.h"
 #include "BusinessLogic/CommandStack.h"
+#include "GUI/AttachTable.h"
+#include "GUI/RefreshTimer.h"
+#include "help/HelpBrowser.h"
+#include "help/HelpCollection.h"
+#include "platform/InstanceSettings.h"
+#include "serial/CommDialogue.h"
+#include "serial/Communication.h"
+#include "ui/DisplayFormat.h"
+#include "ui/EntryConversion.h"
 #include "ui/MouseEventLineEdit.h"
 #include "ui/StyleSheets.h"
+#include "ui/TimeDisplay.h"
 #include "ui_mainForm.h"
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -53,10 +72,73 @@ QTextCursor markOfLastParagraph(QTextDocument *document, int width)
 
 } // namespace
 
-mainForm::mainForm(BusinessLogic::CommandStack *stack, QWidget *parent)
+QColor mainForm::messageColour(0, 149, 216, 255);
+int mainForm::fadePercent = 100;
+
+namespace {
+
+using Id = BusinessLogic::CommandSpezifier;
+
+const QString connectedSheet = QStringLiteral("color:rgb(0,149,216);");
+const QString disconnectedSheet = QStringLiteral("color:rgb(255,100,0); font-size:12pt;");
+const QString refusedSheet = QStringLiteral("color:red; font-size: 10pt;");
+
+QString acceptedSheet(int opacity)
+{
+    return QStringLiteral("color:rgba(0,149,216,%1%); font-size: 14pt;").arg(opacity);
+}
+
+// Re-polishing a widget is expensive: write texts and sheets only when they change.
+void setText(QLabel *label, const QString &text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
+void setText(QLineEdit *field, const QString &text)
+{
+    if (field->text() != text)
+        field->setText(text);
+}
+
+void setSheet(QWidget *widget, const QString &sheet)
+{
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
+}
+
+void setIndex(QComboBox *combo, int index)
+{
+    if (combo->currentIndex() != index)
+        combo->setCurrentIndex(index);
+}
+
+// The display writes check boxes without sending: only the operator's clicks become commands.
+void setChecked(QCheckBox *box, bool checked)
+{
+    if (box->isChecked() == checked)
+        return;
+    const QSignalBlocker quiet(box);
+    box->setChecked(checked);
+}
+
+QString twoDigits(int n)
+{
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+mainForm::mainForm(BusinessLogic::CommandStack *stack,
+                   std::vector<BusinessLogic::Command *> *commandTable, QApplication *application,
+                   GUI::RefreshTimer *refreshTimer, Communication *link, QWidget *parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::mainScreen>())
     , commandStack(stack)
+    , commandTable(commandTable)
+    , application(application)
+    , refresher(refreshTimer)
+    , link(link)
 {
     loadImages();
     ui->setupUi(this);
@@ -64,30 +146,989 @@ mainForm::mainForm(BusinessLogic::CommandStack *stack, QWidget *parent)
     ui->pageStart->layout()->setContentsMargins(0, 0, 0, 0);
     ui->pagePause->layout()->setContentsMargins(0, 0, 0, 0);
 
-    // Instance number, settings and the port list are wired here.
+    QTimer::singleShot(1000, this, &mainForm::showMainWindow);
+
+    instance = std::make_unique<InstanceSettings>();
+    restorePort();
 
     fillLists();
 
-    // The Factory tab is only for service; whether it comes back is decided here.
+    // The Factory tab is only for service.
     ui->TabsExtendedSettings->removeTab(ui->TabsExtendedSettings->indexOf(ui->TabFactory));
+    const QStringList arguments =
+        application != nullptr ? QApplication::arguments() : QStringList();
+    if (factoryGateOpen(arguments))
+        ui->TabsExtendedSettings->addTab(ui->TabFactory, tr("Factory"));
     ui->TabsExtendedSettings->setCurrentWidget(ui->TabAdvanced);
     ui->comboCommAddress->addItem(QString::number(99));
 
-    // The stored communication address is restored here.
+    ui->comboCommAddress->setCurrentIndex(instance->address());
+    ui->checkboProtAnswer->setChecked(true);
 
     applyStyleSheets();
+    qRegisterMetaType<Answer>("Answer");
+    qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::CommandSpezifier");
+    qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::ComanndSpezifier");
     BusinessLogic::registerInvalidReasonMetaTypes();
+    qRegisterMetaType<std::vector<BusinessLogic::InvalidReason>>(
+        "vector<BusinessLogic::InvalidReason>");
+
     connectTrafficViews();
     ui->textEditTxData->document()->setMaximumBlockCount(TrafficViewBlocks);
     ui->textEditRxData->document()->setMaximumBlockCount(TrafficViewBlocks);
+    connectWindow();
 
     buildRunModeMenu();
+    connect(runModeMenu.get(), &QMenu::triggered, this, &mainForm::modeSelect);
+    connect(runModeMenu.get(), &QMenu::aboutToHide, ui->buttonMode, &QWidget::clearFocus);
+    connect(ui->buttonMode, &QPushButton::released, ui->buttonMode, &QWidget::clearFocus);
+    for (QLineEdit *field : {static_cast<QLineEdit *>(ui->lineEditTimeHour),
+                             static_cast<QLineEdit *>(ui->lineEditTimeMin),
+                             static_cast<QLineEdit *>(ui->lineEditTimeSec)}) {
+        connect(field, &QLineEdit::textChanged, this, &mainForm::changeTime);
+        connect(field, &QLineEdit::editingFinished, this, &mainForm::launchCmdSetDispenseTime);
+    }
+    greenBullet = QPixmap(QStringLiteral(":/Images/Images/1406229038_bullet-green.png"));
+    greyBullet = QPixmap(QStringLiteral(":/Images/Images/1406229026_bullet-grey.png"));
+    connect(ui->buttonAdvanced, &QPushButton::clicked, this, &mainForm::toggleAdvancedScreen);
+
+    items = {&runModeItem,          &volumeActualItem,
+             &timeElapsedItem,      &statusItem,
+             &volumeTargetItem,     &flowrateItem,
+             &dispenseTimeItem,     &breakTimeItem,
+             &volumeNumberItem,     &analogInItem,
+             &analogRangeItem,      &digitalIn1Item,
+             &digitalIn2Item,       &digitalOutItem,
+             &languageItem,         &calibrationPercentageItem,
+             &autostartItem,        &pumpProfileItem,
+             &contrastItem,         &modelVersionItem,
+             &protocolAnswerItem,   &addressItem,
+             &factoryModeItem,      &maintenancePositionItem,
+             &factoryPumpModelItem, &factoryStrokeVolumeItem};
+    updateAttachAll();
+    ui->frameEditVolume->setFocus();
     setEntryBounds();
 
-    // Operator commands, the update timer, help and the compact start-up screen follow here.
+    help = HelpSetup::build(this, ui->tabHelp);
+    // Widgets added under the window's sheets name their font, or they fall back to the default.
+    help.browser->setFont(QFont(QStringLiteral("Arial"), 10));
+    repaint();
+    toggleAdvancedScreen();
 }
 
-mainForm::~mainForm() = default;
+mainForm::~mainForm()
+{
+    if (refresher != nullptr)
+        updateDetachAll();
+}
+
+bool mainForm::factoryGateOpen(const QStringList &arguments)
+{
+    // arguments[0] is the program itself.
+    return arguments.size() > 1 && arguments.at(1) == QLatin1String(FactoryAccessCode);
+}
+
+void mainForm::restorePort()
+{
+    connect(ui->buttonUpdatePorts, &QPushButton::clicked, ui->listWidgetComPorts,
+            &CommDialogue::refreshPorts);
+    // The link opens the port before its name is stored.
+    if (link != nullptr) {
+        connect(ui->listWidgetComPorts, &CommDialogue::comPortChange, link,
+                &Communication::setCommPort);
+        connect(ui->listWidgetComPorts, &CommDialogue::comPortPathChange, link,
+                &Communication::setCommPortName);
+    }
+    connect(ui->listWidgetComPorts, &CommDialogue::comPortChange, this, &mainForm::setComPort);
+    connect(ui->listWidgetComPorts, &CommDialogue::comPortPathChange, this,
+            &mainForm::setComPortPath);
+    ui->listWidgetComPorts->selectPort(instance->port());
+}
+
+void mainForm::connectWindow()
+{
+    connect(ui->buttonStressTest, &QPushButton::clicked, this,
+            &mainForm::launchCmdToggleStressTest);
+    connect(ui->buttonSearchPump, &QPushButton::clicked, this, &mainForm::launchCmdSearchPump);
+    connect(ui->checkboNoDataUpdate, &QCheckBox::stateChanged, this, &mainForm::setDataUpdate);
+    if (refresher != nullptr) {
+        connect(ui->checkboNoDataUpdate, &QCheckBox::stateChanged, refresher,
+                [this](int state) { refresher->noCyclicDataUpdate(state != Qt::Unchecked); });
+        connect(ui->checkboNoCyclicDataDisplay, &QCheckBox::stateChanged, refresher,
+                [this](int state) { refresher->displayProtocolAnswer(state != Qt::Unchecked); });
+    }
+    if (commandStack != nullptr)
+        connect(commandStack, &BusinessLogic::CommandStack::sendAnswer, this,
+                &mainForm::saveLastAnswer);
+    connect(&updateTimer, &QTimer::timeout, this, &mainForm::triggerUpdateValues);
+}
+
+GUI::OperationItem *mainForm::itemForTests(BusinessLogic::CommandSpezifier id) const
+{
+    if (id == Id::ExecuteCommCheck)
+        return const_cast<OperationItemCommCheck *>(&commCheckItem);
+    return GUI::AttachTable::find(items, id);
+}
+
+void mainForm::addCommand(BusinessLogic::Command *command)
+{
+    if (command == nullptr || commandTable == nullptr)
+        return;
+    const int id = BusinessLogic::toInt(command->spezifier());
+    if (id < 0 || id >= static_cast<int>(commandTable->size()))
+        return;
+    (*commandTable)[static_cast<std::size_t>(id)] = command;
+
+    auto clicked = [this](QAbstractButton *button, void (mainForm::*slot)()) {
+        connect(button, &QAbstractButton::clicked, this, slot);
+    };
+    auto finished = [this](QLineEdit *field, void (mainForm::*slot)()) {
+        connect(field, &QLineEdit::editingFinished, this, slot);
+    };
+    auto activated = [this](QComboBox *combo, void (mainForm::*slot)(int)) {
+        connect(combo, QOverload<int>::of(&QComboBox::activated), this, slot);
+    };
+    auto state = [this](QCheckBox *box, void (mainForm::*slot)(int)) {
+        connect(box, &QCheckBox::stateChanged, this, slot);
+    };
+
+    switch (command->spezifier()) {
+    case Id::Start:
+        clicked(ui->buttonStart, &mainForm::launchCmdStart);
+        break;
+    case Id::Stop:
+        clicked(ui->buttonStop, &mainForm::launchCmdStop);
+        break;
+    case Id::Prime:
+        clicked(ui->buttonPrime, &mainForm::launchCmdPrime);
+        break;
+    case Id::Pause:
+        clicked(ui->buttonPause, &mainForm::launchCmdPause);
+        break;
+    case Id::SetVolume:
+        finished(ui->lineEditVolume, &mainForm::launchCmdSetVolume);
+        break;
+    case Id::SetDispenseVolumeBreakTime:
+        finished(ui->lineEditBreakTimeSec, &mainForm::launchCmdSetDispenseBreakTime);
+        finished(ui->lineEditBreakTimeMin, &mainForm::launchCmdSetDispenseBreakTime);
+        break;
+    case Id::SetDispenseVolumeNumber:
+        finished(ui->lineEditCycles, &mainForm::launchCmdSetDispenseNumber);
+        break;
+    case Id::SetAnalogInput:
+        activated(ui->comboAnalIn, &mainForm::launchCmdSetAnalogIn);
+        break;
+    case Id::SetDigitalIn1:
+        activated(ui->comboDigIn1, &mainForm::launchCmdSetDigitalIn1);
+        break;
+    case Id::SetDigitalIn2:
+        activated(ui->comboDigIn2, &mainForm::launchCmdSetDigitalIn2);
+        break;
+    case Id::SetDigitalOut:
+        activated(ui->comboDigOut, &mainForm::launchCmdSetDigitalOut);
+        break;
+    case Id::SetLanguage:
+        activated(ui->comboLanguage, &mainForm::launchCmdSetLanguage);
+        break;
+    case Id::SetCustCalVol:
+        finished(ui->lineEditCalVolume, &mainForm::launchCmdSetCustomCalibrationVolume);
+        break;
+    case Id::SetCustCalPercent:
+        activated(ui->comboCalPercent, &mainForm::launchCmdSetCustomCalibrationPercentage);
+        break;
+    case Id::SetAutostart:
+        state(ui->checkboAutostart, &mainForm::launchCmdSetAutostart);
+        break;
+    case Id::SetPumpProfileCharacteristic:
+        activated(ui->comboTypeFluid, &mainForm::launchCmdSetPumpProfileCharacteristics);
+        break;
+    case Id::SetDisplayContrast:
+        activated(ui->comboContrast, &mainForm::launchCmdSetDisplayContrast);
+        break;
+    case Id::ExecuteCommCheck:
+        clicked(ui->buttonTestComm, &mainForm::launchCmdExecuteCommCheck);
+        break;
+    case Id::SetProtocolAnswer:
+        state(ui->checkboProtAnswer, &mainForm::launchCmdSetProtocolAnswer);
+        break;
+    case Id::SetPumpAddress:
+        activated(ui->comboPumpAddress, &mainForm::launchCmdSetPumpAddress);
+        break;
+    case Id::SetCommAddress:
+        activated(ui->comboCommAddress, &mainForm::launchCmdSetCommAddress);
+        break;
+    case Id::SetInvalidLRC:
+        state(ui->checkboIncorrectLRC, &mainForm::launchCmdSetInvalidLRC);
+        break;
+    case Id::SetUnusedLRC:
+        state(ui->checkboUnusedLRC, &mainForm::launchCmdSetUnusedLRC);
+        break;
+    case Id::SetDiscreteCommand:
+        connect(ui->lineEditDiscreteCommand, &QLineEdit::returnPressed, this,
+                &mainForm::setDiscreteCommand);
+        break;
+    case Id::SetFactoryDefaults:
+        clicked(ui->buttonDefaults, &mainForm::launchCmdSetFactoryDefaults);
+        break;
+    case Id::SetFactoryMode:
+        state(ui->checkboFactoryMode, &mainForm::launchCmdSetFactoryMode);
+        break;
+    case Id::SetFactoryMeasuredCalVolume:
+        finished(ui->lineEditFactoryCalVolume, &mainForm::launchCmdSetFactoryMeasuredCalVolume);
+        break;
+    case Id::SetMaintenancePos:
+        clicked(ui->buttonMaintenancePos, &mainForm::launchCmdSetMaintenancePos);
+        break;
+    case Id::SetPumpModel:
+        activated(ui->comboPumpModel, &mainForm::launchCmdSetPumpModel);
+        break;
+    case Id::SetFactoryPumpStrokeVolume:
+        finished(ui->lineEditFactoryPumpStrokeVolume,
+                 &mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume);
+        break;
+    default:
+        break;
+    }
+}
+
+BusinessLogic::Command *mainForm::command(BusinessLogic::CommandSpezifier id) const
+{
+    const auto index = static_cast<std::size_t>(BusinessLogic::toInt(id));
+    if (commandTable == nullptr || index >= commandTable->size())
+        return nullptr;
+    return (*commandTable)[index];
+}
+
+void mainForm::push(BusinessLogic::CommandSpezifier id, int value)
+{
+    BusinessLogic::Command *cmd = command(id);
+    if (cmd != nullptr && commandStack != nullptr)
+        commandStack->push(cmd, value, true);
+}
+
+void mainForm::startUp()
+{
+    if (commandStack != nullptr)
+        commandStack->clear();
+    launchCmdSetCommAddress(ui->comboCommAddress->currentIndex());
+    launchCmdExecuteCommCheck();
+}
+
+void mainForm::startUpdateTimer()
+{
+    updateTimer.start(slowPoll ? SlowUpdateMs : FastUpdateMs);
+}
+
+void mainForm::showMainWindow()
+{
+    show();
+}
+
+void mainForm::setComPort(QSerialPortInfo info)
+{
+    instance->setPort(info.portName());
+}
+
+void mainForm::setComPortPath(QString path)
+{
+    instance->setPort(path);
+}
+
+void mainForm::saveLastAnswer(Answer answer)
+{
+    lastAnswer = std::move(answer);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Link commands and the update timer
+
+void mainForm::setDataUpdate()
+{
+    if (ui->checkboNoDataUpdate->isChecked())
+        updateTimer.stop();
+    else
+        updateTimer.start(slowPoll ? SlowUpdateMs : FastUpdateMs);
+}
+
+void mainForm::stopUpdateTimer()
+{
+    updateTimer.stop();
+    if (commandStack != nullptr)
+        commandStack->clear();
+}
+
+void mainForm::launchCmdExecuteCommCheck()
+{
+    stopUpdateTimer();
+    push(Id::SetCommAddress, ui->comboCommAddress->currentIndex());
+    push(Id::ExecuteCommCheck, 0);
+    setDataUpdate();
+}
+
+void mainForm::launchCmdSetPumpAddress(int index)
+{
+    stopUpdateTimer();
+    push(Id::SetPumpAddress, index);
+    addressItem.setValue(index);
+    setDataUpdate();
+}
+
+void mainForm::launchCmdSetCommAddress(int index)
+{
+    push(Id::SetCommAddress, index);
+    instance->setAddress(index);
+}
+
+void mainForm::launchCmdSetInvalidLRC(int state)
+{
+    stopUpdateTimer();
+    push(Id::SetInvalidLRC, state != Qt::Unchecked ? 1 : 0);
+    setDataUpdate();
+}
+
+void mainForm::launchCmdSetUnusedLRC(int state)
+{
+    stopUpdateTimer();
+    push(Id::SetUnusedLRC, state != Qt::Unchecked ? 1 : 0);
+    setDataUpdate();
+}
+
+void mainForm::launchCmdToggleStressTest()
+{
+    const bool wasFast = updateTimer.interval() == FastUpdateMs;
+    stopUpdateTimer();
+    if (wasFast)
+        updateTimer.start(StressUpdateMs);
+    else
+        setDataUpdate();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Operator commands
+
+void mainForm::highlightRunButton(RunButton button)
+{
+    using C = RunButtonCorners;
+    const bool startLit = button == RunButton::Start || button == RunButton::Pause;
+    // After Pause and Prime the buttons meet squarely where the pair joins.
+    const bool cornered = button == RunButton::Pause || button == RunButton::Prime;
+    setSheet(ui->buttonStop,
+             runButtonSheet(button == RunButton::Stop, cornered ? C::LeftSquare : C::Rounded));
+    setSheet(ui->buttonPause, runButtonSheet(startLit, cornered ? C::LeftSquare : C::Rounded));
+    setSheet(ui->buttonStart, runButtonSheet(startLit, cornered ? C::RightSquare : C::Rounded));
+    setSheet(ui->buttonPrime,
+             runButtonSheet(button == RunButton::Prime, cornered ? C::RightSquare : C::Rounded));
+}
+
+void mainForm::launchCmdStart()
+{
+    push(Id::Start, 0);
+    highlightRunButton(RunButton::Start);
+}
+
+void mainForm::launchCmdStop()
+{
+    push(Id::Stop, 0);
+    highlightRunButton(RunButton::Stop);
+}
+
+void mainForm::launchCmdPause()
+{
+    push(Id::Pause, 0);
+    highlightRunButton(RunButton::Pause);
+}
+
+void mainForm::launchCmdPrime()
+{
+    push(Id::Prime, 0);
+    highlightRunButton(RunButton::Prime);
+}
+
+void mainForm::launchCmdSetVolume()
+{
+    // A text whose value does not fit the command sends nothing; the next update shows the
+    // pump's value again.
+    const std::optional<int> value =
+        EntryConversion::scaled(ui->lineEditVolume->text(), 1000, 0.0005);
+    if (!value)
+        return;
+    if (runMode == 1) {
+        push(Id::SetVolume, *value);
+        volumeTargetItem.setValue(*value);
+    } else if (runMode == 0) {
+        push(Id::SetFlowRate, *value);
+        flowrateItem.setValue(*value);
+    }
+}
+
+void mainForm::launchCmdSetDispenseTime()
+{
+    const std::optional<int> value = EntryConversion::dispenseTime(
+        ui->lineEditTimeHour->text(), ui->lineEditTimeMin->text(), ui->lineEditTimeSec->text());
+    if (!value)
+        return;
+    push(Id::SetDispenseTime, *value);
+    dispenseTimeItem.setValue(*value);
+}
+
+void mainForm::launchCmdSetDispenseBreakTime()
+{
+    const std::optional<int> value = EntryConversion::breakTime(ui->lineEditBreakTimeMin->text(),
+                                                                ui->lineEditBreakTimeSec->text());
+    if (!value)
+        return;
+    push(Id::SetDispenseVolumeBreakTime, *value);
+    breakTimeItem.setValue(*value);
+}
+
+void mainForm::launchCmdSetDispenseNumber()
+{
+    const int value = EntryConversion::integer(ui->lineEditCycles->text());
+    volumeNumberItem.setValue(value);
+    push(Id::SetDispenseVolumeNumber, value);
+    volumeNumberItem.setValue(value);
+}
+
+void mainForm::launchCmdSetAnalogIn(int index)
+{
+    static constexpr int codes[] = {9, 0, 3, 1, 2};
+    const int value = index >= 1 && index <= 4 ? codes[index] : 9;
+    push(Id::SetAnalogInput, value);
+    analogInItem.setValue(value);
+}
+
+void mainForm::launchCmdSetDigitalIn1(int index)
+{
+    digitalIn1Exclusive = index == 1 || index == 2;
+    const int value = index == 1 ? 1 : index == 2 ? 6 : 0;
+    push(Id::SetDigitalIn1, value);
+    digitalIn1Item.setValue(value);
+    if (digitalIn1Exclusive && digitalIn2Exclusive) {
+        ui->comboDigIn2->setCurrentIndex(0);
+        digitalIn2Exclusive = false;
+    }
+}
+
+void mainForm::launchCmdSetDigitalIn2(int index)
+{
+    static constexpr int codes[] = {0, 1, 6, 8, 9, 10};
+    digitalIn2Exclusive = index == 1 || index == 2;
+    const int value = index >= 0 && index <= 5 ? codes[index] : 0;
+    push(Id::SetDigitalIn2, value);
+    digitalIn2Item.setValue(value);
+    if (digitalIn1Exclusive && digitalIn2Exclusive) {
+        ui->comboDigIn1->setCurrentIndex(0);
+        digitalIn1Item.setValue(0);
+        digitalIn1Exclusive = false;
+    }
+}
+
+void mainForm::launchCmdSetDigitalOut(int index)
+{
+    // The first choice after start only records the index.
+    if (lastDigitalOut == -1) {
+        lastDigitalOut = index;
+        return;
+    }
+    if (index == lastDigitalOut || index < 0 || index > 4)
+        return;
+    push(Id::SetDigitalOut, index);
+    digitalOutItem.setValue(index);
+    lastDigitalOut = index;
+}
+
+void mainForm::launchCmdSetLanguage(int index)
+{
+    if (index == lastLanguage)
+        return;
+    lastLanguage = index;
+    push(Id::SetLanguage, index);
+    languageItem.setValue(index);
+}
+
+void mainForm::launchCmdSetCustomCalibrationVolume()
+{
+    const std::optional<int> value =
+        EntryConversion::scaledFloat(ui->lineEditCalVolume->text(), 1000, 0.0005);
+    if (value)
+        push(Id::SetCustCalVol, *value);
+}
+
+void mainForm::launchCmdSetCustomCalibrationPercentage(int index)
+{
+    if (index != lastCalibrationPercentage) {
+        push(Id::SetCustCalPercent, index * 10 + 8000);
+        lastCalibrationPercentage = index;
+    }
+    calibrationPercentageItem.setValue(lastCalibrationPercentage);
+}
+
+void mainForm::launchCmdSetAutostart(int state)
+{
+    const int value = state != Qt::Unchecked ? 1 : 0;
+    push(Id::SetAutostart, value);
+    // The item holds the value sent, as the pump reports it, so the next update agrees with the
+    // box instead of unticking it.
+    autostartItem.setValue(value);
+}
+
+void mainForm::launchCmdSetPumpProfileCharacteristics(int)
+{
+    const int index = ui->comboTypeFluid->currentIndex();
+    push(Id::SetPumpProfileCharacteristic, index);
+    pumpProfileItem.setValue(index);
+}
+
+void mainForm::launchCmdSetDisplayContrast(int)
+{
+    const int index = ui->comboContrast->currentIndex();
+    push(Id::SetDisplayContrast, index);
+    contrastItem.setValue(index);
+}
+
+void mainForm::launchCmdSetProtocolAnswer(int state)
+{
+    const int value = state != Qt::Unchecked ? 1 : 0;
+    push(Id::SetProtocolAnswer, value);
+    protocolAnswerItem.setValue(value);
+}
+
+void mainForm::launchCmdSetFactoryDefaults()
+{
+    push(Id::SetFactoryDefaults, 0);
+}
+
+void mainForm::launchCmdSetMaintenancePos()
+{
+    push(Id::SetMaintenancePos, 1);
+}
+
+void mainForm::launchCmdSetFactoryMode(int state)
+{
+    const int value = state != Qt::Unchecked ? 1 : 0;
+    push(Id::SetFactoryMode, value);
+    factoryModeItem.setValue(value);
+}
+
+void mainForm::launchCmdSetPumpModel(int index)
+{
+    push(Id::SetPumpModel, index);
+}
+
+void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
+{
+    const std::optional<int> value =
+        EntryConversion::scaledFloat(ui->lineEditFactoryPumpStrokeVolume->text(), 10, 0.05);
+    if (value)
+        push(Id::SetFactoryPumpStrokeVolume, *value);
+    ui->lineEditFactoryPumpStrokeVolume->setModified(false);
+}
+
+void mainForm::launchCmdSetFactoryMeasuredCalVolume()
+{
+    const std::optional<int> value =
+        EntryConversion::scaledFloat(ui->lineEditFactoryCalVolume->text(), 1000, 0.0005);
+    if (value)
+        push(Id::SetFactoryMeasuredCalVolume, *value);
+}
+
+void mainForm::launchCmdSetRunMode()
+{
+    push(Id::SetRunMode, 0);
+}
+
+void mainForm::launchCmdSetDispenseVolume()
+{
+    push(Id::SetDispenseModeVolume, 0);
+}
+
+void mainForm::changeTime()
+{
+    const EntryConversion::Time t = EntryConversion::normalisedTime(
+        ui->lineEditTimeHour->text(), ui->lineEditTimeMin->text(), ui->lineEditTimeSec->text());
+    // Each write that changes a text runs this again at once; equal texts emit nothing, so the
+    // nesting ends when all three hold the normalised time.
+    setText(ui->lineEditTimeSec, twoDigits(t.seconds));
+    setText(ui->lineEditTimeMin, twoDigits(t.minutes));
+    setText(ui->lineEditTimeHour, twoDigits(t.hours));
+}
+
+void mainForm::modeSelect(QAction *action)
+{
+    if (action == actionFlowMode) {
+        ui->buttonMode->setText(QStringLiteral("   ml/min   "));
+        runMode = 0;
+        launchCmdSetRunMode();
+    } else if (action == actionVolumeMode) {
+        ui->buttonMode->setText(QStringLiteral("     ml     "));
+        runMode = 1;
+        launchCmdSetDispenseVolume();
+    }
+    runModeItem.setValue(runMode);
+    ui->buttonMode->clearFocus();
+}
+
+void mainForm::setDiscreteCommand()
+{
+    BusinessLogic::Command *cmd = command(Id::SetDiscreteCommand);
+    if (cmd == nullptr || commandStack == nullptr)
+        return;
+    commandStack->pushText(cmd, ui->lineEditDiscreteCommand->text().toUtf8().toStdString());
+}
+
+void mainForm::launchCmdSearchPump()
+{
+    updateTimer.stop();
+    updateDetachAll();
+    if (commandStack == nullptr)
+        return;
+    commandStack->clear();
+    disconnect(searchConnection);
+    searchConnection = connect(commandStack, &BusinessLogic::CommandStack::sendAnswer, this,
+                               &mainForm::searchAddress);
+    for (int address = 0; address <= 98; ++address) {
+        push(Id::SetCommAddress, address);
+        push(Id::SetProtocolAnswer, 1);
+        push(Id::ExecuteCommCheck, 0);
+    }
+    // Back to the chosen address at the end.
+    push(Id::SetCommAddress, ui->comboCommAddress->currentIndex());
+    push(Id::ExecuteCommCheck, 0);
+    searchAnswersLeft = commandStack->queuedCount();
+}
+
+void mainForm::toggleAdvancedScreen()
+{
+    savedNoUpdate = ui->checkboNoDataUpdate->isChecked();
+    ui->checkboNoDataUpdate->setChecked(false);
+    QWidget *remembered = ui->TabsExtendedSettings->currentWidget();
+    setSizeIncrement(0, 1);
+    const auto centre = [this] {
+        adjustSize();
+        resize(minimumSizeHint());
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            const QRect available = screen->availableGeometry();
+            move(available.center() - rect().center());
+        }
+    };
+    if (advancedScreen) {
+        ui->TabsExtendedSettings->hide();
+        centre();
+        ui->buttonAdvanced->setIcon(QIcon(QStringLiteral(":/Images/Images/arrow-37-64.png")));
+    } else {
+        ui->TabsExtendedSettings->show();
+        // The tallest page decides the window's size.
+        ui->TabsExtendedSettings->setCurrentWidget(ui->TabStatus);
+        centre();
+        ui->TabsExtendedSettings->setCurrentWidget(remembered);
+        ui->buttonAdvanced->setIcon(QIcon(QStringLiteral(":/Images/Images/arrow-102-64.png")));
+    }
+    advancedScreen = !advancedScreen;
+    ui->checkboNoDataUpdate->setChecked(savedNoUpdate);
+    repaint();
+}
+
+void mainForm::updateAttachAll()
+{
+    if (refresher != nullptr)
+        GUI::AttachTable::attachAll(*refresher, items);
+}
+
+void mainForm::updateDetachAll()
+{
+    if (refresher != nullptr)
+        GUI::AttachTable::detachAll(*refresher, items);
+}
+
+void mainForm::activateHelp()
+{
+    if (!advancedScreen)
+        toggleAdvancedScreen();
+    ui->TabsExtendedSettings->setCurrentWidget(ui->tabHelp);
+    showHelpPage(HelpCollection::indexUrl());
+}
+
+void mainForm::showHelpPage(const QUrl &url)
+{
+    HelpSetup::showPage(help, url);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Display update
+
+void mainForm::setLinkLabel(const QString &text, const QString &sheet)
+{
+    setSheet(ui->labelConnectionState, sheet);
+    setText(ui->labelConnectionState, text);
+}
+
+void mainForm::setFadingStyle()
+{
+    setSheet(ui->labelTransmissionState, QStringLiteral("color:rgba(%1,%2,%3,%4%);")
+                                             .arg(messageColour.red())
+                                             .arg(messageColour.green())
+                                             .arg(messageColour.blue())
+                                             .arg(fadePercent));
+}
+
+void mainForm::triggerUpdateValues()
+{
+    // 1. Title.
+    const QString port = instance->settings()
+                             .value(instance->key(InstanceSettings::portKey()), QString())
+                             .toString();
+    const QString title = DisplayFormat::title(ui->comboCommAddress->currentIndex(), port);
+    if (windowTitle() != title)
+        setWindowTitle(title);
+
+    // 2. Receive state of the last exchange: ACK, NAK, nothing usable, address confirmation.
+    std::string state = "0000";
+    if (BusinessLogic::Command *rxState = command(Id::GetCommRxState)) {
+        rxState->execute();
+        state = rxState->answer();
+        state.resize(4, '0');
+    }
+
+    // 3.-7. Link state and command feedback.
+    if (fadePercent > 0)
+        fadePercent -= 4;
+    if (state[0] == '1') {
+        setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);
+        fadePercent = 100;
+        messageColour = QColor(0, 149, 216, 255);
+        setSheet(ui->labelTransmissionState, acceptedSheet(fadePercent));
+        setText(ui->labelTransmissionState, tr("COMMAND ACCEPTED"));
+        setText(ui->labelUserAction, QString());
+    } else {
+        setFadingStyle();
+    }
+    if (state[1] == '1') {
+        messageColour = QColor(255, 0, 0);
+        setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);
+        setSheet(ui->labelTransmissionState, refusedSheet);
+        setText(ui->labelTransmissionState, tr("COMMAND NOT ACCEPTED (RANGE)"));
+        setText(ui->labelUserAction, QString());
+        fadePercent = 100;
+    } else {
+        setFadingStyle();
+    }
+    const bool portOpen = link != nullptr && link->portOpen;
+    const QString portReason = link != nullptr ? link->portError : QString();
+    if (ui->labelConnectionState->toolTip() != portReason)
+        ui->labelConnectionState->setToolTip(portReason);
+    if (state[2] == '1') {
+        setLinkLabel(tr("PUMP DISCONNECTED ") +
+                         (portOpen ? tr("(PORT opend)") : tr("(PORT unavailable)")),
+                     disconnectedSheet);
+        setText(ui->labelTransmissionState, QString());
+        setText(ui->labelUserAction, QString());
+        slowPoll = true;
+        launchCmdExecuteCommCheck();
+        fadePercent = 100;
+    } else {
+        setFadingStyle();
+        slowPoll = false;
+    }
+    if (state[3] == '1') {
+        setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);
+        setText(ui->labelUserAction, QString());
+    }
+
+    // 8. Set-point in the unit of the run mode.
+    if (!ui->lineEditVolume->hasFocus()) {
+        const int value = runMode == 1 ? volumeTargetItem.value() : flowrateItem.value();
+        const QString text = DisplayFormat::setPoint(value);
+        setText(ui->lineEditVolume, text);
+        if (!ui->lineEditCalVolume->hasFocus())
+            setText(ui->lineEditCalVolume, text);
+    }
+
+    // 9. Volume delivered.
+    setText(ui->labelVolumeActual, DisplayFormat::actualVolume(volumeActualItem.value()));
+
+    // 10. Run mode: unit text, entry limits, the flag that decides what a set-point sends.
+    if (!ui->buttonMode->hasFocus()) {
+        const int mode = runModeItem.value();
+        if (mode >= 0 && mode <= 2) {
+            const bool volume = mode == 1;
+            const QString unit =
+                volume ? QStringLiteral("     ml     ") : QStringLiteral("   ml/min   ");
+            if (ui->buttonMode->text() != unit)
+                ui->buttonMode->setText(unit);
+            ui->lineEditVolume->minimum = 1.0;
+            ui->lineEditVolume->maximum = volume ? 999.9 : 100.0;
+            runMode = mode == 0 ? 0 : 1;
+        }
+        if (!ui->lineEditFactoryCalVolume->hasFocus())
+            setText(ui->lineEditFactoryCalVolume, ui->lineEditVolume->text());
+    }
+
+    // 11. Dispense time.
+    if (!ui->lineEditTimeHour->hasFocus() && !ui->lineEditTimeMin->hasFocus() &&
+        !ui->lineEditTimeSec->hasFocus()) {
+        const QString t = dispenseTimeItem.text();
+        setText(ui->lineEditTimeHour, twoDigits(t.mid(0, 2).toInt()));
+        setText(ui->lineEditTimeMin, twoDigits(t.mid(2, 2).toInt()));
+        setText(ui->lineEditTimeSec, twoDigits(t.mid(4, 2).toInt()));
+    }
+
+    // 12. Status and error icons.
+    updateStatusIcons();
+
+    // 13. Cycles.
+    if (!ui->lineEditCycles->hasFocus())
+        setText(ui->lineEditCycles, DisplayFormat::cycles(volumeNumberItem.value()));
+
+    // 14. Break time.
+    if (!ui->lineEditBreakTimeMin->hasFocus() && !ui->lineEditBreakTimeSec->hasFocus()) {
+        const int t = breakTimeItem.value();
+        setText(ui->lineEditBreakTimeMin, QString::number(t / 60));
+        setText(ui->lineEditBreakTimeSec, QString::number(t - 60 * (t / 60)));
+    }
+
+    // 15. Elapsed time and the Start/Pause page.
+    updateTimeDisplay();
+
+    // 16.-23. Settings, inputs and outputs.
+    if (!ui->checkboAutostart->hasFocus())
+        setChecked(ui->checkboAutostart, autostartItem.value() == 1);
+    if (!ui->comboAnalIn->hasFocus())
+        setIndex(ui->comboAnalIn, DisplayFormat::analogInputIndex(analogInItem.value()));
+    if (!ui->comboDigIn1->hasFocus()) {
+        const int value = digitalIn1Item.value();
+        setIndex(ui->comboDigIn1, DisplayFormat::digitalIn1Index(value));
+        if (value == 1 || value == 6)
+            digitalIn1Exclusive = true;
+    }
+    if (!ui->comboDigIn2->hasFocus()) {
+        const int value = digitalIn2Item.value();
+        setIndex(ui->comboDigIn2, DisplayFormat::digitalIn2Index(value));
+        if (value == 1 || value == 6)
+            digitalIn2Exclusive = true;
+    }
+    if (!ui->comboDigOut->hasFocus()) {
+        // A value outside the list leaves the selection as it is.
+        const int value = digitalOutItem.value();
+        if (value >= 0 && value <= 4)
+            setIndex(ui->comboDigOut, value);
+    }
+    if (!ui->comboLanguage->hasFocus())
+        setIndex(ui->comboLanguage, languageItem.value());
+    if (!ui->comboCalPercent->hasFocus())
+        setIndex(ui->comboCalPercent,
+                 DisplayFormat::calibrationIndex(calibrationPercentageItem.value()));
+    if (!ui->comboTypeFluid->hasFocus())
+        setIndex(ui->comboTypeFluid, pumpProfileItem.value());
+    if (!ui->comboContrast->hasFocus())
+        setIndex(ui->comboContrast, contrastItem.value());
+
+    // 24. Pump type and firmware.
+    const QString model = modelVersionItem.text();
+    setText(ui->labelVersionFW, DisplayFormat::firmware(model));
+    const QString type = DisplayFormat::pumpType(model);
+    setText(ui->labelPumpModel, type);
+    setText(ui->labelVersionHW, type);
+
+    // 25.-28. Communication and factory values.
+    if (!ui->checkboProtAnswer->hasFocus())
+        setChecked(ui->checkboProtAnswer, protocolAnswerItem.value() == 1);
+    if (!ui->comboPumpAddress->hasFocus())
+        setIndex(ui->comboPumpAddress, addressItem.value());
+    if (!ui->comboPumpModel->hasFocus())
+        setIndex(ui->comboPumpModel, factoryPumpModelItem.value());
+    if (!ui->checkboFactoryMode->hasFocus())
+        setChecked(ui->checkboFactoryMode, factoryModeItem.value() == 1);
+    if (!ui->lineEditFactoryPumpStrokeVolume->hasFocus())
+        setText(ui->lineEditFactoryPumpStrokeVolume,
+                DisplayFormat::strokeVolume(factoryStrokeVolumeItem.value()));
+}
+
+void mainForm::setIcon(QLabel *icon, bool green)
+{
+    const QPixmap &bullet = green ? greenBullet : greyBullet;
+    // Compare by identity: setting the same pixmap again would repaint for nothing.
+    const QPixmap current = icon->pixmap(Qt::ReturnByValue);
+    if (current.cacheKey() != bullet.cacheKey())
+        icon->setPixmap(bullet);
+}
+
+void mainForm::updateStatusIcons()
+{
+    const auto bit = [this](int group, int b) {
+        return (statusItem.statusWord(group) >> b) & 1;
+    };
+    const bool moving = bit(1, 0);
+    if (moving && !motorRunning)
+        runSeen = true; // a start of motion, even from the pump's own keypad
+    motorRunning = moving;
+    setIcon(ui->labelMotorMotionIcon, moving);
+    setIcon(ui->labelPumpFaultIcon, bit(1, 1));
+    setIcon(ui->labelDisplayOnIcon, !bit(1, 2));
+    setIcon(ui->labelMotorAdjustedIcon, bit(2, 0));
+    setIcon(ui->labelInput1ActiveIcon, bit(2, 1));
+    setIcon(ui->labelInput2ActiveIcon, bit(2, 2));
+    setIcon(ui->labelMotorLowerDCIcon, bit(2, 3));
+    setIcon(ui->labelRunModeActiveIcon, bit(3, 0));
+    setIcon(ui->labelDispenseModeActiveIcon, bit(4, 0));
+    setIcon(ui->labelMasterStopActiveIcon, !bit(4, 3));
+    setIcon(ui->labelErrorOverpressureIcon, bit(6, 0));
+    setIcon(ui->labelError4_20mATooLowIcon, bit(6, 3));
+    setIcon(ui->labelErrorPowerSupplyFailureIcon, bit(6, 4));
+    setIcon(ui->labelErrorMotorNotAdjIcon, bit(6, 5));
+    setIcon(ui->labelErrorMaxTempExceededIcon, bit(6, 6));
+    setIcon(ui->labelErrorNoEncoderSignalIcon, bit(6, 7));
+    setIcon(ui->labelErrorNoneIcon, (statusItem.statusWord(6) & 0xFF) == 0);
+}
+
+void mainForm::updateTimeDisplay()
+{
+    const TimeDisplay::Labels labels = TimeDisplay::compute(
+        motorRunning, ui->lineEditTimeHour->text(), ui->lineEditTimeMin->text(),
+        ui->lineEditTimeSec->text(), timeElapsedItem.text());
+    setText(ui->labelTimeActualHour, labels.hours);
+    setText(ui->labelTimeActualMin, labels.minutes);
+    setText(ui->labelTimeActualSec, labels.seconds);
+    if (!motorRunning) {
+        if (runSeen) {
+            ui->stackedButtonStartPause->setCurrentWidget(ui->pageStart);
+            runSeen = false;
+        }
+    } else if (runSeen) {
+        ui->stackedButtonStartPause->setCurrentWidget(ui->pagePause);
+    }
+}
+
+void mainForm::searchAddress(Answer answer)
+{
+    bool ok = false;
+    int n = QString::fromStdString(answer.text).toInt(&ok, 10);
+    if (!ok)
+        n = 0;
+    --searchAnswersLeft;
+    if (answer.commandId == BusinessLogic::toInt(Id::ExecuteCommCheck) && n >= 0) {
+        // A pump answered at the address just set.
+        if (commandStack != nullptr)
+            commandStack->clear();
+        commCheckItem.setValue(n);
+        setText(ui->labelLocatedAddressIndicator, commCheckItem.text());
+        ui->comboCommAddress->setCurrentIndex(n);
+        launchCmdSetCommAddress(n);
+        disconnect(searchConnection);
+        updateAttachAll();
+        // Show the pump's values again, not a frozen screen.
+        setDataUpdate();
+        return;
+    }
+    if (answer.commandId != BusinessLogic::toInt(Id::ExecuteCommCheck) && n == 98)
+        setText(ui->labelLocatedAddressIndicator, QStringLiteral("NONE"));
+    if (searchAnswersLeft <= 0) {
+        // The whole bus was asked and nobody answered: say so and resume.
+        setText(ui->labelLocatedAddressIndicator, QStringLiteral("NONE"));
+        disconnect(searchConnection);
+        updateAttachAll();
+        setDataUpdate();
+    }
+}
 
 void mainForm::fillLists()
 {

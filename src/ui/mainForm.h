@@ -1,29 +1,77 @@
 #pragma once
 
+#include "BusinessLogic/Answer.h"
+#include "BusinessLogic/CommandSpezifier.h"
 #include "BusinessLogic/InvalidReason.h"
+#include "GUI/OperationItemAddress.h"
+#include "GUI/OperationItemAnalogIn.h"
+#include "GUI/OperationItemAnalogRange.h"
+#include "GUI/OperationItemAutostart.h"
+#include "GUI/OperationItemCommCheck.h"
+#include "GUI/OperationItemContrast.h"
+#include "GUI/OperationItemCustomCalibrationPercentage.h"
+#include "GUI/OperationItemDigitalIn1.h"
+#include "GUI/OperationItemDigitalIn2.h"
+#include "GUI/OperationItemDigitalOut.h"
+#include "GUI/OperationItemDispenseTime.h"
+#include "GUI/OperationItemFactoryMode.h"
+#include "GUI/OperationItemFactoryPumpModel.h"
+#include "GUI/OperationItemFactoryStrokeVolume.h"
+#include "GUI/OperationItemFlowrate.h"
+#include "GUI/OperationItemLanguage.h"
+#include "GUI/OperationItemMaintenancePosition.h"
+#include "GUI/OperationItemModelVersion.h"
+#include "GUI/OperationItemProtocolAnswer.h"
+#include "GUI/OperationItemPumpProfileCharacteristic.h"
+#include "GUI/OperationItemRunMode.h"
+#include "GUI/OperationItemStatus.h"
+#include "GUI/OperationItemTimeElapsed.h"
+#include "GUI/OperationItemVolumeActual.h"
+#include "GUI/OperationItemVolumeBreakTime.h"
+#include "GUI/OperationItemVolumeNumber.h"
+#include "GUI/OperationItemVolumeTarget.h"
+#include "help/HelpHost.h"
+#include "help/HelpSetup.h"
 
+#include <QColor>
 #include <QDialog>
+#include <QPixmap>
+#include <QSerialPortInfo>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+class Communication;
+class InstanceSettings;
+class QAbstractButton;
 class QAction;
+class QApplication;
+class QLabel;
 class QMenu;
 class QTextEdit;
 
 namespace BusinessLogic {
+class Command;
 class CommandStack;
-}
+} // namespace BusinessLogic
+
+namespace GUI {
+class OperationItem;
+class RefreshTimer;
+} // namespace GUI
 
 namespace Ui {
 class mainScreen;
 }
 
 // The program's one window: the main screen with the run buttons and set-points, the advanced
-// screen's tabs, and the two traffic views of the communication tab.
-class mainForm : public QDialog
+// screen's tabs, and the two traffic views of the communication tab. Operator actions become
+// queued commands; a timer copies what the pump reports into the widgets.
+class mainForm : public QDialog, public HelpHost
 {
     Q_OBJECT
 
@@ -33,10 +81,21 @@ public:
 
     // Paragraphs kept by each traffic view; the oldest are dropped first.
     static constexpr int TrafficViewBlocks = 500;
+    // Update timer intervals: link silent, link answering, stress test.
+    static constexpr int SlowUpdateMs = 500;
+    static constexpr int FastUpdateMs = 50;
+    static constexpr int StressUpdateMs = 10;
+    // The first command-line argument that shows the Factory tab.
+    static constexpr const char *FactoryAccessCode = "--QZW service gate";
 
-    // stack: where operator commands go and whose logged exchanges the traffic views draw; not
-    // owned, may be null (no traffic is then drawn).
-    explicit mainForm(BusinessLogic::CommandStack *stack, QWidget *parent = nullptr);
+    // stack: where commands go and whose logged exchanges the traffic views draw. The other
+    // objects are not owned; any may be null (a window without a link or command table shows the
+    // screen but sends nothing).
+    explicit mainForm(BusinessLogic::CommandStack *stack,
+                      std::vector<BusinessLogic::Command *> *commandTable = nullptr,
+                      QApplication *application = nullptr,
+                      GUI::RefreshTimer *refreshTimer = nullptr, Communication *link = nullptr,
+                      QWidget *parent = nullptr);
     ~mainForm() override;
 
     // Style sheet of a run button (Stop, Start, Pause, Prime): the common button sheet, the
@@ -44,8 +103,80 @@ public:
     // corner sheet if any.
     static QString runButtonSheet(bool highlighted,
                                   RunButtonCorners corners = RunButtonCorners::Rounded);
+    // True when the program's arguments open the Factory tab: the first one is the access code.
+    static bool factoryGateOpen(const QStringList &arguments);
+
+    // Files the command under its id and connects the widget that launches it.
+    void addCommand(BusinessLogic::Command *command);
+    // Start-up routine: clears the queue, queues the stored address and a communication check.
+    void startUp();
+    void startUpdateTimer();
+
+    // HelpHost
+    void showHelpPage(const QUrl &url) override;
+    QHelpEngine *helpEngine() const override { return help.engine; }
+
+    QTimer &updateTimerForTests() { return updateTimer; }
+    bool slowPollForTests() const { return slowPoll; }
+    signed char runModeForTests() const { return runMode; }
+    GUI::OperationItem *itemForTests(BusinessLogic::CommandSpezifier id) const;
+
+    // Command feedback shared by every update: colour and opacity of the fading text.
+    static QColor messageColour;
+    static int fadePercent;
 
 public slots:
+    void triggerUpdateValues();
+    void searchAddress(Answer answer);
+    void saveLastAnswer(Answer answer);
+    void setComPort(QSerialPortInfo info);
+    void setComPortPath(QString path);
+    void showMainWindow();
+
+    void setDataUpdate();
+    void launchCmdExecuteCommCheck();
+    void launchCmdSetPumpAddress(int index);
+    void launchCmdSetCommAddress(int index);
+    void launchCmdSetInvalidLRC(int state);
+    void launchCmdSetUnusedLRC(int state);
+    void launchCmdToggleStressTest();
+
+    void launchCmdStart();
+    void launchCmdStop();
+    void launchCmdPause();
+    void launchCmdPrime();
+    void launchCmdSetVolume();
+    void launchCmdSetDispenseTime();
+    void launchCmdSetDispenseBreakTime();
+    void launchCmdSetDispenseNumber();
+    void launchCmdSetAnalogIn(int index);
+    void launchCmdSetDigitalIn1(int index);
+    void launchCmdSetDigitalIn2(int index);
+    void launchCmdSetDigitalOut(int index);
+    void launchCmdSetLanguage(int index);
+    void launchCmdSetCustomCalibrationVolume();
+    void launchCmdSetCustomCalibrationPercentage(int index);
+    void launchCmdSetAutostart(int state);
+    void launchCmdSetPumpProfileCharacteristics(int index);
+    void launchCmdSetDisplayContrast(int index);
+    void launchCmdSetProtocolAnswer(int state);
+    void launchCmdSetFactoryDefaults();
+    void launchCmdSetMaintenancePos();
+    void launchCmdSetFactoryMode(int state);
+    void launchCmdSetPumpModel(int index);
+    void launchCmdSetFactoryMeasuredPumpStrokeVolume();
+    void launchCmdSetFactoryMeasuredCalVolume();
+    void launchCmdSetRunMode();
+    void launchCmdSetDispenseVolume();
+    void changeTime();
+    void modeSelect(QAction *action);
+    void setDiscreteCommand();
+    void launchCmdSearchPump();
+    void toggleAdvancedScreen();
+    void updateAttachAll();
+    void updateDetachAll();
+    void activateHelp() override;
+
     // Fault lists of the frame drawn next; the stack emits them just before the line.
     void formatRawDataTxPos(std::vector<int> positions);
     void formatRawDataTxReasons(std::vector<BusinessLogic::InvalidReason> reasons);
@@ -72,12 +203,84 @@ protected:
     std::vector<BusinessLogic::InvalidReason> rxReasons;
 
 private:
+    enum class RunButton { Start, Stop, Pause, Prime };
+
     void fillLists();
     void applyStyleSheets();
     void buildRunModeMenu();
     void setEntryBounds();
     void connectTrafficViews();
+    void connectWindow();
+    void restorePort();
     // Appends the stamp as a new paragraph and the rest after it; returns the width of the mark
     // (the check character, or its six-character escape) at the paragraph's end.
     static int appendTrafficLine(QTextEdit *view, const std::string &line, int stampLength);
+
+    // Queues a command with logging on; nothing when the command is not filed.
+    void push(BusinessLogic::CommandSpezifier id, int value);
+    BusinessLogic::Command *command(BusinessLogic::CommandSpezifier id) const;
+    void highlightRunButton(RunButton button);
+    void stopUpdateTimer();
+    void updateStatusIcons();
+    void updateTimeDisplay();
+    void setIcon(QLabel *icon, bool green);
+    void setLinkLabel(const QString &text, const QString &sheet);
+    void setFadingStyle();
+
+    std::vector<BusinessLogic::Command *> *commandTable = nullptr;
+    QApplication *application = nullptr;
+    GUI::RefreshTimer *refresher = nullptr;
+    Communication *link = nullptr;
+    std::unique_ptr<InstanceSettings> instance;
+    QTimer updateTimer;
+    HelpSetup::Parts help;
+
+    // State of the display and the operator commands.
+    bool slowPoll = true;
+    signed char runMode = 0;
+    bool motorRunning = false;
+    bool runSeen = false;
+    bool digitalIn1Exclusive = false;
+    bool digitalIn2Exclusive = false;
+    int lastDigitalOut = -1;
+    int lastLanguage = -1;
+    int lastCalibrationPercentage = -1;
+    bool advancedScreen = true;
+    bool savedNoUpdate = true;
+    Answer lastAnswer;
+    QPixmap greenBullet;
+    QPixmap greyBullet;
+    QMetaObject::Connection searchConnection;
+    int searchAnswersLeft = 0;
+    QString shownPort;
+
+    // The pump quantities the window shows.
+    OperationItemRunMode runModeItem;
+    OperationItemVolumeActual volumeActualItem;
+    OperationItemTimeElapsed timeElapsedItem;
+    OperationItemStatus statusItem;
+    OperationItemVolumeTarget volumeTargetItem;
+    OperationItemFlowrate flowrateItem;
+    OperationItemDispenseTime dispenseTimeItem;
+    OperationItemVolumeBreakTime breakTimeItem;
+    OperationItemVolumeNumber volumeNumberItem;
+    OperationItemAnalogIn analogInItem;
+    OperationItemAnalogRange analogRangeItem;
+    OperationItemDigitalIn1 digitalIn1Item;
+    OperationItemDigitalIn2 digitalIn2Item;
+    OperationItemDigitalOut digitalOutItem;
+    OperationItemLanguage languageItem;
+    OperationItemCustomCalibrationPercentage calibrationPercentageItem;
+    OperationItemAutostart autostartItem;
+    OperationItemPumpProfileCharacteristic pumpProfileItem;
+    OperationItemContrast contrastItem;
+    OperationItemCommCheck commCheckItem;
+    OperationItemModelVersion modelVersionItem;
+    OperationItemProtocolAnswer protocolAnswerItem;
+    OperationItemAddress addressItem;
+    OperationItemFactoryMode factoryModeItem;
+    OperationItemMaintenancePosition maintenancePositionItem;
+    OperationItemFactoryPumpModel factoryPumpModelItem;
+    OperationItemFactoryStrokeVolume factoryStrokeVolumeItem;
+    std::vector<GUI::OperationItem *> items;
 };

@@ -760,7 +760,8 @@ void tst_ScreenLayout::sizes_data()
     row("lineEditVolume", "alignment", int(Qt::AlignRight | Qt::AlignVCenter));
     row("lineEditVolume", "mouseTracking", true);
     row("groupBoxEditVolFlow", "alignment", int(Qt::AlignLeft));
-    row("checkboProtAnswer", "checked", false);
+    // The form leaves it unticked; the window ticks it once it is built.
+    row("checkboProtAnswer", "checked", true);
     row("checkboNoCyclicDataDisplay", "checked", true);
 }
 

@@ -1,0 +1,35 @@
+#include "app/WindowStartup.h"
+
+#include "BusinessLogic/Command.h"
+#include "BusinessLogic/LoggingCommandStack.h"
+#include "GUI/RefreshTimer.h"
+#include "help/HelpContent.h"
+#include "help/WindowCaptionEventFilter.h"
+#include "serial/Communication.h"
+#include "ui/mainForm.h"
+
+#include <QApplication>
+
+WindowStartup::WindowStartup(BusinessLogic::LoggingCommandStack &stack,
+                             std::vector<BusinessLogic::Command *> &commandTable,
+                             QApplication &application, Communication &link,
+                             const std::vector<BusinessLogic::Command *> &commands)
+    : refreshTimer(std::make_unique<GUI::RefreshTimer>(&stack, &commandTable))
+    , mainWindow(std::make_unique<mainForm>(&stack, &commandTable, &application, refreshTimer.get(),
+                                            &link))
+{
+    for (BusinessLogic::Command *command : commands)
+        mainWindow->addCommand(command);
+    captionFilter = new WindowCaptionEventFilter(mainWindow.get(), mainWindow.get());
+    application.installEventFilter(captionFilter);
+    helpMap = std::make_unique<HelpContent>(mainWindow.get(), mainWindow.get());
+    mainWindow->startUp();
+    mainWindow->startUpdateTimer();
+}
+
+WindowStartup::~WindowStartup()
+{
+    helpMap.reset();
+    mainWindow.reset();
+    refreshTimer.reset();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+class Communication;
+class HelpContent;
+class QApplication;
+class WindowCaptionEventFilter;
+class mainForm;
+
+namespace BusinessLogic {
+class Command;
+class LoggingCommandStack;
+} // namespace BusinessLogic
+
+namespace GUI {
+class RefreshTimer;
+}
+
+// Everything between the core objects and the event loop: the refresh timer, the main window with
+// every command filed, the caption filter, the help map, the first link check and the update
+// timer. Destroyed in reverse: help map, main window, refresh timer.
+class WindowStartup
+{
+public:
+    WindowStartup(BusinessLogic::LoggingCommandStack &stack,
+                  std::vector<BusinessLogic::Command *> &commandTable, QApplication &application,
+                  Communication &link, const std::vector<BusinessLogic::Command *> &commands);
+    ~WindowStartup();
+
+    WindowStartup(const WindowStartup &) = delete;
+    WindowStartup &operator=(const WindowStartup &) = delete;
+
+    mainForm *window() const { return mainWindow.get(); }
+    GUI::RefreshTimer *refresher() const { return refreshTimer.get(); }
+
+private:
+    std::unique_ptr<GUI::RefreshTimer> refreshTimer;
+    std::unique_ptr<mainForm> mainWindow;
+    WindowCaptionEventFilter *captionFilter = nullptr; // child of the window
+    std::unique_ptr<HelpContent> helpMap;
+};
