@@ -149,6 +149,9 @@ mainForm::mainForm(BusinessLogic::CommandStack *stack,
     QTimer::singleShot(1000, this, &mainForm::showMainWindow);
 
     instance = std::make_unique<InstanceSettings>();
+    shownPort = instance->settings()
+                    .value(instance->key(InstanceSettings::portKey()), QString())
+                    .toString();
     restorePort();
 
     fillLists();
@@ -427,11 +430,13 @@ void mainForm::showMainWindow()
 void mainForm::setComPort(QSerialPortInfo info)
 {
     instance->setPort(info.portName());
+    shownPort = info.portName();
 }
 
 void mainForm::setComPortPath(QString path)
 {
     instance->setPort(path);
+    shownPort = path;
 }
 
 void mainForm::saveLastAnswer(Answer answer)
@@ -873,11 +878,8 @@ void mainForm::setFadingStyle()
 
 void mainForm::triggerUpdateValues()
 {
-    // 1. Title.
-    const QString port = instance->settings()
-                             .value(instance->key(InstanceSettings::portKey()), QString())
-                             .toString();
-    const QString title = DisplayFormat::title(ui->comboCommAddress->currentIndex(), port);
+    // 1. Title (the stored port is read once and then kept in step by setComPort).
+    const QString title = DisplayFormat::title(ui->comboCommAddress->currentIndex(), shownPort);
     if (windowTitle() != title)
         setWindowTitle(title);
 
