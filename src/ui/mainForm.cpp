@@ -24,6 +24,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -223,6 +224,15 @@ mainForm::~mainForm()
 {
     if (refresher != nullptr)
         updateDetachAll();
+}
+
+void mainForm::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 bool mainForm::factoryGateOpen(const QStringList &arguments)

@@ -188,6 +188,10 @@ public slots:
     void displayRawDataRx(std::string *line);
 
 protected:
+    // Escape would reject the dialog and so end the program; an operator cancelling an entry
+    // must not stop the pump's remote control.
+    void keyPressEvent(QKeyEvent *event) override;
+
     std::unique_ptr<Ui::mainScreen> ui;
     BusinessLogic::CommandStack *commandStack = nullptr;
 
