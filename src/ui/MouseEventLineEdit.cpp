@@ -6,6 +6,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QSignalBlocker>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -87,8 +88,14 @@ void MouseEventLineEdit::wheelEvent(QWheelEvent *event)
 
 void MouseEventLineEdit::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && hasFocus()) {
+        // Giving up the focus already ended the edit (editingFinished); the line edit's own
+        // Return handling would end it a second time and send the command twice.
         clearFocus();
+        const QSignalBlocker once(this);
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
     QLineEdit::keyPressEvent(event);
 }
 

@@ -583,7 +583,11 @@ void mainForm::launchCmdSetDispenseTime()
     if (!value)
         return;
     push(Id::SetDispenseTime, *value);
-    dispenseTimeItem.setValue(*value);
+    // The display reads this item's text: give it the time just sent in the pump's own form
+    // (hhmmss00), so the fields do not show the old time until the next read-back.
+    Answer sent{BusinessLogic::toInt(Id::GetDispenseTime),
+                BusinessLogic::Command::valueField(*value, 8)};
+    dispenseTimeItem.update(&sent);
 }
 
 void mainForm::launchCmdSetDispenseBreakTime()

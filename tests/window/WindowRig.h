@@ -1,0 +1,121 @@
+#pragma once
+
+#include "BusinessLogic/Answer.h"
+#include "BusinessLogic/Command.h"
+#include "BusinessLogic/CommandSet.h"
+#include "BusinessLogic/CommandSpezifier.h"
+#include "BusinessLogic/LoggingCommandStack.h"
+#include "GUI/OperationItem.h"
+#include "GUI/RefreshTimer.h"
+#include "serial/Communication.h"
+#include "ui/mainForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStringList>
+#include <QTest>
+
+#include <string>
+#include <vector>
+
+// The window inside the object graph the program gives it: one link, every command object filed
+// through addCommand, the logging stack, the command table and the refresher. Members are built
+// in the program's order and destroyed in reverse. Nothing runs until the test spins the event
+// loop, so what a widget action queued can be read straight after it.
+class WindowRig
+{
+public:
+    WindowRig()
+    {
+        for (BusinessLogic::Command *command : commands.commands())
+            window.addCommand(command);
+    }
+
+    template<class W>
+    W *find(const char *name) const
+    {
+        return window.findChild<W *>(QString::fromLatin1(name));
+    }
+
+    // What is queued, oldest first, as "id:value" words ("50:3 43:0"); "" when nothing is.
+    QString queued() const
+    {
+        QStringList words;
+        for (const BusinessLogic::QueueEntry &entry : stack.queuedEntries()) {
+            const int id =
+                entry.command != nullptr ? BusinessLogic::toInt(entry.command->spezifier()) : -1;
+            words << QStringLiteral("%1:%2").arg(id).arg(entry.value);
+        }
+        return words.join(QLatin1Char(' '));
+    }
+
+    // Every queued entry carries the logging flag: the operator's traffic is always logged.
+    bool allQueuedLogged() const
+    {
+        for (const BusinessLogic::QueueEntry &entry : stack.queuedEntries()) {
+            if (!entry.logFlag)
+                return false;
+        }
+        return true;
+    }
+
+    // The receive flags as the last exchange would leave them: ACK, NAK, nothing, address.
+    void setRxState(const char *flags)
+    {
+        link.rxAck = flags[0] == '1';
+        link.rxNak = flags[1] == '1';
+        link.rxNoFrame = flags[2] == '1';
+        link.rxAddressOnly = flags[3] == '1';
+    }
+
+    // An answer as the refresher would hand it to the item polled with that query.
+    void report(BusinessLogic::CommandSpezifier query, const std::string &text)
+    {
+        Answer answer{BusinessLogic::toInt(query), text};
+        if (GUI::OperationItem *item = window.itemForTests(query))
+            item->update(&answer);
+    }
+
+    // The operator's choice in a list: the popup makes the entry current, then reports it.
+    static void choose(QComboBox *combo, int index)
+    {
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+
+    // Typed into an emptied field and finished with Return.
+    static void type(QLineEdit *field, const QString &text)
+    {
+        field->clear();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+
+    // Picks an entry of the run-mode menu; false when the menu has no such entry.
+    bool pickRunMode(const QString &entry) const
+    {
+        auto *button = find<QPushButton>("buttonMode");
+        if (button == nullptr || button->menu() == nullptr)
+            return false;
+        for (QAction *action : button->menu()->actions()) {
+            if (action->text() == entry) {
+                action->trigger();
+                return true;
+            }
+        }
+        return false;
+    }
+
+    Communication link;
+    BusinessLogic::CommandSet commands{&link};
+    BusinessLogic::LoggingCommandStack stack;
+    std::vector<BusinessLogic::Command *> table =
+        std::vector<BusinessLogic::Command *>(BusinessLogic::CommandTableSize, nullptr);
+    GUI::RefreshTimer refresher{&stack, &table};
+    mainForm window{&stack, &table, qobject_cast<QApplication *>(QCoreApplication::instance()),
+                    &refresher, &link};
+};
