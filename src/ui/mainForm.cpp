@@ -943,7 +943,12 @@ void mainForm::triggerUpdateValues()
         fadePercent = 100;
     } else {
         setFadingStyle();
+        // The link answers again: switch to the fast rate now, not only at the next link
+        // command, or the display would stay at 500 ms for good after start-up.
+        const bool wasSlow = slowPoll;
         slowPoll = false;
+        if (wasSlow && updateTimer.isActive() && updateTimer.interval() == SlowUpdateMs)
+            setDataUpdate();
     }
     if (state[3] == '1') {
         setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);

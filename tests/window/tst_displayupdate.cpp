@@ -171,15 +171,16 @@ void tst_DisplayUpdate::receiveStates_data()
     QTest::newRow("0010 with the port closed")
         << QStringList{"0010"} << false << "PUMP DISCONNECTED (PORT unavailable)" << lostSheet << ""
         << blue96 << true << "50:0 43:0" << 500;
+    // Once the link answers again the update timer goes back to the fast rate at once.
     QTest::newRow("0000 after a disconnection keeps the text, clears the slow poll")
         << QStringList{"0010", "0000"} << true << "PUMP DISCONNECTED (PORT opend)" << lostSheet
-        << "" << blue96 << false << "" << 500;
+        << "" << blue96 << false << "" << 50;
     QTest::newRow("0001 address answer after a disconnection")
         << QStringList{"0010", "0001"} << true << connected << connectedSheet << "" << blue96
-        << false << "" << 500;
+        << false << "" << 50;
     QTest::newRow("1000 after a disconnection")
         << QStringList{"0010", "1000"} << true << connected << connectedSheet << accepted << blue100
-        << false << "" << 500;
+        << false << "" << 50;
     QStringList fadeOut{"1000"};
     for (int i = 0; i < 30; ++i)
         fadeOut << QStringLiteral("0000");
