@@ -883,11 +883,18 @@ void mainForm::setLinkLabel(const QString &text, const QString &sheet)
 
 void mainForm::setFadingStyle()
 {
-    setSheet(ui->labelTransmissionState, QStringLiteral("color:rgba(%1,%2,%3,%4%);")
-                                             .arg(messageColour.red())
-                                             .arg(messageColour.green())
-                                             .arg(messageColour.blue())
-                                             .arg(fadePercent));
+    // Asked up to three times per update and unchanged at rest: build the sheet only when the
+    // colour or the opacity changed.
+    if (fadingOpacity != fadePercent || fadingRgba != messageColour.rgba()) {
+        fadingOpacity = fadePercent;
+        fadingRgba = messageColour.rgba();
+        fadingSheet = QStringLiteral("color:rgba(%1,%2,%3,%4%);")
+                          .arg(messageColour.red())
+                          .arg(messageColour.green())
+                          .arg(messageColour.blue())
+                          .arg(fadePercent);
+    }
+    setSheet(ui->labelTransmissionState, fadingSheet);
 }
 
 void mainForm::triggerUpdateValues()
@@ -1045,10 +1052,14 @@ void mainForm::triggerUpdateValues()
 
     // 24. Pump type and firmware.
     const QString model = modelVersionItem.text();
-    setText(ui->labelVersionFW, DisplayFormat::firmware(model));
-    const QString type = DisplayFormat::pumpType(model);
-    setText(ui->labelPumpModel, type);
-    setText(ui->labelVersionHW, type);
+    if (!modelShown || model != shownModel) {
+        modelShown = true;
+        shownModel = model;
+        setText(ui->labelVersionFW, DisplayFormat::firmware(model));
+        const QString type = DisplayFormat::pumpType(model);
+        setText(ui->labelPumpModel, type);
+        setText(ui->labelVersionHW, type);
+    }
 
     // 25.-28. Communication and factory values.
     if (!ui->checkboProtAnswer->hasFocus())

@@ -257,6 +257,12 @@ private:
     QMetaObject::Connection searchConnection;
     int searchAnswersLeft = 0;
     QString shownPort;
+    // Caches that spare the display update work when nothing changed.
+    QString fadingSheet;
+    QRgb fadingRgba = 0;
+    int fadingOpacity = -1;
+    QString shownModel;
+    bool modelShown = false;
 
     // The pump quantities the window shows.
     OperationItemRunMode runModeItem;
