@@ -6,6 +6,9 @@
 #
 #   DOSETTA_DEMO_SECONDS=N  close the program after N seconds (used by the test suite)
 #   DOSETTA_DEMO_SIM_LOG=F  write the simulator's frame log to F
+#   DOSETTA_BUILD_DIR=D     build in D (default: build), relative to the source tree or absolute
+#   DOSETTA_DEMO_NO_BUILD=1 run what D holds already: no package check, no build (the test suite
+#                           runs the demo from inside its own build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -15,11 +18,19 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
     exit 1
 fi
 
-scripts/deps.sh
 build=${DOSETTA_BUILD_DIR:-build}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target dosetta fluxo-sim help_collection >/dev/null
-bin="$root/$build/bin"
+case "$build" in
+    /*) bin="$build/bin" ;;
+    *) bin="$root/$build/bin" ;;
+esac
+if [ -z "${DOSETTA_DEMO_NO_BUILD:-}" ]; then
+    scripts/deps.sh
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$build" -j2 --target dosetta fluxo-sim help_collection >/dev/null
+elif [ ! -x "$bin/dosetta" ] || [ ! -x "$bin/fluxo-sim" ]; then
+    echo "demo: nothing built in $bin; run it once without DOSETTA_DEMO_NO_BUILD" >&2
+    exit 1
+fi
 
 work=$(mktemp -d)
 sim_pid=""

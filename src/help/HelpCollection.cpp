@@ -10,7 +10,10 @@ QString HelpCollection::locate()
     QStringList candidates{inWorkingDir};
     if (QCoreApplication::instance() != nullptr)
         candidates << QDir(QCoreApplication::applicationDirPath())
-                          .filePath(QStringLiteral("doc/HelpContentCol.qhc"));
+                          .filePath(QStringLiteral("doc/HelpContentCol.qhc"))
+                   // an installed program finds its data beside its bin/, whatever the prefix
+                   << QDir(QCoreApplication::applicationDirPath())
+                          .filePath(QStringLiteral("../share/dosetta/doc/HelpContentCol.qhc"));
 #ifdef DOSETTA_HELP_INSTALL_DIR
     candidates << QDir(QStringLiteral(DOSETTA_HELP_INSTALL_DIR))
                       .filePath(QStringLiteral("HelpContentCol.qhc"));
