@@ -162,6 +162,9 @@ bool Communication::waitForAcknowledge()
         if (dataWithin1ms())
             readChunk();
         waitElapsed = static_cast<int>(TickClock::now() - waitStart);
+        // The answer is in: the next test would end the wait, so skip the pause before it.
+        if (rxBufferHas(ACK) || rxBufferHas(NAK))
+            break;
         TickClock::sleep(1);
     }
     return true;
@@ -183,6 +186,8 @@ bool Communication::waitForEndOfText()
             waitStart = TickClock::now();
         else
             waitElapsed = static_cast<int>(TickClock::now() - waitStart);
+        if (rxBufferHas(ETX) || (rxBufferHas(NAK) && protocolAnswer))
+            break; // the answer is in: no pause before a test that would end the wait
         TickClock::sleep(1);
     }
     return true;
@@ -207,6 +212,8 @@ std::string Communication::takeAnswer()
                    waitElapsed <= WaitWindowMs - 1) {
                 if (dataWithin1ms())
                     readChunk();
+                if (rxBuffer.empty() || rxBuffer.back() != ETX)
+                    break; // the check character came: no pause before the final test
                 TickClock::sleep(1);
                 waitElapsed = static_cast<int>(TickClock::now() - waitStart);
             }
