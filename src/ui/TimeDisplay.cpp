@@ -1,5 +1,6 @@
 #include "ui/TimeDisplay.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -7,9 +8,14 @@ namespace {
 // Rounded to the nearest integer, at least two characters, leading zeros.
 QString twoDigits(double value)
 {
-    const double rounded = std::round(value);
-    const long long n = std::isfinite(rounded) ? static_cast<long long>(rounded) : 0;
-    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+    // Texts typed into the target fields can be anything ("1e30"): keep the number within what
+    // the conversion can represent instead of overflowing it.
+    constexpr double limit = 1e15;
+    double rounded = std::round(value);
+    if (!std::isfinite(rounded))
+        rounded = 0;
+    rounded = std::clamp(rounded, -limit, limit);
+    return QStringLiteral("%1").arg(static_cast<long long>(rounded), 2, 10, QLatin1Char('0'));
 }
 
 double pair(const QString &text, int position)

@@ -39,8 +39,8 @@ void tst_windowrules::scaledEntry_data()
 
     // ml to thousandths: the addend absorbs representation error, the rest is truncated.
     QTest::newRow("12.5 ml") << "12.5" << false << 1000.0 << 0.0005 << true << 12500;
-    QTest::newRow("1.001 ml is 1001, not 1000") << "1.001" << false << 1000.0 << 0.0005 << true
-                                                << 1001;
+    QTest::newRow("1.001 ml is 1001, not 1000")
+        << "1.001" << false << 1000.0 << 0.0005 << true << 1001;
     QTest::newRow("12.3456 truncates") << "12.3456" << false << 1000.0 << 0.0005 << true << 12345;
     QTest::newRow("single precision 1.001") << "1.001" << true << 1000.0 << 0.0005 << true << 1001;
     QTest::newRow("stroke volume tenths") << "202.5" << true << 10.0 << 0.05 << true << 2025;
@@ -54,10 +54,10 @@ void tst_windowrules::scaledEntry_data()
         << QString(1000, QLatin1Char('9')) << false << 1000.0 << 0.0005 << false << 0;
     QTest::newRow("beyond int after scaling sends nothing")
         << "2147484" << false << 1000.0 << 0.0005 << false << 0;
-    QTest::newRow("largest that fits") << "2147483.6" << false << 1000.0 << 0.0005 << true
-                                       << 2147483600;
-    QTest::newRow("float overflow sends nothing") << "1e39" << true << 1000.0 << 0.0005 << false
-                                                  << 0;
+    QTest::newRow("largest that fits")
+        << "2147483.6" << false << 1000.0 << 0.0005 << true << 2147483600;
+    QTest::newRow("float overflow sends nothing")
+        << "1e39" << true << 1000.0 << 0.0005 << false << 0;
 }
 
 void tst_windowrules::scaledEntry()
@@ -82,10 +82,18 @@ void tst_windowrules::dispenseTime_data()
     QTest::addColumn<QString>("s");
     QTest::addColumn<bool>("sent");
     QTest::addColumn<int>("value");
-    QTest::newRow("1 h 30 min 15 s") << "1" << "30" << "15" << true << 1301500;
-    QTest::newRow("1 h 2 min 3 s") << "01" << "02" << "03" << true << 1020300;
-    QTest::newRow("non-numbers count 0") << "x" << "" << "5" << true << 500;
-    QTest::newRow("huge hours do not overflow") << "2147483647" << "0" << "0" << false << 0;
+    QTest::newRow("1 h 30 min 15 s") << "1"
+                                     << "30"
+                                     << "15" << true << 1301500;
+    QTest::newRow("1 h 2 min 3 s") << "01"
+                                   << "02"
+                                   << "03" << true << 1020300;
+    QTest::newRow("non-numbers count 0") << "x"
+                                         << ""
+                                         << "5" << true << 500;
+    QTest::newRow("huge hours do not overflow") << "2147483647"
+                                                << "0"
+                                                << "0" << false << 0;
 }
 
 void tst_windowrules::dispenseTime()
@@ -107,12 +115,29 @@ void tst_windowrules::normalisedTime_data()
     QTest::addColumn<QString>("m");
     QTest::addColumn<QString>("s");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("75 s carries into the minutes") << "0" << "0" << "75" << "0:1:15";
-    QTest::newRow("2 h clamps to 1:39:59") << "2" << "0" << "0" << "1:39:59";
-    QTest::newRow("-1 s borrows a minute") << "0" << "1" << "-1" << "0:0:59";
-    QTest::newRow("-1 s at zero stays zero") << "0" << "0" << "-1" << "0:0:0";
-    QTest::newRow("60 min is one hour") << "0" << "60" << "0" << "1:0:0";
-    QTest::newRow("huge values clamp") << "2147483647" << "2147483647" << "2147483647"
+    QTest::newRow("75 s carries into the minutes") << "0"
+                                                   << "0"
+                                                   << "75"
+                                                   << "0:1:15";
+    QTest::newRow("2 h clamps to 1:39:59") << "2"
+                                           << "0"
+                                           << "0"
+                                           << "1:39:59";
+    QTest::newRow("-1 s borrows a minute") << "0"
+                                           << "1"
+                                           << "-1"
+                                           << "0:0:59";
+    QTest::newRow("-1 s at zero stays zero") << "0"
+                                             << "0"
+                                             << "-1"
+                                             << "0:0:0";
+    QTest::newRow("60 min is one hour") << "0"
+                                        << "60"
+                                        << "0"
+                                        << "1:0:0";
+    QTest::newRow("huge values clamp") << "2147483647"
+                                       << "2147483647"
+                                       << "2147483647"
                                        << "1:39:59";
 }
 
@@ -167,10 +192,18 @@ void tst_windowrules::versions_data()
     QTest::addColumn<QString>("model");
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("firmware");
-    QTest::newRow("FLUXO 10 V1.23") << "0011001023" << "FLUXO 10" << "V1.23";
-    QTest::newRow("FLUXO 02 V0.0") << "0010200000" << "FLUXO 02" << "V0.0";
-    QTest::newRow("empty") << "" << "UNKNOWN" << "V0.0";
-    QTest::newRow("garbage") << "x\x03" << "UNKNOWN" << "V0.0";
+    QTest::newRow("FLUXO 10 V1.23") << "0011001023"
+                                    << "FLUXO 10"
+                                    << "V1.23";
+    QTest::newRow("FLUXO 02 V0.0") << "0010200000"
+                                   << "FLUXO 02"
+                                   << "V0.0";
+    QTest::newRow("empty") << ""
+                           << "UNKNOWN"
+                           << "V0.0";
+    QTest::newRow("garbage") << "x\x03"
+                             << "UNKNOWN"
+                             << "V0.0";
 }
 
 void tst_windowrules::versions()
@@ -221,14 +254,24 @@ void tst_windowrules::timeDisplay_data()
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("elapsed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("stopped shows the target") << false << "00:01:30" << "00000000" << "00:01:30";
-    QTest::newRow("count down 1 min, 15.40 s elapsed")
-        << true << "00:01:00" << "00001540" << "00:00:45";
-    QTest::newRow("count up without target") << true << "00:00:00" << "01023045" << "01:02:30";
-    QTest::newRow("count down across the hour") << true << "01:00:00" << "00000100"
+    QTest::newRow("stopped shows the target") << false << "00:01:30"
+                                              << "00000000"
+                                              << "00:01:30";
+    QTest::newRow("count down 1 min, 15.40 s elapsed") << true << "00:01:00"
+                                                       << "00001540"
+                                                       << "00:00:45";
+    QTest::newRow("count up without target") << true << "00:00:00"
+                                             << "01023045"
+                                             << "01:02:30";
+    QTest::newRow("count down across the hour") << true << "01:00:00"
+                                                << "00000100"
                                                 << "00:59:59";
-    QTest::newRow("short elapsed text reads missing pairs as 0")
-        << true << "00:00:10" << "0000" << "00:00:10";
+    QTest::newRow("absurd target text stays representable") << true << "0:0:1e30"
+                                                            << "00000000"
+                                                            << "00:00:1000000000000000";
+    QTest::newRow("short elapsed text reads missing pairs as 0") << true << "00:00:10"
+                                                                 << "0000"
+                                                                 << "00:00:10";
 }
 
 void tst_windowrules::timeDisplay()
