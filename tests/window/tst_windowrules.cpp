@@ -266,9 +266,9 @@ void tst_windowrules::timeDisplay_data()
     QTest::newRow("count down across the hour") << true << "01:00:00"
                                                 << "00000100"
                                                 << "00:59:59";
-    QTest::newRow("absurd target text stays representable") << true << "0:0:1e30"
+    QTest::newRow("absurd target text stays representable") << true << "1:0:1e30"
                                                             << "00000000"
-                                                            << "00:00:1000000000000000";
+                                                            << "01:00:1000000000000000";
     QTest::newRow("short elapsed text reads missing pairs as 0") << true << "00:00:10"
                                                                  << "0000"
                                                                  << "00:00:10";
