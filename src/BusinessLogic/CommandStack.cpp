@@ -1,9 +1,12 @@
 #include "BusinessLogic/CommandStack.h"
 
 #include "BusinessLogic/Command.h"
+#include "BusinessLogic/QueryCommand.h"
 #include "platform/TickClock.h"
 
 #include <QMutexLocker>
+
+#include <algorithm>
 
 namespace BusinessLogic {
 
@@ -39,6 +42,17 @@ void CommandStack::clear()
     QMutexLocker lock(&queueMutex);
     queue.clear();
     ++clearGeneration;
+}
+
+void CommandStack::removeQueries()
+{
+    QMutexLocker lock(&queueMutex);
+    const auto isQuery = [](const QueueEntry &entry) {
+        return dynamic_cast<QueryCommand *>(entry.command) != nullptr;
+    };
+    if (!queue.empty() && isQuery(queue.front()))
+        ++clearGeneration; // the front entry goes: an execution in progress must not pop another
+    queue.erase(std::remove_if(queue.begin(), queue.end(), isQuery), queue.end());
 }
 
 int CommandStack::rxStampLength()

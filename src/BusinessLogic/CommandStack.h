@@ -36,6 +36,9 @@ public:
     virtual void logTransmitted(const SystemTime &time);
     virtual void logReceived(const SystemTime &time);
     virtual void clear();
+    // Drops every queued entry whose command is a query (polls, link checks) and keeps the
+    // rest (the operator's settings and actions) in their order.
+    void removeQueries();
     virtual int rxStampLength();
     virtual int txStampLength();
 

@@ -480,6 +480,16 @@ void mainForm::launchCmdExecuteCommCheck()
     setDataUpdate();
 }
 
+void mainForm::recheckLink()
+{
+    updateTimer.stop();
+    if (commandStack != nullptr)
+        commandStack->removeQueries();
+    push(Id::SetCommAddress, ui->comboCommAddress->currentIndex());
+    push(Id::ExecuteCommCheck, 0);
+    setDataUpdate();
+}
+
 void mainForm::launchCmdSetPumpAddress(int index)
 {
     stopUpdateTimer();
@@ -946,7 +956,9 @@ void mainForm::triggerUpdateValues()
         setText(ui->labelTransmissionState, QString());
         setText(ui->labelUserAction, QString());
         slowPoll = true;
-        launchCmdExecuteCommCheck();
+        // One missed answer must not throw away the operator's queued commands: only the polls
+        // and older checks make way for the new check.
+        recheckLink();
         fadePercent = 100;
     } else {
         setFadingStyle();
@@ -961,6 +973,10 @@ void mainForm::triggerUpdateValues()
         setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);
         setText(ui->labelUserAction, QString());
     }
+    // A correct data frame also shows the pump is there: after a silence the first answered
+    // poll restores the label at once, not only the next address answer.
+    if (state == "0000" && link != nullptr && link->rxFrameValid)
+        setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);
 
     // 8. Set-point in the unit of the run mode.
     if (!ui->lineEditVolume->hasFocus()) {

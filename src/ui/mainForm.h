@@ -225,6 +225,9 @@ private:
     BusinessLogic::Command *command(BusinessLogic::CommandSpezifier id) const;
     void highlightRunButton(RunButton button);
     void stopUpdateTimer();
+    // The display's own link check: like the Test button, but the operator's queued commands
+    // stay queued.
+    void recheckLink();
     void updateStatusIcons();
     void updateTimeDisplay();
     void setIcon(QLabel *icon, bool green);

@@ -172,9 +172,10 @@ void tst_DisplayUpdate::receiveStates_data()
         << QStringList{"0010"} << false << "PUMP DISCONNECTED (PORT unavailable)" << lostSheet << ""
         << blue96 << true << "50:0 43:0" << 500;
     // Once the link answers again the update timer goes back to the fast rate at once.
-    QTest::newRow("0000 after a disconnection keeps the text, clears the slow poll")
-        << QStringList{"0010", "0000"} << true << "PUMP DISCONNECTED (PORT opend)" << lostSheet
-        << "" << blue96 << false << "" << 50;
+    // A correct data frame after a silence shows the pump again at once.
+    QTest::newRow("0000 with a correct frame after a disconnection, clears the slow poll")
+        << QStringList{"0010", "0000"} << true << connected << connectedSheet << "" << blue96
+        << false << "" << 50;
     QTest::newRow("0001 address answer after a disconnection")
         << QStringList{"0010", "0001"} << true << connected << connectedSheet << "" << blue96
         << false << "" << 50;
