@@ -134,14 +134,16 @@ void PumpServerTest::pacing()
     const Exchange result = exchange(*port, request, answerBytes);
     QCOMPARE(result.answer.size(), answerBytes);
     // The request's line time, the turnaround and the answer's line time all pass first. The
-    // lower bounds are tight (the pseudo-terminal itself adds nothing); the upper ones allow
-    // for a busy machine.
+    // lower bound of the total is tight (the pseudo-terminal itself adds nothing); the upper
+    // ones allow for a busy machine.
     const double expected = (request.size() + answerBytes) * byteMs + turnaround;
     QVERIFY2(result.lastMs >= expected - 0.5 && result.lastMs < expected + 80,
              qPrintable(QString("%1 ms, expected %2").arg(result.lastMs).arg(expected)));
     const double spread = result.lastMs - result.firstMs;
     const double expectedSpread = (answerBytes - 1) * byteMs;
-    QVERIFY2(spread >= expectedSpread - 1.0 && spread < expectedSpread + 80,
+    // A reader woken late for the first byte sees a shorter spread: the total above is the
+    // tight check of the line time, the spread only shows the answer is not sent in one go.
+    QVERIFY2(spread >= 0.9 * expectedSpread - 1.0 && spread < expectedSpread + 80,
              qPrintable(QString("spread %1 ms, expected %2").arg(spread).arg(expectedSpread)));
 }
 
