@@ -10,6 +10,8 @@ packages=(
     xvfb xauth
     # clang with its sanitizer and libFuzzer runtimes, for the test command's second stage
     clang libclang-rt-14-dev
+    # manual page checks and the Debian package
+    groff-base man-db dpkg-dev file
 )
 # Optional extras passed by the caller.
 packages+=("$@")

@@ -1,24 +1,62 @@
 #include "BusinessLogic/CommandSet.h"
 #include "BusinessLogic/CommandSpezifier.h"
 #include "BusinessLogic/LoggingCommandStack.h"
+#include "app/CommandLine.h"
 #include "app/WindowStartup.h"
+#include "platform/TerminationSignals.h"
 #include "serial/Communication.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 
+#include <cstdio>
 #include <vector>
+
+namespace {
+
+// Answers --help, --version and a wrong option without a display; -1 means: run the window.
+int answerCommandLine(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line = CommandLine::parse(arguments);
+    switch (line.action()) {
+    case CommandLine::Action::Help:
+        std::fputs(qPrintable(CommandLine::helpText()), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::fputs(qPrintable(CommandLine::versionText()), stdout);
+        return 0;
+    case CommandLine::Action::UsageError:
+        std::fprintf(stderr, "dosetta: %s\n%s", qPrintable(line.complaint()),
+                     qPrintable(CommandLine::usageHint()));
+        return 2;
+    case CommandLine::Action::Run:
+        break;
+    }
+    return -1;
+}
+
+} // namespace
 
 // Builds the object graph in a fixed order, runs the event loop, and tears everything down in
 // reverse: the commands after the stack and before the link they point to.
 int main(int argc, char *argv[])
 {
+    const int answered = answerCommandLine(argc, argv);
+    if (answered >= 0)
+        return answered;
     Q_INIT_RESOURCE(dosetta);
     // The look comes from the program's own style sheets, not from the desktop.
     QGuiApplication::setDesktopSettingsAware(false);
     int exitCode = 0;
     {
         QApplication application(argc, argv);
+        // SIGTERM and Ctrl-C end the event loop like closing the window does.
+        TerminationSignals termination;
+        QObject::connect(&termination, &TerminationSignals::received, &application,
+                         &QApplication::quit);
         Communication link;
         BusinessLogic::CommandSet commands(&link);
         BusinessLogic::LoggingCommandStack stack;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 QString HelpCollection::locate()
@@ -19,10 +20,20 @@ QString HelpCollection::locate()
                       .filePath(QStringLiteral("HelpContentCol.qhc"));
 #endif
     for (const QString &candidate : candidates) {
-        if (QFileInfo::exists(candidate))
+        if (opens(candidate))
             return candidate;
     }
     return inWorkingDir;
+}
+
+bool HelpCollection::opens(const QString &path)
+{
+    // A collection is an SQLite file. The help engine complains on standard error about any file
+    // it cannot open, so only a readable file with the right header is handed to it.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    return file.read(16) == QByteArray("SQLite format 3", 16);
 }
 
 QUrl HelpCollection::pageUrl(const QString &page)

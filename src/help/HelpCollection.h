@@ -13,9 +13,11 @@ public:
     static constexpr const char *PageProperty = "What's this property";
 
     // "./doc/HelpContentCol.qhc" in the working directory first, then beside the executable, then
-    // in the installed data directory; the working-directory path when none exists, so a
-    // missing collection stays silent.
+    // in the installed data directory: the first that opens; the working-directory path when
+    // none does.
     static QString locate();
+    // True for a file that can be read and is a collection database.
+    static bool opens(const QString &path);
     // "qthelp://halvo.dosetta.1.0/doc/" followed by the page name.
     static QUrl pageUrl(const QString &page);
     static QUrl indexUrl() { return pageUrl(QStringLiteral("index.html")); }

@@ -4,16 +4,20 @@
 #include "help/HelpCollection.h"
 
 #include <QBoxLayout>
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QHelpContentWidget>
 #include <QHelpEngine>
 
 HelpSetup::Parts HelpSetup::build(QObject *engineParent, QWidget *helpTab)
 {
     Parts parts;
-    parts.engine = new QHelpEngine(HelpCollection::locate(), engineParent);
+    const QString collection = HelpCollection::locate();
+    const bool found = HelpCollection::opens(collection);
+    // The engine over no file at all has an empty tree and says nothing; over a file it cannot
+    // open it would warn on standard error, at start and again at the end.
+    parts.engine = new QHelpEngine(found ? collection : QString(), engineParent);
     parts.engine->setupData();
-    // A collection that fails to open leaves an empty tree: help stays silent, never blocks.
-    (void)parts.engine->error();
 
     parts.contents = parts.engine->contentWidget();
     parts.contents->setFont(QFont(QStringLiteral("Arial"), 10));
@@ -22,6 +26,13 @@ HelpSetup::Parts HelpSetup::build(QObject *engineParent, QWidget *helpTab)
 
     parts.browser = new HelpBrowser(parts.engine);
     parts.browser->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+
+    if (!found) {
+        parts.browser->setPlainText(
+            QCoreApplication::translate("mainScreen", "The help collection was not found or "
+                                                      "cannot be read: %1")
+                .arg(QFileInfo(collection).absoluteFilePath()));
+    }
 
     auto *layout = new QBoxLayout(QBoxLayout::LeftToRight, helpTab);
     layout->addWidget(parts.contents);
@@ -35,6 +46,9 @@ HelpSetup::Parts HelpSetup::build(QObject *engineParent, QWidget *helpTab)
 void HelpSetup::showPage(const Parts &parts, const QUrl &url)
 {
     if (parts.contents == nullptr)
+        return;
+    // Without a collection the browser keeps saying so instead of going blank.
+    if (parts.engine->collectionFile().isEmpty())
         return;
     const QModelIndex index = parts.contents->indexOf(url);
     if (index.isValid())

@@ -8,20 +8,26 @@
 class InstanceLock
 {
 public:
+    // Locks "<name>.lock" in the folder directory() finds, or in the given folder.
     explicit InstanceLock(const QString &name);
+    InstanceLock(const QString &name, const QString &folder);
     ~InstanceLock();
 
     InstanceLock(const InstanceLock &) = delete;
     InstanceLock &operator=(const InstanceLock &) = delete;
 
     // True when this object holds the name; false when another holder has it or the lock file
-    // could not be used at all (both count as taken).
+    // could not be used at all (a symbolic link, a folder that cannot be used: both count as
+    // taken).
     bool acquired() const { return fd >= 0; }
     QString path() const { return filePath; }
 
-    // The user's runtime directory, or a directory of the user's own in the temporary directory
-    // when there is none.
-    static QString directory();
+    // The user's runtime directory ($XDG_RUNTIME_DIR), else a folder of the user's own,
+    // "dosetta-<uid>" in the temporary directory, created with mode 0700. A folder of that name
+    // that is a symbolic link, belongs to someone else or can be written by others is refused:
+    // another user could otherwise take or fake our locks. Empty when no folder can be used;
+    // problem then says why.
+    static QString directory(QString *problem = nullptr);
 
 private:
     QString filePath;

@@ -5,15 +5,26 @@
 #include <QCoreApplication>
 #include <QVariant>
 
+#include <cstdio>
+
 namespace {
 
 int findInstanceNumber()
 {
     // Held for the life of the process; the kernel releases it at exit.
     static std::unique_ptr<InstanceLock> held;
+    QString problem;
+    const QString folder = InstanceLock::directory(&problem);
+    if (folder.isEmpty()) {
+        // Without locks nothing tells the copies apart; the first number at least keeps the
+        // operator's stored port and address.
+        std::fprintf(stderr, "dosetta: no folder for instance locks (%s); running as instance 1\n",
+                     qUtf8Printable(problem));
+        return 1;
+    }
     for (int n = 1; n <= InstanceSettings::MaxInstances; ++n) {
-        auto lock =
-            std::make_unique<InstanceLock>(InstanceSettings::lockPrefix() + QString::number(n));
+        auto lock = std::make_unique<InstanceLock>(
+            InstanceSettings::lockPrefix() + QString::number(n), folder);
         // Taken by a running copy, or unusable: try the next number.
         if (!lock->acquired())
             continue;

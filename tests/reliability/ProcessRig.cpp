@@ -121,7 +121,9 @@ ChildProcess *ProcessRig::startProgram(const QString &tag, const QStringList &po
         environment << "HOME=" + path("cache-nobody");
     environment += extraEnv;
 
-    QString program = QStringLiteral(DOSETTA_PATH);
+    QString program = unprivileged ? unprivilegedProgram() : QStringLiteral(DOSETTA_PATH);
+    if (program.isEmpty())
+        return nullptr;
     QStringList arguments;
     if (drop) {
         arguments =
@@ -130,12 +132,41 @@ ChildProcess *ProcessRig::startProgram(const QString &tag, const QStringList &po
         program = QStringLiteral("setpriv");
     }
     auto copy = std::make_unique<ChildProcess>();
-    if (!copy->start(program, arguments, environment, QFileInfo(DOSETTA_PATH).absolutePath(),
-                     dir.path(), tag))
+    const QString workingDir =
+        QFileInfo(unprivileged ? path("bin/dosetta") : QStringLiteral(DOSETTA_PATH)).absolutePath();
+    if (!copy->start(program, arguments, environment, workingDir, dir.path(), tag))
         return nullptr;
     ChildProcess *started = copy.get();
     programs[tag] = std::move(copy);
     return started;
+}
+
+QString ProcessRig::unprivilegedProgram()
+{
+    const QString copy = path("bin/dosetta");
+    QDir help(path("bin/doc"));
+    help.removeRecursively();
+    if (!QFileInfo::exists(copy) &&
+        (!QDir(dir.path()).mkpath("bin") || !QFile::copy(QStringLiteral(DOSETTA_PATH), copy)))
+        return {};
+    const QFileDevice::Permissions everyone =
+        QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    if (!QFile::setPermissions(copy, everyone | QFile::WriteOwner | QFile::ExeOwner |
+                                         QFile::ExeGroup | QFile::ExeOther))
+        return {};
+    if (unprivilegedHelp == Help::Absent)
+        return copy;
+    const QDir built(QFileInfo(QStringLiteral(DOSETTA_PATH)).absoluteDir().filePath("doc"));
+    if (!QDir(dir.path()).mkpath("bin/doc"))
+        return {};
+    for (const QString &name : built.entryList(QDir::Files)) {
+        const QString target = help.filePath(name);
+        const QFileDevice::Permissions mode =
+            unprivilegedHelp == Help::Readable ? everyone : QFileDevice::Permissions();
+        if (!QFile::copy(built.filePath(name), target) || !QFile::setPermissions(target, mode))
+            return {};
+    }
+    return copy;
 }
 
 ChildProcess *ProcessRig::program(const QString &tag) const

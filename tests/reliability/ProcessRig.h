@@ -21,6 +21,9 @@ public:
     // permissions would not stop them.
     static constexpr int NobodyId = 65534;
 
+    // The help collection an unprivileged copy finds beside itself.
+    enum class Help { Readable, Unreadable, Absent };
+
     struct Preset
     {
         int instance = 1;
@@ -48,9 +51,11 @@ public:
     bool writeSettings(const std::vector<Preset> &presets);
 
     // Starts a copy of the program. ports: the DOSETTA_PORTS list; unprivileged: as NobodyId
-    // when running as root.
+    // when running as root, from a copy in the rig (the build tree may lie in a folder only its
+    // owner can enter), with the help collection as setUnprivilegedHelp() chose.
     ChildProcess *startProgram(const QString &tag, const QStringList &ports,
                                bool unprivileged = false, const QStringList &extraEnv = {});
+    void setUnprivilegedHelp(Help help) { unprivilegedHelp = help; }
     ChildProcess *program(const QString &tag) const;
     // The instance number whose lock the process holds, or 0.
     static int instanceHeld(const ChildProcess &process);
@@ -63,7 +68,11 @@ public:
     static bool runningAsRoot();
 
 private:
+    // The program (and its help) where an unprivileged user can run it; empty on failure.
+    QString unprivilegedProgram();
+
     QTemporaryDir dir;
+    Help unprivilegedHelp = Help::Readable;
     std::map<QString, std::unique_ptr<ChildProcess>> pumps;
     std::map<QString, std::unique_ptr<ChildProcess>> programs;
 };

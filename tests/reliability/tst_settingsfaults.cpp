@@ -32,6 +32,7 @@ bool harmless(const QByteArray &line)
 } // namespace
 
 Q_DECLARE_METATYPE(Store)
+Q_DECLARE_METATYPE(ProcessRig::Help)
 
 // A settings store that cannot be read, cannot be written, or holds nonsense: the program starts
 // on the defaults (or on what it can read), says nothing about it, and runs as usual. Values of
@@ -120,25 +121,37 @@ void tst_settingsfaults::wrongTypesReadAsDefaults()
 
 void tst_settingsfaults::brokenStoreIsSurvived_data()
 {
-    // unprivileged: run the program as an ordinary user, for whom permissions count.
+    // unprivileged: run the program as an ordinary user, for whom permissions count, with the
+    // help collection beside it readable, unreadable or absent (the end must be silent for all).
+    using Help = ProcessRig::Help;
     QTest::addColumn<Store>("store");
     QTest::addColumn<bool>("unprivileged");
+    QTest::addColumn<Help>("help");
 
-    QTest::newRow("settings file of garbage bytes") << Store::Garbage << false;
-    QTest::newRow("a directory in place of the settings file") << Store::FileIsDir << false;
-    QTest::newRow("a file in place of the settings directory") << Store::DirIsFile << false;
-    QTest::newRow("settings directory mode 000") << Store::DirLocked << true;
-    QTest::newRow("settings file mode 000") << Store::FileLocked << true;
-    QTest::newRow("settings file read-only, its values used") << Store::FileReadOnly << true;
+    QTest::newRow("settings file of garbage bytes") << Store::Garbage << false << Help::Readable;
+    QTest::newRow("a directory in place of the settings file")
+        << Store::FileIsDir << false << Help::Readable;
+    QTest::newRow("a file in place of the settings directory")
+        << Store::DirIsFile << false << Help::Readable;
+    QTest::newRow("settings directory mode 000") << Store::DirLocked << true << Help::Readable;
+    QTest::newRow("settings file mode 000") << Store::FileLocked << true << Help::Unreadable;
+    QTest::newRow("settings file read-only, its values used")
+        << Store::FileReadOnly << true << Help::Readable;
+    QTest::newRow("settings file read-only, help unreadable")
+        << Store::FileReadOnly << true << Help::Unreadable;
+    QTest::newRow("settings directory mode 000, no help")
+        << Store::DirLocked << true << Help::Absent;
 }
 
 void tst_settingsfaults::brokenStoreIsSurvived()
 {
     QFETCH(Store, store);
     QFETCH(bool, unprivileged);
+    QFETCH(ProcessRig::Help, help);
 
     ProcessRig rig;
     QVERIFY(rig.isValid());
+    rig.setUnprivilegedHelp(help);
     const QString dir = QFileInfo(rig.settingsFile()).absolutePath();
     // Every store that can be read points at a pump at address 4 (and the port list holds
     // it): the pump hears the program exactly when the program read the store.

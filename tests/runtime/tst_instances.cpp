@@ -10,6 +10,8 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -38,6 +40,8 @@ private slots:
     void numbersAcrossCopies_data();
     void numbersAcrossCopies();
     void lockIsNotInheritedByChildren();
+    void lockFolder_data();
+    void lockFolder();
     // These take a number in this process, which then stays taken: keep them last.
     void numberIsCachedAndHeld();
     void keysAndDefaults();
@@ -153,6 +157,128 @@ void tst_instances::lockIsNotInheritedByChildren()
     }
     InstanceLock after(QStringLiteral("DOSETTA_1"));
     QVERIFY(after.acquired());
+}
+
+namespace {
+
+enum class Folder {
+    Absent,        // no private folder yet
+    OtherOwner,    // made by another user
+    OthersWrite,   // ours, but mode 0777
+    Symlink,       // a link to a folder of ours
+    LockSymlink,   // a good runtime folder whose DOSETTA_1.lock links elsewhere
+    RuntimeIsFile, // $XDG_RUNTIME_DIR names a file; the private folder is free
+    NothingUsable, // $XDG_RUNTIME_DIR and the temporary folder both name files
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Folder)
+
+void tst_instances::lockFolder_data()
+{
+    QTest::addColumn<Folder>("folder");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("refusal"); // in the one line on standard error; "" for silence
+
+    QTest::newRow("no runtime folder: a private one, mode 0700") << Folder::Absent << 1 << "";
+    QTest::newRow("private folder made by another user")
+        << Folder::OtherOwner << 1 << "belongs to another user";
+    QTest::newRow("private folder others can write")
+        << Folder::OthersWrite << 1 << "can be written by others";
+    QTest::newRow("private folder is a symbolic link") << Folder::Symlink << 1 << "is not a folder";
+    QTest::newRow("symlinked lock file: never followed, the next number")
+        << Folder::LockSymlink << 2 << "";
+    QTest::newRow("runtime folder unusable: the private one") << Folder::RuntimeIsFile << 1 << "";
+    QTest::newRow("no folder usable at all") << Folder::NothingUsable << 1 << "Not a directory";
+}
+
+void tst_instances::lockFolder()
+{
+    QFETCH(Folder, folder);
+    QFETCH(int, number);
+    QFETCH(QString, refusal);
+
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    const QDir root(scratch.path());
+    const QString tmp = root.filePath("tmp");
+    const QString own = tmp + "/dosetta-" + QString::number(::getuid());
+    const QString runtime = root.filePath("runtime");
+    const QString victim = root.filePath("victim");
+    QVERIFY(root.mkpath("tmp"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("XDG_RUNTIME_DIR");
+    environment.insert("TMPDIR", tmp);
+
+    switch (folder) {
+    case Folder::Absent:
+        break;
+    case Folder::OtherOwner:
+        if (::geteuid() != 0)
+            QSKIP("giving a folder to another user needs root");
+        QVERIFY(QDir().mkpath(own));
+        QCOMPARE(::chown(QFile::encodeName(own).constData(), 65534, 65534), 0);
+        break;
+    case Folder::OthersWrite:
+        QVERIFY(QDir().mkpath(own));
+        QCOMPARE(::chmod(QFile::encodeName(own).constData(), 0777), 0);
+        break;
+    case Folder::Symlink:
+        QVERIFY(root.mkpath("elsewhere"));
+        QVERIFY(QFile::link(root.filePath("elsewhere"), own));
+        break;
+    case Folder::LockSymlink:
+        QVERIFY(root.mkpath("runtime"));
+        QVERIFY(
+            QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QFile::link(victim, runtime + "/DOSETTA_1.lock"));
+        environment.insert("XDG_RUNTIME_DIR", runtime);
+        break;
+    case Folder::RuntimeIsFile:
+    case Folder::NothingUsable: {
+        QFile file(runtime);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        environment.insert("XDG_RUNTIME_DIR", runtime);
+        if (folder == Folder::NothingUsable)
+            environment.insert("TMPDIR", runtime);
+        break;
+    }
+    }
+
+    QProcess copy;
+    copy.setProcessEnvironment(environment);
+    copy.start(QCoreApplication::applicationFilePath(), {"--hold-instance"});
+    QVERIFY(copy.waitForStarted(10000));
+    QVERIFY(copy.waitForReadyRead(10000));
+    const QByteArray line = copy.readLine().trimmed();
+    copy.closeWriteChannel();
+    QVERIFY(copy.waitForFinished(10000));
+    QCOMPARE(line, QByteArray::number(number) + " DOSETTA_INSTANCE_" + QByteArray::number(number));
+
+    const QByteArray error = copy.readAllStandardError();
+    if (refusal.isEmpty()) {
+        QCOMPARE(error, QByteArray());
+    } else {
+        QCOMPARE(error.count('\n'), 1);
+        QVERIFY2(error.startsWith("dosetta: no folder for instance locks") &&
+                     error.contains(refusal.toUtf8()) && error.endsWith("running as instance 1\n"),
+                 error.constData());
+    }
+    // Nothing was created through the planted link.
+    QVERIFY(!QFileInfo::exists(victim));
+    if (folder == Folder::Absent || folder == Folder::RuntimeIsFile) {
+        struct stat info
+        {
+        };
+        QCOMPARE(::lstat(QFile::encodeName(own).constData(), &info), 0);
+        QVERIFY(S_ISDIR(info.st_mode));
+        QCOMPARE(info.st_mode & 0777, mode_t(0700));
+        QCOMPARE(info.st_uid, ::getuid());
+        QVERIFY(QFileInfo::exists(own + "/DOSETTA_1.lock"));
+    }
+    if (folder == Folder::OtherOwner || folder == Folder::OthersWrite)
+        QVERIFY(!QFileInfo::exists(own + "/DOSETTA_1.lock"));
 }
 
 void tst_instances::numberIsCachedAndHeld()

@@ -48,8 +48,12 @@ const char usage[] =
     "  --error NAME      start with a pump error, repeatable (error NAME on)\n"
     "  --fault COMMAND   apply any command below at start, repeatable\n"
     "  -h, --help        show this help and exit\n"
+    "      --version     show the version and exit\n"
     "\n"
     "Commands on standard input, one per line, while the pump runs (end of input is ignored):\n";
+
+const char usageHint[] = "Usage: fluxo-sim [OPTION]...\n"
+                         "Try 'fluxo-sim --help' for more information.\n";
 
 std::atomic<bool> finished{false};
 
@@ -72,7 +76,7 @@ bool toLong(const std::string &text, long min, long max, long &value)
 }
 
 // Returns an empty string on success, else the one-line complaint.
-std::string parseArguments(int argc, char **argv, Settings &settings, bool &help)
+std::string parseArguments(int argc, char **argv, Settings &settings, bool &help, bool &version)
 {
     const std::vector<std::string> withValue = {"--address", "--type",  "--baud",  "--turnaround",
                                                 "--link",    "--seed",  "--noise", "--drop",
@@ -103,6 +107,8 @@ std::string parseArguments(int argc, char **argv, Settings &settings, bool &help
         const std::string bad = "bad value '" + value + "' for " + option;
         if (option == "-h" || option == "--help") {
             help = true;
+        } else if (option == "--version") {
+            version = true;
         } else if (option == "--address") {
             if (!toLong(value, 0, 98, number))
                 return bad + " (0-98)";
@@ -140,7 +146,9 @@ std::string parseArguments(int argc, char **argv, Settings &settings, bool &help
         } else if (option == "--fault") {
             settings.faultCommands.push_back(value);
         } else {
-            return "unknown option '" + option + "' (try --help)";
+            if (option.empty() || option[0] != '-')
+                return "unexpected argument '" + option + "'";
+            return "unknown option '" + option + "'";
         }
     }
     // Fault options go through the same grammar as stdin, so they are checked the same way.
@@ -198,14 +206,19 @@ int main(int argc, char **argv)
 {
     Settings settings;
     bool help = false;
-    const std::string complaint = parseArguments(argc, argv, settings, help);
+    bool version = false;
+    const std::string complaint = parseArguments(argc, argv, settings, help, version);
     if (!complaint.empty()) {
-        std::fprintf(stderr, "fluxo-sim: %s\n", complaint.c_str());
+        std::fprintf(stderr, "fluxo-sim: %s\n%s", complaint.c_str(), usageHint);
         return 2;
     }
     if (help) {
         std::fputs(usage, stdout);
         std::fputs(controlCommandHelp(), stdout);
+        return 0;
+    }
+    if (version) {
+        std::puts("fluxo-sim " FLUXO_SIM_VERSION);
         return 0;
     }
 

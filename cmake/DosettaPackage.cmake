@@ -1,0 +1,27 @@
+# `cpack -G DEB` in a build folder makes dosetta_<version>_<arch>.deb from the install rules:
+# the program, the simulator, the help collection, the desktop entry, the icon and the manual
+# pages, under /usr.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME dosetta)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Halvo Dorvex")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "remote control for FLUXO dosing pumps on a serial line")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "DOSETTA developers <dosetta@halvo-dorvex.com>")
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "remote control for FLUXO dosing pumps on a serial line
+ DOSETTA runs a FLUXO 10 or FLUXO 02 laboratory diaphragm dosing pump from one
+ window over a serial line at 9600 baud: flow rate or volume dosing, set-point,
+ dispense time, start, stop, pause and prime; it polls the pump continuously
+ and shows the elapsed time, the volume delivered, status and error flags and
+ the state of the link, and it diagnoses the link with a traffic log.
+ .
+ The package also holds fluxo-sim, a simulated pump on a pseudo-terminal.")
+# Qt and the C++ runtime as dpkg-shlibdeps finds them; the look needs the Arial-compatible fonts.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+include(CPack)

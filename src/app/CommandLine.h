@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the program's command line asks for, read before any window exists, so that --help and
+// --version work without a display. Qt's own options (-platform, -style, ...) are let through
+// for the application object; the factory access code is accepted as the first argument only.
+class CommandLine
+{
+public:
+    enum class Action { Run, Help, Version, UsageError };
+
+    // arguments: the whole vector, the program's name first.
+    static CommandLine parse(const QStringList &arguments);
+
+    Action action() const { return todo; }
+    // For a usage error: one line naming the offending argument.
+    QString complaint() const { return problem; }
+
+    static QString helpText();
+    static QString versionText();
+    // The lines printed after a complaint.
+    static QString usageHint();
+
+private:
+    Action todo = Action::Run;
+    QString problem;
+};

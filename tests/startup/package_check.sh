@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds the Debian package of this build tree into a scratch folder, checks its control fields
+# and contents, unpacks it (dpkg-deb -x, nothing is installed) and runs the unpacked programs.
+#
+#   package_check.sh <cpack> <build dir> <version>
+set -euo pipefail
+cpack=$1 build=$2 version=$3
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+(cd "$build" && "$cpack" -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1) ||
+    fail "cpack failed: $(tail -n 20 "$scratch/cpack.log")"
+arch=$(dpkg --print-architecture)
+deb="$scratch/out/dosetta_${version}_${arch}.deb"
+[ -s "$deb" ] || fail "no $(basename "$deb"): $(ls "$scratch/out")"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = dosetta ] || fail "Package is $(field Package)"
+[ "$(field Version)" = "$version" ] || fail "Version is $(field Version)"
+[ "$(field Architecture)" = "$arch" ] || fail "Architecture is $(field Architecture)"
+[ -n "$(field Maintainer)" ] || fail "no Maintainer"
+[ -n "$(field Description)" ] || fail "no Description"
+depends=$(field Depends)
+# Computed from the programs' libraries, plus the fonts named by hand.
+for package in libc6 libstdc++6 libqt5core5a libqt5widgets5 libqt5serialport5 libqt5help5 \
+    fonts-liberation; do
+    tr ',|' '\n\n' <<<"$depends" | awk '{print $1}' | grep -qxF "$package" ||
+        fail "Depends lacks $package: $depends"
+done
+
+dpkg-deb -x "$deb" "$scratch/root"
+for file in usr/bin/dosetta usr/bin/fluxo-sim usr/share/dosetta/doc/HelpContentCol.qhc \
+    usr/share/dosetta/doc/dosetta.qch usr/share/applications/dosetta.desktop \
+    usr/share/icons/hicolor/256x256/apps/dosetta.png usr/share/man/man1/dosetta.1.gz \
+    usr/share/man/man1/fluxo-sim.1.gz; do
+    [ -s "$scratch/root/$file" ] || fail "the package lacks /$file"
+done
+# Nothing of the build or the tests.
+extra=$(cd "$scratch/root" && find . -type f | grep -vE '^\./usr/(bin/(dosetta|fluxo-sim)|share/(dosetta/doc|applications|icons|man)/)' || true)
+[ -z "$extra" ] || fail "the package holds more: $extra"
+
+for program in dosetta fluxo-sim; do
+    shown=$(env -u DISPLAY -u QT_QPA_PLATFORM "$scratch/root/usr/bin/$program" --version) ||
+        fail "the unpacked $program --version failed"
+    [ "$shown" = "$program $version" ] || fail "the unpacked $program says '$shown'"
+done
+echo "package $(basename "$deb") checked; Depends: $depends"
