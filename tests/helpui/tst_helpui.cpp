@@ -141,16 +141,24 @@ void HelpUiTest::collectionLocated_data()
 {
     QTest::addColumn<bool>("ownCollection");
     QTest::addColumn<bool>("leaveBuildTree");
+    // Unless null: written where ./doc's collection would be.
+    QTest::addColumn<QByteArray>("ownFile");
 
-    QTest::newRow("build tree: ./doc of the working directory") << false << false;
-    QTest::newRow("another directory with its own ./doc: that one") << true << true;
-    QTest::newRow("another directory without ./doc: the one beside the program") << false << true;
+    QTest::newRow("build tree: ./doc of the working directory") << false << false << QByteArray();
+    QTest::newRow("another directory with its own ./doc: that one") << true << true << QByteArray();
+    QTest::newRow("another directory without ./doc: the one beside the program")
+        << false << true << QByteArray();
+    QTest::newRow("./doc holds no collection: the one beside the program")
+        << false << true << QByteArray("<html>not a help collection</html>\n");
+    QTest::newRow("./doc holds an empty file: the one beside the program")
+        << false << true << QByteArray("", 0);
 }
 
 void HelpUiTest::collectionLocated()
 {
     QFETCH(bool, ownCollection);
     QFETCH(bool, leaveBuildTree);
+    QFETCH(QByteArray, ownFile);
     const QString buildCollection = QFileInfo(collectionFile).absoluteFilePath();
     const QString saved = QDir::currentPath();
     QTemporaryDir elsewhere;
@@ -160,6 +168,12 @@ void HelpUiTest::collectionLocated()
         QVERIFY(QDir(elsewhere.path()).mkdir(QStringLiteral("doc")));
         expected = QDir(elsewhere.path()).filePath(collectionFile);
         QVERIFY(QFile::copy(buildCollection, expected));
+    }
+    if (!ownFile.isNull()) {
+        QVERIFY(QDir(elsewhere.path()).mkdir(QStringLiteral("doc")));
+        QFile own(QDir(elsewhere.path()).filePath(collectionFile));
+        QVERIFY(own.open(QIODevice::WriteOnly));
+        own.write(ownFile);
     }
     if (leaveBuildTree)
         QVERIFY(QDir::setCurrent(elsewhere.path()));
