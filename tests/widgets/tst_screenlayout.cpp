@@ -732,7 +732,10 @@ void tst_ScreenLayout::sizes_data()
         row(name, "minimumWidth", 25);
     row("labelTimeActualUnitMin", "minimumWidth", 35);
     row("labelTimeActualUnitSec", "minimumWidth", 35);
-    row("frameVolumeActual", "maximumWidth", 100);
+    // Room for the widest volume the pump reports, 99999.999 ml, from the start of a run.
+    row("frameVolumeActual", "minimumWidth", 140);
+    row("frameVolumeActual", "maximumWidth", 140);
+    row("labelVolumeActual", "alignment", int(Qt::AlignRight | Qt::AlignVCenter));
     row("labelVersionHW", "maximumHeight", 20);
     row("labelVersionFW", "maximumHeight", 20);
     row("companyLogo", "maximumSize", QSize(100, 50));
