@@ -37,6 +37,11 @@ void Command::setParameter(long) {}
 
 void Command::setParameter(std::string) {}
 
+AnswerOutcome Command::outcome() const
+{
+    return communication != nullptr ? communication->rxOutcome : AnswerOutcome::Silent;
+}
+
 std::vector<int> Command::invalidCommandPositions() const
 {
     if (communication->txCheckCorrect)

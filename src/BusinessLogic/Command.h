@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BusinessLogic/AnswerOutcome.h"
 #include "BusinessLogic/CommandSpezifier.h"
 #include "BusinessLogic/InvalidReason.h"
 
@@ -29,6 +30,8 @@ public:
     virtual void execute();
     virtual void setParameter(long value);
     virtual void setParameter(std::string text);
+    // How the last execution ended, as the link classified its answer.
+    virtual AnswerOutcome outcome() const;
 
     // Fault lists for the traffic log: positions and reasons of the transmitted frame and of the
     // received answer. An empty pair means a correct frame.

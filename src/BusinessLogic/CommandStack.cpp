@@ -20,17 +20,29 @@ CommandStack::CommandStack()
 
 CommandStack::~CommandStack() = default;
 
-void CommandStack::push(Command *command, int value, bool logFlag)
+Ticket CommandStack::enqueue(Command *command, int value, bool logFlag, Lane lane)
 {
     QMutexLocker lock(&queueMutex);
-    queue.push_back({command, value, logFlag});
+    const Ticket ticket = ++lastTicket;
+    laneOf(lane).push_back({command, value, logFlag, ticket, lane});
+    return ticket;
 }
 
-void CommandStack::pushText(Command *command, const std::string &text)
+Ticket CommandStack::push(Command *command, int value, bool logFlag)
+{
+    return enqueue(command, value, logFlag, Lane::Operator);
+}
+
+Ticket CommandStack::pushText(Command *command, const std::string &text)
 {
     QMutexLocker lock(&queueMutex);
-    queue.push_back({command, 0, true});
     pendingText = text;
+    return enqueue(command, 0, true, Lane::Operator);
+}
+
+Ticket CommandStack::pushPoll(Command *command, int value, bool logFlag)
+{
+    return enqueue(command, value, logFlag, Lane::Poll);
 }
 
 void CommandStack::logTransmitted(const SystemTime &) {}
@@ -39,20 +51,36 @@ void CommandStack::logReceived(const SystemTime &) {}
 
 void CommandStack::clear()
 {
-    QMutexLocker lock(&queueMutex);
-    queue.clear();
-    ++clearGeneration;
+    std::vector<Ticket> dropped;
+    {
+        QMutexLocker lock(&queueMutex);
+        for (const auto *lane : {&queue, &pollQueue}) {
+            for (const QueueEntry &entry : *lane)
+                dropped.push_back(entry.ticket);
+        }
+        queue.clear();
+        pollQueue.clear();
+    }
+    if (!dropped.empty())
+        emit entriesCleared(dropped);
 }
 
-void CommandStack::removeQueries()
+void CommandStack::removeQueries(Lane lane)
 {
-    QMutexLocker lock(&queueMutex);
-    const auto isQuery = [](const QueueEntry &entry) {
-        return dynamic_cast<QueryCommand *>(entry.command) != nullptr;
-    };
-    if (!queue.empty() && isQuery(queue.front()))
-        ++clearGeneration; // the front entry goes: an execution in progress must not pop another
-    queue.erase(std::remove_if(queue.begin(), queue.end(), isQuery), queue.end());
+    std::vector<Ticket> dropped;
+    {
+        QMutexLocker lock(&queueMutex);
+        std::deque<QueueEntry> &entries = laneOf(lane);
+        const auto isQuery = [&dropped](const QueueEntry &entry) {
+            if (dynamic_cast<QueryCommand *>(entry.command) == nullptr)
+                return false;
+            dropped.push_back(entry.ticket);
+            return true;
+        };
+        entries.erase(std::remove_if(entries.begin(), entries.end(), isQuery), entries.end());
+    }
+    if (!dropped.empty())
+        emit entriesCleared(dropped);
 }
 
 int CommandStack::rxStampLength()
@@ -68,35 +96,67 @@ int CommandStack::txStampLength()
 int CommandStack::queuedCount() const
 {
     QMutexLocker lock(&queueMutex);
-    return static_cast<int>(queue.size());
+    return static_cast<int>(queue.size() + pollQueue.size());
+}
+
+int CommandStack::queuedCount(Lane lane) const
+{
+    QMutexLocker lock(&queueMutex);
+    return static_cast<int>(lane == Lane::Operator ? queue.size() : pollQueue.size());
 }
 
 std::vector<QueueEntry> CommandStack::queuedEntries() const
 {
     QMutexLocker lock(&queueMutex);
-    return {queue.begin(), queue.end()};
+    std::vector<QueueEntry> entries;
+    // An operator's command pushed during a poll's exchange runs after that poll.
+    if (onTheWire != 0 && !pollQueue.empty() && pollQueue.front().ticket == onTheWire)
+        entries.push_back(pollQueue.front());
+    for (const auto *lane : {&queue, &pollQueue}) {
+        for (const QueueEntry &entry : *lane) {
+            if (entries.empty() || entry.ticket != entries.front().ticket)
+                entries.push_back(entry);
+        }
+    }
+    return entries;
+}
+
+bool CommandStack::take(Ticket ticket)
+{
+    for (auto *lane : {&queue, &pollQueue}) {
+        const auto it = std::find_if(lane->begin(), lane->end(),
+                                     [ticket](const QueueEntry &e) { return e.ticket == ticket; });
+        if (it != lane->end()) {
+            lane->erase(it);
+            return true;
+        }
+    }
+    return false;
 }
 
 void CommandStack::ExecuteCommand()
 {
-    bool logFlag = false;
-    unsigned generation = 0;
+    QueueEntry entry;
     std::string text;
     {
         QMutexLocker lock(&queueMutex);
-        if (queue.empty())
+        const std::deque<QueueEntry> &lane = !queue.empty() ? queue : pollQueue;
+        if (lane.empty())
             return;
-        currentCommand = queue.front().command;
-        currentValue = queue.front().value;
-        logFlag = queue.front().logFlag;
-        generation = clearGeneration;
+        entry = lane.front();
+        onTheWire = entry.ticket;
+        currentCommand = entry.command;
+        currentValue = entry.value;
         text = pendingText;
     }
     if (currentCommand == nullptr) {
         // A null entry would have nothing to execute; drop it rather than crash.
-        QMutexLocker lock(&queueMutex);
-        if (generation == clearGeneration && !queue.empty())
-            queue.pop_front();
+        {
+            QMutexLocker lock(&queueMutex);
+            take(entry.ticket);
+            onTheWire = 0;
+        }
+        emit entriesCleared({entry.ticket});
         return;
     }
 
@@ -108,10 +168,11 @@ void CommandStack::ExecuteCommand()
     txTime = SystemTime::nowUtc();
     currentCommand->execute();
     rxTime = SystemTime::nowUtc();
+    AnswerOutcome outcome = currentCommand->outcome();
 
     {
         QMutexLocker lock(&queueMutex);
-        if (logFlag)
+        if (entry.logFlag)
             logTransmitted(txTime);
     }
     TickClock::sleep(1);
@@ -119,12 +180,15 @@ void CommandStack::ExecuteCommand()
     lastAnswerText = currentCommand->answer();
     {
         QMutexLocker lock(&queueMutex);
-        if (logFlag)
+        if (entry.logFlag)
             logReceived(rxTime);
-        if (generation == clearGeneration && !queue.empty())
-            queue.pop_front();
+        // A slot reached from the logging may have cleared the entry away: then its answer is
+        // nobody's, and the entry queued after it stays.
+        if (!take(entry.ticket))
+            outcome = AnswerOutcome::Cleared;
+        onTheWire = 0;
     }
-    emit sendAnswer(Answer{lastCommandId, lastAnswerText});
+    emit sendAnswer(Answer{lastCommandId, lastAnswerText, entry.ticket, outcome});
 }
 
 } // namespace BusinessLogic

@@ -18,7 +18,9 @@ namespace BusinessLogic {
 class Command;
 
 // Serialises all traffic to the pump: producers only queue; a 10 ms timer executes at most one
-// queued command per tick, first in first out, and publishes every answer.
+// queued command per tick and publishes every answer with the ticket of the entry that ran.
+// Two lanes, each first in first out: the operator's commands go ahead of the poller's queries,
+// after the exchange already on the wire.
 class CommandStack : public QObject
 {
     Q_OBJECT
@@ -29,20 +31,25 @@ public:
     CommandStack();
     ~CommandStack() override;
 
-    void push(Command *command, int value, bool logFlag);
+    // The operator's lane: the window's commands, link commands and checks.
+    Ticket push(Command *command, int value, bool logFlag);
     // The hand-typed command: all queued text commands share one text slot, the last one wins.
-    void pushText(Command *command, const std::string &text);
+    Ticket pushText(Command *command, const std::string &text);
+    // The poller's lane, served only while the operator's lane is empty.
+    Ticket pushPoll(Command *command, int value, bool logFlag);
 
     virtual void logTransmitted(const SystemTime &time);
     virtual void logReceived(const SystemTime &time);
     virtual void clear();
-    // Drops every queued entry whose command is a query (polls, link checks) and keeps the
+    // Drops every entry of that lane whose command is a query (link checks, polls) and keeps the
     // rest (the operator's settings and actions) in their order.
-    void removeQueries();
+    void removeQueries(Lane lane);
     virtual int rxStampLength();
     virtual int txStampLength();
 
     int queuedCount() const;
+    int queuedCount(Lane lane) const;
+    // In the order they will run: the entry on the wire, the operator's lane, the poller's.
     std::vector<QueueEntry> queuedEntries() const;
 
 public slots:
@@ -56,6 +63,8 @@ signals:
     void sendLastAnswerInvalidReasons(std::vector<BusinessLogic::InvalidReason> reasons);
     void sendLastCommandInvalidPositions(std::vector<int> positions);
     void sendLastCommandInvalidReasons(std::vector<BusinessLogic::InvalidReason> reasons);
+    // Entries removed by clear() or removeQueries(): they will never be answered.
+    void entriesCleared(std::vector<BusinessLogic::Ticket> tickets);
 
 protected:
     std::string txLine;
@@ -64,13 +73,18 @@ protected:
     int currentValue = 0;
 
 private:
-    std::deque<QueueEntry> queue;
+    Ticket enqueue(Command *command, int value, bool logFlag, Lane lane);
+    std::deque<QueueEntry> &laneOf(Lane lane) { return lane == Lane::Operator ? queue : pollQueue; }
+    // Removes the entry with that ticket; false when a clear took it first.
+    bool take(Ticket ticket);
+
+    std::deque<QueueEntry> queue; // the operator's lane
+    std::deque<QueueEntry> pollQueue;
     std::string pendingText;
     QTimer *executeTimer;
     mutable QRecursiveMutex queueMutex;
-    // Counts clear() calls, so that an execution whose entry was cleared away from inside the
-    // logging does not remove the entry queued after it.
-    unsigned clearGeneration = 0;
+    Ticket lastTicket = 0;
+    Ticket onTheWire = 0; // the entry being executed, 0 between executions
     int lastCommandId = 0;
     std::string lastAnswerText;
     SystemTime txTime;

@@ -17,4 +17,9 @@ void LocalCommand::setParameter(long newValue)
     value = newValue;
 }
 
+AnswerOutcome LocalCommand::outcome() const
+{
+    return AnswerOutcome::Answered;
+}
+
 } // namespace BusinessLogic

@@ -13,6 +13,8 @@ public:
 
     CommandSpezifier spezifier() override;
     void setParameter(long value) override;
+    // Nothing goes on the wire, so nothing can fail: the link's verdict is an older exchange's.
+    AnswerOutcome outcome() const override;
     using Command::setParameter;
 
     long value = 0;

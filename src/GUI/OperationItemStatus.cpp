@@ -3,17 +3,17 @@
 void OperationItemStatus::update(Answer *answer)
 {
     itemText = answerText(answer);
-    itemValue = readInteger(itemText.left(3));
-    // A missing or non-digit group character means group 0, as the pump's own short answers do.
-    int group = 0;
-    if (itemText.size() > 4) {
-        const char16_t c = itemText.at(4).unicode();
-        if (c >= u'0' && c <= u'9')
-            group = c - u'0';
-    }
-    // Digits 7-9 name no group: only seven words exist.
-    if (group < GroupCount)
-        words[static_cast<std::size_t>(group)] = itemValue;
+    // The group is tagged on after the last blank, however long the flags are: the silent
+    // pump's text is "0", so its answer reads "0 4".
+    const int blank = itemText.lastIndexOf(QLatin1Char(' '));
+    itemValue = readInteger(itemText.left(blank >= 0 ? blank : itemText.size()).left(3));
+    const QString group = blank >= 0 ? itemText.mid(blank + 1) : QString();
+    // An answer without a readable group names none: no word changes. Digits 7-9 name no group
+    // either: only seven words exist.
+    if (group.size() != 1 || group.at(0) < QLatin1Char('0') ||
+        group.at(0) >= QLatin1Char('0' + GroupCount))
+        return;
+    words[static_cast<std::size_t>(group.at(0).unicode() - u'0')] = itemValue;
 }
 
 int OperationItemStatus::statusWord(int group) const

@@ -6,7 +6,8 @@
 #include <array>
 
 // Pump status, read group by group: the answer is the three-digit flag value of a group, a blank
-// and the group digit ("012 3"). The item keeps one status word per group 0-6.
+// and the group digit ("012 3"; "0 3" when the pump was silent). The item keeps one status word
+// per group 0-6, and an answer changes only the word of its own group.
 class OperationItemStatus : public GUI::OperationItem
 {
 public:

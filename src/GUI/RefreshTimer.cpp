@@ -33,9 +33,14 @@ RefreshTimer::RefreshTimer(BusinessLogic::CommandStack *commandStack,
     , refreshTimer(new QTimer(this))
 {
     qRegisterMetaType<Answer>("Answer");
-    if (commandStack != nullptr)
+    if (commandStack != nullptr) {
         connect(commandStack, &BusinessLogic::CommandStack::sendAnswer, this, &RefreshTimer::notify,
                 Qt::DirectConnection);
+        connect(
+            commandStack, &BusinessLogic::CommandStack::entriesCleared, this,
+            [this](const std::vector<BusinessLogic::Ticket> &tickets) { forget(tickets); },
+            Qt::DirectConnection);
+    }
     tickConnection = connect(refreshTimer, &QTimer::timeout, this, &RefreshTimer::execute);
     refreshTimer->start(IntervalMs);
 }
@@ -67,7 +72,7 @@ void RefreshTimer::detach(OperationItem *item)
     QMutexLocker lock(&listMutex);
     for (auto *list : {&everyTickItems, &fastItems, &slowItems})
         list->erase(std::remove(list->begin(), list->end(), item), list->end());
-    // Pending entries for the item stay: their answers must still be consumed in order.
+    // Queries already queued for the item still bring their answers.
     if (!fastItems.empty())
         fastPosition = 0;
     if (!slowItems.empty())
@@ -95,7 +100,19 @@ std::vector<OperationItem *> RefreshTimer::slow() const
 std::vector<OperationItem *> RefreshTimer::pending() const
 {
     QMutexLocker lock(&pendingMutex);
-    return {pendingItems.begin(), pendingItems.end()};
+    std::vector<OperationItem *> items;
+    for (const Pending &p : pendingItems)
+        items.push_back(p.item);
+    return items;
+}
+
+std::vector<BusinessLogic::Ticket> RefreshTimer::pendingTickets() const
+{
+    QMutexLocker lock(&pendingMutex);
+    std::vector<BusinessLogic::Ticket> tickets;
+    for (const Pending &p : pendingItems)
+        tickets.push_back(p.ticket);
+    return tickets;
 }
 
 int RefreshTimer::pendingCount() const
@@ -126,15 +143,46 @@ void RefreshTimer::resetStatusGroup()
 
 void RefreshTimer::notify(Answer data)
 {
-    QMutexLocker lock(&pendingMutex);
-    if (pendingItems.empty())
+    OperationItem *item = nullptr;
+    {
+        QMutexLocker lock(&pendingMutex);
+        const auto it = std::find_if(pendingItems.begin(), pendingItems.end(),
+                                     [&data](const Pending &p) { return p.ticket == data.ticket; });
+        // Not ours: the operator's commands and link checks update no polled item.
+        if (it == pendingItems.end())
+            return;
+        item = it->item;
+        pendingItems.erase(it);
+    }
+    // A frame that failed its check, or an entry cleared while it ran, leaves the item as it was.
+    if (!data.checked() || item->spezifier() != data.commandId)
         return;
-    OperationItem *item = pendingItems.front();
-    // Matched by position and id: an answer to anything else consumes the entry and updates
-    // nothing, so a misaligned queue never writes a value into the wrong item.
-    pendingItems.pop_front();
-    if (item->spezifier() == data.commandId)
-        item->update(&data);
+    item->update(&data);
+    emit delivered(item);
+}
+
+void RefreshTimer::forget(const std::vector<BusinessLogic::Ticket> &tickets)
+{
+    QMutexLocker lock(&pendingMutex);
+    const auto cleared = [&tickets](const Pending &p) {
+        return std::find(tickets.begin(), tickets.end(), p.ticket) != tickets.end();
+    };
+    pendingItems.erase(std::remove_if(pendingItems.begin(), pendingItems.end(), cleared),
+                       pendingItems.end());
+}
+
+bool RefreshTimer::waitingFromEarlierTick(const OperationItem *item) const
+{
+    QMutexLocker lock(&pendingMutex);
+    return std::any_of(pendingItems.begin(), pendingItems.end(),
+                       [&](const Pending &p) { return p.item == item && p.tick != tickCount; });
+}
+
+bool RefreshTimer::waitingFromEarlierTick(Source source) const
+{
+    QMutexLocker lock(&pendingMutex);
+    return std::any_of(pendingItems.begin(), pendingItems.end(),
+                       [&](const Pending &p) { return p.source == source && p.tick != tickCount; });
 }
 
 void RefreshTimer::displayProtocolAnswer(bool notDisplayed)
@@ -158,36 +206,42 @@ void RefreshTimer::execute()
     // Attach and detach hold the lists only briefly; a tick that finds them busy is skipped.
     if (!listMutex.tryLock())
         return;
-    for (OperationItem *item : everyTickItems)
-        queue(item, 1);
-    if (!fastItems.empty()) {
-        fastPosition = rotationStep(fastItems, fastPosition, true);
-        fastPosition = rotationStep(fastItems, fastPosition, true);
+    ++tickCount;
+    for (OperationItem *item : everyTickItems) {
+        if (!waitingFromEarlierTick(item))
+            queue(item, 1, Source::EveryTick);
     }
-    if (!slowItems.empty())
-        slowPosition = rotationStep(slowItems, slowPosition, false);
+    // A rotation whose queries of an earlier tick still wait holds its place.
+    if (!fastItems.empty() && !waitingFromEarlierTick(Source::Fast)) {
+        fastPosition = rotationStep(fastItems, fastPosition, Source::Fast);
+        fastPosition = rotationStep(fastItems, fastPosition, Source::Fast);
+    }
+    if (!slowItems.empty() && !waitingFromEarlierTick(Source::Slow))
+        slowPosition = rotationStep(slowItems, slowPosition, Source::Slow);
     listMutex.unlock();
 }
 
 std::size_t RefreshTimer::rotationStep(const std::vector<OperationItem *> &items,
-                                       std::size_t position, bool advanceStatus)
+                                       std::size_t position, Source source)
 {
     if (position >= items.size())
         return 0; // the wrap step queues nothing
     OperationItem *item = items[position];
-    if (!advanceStatus || !isStatusItem(item)) {
+    if (waitingFromEarlierTick(item))
+        return position; // asked already and not answered yet: the rotation waits for it
+    if (source != Source::Fast || !isStatusItem(item)) {
         // Other items move on at once, even when the status item was detached in the middle of
         // its groups: waiting for group 0 there would hold the rotation on one item for good.
-        queue(item, statusGroupCounter);
+        queue(item, statusGroupCounter, source);
         return position + 1;
     }
     statusGroupCounter = statusGroupCounter >= LastStatusGroup ? 0 : statusGroupCounter + 1;
-    queue(item, statusGroupCounter);
+    queue(item, statusGroupCounter, source);
     // The status item keeps its place until it has asked for group 0.
     return statusGroupCounter == 0 ? position + 1 : position;
 }
 
-void RefreshTimer::queue(OperationItem *item, int value)
+void RefreshTimer::queue(OperationItem *item, int value, Source source)
 {
     if (commandStack == nullptr || commandTable == nullptr)
         return;
@@ -195,13 +249,12 @@ void RefreshTimer::queue(OperationItem *item, int value)
     if (id < 0 || static_cast<std::size_t>(id) >= commandTable->size())
         return;
     BusinessLogic::Command *command = (*commandTable)[static_cast<std::size_t>(id)];
-    // Without a command nothing would answer, and a pending entry without an answer would shift
-    // every later answer onto the wrong entry.
+    // Without a command nothing would answer, and the item would wait for good.
     if (command == nullptr)
         return;
-    commandStack->push(command, value, displayTraffic);
+    const BusinessLogic::Ticket ticket = commandStack->pushPoll(command, value, displayTraffic);
     QMutexLocker lock(&pendingMutex);
-    pendingItems.push_back(item);
+    pendingItems.push_back({ticket, item, tickCount, source});
 }
 
 } // namespace GUI

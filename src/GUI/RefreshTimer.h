@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BusinessLogic/Ticket.h"
 #include "GUI/Refresher.h"
 
 #include <QMutex>
@@ -21,6 +22,10 @@ namespace GUI {
 // The poller: every 700 ms it queues the every-tick items, two steps of the fast rotation and
 // one step of the slow rotation, at most ten queries, and never waits. The status item holds the
 // fast rotation for seven steps, asking for the status groups 1-6 and then 0.
+// Each query it queues keeps the ticket the stack gave it; an answer goes to the item whose ticket
+// it carries, so nothing the stack clears or the operator sends can shift answers onto others.
+// An item whose query from an earlier tick still waits is not asked again, and a rotation waits
+// while one of its earlier queries does: the queue never holds more than one tick of queries.
 class RefreshTimer : public Refresher
 {
     Q_OBJECT
@@ -45,6 +50,9 @@ public:
     bool displaysTraffic() const;
     bool polling() const;
 
+    // The tickets still waiting for their answers, oldest first.
+    std::vector<BusinessLogic::Ticket> pendingTickets() const;
+
     static int statusGroup();
     // Starts the status groups again from the first one (a fresh start; one refresher exists).
     static void resetStatusGroup();
@@ -55,17 +63,34 @@ public slots:
     void noCyclicDataUpdate(bool noUpdate) override;
     void execute();
 
+signals:
+    // An answer was handed to the item that asked for it.
+    void delivered(GUI::OperationItem *item);
+
 private:
-    // One rotation step; returns the new position. advanceStatus: the fast rotation's rule for
-    // the status item.
+    enum class Source { EveryTick, Fast, Slow };
+    struct Pending
+    {
+        BusinessLogic::Ticket ticket = 0;
+        OperationItem *item = nullptr;
+        unsigned tick = 0;
+        Source source = Source::EveryTick;
+    };
+
+    // True while a query queued before this tick waits, for that item or from that rotation.
+    bool waitingFromEarlierTick(const OperationItem *item) const;
+    bool waitingFromEarlierTick(Source source) const;
+    void forget(const std::vector<BusinessLogic::Ticket> &tickets);
+
+    // One rotation step; returns the new position. The fast rotation has the status item's rule.
     std::size_t rotationStep(const std::vector<OperationItem *> &items, std::size_t position,
-                             bool advanceStatus);
-    void queue(OperationItem *item, int value);
+                             Source source);
+    void queue(OperationItem *item, int value, Source source);
 
     std::vector<OperationItem *> everyTickItems;
     std::vector<OperationItem *> fastItems;
     std::vector<OperationItem *> slowItems;
-    std::deque<OperationItem *> pendingItems;
+    std::deque<Pending> pendingItems;
     mutable QRecursiveMutex pendingMutex;
     mutable QMutex listMutex;
     BusinessLogic::CommandStack *commandStack = nullptr;
@@ -75,6 +100,7 @@ private:
     std::size_t fastPosition = 0;
     std::size_t slowPosition = 0;
     bool displayTraffic = false;
+    unsigned tickCount = 0;
     QMetaObject::Connection tickConnection;
 
     // The status group to ask for next (0-6), shared by the class.

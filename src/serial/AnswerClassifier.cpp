@@ -32,6 +32,16 @@ bool AnswerClassifier::needsNulCheckCharacter(const std::string &buffer)
     return BusinessLogic::LrcChecker().lrc(buffer.substr(s, e - s + 1)) == 0;
 }
 
+BusinessLogic::AnswerOutcome AnswerClassifier::Result::outcome() const
+{
+    using BusinessLogic::AnswerOutcome;
+    if (noFrame)
+        return AnswerOutcome::Silent;
+    if (nak)
+        return AnswerOutcome::Nak;
+    return frameValid ? AnswerOutcome::Answered : AnswerOutcome::InvalidFrame;
+}
+
 AnswerClassifier::Result AnswerClassifier::classify(const std::string &buffer,
                                                     const std::string &addressText)
 {
@@ -43,7 +53,8 @@ AnswerClassifier::Result AnswerClassifier::classify(const std::string &buffer,
         const std::string frame = buffer.substr(s, e + 2 - s);
         r.frameFound = true;
         r.frameLength = static_cast<int>(frame.size());
-        r.frameValid = BusinessLogic::LrcChecker().lrc(frame) == 0;
+        // Without its check character a frame is unchecked, even when its text XORs to zero.
+        r.frameValid = e + 1 < buffer.size() && BusinessLogic::LrcChecker().lrc(frame) == 0;
         // A frame whose check character never came loses its last text character here; the
         // failed check marks it in the traffic log.
         r.text = frame.size() >= 3 ? frame.substr(1, frame.size() - 3) : frame.substr(1);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BusinessLogic/AnswerOutcome.h"
+
 #include <string>
 
 // Pure classification of what the link received for one exchange: a data frame, a bare ACK or
@@ -17,6 +19,9 @@ public:
         bool nak = false;              // first byte was NAK
         bool noFrame = false;          // neither a frame nor ACK/NAK
         bool addressConfirmed = false; // STX, the address text, ETX in sequence somewhere
+
+        // What the receivers may make of it: only a frame that passed its check carries a value.
+        BusinessLogic::AnswerOutcome outcome() const;
     };
 
     // True when the buffer ends on the first ETX of a frame, i.e. its check character is still

@@ -1,5 +1,7 @@
 #include "serial/CommDialogue.h"
 
+#include <algorithm>
+
 CommDialogue::CommDialogue(QWidget *parent)
     : QListWidget(parent)
 {
@@ -10,10 +12,14 @@ CommDialogue::CommDialogue(QWidget *parent)
 void CommDialogue::fill()
 {
     ports = PortCatalog::scan();
+    // Plain string order whatever the locale: the list's own sort collates, and under en_US
+    // would put "ttymxc0" before "ttyUSB0".
+    std::stable_sort(
+        ports.begin(), ports.end(),
+        [](const PortCatalog::Entry &a, const PortCatalog::Entry &b) { return a.name < b.name; });
     clear();
     for (const PortCatalog::Entry &entry : ports)
         addItem(entry.name);
-    sortItems(Qt::AscendingOrder);
     // Marks "no row" as chosen: otherwise the view makes the first row current when it gets the
     // keyboard focus, which would switch the link to that port.
     setCurrentIndex(QModelIndex());

@@ -5,7 +5,7 @@
 #include <QListWidget>
 #include <QSerialPortInfo>
 
-// The port list of the communication tab: the available ports sorted by name; making a row
+// The port list of the communication tab: the available ports in plain name order; making a row
 // current reports that port so the link opens it and the choice is stored.
 class CommDialogue : public QListWidget
 {

@@ -92,6 +92,7 @@ void Communication::openPort()
     if (portOpen)
         serialPort.clear(QSerialPort::AllDirections);
     rxBuffer.clear();
+    nulAfterBuffer = false;
     invalidLrcMode = false;
     txCheckCorrect = true;
     rxFrameValid = true;
@@ -131,9 +132,15 @@ void Communication::readChunk()
     const qint64 n = serialPort.read(chunk, ChunkSize);
     if (n <= 0)
         return;
-    // A NUL byte ends the chunk: the rest of it is dropped.
-    for (qint64 i = 0; i < n && chunk[i] != '\0'; ++i)
+    // A NUL byte ends the chunk: the rest of it is dropped. That a NUL came right after the
+    // buffer's last byte is noted: after ETX it is the check character.
+    qint64 i = 0;
+    for (; i < n && chunk[i] != '\0'; ++i)
         rxBuffer.push_back(chunk[i]);
+    if (i < n)
+        nulAfterBuffer = true;
+    else if (i > 0)
+        nulAfterBuffer = false;
 }
 
 bool Communication::dataWithin1ms()
@@ -203,21 +210,25 @@ std::string Communication::takeAnswer()
     waitElapsed = 0;
 
     if (AnswerClassifier::awaitsCheckCharacter(rxBuffer)) {
-        if (AnswerClassifier::needsNulCheckCharacter(rxBuffer)) {
-            rxBuffer.push_back('\0');
-        } else if (portOpen) {
+        // The check character is the byte after ETX, a NUL one included: the read drops a NUL
+        // but notes it. Until it comes, the frame is unchecked, whatever its text XORs to.
+        const auto arrived = [this] {
+            return rxBuffer.empty() || rxBuffer.back() != ETX || nulAfterBuffer;
+        };
+        if (!arrived() && portOpen) {
             if (dataWithin1ms())
                 readChunk();
-            while (portOpen && !rxBuffer.empty() && rxBuffer.back() == ETX &&
-                   waitElapsed <= WaitWindowMs - 1) {
+            while (portOpen && !arrived() && waitElapsed <= WaitWindowMs - 1) {
                 if (dataWithin1ms())
                     readChunk();
-                if (rxBuffer.empty() || rxBuffer.back() != ETX)
+                if (arrived())
                     break; // the check character came: no pause before the final test
                 TickClock::sleep(1);
                 waitElapsed = static_cast<int>(TickClock::now() - waitStart);
             }
         }
+        if (!rxBuffer.empty() && rxBuffer.back() == ETX && nulAfterBuffer)
+            rxBuffer.push_back('\0');
     }
 
     lastRawReceived = rxBuffer;
@@ -236,7 +247,9 @@ std::string Communication::takeAnswer()
         rxNoFrame = true;
         rxAddressOnly = false;
     }
+    rxOutcome = r.outcome();
     lastAnswer = r.text;
     rxBuffer.clear();
+    nulAfterBuffer = false;
     return r.text;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BusinessLogic/AnswerOutcome.h"
 #include "BusinessLogic/LrcChecker.h"
 
 #include <QObject>
@@ -75,6 +76,8 @@ public:
     bool unusedLrcMode = false;
     int rxFrameLength = 0;
     int txFrameLength = 0;
+    // How the last extraction ended: the same verdict as the flags above, in one word.
+    BusinessLogic::AnswerOutcome rxOutcome = BusinessLogic::AnswerOutcome::Answered;
     // The system's reason the port is not open (empty while it is), for the operator.
     QString portError;
 
@@ -87,5 +90,7 @@ private:
 
     QSerialPort serialPort;
     BusinessLogic::LrcChecker lrcChecker;
+    // A NUL byte was received right after the last byte of rxBuffer.
+    bool nulAfterBuffer = false;
     int addressValue = 0;
 };

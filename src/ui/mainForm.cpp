@@ -412,11 +412,10 @@ BusinessLogic::Command *mainForm::command(BusinessLogic::CommandSpezifier id) co
     return (*commandTable)[index];
 }
 
-void mainForm::push(BusinessLogic::CommandSpezifier id, int value)
+BusinessLogic::Ticket mainForm::push(BusinessLogic::CommandSpezifier id, int value)
 {
     BusinessLogic::Command *cmd = command(id);
-    if (cmd != nullptr && commandStack != nullptr)
-        commandStack->push(cmd, value, true);
+    return cmd != nullptr && commandStack != nullptr ? commandStack->push(cmd, value, true) : 0;
 }
 
 void mainForm::startUp()
@@ -470,6 +469,13 @@ void mainForm::stopUpdateTimer()
     updateTimer.stop();
     if (commandStack != nullptr)
         commandStack->clear();
+    finishSearch(); // the rest of a running search went with the queue
+}
+
+void mainForm::finishSearch()
+{
+    if (disconnect(searchConnection))
+        updateAttachAll();
 }
 
 void mainForm::launchCmdExecuteCommCheck()
@@ -482,9 +488,11 @@ void mainForm::launchCmdExecuteCommCheck()
 
 void mainForm::recheckLink()
 {
+    if (searchConnection)
+        return; // a search asks the bus itself
     updateTimer.stop();
     if (commandStack != nullptr)
-        commandStack->removeQueries();
+        commandStack->removeQueries(BusinessLogic::Lane::Operator);
     push(Id::SetCommAddress, ui->comboCommAddress->currentIndex());
     push(Id::ExecuteCommCheck, 0);
     setDataUpdate();
@@ -807,12 +815,10 @@ void mainForm::setDiscreteCommand()
 
 void mainForm::launchCmdSearchPump()
 {
-    updateTimer.stop();
+    stopUpdateTimer(); // also ends a search already running
     updateDetachAll();
     if (commandStack == nullptr)
         return;
-    commandStack->clear();
-    disconnect(searchConnection);
     searchConnection = connect(commandStack, &BusinessLogic::CommandStack::sendAnswer, this,
                                &mainForm::searchAddress);
     for (int address = 0; address <= 98; ++address) {
@@ -820,10 +826,9 @@ void mainForm::launchCmdSearchPump()
         push(Id::SetProtocolAnswer, 1);
         push(Id::ExecuteCommCheck, 0);
     }
-    // Back to the chosen address at the end.
+    // Back to the chosen address at the end; the answer to that check ends the search.
     push(Id::SetCommAddress, ui->comboCommAddress->currentIndex());
-    push(Id::ExecuteCommCheck, 0);
-    searchAnswersLeft = commandStack->queuedCount();
+    searchEnd = push(Id::ExecuteCommCheck, 0);
 }
 
 void mainForm::toggleAdvancedScreen()
@@ -1148,11 +1153,8 @@ void mainForm::updateTimeDisplay()
 
 void mainForm::searchAddress(Answer answer)
 {
-    bool ok = false;
-    int n = QString::fromStdString(answer.text).toInt(&ok, 10);
-    if (!ok)
-        n = 0;
-    --searchAnswersLeft;
+    // A text that is no number reads 0; a frame that failed its check names no address.
+    const int n = answer.checked() ? QString::fromStdString(answer.text).toInt() : -1;
     if (answer.commandId == BusinessLogic::toInt(Id::ExecuteCommCheck) && n >= 0) {
         // A pump answered at the address just set.
         if (commandStack != nullptr)
@@ -1161,19 +1163,17 @@ void mainForm::searchAddress(Answer answer)
         setText(ui->labelLocatedAddressIndicator, commCheckItem.text());
         ui->comboCommAddress->setCurrentIndex(n);
         launchCmdSetCommAddress(n);
-        disconnect(searchConnection);
-        updateAttachAll();
+        finishSearch();
         // Show the pump's values again, not a frozen screen.
         setDataUpdate();
         return;
     }
     if (answer.commandId != BusinessLogic::toInt(Id::ExecuteCommCheck) && n == 98)
         setText(ui->labelLocatedAddressIndicator, QStringLiteral("NONE"));
-    if (searchAnswersLeft <= 0) {
+    if (answer.ticket == searchEnd) {
         // The whole bus was asked and nobody answered: say so and resume.
         setText(ui->labelLocatedAddressIndicator, QStringLiteral("NONE"));
-        disconnect(searchConnection);
-        updateAttachAll();
+        finishSearch();
         setDataUpdate();
     }
 }

@@ -220,14 +220,17 @@ private:
     // (the check character, or its six-character escape) at the paragraph's end.
     static int appendTrafficLine(QTextEdit *view, const std::string &line, int stampLength);
 
-    // Queues a command with logging on; nothing when the command is not filed.
-    void push(BusinessLogic::CommandSpezifier id, int value);
+    // Queues a command with logging on, ahead of the polls; nothing (ticket 0) when the command
+    // is not filed.
+    BusinessLogic::Ticket push(BusinessLogic::CommandSpezifier id, int value);
     BusinessLogic::Command *command(BusinessLogic::CommandSpezifier id) const;
     void highlightRunButton(RunButton button);
     void stopUpdateTimer();
     // The display's own link check: like the Test button, but the operator's queued commands
     // stay queued.
     void recheckLink();
+    // Ends a running pump search and resumes polling.
+    void finishSearch();
     void updateStatusIcons();
     void updateTimeDisplay();
     void setIcon(QLabel *icon, bool green);
@@ -258,7 +261,7 @@ private:
     QPixmap greenBullet;
     QPixmap greyBullet;
     QMetaObject::Connection searchConnection;
-    int searchAnswersLeft = 0;
+    BusinessLogic::Ticket searchEnd = 0;
     QString shownPort;
     // Caches that spare the display update work when nothing changed.
     QString fadingSheet;

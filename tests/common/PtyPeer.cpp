@@ -132,7 +132,11 @@ void PtyPeer::run()
                 continue;
             if (reply.delayMs > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMs));
-            if (reply.perByteMs <= 0) {
+            if (reply.lastByteDelayMs > 0 && !reply.bytes.empty()) {
+                writeAll(reply.bytes.substr(0, reply.bytes.size() - 1));
+                std::this_thread::sleep_for(std::chrono::milliseconds(reply.lastByteDelayMs));
+                writeAll(reply.bytes.substr(reply.bytes.size() - 1));
+            } else if (reply.perByteMs <= 0) {
                 writeAll(reply.bytes);
             } else {
                 for (const char b : reply.bytes) {

@@ -19,9 +19,10 @@ public:
     struct Reply
     {
         std::string bytes;
-        int delayMs = 0;     // before the first byte
-        int perByteMs = 0;   // between bytes; 0 writes all at once
-        bool silent = false; // consume the frame, answer nothing
+        int delayMs = 0;         // before the first byte
+        int perByteMs = 0;       // between bytes; 0 writes all at once
+        bool silent = false;     // consume the frame, answer nothing
+        int lastByteDelayMs = 0; // holds back the last byte (a late check character)
     };
 
     PtyPeer();

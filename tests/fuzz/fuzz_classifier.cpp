@@ -48,8 +48,9 @@ void checkClassification(const std::string &buffer, const std::string &address)
         require(r.frameLength == static_cast<int>(frame.size()), "frame length STX..ETX+1");
         require(r.frameLength >= 2 && r.frameLength <= static_cast<int>(buffer.size()),
                 "frame length within the buffer");
-        require(r.frameValid == (xorOf(frame) == 0), "frame valid exactly when its XOR is 0");
         const bool complete = e + 1 < buffer.size();
+        require(r.frameValid == (complete && xorOf(frame) == 0),
+                "frame valid exactly when its check character came and its XOR is 0");
         const std::string between = buffer.substr(s + 1, e - s - 1);
         if (complete) {
             require(r.text == between, "complete frame: text is what lies between STX and ETX");

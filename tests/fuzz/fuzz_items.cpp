@@ -148,14 +148,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 "dispense time bounded by two digits per pair");
 
         status.update(&answer);
-        const int flags = referenceInteger(text.left(3));
+        const int blank = text.lastIndexOf(QLatin1Char(' '));
+        const int flags = referenceInteger((blank >= 0 ? text.left(blank) : text).left(3));
         require(status.text() == text && status.value() == flags,
-                "status: text kept, value is the first three characters as an integer");
-        const QChar groupChar = text.size() > 4 ? text.at(4) : QChar();
-        const int group = groupChar.unicode() >= u'0' && groupChar.unicode() <= u'9'
-                              ? groupChar.unicode() - u'0'
-                              : 0;
-        if (group < OperationItemStatus::GroupCount)
+                "status: text kept, value is the first three characters of the flags");
+        // The group: one digit after the last blank; anything else names no group.
+        const QString tag = blank >= 0 ? text.mid(blank + 1) : QString();
+        const int group =
+            tag.size() == 1 && tag.at(0).unicode() >= u'0' && tag.at(0).unicode() <= u'9'
+                ? tag.at(0).unicode() - u'0'
+                : -1;
+        if (group >= 0 && group < OperationItemStatus::GroupCount)
             words[static_cast<std::size_t>(group)] = flags;
         for (int g = -2; g < OperationItemStatus::GroupCount + 3; ++g) {
             const bool inRange = g >= 0 && g < OperationItemStatus::GroupCount;

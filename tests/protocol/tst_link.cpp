@@ -9,6 +9,7 @@
 
 #include <memory>
 
+using BusinessLogic::AnswerOutcome;
 using BusinessLogic::Command;
 using BusinessLogic::InvalidReason;
 using TestFrames::ack;
@@ -41,6 +42,8 @@ enum Id {
 
 } // namespace
 
+Q_DECLARE_METATYPE(AnswerOutcome)
+
 // The serial link's waits, classification and flags against a scripted peer on a real
 // pseudo-terminal. Time bounds carry generous margins: the machine may be busy.
 class tst_link : public QObject
@@ -69,6 +72,8 @@ private slots:
     void receiveState();
     void discreteCommand();
     void lateAnswerNeverBecomesTheNextAnswer();
+    void waitBounds_data();
+    void waitBounds();
 
 private:
     Command *cmd(int id) { return table[static_cast<std::size_t>(id)]; }
@@ -415,6 +420,74 @@ void tst_link::lateAnswerNeverBecomesTheNextAnswer()
     timedExecute(GetFlowRate);
     QCOMPARE(bytes(cmd(GetFlowRate)->answer()), QByteArray("00020000"));
     QVERIFY(link->rxFrameValid);
+}
+
+void tst_link::waitBounds_data()
+{
+    // The reply comes after `delay` ms, byte by byte `perByte` ms apart, or with its last byte
+    // held back `lastLate` ms; kept: what the link keeps as received ("" = not checked).
+    QTest::addColumn<int>("id");
+    QTest::addColumn<bool>("protocolAnswer");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QList<int>>("delayPerByteLastLate");
+    QTest::addColumn<AnswerOutcome>("outcome");
+    QTest::addColumn<QByteArray>("kept");
+    QTest::addColumn<int>("fromMs");
+    QTest::addColumn<int>("belowMs");
+
+    using O = AnswerOutcome;
+    using L = QList<int>;
+    const QByteArray any;
+    // "01" between STX and ETX XORs to zero with them: the check character is NUL.
+    const QByteArray zero = bytes(body("01"));
+    QTest::newRow("ACK 10 ms after the frame ends the acknowledge wait")
+        << int(SetVolume) << true << bytes(ack()) << L{10, 0, 0} << O::Answered << any << 9 << 60;
+    QTest::newRow("bytes without ACK do not re-arm its 80 ms window")
+        << int(SetVolume) << true << bytes(std::string(8, '\x11')) << L{0, 25, 0} << O::Silent
+        << any << 78 << 170;
+    QTest::newRow("NAK ends the end-of-text wait while the protocol answer is on")
+        << int(GetVolume) << true << bytes(nak()) << L{0, 0, 0} << O::Nak << any << 0 << 60;
+    QTest::newRow("NAK does not end it with the protocol answer off")
+        << int(GetVolume) << false << bytes(nak()) << L{0, 0, 0} << O::Nak << any << 78 << 250;
+    QTest::newRow("check character 30 ms after ETX: in time")
+        << int(GetVolume) << true << bytes(frame("00012500")) << L{0, 0, 30} << O::Answered << any
+        << 29 << 250;
+    QTest::newRow("check character 130 ms after ETX: invalid")
+        << int(GetVolume) << true << bytes(frame("00012500")) << L{0, 0, 130} << O::InvalidFrame
+        << bytes(body("00012500")) << 78 << 250;
+    QTest::newRow("NUL check character 30 ms after ETX: valid")
+        << int(GetPumpAddress) << true << zero + '\0' << L{0, 0, 30} << O::Answered << zero + '\0'
+        << 29 << 250;
+    QTest::newRow("text XORs to zero, wrong check character: invalid")
+        << int(GetPumpAddress) << true << zero + 'U' << L{0, 0, 30} << O::InvalidFrame << zero + 'U'
+        << 29 << 250;
+    QTest::newRow("text XORs to zero, no check character: invalid")
+        << int(GetPumpAddress) << true << zero << L{0, 0, 0} << O::InvalidFrame << zero << 78
+        << 250;
+    QTest::newRow("bytes after a NUL in the same read are dropped")
+        << int(GetPumpAddress) << true << zero + '\0' + bytes(ack() + frame("99")) << L{0, 0, 0}
+        << O::Answered << zero + '\0' << 0 << 60;
+}
+
+void tst_link::waitBounds()
+{
+    QFETCH(int, id);
+    QFETCH(bool, protocolAnswer);
+    QFETCH(QByteArray, reply);
+    QFETCH(QList<int>, delayPerByteLastLate);
+    QFETCH(AnswerOutcome, outcome);
+    QFETCH(QByteArray, kept);
+    QFETCH(int, fromMs);
+    QFETCH(int, belowMs);
+
+    link->protocolAnswer = protocolAnswer;
+    const QList<int> &t = delayPerByteLastLate;
+    peer->queueReply(PtyPeer::Reply{reply.toStdString(), t[0], t[1], false, t[2]});
+    const qint64 elapsed = timedExecute(id, 12500);
+    QCOMPARE(cmd(id)->outcome(), outcome);
+    if (!kept.isEmpty())
+        QCOMPARE(bytes(link->lastRawReceived), kept);
+    QVERIFY2(elapsed >= fromMs && elapsed < belowMs, qPrintable(QString::number(elapsed)));
 }
 
 QTEST_GUILESS_MAIN(tst_link)

@@ -121,6 +121,8 @@ void tst_wireformat::classify_data()
     QTest::newRow("ETX before STX") << QByteArray("\x03\x02"
                                                   "1")
                                     << empty << false << false << false << true << false << -1;
+    QTest::newRow("text XORs to zero but its check character is missing")
+        << bytes(body("01")) << QByteArray("0") << false << false << false << false << true << 4;
     QTest::newRow("STX ETX only") << QByteArray("\x02\x03") << QByteArray("\x03") << false << false
                                   << false << false << false << 2;
 }

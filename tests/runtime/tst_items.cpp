@@ -218,16 +218,20 @@ void tst_items::statusWords_data()
     QTest::newRow("012 3 sets group 3 to 12") << QByteArray("012 3") << 12 << 3;
     QTest::newRow("255 6 sets the error group") << QByteArray("255 6") << 255 << 6;
     QTest::newRow("000 0 clears group 0") << QByteArray("000 0") << 0 << 0;
-    QTest::newRow("silent pump's 0 4 is short: group 0") << QByteArray("0 4") << 0 << 0;
+    QTest::newRow("silent pump's 0 4 clears group 4 only") << QByteArray("0 4") << 0 << 4;
+    QTest::newRow("silent pump's 0 1 clears group 1 only") << QByteArray("0 1") << 0 << 1;
     QTest::newRow("group 7 is not stored") << QByteArray("012 7") << 12 << -1;
     QTest::newRow("group 9 is not stored") << QByteArray("012 9") << 12 << -1;
-    QTest::newRow("short answer goes to group 0") << QByteArray("12") << 12 << 0;
-    QTest::newRow("empty answer writes 0 to group 0") << QByteArray() << 0 << 0;
-    QTest::newRow("letter as group means group 0") << QByteArray("012 x") << 12 << 0;
-    QTest::newRow("non-ASCII digit as group means group 0")
-        << QString::fromUtf8("012 \u0663").toUtf8() << 12 << 0;
+    QTest::newRow("no group tag: no word changes") << QByteArray("12") << 12 << -1;
+    QTest::newRow("empty answer: no word changes") << QByteArray() << 0 << -1;
+    QTest::newRow("letter as group: no word changes") << QByteArray("012 x") << 12 << -1;
+    QTest::newRow("two characters as group: no word changes") << QByteArray("012 12") << 12 << -1;
+    QTest::newRow("non-ASCII digit as group: no word changes")
+        << QString::fromUtf8("012 \u0663").toUtf8() << 12 << -1;
     QTest::newRow("garbled value stores 0") << QByteArray("a1b 2") << 0 << 2;
-    QTest::newRow("only the first three characters count") << QByteArray("1234 5") << 123 << 0;
+    QTest::newRow("only the first three characters count") << QByteArray("1234 5") << 123 << 5;
+    QTest::newRow("a blank in the flags: the group follows the last one")
+        << QByteArray("1 2 3") << 0 << 3;
 }
 
 void tst_items::statusWords()

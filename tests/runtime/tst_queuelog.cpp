@@ -16,6 +16,8 @@ using BusinessLogic::CommandSpezifier;
 using BusinessLogic::InvalidReason;
 using Reasons = std::vector<BusinessLogic::InvalidReason>;
 using Positions = std::vector<int>;
+using Tickets = std::vector<BusinessLogic::Ticket>;
+Q_DECLARE_METATYPE(Tickets)
 
 namespace {
 
@@ -47,6 +49,11 @@ private slots:
     void clearFromInsideTheLogging_data();
     void clearFromInsideTheLogging();
     void handTypedTextOnTheWire();
+    void operatorLaneGoesFirst_data();
+    void operatorLaneGoesFirst();
+    void removeQueries_data();
+    void removeQueries();
+    void oneExchangePerTickOnTheRealTimer();
 
     // Log lines
     void logLines_data();
@@ -69,6 +76,7 @@ void tst_queuelog::initTestCase()
     tzset();
     BusinessLogic::registerInvalidReasonMetaTypes();
     qRegisterMetaType<std::string *>("std::string*");
+    qRegisterMetaType<Tickets>("std::vector<BusinessLogic::Ticket>");
 }
 
 void tst_queuelog::init()
@@ -248,11 +256,19 @@ void tst_queuelog::clearFromInsideTheLogging()
     else
         connect(&stack, &BusinessLogic::CommandStack::sendLastCommand, this, clearOnce);
     QSignalSpy answers(&stack, &BusinessLogic::CommandStack::sendAnswer);
+    Tickets dropped;
+    connect(&stack, &BusinessLogic::CommandStack::entriesCleared, this,
+            [&](const Tickets &t) { dropped.insert(dropped.end(), t.begin(), t.end()); });
 
     stack.ExecuteCommand();
     QVERIFY(cleared);
     QCOMPARE(answers.count(), 1);
     QCOMPARE(stack.queuedCount(), pushAfterClear ? 1 : 0);
+    // Both entries were reported cleared, and the answer of the one on the wire is nobody's.
+    QCOMPARE(dropped.size(), std::size_t(2));
+    QCOMPARE(answers.first().first().value<Answer>().ticket, dropped.front());
+    QVERIFY(answers.first().first().value<Answer>().outcome ==
+            BusinessLogic::AnswerOutcome::Cleared);
 
     stack.ExecuteCommand();
     stack.ExecuteCommand();
@@ -289,6 +305,121 @@ void tst_queuelog::handTypedTextOnTheWire()
     const std::string expected =
         TestFrames::frame("01?RV") + TestFrames::frame("01?RV") + TestFrames::frame("01KY1");
     QCOMPARE(lineText(peer.received()), lineText(expected));
+}
+
+void tst_queuelog::operatorLaneGoesFirst_data()
+{
+    // "X value" queues in the operator's lane, "X value p" in the poller's; the pushes after "|"
+    // are given while the first entry is on the wire (its sent line is being drawn).
+    QTest::addColumn<QStringList>("pushes");
+    QTest::addColumn<QStringList>("executions");
+
+    QTest::newRow("operator ahead of polls, each lane in its order")
+        << QStringList{"A 1 p", "B 2", "A 3 p", "B 4", "T=typed"}
+        << QStringList{"B 2", "B 4", "T typed", "A 1", "A 3"};
+    QTest::newRow("given while a poll is on the wire: after it, before the next poll")
+        << QStringList{"A 1 p", "A 2 p", "|", "B 9", "B 10"}
+        << QStringList{"A 1", "B 9", "B 10", "A 2"};
+}
+
+void tst_queuelog::operatorLaneGoesFirst()
+{
+    QFETCH(QStringList, pushes);
+    QFETCH(QStringList, executions);
+
+    BusinessLogic::LoggingCommandStack stack;
+    std::map<QString, BusinessLogic::Ticket> tickets; // by the execution it names
+    const auto give = [&](const QString &push) {
+        const QStringList f = push.split(QRegularExpression("[ =]"));
+        RecordingCommand *command = recorder(f.at(0));
+        tickets[f.at(0) + ' ' + f.at(1)] =
+            push.at(1) == '=' ? stack.pushText(command, f.at(1).toStdString())
+            : f.size() > 2    ? stack.pushPoll(command, f.at(1).toInt(), true)
+                              : stack.push(command, f.at(1).toInt(), true);
+    };
+    int split = pushes.indexOf("|");
+    for (const QString &push : pushes.mid(0, split))
+        give(push);
+    connect(&stack, &BusinessLogic::CommandStack::sendLastCommand, this, [&] {
+        const QStringList later = split < 0 ? QStringList() : pushes.mid(split + 1);
+        split = -1;
+        for (const QString &push : later)
+            give(push);
+    });
+    QSignalSpy answers(&stack, &BusinessLogic::CommandStack::sendAnswer);
+    for (int tick = 0; tick < executions.size(); ++tick)
+        stack.ExecuteCommand();
+    QCOMPARE(journal, executions);
+    QCOMPARE(stack.queuedCount(), 0);
+    for (int i = 0; i < answers.count(); ++i) // each answer names the entry that ran
+        QCOMPARE(answers.at(i).first().value<Answer>().ticket, tickets[executions.at(i)]);
+}
+
+void tst_queuelog::removeQueries_data()
+{
+    // Entries: lane "o" (operator) or "p" (poller), then "s" (setting) or "q" (query).
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<bool>("pollLane");
+    QTest::addColumn<QString>("left"); // the entries' indexes, in execution order
+
+    QTest::newRow("operator's lane: queries go, settings stay in order, polls stay")
+        << QStringList{"os", "oq", "os", "oq", "pq"} << false << "0 2 4";
+    QTest::newRow("poller's lane: polls go, the operator's query stays")
+        << QStringList{"pq", "oq", "pq"} << true << "1";
+    QTest::newRow("nothing to remove") << QStringList{"os", "ps"} << false << "0 1";
+}
+
+void tst_queuelog::removeQueries()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(bool, pollLane);
+    QFETCH(QString, left);
+
+    BusinessLogic::CommandSet commands(idleLink.get());
+    const auto table = commands.table();
+    BusinessLogic::CommandStack stack;
+    Tickets queries; // of the lane that is cleaned, in queue order
+    for (int i = 0; i < entries.size(); ++i) {
+        const bool query = entries[i].at(1) == 'q';
+        auto *command = table[std::size_t(
+            toInt(query ? CommandSpezifier::ExecuteCommCheck : CommandSpezifier::SetVolume))];
+        const bool poll = entries[i].at(0) == 'p';
+        const BusinessLogic::Ticket ticket =
+            poll ? stack.pushPoll(command, i, true) : stack.push(command, i, true);
+        if (query && poll == pollLane)
+            queries.push_back(ticket);
+    }
+    QSignalSpy reported(&stack, &BusinessLogic::CommandStack::entriesCleared);
+    stack.removeQueries(pollLane ? BusinessLogic::Lane::Poll : BusinessLogic::Lane::Operator);
+    QStringList values;
+    for (const BusinessLogic::QueueEntry &entry : stack.queuedEntries())
+        values << QString::number(entry.value);
+    QCOMPARE(values.join(' '), left);
+    // The removed entries are reported, once: they will never be answered.
+    QCOMPARE(reported.count(), queries.empty() ? 0 : 1);
+    if (!queries.empty())
+        QCOMPARE(reported.first().first().value<Tickets>(), queries);
+}
+
+void tst_queuelog::oneExchangePerTickOnTheRealTimer()
+{
+    BusinessLogic::CommandStack stack;
+    QTimer *executor = stack.findChild<QTimer *>();
+    QVERIFY(executor != nullptr && executor->isActive());
+    QString events; // "A" per answer, "T" per tick after the tick's own work
+    connect(&stack, &BusinessLogic::CommandStack::sendAnswer, this, [&] { events += 'A'; });
+    connect(executor, &QTimer::timeout, this, [&] { events += 'T'; });
+    for (int i = 0; i < 20; ++i)
+        stack.push(recorder("A"), i, false);
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_COMPARE_WITH_TIMEOUT(journal.size(), 20, 5000);
+    const qint64 elapsed = clock.elapsed();
+    QTest::qWait(50);
+    QVERIFY2(events.startsWith(QString("AT").repeated(20)) && events.count('A') == 20,
+             qPrintable(events));
+    // 19 intervals of 10 ms; Qt may fire a coarse timer up to 5 % early.
+    QVERIFY2(elapsed >= 170, qPrintable(QString::number(elapsed)));
 }
 
 void tst_queuelog::logLines_data()

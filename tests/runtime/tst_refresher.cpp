@@ -313,28 +313,29 @@ void tst_refresher::statusReattachedDuringItsGroups()
 
 void tst_refresher::notifyRouting_data()
 {
-    QTest::addColumn<QStringList>("queued");  // every-tick items, queued by one tick
-    QTest::addColumn<QStringList>("answers"); // "id text" in arrival order
-    QTest::addColumn<QStringList>("values");  // "item value" afterwards
+    QTest::addColumn<QStringList>("queued"); // every-tick items, queued by one tick
+    // "entry id outcome text": entry is the index of the tick's query whose ticket the answer
+    // carries, or "op" for a command the refresher did not queue.
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QStringList>("values"); // "item value" afterwards
     QTest::addColumn<int>("pendingAfter");
 
+    const QStringList both{"VolumeActual", "Flowrate"};
     QTest::newRow("answer with nothing pending changes nothing")
-        << QStringList{} << QStringList{"2 00042"} << QStringList{"VolumeActual 0"} << 0;
-    QTest::newRow("matching answer updates its item")
-        << QStringList{"VolumeActual"} << QStringList{"2 00042"} << QStringList{"VolumeActual 42"}
-        << 0;
-    QTest::newRow("answers in order reach their items")
-        << QStringList{"VolumeActual", "Flowrate"} << QStringList{"2 7", "12 12500"}
-        << QStringList{"VolumeActual 7", "Flowrate 12500"} << 0;
-    QTest::newRow("mismatched answer consumes the entry and updates nothing")
-        << QStringList{"VolumeActual", "Flowrate"} << QStringList{"12 500"}
-        << QStringList{"VolumeActual 0", "Flowrate 10"} << 1;
-    QTest::newRow("after a mismatch the next entry matches again")
-        << QStringList{"VolumeActual", "Flowrate"} << QStringList{"4 ", "12 500"}
-        << QStringList{"VolumeActual 0", "Flowrate 500"} << 0;
-    QTest::newRow("operator's answer shifts the queue: values never land in the wrong item")
-        << QStringList{"VolumeActual", "Flowrate"} << QStringList{"10 ", "2 99", "12 600"}
+        << QStringList{} << QStringList{"op 2 answered 42"} << QStringList{"VolumeActual 0"} << 0;
+    QTest::newRow("answers reach the items whose tickets they carry; the operator's reach none")
+        << both
+        << QStringList{"op 10 answered ", "1 12 answered 600", "op 2 answered 55", "0 2 answered 7"}
+        << QStringList{"VolumeActual 7", "Flowrate 600"} << 0;
+    QTest::newRow("a frame that failed its check or an entry cleared changes nothing")
+        << both << QStringList{"0 2 invalid 42", "1 12 cleared 1250"}
         << QStringList{"VolumeActual 0", "Flowrate 10"} << 0;
+    QTest::newRow("empty-answer texts of silence and NAK are delivered")
+        << both << QStringList{"0 2 silent 30", "1 12 nak 10000"}
+        << QStringList{"VolumeActual 30", "Flowrate 10000"} << 0;
+    QTest::newRow("a ticket answers once; an answer of another id updates nothing")
+        << both << QStringList{"0 2 answered 5", "0 2 answered 9", "1 2 answered 3"}
+        << QStringList{"VolumeActual 5", "Flowrate 10"} << 0;
 }
 
 void tst_refresher::notifyRouting()
@@ -344,11 +345,26 @@ void tst_refresher::notifyRouting()
     QFETCH(QStringList, values);
     QFETCH(int, pendingAfter);
 
+    using Outcome = BusinessLogic::AnswerOutcome;
+    const QMap<QString, Outcome> outcomes = {{"answered", Outcome::Answered},
+                                             {"silent", Outcome::Silent},
+                                             {"nak", Outcome::Nak},
+                                             {"invalid", Outcome::InvalidFrame},
+                                             {"cleared", Outcome::Cleared}};
     attachByName(queued, Refresher::EveryTick);
-    tick();
+    refresher->execute();
+    const std::vector<BusinessLogic::Ticket> tickets = refresher->pendingTickets();
+    QCOMPARE(tickets.size(), std::size_t(queued.size()));
+    // A ticket the stack gave to someone else: an operator's command.
+    const BusinessLogic::Ticket operatorTicket =
+        stack->push(table[std::size_t(toInt(BusinessLogic::CommandSpezifier::Stop))], 0, true);
     for (const QString &a : answers) {
-        const int blank = a.indexOf(' ');
-        refresher->notify(Answer{a.left(blank).toInt(), a.mid(blank + 1).toStdString()});
+        const QStringList f = a.split(' ');
+        const BusinessLogic::Ticket ticket =
+            f.at(0) == "op" ? operatorTicket : tickets.at(std::size_t(f.at(0).toInt()));
+        QVERIFY(outcomes.contains(f.at(2)));
+        refresher->notify(
+            Answer{f.at(1).toInt(), f.at(3).toStdString(), ticket, outcomes[f.at(2)]});
     }
     for (const QString &v : values) {
         const QStringList parts = v.split(' ');
@@ -388,7 +404,8 @@ void tst_refresher::unusableItemsQueueNothing()
     refresher->attach(&items->language, static_cast<Refresher::RefreshClass>(7));
 
     QCOMPARE(tick().join(' '), QString("1:1"));
-    QCOMPARE(refresher->pendingCount(), 1);
+    // The tick's one query went with the stack's clear, and the refresher forgot it.
+    QCOMPARE(refresher->pendingCount(), 0);
     QCOMPARE(names(refresher->everyTick()).size(), 3); // base, flow rate, run mode
     QVERIFY(refresher->fast().empty());
     QVERIFY(refresher->slow().empty());
@@ -436,7 +453,7 @@ void tst_refresher::pollingSwitch()
     QVERIFY(ticks.wait(3000));
     QCOMPARE(stack->queuedCount(), 1);
     // Answers to what was queued before still arrive.
-    refresher->notify(Answer{2, "00042"});
+    refresher->notify(Answer{2, "00042", stack->queuedEntries().front().ticket});
     QCOMPARE(items->volumeActual.value(), 42);
 
     // Switched on twice: still one query per tick.
@@ -466,8 +483,10 @@ void tst_refresher::slotsByName()
     attachByName({"VolumeActual"}, Refresher::EveryTick);
     QVERIFY(
         QMetaObject::invokeMethod(refresher.get(), "displayProtocolAnswer", Q_ARG(bool, false)));
-    QCOMPARE(tick().join(' '), QString("2:1+"));
-    const Answer answer{2, "17"};
+    refresher->execute();
+    QCOMPARE(stack->queuedCount(), 1);
+    QVERIFY(stack->queuedEntries().front().logFlag);
+    const Answer answer{2, "17", stack->queuedEntries().front().ticket};
     QVERIFY(QMetaObject::invokeMethod(refresher.get(), "notify", Q_ARG(Answer, answer)));
     QCOMPARE(items->volumeActual.value(), 17);
     QVERIFY(QMetaObject::invokeMethod(refresher.get(), "noCyclicDataUpdate", Q_ARG(bool, true)));
