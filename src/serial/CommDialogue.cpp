@@ -76,11 +76,17 @@ void CommDialogue::selectPort(const QString &name)
         }
     }
     if (row < 0) {
+        // Watched even while the tab is not on show: the adapter may be plugged in after the
+        // start, and the operator expects the program to find it.
         wanted = name;
+        if (!watch.running())
+            watch.start(ports);
         return;
     }
     wanted.clear();
     setCurrentRow(row);
+    if (!isVisible())
+        watch.stop();
 }
 
 int CommDialogue::rowOf(const QString &text) const
@@ -129,5 +135,6 @@ void CommDialogue::showEvent(QShowEvent *event)
 void CommDialogue::hideEvent(QHideEvent *event)
 {
     QListWidget::hideEvent(event);
-    watch.stop();
+    if (wanted.isEmpty())
+        watch.stop();
 }

@@ -8,7 +8,8 @@
 
 // The port list of the communication tab: the available ports sorted by name; making a row
 // current reports that port so the link opens it and the choice is stored. While the list is on
-// show it follows adapters being plugged in and pulled out.
+// show, or a port asked for is not there yet, it follows adapters being plugged in and pulled
+// out.
 class CommDialogue : public QListWidget
 {
     Q_OBJECT
@@ -18,7 +19,7 @@ public:
 
     // Makes the row of that exact name current (searching from the last row), or the row of a
     // port stored by its path (a stable name); unknown names change nothing, but the port is
-    // chosen as soon as it appears in the list.
+    // chosen as soon as it appears, whether the list is on show or not.
     void selectPort(const QString &name);
     // The port asked for by selectPort that the list does not hold yet; empty once chosen.
     QString wantedPort() const { return wanted; }

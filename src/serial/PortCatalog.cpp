@@ -85,6 +85,25 @@ QList<PortCatalog::Entry> PortCatalog::environmentPorts()
     return entries;
 }
 
+QStringList PortCatalog::signature()
+{
+    QStringList parts;
+    if (overriddenSource()) {
+        for (const Entry &entry : overriddenSource()())
+            parts << entry.name + QLatin1Char('>') + entry.location;
+        return parts;
+    }
+    parts = QDir(QStringLiteral("/sys/class/tty"))
+                .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    const QFileInfoList links =
+        QDir(byIdFolder())
+            .entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo &link : links)
+        parts << link.absoluteFilePath() + QLatin1Char('>') + link.symLinkTarget();
+    parts << qEnvironmentVariable("DOSETTA_PORTS");
+    return parts;
+}
+
 void PortCatalog::setSource(Source source)
 {
     overriddenSource() = std::move(source);

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QSerialPortInfo>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -37,6 +38,10 @@ public:
     // "FTDI FT232R USB UART A50285BI (ttyUSB0)" for the link
     // "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" to /dev/ttyUSB0.
     static QString byIdDescription(const QString &linkName, const QString &devicePath);
+    // Changes whenever scan() may: the kernel's serial devices (/sys/class/tty), the stable links
+    // and where each leads, the listed paths. A small fraction of a scan's cost (the system's
+    // port list asks udev about every terminal device, some 15 ms).
+    static QStringList signature();
     // Replaces the scan, for tests; an empty function restores the real one.
     static void setSource(Source source);
 };

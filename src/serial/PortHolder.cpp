@@ -1,6 +1,7 @@
 #include "serial/PortHolder.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -140,8 +141,18 @@ PortHolder PortHolder::fromProcesses(const QString &devicePath)
 
 QString PortHolder::programOf(qint64 pid)
 {
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    const QString proc = QStringLiteral("/proc/%1/").arg(pid);
+    QFile comm(proc + QStringLiteral("comm"));
     if (!comm.open(QIODevice::ReadOnly))
         return {};
-    return QString::fromLocal8Bit(comm.readAll().trimmed());
+    const QString name = QString::fromLocal8Bit(comm.readAll().trimmed());
+    // The kernel keeps 15 characters of the name; the program file has all of it (readable for
+    // our own processes only).
+    constexpr int KeptByKernel = 15;
+    if (name.size() < KeptByKernel)
+        return name;
+    QString file = QFileInfo(proc + QStringLiteral("exe")).symLinkTarget();
+    file.remove(QStringLiteral(" (deleted)"));
+    const QString full = QFileInfo(file).fileName();
+    return full.startsWith(name) ? full : name;
 }

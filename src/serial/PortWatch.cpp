@@ -10,6 +10,7 @@ PortWatch::PortWatch(QObject *parent)
 void PortWatch::start(const QList<PortCatalog::Entry> &shown)
 {
     known = shown;
+    knownSignature.clear(); // the list on show may be older than any signature
     timer.start();
 }
 
@@ -20,6 +21,10 @@ void PortWatch::stop()
 
 void PortWatch::check()
 {
+    QStringList signature = PortCatalog::signature();
+    if (signature == knownSignature)
+        return;
+    knownSignature = std::move(signature);
     QList<PortCatalog::Entry> now = PortCatalog::scan();
     if (now == known)
         return;

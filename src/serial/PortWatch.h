@@ -5,10 +5,11 @@
 #include <QObject>
 #include <QTimer>
 
-// Follows adapters being plugged in and pulled out: while running it scans the port catalogue
-// once a second and reports the new list whenever it differs from the last one. Polling keeps
-// it to what Qt already offers, and it sees the stable-name folder and the listed paths too,
-// which no device event announces.
+// Follows adapters being plugged in and pulled out: while running it looks once a second at the
+// port catalogue's signature (a few directory listings) and, when that changed, scans the ports
+// and reports the new list if it differs from the last one. Polling keeps it to what Qt and the
+// file system already offer, and it sees a stable-name folder given for tests and the listed
+// paths too, which no device event announces.
 class PortWatch : public QObject
 {
     Q_OBJECT
@@ -23,7 +24,7 @@ public:
     void start(const QList<PortCatalog::Entry> &shown);
     void stop();
     bool running() const { return timer.isActive(); }
-    // Scans now; reports when the list differs from the last one known.
+    // Looks now; reports when the list differs from the last one known.
     void check();
 
 signals:
@@ -32,4 +33,5 @@ signals:
 private:
     QTimer timer;
     QList<PortCatalog::Entry> known;
+    QStringList knownSignature;
 };
