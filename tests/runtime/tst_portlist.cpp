@@ -274,9 +274,6 @@ void tst_portlist::byIdFolderIsListed_data()
 
     QTest::newRow("FTDI") << "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"
                           << "FTDI FT232R USB UART A50285BI";
-    QTest::newRow("Silicon Labs")
-        << "usb-Silicon_Labs_CP2102_USB_to_UART_Bridge_Controller_0001-if00-port0"
-        << "Silicon Labs CP2102 USB to UART Bridge Controller 0001";
     QTest::newRow("second port of a dual adapter") << "usb-FTDI_Dual_RS232-HS-if01-port0"
                                                    << "FTDI Dual RS232-HS";
     QTest::newRow("CDC device without a port number")
@@ -294,11 +291,8 @@ void tst_portlist::byIdFolderIsListed()
     QTemporaryDir byId;
     const QString stable = byId.filePath(link);
     QVERIFY(QFile::link(peer.slavePath(), stable));
-    // Left behind by an adapter that is gone, and something that is no link: neither listed.
+    // Left behind by an adapter that is gone: not listed.
     QVERIFY(QFile::link(byId.filePath("gone"), byId.filePath("usb-Gone_0001-if00-port0")));
-    QFile plain(byId.filePath("usb-Plain_File-if00-port0"));
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.close();
     qputenv("DOSETTA_BY_ID_DIR", QFile::encodeName(byId.path()));
 
     CommDialogue list;
@@ -339,7 +333,6 @@ void tst_portlist::hotPlugIsFollowed()
     list.selectPort(chosenLink);
     QVERIFY(link.portOpen);
     QSignalSpy pathSpy(&list, &CommDialogue::comPortPathChange);
-    QSignalSpy portSpy(&list, &CommDialogue::comPortChange);
     auto listed = [&list](const QString &prefix) {
         for (const QString &row : rows(list))
             if (row.startsWith(prefix))
@@ -366,7 +359,6 @@ void tst_portlist::hotPlugIsFollowed()
     QTRY_COMPARE_WITH_TIMEOUT(listed("Pump Line A"), movedRow, FollowMs);
     QCOMPARE(list.currentItem()->text(), movedRow);
     QCOMPARE(pathSpy.count(), 0);
-    QCOMPARE(portSpy.count(), 0);
     QVERIFY(link.portOpen);
     QCOMPARE(link.portName(), chosenLink);
 

@@ -238,8 +238,6 @@ void tst_DisplayUpdate::portTroubleInBothToolTips_data()
 
     QTest::newRow("stored device not plugged in")
         << "/dev/ttyDOSETTA-absent" << false << "/dev/ttyDOSETTA-absent: not present — plugged in?";
-    QTest::newRow("stored kernel name not plugged in")
-        << "ttyDOSETTA7" << false << "/dev/ttyDOSETTA7: not present — plugged in?";
     QTest::newRow("stored port held by another link")
         << "<pty>" << true
         << "<pty>: in use by tst_displayupdate, pid <pid>. Close that program, or choose another "
