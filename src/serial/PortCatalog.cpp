@@ -98,8 +98,11 @@ QStringList PortCatalog::signature()
     const QFileInfoList links =
         QDir(byIdFolder())
             .entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    // Whether the target is there counts too: a test's pseudo-terminal may come back under the
+    // same name.
     for (const QFileInfo &link : links)
-        parts << link.absoluteFilePath() + QLatin1Char('>') + link.symLinkTarget();
+        parts << link.absoluteFilePath() + (link.exists() ? QLatin1Char('>') : QLatin1Char('|')) +
+                     link.symLinkTarget();
     parts << qEnvironmentVariable("DOSETTA_PORTS");
     return parts;
 }
