@@ -1,6 +1,8 @@
 // The protocol's small, frequent operations, per call: the check character, building and
 // recording a frame, a whole command with no port (everything but the wire), classifying an
-// answer, the traffic-log line, the receive state the display reads, decoding an item. The
+// answer, the traffic-log line, the receive state the display reads, decoding an item; and what
+// the serial ports cost: the port list's signature (once a second while the list follows
+// hot-plug), its full scan (when the signature changed) and the look-ups behind a refused port. The
 // std::function call around each (a few ns) is included.
 
 #include "BenchReport.h"
@@ -12,6 +14,9 @@
 #include "MicroTimer.h"
 #include "serial/AnswerClassifier.h"
 #include "serial/Communication.h"
+#include "serial/PortCatalog.h"
+#include "serial/PortHolder.h"
+#include "serial/PortProblem.h"
 
 #include <QCoreApplication>
 
@@ -109,5 +114,28 @@ int main(int argc, char *argv[])
     Answer volume{BusinessLogic::toInt(CommandSpezifier::GetActualVolume), "00012345"};
     out.info("decode an answer into its item", MicroTimer::nsPerCall([&] { item.update(&volume); }),
              "ns", 0);
+
+    out.info("port list scan: system ports, by-id names, listed paths",
+             MicroTimer::nsPerCall([] { MicroTimer::keep(PortCatalog::scan()); }) / 1000.0, "us",
+             0);
+    out.info("port list signature, looked at once a second while following",
+             MicroTimer::nsPerCall([] { MicroTimer::keep(PortCatalog::signature()); }) / 1000.0,
+             "us", 0);
+    out.info("missing port diagnosed",
+             MicroTimer::nsPerCall([] {
+                 MicroTimer::keep(PortProblem::diagnose(QStringLiteral("/dev/ttyDOSETTA-absent"),
+                                                        QSerialPort::DeviceNotFoundError, {}));
+             }) / 1000.0,
+             "us", 1);
+    out.info("lock files of a free device searched",
+             MicroTimer::nsPerCall([] {
+                 MicroTimer::keep(PortHolder::fromLockFiles({QStringLiteral("/dev/ttyS0")}));
+             }) / 1000.0,
+             "us", 1);
+    out.info("every process searched for a device nobody holds",
+             MicroTimer::nsPerCall([] {
+                 MicroTimer::keep(PortHolder::fromProcesses(QStringLiteral("/dev/ttyDOSETTA0")));
+             }) / 1000.0,
+             "us", 0);
     return 0;
 }

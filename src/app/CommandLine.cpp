@@ -107,6 +107,7 @@ QString CommandLine::helpText()
         "Environment:\n"
         "  DOSETTA_PORTS     device paths, separated by ':', added to the port list under their\n"
         "                    full path (a simulated pump: fluxo-sim prints its device)\n"
+        "  DOSETTA_BY_ID_DIR folder of links used instead of /dev/serial/by-id (for tests)\n"
         "  XDG_RUNTIME_DIR   where each running copy keeps its instance lock\n"
         "\n"
         "Each running copy takes the lowest free instance number and keeps its own port and\n"

@@ -58,6 +58,11 @@ int main(int argc, char *argv[])
         QObject::connect(&termination, &TerminationSignals::received, &application,
                          &QApplication::quit);
         Communication link;
+        // An operator who started the program from a shell sees there why the port is refused.
+        QObject::connect(&link, &Communication::portProblemChanged, [](const QString &text) {
+            if (!text.isEmpty())
+                std::fprintf(stderr, "dosetta: %s\n", text.toUtf8().constData());
+        });
         BusinessLogic::CommandSet commands(&link);
         BusinessLogic::LoggingCommandStack stack;
         std::vector<BusinessLogic::Command *> commandTable(BusinessLogic::CommandTableSize,

@@ -4,6 +4,10 @@
 #include "platform/TickClock.h"
 #include "serial/AnswerClassifier.h"
 
+#include <cerrno>
+#include <cstring>
+#include <sys/file.h>
+
 using namespace BusinessLogic::ControlCharacters;
 
 Communication::Communication()
@@ -29,42 +33,56 @@ std::string Communication::addressText() const
     return text;
 }
 
-QString Communication::portName() const
-{
-    return serialPort.portName();
-}
-
 void Communication::setCommPort(QSerialPortInfo comPort)
 {
     serialPort.close();
-    serialPort.setPort(comPort);
+    portPath = comPort.systemLocation();
     openPort();
 }
 
 void Communication::setCommPortName(const QString &nameOrPath)
 {
     serialPort.close();
-    serialPort.setPortName(nameOrPath);
+    portPath = PortProblem::systemLocation(nameOrPath);
     openPort();
+}
+
+void Communication::setProblem(const PortProblem &problem)
+{
+    if (problem == portProblem)
+        return;
+    portProblem = problem;
+    emit portProblemChanged(problem.text());
 }
 
 void Communication::onPortError(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError)
         return;
-    if (error == QSerialPort::UnsupportedOperationError && serialPort.isOpen())
+    // A failed open, or closing a port that is not open, is judged by the open itself.
+    if (!serialPort.isOpen())
+        return;
+    if (error == QSerialPort::UnsupportedOperationError)
         return; // control-line ioctls on a pseudo-terminal: harmless
     // A vanished adapter keeps failing every read at once; close it so the display shows the
     // port as unavailable and the next communication check can reopen it.
     portError = serialPort.errorString();
-    if (serialPort.isOpen())
-        serialPort.close();
+    serialPort.close();
     portOpen = false;
+    if (PortProblem::devicePath(portPath).isEmpty()) {
+        setProblem(PortProblem::missing(portPath));
+    } else {
+        PortProblem lost;
+        lost.cause = PortProblem::Cause::Other;
+        lost.path = portPath;
+        lost.systemText = portError;
+        setProblem(lost);
+    }
 }
 
 bool Communication::reopen()
 {
-    if (serialPort.portName().isEmpty())
+    if (portPath.isEmpty())
         return false;
     const bool invalid = invalidLrcMode;
     serialPort.close();
@@ -79,8 +97,24 @@ void Communication::openPort()
     portOpen = false;
     if (serialPort.isOpen())
         serialPort.close();
+    // The device itself, not the link that leads to it: the serial port names its lock file
+    // after the path it opens, and two names of one device must meet at the same lock.
+    const QString device = PortProblem::devicePath(portPath);
+    serialPort.setPortName(device.isEmpty() ? portPath : device);
     portOpen = serialPort.open(QIODevice::ReadWrite);
     portError = portOpen ? QString() : serialPort.errorString();
+    if (!portOpen) {
+        setProblem(portPath.isEmpty()
+                       ? PortProblem()
+                       : PortProblem::diagnose(portPath, serialPort.error(), portError));
+    } else if (!lockLine()) {
+        serialPort.close();
+        portOpen = false;
+        portError = QString::fromLocal8Bit(std::strerror(EWOULDBLOCK));
+        setProblem(PortProblem::busy(portPath));
+    } else {
+        setProblem(PortProblem());
+    }
     // Line settings are applied whether or not the open succeeded; on a pseudo-terminal some of
     // them fail with "Inappropriate ioctl", which is harmless.
     serialPort.setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
@@ -99,6 +133,16 @@ void Communication::openPort()
     rxNak = false;
     rxAck = false;
     rxAddressOnly = false;
+}
+
+bool Communication::lockLine()
+{
+    // The serial port's lock file only binds programs that look for it under the same name, and
+    // its exclusive mode does not stop root (whose close even ends it for everyone). A flock on
+    // the device binds every copy of this program, under any user, and the terminal programs
+    // that use it too.
+    const int fd = static_cast<int>(serialPort.handle());
+    return fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
 }
 
 bool Communication::sendFrame(std::string &frame)

@@ -2,6 +2,7 @@
 
 #include "BusinessLogic/AnswerOutcome.h"
 #include "BusinessLogic/LrcChecker.h"
+#include "serial/PortProblem.h"
 
 #include <QObject>
 #include <QSerialPort>
@@ -45,15 +46,21 @@ public:
     // Extracts and checks the answer, sets the receive flags, empties the receive buffer.
     std::string takeAnswer();
 
-    QString portName() const;
-    // Tries the current port again after it was lost or could not be opened; test modes are
-    // kept. True when the port is open afterwards.
+    // The port as chosen (a device path, or a stable link to one); empty before the first.
+    QString portName() const { return portPath; }
+    // Tries the chosen port again after it was lost or could not be opened; a stable link finds
+    // its adapter under the device name it has now. Test modes are kept. True when the port is
+    // open afterwards.
     bool reopen();
 
 public slots:
     void setCommPort(QSerialPortInfo comPort);
     // The same for a port given by name ("ttyUSB0") or full device path ("/dev/pts/3").
     void setCommPortName(const QString &nameOrPath);
+
+signals:
+    // The reason the chosen port cannot be used changed: its text, empty once the port is open.
+    void portProblemChanged(const QString &text);
 
 public:
     // Link state, read by the commands, the traffic log and the display; the commands that own a
@@ -78,16 +85,21 @@ public:
     int txFrameLength = 0;
     // How the last extraction ended: the same verdict as the flags above, in one word.
     BusinessLogic::AnswerOutcome rxOutcome = BusinessLogic::AnswerOutcome::Answered;
-    // The system's reason the port is not open (empty while it is), for the operator.
+    // The system's reason the port is not open (empty while it is).
     QString portError;
+    // Why the port is not open and what to do, for the operator (cause None while it is open).
+    PortProblem portProblem;
 
 private:
     void onPortError(QSerialPort::SerialPortError error);
     void openPort();
+    bool lockLine();
+    void setProblem(const PortProblem &problem);
     void readChunk();
     bool dataWithin1ms();
     bool rxBufferHas(char c) const;
 
+    QString portPath;
     QSerialPort serialPort;
     BusinessLogic::LrcChecker lrcChecker;
     // A NUL byte was received right after the last byte of rxBuffer.

@@ -12,6 +12,7 @@
 #include "ui/DisplayFormat.h"
 #include "ui/EntryConversion.h"
 #include "ui/MouseEventLineEdit.h"
+#include "ui/PortTroubleTips.h"
 #include "ui/StyleSheets.h"
 #include "ui/TimeDisplay.h"
 #include "ui_mainForm.h"
@@ -951,9 +952,7 @@ void mainForm::triggerUpdateValues()
         setFadingStyle();
     }
     const bool portOpen = link != nullptr && link->portOpen;
-    const QString portReason = link != nullptr ? link->portError : QString();
-    if (ui->labelConnectionState->toolTip() != portReason)
-        ui->labelConnectionState->setToolTip(portReason);
+    PortTroubleTips::show(link, ui->listWidgetComPorts, ui->labelConnectionState);
     if (state[2] == '1') {
         setLinkLabel(tr("PUMP DISCONNECTED ") +
                          (portOpen ? tr("(PORT opend)") : tr("(PORT unavailable)")),

@@ -17,6 +17,9 @@ PtyPeer::PtyPeer()
         masterFd = slaveFd = -1;
         return;
     }
+    // Programs a test starts must not inherit the test's own ends of the line.
+    ::fcntl(masterFd, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slaveFd, F_SETFD, FD_CLOEXEC);
     path = QString::fromLocal8Bit(name);
     worker = std::thread([this] { run(); });
 }

@@ -4,6 +4,7 @@
 #include "serial/PortCatalog.h"
 
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -47,6 +48,12 @@ private slots:
     void refreshKeepsTheOpenPort();
     void environmentPathsOpenTheLink();
 
+    // Stable names and hot-plug
+    void byIdFolderIsListed_data();
+    void byIdFolderIsListed();
+    void hotPlugIsFollowed();
+    void storedPortIsChosenWhenItAppears();
+
 private:
     bool collationDiffers = false;
 };
@@ -66,6 +73,7 @@ void tst_portlist::cleanup()
 {
     PortCatalog::setSource({});
     qunsetenv("DOSETTA_PORTS");
+    qunsetenv("DOSETTA_BY_ID_DIR");
 }
 
 void tst_portlist::listing_data()
@@ -271,6 +279,136 @@ void tst_portlist::environmentPathsOpenTheLink()
     link.sendFrame(frame);
     QVERIFY(second.waitForFrames(1, 2000));
     QCOMPARE(first.framesReceived(), 0);
+}
+
+void tst_portlist::byIdFolderIsListed_data()
+{
+    // The links udev makes for common adapters, and how each is shown.
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("shown"); // before " (<device>)"
+
+    QTest::newRow("FTDI") << "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"
+                          << "FTDI FT232R USB UART A50285BI";
+    QTest::newRow("second port of a dual adapter") << "usb-FTDI_Dual_RS232-HS-if01-port0"
+                                                   << "FTDI Dual RS232-HS";
+    QTest::newRow("CDC device without a port number")
+        << "usb-Arduino__www.arduino.cc__0043_75735323-if00"
+        << "Arduino www.arduino.cc 0043 75735323";
+}
+
+void tst_portlist::byIdFolderIsListed()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, shown);
+
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    QTemporaryDir byId;
+    const QString stable = byId.filePath(link);
+    QVERIFY(QFile::link(peer.slavePath(), stable));
+    // Left behind by an adapter that is gone: not listed.
+    QVERIFY(QFile::link(byId.filePath("gone"), byId.filePath("usb-Gone_0001-if00-port0")));
+    qputenv("DOSETTA_BY_ID_DIR", QFile::encodeName(byId.path()));
+
+    CommDialogue list;
+    const QString text = shown + " (" + peer.slavePath().mid(5) + ")";
+    QStringList stableRows;
+    for (const PortCatalog::Entry &entry : list.ports) {
+        if (entry.location.startsWith(byId.path()))
+            stableRows << entry.name;
+    }
+    QCOMPARE(stableRows, QStringList{text});
+
+    // Chosen by its path, and found again by it.
+    QSignalSpy pathSpy(&list, &CommDialogue::comPortPathChange);
+    list.selectPort(stable);
+    QCOMPARE(list.currentItem()->text(), text);
+    QCOMPARE(pathSpy.count(), 1);
+    QCOMPARE(pathSpy.first().at(0).toString(), stable);
+}
+
+void tst_portlist::hotPlugIsFollowed()
+{
+    // Refreshed once a second while on show: a change is listed within 2 s.
+    constexpr int FollowMs = 2000;
+    PtyPeer chosen;
+    PtyPeer other;
+    QVERIFY(chosen.isOpen() && other.isOpen());
+    QTemporaryDir byId;
+    qputenv("DOSETTA_BY_ID_DIR", QFile::encodeName(byId.path()));
+    const QString chosenLink = byId.filePath("usb-Pump_Line_A-if00-port0");
+    const QString otherLink = byId.filePath("usb-Spare_B-if00-port0");
+    QVERIFY(QFile::link(chosen.slavePath(), chosenLink));
+
+    CommDialogue list;
+    Communication link;
+    connect(&list, &CommDialogue::comPortPathChange, &link, &Communication::setCommPortName);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    list.selectPort(chosenLink);
+    QVERIFY(link.portOpen);
+    QSignalSpy pathSpy(&list, &CommDialogue::comPortPathChange);
+    auto listed = [&list](const QString &prefix) {
+        for (const QString &row : rows(list))
+            if (row.startsWith(prefix))
+                return row;
+        return QString();
+    };
+    const QString chosenRow = "Pump Line A (" + chosen.slavePath().mid(5) + ")";
+
+    // Plugged in, then pulled out: the choice and the open link stay as they are.
+    QVERIFY(QFile::link(other.slavePath(), otherLink));
+    QTRY_VERIFY_WITH_TIMEOUT(!listed("Spare B").isEmpty(), FollowMs);
+    QCOMPARE(list.currentItem()->text(), chosenRow);
+    QVERIFY(QFile::remove(otherLink));
+    QTRY_VERIFY_WITH_TIMEOUT(listed("Spare B").isEmpty(), FollowMs);
+    QCOMPARE(list.currentItem()->text(), chosenRow);
+
+    // The chosen adapter pulled out stays listed and chosen; back under another device name,
+    // its row follows the new name.
+    QVERIFY(QFile::remove(chosenLink));
+    QTest::qWait(FollowMs);
+    QCOMPARE(list.currentItem()->text(), chosenRow);
+    QVERIFY(QFile::link(other.slavePath(), chosenLink));
+    const QString movedRow = "Pump Line A (" + other.slavePath().mid(5) + ")";
+    QTRY_COMPARE_WITH_TIMEOUT(listed("Pump Line A"), movedRow, FollowMs);
+    QCOMPARE(list.currentItem()->text(), movedRow);
+    QCOMPARE(pathSpy.count(), 0);
+    QVERIFY(link.portOpen);
+    QCOMPARE(link.portName(), chosenLink);
+
+    // Not followed while hidden (the tab is not on show); caught up when shown again.
+    list.hide();
+    QVERIFY(QFile::link(chosen.slavePath(), otherLink));
+    QTest::qWait(FollowMs);
+    QVERIFY(listed("Spare B").isEmpty());
+    list.show();
+    QVERIFY(!listed("Spare B").isEmpty());
+    QCOMPARE(pathSpy.count(), 0);
+}
+
+void tst_portlist::storedPortIsChosenWhenItAppears()
+{
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    QTemporaryDir byId;
+    qputenv("DOSETTA_BY_ID_DIR", QFile::encodeName(byId.path()));
+    const QString stable = byId.filePath("usb-Pump_Line_A-if00-port0");
+
+    CommDialogue list;
+    Communication link;
+    connect(&list, &CommDialogue::comPortPathChange, &link, &Communication::setCommPortName);
+    QSignalSpy pathSpy(&list, &CommDialogue::comPortPathChange);
+    // At start-up, before the adapter is plugged in; the tab is not on show.
+    list.selectPort(stable);
+    QCOMPARE(list.currentRow(), -1);
+    QCOMPARE(list.wantedPort(), stable);
+
+    QVERIFY(QFile::link(peer.slavePath(), stable));
+    QTRY_COMPARE_WITH_TIMEOUT(pathSpy.count(), 1, 2000);
+    QCOMPARE(pathSpy.first().at(0).toString(), stable);
+    QVERIFY(link.portOpen);
+    QVERIFY(list.wantedPort().isEmpty());
 }
 
 QTEST_MAIN(tst_portlist)

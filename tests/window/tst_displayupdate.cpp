@@ -18,6 +18,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <unistd.h>
 
 using Id = BusinessLogic::CommandSpezifier;
 
@@ -47,6 +48,8 @@ private slots:
     void title();
     void receiveStates_data();
     void receiveStates();
+    void portTroubleInBothToolTips_data();
+    void portTroubleInBothToolTips();
 
     // Pump values
     void setPoints_data();
@@ -225,6 +228,45 @@ void tst_DisplayUpdate::receiveStates()
     QCOMPARE(rig->queued(), queued);
     QTimer &timer = rig->window.updateTimerForTests();
     QCOMPARE(timer.isActive() ? timer.interval() : 0, timerMs);
+}
+
+void tst_DisplayUpdate::portTroubleInBothToolTips_data()
+{
+    QTest::addColumn<QString>("stored"); // "<pty>" stands for a free pseudo-terminal
+    QTest::addColumn<bool>("held");      // by another link, before the window starts
+    QTest::addColumn<QString>("tip");    // "<pty>" and "<pid>" filled in
+
+    QTest::newRow("stored device not plugged in")
+        << "/dev/ttyDOSETTA-absent" << false << "/dev/ttyDOSETTA-absent: not present — plugged in?";
+    QTest::newRow("stored port held by another link")
+        << "<pty>" << true
+        << "<pty>: in use by tst_displayupdate, pid <pid>. Close that program, or choose another "
+           "port.";
+    QTest::newRow("stored port open: no tool tip") << "<pty>" << false << "";
+}
+
+void tst_DisplayUpdate::portTroubleInBothToolTips()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, held);
+    QFETCH(QString, tip);
+
+    PtyPeer peer;
+    QVERIFY(peer.isOpen());
+    stored.replace("<pty>", peer.slavePath());
+    tip.replace("<pty>", peer.slavePath()).replace("<pid>", QString::number(getpid()));
+    Communication holder;
+    if (held)
+        holder.setCommPortName(peer.slavePath());
+    qputenv("DOSETTA_PORTS", QFile::encodeName(peer.slavePath()));
+    rig.reset();
+    InstanceSettings().setPort(stored);
+    rig = std::make_unique<WindowRig>();
+    qunsetenv("DOSETTA_PORTS");
+
+    update("0010");
+    QCOMPARE(rig->find<QLabel>("labelConnectionState")->toolTip(), tip);
+    QCOMPARE(rig->find<QWidget>("listWidgetComPorts")->toolTip(), tip);
 }
 
 // ---------------------------------------------------------------------------------------------

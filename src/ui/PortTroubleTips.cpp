@@ -1,0 +1,25 @@
+#include "ui/PortTroubleTips.h"
+
+#include "serial/CommDialogue.h"
+#include "serial/Communication.h"
+
+#include <QWidget>
+
+QString PortTroubleTips::text(const Communication *link, const CommDialogue *list)
+{
+    if (link == nullptr || link->portOpen)
+        return {};
+    if (link->portProblem.cause == PortProblem::Cause::None && link->portName().isEmpty() &&
+        list != nullptr && !list->wantedPort().isEmpty())
+        return PortProblem::missing(PortProblem::systemLocation(list->wantedPort())).text();
+    return link->portProblem.text();
+}
+
+void PortTroubleTips::show(const Communication *link, CommDialogue *list, QWidget *label)
+{
+    const QString now = text(link, list);
+    if (label->toolTip() != now)
+        label->setToolTip(now);
+    if (list != nullptr && list->toolTip() != now)
+        list->setToolTip(now);
+}
