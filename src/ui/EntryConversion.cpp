@@ -1,5 +1,7 @@
 #include "ui/EntryConversion.h"
 
+#include "GUI/SendGate.h"
+
 #include <cmath>
 #include <limits>
 
@@ -49,8 +51,11 @@ std::optional<int> EntryConversion::dispenseTime(const QString &hours, const QSt
 
 std::optional<int> EntryConversion::breakTime(const QString &minutes, const QString &seconds)
 {
-    return fit(static_cast<long double>(integer(seconds)) +
-               60 * static_cast<long double>(integer(minutes)));
+    const std::optional<int> m = GUI::SendGate::integer(minutes);
+    const std::optional<int> s = GUI::SendGate::integer(seconds);
+    if (!m || !s)
+        return std::nullopt;
+    return fit(static_cast<long double>(*s) + 60 * static_cast<long double>(*m));
 }
 
 EntryConversion::Time EntryConversion::normalisedTime(const QString &hours, const QString &minutes,

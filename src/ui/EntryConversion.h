@@ -19,7 +19,7 @@ public:
     // hours * 1000000 + minutes * 10000 + seconds * 100: the digits hhmmss00.
     static std::optional<int> dispenseTime(const QString &hours, const QString &minutes,
                                            const QString &seconds);
-    // minutes * 60 + seconds.
+    // minutes * 60 + seconds; nothing when either text has more digits than an int holds.
     static std::optional<int> breakTime(const QString &minutes, const QString &seconds);
 
     struct Time

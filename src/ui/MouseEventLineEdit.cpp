@@ -81,8 +81,9 @@ void MouseEventLineEdit::wheelEvent(QWheelEvent *event)
     }
     step = result.step;
     value = result.value;
+    // Like typing: the value goes to the pump once, when the operator ends the edit (Return or
+    // leaving the field), not at every notch on the way there.
     setText(result.text);
-    emit editingFinished();
     event->accept();
 }
 

@@ -7,9 +7,9 @@
 
 // A set-point field stepped by the mouse wheel. Each notch on the focused field changes the
 // value by a resolution that follows the value's size (decimal fields) and an acceleration
-// that follows the wheel's speed, clamps it to [minimum, maximum], rewrites the text and ends
-// the edit at once, so every notch sends its command. The parent is the frame that shows the
-// focus.
+// that follows the wheel's speed, clamps it to [minimum, maximum] and rewrites the text, as
+// typing would; the edit ends, and the value is sent, on Return or when the field loses the
+// focus. The parent is the frame that shows the focus.
 class MouseEventLineEdit : public QLineEdit
 {
     Q_OBJECT

@@ -163,7 +163,7 @@ mainForm::mainForm(BusinessLogic::CommandStack *stack,
     const QStringList arguments =
         application != nullptr ? QApplication::arguments() : QStringList();
     if (factoryGateOpen(arguments))
-        ui->TabsExtendedSettings->addTab(ui->TabFactory, tr("Factory"));
+        ui->TabsExtendedSettings->addTab(ui->TabFactory, screenText("Factory"));
     ui->TabsExtendedSettings->setCurrentWidget(ui->TabAdvanced);
     ui->comboCommAddress->addItem(QString::number(99));
 
@@ -213,6 +213,7 @@ mainForm::mainForm(BusinessLogic::CommandStack *stack,
     updateAttachAll();
     ui->frameEditVolume->setFocus();
     setEntryBounds();
+    editedFields.shown(findChildren<MouseEventLineEdit *>());
 
     help = HelpSetup::build(this, ui->tabHelp);
     // Widgets added under the window's sheets name their font, or they fall back to the default.
@@ -302,8 +303,10 @@ void mainForm::addCommand(BusinessLogic::Command *command)
     auto activated = [this](QComboBox *combo, void (mainForm::*slot)(int)) {
         connect(combo, QOverload<int>::of(&QComboBox::activated), this, slot);
     };
+    // The operator's click, never the display writing the box.
     auto state = [this](QCheckBox *box, void (mainForm::*slot)(int)) {
-        connect(box, &QCheckBox::stateChanged, this, slot);
+        connect(box, &QCheckBox::clicked, this,
+                [this, box, slot] { (this->*slot)(box->checkState()); });
     };
 
     switch (command->spezifier()) {
@@ -417,6 +420,15 @@ BusinessLogic::Ticket mainForm::push(BusinessLogic::CommandSpezifier id, int val
 {
     BusinessLogic::Command *cmd = command(id);
     return cmd != nullptr && commandStack != nullptr ? commandStack->push(cmd, value, true) : 0;
+}
+
+bool mainForm::pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem &item, int value)
+{
+    if (!GUI::SendGate::differs(value, GUI::SendGate::reported(item)))
+        return false;
+    push(id, value);
+    GUI::SendGate::hold(item, value);
+    return true;
 }
 
 void mainForm::startUp()
@@ -584,12 +596,13 @@ void mainForm::launchCmdSetVolume()
     // pump's value again.
     const std::optional<int> value =
         EntryConversion::scaled(ui->lineEditVolume->text(), 1000, 0.0005);
-    if (!value)
+    if (!editedFields.take({ui->lineEditVolume}) || !value)
         return;
-    if (runMode == 1) {
+    const GUI::SendGate::SetPoint setPoint = GUI::SendGate::setPoint(runMode);
+    if (setPoint == GUI::SendGate::SetPoint::Volume) {
         push(Id::SetVolume, *value);
         volumeTargetItem.setValue(*value);
-    } else if (runMode == 0) {
+    } else if (setPoint == GUI::SendGate::SetPoint::FlowRate) {
         push(Id::SetFlowRate, *value);
         flowrateItem.setValue(*value);
     }
@@ -599,7 +612,8 @@ void mainForm::launchCmdSetDispenseTime()
 {
     const std::optional<int> value = EntryConversion::dispenseTime(
         ui->lineEditTimeHour->text(), ui->lineEditTimeMin->text(), ui->lineEditTimeSec->text());
-    if (!value)
+    if (!editedFields.take({ui->lineEditTimeHour, ui->lineEditTimeMin, ui->lineEditTimeSec}) ||
+        !value)
         return;
     push(Id::SetDispenseTime, *value);
     // The display reads this item's text: give it the time just sent in the pump's own form
@@ -613,7 +627,7 @@ void mainForm::launchCmdSetDispenseBreakTime()
 {
     const std::optional<int> value = EntryConversion::breakTime(ui->lineEditBreakTimeMin->text(),
                                                                 ui->lineEditBreakTimeSec->text());
-    if (!value)
+    if (!editedFields.take({ui->lineEditBreakTimeMin, ui->lineEditBreakTimeSec}) || !value)
         return;
     push(Id::SetDispenseVolumeBreakTime, *value);
     breakTimeItem.setValue(*value);
@@ -621,26 +635,26 @@ void mainForm::launchCmdSetDispenseBreakTime()
 
 void mainForm::launchCmdSetDispenseNumber()
 {
-    const int value = EntryConversion::integer(ui->lineEditCycles->text());
-    volumeNumberItem.setValue(value);
-    push(Id::SetDispenseVolumeNumber, value);
-    volumeNumberItem.setValue(value);
+    const std::optional<int> value = GUI::SendGate::integer(ui->lineEditCycles->text());
+    if (!editedFields.take({ui->lineEditCycles}) || !value)
+        return;
+    volumeNumberItem.setValue(*value);
+    push(Id::SetDispenseVolumeNumber, *value);
+    volumeNumberItem.setValue(*value);
 }
 
 void mainForm::launchCmdSetAnalogIn(int index)
 {
     static constexpr int codes[] = {9, 0, 3, 1, 2};
-    const int value = index >= 1 && index <= 4 ? codes[index] : 9;
-    push(Id::SetAnalogInput, value);
-    analogInItem.setValue(value);
+    pick(Id::SetAnalogInput, analogInItem, index >= 1 && index <= 4 ? codes[index] : 9);
 }
 
 void mainForm::launchCmdSetDigitalIn1(int index)
 {
-    digitalIn1Exclusive = index == 1 || index == 2;
     const int value = index == 1 ? 1 : index == 2 ? 6 : 0;
-    push(Id::SetDigitalIn1, value);
-    digitalIn1Item.setValue(value);
+    if (!pick(Id::SetDigitalIn1, digitalIn1Item, value))
+        return;
+    digitalIn1Exclusive = index == 1 || index == 2;
     if (digitalIn1Exclusive && digitalIn2Exclusive) {
         ui->comboDigIn2->setCurrentIndex(0);
         digitalIn2Exclusive = false;
@@ -650,10 +664,9 @@ void mainForm::launchCmdSetDigitalIn1(int index)
 void mainForm::launchCmdSetDigitalIn2(int index)
 {
     static constexpr int codes[] = {0, 1, 6, 8, 9, 10};
+    if (!pick(Id::SetDigitalIn2, digitalIn2Item, index >= 0 && index <= 5 ? codes[index] : 0))
+        return;
     digitalIn2Exclusive = index == 1 || index == 2;
-    const int value = index >= 0 && index <= 5 ? codes[index] : 0;
-    push(Id::SetDigitalIn2, value);
-    digitalIn2Item.setValue(value);
     if (digitalIn1Exclusive && digitalIn2Exclusive) {
         ui->comboDigIn1->setCurrentIndex(0);
         digitalIn1Item.setValue(0);
@@ -663,72 +676,47 @@ void mainForm::launchCmdSetDigitalIn2(int index)
 
 void mainForm::launchCmdSetDigitalOut(int index)
 {
-    // The first choice after start only records the index.
-    if (lastDigitalOut == -1) {
-        lastDigitalOut = index;
-        return;
-    }
-    if (index == lastDigitalOut || index < 0 || index > 4)
-        return;
-    push(Id::SetDigitalOut, index);
-    digitalOutItem.setValue(index);
-    lastDigitalOut = index;
+    if (index >= 0 && index <= 4)
+        pick(Id::SetDigitalOut, digitalOutItem, index);
 }
 
 void mainForm::launchCmdSetLanguage(int index)
 {
-    if (index == lastLanguage)
-        return;
-    lastLanguage = index;
-    push(Id::SetLanguage, index);
-    languageItem.setValue(index);
+    pick(Id::SetLanguage, languageItem, index);
 }
 
 void mainForm::launchCmdSetCustomCalibrationVolume()
 {
     const std::optional<int> value =
         EntryConversion::scaledFloat(ui->lineEditCalVolume->text(), 1000, 0.0005);
-    if (value)
+    if (editedFields.take({ui->lineEditCalVolume}) && value)
         push(Id::SetCustCalVol, *value);
 }
 
 void mainForm::launchCmdSetCustomCalibrationPercentage(int index)
 {
-    if (index != lastCalibrationPercentage) {
-        push(Id::SetCustCalPercent, index * 10 + 8000);
-        lastCalibrationPercentage = index;
-    }
-    calibrationPercentageItem.setValue(lastCalibrationPercentage);
+    // The list runs from 80.0 % in steps of 0.1 %; the pump counts hundredths of a percent.
+    pick(Id::SetCustCalPercent, calibrationPercentageItem, index * 10 + 8000);
 }
 
 void mainForm::launchCmdSetAutostart(int state)
 {
-    const int value = state != Qt::Unchecked ? 1 : 0;
-    push(Id::SetAutostart, value);
-    // The item holds the value sent, as the pump reports it, so the next update agrees with the
-    // box instead of unticking it.
-    autostartItem.setValue(value);
+    pick(Id::SetAutostart, autostartItem, state != Qt::Unchecked ? 1 : 0);
 }
 
 void mainForm::launchCmdSetPumpProfileCharacteristics(int)
 {
-    const int index = ui->comboTypeFluid->currentIndex();
-    push(Id::SetPumpProfileCharacteristic, index);
-    pumpProfileItem.setValue(index);
+    pick(Id::SetPumpProfileCharacteristic, pumpProfileItem, ui->comboTypeFluid->currentIndex());
 }
 
 void mainForm::launchCmdSetDisplayContrast(int)
 {
-    const int index = ui->comboContrast->currentIndex();
-    push(Id::SetDisplayContrast, index);
-    contrastItem.setValue(index);
+    pick(Id::SetDisplayContrast, contrastItem, ui->comboContrast->currentIndex());
 }
 
 void mainForm::launchCmdSetProtocolAnswer(int state)
 {
-    const int value = state != Qt::Unchecked ? 1 : 0;
-    push(Id::SetProtocolAnswer, value);
-    protocolAnswerItem.setValue(value);
+    pick(Id::SetProtocolAnswer, protocolAnswerItem, state != Qt::Unchecked ? 1 : 0);
 }
 
 void mainForm::launchCmdSetFactoryDefaults()
@@ -743,22 +731,22 @@ void mainForm::launchCmdSetMaintenancePos()
 
 void mainForm::launchCmdSetFactoryMode(int state)
 {
-    const int value = state != Qt::Unchecked ? 1 : 0;
-    push(Id::SetFactoryMode, value);
-    factoryModeItem.setValue(value);
+    pick(Id::SetFactoryMode, factoryModeItem, state != Qt::Unchecked ? 1 : 0);
 }
 
 void mainForm::launchCmdSetPumpModel(int index)
 {
-    push(Id::SetPumpModel, index);
+    pick(Id::SetPumpModel, factoryPumpModelItem, index);
 }
 
 void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
 {
     const std::optional<int> value =
         EntryConversion::scaledFloat(ui->lineEditFactoryPumpStrokeVolume->text(), 10, 0.05);
-    if (value)
+    if (editedFields.take({ui->lineEditFactoryPumpStrokeVolume}) && value) {
         push(Id::SetFactoryPumpStrokeVolume, *value);
+        factoryStrokeVolumeItem.setValue(*value);
+    }
     ui->lineEditFactoryPumpStrokeVolume->setModified(false);
 }
 
@@ -766,7 +754,7 @@ void mainForm::launchCmdSetFactoryMeasuredCalVolume()
 {
     const std::optional<int> value =
         EntryConversion::scaledFloat(ui->lineEditFactoryCalVolume->text(), 1000, 0.0005);
-    if (value)
+    if (editedFields.take({ui->lineEditFactoryCalVolume}) && value)
         push(Id::SetFactoryMeasuredCalVolume, *value);
 }
 
@@ -986,9 +974,9 @@ void mainForm::triggerUpdateValues()
     if (!ui->lineEditVolume->hasFocus()) {
         const int value = runMode == 1 ? volumeTargetItem.value() : flowrateItem.value();
         const QString text = DisplayFormat::setPoint(value);
-        setText(ui->lineEditVolume, text);
+        editedFields.show(ui->lineEditVolume, text);
         if (!ui->lineEditCalVolume->hasFocus())
-            setText(ui->lineEditCalVolume, text);
+            editedFields.show(ui->lineEditCalVolume, text);
     }
 
     // 9. Volume delivered.
@@ -1005,10 +993,11 @@ void mainForm::triggerUpdateValues()
                 ui->buttonMode->setText(unit);
             ui->lineEditVolume->minimum = 1.0;
             ui->lineEditVolume->maximum = volume ? 999.9 : 100.0;
-            runMode = mode == 0 ? 0 : 1;
+            // Mode 2 dispenses at a flow rate for the dispense time: its set-point is a rate.
+            runMode = static_cast<signed char>(mode);
         }
         if (!ui->lineEditFactoryCalVolume->hasFocus())
-            setText(ui->lineEditFactoryCalVolume, ui->lineEditVolume->text());
+            editedFields.show(ui->lineEditFactoryCalVolume, ui->lineEditVolume->text());
     }
 
     // 11. Dispense time.
@@ -1018,6 +1007,7 @@ void mainForm::triggerUpdateValues()
         setText(ui->lineEditTimeHour, twoDigits(t.mid(0, 2).toInt()));
         setText(ui->lineEditTimeMin, twoDigits(t.mid(2, 2).toInt()));
         setText(ui->lineEditTimeSec, twoDigits(t.mid(4, 2).toInt()));
+        editedFields.shown({ui->lineEditTimeHour, ui->lineEditTimeMin, ui->lineEditTimeSec});
     }
 
     // 12. Status and error icons.
@@ -1025,13 +1015,13 @@ void mainForm::triggerUpdateValues()
 
     // 13. Cycles.
     if (!ui->lineEditCycles->hasFocus())
-        setText(ui->lineEditCycles, DisplayFormat::cycles(volumeNumberItem.value()));
+        editedFields.show(ui->lineEditCycles, DisplayFormat::cycles(volumeNumberItem.value()));
 
     // 14. Break time.
     if (!ui->lineEditBreakTimeMin->hasFocus() && !ui->lineEditBreakTimeSec->hasFocus()) {
         const int t = breakTimeItem.value();
-        setText(ui->lineEditBreakTimeMin, QString::number(t / 60));
-        setText(ui->lineEditBreakTimeSec, QString::number(t - 60 * (t / 60)));
+        editedFields.show(ui->lineEditBreakTimeMin, QString::number(t / 60));
+        editedFields.show(ui->lineEditBreakTimeSec, QString::number(t - 60 * (t / 60)));
     }
 
     // 15. Elapsed time and the Start/Pause page.
@@ -1091,8 +1081,8 @@ void mainForm::triggerUpdateValues()
     if (!ui->checkboFactoryMode->hasFocus())
         setChecked(ui->checkboFactoryMode, factoryModeItem.value() == 1);
     if (!ui->lineEditFactoryPumpStrokeVolume->hasFocus())
-        setText(ui->lineEditFactoryPumpStrokeVolume,
-                DisplayFormat::strokeVolume(factoryStrokeVolumeItem.value()));
+        editedFields.show(ui->lineEditFactoryPumpStrokeVolume,
+                          DisplayFormat::strokeVolume(factoryStrokeVolumeItem.value()));
 }
 
 void mainForm::setIcon(QLabel *icon, bool green)

@@ -32,6 +32,7 @@
 #include "GUI/OperationItemVolumeTarget.h"
 #include "help/HelpHost.h"
 #include "help/HelpSetup.h"
+#include "ui/EditedFields.h"
 
 #include <QColor>
 #include <QDialog>
@@ -223,6 +224,8 @@ private:
     // Queues a command with logging on, ahead of the polls; nothing (ticket 0) when the command
     // is not filed.
     BusinessLogic::Ticket push(BusinessLogic::CommandSpezifier id, int value);
+    // The operator's pick: queued and held by the item, unless the pump already has that value.
+    bool pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem &item, int value);
     BusinessLogic::Command *command(BusinessLogic::CommandSpezifier id) const;
     void highlightRunButton(RunButton button);
     void stopUpdateTimer();
@@ -252,9 +255,7 @@ private:
     bool runSeen = false;
     bool digitalIn1Exclusive = false;
     bool digitalIn2Exclusive = false;
-    int lastDigitalOut = -1;
-    int lastLanguage = -1;
-    int lastCalibrationPercentage = -1;
+    EditedFields editedFields;
     bool advancedScreen = true;
     bool savedNoUpdate = true;
     Answer lastAnswer;

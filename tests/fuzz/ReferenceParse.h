@@ -81,6 +81,21 @@ public:
         return std::strtod(ascii.c_str(), nullptr);
     }
 
+    // Optional sign and one or more ASCII digits, however many: a whole number, fitting an int
+    // or not.
+    static bool wholeNumber(const QString &text)
+    {
+        const QString t = trimmed(text);
+        int i = t.startsWith(QLatin1Char('+')) || t.startsWith(QLatin1Char('-')) ? 1 : 0;
+        if (i == t.size())
+            return false;
+        for (; i < t.size(); ++i) {
+            if (t.at(i).unicode() < u'0' || t.at(i).unicode() > u'9')
+                return false;
+        }
+        return true;
+    }
+
     static bool hasAsciiDigit(const QString &text)
     {
         for (const QChar c : text) {

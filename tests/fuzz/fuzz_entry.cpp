@@ -2,6 +2,7 @@
 #include "ReferenceParse.h"
 #include "Require.h"
 
+#include "GUI/SendGate.h"
 #include "ui/DisplayFormat.h"
 #include "ui/EntryConversion.h"
 #include "ui/TimeDisplay.h"
@@ -141,7 +142,14 @@ void checkEntry(const QString &h, const QString &m, const QString &s, const Scal
     require(EntryConversion::dispenseTime(h, m, s) ==
                 fitInt(hours * 1000000 + minutes * 10000 + seconds * 100),
             "dispense time: digits hhmmss00, nothing beyond int");
-    require(EntryConversion::breakTime(m, s) == fitInt(minutes * 60 + seconds),
+    // A whole number too large for an int is sent as nothing, any other non-number as 0.
+    auto tooLarge = [](const QString &t) {
+        return !ReferenceParse::integer(t) && ReferenceParse::wholeNumber(t);
+    };
+    require(GUI::SendGate::integer(h) == (tooLarge(h) ? std::nullopt : std::optional<int>(ri(h))),
+            "typed count: the number, 0 when none, nothing when too large");
+    require(EntryConversion::breakTime(m, s) ==
+                (tooLarge(m) || tooLarge(s) ? std::nullopt : fitInt(minutes * 60 + seconds)),
             "break time: minutes * 60 + seconds, nothing beyond int");
 
     const EntryConversion::Time t = EntryConversion::normalisedTime(h, m, s);

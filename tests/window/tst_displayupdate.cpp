@@ -325,9 +325,9 @@ void tst_DisplayUpdate::runModeFromThePump_data()
     QTest::newRow("1 is volume") << "ml/min"
                                  << "1"
                                  << "     ml     " << 1 << 999.9;
-    QTest::newRow("2 shows ml/min, enters in volume units") << "ml/min"
-                                                            << "2"
-                                                            << "   ml/min   " << 1 << 100.0;
+    QTest::newRow("2 shows ml/min and enters a flow rate") << "ml/min"
+                                                           << "2"
+                                                           << "   ml/min   " << 2 << 100.0;
     QTest::newRow("7 changes nothing") << "ml"
                                        << "7"
                                        << "     ml     " << 1 << 999.9;

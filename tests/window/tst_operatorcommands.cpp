@@ -41,6 +41,10 @@ private slots:
     void digitalInputExclusivity();
     void repeatedChoices_data();
     void repeatedChoices();
+    void picksAgainstThePump_data();
+    void picksAgainstThePump();
+    void nextUpdateShowsWhatWasSent_data();
+    void nextUpdateShowsWhatWasSent();
     void runButtonSheets_data();
     void runButtonSheets();
     void pumpSearchQueue();
@@ -111,7 +115,8 @@ bool tst_OperatorCommands::act(const QString &widgetName, const QString &input)
 
 void tst_OperatorCommands::launchedCommands_data()
 {
-    QTest::addColumn<QString>("mode"); // run-mode menu entry picked first; "" for none
+    // Run-mode menu entry picked first, "pump:N" for run mode N reported by the pump; "" for none.
+    QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("widget");
     QTest::addColumn<QString>("input"); // typed text or list index; unused for buttons
     QTest::addColumn<QString>("queued");
@@ -137,6 +142,10 @@ void tst_OperatorCommands::launchedCommands_data()
     QTest::newRow("before any mode the set-point is a flow rate") << none << "lineEditVolume"
                                                                   << "25"
                                                                   << "11:25000";
+    QTest::newRow("dispensing by flow rate (run mode 2): 12.5 is a flow rate") << "pump:2"
+                                                                               << "lineEditVolume"
+                                                                               << "12.5"
+                                                                               << "11:12500";
     QTest::newRow("1e309 sends nothing") << "ml"
                                          << "lineEditVolume"
                                          << "1e309"
@@ -171,6 +180,13 @@ void tst_OperatorCommands::launchedCommands_data()
     QTest::newRow("cycles INF is 0") << none << "lineEditCycles"
                                      << "INF"
                                      << "19:0";
+    QTest::newRow("cycles with more digits than an int send nothing") << none << "lineEditCycles"
+                                                                      << "99999999999"
+                                                                      << "";
+    QTest::newRow("pause seconds with more digits than an int send nothing")
+        << none << "lineEditBreakTimeSec"
+        << "99999999999"
+        << "";
 
     QTest::newRow("analog OFF") << none << "comboAnalIn"
                                 << "0"
@@ -277,8 +293,13 @@ void tst_OperatorCommands::launchedCommands()
     QFETCH(QString, input);
     QFETCH(QString, queued);
 
-    if (!mode.isEmpty())
+    if (mode.startsWith(QLatin1String("pump:"))) {
+        rig->report(Id::GetRunMode, mode.mid(5).toStdString());
+        rig->setRxState("0000");
+        rig->window.triggerUpdateValues();
+    } else if (!mode.isEmpty()) {
         QVERIFY(rig->pickRunMode(mode));
+    }
     rig->stack.clear();
     QVERIFY2(act(widget, input), qPrintable(widget));
     QCOMPARE(rig->queued(), queued);
@@ -481,10 +502,12 @@ void tst_OperatorCommands::repeatedChoices_data()
     QTest::addColumn<QList<int>>("choices");
     QTest::addColumn<QString>("queued"); // everything the choices queued together
 
-    QTest::newRow("first output choice only records it") << "comboDigOut" << QList<int>{1} << "";
+    QTest::newRow("the first output choice after start is sent")
+        << "comboDigOut" << QList<int>{1} << "29:1";
     QTest::newRow("output: a different choice sends, the same again sends nothing")
-        << "comboDigOut" << QList<int>{1, 2, 2} << "29:2";
-    QTest::newRow("output: back and forth") << "comboDigOut" << QList<int>{0, 4, 0} << "29:4 29:0";
+        << "comboDigOut" << QList<int>{1, 2, 2} << "29:1 29:2";
+    QTest::newRow("output: back and forth")
+        << "comboDigOut" << QList<int>{0, 4, 0} << "29:0 29:4 29:0";
     QTest::newRow("same language twice sends once")
         << "comboLanguage" << QList<int>{3, 3} << "31:3";
     QTest::newRow("language changed back sends again")
@@ -505,6 +528,109 @@ void tst_OperatorCommands::repeatedChoices()
     for (int index : choices)
         WindowRig::choose(list, index);
     QCOMPARE(rig->queued(), queued);
+}
+
+void tst_OperatorCommands::picksAgainstThePump_data()
+{
+    // Steps: "pick:N" chooses entry N; "pump:T" is the pump reporting T, shown by an update.
+    QTest::addColumn<QString>("combo");
+    QTest::addColumn<int>("query");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("queued");
+    auto row = [](const char *name, const char *combo, Id query, const QStringList &steps,
+                  const char *queued) {
+        QTest::newRow(name) << combo << BusinessLogic::toInt(query) << steps << queued;
+    };
+    row("output equal to the pump's sends nothing", "comboDigOut", Id::GetDigitalOut,
+        {"pump:2", "pick:2"}, "");
+    row("output changed at the keypad: the earlier pick sends again", "comboDigOut",
+        Id::GetDigitalOut, {"pick:1", "pump:3", "pick:1"}, "29:1 29:1");
+    row("language back after default values", "comboLanguage", Id::GetLanguage,
+        {"pick:3", "pump:0", "pick:3"}, "31:3 31:3");
+    row("calibration equal to the pump's 95.5 % sends nothing", "comboCalPercent",
+        Id::GetCustCalPercent, {"pump:09550", "pick:155", "pick:156"}, "34:9560");
+    row("pump model equal to the pump's sends nothing", "comboPumpModel", Id::GetPumpModel,
+        {"pump:3", "pick:3"}, "");
+}
+
+void tst_OperatorCommands::picksAgainstThePump()
+{
+    QFETCH(QString, combo);
+    QFETCH(int, query);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, queued);
+    rig->setRxState("0000");
+    rig->stack.clear();
+    for (const QString &step : steps) {
+        const QString value = step.section(QLatin1Char(':'), 1);
+        if (step.startsWith(QLatin1String("pump:"))) {
+            rig->report(static_cast<Id>(query), value.toStdString());
+            rig->window.triggerUpdateValues();
+        } else {
+            WindowRig::choose(rig->window.findChild<QComboBox *>(combo), value.toInt());
+        }
+    }
+    QCOMPARE(rig->queued(), queued);
+}
+
+void tst_OperatorCommands::nextUpdateShowsWhatWasSent_data()
+{
+    QTest::addColumn<QString>("mode"); // as in launchedCommands
+    QTest::addColumn<QString>("widget");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("shown"); // list index, field text or check state 0/1
+    auto row = [](const char *mode, const char *widget, const char *input, const char *shown) {
+        QTest::newRow(widget + QByteArray(" ") + input + " " + mode)
+            << mode << widget << input << shown;
+    };
+    row("ml", "lineEditVolume", "12.5", "12.50");
+    row("ml/min", "lineEditVolume", "12.5", "12.50");
+    row("pump:2", "lineEditVolume", "12.5", "12.50");
+    row("", "lineEditTimeSec", "75", "15");
+    row("", "lineEditCycles", "1000", "INF");
+    row("", "lineEditBreakTimeSec", "125", "5");
+    row("", "lineEditFactoryPumpStrokeVolume", "202.5", "202.50");
+    row("", "comboCalPercent", "155", "155");
+    row("", "comboPumpModel", "3", "3");
+    row("", "comboDigOut", "1", "1");
+    row("", "comboLanguage", "4", "4");
+    row("", "comboAnalIn", "2", "2");
+    row("", "comboDigIn1", "2", "2");
+    row("", "comboDigIn2", "5", "5");
+    row("", "comboTypeFluid", "3", "3");
+    row("", "comboContrast", "55", "55");
+    row("", "checkboAutostart", "", "1");
+    row("", "checkboProtAnswer", "", "0");
+    row("", "checkboFactoryMode", "", "1");
+}
+
+// The item holds what was sent, in the pump's units, so the next update shows the operator's
+// value instead of flashing back to the pump's old one until the read-back.
+void tst_OperatorCommands::nextUpdateShowsWhatWasSent()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, widget);
+    QFETCH(QString, input);
+    QFETCH(QString, shown);
+    QWidget *w = rig->window.findChild<QWidget *>(widget);
+    rig->setRxState("0000");
+    if (mode.startsWith(QLatin1String("pump:")))
+        rig->report(Id::GetRunMode, mode.mid(5).toStdString());
+    else if (!mode.isEmpty())
+        QVERIFY(rig->pickRunMode(mode));
+    rig->window.triggerUpdateValues();
+    rig->stack.clear();
+    QVERIFY2(act(widget, input), qPrintable(widget));
+    const QString sent = rig->queued();
+    QCOMPARE(sent.count(QLatin1Char(':')), 1);
+    rig->window.triggerUpdateValues();
+    if (auto *combo = qobject_cast<QComboBox *>(w))
+        QCOMPARE(QString::number(combo->currentIndex()), shown);
+    else if (auto *field = qobject_cast<QLineEdit *>(w))
+        QCOMPARE(field->text(), shown);
+    else
+        QCOMPARE(QString::number(qobject_cast<QCheckBox *>(w)->isChecked()), shown);
+    QCOMPARE(rig->queued(), sent); // and the update sent nothing of its own
 }
 
 void tst_OperatorCommands::runButtonSheets_data()

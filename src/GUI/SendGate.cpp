@@ -1,0 +1,75 @@
+#include "GUI/SendGate.h"
+
+#include "GUI/OperationItem.h"
+
+namespace GUI {
+
+void SendGate::written(const QString &field, const QString &text)
+{
+    shown.insert(field, text);
+}
+
+bool SendGate::takeEdit(const QStringList &fields, const QStringList &texts)
+{
+    bool changed = false;
+    for (int i = 0; i < fields.size() && i < texts.size(); ++i)
+        changed = changed || shown.value(fields.at(i)) != texts.at(i);
+    if (changed) {
+        for (int i = 0; i < fields.size() && i < texts.size(); ++i)
+            shown.insert(fields.at(i), texts.at(i));
+    }
+    return changed;
+}
+
+std::optional<int> SendGate::reported(const OperationItem &item)
+{
+    bool ok = false;
+    OperationItem::readInteger(item.text(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return item.value();
+}
+
+bool SendGate::differs(int picked, std::optional<int> reported)
+{
+    return !reported || *reported != picked;
+}
+
+void SendGate::hold(OperationItem &item, int value)
+{
+    Answer sent{item.spezifier(), std::to_string(value)};
+    item.update(&sent);
+}
+
+std::optional<int> SendGate::integer(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (ok)
+        return value;
+    // Digits that did not convert are a number too large for an int, not "no number".
+    const QString t = text.trimmed();
+    int i = t.startsWith(QLatin1Char('+')) || t.startsWith(QLatin1Char('-')) ? 1 : 0;
+    if (i == t.size())
+        return 0;
+    for (; i < t.size(); ++i) {
+        if (t.at(i) < QLatin1Char('0') || t.at(i) > QLatin1Char('9'))
+            return 0;
+    }
+    return std::nullopt;
+}
+
+SendGate::SetPoint SendGate::setPoint(int runMode)
+{
+    switch (runMode) {
+    case 0:
+    case 2:
+        return SetPoint::FlowRate;
+    case 1:
+        return SetPoint::Volume;
+    default:
+        return SetPoint::None;
+    }
+}
+
+} // namespace GUI

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "GUI/SendGate.h"
+
+#include <QList>
+
+#include <initializer_list>
+
+class QLineEdit;
+
+// The window's value fields as the send rule sees them: the display writes them through here,
+// and an operator's edit is taken from here once, when it ends.
+class EditedFields
+{
+public:
+    // The display's write: the text, and what the operator's edit is compared with.
+    void show(QLineEdit *field, const QString &text);
+    // The fields as they are now count as written by the display: before its first write, and
+    // after writes that the fields' own normalisation may have carried into their neighbours.
+    void shown(std::initializer_list<const QLineEdit *> fields);
+    template<class Field>
+    void shown(const QList<Field *> &fields)
+    {
+        for (const QLineEdit *field : fields)
+            record(field);
+    }
+    // True once after the operator changed any of the fields (a group such as hours, minutes
+    // and seconds goes out as one command).
+    bool take(std::initializer_list<const QLineEdit *> fields);
+
+private:
+    void record(const QLineEdit *field);
+
+    GUI::SendGate gate;
+};
