@@ -127,8 +127,8 @@ void tst_WindowRouting::pollingSurvives()
         if (disturbance.startsWith("test")) {
             QTest::mouseClick(button("buttonTestComm"), Qt::LeftButton);
         } else { // each clears the queue, and neither asks the pump anything
-            rig->find<QCheckBox>("checkboIncorrectLRC")->setChecked(true);
-            rig->find<QCheckBox>("checkboIncorrectLRC")->setChecked(false);
+            rig->find<QCheckBox>("checkboIncorrectLRC")->click(); // on
+            rig->find<QCheckBox>("checkboIncorrectLRC")->click(); // off
         }
     } else if (disturbance == "backlog") {
         QVERIFY(pump->command("trickle 50").ok);
