@@ -12,8 +12,11 @@ void OperationItemStatus::update(Answer *answer)
             group = c - u'0';
     }
     // Digits 7-9 name no group: only seven words exist.
-    if (group < GroupCount)
+    if (group < GroupCount) {
         words[static_cast<std::size_t>(group)] = itemValue;
+        heardGroups[static_cast<std::size_t>(group)] = true;
+    }
+    heard = true;
 }
 
 int OperationItemStatus::statusWord(int group) const
@@ -21,4 +24,9 @@ int OperationItemStatus::statusWord(int group) const
     if (group < 0 || group >= GroupCount)
         return 0;
     return words[static_cast<std::size_t>(group)];
+}
+
+bool OperationItemStatus::groupKnown(int group) const
+{
+    return group >= 0 && group < GroupCount && heardGroups[static_cast<std::size_t>(group)];
 }
