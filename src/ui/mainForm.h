@@ -266,6 +266,8 @@ private:
     int fadingOpacity = -1;
     QString shownModel;
     bool modelShown = false;
+    // The bullets of the status and error flags, in the order of their table.
+    std::vector<QLabel *> flagIcons;
 
     // The pump quantities the window shows.
     OperationItemRunMode runModeItem;

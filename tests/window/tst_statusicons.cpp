@@ -1,5 +1,7 @@
+#include "GUI/StatusFlags.h"
 #include "WindowRig.h"
 
+#include <QGridLayout>
 #include <QLabel>
 #include <QtTest>
 
@@ -11,6 +13,7 @@ class tst_StatusIcons : public QObject
 private slots:
     void bullets_data();
     void bullets();
+    void tableTextsAreTheScreenTexts();
 };
 
 void tst_StatusIcons::bullets_data()
@@ -69,6 +72,31 @@ void tst_StatusIcons::bullets()
     const QImage shown = label->pixmap(Qt::ReturnByValue).toImage();
     QCOMPARE(shown == greenBullet.toImage(), green);
     QCOMPARE(shown == greyBullet.toImage(), !green);
+}
+
+// The recorder names the flags by the table's texts: each must be the text beside its bullet.
+void tst_StatusIcons::tableTextsAreTheScreenTexts()
+{
+    WindowRig rig;
+    for (const StatusFlags::Flag &flag : StatusFlags::flags()) {
+        auto *icon = rig.find<QLabel>(flag.iconLabel);
+        auto *text = rig.find<QLabel>(flag.textLabel);
+        QVERIFY2(icon && text, flag.text);
+        QCOMPARE(text->text(), QString::fromLatin1(flag.text));
+        // Neighbours in the layout: the bullet in the same row, in the column left of its text.
+        auto *grid = qobject_cast<QGridLayout *>(text->parentWidget()->layout());
+        QVERIFY(grid);
+        int iconRow = 0, iconColumn = 0, textRow = 0, textColumn = 0, span = 0;
+        grid->getItemPosition(grid->indexOf(icon), &iconRow, &iconColumn, &span, &span);
+        grid->getItemPosition(grid->indexOf(text), &textRow, &textColumn, &span, &span);
+        QCOMPARE(iconRow, textRow);
+        QCOMPARE(iconColumn + 1, textColumn);
+    }
+    const QString groupOfErrors =
+        rig.find<QLabel>("labelErrorNoneIcon")->parentWidget()->objectName();
+    for (const StatusFlags::Flag &flag : StatusFlags::flags())
+        QCOMPARE(rig.find<QLabel>(flag.iconLabel)->parentWidget()->objectName() == groupOfErrors,
+                 flag.kind == StatusFlags::Kind::Error);
 }
 
 QTEST_MAIN(tst_StatusIcons)
