@@ -13,6 +13,7 @@
 #include "ui/DisplayFormat.h"
 #include "ui/EntryConversion.h"
 #include "ui/MouseEventLineEdit.h"
+#include "ui/ProcessData.h"
 #include "ui/StyleSheets.h"
 #include "ui/TimeDisplay.h"
 #include "ui_mainForm.h"
@@ -211,6 +212,9 @@ mainForm::mainForm(BusinessLogic::CommandStack *stack,
              &factoryModeItem,      &maintenancePositionItem,
              &factoryPumpModelItem, &factoryStrokeVolumeItem};
     updateAttachAll();
+    process = std::make_unique<ProcessData>(ProcessData::Parts{
+        ui->TabsExtendedSettings, ui->tabHelp, ui->labelTransmissionState, ui->labelConnectionState,
+        items, commandStack, refresher, link, instance->number()});
     ui->frameEditVolume->setFocus();
     setEntryBounds();
 

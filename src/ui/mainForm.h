@@ -47,6 +47,7 @@
 
 class Communication;
 class InstanceSettings;
+class ProcessData;
 class QAbstractButton;
 class QAction;
 class QApplication;
@@ -120,6 +121,8 @@ public:
     bool slowPollForTests() const { return slowPoll; }
     signed char runModeForTests() const { return runMode; }
     GUI::OperationItem *itemForTests(BusinessLogic::CommandSpezifier id) const;
+    // The recorder and the chart.
+    ProcessData *processData() const { return process.get(); }
 
     // Command feedback shared by every update: colour and opacity of the fading text.
     static QColor messageColour;
@@ -298,4 +301,6 @@ private:
     OperationItemFactoryPumpModel factoryPumpModelItem;
     OperationItemFactoryStrokeVolume factoryStrokeVolumeItem;
     std::vector<GUI::OperationItem *> items;
+    // Reads the items: declared after them, so it goes first.
+    std::unique_ptr<ProcessData> process;
 };
