@@ -70,7 +70,7 @@ ProcessSample ProcessSampler::take() const
         std::optional<bool> moving;
         if (words.known(1))
             moving = (words.word(1) & 1) != 0;
-        s.runState = RunStateJudge::judge(moving, lastKey);
+        s.runState = RunStateJudge::judge(moving, lastKey, keySinceSample);
         bool anyStatusGroup = false;
         for (const StatusFlags::Flag &flag : StatusFlags::flags())
             anyStatusGroup |= flag.kind == StatusFlags::Kind::Status && words.known(flag.group);
@@ -84,13 +84,17 @@ ProcessSample ProcessSampler::take() const
 
 void ProcessSampler::sample()
 {
-    emit sampled(take());
+    const ProcessSample s = take();
+    keySinceSample = false;
+    emit sampled(s);
 }
 
 void ProcessSampler::commandDone(int commandId, bool accepted)
 {
     if (!accepted)
         return;
-    if (const std::optional<RunStateJudge::Key> key = RunStateJudge::keyOf(commandId))
+    if (const std::optional<RunStateJudge::Key> key = RunStateJudge::keyOf(commandId)) {
         lastKey = *key;
+        keySinceSample = true;
+    }
 }

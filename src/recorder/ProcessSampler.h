@@ -37,6 +37,7 @@ public:
     static qint64 elapsedMs(const QString &text);
 
 public slots:
+    // Takes a sample and hands it on; the keys taken so far are older than the next one's status.
     void sample();
     // Every executed command: the run keys the pump took decide between paused and stopped,
     // priming and running.
@@ -56,4 +57,7 @@ private:
     LinkProbe linkProbe;
     Clock clock;
     RunStateJudge::Key lastKey = RunStateJudge::Key::None;
+    // A key taken since the last sample: the status the items hold was read before it (status
+    // group 1 is asked once per tick, and the key's exchange came after that answer).
+    bool keySinceSample = false;
 };

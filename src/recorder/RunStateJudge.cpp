@@ -4,8 +4,22 @@
 
 using RunState = ProcessSample::RunState;
 
-RunState RunStateJudge::judge(std::optional<bool> moving, Key lastAccepted)
+RunState RunStateJudge::judge(std::optional<bool> moving, Key lastAccepted, bool keyIsNewer)
 {
+    if (keyIsNewer) {
+        switch (lastAccepted) {
+        case Key::Start:
+            return RunState::Running;
+        case Key::Stop:
+            return RunState::Stopped;
+        case Key::Pause:
+            return RunState::Paused;
+        case Key::Prime:
+            return RunState::Priming;
+        case Key::None:
+            break;
+        }
+    }
     if (!moving)
         return RunState::Unknown;
     if (*moving)

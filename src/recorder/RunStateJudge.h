@@ -13,7 +13,10 @@ class RunStateJudge
 public:
     enum class Key { None, Start, Stop, Pause, Prime };
 
-    static ProcessSample::RunState judge(std::optional<bool> moving, Key lastAccepted);
+    // keyIsNewer: the key was accepted after the status was read (the first sample after it),
+    // so the status still shows the state before the key, and the key tells the state.
+    static ProcessSample::RunState judge(std::optional<bool> moving, Key lastAccepted,
+                                         bool keyIsNewer = false);
     // The run key a command id stands for, if any.
     static std::optional<Key> keyOf(int commandId);
     // Whether the pump took a command, from the link's flags after its exchange: an ACK, or,
