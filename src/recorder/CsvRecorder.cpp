@@ -2,10 +2,21 @@
 
 #include "recorder/CsvFormat.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+namespace {
+
+// The window's texts share the form's translation context.
+QString screenText(const char *text)
+{
+    return QCoreApplication::translate("mainScreen", text);
+}
+
+} // namespace
 
 CsvRecorder::CsvRecorder(QObject *parent)
     : QObject(parent)
@@ -55,10 +66,11 @@ bool CsvRecorder::start(const QString &path)
     filePath = QFileInfo(path).absoluteFilePath();
     if (!file.create(filePath)) {
         const QString why = QFileInfo(filePath).exists() || QFileInfo(filePath).isSymLink()
-                                ? tr("the file exists already, and a recording never "
-                                     "overwrites a file")
+                                ? screenText("the file exists already, and a recording never "
+                                             "overwrites a file")
                                 : file.errorString();
-        lastReason = tr("Cannot record to %1: %2").arg(QDir::toNativeSeparators(filePath), why);
+        lastReason =
+            screenText("Cannot record to %1: %2").arg(QDir::toNativeSeparators(filePath), why);
         emit stopped(lastReason);
         return false;
     }
@@ -66,7 +78,7 @@ bool CsvRecorder::start(const QString &path)
         const QString why = file.errorString();
         file.close();
         QFile::remove(filePath); // empty, and ours: nothing to keep
-        fail(tr("Cannot record to %1: %2").arg(QDir::toNativeSeparators(filePath), why));
+        fail(screenText("Cannot record to %1: %2").arg(QDir::toNativeSeparators(filePath), why));
         return false;
     }
     sinceSync.start();
@@ -79,8 +91,8 @@ bool CsvRecorder::startDefault(int instance)
 {
     const QString folder = defaultFolder();
     if (!QDir().mkpath(folder)) {
-        lastReason =
-            tr("Cannot record: the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder));
+        lastReason = screenText("Cannot record: the folder %1 cannot be made")
+                         .arg(QDir::toNativeSeparators(folder));
         emit stopped(lastReason);
         return false;
     }
@@ -101,14 +113,14 @@ void CsvRecorder::write(const ProcessSample &sample)
     if (!recording())
         return;
     if (!file.stillAtPath()) {
-        fail(tr("Recording stopped: %1 was removed or renamed")
+        fail(screenText("Recording stopped: %1 was removed or renamed")
                  .arg(QDir::toNativeSeparators(filePath)));
         return;
     }
     if (rowCount == 0)
         startMs = sample.timeMs; // elapsed_s counts from the first row
     if (!file.append(CsvFormat::row(sample, startMs))) {
-        fail(tr("Recording stopped: writing %1 failed: %2")
+        fail(screenText("Recording stopped: writing %1 failed: %2")
                  .arg(QDir::toNativeSeparators(filePath), file.errorString()));
         return;
     }
@@ -116,7 +128,7 @@ void CsvRecorder::write(const ProcessSample &sample)
     if (sinceSync.elapsed() >= SyncIntervalMs) {
         sinceSync.restart();
         if (!file.sync()) {
-            fail(tr("Recording stopped: writing %1 failed: %2")
+            fail(screenText("Recording stopped: writing %1 failed: %2")
                      .arg(QDir::toNativeSeparators(filePath), file.errorString()));
             return;
         }
