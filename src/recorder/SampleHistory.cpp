@@ -30,10 +30,8 @@ void SampleHistory::add(const ProcessSample &sample)
 
 void SampleHistory::dropOlderThan(qint64 ms)
 {
-    while (!volumePoints.empty() && volumePoints.front().ms < ms)
-        volumePoints.pop_front();
-    while (!flowPoints.empty() && flowPoints.front().ms < ms)
-        flowPoints.pop_front();
+    volumePoints.dropBefore(ms);
+    flowPoints.dropBefore(ms);
     while (!markList.empty() && markList.front().ms < ms)
         markList.pop_front();
     oldestMs = ms;
@@ -42,4 +40,36 @@ void SampleHistory::dropOlderThan(qint64 ms)
 void SampleHistory::clear()
 {
     *this = SampleHistory();
+}
+
+void SampleHistory::Series::push_back(const Point &p)
+{
+    points.push_back(p);
+    MinMaxReduction::extendIndex(blocks, points.data(), points.size());
+}
+
+void SampleHistory::Series::dropBefore(qint64 ms)
+{
+    while (head < points.size() && points[head].ms < ms)
+        ++head;
+    // The dropped points go in one move once they are half of the block of memory (one copy per
+    // half day, not one per sample), whole index blocks at a time so the rest stays aligned.
+    const std::size_t gone = head - head % MinMaxReduction::BlockSize;
+    if (gone == 0 || head < points.size() / 2)
+        return;
+    points.erase(points.begin(), points.begin() + std::ptrdiff_t(gone));
+    blocks.erase(blocks.begin(),
+                 blocks.begin() + std::ptrdiff_t(gone / MinMaxReduction::BlockSize));
+    for (MinMaxReduction::Block &b : blocks) {
+        b.low -= gone;
+        b.high -= gone;
+    }
+    head -= gone;
+}
+
+std::vector<SampleHistory::Point> SampleHistory::Series::reduce(qint64 fromMs, qint64 toMs,
+                                                                int columns) const
+{
+    return MinMaxReduction::reduce(points.data(), head, points.size(), blocks.data(), fromMs, toMs,
+                                   columns);
 }

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <limits>
+#include <vector>
 
 // The session's samples as the chart draws them: the volume delivered (ml) and the flow rate set
 // (ml/min) over time, and the moments the pump started or stopped. Keeps the last 24 hours; older
@@ -22,11 +23,34 @@ public:
         double volume; // ml where the volume curve stood; NaN when it was not known yet
     };
 
+    // The points of one curve, oldest first, in one block of memory with the index of their
+    // extremes: the chart reduces all of a day on every redraw of it.
+    class Series
+    {
+    public:
+        const Point *begin() const { return points.data() + head; }
+        const Point *end() const { return points.data() + points.size(); }
+        std::size_t size() const { return points.size() - head; }
+        bool empty() const { return size() == 0; }
+        const Point &front() const { return *begin(); }
+        const Point &back() const { return points.back(); }
+
+        void push_back(const Point &p);
+        void dropBefore(qint64 ms);
+        // MinMaxReduction::reduce over the points, with their index.
+        std::vector<Point> reduce(qint64 fromMs, qint64 toMs, int columns) const;
+
+    private:
+        std::vector<Point> points;
+        std::vector<MinMaxReduction::Block> blocks;
+        std::size_t head = 0; // points before it are gone
+    };
+
     void add(const ProcessSample &sample);
     void clear();
 
-    const std::deque<Point> &volume() const { return volumePoints; }
-    const std::deque<Point> &flow() const { return flowPoints; }
+    const Series &volume() const { return volumePoints; }
+    const Series &flow() const { return flowPoints; }
     const std::deque<Mark> &marks() const { return markList; }
 
     bool empty() const { return samples == 0; }
@@ -37,8 +61,8 @@ public:
 private:
     void dropOlderThan(qint64 ms);
 
-    std::deque<Point> volumePoints;
-    std::deque<Point> flowPoints;
+    Series volumePoints;
+    Series flowPoints;
     std::deque<Mark> markList;
     qint64 samples = 0;
     qint64 oldestMs = 0;

@@ -247,12 +247,11 @@ void ProcessChartView::refresh()
         break;
     }
     const int n = columns();
-    const std::vector<MinMaxReduction::Point> v =
-        MinMaxReduction::reduce(history->volume(), shownFrom, shownTo, n);
-    const std::vector<MinMaxReduction::Point> f =
-        MinMaxReduction::reduce(history->flow(), shownFrom, shownTo, n);
-    volume->replace(toPoints(v));
-    flow->replace(toPoints(f));
+    const std::vector<MinMaxReduction::Point> v = history->volume().reduce(shownFrom, shownTo, n);
+    const std::vector<MinMaxReduction::Point> f = history->flow().reduce(shownFrom, shownTo, n);
+    // Runs of one value are drawn as one segment: the set flow rate is mostly such runs.
+    volume->replace(toPoints(MinMaxReduction::withoutFlatRuns(v)));
+    flow->replace(toPoints(MinMaxReduction::withoutFlatRuns(f)));
 
     QVector<QPointF> starts;
     QVector<QPointF> stops;
