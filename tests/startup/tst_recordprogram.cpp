@@ -1,6 +1,6 @@
 // The program started with --record FILE against the simulated pump, under a German locale
 // (decimal comma): it writes rows from the start, keeps "." as the decimal point, and on SIGTERM
-// ends normally with the file ending in a whole row. A file that exists is left alone.
+// ends normally with the file ending in a whole row.
 
 #include "ProgramSandbox.h"
 #include "SimProcess.h"
@@ -38,7 +38,6 @@ class RecordProgramTest : public QObject
 private slots:
     void initTestCase();
     void recordsFromTheStartAndEndsOnSigterm();
-    void leavesAnExistingFileAlone();
 
 private:
     ProgramSandbox sandbox;
@@ -84,23 +83,6 @@ void RecordProgramTest::recordsFromTheStartAndEndsOnSigterm()
     // The last row has every value of the polled pump; the sim's flow rate is 10 ml/min.
     QVERIFY2(lines.at(lines.size() - 2).contains(",connected,stopped,flow,10.000,"),
              lines.at(lines.size() - 2).constData());
-}
-
-void RecordProgramTest::leavesAnExistingFileAlone()
-{
-    const QString path = sandbox.path() + QStringLiteral("/taken.csv");
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("an earlier run\n");
-    }
-    auto program = startGerman(sandbox, sim.devicePath(), {"--record", path});
-    QTest::qWait(2500);
-    // The pump is still remote-controlled; the recording did not start.
-    QCOMPARE(program->state(), QProcess::Running);
-    QCOMPARE(contents(path), QByteArray("an earlier run\n"));
-    ProgramSandbox::stopProgram(*program);
-    QCOMPARE(program->exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(RecordProgramTest)
