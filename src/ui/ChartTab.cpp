@@ -180,7 +180,8 @@ void ChartTab::showRecorder()
         stateLabel->setStyleSheet(recordingSheet);
         stateLabel->setText(screenText("Recording"));
     }
-    if (!recorder->path().isEmpty()) {
+    // The file of the recording that runs or ran; a start that failed names its file in the reason.
+    if (on || recorder->rows() > 0) {
         fileLabel->setText(screenText("File: %1").arg(QDir::toNativeSeparators(recorder->path())));
         rowsLabel->setText(screenText("Rows: %1").arg(recorder->rows()));
     } else {
