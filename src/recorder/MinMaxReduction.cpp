@@ -1,6 +1,7 @@
 #include "recorder/MinMaxReduction.h"
 
 #include <algorithm>
+#include <limits>
 
 int MinMaxReduction::column(qint64 ms, qint64 fromMs, qint64 toMs, int columns)
 {
@@ -96,17 +97,55 @@ void MinMaxReduction::extendIndex(std::vector<Block> &blocks, const Point *point
     }
 }
 
-std::vector<MinMaxReduction::Point>
-MinMaxReduction::withoutFlatRuns(const std::vector<Point> &points)
+std::vector<MinMaxReduction::Point> MinMaxReduction::simplified(const std::vector<Point> &points,
+                                                                double msPerPixel,
+                                                                double valuePerPixel,
+                                                                double tolerance)
 {
-    std::vector<Point> out;
-    out.reserve(points.size());
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const bool inner = i > 0 && i + 1 < points.size() &&
-                           points[i - 1].value == points[i].value &&
-                           points[i + 1].value == points[i].value;
-        if (!inner)
+    if (points.size() < 3 || !(msPerPixel > 0) || !(valuePerPixel > 0))
+        return points;
+    // In pixels, from the last point kept (the anchor): the slopes of the lines from it that pass
+    // within the tolerance of every point since. A point whose own slope lies among them can end
+    // the segment; the first one whose slope does not makes the point before it the next anchor.
+    const auto x = [&](const Point &p) {
+        return double(p.ms) / msPerPixel;
+    };
+    const auto y = [&](const Point &p) {
+        return p.value / valuePerPixel;
+    };
+    constexpr double unbounded = std::numeric_limits<double>::infinity();
+    std::vector<Point> out{points.front()};
+    std::size_t anchor = 0;
+    double low = -unbounded;
+    double high = unbounded;
+    const auto narrow = [&](std::size_t i, double dx) {
+        low = std::max(low, (y(points[i]) - tolerance - y(points[anchor])) / dx);
+        high = std::min(high, (y(points[i]) + tolerance - y(points[anchor])) / dx);
+    };
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        double dx = x(points[i]) - x(points[anchor]);
+        if (dx > 0) {
+            const double slope = (y(points[i]) - y(points[anchor])) / dx;
+            if (slope >= low && slope <= high) {
+                narrow(i, dx);
+                continue;
+            }
+        }
+        if (i - 1 != anchor) {
+            out.push_back(points[i - 1]);
+            anchor = i - 1;
+        }
+        low = -unbounded;
+        high = unbounded;
+        dx = x(points[i]) - x(points[anchor]);
+        if (dx > 0) {
+            narrow(i, dx);
+        } else { // the same instant (a clock set back): the line goes straight up or down
             out.push_back(points[i]);
+            anchor = i;
+        }
     }
+    if (anchor != points.size() - 1)
+        out.push_back(points.back());
     return out;
 }

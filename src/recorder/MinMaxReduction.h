@@ -40,8 +40,11 @@ public:
     }
     // Brings the index up to date with points[0, count) after points were appended.
     static void extendIndex(std::vector<Block> &blocks, const Point *points, std::size_t count);
-    // The same line with fewer points: the inner points of a run of equal values go.
-    static std::vector<Point> withoutFlatRuns(const std::vector<Point> &points);
+    // The same line as drawn, with fewer points: a point goes when the line through the points
+    // kept passes within `tolerance` pixels of it (a ramp or a flat run keeps its two ends).
+    // Spikes stay. Pixel sizes in the units of the points.
+    static std::vector<Point> simplified(const std::vector<Point> &points, double msPerPixel,
+                                         double valuePerPixel, double tolerance);
 
     // The column of a time inside [fromMs, toMs]. Ranges up to centuries at thousands of
     // columns stay well inside 64 bits.

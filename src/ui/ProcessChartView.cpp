@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 using namespace QtCharts;
 
@@ -36,6 +37,8 @@ const QColor flowColour(255, 140, 0);
 const QColor startColour(0, 160, 60);
 const QColor stopColour(220, 0, 0);
 constexpr int TickCount = 6;
+// How far, in pixels, a point left out may lie from the line drawn.
+constexpr double Tolerance = 0.25;
 
 // The smallest 1, 2, 2.5 or 5 times a power of ten at or above v; at least 1.
 double niceCeiling(double v)
@@ -249,9 +252,18 @@ void ProcessChartView::refresh()
     const int n = columns();
     const std::vector<MinMaxReduction::Point> v = history->volume().reduce(shownFrom, shownTo, n);
     const std::vector<MinMaxReduction::Point> f = history->flow().reduce(shownFrom, shownTo, n);
-    // Runs of one value are drawn as one segment: the set flow rate is mostly such runs.
-    volume->replace(toPoints(MinMaxReduction::withoutFlatRuns(v)));
-    flow->replace(toPoints(MinMaxReduction::withoutFlatRuns(f)));
+    if (autoScale) {
+        // From zero: both quantities are amounts, and a flat curve must not fill the plot.
+        volumeAxis->setRange(0.0, niceCeiling(highest(v, shownFrom, shownTo) * 1.05));
+        flowAxis->setRange(0.0, niceCeiling(highest(f, shownFrom, shownTo) * 1.05));
+    }
+    // The toolkit's cost is per point handed over: a ramp or a flat run of the set flow rate goes
+    // as its two ends, since the rest would land within a quarter of a pixel of the line anyway.
+    const double msPerColumn = double(shownTo - shownFrom) / n;
+    const qreal height = std::max<qreal>(1.0, chart()->plotArea().height());
+    for (auto [series, axis, points] : {std::tuple(volume, volumeAxis, &v), {flow, flowAxis, &f}})
+        series->replace(toPoints(MinMaxReduction::simplified(
+            *points, msPerColumn, (axis->max() - axis->min()) / height, Tolerance)));
 
     QVector<QPointF> starts;
     QVector<QPointF> stops;
@@ -262,13 +274,7 @@ void ProcessChartView::refresh()
     }
     started->replace(starts);
     stopped->replace(stops);
-
     placeTimeTicks();
-    if (autoScale) {
-        // From zero: both quantities are amounts, and a flat curve must not fill the plot.
-        volumeAxis->setRange(0.0, niceCeiling(highest(v, shownFrom, shownTo) * 1.05));
-        flowAxis->setRange(0.0, niceCeiling(highest(f, shownFrom, shownTo) * 1.05));
-    }
 }
 
 void ProcessChartView::placeTimeTicks()
