@@ -7,7 +7,8 @@
 #   WIRE_QUERIES=N        queries in the saturated queue (default 300)
 #   POLL_CYCLES=N         refresher ticks measured (default 40)
 #   DISPLAY_CALLS=N       display updates per state (default 2000)
-#   BENCH_ONLY="wire micro"  run only these (wire pollcycle display program session micro)
+#   BENCH_ONLY="wire micro"  run only these (wire pollcycle display program session micro chart)
+#   CHART_TICKS=N         samples fed to the chart (default 123429, a day at 700 ms)
 #
 # The figures are timings on a shared machine: run it on an otherwise quiet one.
 set -euo pipefail
@@ -16,7 +17,7 @@ root=$(pwd)
 
 scripts/deps.sh
 build=${DOSETTA_BUILD_DIR:-build}-bench
-all=(wire pollcycle display program session micro)
+all=(wire pollcycle display program session micro chart)
 only=(${BENCH_ONLY:-${all[*]}})
 targets=()
 for b in "${only[@]}"; do targets+=("bench_$b"); done
