@@ -34,8 +34,9 @@ public:
     // "No error" shows while none of the eight error bits is set.
     static bool noError(int errorWord) { return (errorWord & 0xFF) == 0; }
 
-    // The texts of the flags of that kind that are lit, in table order. wordOf gives the status
-    // word of a group; groups for which known() is false are left out.
+    // The texts of the flags of that kind that are lit, in table order. words.word(group) gives
+    // the status word of a group; flags of a group for which words.known(group) is false are
+    // left out.
     template<class Words>
     static QStringList litTexts(Kind kind, const Words &words)
     {
