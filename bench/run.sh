@@ -8,7 +8,8 @@
 #   POLL_CYCLES=N         refresher ticks measured (default 40)
 #   DISPLAY_CALLS=N       display updates per state (default 2000)
 #   STOP_CLICKS=N         Stop clicks per line condition (default 100)
-#   BENCH_ONLY="wire micro"  run only these (wire pollcycle display program session micro stop)
+#   BENCH_ONLY="wire micro"  run only these (wire pollcycle display program session micro stop chart)
+#   CHART_TICKS=N         samples fed to the chart (default 123429, a day at 700 ms)
 #
 # The figures are timings on a shared machine: run it on an otherwise quiet one.
 set -euo pipefail
@@ -17,7 +18,7 @@ root=$(pwd)
 
 scripts/deps.sh
 build=${DOSETTA_BUILD_DIR:-build}-bench
-all=(wire pollcycle display program session micro stop)
+all=(wire pollcycle display program session micro stop chart)
 only=(${BENCH_ONLY:-${all[*]}})
 targets=()
 for b in "${only[@]}"; do targets+=("bench_$b"); done

@@ -6,6 +6,7 @@
 #
 #   DOSETTA_DEMO_SECONDS=N  close the program after N seconds (used by the test suite)
 #   DOSETTA_DEMO_SIM_LOG=F  write the simulator's frame log to F
+#   DOSETTA_DEMO_RECORD=F   record the run into the new CSV file F (dosetta --record F)
 #   DOSETTA_BUILD_DIR=D     build in D (default: build), relative to the source tree or absolute
 #   DOSETTA_DEMO_NO_BUILD=1 run what D holds already: no package check, no build (the test suite
 #                           runs the demo from inside its own build)
@@ -73,9 +74,11 @@ for n in 1 2 3 4 5 6 7 8; do
 done >"$XDG_CONFIG_HOME/Halvo Dorvex/Fluxo Remote Control.conf"
 export DOSETTA_PORTS="$port"
 
+record=()
+[ -n "${DOSETTA_DEMO_RECORD:-}" ] && record=(--record "$(realpath -m "$DOSETTA_DEMO_RECORD")")
 cd "$bin"
 if [ -n "${DOSETTA_DEMO_SECONDS:-}" ]; then
-    timeout --signal=TERM "$DOSETTA_DEMO_SECONDS" ./dosetta || true
+    timeout --signal=TERM "$DOSETTA_DEMO_SECONDS" ./dosetta "${record[@]}" || true
 else
-    ./dosetta
+    ./dosetta "${record[@]}"
 fi

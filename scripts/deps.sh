@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qhelpgenerator-qt5
+    libqt5charts5-dev
     fonts-liberation
     xvfb xauth
     # clang with its sanitizer and libFuzzer runtimes, for the test command's second stage

@@ -64,8 +64,10 @@ photograph() {
     export DISPLAY=":$display"
 
     # The demo closes the program after a minute at the latest; normally the display goes first.
+    # Recording, so that the compact screen shows its mark and the Chart tab its file.
     QT_SCALE_FACTOR=$scale DOSETTA_BUILD_DIR="$build" DOSETTA_DEMO_NO_BUILD=1 \
         DOSETTA_DEMO_SECONDS=90 DOSETTA_DEMO_SIM_LOG="$sim_log" \
+        DOSETTA_DEMO_RECORD="$work/run-$scale.csv" \
         scripts/demo.sh >"$work/demo-$scale.log" 2>&1 &
     demo_pid=$!
 
@@ -118,7 +120,8 @@ photograph() {
             # counting, so it is left out of the comparison).
             local left=$((compact_width - 48)) tab offset
             local page="$(((WIDTH / s - left - 48) * s))x$HEIGHT+$((left * s))+0"
-            for tab in settings:46 io:119 cycle:181 status:257 communication:375 help:486; do
+            for tab in settings:46 io:119 cycle:181 status:257 communication:375 chart:490 \
+                help:559; do
                 offset=${tab#*:}
                 tab=${tab%:*}
                 click $((left + offset)) 23

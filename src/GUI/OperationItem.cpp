@@ -27,6 +27,7 @@ int OperationItem::spezifier()
 void OperationItem::setValue(int value)
 {
     itemValue = value;
+    heard = true;
 }
 
 QString OperationItem::answerText(const Answer *answer)
@@ -64,12 +65,14 @@ void OperationItem::decodeGeneric(const Answer *answer)
 {
     itemText = answerText(answer);
     itemValue = readInteger(itemText);
+    heard = true;
 }
 
 void OperationItem::decodeTruncatedDecimal(const Answer *answer)
 {
     itemText = answerText(answer);
     itemValue = readTruncatedDecimal(itemText);
+    heard = true;
 }
 
 } // namespace GUI

@@ -26,6 +26,9 @@ public:
     // type it is reached through.
     virtual void setValue(int value);
     QString text() const { return itemText; }
+    // True once the item took an answer or a value: the initial value is a placeholder, not
+    // something the pump said.
+    bool known() const { return heard; }
 
     // The answer's bytes as text (UTF-8; invalid sequences become replacement characters).
     static QString answerText(const Answer *answer);
@@ -42,6 +45,7 @@ protected:
 
     int itemValue = 0;
     QString itemText;
+    bool heard = false;
 };
 
 } // namespace GUI

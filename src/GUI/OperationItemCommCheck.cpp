@@ -11,10 +11,12 @@ void OperationItemCommCheck::update(Answer *answer)
     }
     itemValue = number;
     itemText = received;
+    heard = true;
 }
 
 void OperationItemCommCheck::setValue(int value)
 {
     itemValue = value;
     itemText = QString::number(value);
+    heard = true;
 }

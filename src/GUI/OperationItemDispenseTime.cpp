@@ -10,4 +10,5 @@ void OperationItemDispenseTime::update(Answer *answer)
     const int minutes = readInteger(received.mid(2, 2));
     const int seconds = readInteger(received.mid(4, 2));
     itemValue = hours * 3600 + minutes * 60 + seconds;
+    heard = true;
 }

@@ -13,7 +13,10 @@ void OperationItemStatus::update(Answer *answer)
     if (group.size() != 1 || group.at(0) < QLatin1Char('0') ||
         group.at(0) >= QLatin1Char('0' + GroupCount))
         return;
-    words[static_cast<std::size_t>(group.at(0).unicode() - u'0')] = itemValue;
+    const auto index = static_cast<std::size_t>(group.at(0).unicode() - u'0');
+    words[index] = itemValue;
+    heardGroups[index] = true;
+    heard = true;
 }
 
 int OperationItemStatus::statusWord(int group) const
@@ -21,4 +24,9 @@ int OperationItemStatus::statusWord(int group) const
     if (group < 0 || group >= GroupCount)
         return 0;
     return words[static_cast<std::size_t>(group)];
+}
+
+bool OperationItemStatus::groupKnown(int group) const
+{
+    return group >= 0 && group < GroupCount && heardGroups[static_cast<std::size_t>(group)];
 }

@@ -21,7 +21,10 @@ public:
 
     // The last flag value of that group; 0 for a group outside 0-6.
     int statusWord(int group) const;
+    // True once an answer for that group came in.
+    bool groupKnown(int group) const;
 
 private:
     std::array<int, GroupCount> words{};
+    std::array<bool, GroupCount> heardGroups{};
 };

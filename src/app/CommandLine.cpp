@@ -75,6 +75,25 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
         const bool inlineValue = name.contains(QLatin1Char('='));
         name = name.section(QLatin1Char('='), 0, 0);
+        if (argument.startsWith(QLatin1String("--")) && name == QLatin1String("record")) {
+            QString file;
+            if (inlineValue)
+                file = argument.section(QLatin1Char('='), 1);
+            else if (i + 1 < arguments.size())
+                file = arguments.at(++i);
+            if (file.isEmpty()) {
+                line.todo = Action::UsageError;
+                line.problem = QStringLiteral("option '--record' needs a file name");
+                return line;
+            }
+            if (!line.record.isEmpty()) {
+                line.todo = Action::UsageError;
+                line.problem = QStringLiteral("option '--record' given twice");
+                return line;
+            }
+            line.record = file;
+            continue;
+        }
         if (listed(qtSwitches, name))
             continue;
         if (listed(qtValueOptions, name)) {
@@ -101,6 +120,8 @@ QString CommandLine::helpText()
         "Options:\n"
         "  -h, --help        show this help and exit\n"
         "      --version     show the version and exit\n"
+        "      --record FILE record the pump's values into the new CSV file FILE from the\n"
+        "                    start (an existing file is never overwritten)\n"
         "\n"
         "Qt's own options are passed on, for example -platform NAME, -style NAME, -reverse.\n"
         "\n"

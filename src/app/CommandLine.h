@@ -6,6 +6,7 @@
 // What the program's command line asks for, read before any window exists, so that --help and
 // --version work without a display. Qt's own options (-platform, -style, ...) are let through
 // for the application object; the factory access code is accepted as the first argument only.
+// --record FILE (or --record=FILE) starts recording into FILE at launch.
 class CommandLine
 {
 public:
@@ -17,6 +18,8 @@ public:
     Action action() const { return todo; }
     // For a usage error: one line naming the offending argument.
     QString complaint() const { return problem; }
+    // The file --record names, as given; empty without the option.
+    QString recordFile() const { return record; }
 
     static QString helpText();
     static QString versionText();
@@ -26,4 +29,5 @@ public:
 private:
     Action todo = Action::Run;
     QString problem;
+    QString record;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <memory>
 #include <vector>
 
@@ -20,13 +22,16 @@ class RefreshTimer;
 
 // Everything between the core objects and the event loop: the refresh timer, the main window with
 // every command filed, the caption filter, the help map, the first link check and the update
-// timer. Destroyed in reverse: help map, main window, refresh timer.
+// timer, and the recording the command line asked for. Destroyed in reverse: help map, main
+// window (which ends a recording), refresh timer.
 class WindowStartup
 {
 public:
+    // recordFile: the file --record names, or empty.
     WindowStartup(BusinessLogic::LoggingCommandStack &stack,
                   std::vector<BusinessLogic::Command *> &commandTable, QApplication &application,
-                  Communication &link, const std::vector<BusinessLogic::Command *> &commands);
+                  Communication &link, const std::vector<BusinessLogic::Command *> &commands,
+                  const QString &recordFile = QString());
     ~WindowStartup();
 
     WindowStartup(const WindowStartup &) = delete;

@@ -14,8 +14,9 @@
 
 namespace {
 
-// Answers --help, --version and a wrong option without a display; -1 means: run the window.
-int answerCommandLine(int argc, char *argv[])
+// Answers --help, --version and a wrong option without a display; -1 means: run the window
+// (recording into *recordFile from the start when it is not empty).
+int answerCommandLine(int argc, char *argv[], QString *recordFile)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -35,6 +36,7 @@ int answerCommandLine(int argc, char *argv[])
     case CommandLine::Action::Run:
         break;
     }
+    *recordFile = line.recordFile();
     return -1;
 }
 
@@ -44,7 +46,8 @@ int answerCommandLine(int argc, char *argv[])
 // reverse: the commands after the stack and before the link they point to.
 int main(int argc, char *argv[])
 {
-    const int answered = answerCommandLine(argc, argv);
+    QString recordFile;
+    const int answered = answerCommandLine(argc, argv, &recordFile);
     if (answered >= 0)
         return answered;
     Q_INIT_RESOURCE(dosetta);
@@ -68,7 +71,8 @@ int main(int argc, char *argv[])
         std::vector<BusinessLogic::Command *> commandTable(BusinessLogic::CommandTableSize,
                                                            nullptr);
         {
-            WindowStartup startup(stack, commandTable, application, link, commands.commands());
+            WindowStartup startup(stack, commandTable, application, link, commands.commands(),
+                                  recordFile);
             exitCode = QApplication::exec();
         }
     }

@@ -4,6 +4,7 @@
 #include "BusinessLogic/CommandStack.h"
 #include "GUI/AttachTable.h"
 #include "GUI/RefreshTimer.h"
+#include "GUI/StatusFlags.h"
 #include "help/HelpBrowser.h"
 #include "help/HelpCollection.h"
 #include "platform/InstanceSettings.h"
@@ -13,6 +14,7 @@
 #include "ui/EntryConversion.h"
 #include "ui/MouseEventLineEdit.h"
 #include "ui/PortTroubleTips.h"
+#include "ui/ProcessData.h"
 #include "ui/StyleSheets.h"
 #include "ui/TimeDisplay.h"
 #include "ui_mainForm.h"
@@ -211,6 +213,9 @@ mainForm::mainForm(BusinessLogic::CommandStack *stack,
              &factoryModeItem,      &maintenancePositionItem,
              &factoryPumpModelItem, &factoryStrokeVolumeItem};
     updateAttachAll();
+    process = std::make_unique<ProcessData>(ProcessData::Parts{
+        ui->TabsExtendedSettings, ui->tabHelp, ui->labelTransmissionState, ui->labelConnectionState,
+        items, commandStack, refresher, link, instance->number()});
     ui->frameEditVolume->setFocus();
     setEntryBounds();
     editedFields.shown(findChildren<MouseEventLineEdit *>());
@@ -1096,30 +1101,20 @@ void mainForm::setIcon(QLabel *icon, bool green)
 
 void mainForm::updateStatusIcons()
 {
-    const auto bit = [this](int group, int b) {
-        return (statusItem.statusWord(group) >> b) & 1;
-    };
-    const bool moving = bit(1, 0);
+    const bool moving = statusItem.statusWord(1) & 1;
     if (moving && !motorRunning)
         runSeen = true; // a start of motion, even from the pump's own keypad
     motorRunning = moving;
-    setIcon(ui->labelMotorMotionIcon, moving);
-    setIcon(ui->labelPumpFaultIcon, bit(1, 1));
-    setIcon(ui->labelDisplayOnIcon, !bit(1, 2));
-    setIcon(ui->labelMotorAdjustedIcon, bit(2, 0));
-    setIcon(ui->labelInput1ActiveIcon, bit(2, 1));
-    setIcon(ui->labelInput2ActiveIcon, bit(2, 2));
-    setIcon(ui->labelMotorLowerDCIcon, bit(2, 3));
-    setIcon(ui->labelRunModeActiveIcon, bit(3, 0));
-    setIcon(ui->labelDispenseModeActiveIcon, bit(4, 0));
-    setIcon(ui->labelMasterStopActiveIcon, !bit(4, 3));
-    setIcon(ui->labelErrorOverpressureIcon, bit(6, 0));
-    setIcon(ui->labelError4_20mATooLowIcon, bit(6, 3));
-    setIcon(ui->labelErrorPowerSupplyFailureIcon, bit(6, 4));
-    setIcon(ui->labelErrorMotorNotAdjIcon, bit(6, 5));
-    setIcon(ui->labelErrorMaxTempExceededIcon, bit(6, 6));
-    setIcon(ui->labelErrorNoEncoderSignalIcon, bit(6, 7));
-    setIcon(ui->labelErrorNoneIcon, (statusItem.statusWord(6) & 0xFF) == 0);
+    if (flagIcons.empty()) {
+        for (const StatusFlags::Flag &flag : StatusFlags::flags())
+            flagIcons.push_back(findChild<QLabel *>(QLatin1String(flag.iconLabel)));
+    }
+    for (std::size_t i = 0; i < flagIcons.size(); ++i) {
+        const StatusFlags::Flag &flag = StatusFlags::flags()[i];
+        setIcon(flagIcons[i], StatusFlags::lit(flag, statusItem.statusWord(flag.group)));
+    }
+    setIcon(ui->labelErrorNoneIcon,
+            StatusFlags::noError(statusItem.statusWord(StatusFlags::ErrorGroup)));
 }
 
 void mainForm::updateTimeDisplay()

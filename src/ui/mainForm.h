@@ -48,6 +48,7 @@
 
 class Communication;
 class InstanceSettings;
+class ProcessData;
 class QAbstractButton;
 class QAction;
 class QApplication;
@@ -121,6 +122,8 @@ public:
     bool slowPollForTests() const { return slowPoll; }
     signed char runModeForTests() const { return runMode; }
     GUI::OperationItem *itemForTests(BusinessLogic::CommandSpezifier id) const;
+    // The recorder and the chart.
+    ProcessData *processData() const { return process.get(); }
 
     // Command feedback shared by every update: colour and opacity of the fading text.
     static QColor messageColour;
@@ -270,6 +273,8 @@ private:
     int fadingOpacity = -1;
     QString shownModel;
     bool modelShown = false;
+    // The bullets of the status and error flags, in the order of their table.
+    std::vector<QLabel *> flagIcons;
 
     // The pump quantities the window shows.
     OperationItemRunMode runModeItem;
@@ -300,4 +305,6 @@ private:
     OperationItemFactoryPumpModel factoryPumpModelItem;
     OperationItemFactoryStrokeVolume factoryStrokeVolumeItem;
     std::vector<GUI::OperationItem *> items;
+    // Reads the items: declared after them, so it goes first.
+    std::unique_ptr<ProcessData> process;
 };

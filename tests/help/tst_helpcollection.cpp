@@ -91,6 +91,12 @@ const QStringList mappedPages = {
     "commmessage.html",
     "nocyclicdatadisp.html",
     "clearall.html",
+    "chart.html",
+    "record.html",
+    "recordfile.html",
+    "processchart.html",
+    "chartview.html",
+    "saveimage.html",
     "help.html",
     "halvodocumentation.html",
 };

@@ -48,6 +48,7 @@ private slots:
     void setValue();
     void baseClassesIgnoreAnswers();
     void anyBytesAreSurvived();
+    void knownOnceHeardOrSet();
 };
 
 void tst_items::identityAndInitialValues_data()
@@ -335,6 +336,32 @@ void tst_items::anyBytesAreSurvived()
             changed += before[g] != after[g] ? 1 : 0;
         QVERIFY2(changed <= 1, bytes.toHex().constData());
     }
+}
+
+// The recorder writes an unknown value empty: an item's placeholder (10 for the flow rate, 0 for
+// most) must never pass for something the pump said.
+void tst_items::knownOnceHeardOrSet()
+{
+    for (bool bySetValue : {false, true}) {
+        ItemSet items;
+        const std::vector<GUI::OperationItem *> all = items.all();
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            QVERIFY2(!all[i]->known(), qPrintable(items.nameOf(all[i])));
+            if (bySetValue)
+                all[i]->setValue(0);
+            else
+                feed(all[i], "00012 1");
+            // This one is known now, and the ones after it still are not.
+            QCOMPARE(std::count_if(all.begin(), all.end(),
+                                   [](GUI::OperationItem *item) { return item->known(); }),
+                     std::ptrdiff_t(i + 1));
+        }
+    }
+    OperationItemStatus status;
+    feed(&status, "000 3");
+    feed(&status, "012 8"); // no such group: heard, but no group becomes known
+    for (int g = -1; g <= 7; ++g)
+        QCOMPARE(status.groupKnown(g), g == 3);
 }
 
 QTEST_GUILESS_MAIN(tst_items)

@@ -16,6 +16,8 @@ class CommandLineTest : public QObject
 private slots:
     void parse_data();
     void parse();
+    void recordOption_data();
+    void recordOption();
     void program_data();
     void program();
 };
@@ -75,6 +77,46 @@ void CommandLineTest::parse()
     QCOMPARE(line.complaint(), complaint);
 }
 
+void CommandLineTest::recordOption_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // after the program's name
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("complaint");
+
+    QTest::newRow("file as the next argument")
+        << QStringList{"--record", "run.csv"} << Action::Run << "run.csv"
+        << "";
+    QTest::newRow("file after '='")
+        << QStringList{"--record=/tmp/a b.csv"} << Action::Run << "/tmp/a b.csv"
+        << "";
+    QTest::newRow("a file named like an option is a file")
+        << QStringList{"--record", "--help"} << Action::Run << "--help"
+        << "";
+    QTest::newRow("no file") << QStringList{"--record"} << Action::UsageError << ""
+                             << "option '--record' needs a file name";
+    QTest::newRow("twice") << QStringList{"--record", "a.csv", "--record", "b.csv"}
+                           << Action::UsageError << "a.csv"
+                           << "option '--record' given twice";
+    QTest::newRow("one dash is not it")
+        << QStringList{"-record", "r.csv"} << Action::UsageError << ""
+        << "unknown option '-record'";
+}
+
+void CommandLineTest::recordOption()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(Action, action);
+    QFETCH(QString, file);
+    QFETCH(QString, complaint);
+
+    const CommandLine line = CommandLine::parse(QStringList{"dosetta"} + arguments);
+    QCOMPARE(line.action(), action);
+    QCOMPARE(line.complaint(), complaint);
+    if (action != Action::UsageError)
+        QCOMPARE(line.recordFile(), file);
+}
+
 void CommandLineTest::program_data()
 {
     QTest::addColumn<QString>("program");
@@ -93,6 +135,9 @@ void CommandLineTest::program_data()
     QTest::newRow("dosetta -h with a Qt option")
         << dosetta << QStringList{"-platform", "xcb", "-h"} << 0 << QByteArray("Usage: dosetta")
         << QByteArray();
+    QTest::newRow("dosetta --record without its file")
+        << dosetta << QStringList{"--record"} << 2 << QByteArray()
+        << QByteArray("dosetta: option '--record' needs a file name");
     QTest::newRow("dosetta with an unknown option")
         << dosetta << QStringList{"--bogus"} << 2 << QByteArray()
         << QByteArray("dosetta: unknown option '--bogus'");

@@ -88,10 +88,11 @@ int main(int argc, char *argv[])
     tabs->setCurrentWidget(window.findChild<QWidget *>("TabStatus"));
     centreAtMinimum(window);
     tabs->addTab(factory, "Factory");
-    const char *names[] = {"settings", "io", "cycle", "status", "communication", "help", "factory"};
+    // Named after the page, so a tab added or moved cannot shift the names.
     for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
-        ok &= save(window, dir, QString("advanced-%1").arg(names[i]), suffix);
+        const QString name = tabs->tabText(i).toLower().remove(QLatin1Char('/'));
+        ok &= save(window, dir, QString("advanced-%1").arg(name), suffix);
     }
 
     // A long list open, with its scroll bar.

@@ -1,3 +1,4 @@
+#include "GUI/StatusFlags.h"
 #include "WindowRig.h"
 
 #include <QLabel>
@@ -11,6 +12,7 @@ class tst_StatusIcons : public QObject
 private slots:
     void bullets_data();
     void bullets();
+    void tableTextsAreTheScreenTexts();
 };
 
 void tst_StatusIcons::bullets_data()
@@ -69,6 +71,22 @@ void tst_StatusIcons::bullets()
     const QImage shown = label->pixmap(Qt::ReturnByValue).toImage();
     QCOMPARE(shown == greenBullet.toImage(), green);
     QCOMPARE(shown == greyBullet.toImage(), !green);
+}
+
+// The recorder names the flags by the table's texts: each must be the text beside its bullet.
+void tst_StatusIcons::tableTextsAreTheScreenTexts()
+{
+    WindowRig rig;
+    for (const StatusFlags::Flag &flag : StatusFlags::flags()) {
+        auto *text = rig.find<QLabel>(flag.textLabel);
+        QVERIFY2(text && rig.find<QLabel>(flag.iconLabel), flag.text);
+        QCOMPARE(text->text(), QString::fromLatin1(flag.text));
+    }
+    const QString groupOfErrors =
+        rig.find<QLabel>("labelErrorNoneIcon")->parentWidget()->objectName();
+    for (const StatusFlags::Flag &flag : StatusFlags::flags())
+        QCOMPARE(rig.find<QLabel>(flag.iconLabel)->parentWidget()->objectName() == groupOfErrors,
+                 flag.kind == StatusFlags::Kind::Error);
 }
 
 QTEST_MAIN(tst_StatusIcons)

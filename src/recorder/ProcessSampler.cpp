@@ -1,0 +1,100 @@
+#include "recorder/ProcessSampler.h"
+
+#include "BusinessLogic/CommandSpezifier.h"
+#include "GUI/AttachTable.h"
+#include "GUI/OperationItemStatus.h"
+#include "GUI/StatusFlags.h"
+
+#include <QDateTime>
+
+namespace {
+
+using Id = BusinessLogic::CommandSpezifier;
+
+std::optional<qint64> valueOf(const GUI::OperationItem *item)
+{
+    if (item == nullptr || !item->known())
+        return std::nullopt;
+    return item->value();
+}
+
+// The status words as StatusFlags::litTexts reads them.
+struct StatusWords
+{
+    const OperationItemStatus *item;
+    bool known(int group) const { return item->groupKnown(group); }
+    int word(int group) const { return item->statusWord(group); }
+};
+
+} // namespace
+
+ProcessSampler::ProcessSampler(const std::vector<GUI::OperationItem *> &items, LinkProbe link,
+                               Clock clock, QObject *parent)
+    : QObject(parent)
+    , runMode(GUI::AttachTable::find(items, Id::GetRunMode))
+    , volumeDelivered(GUI::AttachTable::find(items, Id::GetActualVolume))
+    , timeElapsed(GUI::AttachTable::find(items, Id::GetTimeActual))
+    , status(dynamic_cast<OperationItemStatus *>(GUI::AttachTable::find(items, Id::GetPumpStatus)))
+    , volumeTarget(GUI::AttachTable::find(items, Id::GetVolume))
+    , flowRate(GUI::AttachTable::find(items, Id::GetFlowRate))
+    , dispenseTime(GUI::AttachTable::find(items, Id::GetDispenseTime))
+    , linkProbe(std::move(link))
+    , clock(std::move(clock))
+{
+    qRegisterMetaType<ProcessSample>();
+}
+
+qint64 ProcessSampler::elapsedMs(const QString &text)
+{
+    const auto pair = [&text](int at) {
+        return qint64(text.mid(at, 2).toInt());
+    };
+    return ((pair(0) * 60 + pair(2)) * 60 + pair(4)) * 1000 + pair(6) * 10;
+}
+
+ProcessSample ProcessSampler::take() const
+{
+    ProcessSample s;
+    s.timeMs = clock ? clock() : QDateTime::currentMSecsSinceEpoch();
+    s.link = linkProbe ? linkProbe() : ProcessSample::Link::Unknown;
+    if (runMode != nullptr && runMode->known())
+        s.mode = ProcessSample::modeOf(runMode->value());
+    s.flowRate = valueOf(flowRate);
+    s.volumeTarget = valueOf(volumeTarget);
+    s.volumeDelivered = valueOf(volumeDelivered);
+    if (timeElapsed != nullptr && timeElapsed->known())
+        s.timeElapsedMs = elapsedMs(timeElapsed->text());
+    s.dispenseTimeS = valueOf(dispenseTime);
+    if (status != nullptr) {
+        const StatusWords words{status};
+        std::optional<bool> moving;
+        if (words.known(1))
+            moving = (words.word(1) & 1) != 0;
+        s.runState = RunStateJudge::judge(moving, lastKey, keySinceSample);
+        bool anyStatusGroup = false;
+        for (const StatusFlags::Flag &flag : StatusFlags::flags())
+            anyStatusGroup |= flag.kind == StatusFlags::Kind::Status && words.known(flag.group);
+        if (anyStatusGroup)
+            s.status = StatusFlags::litTexts(StatusFlags::Kind::Status, words);
+        if (words.known(StatusFlags::ErrorGroup))
+            s.errors = StatusFlags::litTexts(StatusFlags::Kind::Error, words);
+    }
+    return s;
+}
+
+void ProcessSampler::sample()
+{
+    const ProcessSample s = take();
+    keySinceSample = false;
+    emit sampled(s);
+}
+
+void ProcessSampler::commandDone(int commandId, bool accepted)
+{
+    if (!accepted)
+        return;
+    if (const std::optional<RunStateJudge::Key> key = RunStateJudge::keyOf(commandId)) {
+        lastKey = *key;
+        keySinceSample = true;
+    }
+}

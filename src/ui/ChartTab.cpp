@@ -1,0 +1,205 @@
+#include "ui/ChartTab.h"
+
+#include "recorder/CsvRecorder.h"
+#include "ui/ProcessChartView.h"
+#include "ui/StyleSheets.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The window's texts share the form's translation context.
+QString screenText(const char *text)
+{
+    return QCoreApplication::translate("mainScreen", text);
+}
+
+const QString idleSheet = QStringLiteral("color: rgb(0,149,216);");
+const QString recordingSheet = QStringLiteral("color: rgb(220,0,0); font-weight: bold;");
+const QString failedSheet = QStringLiteral("color: rgb(255,100,0); font-weight: bold;");
+
+QPushButton *button(const QString &text, const char *name, QWidget *parent)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setStyleSheet(QString::fromLatin1(StyleSheets::control));
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLabel *label(const char *name, QWidget *parent)
+{
+    auto *l = new QLabel(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setFont(QFont(QStringLiteral("Arial"), 10));
+    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return l;
+}
+
+} // namespace
+
+ChartTab::ChartTab(CsvRecorder *recorder, const SampleHistory *history, int instance,
+                   QWidget *parent)
+    : QWidget(parent)
+    , recorder(recorder)
+    , instance(instance)
+    , view(new ProcessChartView(history, this))
+    , recordButton(button(screenText("Record"), "buttonRecord", this))
+    , recordToButton(button(screenText("Record to..."), "buttonRecordTo", this))
+    , stopButton(button(screenText("Stop recording"), "buttonStopRecording", this))
+    , stateLabel(label("labelRecordState", this))
+    , fileLabel(label("labelRecordFile", this))
+    , rowsLabel(label("labelRecordRows", this))
+    , fitButton(button(screenText("Fit all"), "buttonChartFitAll", this))
+    , followButton(button(screenText("Follow"), "buttonChartFollow", this))
+    , imageButton(button(screenText("Save image..."), "buttonChartSaveImage", this))
+{
+    setObjectName(QStringLiteral("tabChart"));
+    view->setObjectName(QStringLiteral("chartProcess"));
+    view->setFont(QFont(QStringLiteral("Arial"), 10));
+    followButton->setCheckable(true);
+    followButton->setChecked(true);
+    followButton->setStyleSheet(followButton->styleSheet() +
+                                QStringLiteral("QPushButton:checked { background-color: "
+                                               "rgb(0,149,216); color: white; border-style: inset; "
+                                               "}"));
+    fileLabel->setWordWrap(true);
+    stateLabel->setWordWrap(true);
+    recordButton->setToolTip(
+        screenText("Record every refresh of the pump's values into a new CSV file "
+                   "in the documents folder"));
+    recordToButton->setToolTip(screenText("Record into a new CSV file of your choice"));
+    view->setToolTip(
+        screenText("Drag to pan, turn the wheel to zoom, draw a rectangle with the right "
+                   "button (or Shift and the left) to zoom to it; click a legend entry to "
+                   "hide or show its curve"));
+
+    auto *recordRow = new QHBoxLayout;
+    recordRow->addWidget(recordButton);
+    recordRow->addWidget(recordToButton);
+    recordRow->addWidget(stopButton);
+    recordRow->addWidget(rowsLabel);
+    recordRow->addStretch(1);
+    auto *viewRow = new QHBoxLayout;
+    viewRow->addWidget(fitButton);
+    viewRow->addWidget(followButton);
+    viewRow->addStretch(1);
+    viewRow->addWidget(imageButton);
+    auto *column = new QVBoxLayout(this);
+    column->addLayout(recordRow);
+    column->addWidget(stateLabel);
+    column->addWidget(fileLabel);
+    column->addWidget(view, 1);
+    column->addLayout(viewRow);
+
+    connect(recordButton, &QPushButton::clicked, this, &ChartTab::startRecording);
+    connect(recordToButton, &QPushButton::clicked, this, &ChartTab::chooseFileAndRecord);
+    connect(stopButton, &QPushButton::clicked, this, &ChartTab::stopRecording);
+    connect(fitButton, &QPushButton::clicked, view, &ProcessChartView::fitAll);
+    connect(followButton, &QPushButton::clicked, this, [this](bool on) {
+        if (on)
+            view->follow();
+        else
+            followButton->setChecked(view->mode() == ProcessChartView::Mode::Follow);
+    });
+    connect(view, &ProcessChartView::modeChanged, this, [this](ProcessChartView::Mode mode) {
+        followButton->setChecked(mode == ProcessChartView::Mode::Follow);
+    });
+    connect(imageButton, &QPushButton::clicked, this, &ChartTab::chooseFileAndSaveImage);
+    connect(recorder, &CsvRecorder::started, this, &ChartTab::showRecorder);
+    connect(recorder, &CsvRecorder::rowsWritten, this, &ChartTab::showRecorder);
+    connect(recorder, &CsvRecorder::stopped, this, &ChartTab::showStopped);
+    showRecorder();
+}
+
+void ChartTab::startRecording()
+{
+    recorder->startDefault(instance);
+}
+
+void ChartTab::chooseFileAndRecord()
+{
+    QFileDialog dialog(this, screenText("Record to"), CsvRecorder::defaultFolder(),
+                       screenText("CSV files (*.csv);;All files (*)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    // The recorder refuses an existing file and says so; asking to replace it would mislead.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.selectFile(CsvRecorder::defaultName(instance, QDateTime::currentDateTime()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    recorder->start(dialog.selectedFiles().constFirst());
+}
+
+void ChartTab::stopRecording()
+{
+    recorder->stop();
+}
+
+bool ChartTab::saveImage(const QString &path)
+{
+    if (view->saveImage(path))
+        return true;
+    stateLabel->setStyleSheet(failedSheet);
+    stateLabel->setText(
+        screenText("The image could not be written to %1.").arg(QDir::toNativeSeparators(path)));
+    return false;
+}
+
+void ChartTab::chooseFileAndSaveImage()
+{
+    const QString name =
+        QStringLiteral("dosetta-%1-chart-%2.png")
+            .arg(instance)
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString path = QFileDialog::getSaveFileName(
+        this, screenText("Save image"), QDir(CsvRecorder::defaultFolder()).filePath(name),
+        screenText("PNG images (*.png)"));
+    if (path.isEmpty())
+        return;
+    saveImage(path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
+                  ? path
+                  : path + QStringLiteral(".png"));
+}
+
+void ChartTab::showRecorder()
+{
+    const bool on = recorder->recording();
+    recordButton->setEnabled(!on);
+    recordToButton->setEnabled(!on);
+    stopButton->setEnabled(on);
+    if (on) {
+        stateLabel->setStyleSheet(recordingSheet);
+        stateLabel->setText(screenText("Recording"));
+    }
+    // The file of the recording that runs or ran; a start that failed names its file in the reason.
+    if (on || recorder->rows() > 0) {
+        fileLabel->setText(screenText("File: %1").arg(QDir::toNativeSeparators(recorder->path())));
+        rowsLabel->setText(screenText("Rows: %1").arg(recorder->rows()));
+    } else {
+        fileLabel->setText(screenText("Records go to %1")
+                               .arg(QDir::toNativeSeparators(CsvRecorder::defaultFolder())));
+        rowsLabel->clear();
+    }
+    if (!on && recorder->reason().isEmpty()) {
+        stateLabel->setStyleSheet(idleSheet);
+        stateLabel->setText(screenText("Not recording"));
+    }
+}
+
+void ChartTab::showStopped(const QString &reason)
+{
+    showRecorder();
+    if (reason.isEmpty())
+        return;
+    stateLabel->setStyleSheet(failedSheet);
+    stateLabel->setText(reason);
+}

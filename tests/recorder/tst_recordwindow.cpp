@@ -1,0 +1,274 @@
+// The recorder and the Chart tab in the window, in the program's object graph: a run at a known
+// flow rate on the simulated pump recorded row by row, the link column as the link label shows
+// it, and the tab and the "REC" mark as the operator sees them.
+
+#include "PumpServer.h"
+#include "WindowRig.h"
+#include "platform/InstanceSettings.h"
+#include "ui/ChartTab.h"
+#include "ui/ProcessChartView.h"
+#include "ui/ProcessData.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int SettleMs = 6000;
+
+struct Row
+{
+    double elapsed = 0;
+    QString runState;
+    QString flow;
+    double volume = -1; // unknown
+};
+
+// The rows after the header; the file's form is checked where the program records.
+std::vector<Row> readRows(const QString &path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    std::vector<Row> rows;
+    for (const QByteArray &line : file.readAll().split('\n').mid(1)) {
+        const QList<QByteArray> f = line.split(',');
+        if (f.size() == 12)
+            rows.push_back({f.at(1).toDouble(), QString::fromLatin1(f.at(3)),
+                            QString::fromLatin1(f.at(5)),
+                            f.at(7).isEmpty() ? -1 : f.at(7).toDouble()});
+    }
+    return rows;
+}
+
+// Slope of y over x by least squares.
+double slope(const std::vector<std::pair<double, double>> &xy)
+{
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (const auto &[x, y] : xy) {
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+    }
+    const double n = double(xy.size());
+    return (n * sxy - sx * sy) / (n * sxx - sx * sx);
+}
+
+} // namespace
+
+class tst_RecordWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void runAtKnownRate();
+    void linkColumnIsTheLinkLabel_data();
+    void linkColumnIsTheLinkLabel();
+    void chartTabAndRecordMark();
+
+private:
+    bool startUp();
+    ProcessData &data() { return *rig->window.processData(); }
+    QString linkText() const { return rig->find<QLabel>("labelConnectionState")->text(); }
+
+    std::unique_ptr<fluxosim::PumpServer> pump;
+    std::unique_ptr<WindowRig> rig;
+};
+
+void tst_RecordWindow::init()
+{
+    mainForm::fadePercent = 100;
+}
+
+void tst_RecordWindow::cleanup()
+{
+    rig.reset();
+    pump.reset();
+}
+
+bool tst_RecordWindow::startUp()
+{
+    fluxosim::ServerOptions options;
+    options.fast = true;
+    pump = std::make_unique<fluxosim::PumpServer>(options);
+    std::string error;
+    if (!pump->start(&error)) {
+        qWarning("pump simulator: %s", error.c_str());
+        return false;
+    }
+    InstanceSettings().setAddress(1);
+    rig = std::make_unique<WindowRig>();
+    rig->link.setCommPortName(QString::fromStdString(pump->devicePath()));
+    if (!rig->link.portOpen)
+        return false;
+    rig->window.startUp();
+    rig->window.startUpdateTimer();
+    return true;
+}
+
+// The pump doses 30 ml/min from Start to Pause, from Start again to Stop, then primes: the rows
+// show the volume growing at the model's rate and the run state following the keys.
+void tst_RecordWindow::runAtKnownRate()
+{
+    QVERIFY(startUp());
+    QTRY_COMPARE_WITH_TIMEOUT(linkText(), QStringLiteral("PUMP CONNECTED"), SettleMs);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("run.csv"));
+    QVERIFY(data().record(path));
+
+    WindowRig::type(rig->find<QLineEdit>("lineEditVolume"), QStringLiteral("30"));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        rig->window.itemForTests(BusinessLogic::CommandSpezifier::GetFlowRate)->value(), 30000,
+        SettleMs);
+    QTest::qWait(1500);
+    const auto runFor = [this](void (mainForm::*key)(), int ms) {
+        (rig->window.*key)();
+        QTest::qWait(ms);
+    };
+    runFor(&mainForm::launchCmdStart, 7000);
+    runFor(&mainForm::launchCmdPause, 2500);
+    runFor(&mainForm::launchCmdStart, 2500);
+    runFor(&mainForm::launchCmdStop, 2500);
+    runFor(&mainForm::launchCmdPrime, 2500);
+    runFor(&mainForm::launchCmdStop, 2500);
+    data().recorder().stop();
+
+    const std::vector<Row> rows = readRows(path);
+    QVERIFY2(rows.size() >= 25, qPrintable(QString::number(rows.size())));
+
+    QStringList states;
+    for (const Row &row : rows) {
+        if (row.runState != QLatin1String("unknown") &&
+            (states.isEmpty() || states.last() != row.runState))
+            states << row.runState;
+    }
+    QCOMPARE(states.join(' '), QStringLiteral("stopped running paused running stopped priming "
+                                              "stopped"));
+
+    // The first stretch of running rows: the volume grows at 30 ml/min, 0.5 ml/s.
+    std::vector<std::pair<double, double>> stretch;
+    for (const Row &row : rows) {
+        if (row.runState == QLatin1String("running"))
+            stretch.push_back({row.elapsed, row.volume});
+        else if (!stretch.empty())
+            break;
+    }
+    QVERIFY2(stretch.size() >= 6, "too few running rows");
+    // From the start on, the pump reports the set-point typed before it.
+    for (const Row &row : rows) {
+        if (row.elapsed >= stretch.front().first)
+            QCOMPARE(row.flow, QStringLiteral("30.000"));
+    }
+    const double rate = slope(stretch) * 60.0;
+    QVERIFY2(std::abs(rate - 30.0) <= 30.0 * 0.05,
+             qPrintable(QStringLiteral("%1 ml/min recorded").arg(rate)));
+    // Paused, the volume stands still (from the second paused row: the first one's values were
+    // read just before the pump took the key).
+    std::vector<double> paused;
+    for (const Row &row : rows) {
+        if (row.runState == QLatin1String("paused"))
+            paused.push_back(row.volume);
+    }
+    QVERIFY(paused.size() >= 3);
+    QVERIFY(paused.front() > 2.0);
+    QCOMPARE(paused.back(), paused.at(1));
+    // The chart took the same samples, with the starts and stops marked.
+    const auto known =
+        std::count_if(rows.begin(), rows.end(), [](const Row &row) { return row.volume >= 0; });
+    QVERIFY(std::ptrdiff_t(data().history().volume().size()) >= known);
+    QVERIFY(data().history().marks().size() >= 5);
+}
+
+void tst_RecordWindow::linkColumnIsTheLinkLabel_data()
+{
+    QTest::addColumn<QByteArray>("rxState"); // ACK, NAK, nothing, address
+    QTest::addColumn<bool>("portOpen");
+    QTest::addColumn<QString>("link");
+
+    QTest::newRow("ACK") << QByteArray("1000") << true << "connected";
+    QTest::newRow("NAK") << QByteArray("0100") << true << "connected";
+    QTest::newRow("address answer") << QByteArray("0001") << true << "connected";
+    QTest::newRow("nothing, port open") << QByteArray("0010") << true << "disconnected";
+    QTest::newRow("nothing, no port") << QByteArray("0010") << false << "port unavailable";
+    QTest::newRow("before the first state") << QByteArray() << false << "";
+}
+
+void tst_RecordWindow::linkColumnIsTheLinkLabel()
+{
+    QFETCH(QByteArray, rxState);
+    QFETCH(bool, portOpen);
+    QFETCH(QString, link);
+
+    rig = std::make_unique<WindowRig>();
+    rig->refresher.noCyclicDataUpdate(true);
+    rig->stack.clear();
+    if (!rxState.isEmpty()) {
+        rig->setRxState(rxState.constData());
+        rig->link.portOpen = portOpen;
+        rig->window.triggerUpdateValues();
+    }
+    const ProcessSample sample = data().sampler().take();
+    QCOMPARE(ProcessSample::linkText(sample.link), link);
+    QCOMPARE(ProcessData::linkOf(linkText()), sample.link);
+}
+
+void tst_RecordWindow::chartTabAndRecordMark()
+{
+    rig = std::make_unique<WindowRig>();
+    auto *tabs = rig->find<QTabWidget>("TabsExtendedSettings");
+    auto *chart = rig->find<ChartTab>("tabChart");
+    QVERIFY(tabs && chart);
+    QCOMPARE(tabs->indexOf(chart) + 1, tabs->indexOf(rig->find<QWidget>("tabHelp")));
+    QCOMPARE(tabs->tabText(tabs->indexOf(chart)), QStringLiteral("Chart"));
+
+    // The mark sits on the compact screen, beside the command feedback.
+    auto *mark = rig->find<QLabel>("labelRecordMark");
+    QVERIFY(mark);
+    QVERIFY(rig->find<QWidget>("informationPanel")->isAncestorOf(mark));
+    QVERIFY(!mark->isVisibleTo(&rig->window));
+    auto *record = rig->find<QPushButton>("buttonRecord");
+    auto *stop = rig->find<QPushButton>("buttonStopRecording");
+    QVERIFY(record->isEnabled() && !stop->isEnabled());
+
+    QTemporaryDir home;
+    const QByteArray savedHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    record->click();
+    qputenv("HOME", savedHome);
+    QVERIFY2(data().recorder().recording(), qPrintable(data().recorder().reason()));
+    QVERIFY(mark->isVisibleTo(&rig->window));
+    QCOMPARE(mark->text(), QStringLiteral("REC"));
+    QVERIFY(!record->isEnabled() && stop->isEnabled());
+    QVERIFY(rig->find<QLabel>("labelRecordFile")->text().contains(data().recorder().path()));
+    data().sampler().sample();
+    data().sampler().sample();
+    QCOMPARE(rig->find<QLabel>("labelRecordRows")->text(), QStringLiteral("Rows: 2"));
+
+    stop->click();
+    QVERIFY(!data().recorder().recording());
+    QVERIFY(!mark->isVisibleTo(&rig->window));
+    QVERIFY(record->isEnabled());
+
+    // A recording that stops by itself stays in sight until the next one.
+    QVERIFY(data().record(home.filePath(QStringLiteral("gone.csv"))));
+    QVERIFY(QFile::remove(home.filePath(QStringLiteral("gone.csv"))));
+    data().sampler().sample();
+    QVERIFY(!data().recorder().recording());
+    QVERIFY(mark->isVisibleTo(&rig->window));
+    QCOMPARE(mark->text(), QStringLiteral("REC STOPPED"));
+    QVERIFY(mark->toolTip().contains(QStringLiteral("removed or renamed")));
+    QVERIFY(rig->find<QLabel>("labelRecordState")->text().contains(QStringLiteral("gone.csv")));
+    QVERIFY(record->isEnabled() && !stop->isEnabled());
+}
+
+QTEST_MAIN(tst_RecordWindow)
+#include "tst_recordwindow.moc"
