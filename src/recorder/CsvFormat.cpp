@@ -9,18 +9,18 @@
 
 namespace {
 
-constexpr std::array<const char *, 12> columns{"time_utc",
-                                               "elapsed_s",
-                                               "link",
-                                               "run_state",
-                                               "mode",
-                                               "flow_rate_ml_min",
-                                               "volume_target_ml",
-                                               "volume_delivered_ml",
-                                               "time_elapsed_s",
-                                               "dispense_time_s",
-                                               "status",
-                                               "errors"};
+constexpr std::array<const char *, 12> columnNames{"time_utc",
+                                                   "elapsed_s",
+                                                   "link",
+                                                   "run_state",
+                                                   "mode",
+                                                   "flow_rate_ml_min",
+                                                   "volume_target_ml",
+                                                   "volume_delivered_ml",
+                                                   "time_elapsed_s",
+                                                   "dispense_time_s",
+                                                   "status",
+                                                   "errors"};
 
 QString digits(qint64 n, int width)
 {
@@ -39,15 +39,17 @@ QString optionalFixed(const std::optional<qint64> &value, int decimals, int drop
 
 } // namespace
 
+QStringList CsvFormat::columns()
+{
+    QStringList names;
+    for (const char *name : columnNames)
+        names << QLatin1String(name);
+    return names;
+}
+
 QByteArray CsvFormat::header()
 {
-    QByteArray line;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (i > 0)
-            line += ',';
-        line += columns[i];
-    }
-    return line + "\r\n";
+    return columns().join(QLatin1Char(',')).toUtf8() + "\r\n";
 }
 
 QByteArray CsvFormat::row(const ProcessSample &sample, qint64 startMs)

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // The recorder's file format: comma-separated values after RFC 4180 (CRLF line ends, a field
 // quoted when it holds a comma, a quote or a line break, quotes doubled), UTF-8, one header line.
@@ -13,6 +14,8 @@ class CsvFormat
 {
 public:
     static QByteArray header();
+    // The column names, in order; JSON consumers use them as keys.
+    static QStringList columns();
     // startMs: when the recording started, for elapsed_s.
     static QByteArray row(const ProcessSample &sample, qint64 startMs);
 

@@ -3,8 +3,8 @@
 #include "Require.h"
 
 #include "GUI/SendGate.h"
-#include "ui/DisplayFormat.h"
-#include "ui/EntryConversion.h"
+#include "GUI/DisplayFormat.h"
+#include "GUI/EntryConversion.h"
 #include "ui/TimeDisplay.h"
 #include "ui/WheelStep.h"
 

@@ -67,7 +67,7 @@ void PumpModelTest::settings_data()
     using L = QList<qlonglong>;
     QTest::newRow("RV flow, FLUXO 10") << "RV" << 8 << false << L{1000, 100000} << L{999, 100001};
     QTest::newRow("RV flow, FLUXO 02") << "RV" << 8 << true << L{1000, 20000} << L{20001, 100000};
-    QTest::newRow("DV volume") << "DV" << 8 << false << L{1000, 999900} << L{999, 999901};
+    QTest::newRow("DV volume") << "DV" << 8 << false << L{100, 999900} << L{99, 999901};
     QTest::newRow("DT dispense time")
         << "DT" << 8 << false << L{0, 100, 5900, 1395900} << L{6000, 600000, 1400000, 101};
     QTest::newRow("DB break time") << "DB" << 5 << false << L{0, 5999} << L{6000};

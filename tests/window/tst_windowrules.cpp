@@ -1,5 +1,5 @@
-#include "ui/DisplayFormat.h"
-#include "ui/EntryConversion.h"
+#include "GUI/DisplayFormat.h"
+#include "GUI/EntryConversion.h"
 #include "ui/TimeDisplay.h"
 
 #include <QtTest>

@@ -28,7 +28,7 @@ const std::vector<SettingRule> &settingRules()
     // DB in seconds, CH in hundredths of a percent, ZF! in tenths of a microlitre.
     static const std::vector<SettingRule> rules = {
         {"RV", 8, 1000, 100000, {}, 10000},
-        {"DV", 8, 1000, 999900, {}, 10000},
+        {"DV", 8, 100, 999900, {}, 10000},
         {"DT", 8, 0, 1395900, {}, 0},
         {"DB", 5, 0, 5999, {}, 1},
         {"DN", 5, 0, 1000, {}, 0},

@@ -1,4 +1,4 @@
-#include "ui/EntryConversion.h"
+#include "GUI/EntryConversion.h"
 
 #include "GUI/SendGate.h"
 

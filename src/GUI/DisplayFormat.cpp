@@ -1,4 +1,4 @@
-#include "ui/DisplayFormat.h"
+#include "GUI/DisplayFormat.h"
 
 #include <cmath>
 

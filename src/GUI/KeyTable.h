@@ -1,0 +1,92 @@
+#pragma once
+
+#include "BusinessLogic/CommandSpezifier.h"
+
+#include <QJsonValue>
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+namespace GUI {
+
+class PumpItems;
+
+// The pump's values by name, in the units and with the limits and list entries the window shows:
+// which command a value goes out with and as which number, and how a reported value reads. The
+// window, the command-line tool and remote clients share it, so a value is checked and converted
+// one way only.
+class KeyTable
+{
+public:
+    using Id = BusinessLogic::CommandSpezifier;
+
+    enum class Kind {
+        Decimal,  // ml or ml/min, sent in thousandths
+        Duration, // whole seconds
+        Cycles,   // a count, "off" or "inf"
+        List,     // the window's entry texts or their index
+        Switch,   // on or off
+        Percent,  // calibration: 80.0 to 120.0 in steps of 0.1, sent in hundredths
+        Whole,    // a whole number
+        Elapsed,  // the pump's clock, with hundredths
+        Model,
+        Firmware,
+        Flags // lit status or error flags
+    };
+    enum class Group { Values, Settings, Identity };
+
+    struct Key
+    {
+        QString name;
+        Group group;
+        Kind kind;
+        QString unit;
+        double minimum = 0;
+        double maximum = 0;
+        Id query = Id::Base;            // Base: the pump cannot be asked
+        Id set = Id::Base;              // Base: read only
+        QStringList entries;            // List: the texts, in the window's order
+        std::vector<int> codes;         // List: what the pump takes and reports for each entry
+        std::vector<int> parameters{0}; // the query's parameter per exchange (status groups)
+        QString help;
+
+        bool readable() const { return query != Id::Base; }
+        bool settable() const { return set != Id::Base; }
+    };
+
+    // A value ready to go out, or why it cannot.
+    struct Setting
+    {
+        Id command = Id::Base;
+        int value = 0;
+        QString error;
+        bool ok() const { return error.isEmpty(); }
+    };
+
+    static const std::vector<Key> &keys();
+    // Null for a name that is not a key.
+    static const Key *find(const QString &name);
+    static const Key &key(const QString &name);
+
+    // The value text checked against the key's limits and converted to what the pump takes.
+    static Setting parse(const Key &key, const QString &text);
+    // The pump's code of a list entry; -1 for an index outside the list.
+    static int code(const Key &key, int index);
+    // The entry a reported code stands for; -1 for a code not in the list.
+    static int index(const Key &key, int code);
+
+    // What the items hold for the key, as text ("12.5", "00:01:30", "Level Start/Stop") and as
+    // JSON (numbers as numbers, switches as booleans, flags as an array). "unknown" and null
+    // while the pump has not reported it.
+    static QString text(const Key &key, const PumpItems &items);
+    static QJsonValue json(const Key &key, const PumpItems &items);
+    // "1.0 - 100.0 ml/min", "English | German | ...", "on | off": for help texts.
+    static QString range(const Key &key);
+
+    // Thousandths written without trailing zeros: 12500 -> "12.5", 10000 -> "10".
+    static QString thousandths(qint64 value);
+};
+
+} // namespace GUI

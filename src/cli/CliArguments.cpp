@@ -1,0 +1,301 @@
+#include "cli/CliArguments.h"
+
+#include <vector>
+
+namespace {
+
+struct CommandForm
+{
+    const char *name;
+    int minArguments;
+    int maxArguments;
+    QStringList valueOptions; // --name VALUE or --name=VALUE
+    QStringList flagOptions;
+    const char *synopsis;
+    const char *text;
+};
+
+const std::vector<CommandForm> &forms()
+{
+    static const std::vector<CommandForm> table = {
+        {"ports",
+         0,
+         0,
+         {},
+         {},
+         "ports",
+         "Lists the serial ports: name, path, stable by-id path, description."},
+        {"search",
+         0,
+         0,
+         {"from", "to"},
+         {},
+         "search [--from A] [--to B]",
+         "Asks addresses A to B (default 0 to 99) and prints those that answer."},
+        {"status", 0, 0, {}, {}, "status", "Reads every value the window polls, once."},
+        {"get", 1, 64, {}, {}, "get KEY...", "Reads the named values ('help keys' lists them)."},
+        {"set",
+         2,
+         2,
+         {},
+         {},
+         "set KEY VALUE",
+         "Sets one value, checked against the window's limits, and prints what the pump reports "
+         "back."},
+        {"start", 0, 0, {}, {}, "start", "Starts the pump."},
+        {"stop", 0, 0, {}, {}, "stop", "Stops the pump."},
+        {"pause", 0, 0, {}, {}, "pause", "Pauses a run; start resumes it."},
+        {"prime", 0, 0, {}, {}, "prime", "Primes the pump at full flow until stopped."},
+        {"dispense",
+         0,
+         0,
+         {"volume", "rate"},
+         {"wait"},
+         "dispense --volume ML [--rate ML/MIN] [--wait]",
+         "Volume dosing: sets the volume mode, the volume (and the rate), then starts."},
+        {"run",
+         0,
+         0,
+         {"rate", "for"},
+         {"wait"},
+         "run --rate ML/MIN [--for DURATION] [--wait]",
+         "Flow dosing: sets the flow mode, the rate (and the dispense time), then starts."},
+        {"watch",
+         0,
+         0,
+         {"interval", "count", "csv"},
+         {},
+         "watch [--interval S] [--count N] [--csv FILE]",
+         "Polls as the window does and prints a line per sample; --csv also writes the recorder's "
+         "file."},
+        {"raw",
+         1,
+         1,
+         {},
+         {},
+         "raw TEXT",
+         "Sends a typed command (\"?DV\", \"KY1\") as the window's Command field does."},
+        {"help",
+         0,
+         1,
+         {},
+         {},
+         "help [keys | COMMAND]",
+         "Shows this text, the keys or a command's help."},
+    };
+    return table;
+}
+
+const CommandForm *formOf(const QString &name)
+{
+    for (const CommandForm &form : forms()) {
+        if (name == QLatin1String(form.name))
+            return &form;
+    }
+    return nullptr;
+}
+
+// Splits "--name=value"; value is null when there is no "=".
+QString optionName(const QString &argument, QString *value)
+{
+    const int equals = argument.indexOf(QLatin1Char('='));
+    if (equals < 0) {
+        *value = QString();
+        return argument.mid(2);
+    }
+    *value = argument.mid(equals + 1);
+    return argument.mid(2, equals - 2);
+}
+
+bool wholeIn(const QString &text, int low, int high, int *out = nullptr)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok, 10);
+    if (out != nullptr)
+        *out = n;
+    return ok && n >= low && n <= high;
+}
+
+QString checkValue(const QString &option, const QString &value)
+{
+    if (option == QLatin1String("from") || option == QLatin1String("to")) {
+        if (!wholeIn(value, 0, 99))
+            return QStringLiteral("--%1 takes an address 0 to 99, not \"%2\"").arg(option, value);
+    } else if (option == QLatin1String("count")) {
+        if (!wholeIn(value, 1, 100000000))
+            return QStringLiteral("--count takes a whole number above 0, not \"%1\"").arg(value);
+    } else if (option == QLatin1String("interval")) {
+        bool ok = false;
+        const double s = value.toDouble(&ok);
+        if (!ok || !(s >= 0.1 && s <= 3600))
+            return QStringLiteral("--interval takes seconds from 0.1 to 3600, not \"%1\"")
+                .arg(value);
+    } else if (value.isEmpty()) {
+        return QStringLiteral("--%1 needs a value").arg(option);
+    }
+    return QString();
+}
+
+} // namespace
+
+QStringList CliArguments::commands()
+{
+    QStringList names;
+    for (const CommandForm &form : forms())
+        names << QLatin1String(form.name);
+    return names;
+}
+
+CliArguments CliArguments::parse(const QStringList &arguments)
+{
+    CliArguments a;
+    const CommandForm *form = nullptr;
+    bool onlyArguments = false; // after "--"
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        if (!onlyArguments && arg == QLatin1String("--") && form != nullptr) {
+            onlyArguments = true;
+            continue;
+        }
+        const bool isOption =
+            !onlyArguments && arg.startsWith(QLatin1Char('-')) && arg.size() > 1 &&
+            !(form != nullptr && (arg.at(1).isDigit() || arg.at(1) == QLatin1Char('.')));
+        if (!isOption) {
+            if (form == nullptr) {
+                form = formOf(arg);
+                if (form == nullptr) {
+                    a.error = QStringLiteral("unknown command \"%1\"").arg(arg);
+                    return a;
+                }
+                a.command = arg;
+            } else {
+                a.arguments << arg;
+            }
+            continue;
+        }
+        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
+            a.help = true;
+            continue;
+        }
+        if (!arg.startsWith(QLatin1String("--"))) {
+            a.error = QStringLiteral("unknown option \"%1\"").arg(arg);
+            return a;
+        }
+        QString value;
+        const QString name = optionName(arg, &value);
+        const bool global = form == nullptr;
+        const bool takesValue =
+            global ? (name == QLatin1String("port") || name == QLatin1String("address") ||
+                      name == QLatin1String("timeout"))
+                   : form->valueOptions.contains(name);
+        const bool isFlag =
+            global ? (name == QLatin1String("json") || name == QLatin1String("version"))
+                   : form->flagOptions.contains(name);
+        if (!takesValue && !isFlag) {
+            a.error = global ? QStringLiteral("unknown option \"%1\"").arg(arg)
+                             : QStringLiteral("%1 has no option \"%2\"").arg(a.command, arg);
+            return a;
+        }
+        if (isFlag) {
+            if (!value.isNull()) {
+                a.error = QStringLiteral("--%1 takes no value").arg(name);
+                return a;
+            }
+            if (global)
+                (name == QLatin1String("json") ? a.json : a.version) = true;
+            else
+                a.flags.insert(name);
+            continue;
+        }
+        if (value.isNull()) {
+            if (i + 1 >= arguments.size()) {
+                a.error = QStringLiteral("--%1 needs a value").arg(name);
+                return a;
+            }
+            value = arguments.at(++i);
+        }
+        if (global) {
+            if (name == QLatin1String("port")) {
+                if (value.isEmpty()) {
+                    a.error = QStringLiteral("--port needs a port name or path");
+                    return a;
+                }
+                a.port = value;
+            } else if (name == QLatin1String("address")) {
+                if (!wholeIn(value, 0, 99, &a.address)) {
+                    a.error = QStringLiteral("--address takes 0 to 99, not \"%1\"").arg(value);
+                    return a;
+                }
+            } else if (!wholeIn(value, 1, 600000, &a.timeoutMs)) {
+                a.error =
+                    QStringLiteral("--timeout takes milliseconds from 1 to 600000, not \"%1\"")
+                        .arg(value);
+                return a;
+            }
+            continue;
+        }
+        const QString problem = checkValue(name, value);
+        if (!problem.isEmpty()) {
+            a.error = problem;
+            return a;
+        }
+        a.values.insert(name, value);
+    }
+    if (a.help || a.version)
+        return a;
+    if (form == nullptr) {
+        a.error = QStringLiteral("no command given");
+        return a;
+    }
+    if (a.arguments.size() < form->minArguments || a.arguments.size() > form->maxArguments) {
+        a.error =
+            QStringLiteral("usage: dosetta-cli [OPTION]... %1").arg(QLatin1String(form->synopsis));
+        return a;
+    }
+    if (a.command == QLatin1String("dispense") && !a.values.contains(QStringLiteral("volume")))
+        a.error = QStringLiteral("dispense needs --volume ML");
+    if (a.command == QLatin1String("run") && !a.values.contains(QStringLiteral("rate")))
+        a.error = QStringLiteral("run needs --rate ML/MIN");
+    if (a.command == QLatin1String("search") &&
+        a.intValue(QStringLiteral("from"), 0) > a.intValue(QStringLiteral("to"), 99))
+        a.error = QStringLiteral("search: --from is above --to");
+    if (a.command == QLatin1String("help") && !a.arguments.isEmpty() &&
+        a.arguments.first() != QLatin1String("keys") && formOf(a.arguments.first()) == nullptr)
+        a.error = QStringLiteral("no help for \"%1\"").arg(a.arguments.first());
+    return a;
+}
+
+int CliArguments::intValue(const QString &option, int fallback) const
+{
+    return values.contains(option) ? values.value(option).toInt() : fallback;
+}
+
+QString CliArguments::usage()
+{
+    QString text = QStringLiteral(
+        "Usage: dosetta-cli [--port PORT] [--address N] [--json] [--timeout MS] COMMAND [ARGS]\n"
+        "Controls a FLUXO dosing pump over its serial line.\n\n"
+        "Options:\n"
+        "  --port PORT     device path or port name (default $DOSETTA_PORT, else the window's)\n"
+        "  --address N     pump address 0-99 (default $DOSETTA_ADDRESS, else the window's)\n"
+        "  --json          one JSON object per result on standard output\n"
+        "  --timeout MS    how long to wait for an answer (default 1000)\n"
+        "  -h, --help      this text; after a command, the command's help\n"
+        "  --version       the version\n\n"
+        "Commands:\n");
+    for (const CommandForm &form : forms())
+        text += QStringLiteral("  %1\n").arg(QLatin1String(form.synopsis));
+    text += QStringLiteral("\nExit status: 0 done, 1 the pump refused or reports an error, 2 usage "
+                           "or a value out of range (nothing sent), 3 no answer or no port.\n"
+                           "'dosetta-cli help keys' lists the keys of get and set.\n");
+    return text;
+}
+
+QString CliArguments::commandHelp(const QString &command)
+{
+    const CommandForm *form = formOf(command);
+    if (form == nullptr)
+        return QString();
+    return QStringLiteral("Usage: dosetta-cli [OPTION]... %1\n%2\n")
+        .arg(QLatin1String(form->synopsis), QLatin1String(form->text));
+}

@@ -1,0 +1,51 @@
+#include "cli/CliOutput.h"
+
+#include <QJsonDocument>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+void put(std::FILE *stream, const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+CliOutput::CliOutput(bool json)
+    : asJson(json)
+{}
+
+void CliOutput::result(const QJsonObject &object, const QString &text) const
+{
+    if (asJson) {
+        put(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
+        return;
+    }
+    if (text.isEmpty())
+        return;
+    put(stdout, (text.endsWith(QLatin1Char('\n')) ? text : text + QLatin1Char('\n')).toUtf8());
+}
+
+void CliOutput::message(const QString &text) const
+{
+    put(stderr, QStringLiteral("dosetta-cli: %1\n").arg(text).toUtf8());
+}
+
+void CliOutput::progress(const QString &text) const
+{
+    put(stderr, text.toUtf8());
+}
+
+void CliOutput::text(const QString &text)
+{
+    put(stdout, text.toUtf8());
+}
+
+bool CliOutput::errorIsTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+// Where the tool's words go: results on standard output, as text or as one JSON object per line;
+// messages on standard error. Every line is flushed at once, so a pipe sees it while the tool
+// still runs.
+class CliOutput
+{
+public:
+    explicit CliOutput(bool json);
+
+    bool json() const { return asJson; }
+    // One result: the object in JSON mode, else the text (a line break is added when missing;
+    // an empty text prints nothing).
+    void result(const QJsonObject &object, const QString &text) const;
+    // "dosetta-cli: " and the text on standard error.
+    void message(const QString &text) const;
+    // Text on standard error as it stands (progress).
+    void progress(const QString &text) const;
+
+    // Text on standard output whatever the mode (help).
+    static void text(const QString &text);
+
+    // Standard error is a terminal, so progress may redraw a line.
+    static bool errorIsTerminal();
+
+private:
+    bool asJson;
+};

@@ -1,0 +1,604 @@
+#include "cli/CliRunner.h"
+
+#include "GUI/DurationText.h"
+#include "GUI/OperationItem.h"
+#include "GUI/OperationItemStatus.h"
+#include "cli/ProgressDisplay.h"
+#include "cli/RunLoop.h"
+#include "platform/InstanceSettings.h"
+#include "recorder/CsvFormat.h"
+#include "recorder/CsvRecorder.h"
+#include "recorder/ProcessSampler.h"
+#include "recorder/SampleJson.h"
+#include "serial/PortCatalog.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QSettings>
+
+#include <cmath>
+
+using BusinessLogic::AnswerOutcome;
+using GUI::KeyTable;
+
+namespace {
+
+// The window's stored choice for its first copy.
+QVariant storedValue(const QString &key)
+{
+    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+                             InstanceSettings::organizationName(),
+                             InstanceSettings::applicationName());
+    return settings.value(InstanceSettings::groupPrefix() + QLatin1Char('1') + QLatin1Char('/') +
+                          key);
+}
+
+QString outcomeText(AnswerOutcome outcome)
+{
+    switch (outcome) {
+    case AnswerOutcome::Answered:
+        return QStringLiteral("answered");
+    case AnswerOutcome::Silent:
+        return QStringLiteral("no answer");
+    case AnswerOutcome::Nak:
+        return QStringLiteral("refused (NAK)");
+    case AnswerOutcome::InvalidFrame:
+        return QStringLiteral("check character wrong");
+    case AnswerOutcome::Cleared:
+        break;
+    }
+    return QStringLiteral("cleared");
+}
+
+QJsonObject keyObject(const KeyTable::Key &key, const GUI::PumpItems &items)
+{
+    return {{key.name, KeyTable::json(key, items)}};
+}
+
+} // namespace
+
+CliRunner::CliRunner(const CliArguments &arguments)
+    : args(arguments)
+    , output(arguments.json)
+{}
+
+CliRunner::~CliRunner() = default;
+
+int CliRunner::run()
+{
+    const QString &c = args.command;
+    if (c == QLatin1String("ports"))
+        return ports();
+    if (c == QLatin1String("search"))
+        return search();
+    if (c == QLatin1String("status"))
+        return status();
+    if (c == QLatin1String("get"))
+        return get();
+    if (c == QLatin1String("set"))
+        return set();
+    if (c == QLatin1String("start"))
+        return action(Id::Start, c);
+    if (c == QLatin1String("stop"))
+        return action(Id::Stop, c);
+    if (c == QLatin1String("pause"))
+        return action(Id::Pause, c);
+    if (c == QLatin1String("prime"))
+        return action(Id::Prime, c);
+    if (c == QLatin1String("dispense"))
+        return dispense();
+    if (c == QLatin1String("run"))
+        return runFlow();
+    if (c == QLatin1String("watch"))
+        return watch();
+    if (c == QLatin1String("raw"))
+        return raw();
+    return help();
+}
+
+bool CliRunner::connectPump(int *exit)
+{
+    portName = args.port;
+    if (portName.isEmpty())
+        portName = qEnvironmentVariable("DOSETTA_PORT");
+    if (portName.isEmpty())
+        portName = storedValue(InstanceSettings::portKey()).toString();
+    if (portName.isEmpty()) {
+        output.message(QStringLiteral("no port given: use --port PORT or set DOSETTA_PORT "
+                                      "('dosetta-cli ports' lists them)"));
+        *exit = Usage;
+        return false;
+    }
+    address = args.address;
+    if (address < 0 && qEnvironmentVariableIsSet("DOSETTA_ADDRESS")) {
+        bool ok = false;
+        address = qEnvironmentVariable("DOSETTA_ADDRESS").toInt(&ok, 10);
+        if (!ok || address < 0 || address > InstanceSettings::HighestAddress) {
+            output.message(QStringLiteral("DOSETTA_ADDRESS must be 0 to 99, not \"%1\"")
+                               .arg(qEnvironmentVariable("DOSETTA_ADDRESS")));
+            *exit = Usage;
+            return false;
+        }
+    }
+    if (address < 0) {
+        bool ok = false;
+        address = storedValue(InstanceSettings::addressKey()).toInt(&ok);
+        if (!ok || address < 0 || address > InstanceSettings::HighestAddress)
+            address = InstanceSettings::DefaultAddress;
+    }
+    session = std::make_unique<PumpSession>(args.timeoutMs);
+    if (!session->open(portName, address)) {
+        const QString why = session->problem().text();
+        output.message(why.isEmpty() ? QStringLiteral("%1 cannot be opened").arg(portName) : why);
+        *exit = NoAnswer;
+        return false;
+    }
+    return true;
+}
+
+int CliRunner::silent(const QString &what)
+{
+    if (session && !session->portOpen()) {
+        output.message(
+            QStringLiteral("%1: the port was lost. %2").arg(what, session->problem().text()));
+    } else {
+        output.message(QStringLiteral("%1: no answer from the pump at address %2 on %3 within "
+                                      "%4 ms; check the cable, the pump's power and its address "
+                                      "('dosetta-cli search')")
+                           .arg(what)
+                           .arg(address)
+                           .arg(portName)
+                           .arg(args.timeoutMs));
+    }
+    return NoAnswer;
+}
+
+std::optional<QStringList> CliRunner::errorFlags()
+{
+    const KeyTable::Key &errors = KeyTable::key(QStringLiteral("errors"));
+    if (!session->read(errors))
+        return std::nullopt;
+    return KeyTable::json(errors, session->items()).toVariant().toStringList();
+}
+
+int CliRunner::refused(const QString &what)
+{
+    const std::optional<QStringList> errors = errorFlags();
+    if (errors && !errors->isEmpty())
+        output.message(QStringLiteral("the pump refused %1; it reports: %2")
+                           .arg(what, errors->join(QLatin1String(", "))));
+    else
+        output.message(QStringLiteral("the pump refused %1").arg(what));
+    return Refused;
+}
+
+bool CliRunner::send(Id command, long value, const QString &what, int *exit)
+{
+    const PumpSession::Exchange e = session->run(command, value);
+    if (e.answered())
+        return true;
+    *exit = e.outcome == AnswerOutcome::Nak ? refused(what) : silent(what);
+    return false;
+}
+
+int CliRunner::ports()
+{
+    QHash<QString, QString> byId; // device -> stable link
+    for (const PortCatalog::Entry &entry : PortCatalog::byIdPorts())
+        byId.insert(PortProblem::devicePath(entry.location), entry.location);
+    QList<PortCatalog::Entry> entries = PortCatalog::systemPorts();
+    entries += PortCatalog::environmentPorts();
+    for (const PortCatalog::Entry &entry : entries) {
+        const QString path = entry.info.isNull() ? entry.location : entry.info.systemLocation();
+        const QString name = entry.info.isNull() ? entry.name : entry.info.portName();
+        const QString stable = byId.value(PortProblem::devicePath(path));
+        const QString description = entry.info.isNull() ? QString() : entry.info.description();
+        output.result(
+            {{QStringLiteral("name"), name},
+             {QStringLiteral("path"), path},
+             {QStringLiteral("by_id"), stable.isEmpty() ? QJsonValue() : stable},
+             {QStringLiteral("description"), description}},
+            QStringList{name, path, stable.isEmpty() ? QStringLiteral("-") : stable, description}
+                .join(QLatin1Char('\t')));
+    }
+    return Done;
+}
+
+int CliRunner::search()
+{
+    int exit = Done;
+    if (!connectPump(&exit))
+        return exit;
+    const int from = args.intValue(QStringLiteral("from"), 0);
+    const int to = args.intValue(QStringLiteral("to"), InstanceSettings::HighestAddress);
+    const bool terminal = CliOutput::errorIsTerminal();
+    int found = 0;
+    for (int a = from; a <= to; ++a) {
+        if (terminal)
+            output.progress(
+                QStringLiteral("\r\x1b[Ksearching address %1 (%2-%3)").arg(a).arg(from).arg(to));
+        session->communication().setAddress(a);
+        // A silent address is the normal case here: asked once, not again until the time-out.
+        const PumpSession::Exchange e = session->ask(Id::ExecuteCommCheck);
+        bool ok = false;
+        const int n = GUI::OperationItem::readInteger(QString::fromStdString(e.answer), &ok);
+        if (e.answered() && ok && n >= 0) {
+            ++found;
+            if (terminal)
+                output.progress(QStringLiteral("\r\x1b[K"));
+            output.result({{QStringLiteral("address"), a}}, QString::number(a));
+        }
+        if (!session->portOpen())
+            return silent(QStringLiteral("search"));
+    }
+    if (terminal)
+        output.progress(QStringLiteral("\r\x1b[K"));
+    if (found == 0) {
+        output.message(QStringLiteral("no pump answered at addresses %1 to %2 on %3")
+                           .arg(from)
+                           .arg(to)
+                           .arg(portName));
+        return NoAnswer;
+    }
+    return Done;
+}
+
+int CliRunner::status()
+{
+    int exit = Done;
+    if (!connectPump(&exit))
+        return exit;
+    QJsonObject object;
+    QStringList lines;
+    for (const KeyTable::Key &key : KeyTable::keys()) {
+        if (!key.readable())
+            continue;
+        if (!session->read(key))
+            return silent(key.name);
+        object.insert(key.name, KeyTable::json(key, session->items()));
+        lines << QStringLiteral("%1: %2").arg(key.name, KeyTable::text(key, session->items()));
+    }
+    output.result(object, lines.join(QLatin1Char('\n')));
+    const QStringList errors = object.value(QStringLiteral("errors")).toVariant().toStringList();
+    if (!errors.isEmpty()) {
+        output.message(
+            QStringLiteral("the pump reports: %1").arg(errors.join(QLatin1String(", "))));
+        return Refused;
+    }
+    return Done;
+}
+
+int CliRunner::get()
+{
+    std::vector<const KeyTable::Key *> keys;
+    for (const QString &name : args.arguments) {
+        const KeyTable::Key *key = KeyTable::find(name);
+        if (key == nullptr || !key->readable()) {
+            output.message(key == nullptr
+                               ? QStringLiteral("unknown key \"%1\"; 'dosetta-cli help keys' "
+                                                "lists them")
+                                     .arg(name)
+                               : QStringLiteral("%1 cannot be read from the pump").arg(name));
+            return Usage;
+        }
+        keys.push_back(key);
+    }
+    int exit = Done;
+    if (!connectPump(&exit))
+        return exit;
+    QJsonObject object;
+    QStringList lines;
+    for (const KeyTable::Key *key : keys) {
+        if (!session->read(*key))
+            return silent(key->name);
+        object.insert(key->name, KeyTable::json(*key, session->items()));
+        const QString text = KeyTable::text(*key, session->items());
+        lines << (keys.size() == 1 ? text : QStringLiteral("%1: %2").arg(key->name, text));
+    }
+    output.result(object, lines.join(QLatin1Char('\n')));
+    return Done;
+}
+
+int CliRunner::set()
+{
+    const QString &name = args.arguments.at(0);
+    const QString &value = args.arguments.at(1);
+    const KeyTable::Key *key = KeyTable::find(name);
+    if (key == nullptr) {
+        output.message(
+            QStringLiteral("unknown key \"%1\"; 'dosetta-cli help keys' lists them").arg(name));
+        return Usage;
+    }
+    const KeyTable::Setting setting = KeyTable::parse(*key, value);
+    if (!setting.ok()) {
+        output.message(setting.error);
+        return Usage;
+    }
+    int exit = Done;
+    if (!connectPump(&exit) ||
+        !send(setting.command, setting.value, QStringLiteral("%1 %2").arg(name, value), &exit))
+        return exit;
+    if (!key->readable()) {
+        output.result({{name, value}}, value);
+        return Done;
+    }
+    if (!session->read(*key))
+        return silent(name);
+    output.result(keyObject(*key, session->items()), KeyTable::text(*key, session->items()));
+    return Done;
+}
+
+int CliRunner::action(Id command, const QString &name)
+{
+    int exit = Done;
+    if (!connectPump(&exit) || !send(command, 0, name, &exit))
+        return exit;
+    output.result(
+        {{QStringLiteral("command"), name}, {QStringLiteral("result"), QStringLiteral("accepted")}},
+        QString());
+    return Done;
+}
+
+int CliRunner::dispense()
+{
+    const KeyTable::Setting volume = KeyTable::parse(KeyTable::key(QStringLiteral("volume")),
+                                                     args.values.value(QStringLiteral("volume")));
+    std::optional<KeyTable::Setting> rate;
+    if (args.values.contains(QStringLiteral("rate")))
+        rate = KeyTable::parse(KeyTable::key(QStringLiteral("flow-rate")),
+                               args.values.value(QStringLiteral("rate")));
+    for (const QString &error : {volume.error, rate ? rate->error : QString()}) {
+        if (!error.isEmpty()) {
+            output.message(error);
+            return Usage;
+        }
+    }
+    int exit = Done;
+    if (!connectPump(&exit))
+        return exit;
+    RunLoop loop(*session, output);
+    if (!send(Id::SetDispenseModeVolume, 0, QStringLiteral("the volume mode"), &exit) ||
+        !send(volume.command, volume.value, QStringLiteral("the volume"), &exit) ||
+        (rate && !send(rate->command, rate->value, QStringLiteral("the flow rate"), &exit)) ||
+        !send(Id::Start, 0, QStringLiteral("start"), &exit))
+        return exit;
+    if (!args.flags.contains(QStringLiteral("wait"))) {
+        output.result({{QStringLiteral("command"), args.command},
+                       {QStringLiteral("result"), QStringLiteral("started")}},
+                      QString());
+        return Done;
+    }
+    return waitForRun(loop, args.command, volume.value / 1000.0, 0);
+}
+
+int CliRunner::runFlow()
+{
+    const KeyTable::Setting rate = KeyTable::parse(KeyTable::key(QStringLiteral("flow-rate")),
+                                                   args.values.value(QStringLiteral("rate")));
+    std::optional<KeyTable::Setting> time;
+    if (args.values.contains(QStringLiteral("for")))
+        time = KeyTable::parse(KeyTable::key(QStringLiteral("dispense-time")),
+                               args.values.value(QStringLiteral("for")));
+    for (const QString &error : {rate.error, time ? time->error : QString()}) {
+        if (!error.isEmpty()) {
+            output.message(error);
+            return Usage;
+        }
+    }
+    int exit = Done;
+    if (!connectPump(&exit))
+        return exit;
+    RunLoop loop(*session, output);
+    if (!send(Id::SetRunMode, 0, QStringLiteral("the flow mode"), &exit) ||
+        !send(rate.command, rate.value, QStringLiteral("the flow rate"), &exit) ||
+        (time && !send(time->command, time->value, QStringLiteral("the dispense time"), &exit)) ||
+        !send(Id::Start, 0, QStringLiteral("start"), &exit))
+        return exit;
+    if (!args.flags.contains(QStringLiteral("wait"))) {
+        output.result({{QStringLiteral("command"), args.command},
+                       {QStringLiteral("result"), QStringLiteral("started")}},
+                      QString());
+        return Done;
+    }
+    const int seconds =
+        time ? DurationText::seconds(args.values.value(QStringLiteral("for"))).value_or(0) : 0;
+    return waitForRun(loop, args.command, 0, seconds);
+}
+
+int CliRunner::waitForRun(RunLoop &loop, const QString &command, double targetVolume,
+                          int targetSeconds)
+{
+    ProgressDisplay progress(output, CliOutput::errorIsTerminal());
+    const KeyTable::Key &delivered = KeyTable::key(QStringLiteral("volume-delivered"));
+    const KeyTable::Key &elapsed = KeyTable::key(QStringLiteral("time-elapsed"));
+    bool seenMoving = false;
+    std::optional<qint64> lastElapsedMs;
+    int standingTicks = 0;
+    const int intervalMs = 200;
+    // A pump that has not moved or counted time for this long did not start.
+    const int startTicks = 5000 / intervalMs;
+    const int status = loop.exec(intervalMs, [&]() -> std::optional<int> {
+        auto *flags = static_cast<OperationItemStatus *>(session->items().find(Id::GetPumpStatus));
+        if (!session->query(Id::GetPumpStatus, 1) || !session->read(delivered) ||
+            !session->read(elapsed)) {
+            progress.finish();
+            return silent(command);
+        }
+        const int word = flags->statusWord(1);
+        if (word & 2) {
+            progress.finish();
+            const std::optional<QStringList> errors = errorFlags();
+            output.message(QStringLiteral("the pump stopped with an error: %1")
+                               .arg(errors && !errors->isEmpty() ? errors->join(QLatin1String(", "))
+                                                                 : QStringLiteral("pump error")));
+            return Refused;
+        }
+        const bool moving = (word & 1) != 0;
+        const qint64 ms =
+            ProcessSampler::elapsedMs(session->items().find(Id::GetTimeActual)->text());
+        const double volume = session->items().find(Id::GetActualVolume)->value() / 1000.0;
+        seenMoving = seenMoving || moving;
+        const QString clock = KeyTable::text(elapsed, session->items());
+        if (targetSeconds > 0)
+            progress.show(ms / 1000.0, targetSeconds, QStringLiteral("s"),
+                          KeyTable::thousandths(std::llround(volume * 1000)) +
+                              QStringLiteral(" ml"));
+        else
+            progress.show(volume, targetVolume, QStringLiteral("ml"), clock);
+        // Standing, with its clock no longer counting (a break between doses still counts).
+        const bool standing = !moving && lastElapsedMs && *lastElapsedMs == ms;
+        lastElapsedMs = ms;
+        standingTicks = standing ? standingTicks + 1 : 0;
+        if (standing && (seenMoving || ms > 0)) {
+            progress.finish();
+            output.result({{QStringLiteral("command"), command},
+                           {QStringLiteral("result"), QStringLiteral("done")},
+                           {delivered.name, KeyTable::json(delivered, session->items())},
+                           {elapsed.name, KeyTable::json(elapsed, session->items())}},
+                          QStringLiteral("done: %1 ml in %2")
+                              .arg(KeyTable::text(delivered, session->items()), clock));
+            return Done;
+        }
+        if (standingTicks >= startTicks) {
+            progress.finish();
+            output.message(QStringLiteral("the pump took the start but did not move"));
+            return Refused;
+        }
+        return std::nullopt;
+    });
+    progress.finish();
+    return status;
+}
+
+int CliRunner::watch()
+{
+    const double intervalS =
+        args.values.value(QStringLiteral("interval"), QStringLiteral("1")).toDouble();
+    const int count = args.intValue(QStringLiteral("count"), 0);
+    CsvRecorder recorder;
+    int exit = Done;
+    if (!connectPump(&exit))
+        return exit;
+    if (args.values.contains(QStringLiteral("csv")) &&
+        !recorder.start(args.values.value(QStringLiteral("csv")))) {
+        output.message(recorder.reason());
+        return Usage;
+    }
+    RunLoop loop(*session, output);
+    int taken = 0;
+    qint64 startMs = 0;
+    const QList<QPair<Id, int>> queries = {
+        {Id::GetRunMode, 0},      {Id::GetFlowRate, 0},   {Id::GetVolume, 0},
+        {Id::GetActualVolume, 0}, {Id::GetTimeActual, 0}, {Id::GetDispenseTime, 0},
+        {Id::GetPumpStatus, 1},   {Id::GetPumpStatus, 2}, {Id::GetPumpStatus, 3},
+        {Id::GetPumpStatus, 4},   {Id::GetPumpStatus, 6}};
+    const int status =
+        loop.exec(static_cast<int>(std::lround(intervalS * 1000)), [&]() -> std::optional<int> {
+            // What the pump does not answer this time reads unknown, never as the last value.
+            session->forget();
+            int answered = 0;
+            for (const auto &q : queries)
+                answered += session->query(q.first, q.second) ? 1 : 0;
+            const ProcessSample::Link link = !session->portOpen()
+                                                 ? ProcessSample::Link::PortUnavailable
+                                             : answered == 0 ? ProcessSample::Link::Disconnected
+                                                             : ProcessSample::Link::Connected;
+            const ProcessSample sample =
+                ProcessSampler(session->items().all(), [link] { return link; }).take();
+            if (taken == 0)
+                startMs = sample.timeMs;
+            const auto ml = [](const std::optional<qint64> &v) {
+                return v ? KeyTable::thousandths(*v) : QStringLiteral("-");
+            };
+            output.result(
+                SampleJson::object(sample, startMs),
+                QStringLiteral(
+                    "%1  %2  %3  %4  flow %5 ml/min  volume %6 / %7 ml  elapsed %8  errors: %9")
+                    .arg(CsvFormat::isoUtc(sample.timeMs), ProcessSample::linkText(sample.link),
+                         ProcessSample::runStateText(sample.runState),
+                         ProcessSample::modeText(sample.mode), ml(sample.flowRate),
+                         ml(sample.volumeDelivered), ml(sample.volumeTarget),
+                         sample.timeElapsedMs
+                             ? DurationText::clock(static_cast<int>(*sample.timeElapsedMs / 1000))
+                             : QStringLiteral("-"),
+                         sample.errors
+                             ? (sample.errors->isEmpty() ? QStringLiteral("none")
+                                                         : sample.errors->join(QLatin1String(", ")))
+                             : QStringLiteral("-")));
+            if (args.values.contains(QStringLiteral("csv"))) {
+                recorder.write(sample);
+                if (!recorder.recording()) {
+                    output.message(recorder.reason());
+                    return NoAnswer;
+                }
+            }
+            ++taken;
+            if (!session->portOpen())
+                return silent(QStringLiteral("watch"));
+            if (count > 0 && taken >= count)
+                return Done;
+            return std::nullopt;
+        });
+    recorder.stop();
+    return status;
+}
+
+int CliRunner::raw()
+{
+    int exit = Done;
+    if (!connectPump(&exit))
+        return exit;
+    const PumpSession::Exchange e = session->runText(args.arguments.at(0).toStdString());
+    const QString answer = QString::fromStdString(e.answer);
+    output.result({{QStringLiteral("sent"), session->lastSent()},
+                   {QStringLiteral("answer"), answer},
+                   {QStringLiteral("check"), outcomeText(e.outcome)}},
+                  QStringLiteral("%1\t%2").arg(answer, outcomeText(e.outcome)));
+    switch (e.outcome) {
+    case AnswerOutcome::Answered:
+        return Done;
+    case AnswerOutcome::Silent:
+        return silent(args.arguments.at(0));
+    default:
+        return Refused;
+    }
+}
+
+QString CliRunner::keysHelp()
+{
+    static const char *const groups[] = {"values", "settings", "identity and state"};
+    QString text;
+    int group = -1;
+    for (const KeyTable::Key &key : KeyTable::keys()) {
+        if (static_cast<int>(key.group) != group) {
+            group = static_cast<int>(key.group);
+            text += QStringLiteral("%1%2:\n").arg(text.isEmpty() ? QString() : QStringLiteral("\n"),
+                                                  QLatin1String(groups[group]));
+        }
+        const QString access = key.readable() && key.settable() ? QStringLiteral("get, set")
+                               : key.readable()                 ? QStringLiteral("get")
+                                                                : QStringLiteral("set");
+        QString range = KeyTable::range(key);
+        if (range.isEmpty() && !key.unit.isEmpty())
+            range = key.unit;
+        text +=
+            QStringLiteral("  %1  %2 (%3)%4\n")
+                .arg(key.name, -20)
+                .arg(key.help, access,
+                     range.isEmpty() ? QString()
+                                     : QStringLiteral("\n  %1  %2").arg(QString(), -20).arg(range));
+    }
+    return text;
+}
+
+int CliRunner::help()
+{
+    const QString topic = args.arguments.value(0);
+    if (topic == QLatin1String("keys"))
+        CliOutput::text(keysHelp());
+    else if (!topic.isEmpty())
+        CliOutput::text(CliArguments::commandHelp(topic));
+    else
+        CliOutput::text(CliArguments::usage());
+    return Done;
+}

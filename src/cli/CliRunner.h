@@ -1,0 +1,59 @@
+#pragma once
+
+#include "cli/CliArguments.h"
+#include "cli/CliOutput.h"
+#include "cli/PumpSession.h"
+
+#include <memory>
+#include <optional>
+
+class RunLoop;
+
+// Carries out one command line of dosetta-cli and gives its exit status.
+class CliRunner
+{
+public:
+    enum Exit { Done = 0, Refused = 1, Usage = 2, NoAnswer = 3 };
+
+    explicit CliRunner(const CliArguments &arguments);
+    ~CliRunner();
+
+    int run();
+
+    // "dosetta-cli help keys": every key with its unit, limits or entries and whether it can
+    // be read and set.
+    static QString keysHelp();
+
+private:
+    using Id = BusinessLogic::CommandSpezifier;
+
+    int ports();
+    int search();
+    int status();
+    int get();
+    int set();
+    int action(Id command, const QString &name);
+    int dispense();
+    int runFlow();
+    int watch();
+    int raw();
+    int help();
+
+    // Finds the port and the address and opens the port; false (with the message given) when
+    // it cannot. *exit tells which status to end with then.
+    bool connectPump(int *exit);
+    // A command that must be taken: true when it was; otherwise the message is given and *exit
+    // set.
+    bool send(Id command, long value, const QString &what, int *exit);
+    int refused(const QString &what);
+    int silent(const QString &what);
+    // The lit error flags after reading them; nothing when the pump did not answer.
+    std::optional<QStringList> errorFlags();
+    int waitForRun(RunLoop &loop, const QString &command, double targetVolume, int targetSeconds);
+
+    const CliArguments &args;
+    CliOutput output;
+    std::unique_ptr<PumpSession> session;
+    QString portName;
+    int address = 0;
+};

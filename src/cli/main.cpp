@@ -1,0 +1,27 @@
+#include "cli/CliArguments.h"
+#include "cli/CliOutput.h"
+#include "cli/CliRunner.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const CliArguments args = CliArguments::parse(app.arguments().mid(1));
+    const CliOutput output(args.json);
+    if (!args.error.isEmpty()) {
+        output.message(args.error);
+        output.progress(QStringLiteral("Try 'dosetta-cli --help' for more information.\n"));
+        return CliRunner::Usage;
+    }
+    if (args.version) {
+        CliOutput::text(QStringLiteral("dosetta-cli %1\n").arg(QLatin1String(DOSETTA_VERSION)));
+        return CliRunner::Done;
+    }
+    if (args.help) {
+        CliOutput::text(args.command.isEmpty() ? CliArguments::usage()
+                                               : CliArguments::commandHelp(args.command));
+        return CliRunner::Done;
+    }
+    return CliRunner(args).run();
+}
