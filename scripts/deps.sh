@@ -7,12 +7,16 @@ packages=(
     cmake g++ make pkg-config
     qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qhelpgenerator-qt5
     libqt5charts5-dev
+    # the MQTT bridge, and the broker and clients its tests run against
+    libpaho-mqttpp-dev libpaho-mqtt-dev mosquitto mosquitto-clients
     fonts-liberation
     xvfb xauth
     # clang with its sanitizer and libFuzzer runtimes, for the test command's second stage
     clang libclang-rt-14-dev
     # manual page checks and the Debian package
     groff-base man-db dpkg-dev file
+    # the completion check of dosetta-cli
+    bash-completion
 )
 # Optional extras passed by the caller.
 packages+=("$@")

@@ -1,5 +1,8 @@
 #include "GUI/DisplayFormat.h"
 
+#include "GUI/KeyTable.h"
+
+#include <algorithm>
 #include <cmath>
 
 QString DisplayFormat::setPoint(int thousandths)
@@ -34,43 +37,29 @@ QString DisplayFormat::strokeVolume(int tenths)
     return QString::number(tenths / 10.0, 'f', 2);
 }
 
+namespace {
+
+// The list entry a reported code stands for; an unknown code shows the first entry ("OFF").
+int entryOf(const char *key, int code)
+{
+    return std::max(GUI::KeyTable::index(GUI::KeyTable::key(QLatin1String(key)), code), 0);
+}
+
+} // namespace
+
 int DisplayFormat::analogInputIndex(int code)
 {
-    switch (code) {
-    case 0:
-        return 1;
-    case 1:
-        return 3;
-    case 2:
-        return 4;
-    case 3:
-        return 2;
-    default:
-        return 0;
-    }
+    return entryOf("analog-in", code);
 }
 
 int DisplayFormat::digitalIn1Index(int code)
 {
-    return code == 1 ? 1 : code == 6 ? 2 : 0;
+    return entryOf("digital-in1", code);
 }
 
 int DisplayFormat::digitalIn2Index(int code)
 {
-    switch (code) {
-    case 1:
-        return 1;
-    case 6:
-        return 2;
-    case 8:
-        return 3;
-    case 9:
-        return 4;
-    case 10:
-        return 5;
-    default:
-        return 0;
-    }
+    return entryOf("digital-in2", code);
 }
 
 int DisplayFormat::calibrationIndex(int hundredthsPercent)

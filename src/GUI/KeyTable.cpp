@@ -1,5 +1,6 @@
 #include "GUI/KeyTable.h"
 
+#include "GUI/AttachTable.h"
 #include "GUI/DisplayFormat.h"
 #include "GUI/DurationText.h"
 #include "GUI/EntryConversion.h"
@@ -216,8 +217,10 @@ const KeyTable::Key &KeyTable::key(const QString &name)
 
 int KeyTable::code(const Key &key, int index)
 {
-    if (index < 0 || index >= static_cast<int>(key.codes.size()))
+    if (key.codes.empty())
         return -1;
+    if (index < 0 || index >= static_cast<int>(key.codes.size()))
+        return key.codes.front();
     return key.codes[static_cast<std::size_t>(index)];
 }
 
@@ -339,6 +342,8 @@ QString KeyTable::thousandths(qint64 value)
 QString KeyTable::range(const Key &key)
 {
     const QString unit = key.unit.isEmpty() ? QString() : QLatin1Char(' ') + key.unit;
+    if (key.kind == Kind::Elapsed)
+        return QStringLiteral("HH:MM:SS.hh");
     if (!key.settable())
         return key.unit;
     switch (key.kind) {
@@ -364,22 +369,34 @@ QString KeyTable::range(const Key &key)
 
 namespace {
 
+using Items = std::vector<OperationItem *>;
+
 // The decoded value of a key whose item the pump has answered; nothing while it has not.
-const OperationItem *heard(const KeyTable::Key &key, const PumpItems &items)
+const OperationItem *heard(const KeyTable::Key &key, const Items &items)
 {
-    const OperationItem *item = items.find(key.query);
+    const OperationItem *item = AttachTable::find(items, key.query);
     return item != nullptr && item->known() ? item : nullptr;
 }
 
-std::optional<QStringList> flags(const KeyTable::Key &key, const PumpItems &items)
+std::optional<QStringList> flags(const KeyTable::Key &key, const Items &items)
 {
-    const ProcessSample sample = ProcessSampler(items.all(), {}).take();
+    const ProcessSample sample = ProcessSampler(items, {}).take();
     return key.parameters == std::vector<int>{6} ? sample.errors : sample.status;
 }
 
 } // namespace
 
 QString KeyTable::text(const Key &key, const PumpItems &items)
+{
+    return text(key, items.all());
+}
+
+QJsonValue KeyTable::json(const Key &key, const PumpItems &items)
+{
+    return json(key, items.all());
+}
+
+QString KeyTable::text(const Key &key, const Items &items)
 {
     if (key.kind == Kind::Flags) {
         const std::optional<QStringList> lit = flags(key, items);
@@ -421,7 +438,7 @@ QString KeyTable::text(const Key &key, const PumpItems &items)
     }
 }
 
-QJsonValue KeyTable::json(const Key &key, const PumpItems &items)
+QJsonValue KeyTable::json(const Key &key, const Items &items)
 {
     if (key.kind == Kind::Flags) {
         const std::optional<QStringList> lit = flags(key, items);

@@ -11,6 +11,7 @@
 
 namespace GUI {
 
+class OperationItem;
 class PumpItems;
 
 // The pump's values by name, in the units and with the limits and list entries the window shows:
@@ -72,14 +73,18 @@ public:
 
     // The value text checked against the key's limits and converted to what the pump takes.
     static Setting parse(const Key &key, const QString &text);
-    // The pump's code of a list entry; -1 for an index outside the list.
+    // The pump's code of a list entry; an index outside the list stands for the first entry
+    // ("OFF" in the input lists), as in the window.
     static int code(const Key &key, int index);
+    static int code(const QString &key, int index) { return code(KeyTable::key(key), index); }
     // The entry a reported code stands for; -1 for a code not in the list.
     static int index(const Key &key, int code);
 
     // What the items hold for the key, as text ("12.5", "00:01:30", "Level Start/Stop") and as
     // JSON (numbers as numbers, switches as booleans, flags as an array). "unknown" and null
     // while the pump has not reported it.
+    static QString text(const Key &key, const std::vector<OperationItem *> &items);
+    static QJsonValue json(const Key &key, const std::vector<OperationItem *> &items);
     static QString text(const Key &key, const PumpItems &items);
     static QJsonValue json(const Key &key, const PumpItems &items);
     // "1.0 - 100.0 ml/min", "English | German | ...", "on | off": for help texts.

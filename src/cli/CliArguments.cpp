@@ -75,6 +75,27 @@ const std::vector<CommandForm> &forms()
          {},
          "raw TEXT",
          "Sends a typed command (\"?DV\", \"KY1\") as the window's Command field does."},
+        {"serve",
+         0,
+         0,
+         {"broker", "id", "topic-prefix", "username", "password-file", "ca-file", "cert-file",
+          "key-file", "config"},
+         {"allow-control", "ha-discovery"},
+         "serve --broker URL [--id ID] [--allow-control] [--ha-discovery] [--config FILE] ...",
+         "Publishes the pump on an MQTT broker until SIGTERM; with --allow-control it also takes\n"
+         "the pump's commands from there.\n"
+         "  --broker URL          mqtt://HOST[:PORT] or mqtts://HOST[:PORT]\n"
+         "  --id ID               the pump's id in the topics (default HOST-PORT-ADDRESS)\n"
+         "  --topic-prefix P      the first topic level (default dosetta)\n"
+         "  --username U          user name at the broker\n"
+         "  --password-file F     the password: the first line of F\n"
+         "  --ca-file F           TLS: the authority that signed the broker's certificate\n"
+         "  --cert-file F         TLS: this bridge's certificate\n"
+         "  --key-file F          TLS: its key\n"
+         "  --allow-control       take set and cmd messages (otherwise they are refused)\n"
+         "  --ha-discovery        announce the pump to Home Assistant\n"
+         "  --config FILE         \"key = value\" lines with the same names (and password);\n"
+         "                        options given here win"},
         {"help",
          0,
          1,

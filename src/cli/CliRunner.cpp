@@ -6,15 +6,21 @@
 #include "cli/ProgressDisplay.h"
 #include "cli/RunLoop.h"
 #include "platform/InstanceSettings.h"
+#include "platform/TerminationSignals.h"
 #include "recorder/CsvFormat.h"
 #include "recorder/CsvRecorder.h"
 #include "recorder/ProcessSampler.h"
 #include "recorder/SampleJson.h"
+#include "remote/BridgeOptions.h"
+#include "remote/HeadlessPump.h"
+#include "remote/PumpBridge.h"
 #include "serial/PortCatalog.h"
 
 #include <QDateTime>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QSettings>
+#include <QSysInfo>
 
 #include <cmath>
 
@@ -93,12 +99,16 @@ int CliRunner::run()
         return watch();
     if (c == QLatin1String("raw"))
         return raw();
+    if (c == QLatin1String("serve"))
+        return serve();
     return help();
 }
 
-bool CliRunner::connectPump(int *exit)
+bool CliRunner::findLine(int *exit, const QString &configPort, int configAddress)
 {
     portName = args.port;
+    if (portName.isEmpty())
+        portName = configPort;
     if (portName.isEmpty())
         portName = qEnvironmentVariable("DOSETTA_PORT");
     if (portName.isEmpty())
@@ -109,7 +119,7 @@ bool CliRunner::connectPump(int *exit)
         *exit = Usage;
         return false;
     }
-    address = args.address;
+    address = args.address >= 0 ? args.address : configAddress;
     if (address < 0 && qEnvironmentVariableIsSet("DOSETTA_ADDRESS")) {
         bool ok = false;
         address = qEnvironmentVariable("DOSETTA_ADDRESS").toInt(&ok, 10);
@@ -126,6 +136,13 @@ bool CliRunner::connectPump(int *exit)
         if (!ok || address < 0 || address > InstanceSettings::HighestAddress)
             address = InstanceSettings::DefaultAddress;
     }
+    return true;
+}
+
+bool CliRunner::connectPump(int *exit)
+{
+    if (!findLine(exit))
+        return false;
     session = std::make_unique<PumpSession>(args.timeoutMs);
     if (!session->open(portName, address)) {
         const QString why = session->problem().text();
@@ -159,6 +176,17 @@ std::optional<QStringList> CliRunner::errorFlags()
     if (!session->read(errors))
         return std::nullopt;
     return KeyTable::json(errors, session->items()).toVariant().toStringList();
+}
+
+int CliRunner::errorsIn(const KeyTable::Key &key)
+{
+    if (key.name != QLatin1String("errors"))
+        return Done;
+    const QStringList errors = KeyTable::json(key, session->items()).toVariant().toStringList();
+    if (errors.isEmpty())
+        return Done;
+    output.message(QStringLiteral("the pump reports: %1").arg(errors.join(QLatin1String(", "))));
+    return Refused;
 }
 
 int CliRunner::refused(const QString &what)
@@ -259,13 +287,7 @@ int CliRunner::status()
         lines << QStringLiteral("%1: %2").arg(key.name, KeyTable::text(key, session->items()));
     }
     output.result(object, lines.join(QLatin1Char('\n')));
-    const QStringList errors = object.value(QStringLiteral("errors")).toVariant().toStringList();
-    if (!errors.isEmpty()) {
-        output.message(
-            QStringLiteral("the pump reports: %1").arg(errors.join(QLatin1String(", "))));
-        return Refused;
-    }
-    return Done;
+    return errorsIn(KeyTable::key(QStringLiteral("errors")));
 }
 
 int CliRunner::get()
@@ -296,6 +318,10 @@ int CliRunner::get()
         lines << (keys.size() == 1 ? text : QStringLiteral("%1: %2").arg(key->name, text));
     }
     output.result(object, lines.join(QLatin1Char('\n')));
+    for (const KeyTable::Key *key : keys) {
+        if (errorsIn(*key) != Done)
+            return Refused;
+    }
     return Done;
 }
 
@@ -322,10 +348,13 @@ int CliRunner::set()
         output.result({{name, value}}, value);
         return Done;
     }
+    // The pump answers at its new address from now on.
+    if (setting.command == Id::SetPumpAddress)
+        session->communication().setAddress(setting.value);
     if (!session->read(*key))
         return silent(name);
     output.result(keyObject(*key, session->items()), KeyTable::text(*key, session->items()));
-    return Done;
+    return errorsIn(*key);
 }
 
 int CliRunner::action(Id command, const QString &name)
@@ -353,6 +382,23 @@ int CliRunner::dispense()
             return Usage;
         }
     }
+    // In volume mode the pump spreads a dose over its dispense time; without one it doses at
+    // full flow. A rate therefore also sets the time the volume takes at that rate, in whole
+    // seconds (under half a second leaves full flow).
+    std::optional<int> doseTime;
+    if (rate) {
+        const long long seconds = std::llround(volume.value * 60.0 / rate->value);
+        const KeyTable::Setting time = KeyTable::parse(
+            KeyTable::key(QStringLiteral("dispense-time")), QString::number(seconds));
+        if (!time.ok()) {
+            output.message(QStringLiteral("dispense: %1 ml at %2 ml/min takes longer than the "
+                                          "longest dispense time")
+                               .arg(args.values.value(QStringLiteral("volume")),
+                                    args.values.value(QStringLiteral("rate"))));
+            return Usage;
+        }
+        doseTime = time.value;
+    }
     int exit = Done;
     if (!connectPump(&exit))
         return exit;
@@ -360,6 +406,8 @@ int CliRunner::dispense()
     if (!send(Id::SetDispenseModeVolume, 0, QStringLiteral("the volume mode"), &exit) ||
         !send(volume.command, volume.value, QStringLiteral("the volume"), &exit) ||
         (rate && !send(rate->command, rate->value, QStringLiteral("the flow rate"), &exit)) ||
+        (doseTime &&
+         !send(Id::SetDispenseTime, *doseTime, QStringLiteral("the dispense time"), &exit)) ||
         !send(Id::Start, 0, QStringLiteral("start"), &exit))
         return exit;
     if (!args.flags.contains(QStringLiteral("wait"))) {
@@ -481,7 +529,7 @@ int CliRunner::watch()
         return exit;
     if (args.values.contains(QStringLiteral("csv")) &&
         !recorder.start(args.values.value(QStringLiteral("csv")))) {
-        output.message(recorder.reason());
+        output.message(QStringLiteral("--csv: %1").arg(recorder.reason()));
         return Usage;
     }
     RunLoop loop(*session, output);
@@ -528,8 +576,9 @@ int CliRunner::watch()
             if (args.values.contains(QStringLiteral("csv"))) {
                 recorder.write(sample);
                 if (!recorder.recording()) {
-                    output.message(recorder.reason());
-                    return NoAnswer;
+                    // The file given can no longer be written (a full disk, a vanished folder).
+                    output.message(QStringLiteral("--csv: %1").arg(recorder.reason()));
+                    return Usage;
                 }
             }
             ++taken;
@@ -549,7 +598,10 @@ int CliRunner::raw()
     if (!connectPump(&exit))
         return exit;
     const PumpSession::Exchange e = session->runText(args.arguments.at(0).toStdString());
-    const QString answer = QString::fromStdString(e.answer);
+    // Silence and a refusal carry the command's own placeholder text, not the pump's.
+    const QString answer = e.outcome == AnswerOutcome::Silent || e.outcome == AnswerOutcome::Nak
+                               ? QString()
+                               : QString::fromStdString(e.answer);
     output.result({{QStringLiteral("sent"), session->lastSent()},
                    {QStringLiteral("answer"), answer},
                    {QStringLiteral("check"), outcomeText(e.outcome)}},
@@ -559,7 +611,12 @@ int CliRunner::raw()
         return Done;
     case AnswerOutcome::Silent:
         return silent(args.arguments.at(0));
+    case AnswerOutcome::Nak:
+        output.message(QStringLiteral("the pump refused %1").arg(args.arguments.at(0)));
+        return Refused;
     default:
+        output.message(
+            QStringLiteral("the answer to %1 failed its check").arg(args.arguments.at(0)));
         return Refused;
     }
 }
@@ -589,6 +646,89 @@ QString CliRunner::keysHelp()
                                      : QStringLiteral("\n  %1  %2").arg(QString(), -20).arg(range));
     }
     return text;
+}
+
+int CliRunner::serve()
+{
+    BridgeOptions options;
+    QString problem;
+    const QString config = args.values.value(QStringLiteral("config"));
+    if (!config.isEmpty() && !options.readConfig(config, &problem)) {
+        output.message(problem);
+        return Usage;
+    }
+    const auto take = [this](const char *option, QString &into) {
+        if (args.values.contains(QLatin1String(option)))
+            into = args.values.value(QLatin1String(option));
+    };
+    take("broker", options.broker);
+    take("id", options.pumpId);
+    take("topic-prefix", options.topicPrefix);
+    take("username", options.username);
+    take("ca-file", options.caFile);
+    take("cert-file", options.certFile);
+    take("key-file", options.keyFile);
+    const QString passwordFile = args.values.value(QStringLiteral("password-file"));
+    if (!passwordFile.isEmpty() && !options.readPasswordFile(passwordFile, &problem)) {
+        output.message(QStringLiteral("--password-file: %1").arg(problem));
+        return Usage;
+    }
+    options.allowControl =
+        options.allowControl || args.flags.contains(QStringLiteral("allow-control"));
+    options.haDiscovery =
+        options.haDiscovery || args.flags.contains(QStringLiteral("ha-discovery"));
+    problem = options.problem();
+    if (!problem.isEmpty()) {
+        output.message(problem);
+        return Usage;
+    }
+    int exit = Done;
+    if (!findLine(&exit, options.port, options.address))
+        return exit;
+
+    HeadlessPump pump(portName, address);
+    if (!pump.portOpen())
+        output.message(QStringLiteral("%1; trying again every %2 s")
+                           .arg(pump.problem().text())
+                           .arg(HeadlessPump::ReopenMs / 1000));
+    const QString id =
+        options.pumpId.isEmpty()
+            ? BridgeOptions::defaultPumpId(QSysInfo::machineHostName(), portName, address)
+            : options.pumpId;
+    PumpBridge bridge(options, id, pump.parts(), QStringLiteral(DOSETTA_VERSION));
+    QObject::connect(&pump.sampler(), &ProcessSampler::sampled, &bridge, &PumpBridge::sample);
+
+    QEventLoop loop;
+    int status = Done;
+    QString lastFailure;
+    QObject::connect(&bridge, &PumpBridge::refused, &loop, [&](const QString &reason) {
+        output.message(
+            QStringLiteral("the broker %1 refused the bridge: %2").arg(options.broker, reason));
+        status = NoAnswer;
+        loop.exit();
+    });
+    QObject::connect(&bridge, &PumpBridge::attemptFailed, &loop, [&](const QString &reason) {
+        // Said once per reason, not at every attempt.
+        if (reason != lastFailure)
+            output.message(QStringLiteral("cannot reach the broker %1: %2; trying again")
+                               .arg(options.broker, reason));
+        lastFailure = reason;
+    });
+    QObject::connect(&bridge, &PumpBridge::publishingChanged, &loop, [&](bool on) {
+        lastFailure.clear();
+        output.message(on ? QStringLiteral("publishing %1 on %2 (remote control %3)")
+                                .arg(bridge.topics().state().section(QLatin1Char('/'), 0, -2),
+                                     options.broker,
+                                     options.allowControl ? QStringLiteral("allowed")
+                                                          : QStringLiteral("not allowed"))
+                          : QStringLiteral("lost the broker %1; reconnecting").arg(options.broker));
+    });
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &loop, [&] { loop.exit(); });
+    bridge.start();
+    loop.exec();
+    bridge.finish();
+    return status;
 }
 
 int CliRunner::help()

@@ -37,8 +37,12 @@ private:
     int runFlow();
     int watch();
     int raw();
+    int serve();
     int help();
 
+    // Finds the port and the address: the command line, a configuration file's, the
+    // environment, the window's settings. False (with the message given) when there is no port.
+    bool findLine(int *exit, const QString &configPort = QString(), int configAddress = -1);
     // Finds the port and the address and opens the port; false (with the message given) when
     // it cannot. *exit tells which status to end with then.
     bool connectPump(int *exit);
@@ -46,6 +50,8 @@ private:
     // set.
     bool send(Id command, long value, const QString &what, int *exit);
     int refused(const QString &what);
+    // Refused, with the flags named, when the key is the error flags and one is set.
+    int errorsIn(const GUI::KeyTable::Key &key);
     int silent(const QString &what);
     // The lit error flags after reading them; nothing when the pump did not answer.
     std::optional<QStringList> errorFlags();

@@ -3,6 +3,7 @@
 #include "BusinessLogic/Answer.h"
 #include "BusinessLogic/Command.h"
 #include "BusinessLogic/ControlCharacters.h"
+#include "BusinessLogic/QueryCommand.h"
 #include "GUI/OperationItem.h"
 
 #include <QElapsedTimer>
@@ -36,6 +37,9 @@ PumpSession::Exchange PumpSession::run(Id id, long value)
     QElapsedTimer clock;
     clock.start();
     Exchange e = once(command);
+    const bool query = dynamic_cast<BusinessLogic::QueryCommand *>(command) != nullptr;
+    if (!query && e.outcome == AnswerOutcome::Silent && link.portOpen && protocolAnswerOff())
+        return {AnswerOutcome::Answered, e.answer};
     while (!onceOnly && link.portOpen &&
            (e.outcome == AnswerOutcome::Silent || e.outcome == AnswerOutcome::InvalidFrame) &&
            clock.elapsed() < timeoutMs) {
@@ -44,6 +48,17 @@ PumpSession::Exchange PumpSession::run(Id id, long value)
         e = once(command);
     }
     return e;
+}
+
+bool PumpSession::protocolAnswerOff()
+{
+    if (!answerOff) {
+        const Exchange e = ask(Id::GetProtocolAnswer);
+        if (!e.answered())
+            return false; // the pump is silent altogether: ask again next time
+        answerOff = GUI::OperationItem::readInteger(QString::fromStdString(e.answer)) == 0;
+    }
+    return *answerOff;
 }
 
 PumpSession::Exchange PumpSession::ask(Id id, long value)

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,9 @@ public:
     bool portOpen() const { return link.portOpen; }
 
     // One command. A silent or garbled exchange is tried again until the time-out; pause and prime
-    // are sent once, since a lost acknowledgement may hide that the pump took them.
+    // are sent once, since a lost acknowledgement may hide that the pump took them. A pump whose
+    // protocol answer is off acknowledges nothing: a setting or action it does not refuse
+    // counts as taken, as in the window.
     Exchange run(Id command, long value = 0);
     // One command sent once, however it ends.
     Exchange ask(Id command, long value = 0);
@@ -56,10 +59,13 @@ public:
 
 private:
     Exchange once(BusinessLogic::Command *command);
+    // Asked once, at the first setting or action that met silence.
+    bool protocolAnswerOff();
 
     Communication link;
     BusinessLogic::CommandSet commandSet{&link};
     std::vector<BusinessLogic::Command *> table;
     std::unique_ptr<GUI::PumpItems> pumpItems = std::make_unique<GUI::PumpItems>();
     int timeoutMs;
+    std::optional<bool> answerOff;
 };

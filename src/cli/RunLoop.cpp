@@ -24,6 +24,8 @@ int RunLoop::exec(int intervalMs, const Tick &tick)
         loop.exit();
     });
     QTimer timer;
+    // Samples keep their rhythm: a coarse timer drifts by up to a twentieth of the interval.
+    timer.setTimerType(Qt::PreciseTimer);
     timer.setInterval(intervalMs);
     connect(&timer, &QTimer::timeout, &loop, [&] {
         const std::optional<int> done = tick();

@@ -1,8 +1,26 @@
 # bash completion for dosetta-cli: commands, their options, keys and list values.
+
+# Keys that "help keys" marks with the access $1 (get or set).
+_dosetta_cli_keys()
+{
+    dosetta-cli help keys 2>/dev/null |
+        awk -v access="$1" '/^  [a-z]/ && $0 ~ "[(](get, set|" access ")[)]$" {print $1}'
+}
+
+# The entries of the list key $1, one a line: the line after the key joins them with " | ".
+_dosetta_cli_entries()
+{
+    dosetta-cli help keys 2>/dev/null | awk -v key="$1" '
+        found { if (index($0, " | ")) { sub(/^ +/, ""); n = split($0, e, / \| /)
+                                       for (i = 1; i <= n; i++) print e[i] }
+                exit }
+        /^  [a-z]/ && $1 == key { found = 1 }'
+}
+
 _dosetta_cli()
 {
-    local cur prev words cword
-    _init_completion || return
+    local cur prev words cword split
+    _init_completion -s || return
 
     local commands="ports search status get set start stop pause prime dispense run watch raw help"
     local globals="--port --address --json --timeout --help --version"
@@ -21,6 +39,7 @@ _dosetta_cli()
         --address | --timeout | --from | --to | --volume | --rate | --for | --interval | --count)
             return ;;
     esac
+    $split && return
 
     local command="" i
     for ((i = 1; i < cword; i++)); do
@@ -36,18 +55,29 @@ _dosetta_cli()
         return
     fi
 
-    local keys
-    keys=$(dosetta-cli help keys 2>/dev/null | awk '/^  [a-z]/ {print $1}')
     case $command in
-        get) COMPREPLY=($(compgen -W "$keys" -- "$cur")) ;;
+        get) COMPREPLY=($(compgen -W "$(_dosetta_cli_keys get)" -- "$cur")) ;;
         set)
-            if [[ $prev == set ]]; then
-                COMPREPLY=($(compgen -W "$keys" -- "$cur"))
-            else
+            if ((cword == i + 1)); then
+                COMPREPLY=($(compgen -W "$(_dosetta_cli_keys set)" -- "$cur"))
+            elif ((cword == i + 2)); then
                 case $prev in
+                    # The other modes cannot be chosen; cycles also takes a number.
                     mode) COMPREPLY=($(compgen -W "flow volume" -- "$cur")) ;;
-                    autostart | protocol-answer) COMPREPLY=($(compgen -W "on off" -- "$cur")) ;;
                     cycles) COMPREPLY=($(compgen -W "off inf" -- "$cur")) ;;
+                    *)
+                        # Entries hold blanks, dots and "&": match the typed text without its
+                        # quoting, in any case as the tool does, and escape what is offered.
+                        local typed=${cur//\\/} entry
+                        typed=${typed#[\"\']}
+                        while IFS= read -r entry; do
+                            [[ ${entry,,} == "${typed,,}"* ]] || continue
+                            if [[ $cur == [\"\']* ]]; then
+                                COMPREPLY+=("$entry")
+                            else
+                                COMPREPLY+=("$(printf '%q' "$entry")")
+                            fi
+                        done < <(_dosetta_cli_entries "$prev") ;;
                 esac
             fi ;;
         search) COMPREPLY=($(compgen -W "--from --to --help" -- "$cur")) ;;

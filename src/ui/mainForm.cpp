@@ -3,6 +3,9 @@
 #include "BusinessLogic/Command.h"
 #include "BusinessLogic/CommandStack.h"
 #include "GUI/AttachTable.h"
+#include "GUI/DisplayFormat.h"
+#include "GUI/EntryConversion.h"
+#include "GUI/KeyTable.h"
 #include "GUI/RefreshTimer.h"
 #include "GUI/StatusFlags.h"
 #include "help/HelpBrowser.h"
@@ -10,8 +13,6 @@
 #include "platform/InstanceSettings.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
-#include "GUI/DisplayFormat.h"
-#include "GUI/EntryConversion.h"
 #include "ui/MouseEventLineEdit.h"
 #include "ui/PortTroubleTips.h"
 #include "ui/ProcessData.h"
@@ -650,13 +651,12 @@ void mainForm::launchCmdSetDispenseNumber()
 
 void mainForm::launchCmdSetAnalogIn(int index)
 {
-    static constexpr int codes[] = {9, 0, 3, 1, 2};
-    pick(Id::SetAnalogInput, analogInItem, index >= 1 && index <= 4 ? codes[index] : 9);
+    pick(Id::SetAnalogInput, analogInItem, GUI::KeyTable::code(QStringLiteral("analog-in"), index));
 }
 
 void mainForm::launchCmdSetDigitalIn1(int index)
 {
-    const int value = index == 1 ? 1 : index == 2 ? 6 : 0;
+    const int value = GUI::KeyTable::code(QStringLiteral("digital-in1"), index);
     if (!pick(Id::SetDigitalIn1, digitalIn1Item, value))
         return;
     digitalIn1Exclusive = index == 1 || index == 2;
@@ -668,8 +668,8 @@ void mainForm::launchCmdSetDigitalIn1(int index)
 
 void mainForm::launchCmdSetDigitalIn2(int index)
 {
-    static constexpr int codes[] = {0, 1, 6, 8, 9, 10};
-    if (!pick(Id::SetDigitalIn2, digitalIn2Item, index >= 0 && index <= 5 ? codes[index] : 0))
+    const int value = GUI::KeyTable::code(QStringLiteral("digital-in2"), index);
+    if (!pick(Id::SetDigitalIn2, digitalIn2Item, value))
         return;
     digitalIn2Exclusive = index == 1 || index == 2;
     if (digitalIn1Exclusive && digitalIn2Exclusive) {

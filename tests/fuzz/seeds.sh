@@ -69,3 +69,11 @@ printf '2147484\n2147483647\n2147483647\n\n1000' | e '\x2b' '\x7f\xff\xff\xff' '
 printf '202.5\n1.001\n12.3456\nFLUXO\n100' | e '\x02' '\x00\x00\x07\xe9' '\x00\x02' tenths
 # Found by fuzzing: a target time beyond the range of long long while the motor runs.
 printf '1\n0\n1e30\n00000000\n1' | e '\x10' '\x00\x00\x00\x00' '\x00\x00' huge-target-seconds
+
+# Keys: key number (index in the key table), value, then a command line, one argument a line.
+k() { seed fuzz_keys "$1"; }
+printf '\x00%s\n%s\n%s\n%s\n' 12.5 set flow-rate 12.5 | k flow-rate
+printf '\x02%s\n%s\n%s\n' 1h30m run --rate | k dispense-time
+printf '\x04%s\n%s\n%s\n%s\n%s\n' inf --json get cycles volume | k cycles
+printf '\x0e%s\n%s\n%s\n%s\n' 'Level Start/Stop' dispense --volume 0.5 | k digital-in1
+printf '\x0a%s\n%s\n%s\n%s\n' '95.5 %' --port /dev/ttyUSB0 watch --count | k calibration

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a staging directory (DESTDIR) and checks what a package would hold:
-# the program, the simulator, the help collection where the program looks for it, the desktop
-# entry and its icon. Then starts the staged programs from another working directory.
+# the program, the command-line tool with its completion, the simulator, the help collection
+# where the program looks for it, the desktop entry and its icon. Then starts the staged programs
+# from another working directory.
 #
 #   install_check.sh <cmake> <build dir> <install prefix> <bin dir> <help dir>
 # <bin dir> is relative to the prefix; <help dir> is the absolute directory the program was
@@ -21,17 +22,19 @@ DESTDIR="$stage/root" timeout 60 "$cmake" --install "$build" >"$stage/install.lo
 root="$stage/root$prefix"
 share="$root/share"
 
-for program in dosetta fluxo-sim; do
+for program in dosetta dosetta-cli fluxo-sim; do
     [ -x "$root/$bindir/$program" ] || fail "$program is not installed as a program"
 done
 for file in "$stage/root$helpdir/HelpContentCol.qhc" "$stage/root$helpdir/dosetta.qch" \
-    "$share/applications/dosetta.desktop" "$share/icons/hicolor/256x256/apps/dosetta.png"; do
+    "$share/applications/dosetta.desktop" "$share/icons/hicolor/256x256/apps/dosetta.png" \
+    "$share/bash-completion/completions/dosetta-cli"; do
     [ -s "$file" ] || fail "missing or empty: ${file#"$stage/root"}"
 done
 [ "$helpdir" = "$prefix/share/dosetta/doc" ] || fail "help goes to $helpdir, not share/dosetta/doc"
 # The installed program carries the directory it looks in once ./doc and its own doc/ are absent.
 # The path is kept as a UTF-16 string literal.
-strings -el "$root/$bindir/dosetta" | grep -qxF "$helpdir" ||
+# grep reads to the end: with -q it would stop early, and strings, cut off, fails the pipe.
+strings -el "$root/$bindir/dosetta" | grep -xF "$helpdir" >/dev/null ||
     fail "the program does not look in $helpdir"
 
 # The desktop entry launches the installed program by name with the themed icon.
@@ -56,6 +59,7 @@ mkdir -p "$stage/elsewhere" "$stage/config" "$stage/run"
 chmod 700 "$stage/run"
 cd "$stage/elsewhere"
 "$root/$bindir/fluxo-sim" --help >/dev/null || fail "the installed fluxo-sim does not run"
+"$root/$bindir/dosetta-cli" --help >/dev/null || fail "the installed dosetta-cli does not run"
 status=0
 QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$stage/config" XDG_RUNTIME_DIR="$stage/run" \
     DOSETTA_PORTS= timeout 3 "$root/$bindir/dosetta" >/dev/null 2>&1 || status=$?

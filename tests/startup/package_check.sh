@@ -28,23 +28,27 @@ field() { dpkg-deb -f "$deb" "$1"; }
 depends=$(field Depends)
 # Computed from the programs' libraries, plus the fonts named by hand.
 for package in libc6 libstdc++6 libqt5core5a libqt5widgets5 libqt5serialport5 libqt5help5 \
-    fonts-liberation; do
-    tr ',|' '\n\n' <<<"$depends" | awk '{print $1}' | grep -qxF "$package" ||
+    libpaho-mqttpp3-1 fonts-liberation; do
+    tr ',|' '\n\n' <<<"$depends" | awk '{print $1}' | grep -xF "$package" >/dev/null ||
         fail "Depends lacks $package: $depends"
 done
 
 dpkg-deb -x "$deb" "$scratch/root"
-for file in usr/bin/dosetta usr/bin/fluxo-sim usr/share/dosetta/doc/HelpContentCol.qhc \
-    usr/share/dosetta/doc/dosetta.qch usr/share/applications/dosetta.desktop \
-    usr/share/icons/hicolor/256x256/apps/dosetta.png usr/share/man/man1/dosetta.1.gz \
-    usr/share/man/man1/fluxo-sim.1.gz; do
+for file in usr/bin/dosetta usr/bin/dosetta-cli usr/bin/fluxo-sim \
+    usr/share/dosetta/doc/HelpContentCol.qhc usr/share/dosetta/doc/dosetta.qch \
+    usr/share/applications/dosetta.desktop usr/share/icons/hicolor/256x256/apps/dosetta.png \
+    usr/share/man/man1/dosetta.1.gz usr/share/man/man1/dosetta-cli.1.gz \
+    usr/share/man/man1/fluxo-sim.1.gz usr/share/bash-completion/completions/dosetta-cli \
+    usr/lib/systemd/system/dosetta-bridge@.service; do
     [ -s "$scratch/root/$file" ] || fail "the package lacks /$file"
 done
 # Nothing of the build or the tests.
-extra=$(cd "$scratch/root" && find . -type f | grep -vE '^\./usr/(bin/(dosetta|fluxo-sim)|share/(dosetta/doc|applications|icons|man)/)' || true)
+extra=$(cd "$scratch/root" && find . -type f |
+    grep -vE '^\./usr/(bin/(dosetta|dosetta-cli|fluxo-sim)$|share/(dosetta/doc|applications|icons|man)/|share/bash-completion/completions/dosetta-cli$|lib/systemd/system/dosetta-bridge@\.service$)' ||
+    true)
 [ -z "$extra" ] || fail "the package holds more: $extra"
 
-for program in dosetta fluxo-sim; do
+for program in dosetta dosetta-cli fluxo-sim; do
     shown=$(env -u DISPLAY -u QT_QPA_PLATFORM "$scratch/root/usr/bin/$program" --version) ||
         fail "the unpacked $program --version failed"
     [ "$shown" = "$program $version" ] || fail "the unpacked $program says '$shown'"

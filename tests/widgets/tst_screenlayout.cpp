@@ -3,6 +3,7 @@
 // tabs left once the Factory tab is removed.
 
 #include "BusinessLogic/LoggingCommandStack.h"
+#include "GUI/KeyTable.h"
 #include "ui/MouseEventLineEdit.h"
 #include "ui/StyleSheets.h"
 #include "ui/mainForm.h"
@@ -131,6 +132,8 @@ private slots:
     void window();
     void filledLists_data();
     void filledLists();
+    void listsMatchTheKeyTable_data();
+    void listsMatchTheKeyTable();
     void tabsWithoutFactory();
     void tabOrder();
     void fonts_data();
@@ -523,14 +526,46 @@ void tst_ScreenLayout::filledLists()
     QCOMPARE(combo->itemText(index), entry);
 }
 
+// The command-line tool and remote clients take the window's entry texts: the key table must
+// hold the same texts in the same order.
+void tst_ScreenLayout::listsMatchTheKeyTable_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("language") << "comboLanguage"
+                              << "language";
+    QTest::newRow("fluid") << "comboTypeFluid"
+                           << "fluid";
+    QTest::newRow("digital input 1") << "comboDigIn1"
+                                     << "digital-in1";
+    QTest::newRow("digital input 2") << "comboDigIn2"
+                                     << "digital-in2";
+    QTest::newRow("digital output") << "comboDigOut"
+                                    << "digital-out";
+    QTest::newRow("analog input") << "comboAnalIn"
+                                  << "analog-in";
+}
+
+void tst_ScreenLayout::listsMatchTheKeyTable()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, key);
+    auto *combo = form->findChild<QComboBox *>(name);
+    QVERIFY(combo);
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    QCOMPARE(texts, GUI::KeyTable::key(key).entries);
+}
+
 void tst_ScreenLayout::tabsWithoutFactory()
 {
     auto *tabs = find<QTabWidget>("TabsExtendedSettings");
     QStringList titles;
     for (int i = 0; i < tabs->count(); ++i)
         titles << tabs->tabText(i);
-    QCOMPARE(titles, (QStringList{"Settings", "I/O", "Cycle", "Status", "Communication", "Chart",
-                                  "Help"}));
+    QCOMPARE(titles,
+             (QStringList{"Settings", "I/O", "Cycle", "Status", "Communication", "Chart", "Help"}));
     QCOMPARE(tabs->indexOf(find("TabFactory")), -1);
     QCOMPARE(tabs->currentWidget(), find("TabAdvanced"));
     QCOMPARE(tabs->tabText(tabs->currentIndex()), QString("Settings"));

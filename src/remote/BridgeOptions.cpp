@@ -1,0 +1,161 @@
+#include "remote/BridgeOptions.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QUrl>
+
+#include <optional>
+
+namespace {
+
+std::optional<bool> yesNo(const QString &text)
+{
+    const QString t = text.trimmed().toLower();
+    if (t == QLatin1String("yes") || t == QLatin1String("true") || t == QLatin1String("on") ||
+        t == QLatin1String("1"))
+        return true;
+    if (t == QLatin1String("no") || t == QLatin1String("false") || t == QLatin1String("off") ||
+        t == QLatin1String("0"))
+        return false;
+    return std::nullopt;
+}
+
+} // namespace
+
+bool BridgeOptions::readPasswordFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    password = QString::fromUtf8(line);
+    return true;
+}
+
+bool BridgeOptions::readConfig(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    int number = 0;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        ++number;
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const int equals = line.indexOf(QLatin1Char('='));
+        const auto fail = [&](const QString &why) {
+            *error = QStringLiteral("%1:%2: %3").arg(path).arg(number).arg(why);
+            return false;
+        };
+        if (equals < 0)
+            return fail(QStringLiteral("not a \"key = value\" line"));
+        const QString key = line.left(equals).trimmed();
+        const QString value = line.mid(equals + 1).trimmed();
+        if (key == QLatin1String("port"))
+            port = value;
+        else if (key == QLatin1String("address")) {
+            bool ok = false;
+            address = value.toInt(&ok, 10);
+            if (!ok || address < 0 || address > 99)
+                return fail(QStringLiteral("address takes 0 to 99, not \"%1\"").arg(value));
+        } else if (key == QLatin1String("broker"))
+            broker = value;
+        else if (key == QLatin1String("id"))
+            pumpId = value;
+        else if (key == QLatin1String("topic-prefix"))
+            topicPrefix = value;
+        else if (key == QLatin1String("username"))
+            username = value;
+        else if (key == QLatin1String("password"))
+            password = value;
+        else if (key == QLatin1String("password-file")) {
+            QString why;
+            if (!readPasswordFile(value, &why))
+                return fail(why);
+        } else if (key == QLatin1String("ca-file"))
+            caFile = value;
+        else if (key == QLatin1String("cert-file"))
+            certFile = value;
+        else if (key == QLatin1String("key-file"))
+            keyFile = value;
+        else if (key == QLatin1String("allow-control") || key == QLatin1String("ha-discovery")) {
+            const std::optional<bool> on = yesNo(value);
+            if (!on)
+                return fail(QStringLiteral("%1 takes yes or no, not \"%2\"").arg(key, value));
+            (key == QLatin1String("allow-control") ? allowControl : haDiscovery) = *on;
+        } else {
+            return fail(QStringLiteral("unknown key \"%1\"").arg(key));
+        }
+    }
+    return true;
+}
+
+bool BridgeOptions::tls() const
+{
+    const QString scheme = QUrl(broker).scheme().toLower();
+    return scheme == QLatin1String("mqtts") || scheme == QLatin1String("ssl");
+}
+
+QString BridgeOptions::serverUri() const
+{
+    const QUrl url(broker);
+    const int port = url.port(tls() ? 8883 : 1883);
+    return QStringLiteral("%1://%2:%3")
+        .arg(tls() ? QStringLiteral("ssl") : QStringLiteral("tcp"), url.host())
+        .arg(port);
+}
+
+QString BridgeOptions::problem() const
+{
+    if (broker.isEmpty())
+        return QStringLiteral("no broker given (--broker mqtt://HOST:PORT)");
+    const QUrl url(broker, QUrl::StrictMode);
+    static const QStringList schemes{QStringLiteral("mqtt"), QStringLiteral("tcp"),
+                                     QStringLiteral("mqtts"), QStringLiteral("ssl")};
+    if (!url.isValid() || url.host().isEmpty() || !schemes.contains(url.scheme().toLower()) ||
+        (!url.path().isEmpty() && url.path() != QLatin1String("/")))
+        return QStringLiteral("\"%1\" is not a broker address such as mqtt://localhost:1883 or "
+                              "mqtts://broker:8883")
+            .arg(broker);
+    if (!pumpId.isEmpty() && !validTopicLevel(pumpId))
+        return QStringLiteral("the pump id \"%1\" may not be empty or hold '/', '+' or '#'")
+            .arg(pumpId);
+    for (const QString &level : topicPrefix.split(QLatin1Char('/'))) {
+        if (!validTopicLevel(level))
+            return QStringLiteral("the topic prefix \"%1\" is not a topic").arg(topicPrefix);
+    }
+    if (!password.isEmpty() && username.isEmpty())
+        return QStringLiteral("a password needs a username");
+    for (const QString &file : {caFile, certFile, keyFile}) {
+        if (!file.isEmpty() && !QFileInfo(file).isReadable())
+            return QStringLiteral("%1 cannot be read").arg(file);
+    }
+    if ((!caFile.isEmpty() || !certFile.isEmpty()) && !tls())
+        return QStringLiteral("certificates need a TLS broker address (mqtts://)");
+    if (certFile.isEmpty() != keyFile.isEmpty())
+        return QStringLiteral("a client certificate needs its key, and a key its certificate");
+    return QString();
+}
+
+QString BridgeOptions::defaultPumpId(const QString &host, const QString &port, int address)
+{
+    QString name = port.section(QLatin1Char('/'), -1);
+    QString id = QStringLiteral("%1-%2-%3").arg(host, name).arg(address);
+    static const QRegularExpression unfit(QStringLiteral("[^A-Za-z0-9_.-]"));
+    return id.replace(unfit, QStringLiteral("_"));
+}
+
+bool BridgeOptions::validTopicLevel(const QString &text)
+{
+    return !text.isEmpty() && !text.contains(QLatin1Char('/')) &&
+           !text.contains(QLatin1Char('+')) && !text.contains(QLatin1Char('#'));
+}

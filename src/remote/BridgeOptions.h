@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+// How a bridge reaches its broker and names its pump: from a configuration file of
+// "key = value" lines, then from the command line. The password comes from the file or from a
+// file of its own, never from the visible arguments.
+class BridgeOptions
+{
+public:
+    QString broker; // mqtt://host:1883, mqtts://host:8883 (tcp:// and ssl:// too)
+    QString pumpId; // empty: <host>-<port name>-<address>
+    QString topicPrefix = QStringLiteral("dosetta");
+    QString username;
+    QString password;
+    QString caFile;   // TLS: the authority the broker's certificate is checked against
+    QString certFile; // TLS: our certificate, with its key
+    QString keyFile;
+    bool allowControl = false;
+    bool haDiscovery = false;
+    // The pump line, for a bridge started from its file alone (a service); the command line's
+    // --port and --address win.
+    QString port;
+    int address = -1;
+
+    // Keys: port, address, broker, id, topic-prefix, username, password, password-file, ca-file,
+    // cert-file, key-file, allow-control, ha-discovery (yes/no, true/false, on/off, 1/0). '#'
+    // starts a comment line. False, with the file, line and reason, on anything else.
+    bool readConfig(const QString &path, QString *error);
+    // The first line of the file, without its line end.
+    bool readPasswordFile(const QString &path, QString *error);
+    // Empty when the options can be used; else what is wrong with them.
+    QString problem() const;
+
+    bool tls() const;
+    // The broker in the client library's notation (tcp://, ssl://), with the default port.
+    QString serverUri() const;
+    // "<host>-<port name>-<address>", with characters a topic level cannot hold replaced by "_".
+    static QString defaultPumpId(const QString &host, const QString &port, int address);
+    // Usable as one topic level: not empty, no '/', '+' or '#'.
+    static bool validTopicLevel(const QString &text);
+};

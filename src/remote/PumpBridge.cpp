@@ -1,0 +1,219 @@
+#include "remote/PumpBridge.h"
+
+#include "BusinessLogic/CommandStack.h"
+#include "GUI/KeyTable.h"
+#include "recorder/RunStateJudge.h"
+#include "recorder/SampleJson.h"
+#include "remote/HaDiscovery.h"
+#include "remote/RemoteRequest.h"
+#include "serial/Communication.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+const QByteArray Online = QByteArrayLiteral("online");
+const QByteArray Offline = QByteArrayLiteral("offline");
+
+QString answerText(BusinessLogic::AnswerOutcome outcome, bool accepted)
+{
+    switch (outcome) {
+    case BusinessLogic::AnswerOutcome::Nak:
+        return QStringLiteral("NAK");
+    case BusinessLogic::AnswerOutcome::Silent:
+        return accepted ? QStringLiteral("taken without acknowledgement")
+                        : QStringLiteral("no answer");
+    case BusinessLogic::AnswerOutcome::InvalidFrame:
+        return QStringLiteral("answer failed its check");
+    case BusinessLogic::AnswerOutcome::Cleared:
+        return QStringLiteral("cleared before it was sent");
+    case BusinessLogic::AnswerOutcome::Answered:
+        break;
+    }
+    return QStringLiteral("ACK");
+}
+
+} // namespace
+
+PumpBridge::PumpBridge(const BridgeOptions &bridgeOptions, const QString &pumpId,
+                       const Pump &pumpParts, const QString &programVersion, QObject *parent)
+    : QObject(parent)
+    , options(bridgeOptions)
+    , id(pumpId)
+    , pump(pumpParts)
+    , version(programVersion)
+    , names(bridgeOptions.topicPrefix, pumpId)
+    , startMs(QDateTime::currentMSecsSinceEpoch())
+{
+    if (pump.stack != nullptr) {
+        connect(pump.stack, &BusinessLogic::CommandStack::sendAnswer, this, &PumpBridge::answered,
+                Qt::DirectConnection);
+        connect(pump.stack, &BusinessLogic::CommandStack::entriesCleared, this,
+                &PumpBridge::cleared, Qt::DirectConnection);
+    }
+}
+
+PumpBridge::~PumpBridge() = default;
+
+void PumpBridge::start()
+{
+    client = std::make_unique<MqttClient>(
+        options, QStringLiteral("dosetta-%1-%2").arg(id).arg(QCoreApplication::applicationPid()));
+    connect(client.get(), &MqttClient::connectedChanged, this, &PumpBridge::connectedChanged);
+    connect(client.get(), &MqttClient::messageReceived, this, &PumpBridge::message);
+    connect(client.get(), &MqttClient::refused, this, &PumpBridge::refused);
+    connect(client.get(), &MqttClient::attemptFailed, this, &PumpBridge::attemptFailed);
+    client->subscribe({names.setFilter(), names.command()});
+    client->start(names.availability(), Offline);
+}
+
+void PumpBridge::finish()
+{
+    if (client)
+        client->finish(names.availability(), Offline);
+    client.reset();
+    emit publishingChanged(false);
+}
+
+bool PumpBridge::publishing() const
+{
+    return client && client->isConnected();
+}
+
+void PumpBridge::connectedChanged(bool connected)
+{
+    if (connected) {
+        client->publish(names.availability(), Online, 1, true);
+        if (options.haDiscovery) {
+            const QString model =
+                GUI::KeyTable::text(GUI::KeyTable::key(QStringLiteral("model")), pump.items);
+            for (const auto &config : HaDiscovery::configs(names, id, model))
+                client->publish(config.first, config.second, 1, true);
+        }
+        publishInfo(true);
+        // What was published before the broker went away may be stale there: send it afresh.
+        throttle.reset();
+        if (!lastState.isEmpty()) {
+            client->publish(names.state(), lastState, 0, true);
+            throttle.take(QJsonDocument::fromJson(lastState).object(),
+                          QDateTime::currentMSecsSinceEpoch());
+        }
+    }
+    emit publishingChanged(connected);
+}
+
+void PumpBridge::sample(const ProcessSample &sample)
+{
+    const QJsonObject state = SampleJson::object(sample, startMs);
+    lastState = QJsonDocument(state).toJson(QJsonDocument::Compact);
+    if (!publishing())
+        return;
+    publishInfo(false);
+    if (throttle.take(state, sample.timeMs))
+        client->publish(names.state(), lastState, 0, true);
+}
+
+QByteArray PumpBridge::info() const
+{
+    const auto value = [this](const char *key) {
+        return GUI::KeyTable::json(GUI::KeyTable::key(QLatin1String(key)), pump.items);
+    };
+    const QJsonObject object{
+        {QStringLiteral("id"), id},
+        {QStringLiteral("model"), value("model")},
+        {QStringLiteral("firmware"), value("firmware")},
+        {QStringLiteral("address"), pump.link != nullptr ? pump.link->address() : -1},
+        {QStringLiteral("port"), pump.link != nullptr ? pump.link->portName() : QString()},
+        {QStringLiteral("version"), version},
+    };
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+void PumpBridge::publishInfo(bool always)
+{
+    const QByteArray now = info();
+    if (!always && now == lastInfo)
+        return;
+    if (client->publish(names.info(), now, 1, true))
+        lastInfo = now;
+}
+
+void PumpBridge::message(const MqttClient::Message &m)
+{
+    const RemoteRequest r = RemoteRequest::read(names, m.topic, m.payload, options.allowControl);
+    if (r.kind == RemoteRequest::Kind::Ignored)
+        return;
+    if (!r.error.isEmpty()) {
+        result(r.key, r.value, m.correlation, false, QString(), r.error);
+        return;
+    }
+    BusinessLogic::Command *command =
+        pump.table != nullptr
+            ? pump.table->at(static_cast<std::size_t>(BusinessLogic::toInt(r.command)))
+            : nullptr;
+    if (pump.stack == nullptr || command == nullptr) {
+        result(r.key, r.value, m.correlation, false, QString(), QStringLiteral("no pump"));
+        return;
+    }
+    if (waiting.size() >= MaxWaiting) {
+        result(r.key, r.value, m.correlation, false, QString(),
+               QStringLiteral("busy: too many requests wait for the pump"));
+        return;
+    }
+    // The operator's lane: ahead of the polls, after what the operator queued; logged like
+    // the operator's commands, so it shows in the traffic log.
+    const BusinessLogic::Ticket ticket = pump.stack->push(command, r.commandValue, true);
+    waiting.push_back({ticket, r.key, r.value, m.correlation});
+}
+
+void PumpBridge::answered(const Answer &answer)
+{
+    for (auto it = waiting.begin(); it != waiting.end(); ++it) {
+        if (it->ticket != answer.ticket)
+            continue;
+        const Waiting w = *it;
+        waiting.erase(it);
+        // The link's flags still belong to this exchange: the answer is sent right after it.
+        const bool accepted =
+            answer.outcome == BusinessLogic::AnswerOutcome::Answered ||
+            (answer.outcome == BusinessLogic::AnswerOutcome::Silent && pump.link != nullptr &&
+             RunStateJudge::accepted(pump.link->rxAck, pump.link->rxNak, pump.link->protocolAnswer,
+                                     pump.link->portOpen));
+        const QString text = answerText(answer.outcome, accepted);
+        result(w.key, w.value, w.correlation, accepted, text,
+               accepted ? QString()
+                        : (answer.outcome == BusinessLogic::AnswerOutcome::Nak
+                               ? QStringLiteral("the pump refused it")
+                               : text));
+        return;
+    }
+}
+
+void PumpBridge::cleared(const std::vector<BusinessLogic::Ticket> &tickets)
+{
+    for (BusinessLogic::Ticket ticket : tickets) {
+        Answer answer;
+        answer.ticket = ticket;
+        answer.outcome = BusinessLogic::AnswerOutcome::Cleared;
+        answered(answer);
+    }
+}
+
+void PumpBridge::result(const QString &key, const QString &value, const QByteArray &correlation,
+                        bool ok, const QString &answer, const QString &error)
+{
+    if (!client)
+        return;
+    QJsonObject object{{QStringLiteral("key"), key},
+                       {QStringLiteral("value"), value},
+                       {QStringLiteral("ok"), ok},
+                       {QStringLiteral("answer"), answer.isEmpty() ? QJsonValue() : answer},
+                       {QStringLiteral("error"), error.isEmpty() ? QJsonValue() : error}};
+    if (!correlation.isEmpty())
+        object.insert(QStringLiteral("correlation"), QString::fromUtf8(correlation));
+    client->publish(names.result(), QJsonDocument(object).toJson(QJsonDocument::Compact), 1, false,
+                    correlation);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "BusinessLogic/CommandSpezifier.h"
+
+#include <QString>
+
+class TopicNames;
+
+// What a message from the broker asks of the pump: a value for a key of the key table, or a
+// run command. Checked here, with the same table and limits as the window and the command-line
+// tool, so that nothing refused reaches the queue.
+class RemoteRequest
+{
+public:
+    enum class Kind { Set, Command, Ignored };
+
+    Kind kind = Kind::Ignored;
+    QString key;   // the key, or the run command's name
+    QString value; // as received, trimmed
+    BusinessLogic::CommandSpezifier command = BusinessLogic::CommandSpezifier::Base;
+    int commandValue = 0;
+    QString error; // why it is refused; empty when it may go to the pump
+
+    // allowControl false refuses every set and command with "control not allowed".
+    static RemoteRequest read(const TopicNames &topics, const QString &topic,
+                              const QByteArray &payload, bool allowControl);
+};

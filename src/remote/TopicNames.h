@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// The topics of one pump under a prefix: <prefix>/<id>/availability, state, info, result, cmd and
+// set/<key>.
+class TopicNames
+{
+public:
+    TopicNames(const QString &prefix, const QString &pumpId);
+
+    QString availability() const { return base + QLatin1String("availability"); }
+    QString state() const { return base + QLatin1String("state"); }
+    QString info() const { return base + QLatin1String("info"); }
+    QString result() const { return base + QLatin1String("result"); }
+    QString command() const { return base + QLatin1String("cmd"); }
+    QString set(const QString &key) const { return base + QLatin1String("set/") + key; }
+    // The subscription that takes every set topic.
+    QString setFilter() const { return base + QLatin1String("set/+"); }
+    // The key of a set topic; empty for any other topic.
+    QString keyOf(const QString &topic) const;
+
+private:
+    QString base; // "<prefix>/<id>/"
+};

@@ -1,0 +1,283 @@
+// dosetta-cli against the simulated pump on a pseudo-terminal: what it prints, what reaches the
+// pump, and its exit codes.
+
+#include "SimProcess.h"
+
+#include "recorder/CsvFormat.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTime>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QProcessEnvironment cliEnvironment(const QString &port)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DOSETTA_PORT"), port);
+    env.insert(QStringLiteral("DOSETTA_ADDRESS"), QStringLiteral("1"));
+    return env;
+}
+
+Run runCli(const QString &port, const QStringList &arguments, const QString &program = {})
+{
+    QProcess p;
+    p.setProcessEnvironment(cliEnvironment(port));
+    p.start(program.isEmpty() ? QStringLiteral(DOSETTA_CLI_PROGRAM) : program, arguments);
+    Run r;
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished();
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// The simulator's log arrives through a pipe: waits until it shows the frame more often than
+// `seen` times.
+bool logShows(SimProcess &sim, const QString &body, int seen = 0)
+{
+    const QDeadlineTimer deadline(5000);
+    while (sim.received().count(body) <= seen && !deadline.hasExpired())
+        QTest::qWait(20);
+    return sim.received().count(body) > seen;
+}
+
+} // namespace
+
+class CliTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void statusAsJson();
+    void setThenGet();
+    void refusedBeforeSending_data();
+    void refusedBeforeSending();
+    void pumpRefuses();
+    void dispenseWaitsForTheModel();
+    void interruptStopsThePump_data();
+    void interruptStopsThePump();
+    void portProblems_data();
+    void portProblems();
+    void watchWritesCsv();
+
+private:
+    SimProcess sim{1};
+};
+
+void CliTest::initTestCase()
+{
+    QVERIFY(sim.start());
+}
+
+void CliTest::statusAsJson()
+{
+    const Run r = runCli(sim.devicePath(), {"--json", "status"});
+    QCOMPARE(r.exitCode, 0);
+    QJsonParseError error{};
+    const QJsonObject o = QJsonDocument::fromJson(r.out, &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    // The simulator's power-on values.
+    QCOMPARE(o.value("flow-rate").toDouble(), 10.0);
+    QCOMPARE(o.value("contrast").toInt(), 40);
+    QCOMPARE(o.value("address").toInt(), 1);
+    QCOMPARE(o.value("model").toString(), QStringLiteral("FLUXO 10"));
+    QCOMPARE(o.value("protocol-answer").toBool(), true);
+    QVERIFY(o.value("errors").isArray());
+    for (const QString &key : o.keys())
+        QVERIFY2(!o.value(key).isNull(), qPrintable(key));
+}
+
+void CliTest::setThenGet()
+{
+    Run r = runCli(sim.devicePath(), {"set", "flow-rate", "12.5"});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out.trimmed(), QByteArray("12.5"));
+    QVERIFY(logShows(sim, QStringLiteral("01RV00012500")));
+    r = runCli(sim.devicePath(), {"get", "flow-rate"});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out.trimmed(), QByteArray("12.5"));
+}
+
+void CliTest::refusedBeforeSending_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("not a number") << QStringList{"set", "flow-rate", "abc"};
+    QTest::newRow("above the limit") << QStringList{"set", "flow-rate", "1000"};
+    QTest::newRow("below the limit") << QStringList{"set", "volume", "0.01"};
+    QTest::newRow("not a list entry") << QStringList{"set", "language", "Klingon"};
+    QTest::newRow("index past the list") << QStringList{"set", "digital-out", "5"};
+    QTest::newRow("calibration off the step") << QStringList{"set", "calibration-percent", "95.55"};
+    QTest::newRow("duration past the window's") << QStringList{"set", "dispense-time", "2h"};
+    QTest::newRow("read only") << QStringList{"set", "firmware", "1"};
+    QTest::newRow("unknown key") << QStringList{"get", "pressure"};
+    QTest::newRow("dispense over the limit") << QStringList{"dispense", "--volume", "1000"};
+    QTest::newRow("run without rate") << QStringList{"run", "--for", "5m"};
+    QTest::newRow("unknown option") << QStringList{"status", "--fast"};
+}
+
+void CliTest::refusedBeforeSending()
+{
+    QFETCH(QStringList, arguments);
+    const int before = sim.received().size();
+    const Run r = runCli(sim.devicePath(), arguments);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY(!r.err.isEmpty());
+    QCOMPARE(sim.received().size(), before);
+}
+
+void CliTest::pumpRefuses()
+{
+    // The simulated pump refuses a pause while it stands.
+    const Run r = runCli(sim.devicePath(), {"pause"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("refused pause"), r.err.constData());
+}
+
+void CliTest::dispenseWaitsForTheModel()
+{
+    const Run r = runCli(sim.devicePath(),
+                         {"--json", "dispense", "--volume", "0.5", "--rate", "60", "--wait"});
+    const qint64 endMs = QTime::currentTime().msecsSinceStartOfDay();
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    QVERIFY(logShows(sim, QStringLiteral("01KY1")));
+    // It returned once the whole volume was out, not before.
+    QCOMPARE(o.value("volume-delivered").toDouble(), 0.5);
+    const auto log = sim.log();
+    qint64 startMs = -1;
+    for (const SimLog::Entry &e : SimLog::receivedEntries(log)) {
+        if (e.body == QLatin1String("01KY1"))
+            startMs = e.ms;
+    }
+    QVERIFY(startMs >= 0);
+    QCOMPARE(SimLog::received(log).filter(QStringLiteral("01DV")).constLast(),
+             QStringLiteral("01DV00000500"));
+    const qint64 modelMs = std::llround(o.value("time-elapsed").toDouble() * 1000);
+    const qint64 waitedMs = (endMs - startMs + 86400000) % 86400000;
+    QVERIFY2(waitedMs >= modelMs && waitedMs <= modelMs + 1000,
+             qPrintable(QStringLiteral("waited %1 ms for a %2 ms run").arg(waitedMs).arg(modelMs)));
+}
+
+void CliTest::interruptStopsThePump_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGINT in run --wait") << QStringList{"run", "--rate", "10", "--wait"} << SIGINT;
+    QTest::newRow("SIGTERM in watch") << QStringList{"watch", "--interval", "0.2"} << SIGTERM;
+}
+
+void CliTest::interruptStopsThePump()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, signalNumber);
+    const QString stop = QStringLiteral("01KY0");
+    if (arguments.first() == QLatin1String("watch")) {
+        const int starts = sim.received().count(QStringLiteral("01KY1"));
+        QCOMPARE(runCli(sim.devicePath(), {"start"}).exitCode, 0);
+        QVERIFY(logShows(sim, QStringLiteral("01KY1"), starts));
+    }
+    const int stops = sim.received().count(stop);
+    const int before = sim.received().size();
+    QProcess p;
+    p.setProcessEnvironment(cliEnvironment(sim.devicePath()));
+    p.start(QStringLiteral(DOSETTA_CLI_PROGRAM), arguments);
+    QVERIFY(p.waitForStarted());
+    // Polls are coming: the tool is waiting on the pump.
+    QVERIFY(sim.waitForReceived(before + 8, 10000));
+    ::kill(static_cast<pid_t>(p.processId()), signalNumber);
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 128 + signalNumber);
+    QVERIFY(logShows(sim, stop, stops));
+    const QStringList sent = sim.received().mid(before);
+    QCOMPARE(sent.filter(QRegularExpression(QStringLiteral("^01KY"))).constLast(),
+             QStringLiteral("01KY0"));
+}
+
+void CliTest::portProblems_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QByteArray>("cause");
+    QTest::newRow("missing") << "missing" << QByteArray("not present");
+    QTest::newRow("not readable") << "unreadable" << QByteArray("permission denied");
+    QTest::newRow("held by another") << "busy" << QByteArray("in use by");
+}
+
+void CliTest::portProblems()
+{
+    QFETCH(QString, situation);
+    QFETCH(QByteArray, cause);
+    Run r;
+    if (situation == QLatin1String("missing")) {
+        r = runCli(QStringLiteral("/dev/dosetta-no-such-port"), {"status"});
+    } else if (situation == QLatin1String("busy")) {
+        QProcess holder;
+        holder.setProcessEnvironment(cliEnvironment(sim.devicePath()));
+        holder.start(QStringLiteral(DOSETTA_CLI_PROGRAM), {"watch", "--interval", "1"});
+        // The first sample printed: the holder has the port.
+        QVERIFY(holder.waitForReadyRead(10000));
+        r = runCli(sim.devicePath(), {"status"});
+        holder.terminate();
+        QVERIFY(holder.waitForFinished(10000));
+    } else {
+        SimProcess other(1);
+        QVERIFY(other.start());
+        if (::geteuid() == 0) {
+            // Root opens anything: the tool runs as nobody, from a copy it may execute.
+            QTemporaryDir dir;
+            QVERIFY(::chmod(dir.path().toLocal8Bit().constData(), 0755) == 0);
+            const QString copy = dir.filePath(QStringLiteral("dosetta-cli"));
+            QVERIFY(QFile::copy(QStringLiteral(DOSETTA_CLI_PROGRAM), copy));
+            QVERIFY(::chmod(other.devicePath().toLocal8Bit().constData(), 0600) == 0);
+            r = runCli(other.devicePath(),
+                       {"--reuid=65534", "--regid=65534", "--clear-groups", "--", copy, "status"},
+                       QStringLiteral("setpriv"));
+        } else {
+            QVERIFY(::chmod(other.devicePath().toLocal8Bit().constData(), 0) == 0);
+            r = runCli(other.devicePath(), {"status"});
+        }
+    }
+    QCOMPARE(r.exitCode, 3);
+    QVERIFY2(r.err.contains(cause), r.err.constData());
+}
+
+void CliTest::watchWritesCsv()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("f.csv"));
+    const Run r =
+        runCli(sim.devicePath(), {"watch", "--count", "3", "--interval", "0.2", "--csv", path});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out.count('\n'), 3);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 5); // header, three rows, nothing after the last line end
+    QCOMPARE(lines.first() + '\n', CsvFormat::header());
+    for (int i = 1; i <= 3; ++i)
+        QVERIFY2(lines.at(i).contains(",connected,"), lines.at(i).constData());
+}
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "tst_cli.moc"
