@@ -1,0 +1,336 @@
+// dosetta-cli serve between the simulated pump and a real mosquitto broker, watched and driven by
+// the broker's own clients: what it publishes, what reaches the pump, and how it meets a broker
+// that goes away or wants a password.
+
+#include "MosquittoBroker.h"
+#include "SimProcess.h"
+
+#include <QDeadlineTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// mosquitto_sub printing "topic|correlation data|payload" a line per message.
+class Subscriber
+{
+public:
+    Subscriber(int port, const QString &filter)
+    {
+        process.start(QStringLiteral("mosquitto_sub"),
+                      {"-h", "127.0.0.1", "-p", QString::number(port), "-V", "mqttv5", "-t", filter,
+                       "-F", "%t|%D|%p"});
+    }
+    ~Subscriber()
+    {
+        process.kill();
+        process.waitForFinished(2000);
+    }
+
+    QStringList lines()
+    {
+        text += QString::fromUtf8(process.readAllStandardOutput());
+        return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // The payload of the first message on topic (with that correlation data) that matches.
+    QByteArray waitFor(const QString &topic, const std::function<bool(const QJsonObject &)> &match,
+                       int timeoutMs = 10000, const QString &correlation = QString())
+    {
+        const QDeadlineTimer deadline(timeoutMs);
+        do {
+            for (const QString &line : lines()) {
+                const QStringList parts = line.split(QLatin1Char('|'));
+                if (parts.size() < 3 || parts.at(0) != topic || parts.at(1) != correlation)
+                    continue;
+                const QByteArray payload = line.section(QLatin1Char('|'), 2).toUtf8();
+                const QJsonObject object = QJsonDocument::fromJson(payload).object();
+                if (match(object))
+                    return payload.isEmpty() ? QByteArray(" ") : payload;
+            }
+            QTest::qWait(50);
+        } while (!deadline.hasExpired());
+        return QByteArray();
+    }
+    bool waitForText(const QString &topic, const QString &payload, int timeoutMs = 10000)
+    {
+        const QString wanted = topic + QStringLiteral("||") + payload;
+        const QDeadlineTimer deadline(timeoutMs);
+        while (!lines().contains(wanted) && !deadline.hasExpired())
+            QTest::qWait(50);
+        return lines().contains(wanted);
+    }
+
+private:
+    QProcess process;
+    QString text;
+};
+
+std::unique_ptr<QProcess> startBridge(const SimProcess &sim, const QStringList &options)
+{
+    auto bridge = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DOSETTA_PORT"), sim.devicePath());
+    env.insert(QStringLiteral("DOSETTA_ADDRESS"), QString::number(sim.address()));
+    bridge->setProcessEnvironment(env);
+    bridge->start(QStringLiteral(DOSETTA_CLI_PROGRAM), QStringList{"serve"} + options);
+    return bridge;
+}
+
+void publish(int port, const QString &topic, const QString &payload,
+             const QString &correlation = QString())
+{
+    QStringList args{"-h", "127.0.0.1", "-p", QString::number(port),
+                     "-V", "mqttv5",    "-q", "1",
+                     "-t", topic,       "-m", payload};
+    if (!correlation.isEmpty())
+        args << "-D"
+             << "publish"
+             << "correlation-data" << correlation;
+    QProcess::execute(QStringLiteral("mosquitto_pub"), args);
+}
+
+bool logShows(SimProcess &sim, const QString &frame, int timeoutMs = 5000)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!sim.received().contains(frame) && !deadline.hasExpired())
+        QTest::qWait(20);
+    return sim.received().contains(frame);
+}
+
+} // namespace
+
+class BridgeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void stateFollowsARun();
+    void setReachesThePumpWithItsCorrelation();
+    void refusedValuesSendNothing_data();
+    void refusedValuesSendNothing();
+    void withoutControlNothingIsSent();
+    void killedBridgeLeavesItsWill();
+    void survivesTheBrokerGoingAway();
+    void passwordBrokerRefusesWithoutOne();
+
+private:
+    MosquittoBroker broker;
+    SimProcess sim{1};
+    std::unique_ptr<QProcess> bridge;
+    std::unique_ptr<Subscriber> watcher;
+};
+
+void BridgeTest::initTestCase()
+{
+    QVERIFY(broker.start());
+    QVERIFY(sim.start());
+    watcher = std::make_unique<Subscriber>(broker.port(), QStringLiteral("dosetta/#"));
+    bridge = startBridge(sim, {"--broker", broker.url(), "--id", "p1", "--allow-control"});
+    QVERIFY(
+        watcher->waitForText(QStringLiteral("dosetta/p1/availability"), QStringLiteral("online")));
+}
+
+void BridgeTest::cleanupTestCase()
+{
+    if (bridge) {
+        bridge->terminate();
+        QVERIFY(bridge->waitForFinished(5000));
+        QCOMPARE(bridge->exitCode(), 0);
+    }
+}
+
+void BridgeTest::stateFollowsARun()
+{
+    const QString state = QStringLiteral("dosetta/p1/state");
+    const QByteArray info =
+        watcher->waitFor(QStringLiteral("dosetta/p1/info"), [](const QJsonObject &o) {
+            return o.value("address").toInt() == 1 && o.value("version").isString();
+        });
+    QVERIFY(!info.isEmpty());
+    publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), QStringLiteral("start"));
+    double first = 0;
+    QVERIFY(!watcher
+                 ->waitFor(state,
+                           [&first](const QJsonObject &o) {
+                               first = o.value("volume_delivered_ml").toDouble();
+                               return o.value("run_state").toString() == QLatin1String("running") &&
+                                      first > 0;
+                           })
+                 .isEmpty());
+    QVERIFY(!watcher
+                 ->waitFor(state,
+                           [first](const QJsonObject &o) {
+                               return o.value("volume_delivered_ml").toDouble() > first;
+                           })
+                 .isEmpty());
+    publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), QStringLiteral("stop"));
+    QVERIFY(logShows(sim, QStringLiteral("01KY0")));
+}
+
+void BridgeTest::setReachesThePumpWithItsCorrelation()
+{
+    publish(broker.port(), QStringLiteral("dosetta/p1/set/flow-rate"), QStringLiteral("12.5"),
+            QStringLiteral("req-42"));
+    QVERIFY(logShows(sim, QStringLiteral("01RV00012500")));
+    const QByteArray result = watcher->waitFor(
+        QStringLiteral("dosetta/p1/result"),
+        [](const QJsonObject &o) {
+            return o.value("key").toString() == QLatin1String("flow-rate");
+        },
+        10000, QStringLiteral("req-42"));
+    QVERIFY(!result.isEmpty());
+    const QJsonObject o = QJsonDocument::fromJson(result).object();
+    QCOMPARE(o.value("ok").toBool(), true);
+    QCOMPARE(o.value("value").toString(), QStringLiteral("12.5"));
+    QCOMPARE(o.value("answer").toString(), QStringLiteral("ACK"));
+}
+
+void BridgeTest::refusedValuesSendNothing_data()
+{
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<QString>("payload");
+    QTest::newRow("over the limit") << "dosetta/p1/set/flow-rate"
+                                    << "1000";
+    QTest::newRow("not a number") << "dosetta/p1/set/volume"
+                                  << "lots";
+    QTest::newRow("unknown key") << "dosetta/p1/set/pressure"
+                                 << "2";
+    QTest::newRow("read-only key") << "dosetta/p1/set/firmware"
+                                   << "V9.9";
+    QTest::newRow("unknown command") << "dosetta/p1/cmd"
+                                     << "explode";
+}
+
+void BridgeTest::refusedValuesSendNothing()
+{
+    QFETCH(QString, topic);
+    QFETCH(QString, payload);
+    const QString correlation = QString::fromLatin1(QTest::currentDataTag());
+    const int before = sim.received().size();
+    publish(broker.port(), topic, payload, correlation);
+    const QByteArray result = watcher->waitFor(
+        QStringLiteral("dosetta/p1/result"), [](const QJsonObject &) { return true; }, 10000,
+        correlation);
+    QVERIFY(!result.isEmpty());
+    const QJsonObject o = QJsonDocument::fromJson(result).object();
+    QCOMPARE(o.value("ok").toBool(), false);
+    QVERIFY(!o.value("error").toString().isEmpty());
+    // Only the poller's queries went out meanwhile.
+    for (const QString &frame : sim.received().mid(before))
+        QVERIFY2(frame.startsWith(QLatin1String("01?")), qPrintable(frame));
+}
+
+void BridgeTest::withoutControlNothingIsSent()
+{
+    SimProcess other(2);
+    QVERIFY(other.start());
+    auto readOnly = startBridge(other, {"--broker", broker.url(), "--id", "p2"});
+    QVERIFY(
+        watcher->waitForText(QStringLiteral("dosetta/p2/availability"), QStringLiteral("online")));
+    publish(broker.port(), QStringLiteral("dosetta/p2/set/flow-rate"), QStringLiteral("20"),
+            QStringLiteral("p2-set"));
+    publish(broker.port(), QStringLiteral("dosetta/p2/cmd"), QStringLiteral("start"),
+            QStringLiteral("p2-start"));
+    for (const QString &correlation : {QStringLiteral("p2-set"), QStringLiteral("p2-start")}) {
+        const QByteArray result = watcher->waitFor(
+            QStringLiteral("dosetta/p2/result"),
+            [](const QJsonObject &o) { return o.value("ok").toBool() == false; }, 10000,
+            correlation);
+        QVERIFY(!result.isEmpty());
+        QCOMPARE(QJsonDocument::fromJson(result).object().value("error").toString(),
+                 QStringLiteral("control not allowed"));
+    }
+    for (const QString &frame : other.received())
+        QVERIFY2(frame.startsWith(QLatin1String("02?")), qPrintable(frame));
+
+    // Killed, it cannot say goodbye: the broker publishes its last will.
+    readOnly->kill();
+    QVERIFY(readOnly->waitForFinished(5000));
+    QVERIFY(
+        watcher->waitForText(QStringLiteral("dosetta/p2/availability"), QStringLiteral("offline")));
+}
+
+void BridgeTest::killedBridgeLeavesItsWill()
+{
+    // An orderly end says offline itself, retained, and exits 0.
+    SimProcess other(3);
+    QVERIFY(other.start());
+    auto b = startBridge(other, {"--broker", broker.url(), "--id", "p3"});
+    QVERIFY(
+        watcher->waitForText(QStringLiteral("dosetta/p3/availability"), QStringLiteral("online")));
+    b->terminate();
+    QVERIFY(b->waitForFinished(5000));
+    QCOMPARE(b->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(b->exitCode(), 0);
+    Subscriber late(broker.port(), QStringLiteral("dosetta/p3/availability"));
+    QVERIFY(late.waitForText(QStringLiteral("dosetta/p3/availability"), QStringLiteral("offline")));
+}
+
+void BridgeTest::survivesTheBrokerGoingAway()
+{
+    broker.stop();
+    // The pump is polled on while the broker is gone.
+    const int before = sim.received().size();
+    QVERIFY(sim.waitForReceived(before + 10, 10000));
+    QVERIFY(broker.restart());
+    // Nothing was kept by the broker: what a new client sees was published afresh.
+    Subscriber fresh(broker.port(), QStringLiteral("dosetta/p1/#"));
+    QVERIFY(fresh.waitForText(QStringLiteral("dosetta/p1/availability"), QStringLiteral("online"),
+                              40000));
+    QVERIFY(!fresh
+                 .waitFor(QStringLiteral("dosetta/p1/state"),
+                          [](const QJsonObject &o) {
+                              return o.value("link").toString() == QLatin1String("connected");
+                          })
+                 .isEmpty());
+    QCOMPARE(bridge->state(), QProcess::Running);
+}
+
+void BridgeTest::passwordBrokerRefusesWithoutOne()
+{
+    MosquittoBroker locked;
+    QVERIFY(locked.start(QStringLiteral("lab"), QStringLiteral("s3cret")));
+    auto refused = startBridge(sim, {"--broker", locked.url(), "--id", "p4"});
+    QVERIFY(refused->waitForFinished(20000));
+    QCOMPARE(refused->exitCode(), 3);
+    const QByteArray err = refused->readAllStandardError();
+    QVERIFY2(err.contains("refused the bridge") &&
+                 (err.contains("not authorised") || err.contains("password")),
+             err.constData());
+
+    QTemporaryDir dir;
+    QFile secret(dir.filePath(QStringLiteral("password")));
+    QVERIFY(secret.open(QIODevice::WriteOnly));
+    secret.write("s3cret\n");
+    secret.close();
+    SimProcess other(4);
+    QVERIFY(other.start());
+    auto admitted = startBridge(other, {"--broker", locked.url(), "--id", "p4", "--username", "lab",
+                                        "--password-file", secret.fileName()});
+    Subscriber inside(locked.port(), QStringLiteral("dosetta/p4/availability"));
+    Q_UNUSED(inside);
+    QProcess check;
+    const QDeadlineTimer deadline(15000);
+    QByteArray seen;
+    while (!seen.contains("online") && !deadline.hasExpired()) {
+        check.start(QStringLiteral("mosquitto_sub"),
+                    {"-h", "127.0.0.1", "-p", QString::number(locked.port()), "-u", "lab", "-P",
+                     "s3cret", "-t", "dosetta/p4/availability", "-C", "1", "-W", "2"});
+        check.waitForFinished(4000);
+        seen = check.readAllStandardOutput();
+    }
+    QVERIFY2(seen.contains("online"), admitted->readAllStandardError().constData());
+    admitted->terminate();
+    QVERIFY(admitted->waitForFinished(5000));
+}
+
+QTEST_GUILESS_MAIN(BridgeTest)
+#include "tst_bridge.moc"
