@@ -714,7 +714,10 @@ int CliRunner::serve()
                                .arg(options.broker, reason));
         lastFailure = reason;
     });
+    bool ending = false;
     QObject::connect(&bridge, &PumpBridge::publishingChanged, &loop, [&](bool on) {
+        if (ending)
+            return;
         lastFailure.clear();
         output.message(on ? QStringLiteral("publishing %1 on %2 (remote control %3)")
                                 .arg(bridge.topics().state().section(QLatin1Char('/'), 0, -2),
@@ -727,6 +730,7 @@ int CliRunner::serve()
     QObject::connect(&termination, &TerminationSignals::received, &loop, [&] { loop.exit(); });
     bridge.start();
     loop.exec();
+    ending = true;
     bridge.finish();
     return status;
 }

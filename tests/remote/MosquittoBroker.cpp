@@ -13,34 +13,66 @@ MosquittoBroker::~MosquittoBroker()
     stop();
 }
 
-bool MosquittoBroker::start(const QString &user, const QString &password)
+bool MosquittoBroker::configure(const QByteArray &settings)
 {
     QTcpServer probe;
     if (!probe.listen(QHostAddress::LocalHost))
         return false;
     brokerPort = probe.serverPort();
     probe.close();
+    // Started as root, mosquitto reads its files after dropping to its own user.
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadOther | QFile::ExeOther);
     QFile config(dir.filePath(QStringLiteral("mosquitto.conf")));
     if (!config.open(QIODevice::WriteOnly))
         return false;
-    QByteArray text = QStringLiteral("listener %1 127.0.0.1\n").arg(brokerPort).toUtf8();
-    if (user.isEmpty()) {
-        text += "allow_anonymous true\n";
-    } else {
-        const QString passwords = dir.filePath(QStringLiteral("passwords"));
-        if (QProcess::execute(
-                QStringLiteral("mosquitto_passwd"),
-                {QStringLiteral("-c"), QStringLiteral("-b"), passwords, user, password}) != 0)
-            return false;
-        // Started as root, mosquitto reads the file after dropping to its own user.
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                              QFile::ReadOther | QFile::ExeOther);
-        QFile::setPermissions(passwords, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
-        text += "allow_anonymous false\npassword_file " + passwords.toUtf8() + '\n';
-    }
-    config.write(text);
+    config.write(QStringLiteral("listener %1 127.0.0.1\n").arg(brokerPort).toUtf8() + settings);
     config.close();
     return launch();
+}
+
+bool MosquittoBroker::start(const QString &user, const QString &password)
+{
+    if (user.isEmpty())
+        return configure("allow_anonymous true\n");
+    const QString passwords = dir.filePath(QStringLiteral("passwords"));
+    if (QProcess::execute(
+            QStringLiteral("mosquitto_passwd"),
+            {QStringLiteral("-c"), QStringLiteral("-b"), passwords, user, password}) != 0)
+        return false;
+    QFile::setPermissions(passwords, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    return configure("allow_anonymous false\npassword_file " + passwords.toUtf8() + '\n');
+}
+
+bool MosquittoBroker::openssl(const QStringList &arguments)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(QStringLiteral("openssl"), arguments);
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool MosquittoBroker::startTls()
+{
+    QFile extensions(dir.filePath(QStringLiteral("san.ext")));
+    if (!extensions.open(QIODevice::WriteOnly))
+        return false;
+    extensions.write("subjectAltName=IP:127.0.0.1\n");
+    extensions.close();
+    if (!openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out",
+                  "ca.pem", "-days", "2", "-subj", "/CN=DOSETTA test authority"}) ||
+        !openssl({"req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out",
+                  "server.csr", "-subj", "/CN=127.0.0.1"}) ||
+        !openssl({"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                  "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "san.ext"}))
+        return false;
+    for (const char *file : {"ca.pem", "server.pem", "server.key"})
+        QFile::setPermissions(dir.filePath(QLatin1String(file)),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    tls = true;
+    return configure("allow_anonymous true\ncafile " + caFile().toUtf8() + "\ncertfile " +
+                     dir.filePath(QStringLiteral("server.pem")).toUtf8() + "\nkeyfile " +
+                     dir.filePath(QStringLiteral("server.key")).toUtf8() + '\n');
 }
 
 bool MosquittoBroker::launch()

@@ -17,18 +17,28 @@ public:
 
     // user empty: anonymous clients are allowed. Waits until the port takes connections.
     bool start(const QString &user = QString(), const QString &password = QString());
+    // TLS only, anonymous, with a certificate for 127.0.0.1 signed by a fresh authority of its
+    // own; caFile() names that authority.
+    bool startTls();
+    QString caFile() const { return dir.filePath(QStringLiteral("ca.pem")); }
     void stop();
     bool restart();
 
     int port() const { return brokerPort; }
-    QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(brokerPort); }
+    QString url() const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2").arg(tls ? "mqtts" : "mqtt").arg(brokerPort);
+    }
     QString log() const { return output; }
 
 private:
     bool launch();
+    bool configure(const QByteArray &settings);
+    bool openssl(const QStringList &arguments);
 
     QTemporaryDir dir;
     QProcess process;
     int brokerPort = 0;
+    bool tls = false;
     QString output;
 };

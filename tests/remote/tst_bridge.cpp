@@ -113,6 +113,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void stateFollowsARun();
+    void homeAssistantFindsThePump_data();
+    void homeAssistantFindsThePump();
     void setReachesThePumpWithItsCorrelation();
     void refusedValuesSendNothing_data();
     void refusedValuesSendNothing();
@@ -120,6 +122,7 @@ private slots:
     void killedBridgeLeavesItsWill();
     void survivesTheBrokerGoingAway();
     void passwordBrokerRefusesWithoutOne();
+    void tlsWithTheLabsAuthority();
 
 private:
     MosquittoBroker broker;
@@ -133,7 +136,8 @@ void BridgeTest::initTestCase()
     QVERIFY(broker.start());
     QVERIFY(sim.start());
     watcher = std::make_unique<Subscriber>(broker.port(), QStringLiteral("dosetta/#"));
-    bridge = startBridge(sim, {"--broker", broker.url(), "--id", "p1", "--allow-control"});
+    bridge = startBridge(
+        sim, {"--broker", broker.url(), "--id", "p1", "--allow-control", "--ha-discovery"});
     QVERIFY(
         watcher->waitForText(QStringLiteral("dosetta/p1/availability"), QStringLiteral("online")));
 }
@@ -173,6 +177,44 @@ void BridgeTest::stateFollowsARun()
                  .isEmpty());
     publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), QStringLiteral("stop"));
     QVERIFY(logShows(sim, QStringLiteral("01KY0")));
+}
+
+void BridgeTest::homeAssistantFindsThePump_data()
+{
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<QString>("link"); // the key that leads to the pump's topics
+    QTest::addColumn<QString>("target");
+    QTest::newRow("volume") << "homeassistant/sensor/p1/volume_delivered/config"
+                            << "state_topic"
+                            << "dosetta/p1/state";
+    QTest::newRow("flow rate") << "homeassistant/sensor/p1/flow_rate/config"
+                               << "state_topic"
+                               << "dosetta/p1/state";
+    QTest::newRow("state") << "homeassistant/sensor/p1/run_state/config"
+                           << "state_topic"
+                           << "dosetta/p1/state";
+    QTest::newRow("start") << "homeassistant/button/p1/start/config"
+                           << "command_topic"
+                           << "dosetta/p1/cmd";
+    QTest::newRow("stop") << "homeassistant/button/p1/stop/config"
+                          << "command_topic"
+                          << "dosetta/p1/cmd";
+}
+
+void BridgeTest::homeAssistantFindsThePump()
+{
+    QFETCH(QString, topic);
+    QFETCH(QString, link);
+    QFETCH(QString, target);
+    // Retained: a client that comes later finds them.
+    Subscriber ha(broker.port(), QStringLiteral("homeassistant/#"));
+    const QByteArray config = ha.waitFor(topic, [&](const QJsonObject &o) {
+        return o.value(link).toString() == target &&
+               o.value("availability_topic").toString() ==
+                   QLatin1String("dosetta/p1/availability") &&
+               !o.value("unique_id").toString().isEmpty();
+    });
+    QVERIFY(!config.isEmpty());
 }
 
 void BridgeTest::setReachesThePumpWithItsCorrelation()
@@ -330,6 +372,30 @@ void BridgeTest::passwordBrokerRefusesWithoutOne()
     QVERIFY2(seen.contains("online"), admitted->readAllStandardError().constData());
     admitted->terminate();
     QVERIFY(admitted->waitForFinished(5000));
+}
+
+void BridgeTest::tlsWithTheLabsAuthority()
+{
+    MosquittoBroker secure;
+    QVERIFY(secure.startTls());
+    SimProcess other(5);
+    QVERIFY(other.start());
+    auto b =
+        startBridge(other, {"--broker", secure.url(), "--id", "p5", "--ca-file", secure.caFile()});
+    QProcess check;
+    const QDeadlineTimer deadline(15000);
+    QByteArray seen;
+    while (!seen.contains("online") && !deadline.hasExpired()) {
+        check.start(QStringLiteral("mosquitto_sub"),
+                    {"-h", "127.0.0.1", "-p", QString::number(secure.port()), "--cafile",
+                     secure.caFile(), "-t", "dosetta/p5/availability", "-C", "1", "-W", "2"});
+        check.waitForFinished(4000);
+        seen = check.readAllStandardOutput();
+    }
+    QVERIFY2(seen.contains("online"), b->readAllStandardError().constData());
+    b->terminate();
+    QVERIFY(b->waitForFinished(5000));
+    QCOMPARE(b->exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(BridgeTest)
