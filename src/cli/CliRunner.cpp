@@ -368,28 +368,53 @@ int CliRunner::action(Id command, const QString &name)
     return Done;
 }
 
+std::optional<KeyTable::Setting> CliRunner::optionValue(const char *option, const char *key) const
+{
+    if (!args.values.contains(QLatin1String(option)))
+        return std::nullopt;
+    return KeyTable::parse(KeyTable::key(QLatin1String(key)),
+                           args.values.value(QLatin1String(option)));
+}
+
+int CliRunner::startRun(const std::vector<Step> &steps, double targetVolume, int targetSeconds)
+{
+    int exit = Done;
+    if (!connectPump(&exit))
+        return exit;
+    // Signals are caught from before the start on: a Ctrl-C in between still stops the pump.
+    RunLoop loop(*session, output);
+    for (const Step &step : steps) {
+        if (!send(step.command, step.value, QLatin1String(step.what), &exit))
+            return exit;
+    }
+    if (!args.flags.contains(QStringLiteral("wait"))) {
+        output.result({{QStringLiteral("command"), args.command},
+                       {QStringLiteral("result"), QStringLiteral("started")}},
+                      QString());
+        return Done;
+    }
+    return waitForRun(loop, args.command, targetVolume, targetSeconds);
+}
+
 int CliRunner::dispense()
 {
-    const KeyTable::Setting volume = KeyTable::parse(KeyTable::key(QStringLiteral("volume")),
-                                                     args.values.value(QStringLiteral("volume")));
-    std::optional<KeyTable::Setting> rate;
-    if (args.values.contains(QStringLiteral("rate")))
-        rate = KeyTable::parse(KeyTable::key(QStringLiteral("flow-rate")),
-                               args.values.value(QStringLiteral("rate")));
-    for (const QString &error : {volume.error, rate ? rate->error : QString()}) {
-        if (!error.isEmpty()) {
-            output.message(error);
+    const std::optional<KeyTable::Setting> volume = optionValue("volume", "volume");
+    const std::optional<KeyTable::Setting> rate = optionValue("rate", "flow-rate");
+    for (const auto &setting : {volume, rate}) {
+        if (setting && !setting->ok()) {
+            output.message(setting->error);
             return Usage;
         }
     }
-    // In volume mode the pump spreads a dose over its dispense time; without one it doses at
-    // full flow. A rate therefore also sets the time the volume takes at that rate, in whole
-    // seconds (under half a second leaves full flow).
-    std::optional<int> doseTime;
+    std::vector<Step> steps{{Id::SetDispenseModeVolume, 0, "the volume mode"},
+                            {volume->command, volume->value, "the volume"}};
     if (rate) {
-        const long long seconds = std::llround(volume.value * 60.0 / rate->value);
-        const KeyTable::Setting time = KeyTable::parse(
-            KeyTable::key(QStringLiteral("dispense-time")), QString::number(seconds));
+        // In volume mode the pump spreads a dose over its dispense time; without one it doses
+        // at full flow. A rate therefore also sets the time the volume takes at that rate, in
+        // whole seconds (under half a second leaves full flow).
+        const KeyTable::Setting time =
+            KeyTable::parse(KeyTable::key(QStringLiteral("dispense-time")),
+                            QString::number(std::llround(volume->value * 60.0 / rate->value)));
         if (!time.ok()) {
             output.message(QStringLiteral("dispense: %1 ml at %2 ml/min takes longer than the "
                                           "longest dispense time")
@@ -397,60 +422,31 @@ int CliRunner::dispense()
                                     args.values.value(QStringLiteral("rate"))));
             return Usage;
         }
-        doseTime = time.value;
+        steps.push_back({rate->command, rate->value, "the flow rate"});
+        steps.push_back({time.command, time.value, "the dispense time"});
     }
-    int exit = Done;
-    if (!connectPump(&exit))
-        return exit;
-    RunLoop loop(*session, output);
-    if (!send(Id::SetDispenseModeVolume, 0, QStringLiteral("the volume mode"), &exit) ||
-        !send(volume.command, volume.value, QStringLiteral("the volume"), &exit) ||
-        (rate && !send(rate->command, rate->value, QStringLiteral("the flow rate"), &exit)) ||
-        (doseTime &&
-         !send(Id::SetDispenseTime, *doseTime, QStringLiteral("the dispense time"), &exit)) ||
-        !send(Id::Start, 0, QStringLiteral("start"), &exit))
-        return exit;
-    if (!args.flags.contains(QStringLiteral("wait"))) {
-        output.result({{QStringLiteral("command"), args.command},
-                       {QStringLiteral("result"), QStringLiteral("started")}},
-                      QString());
-        return Done;
-    }
-    return waitForRun(loop, args.command, volume.value / 1000.0, 0);
+    steps.push_back({Id::Start, 0, "start"});
+    return startRun(steps, volume->value / 1000.0, 0);
 }
 
 int CliRunner::runFlow()
 {
-    const KeyTable::Setting rate = KeyTable::parse(KeyTable::key(QStringLiteral("flow-rate")),
-                                                   args.values.value(QStringLiteral("rate")));
-    std::optional<KeyTable::Setting> time;
-    if (args.values.contains(QStringLiteral("for")))
-        time = KeyTable::parse(KeyTable::key(QStringLiteral("dispense-time")),
-                               args.values.value(QStringLiteral("for")));
-    for (const QString &error : {rate.error, time ? time->error : QString()}) {
-        if (!error.isEmpty()) {
-            output.message(error);
+    const std::optional<KeyTable::Setting> rate = optionValue("rate", "flow-rate");
+    const std::optional<KeyTable::Setting> time = optionValue("for", "dispense-time");
+    for (const auto &setting : {rate, time}) {
+        if (setting && !setting->ok()) {
+            output.message(setting->error);
             return Usage;
         }
     }
-    int exit = Done;
-    if (!connectPump(&exit))
-        return exit;
-    RunLoop loop(*session, output);
-    if (!send(Id::SetRunMode, 0, QStringLiteral("the flow mode"), &exit) ||
-        !send(rate.command, rate.value, QStringLiteral("the flow rate"), &exit) ||
-        (time && !send(time->command, time->value, QStringLiteral("the dispense time"), &exit)) ||
-        !send(Id::Start, 0, QStringLiteral("start"), &exit))
-        return exit;
-    if (!args.flags.contains(QStringLiteral("wait"))) {
-        output.result({{QStringLiteral("command"), args.command},
-                       {QStringLiteral("result"), QStringLiteral("started")}},
-                      QString());
-        return Done;
-    }
+    std::vector<Step> steps{{Id::SetRunMode, 0, "the flow mode"},
+                            {rate->command, rate->value, "the flow rate"}};
+    if (time)
+        steps.push_back({time->command, time->value, "the dispense time"});
+    steps.push_back({Id::Start, 0, "start"});
     const int seconds =
         time ? DurationText::seconds(args.values.value(QStringLiteral("for"))).value_or(0) : 0;
-    return waitForRun(loop, args.command, 0, seconds);
+    return startRun(steps, 0, seconds);
 }
 
 int CliRunner::waitForRun(RunLoop &loop, const QString &command, double targetVolume,

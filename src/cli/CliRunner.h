@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 class RunLoop;
 
@@ -55,6 +56,16 @@ private:
     int silent(const QString &what);
     // The lit error flags after reading them; nothing when the pump did not answer.
     std::optional<QStringList> errorFlags();
+    struct Step
+    {
+        Id command;
+        long value;
+        const char *what; // for messages
+    };
+    // The option's value checked by the key; nothing when the option was not given.
+    std::optional<GUI::KeyTable::Setting> optionValue(const char *option, const char *key) const;
+    // Sends the steps in order; with --wait follows the run to its end.
+    int startRun(const std::vector<Step> &steps, double targetVolume, int targetSeconds);
     int waitForRun(RunLoop &loop, const QString &command, double targetVolume, int targetSeconds);
 
     const CliArguments &args;
