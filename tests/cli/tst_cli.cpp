@@ -70,6 +70,8 @@ private slots:
     void initTestCase();
     void statusAsJson();
     void setThenGet();
+    void commandsAnswer_data();
+    void commandsAnswer();
     void refusedBeforeSending_data();
     void refusedBeforeSending();
     void pumpRefuses();
@@ -116,6 +118,35 @@ void CliTest::setThenGet()
     r = runCli(sim.devicePath(), {"get", "flow-rate"});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out.trimmed(), QByteArray("12.5"));
+}
+
+void CliTest::commandsAnswer_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output"); // a pattern for the whole of standard output
+    QTest::newRow("search finds the pump")
+        << QStringList{"search", "--from", "0", "--to", "2"} << 0 << "^1\n$";
+    QTest::newRow("search past it")
+        << QStringList{"search", "--from", "2", "--to", "3"} << 3 << "^$";
+    QTest::newRow("typed query") << QStringList{"raw", "?LC"} << 0 << "^040\tanswered\n$";
+    QTest::newRow("several keys") << QStringList{"get", "model", "contrast"} << 0
+                                  << "^model: FLUXO 10\ncontrast: 40\n$";
+    QTest::newRow("list entry by index")
+        << QStringList{"set", "digital-in2", "3"} << 0 << "^Reset\n$";
+    QTest::newRow("duration") << QStringList{"set", "break-time", "2m5s"} << 0 << "^00:02:05\n$";
+    QTest::newRow("keys") << QStringList{"help", "keys"} << 0 << "flow-rate .*\n(.*\n)*  errors ";
+}
+
+void CliTest::commandsAnswer()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    const Run r = runCli(sim.devicePath(), arguments);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(QRegularExpression(output).match(QString::fromUtf8(r.out)).hasMatch(),
+             r.out.constData());
 }
 
 void CliTest::refusedBeforeSending_data()
