@@ -5,9 +5,9 @@
 #include "recorder/RunStateJudge.h"
 #include "serial/Communication.h"
 #include "ui/ChartTab.h"
+#include "ui/FeedbackMarks.h"
 #include "ui/ProcessChartView.h"
 
-#include <QBoxLayout>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QTabWidget>
@@ -87,24 +87,7 @@ ProcessData::ProcessData(const Parts &parts, QObject *parent)
         parts.tabs->insertTab(at, chartTab, screenText("Chart"));
     }
 
-    if (parts.feedbackLabel != nullptr && parts.feedbackLabel->parentWidget() != nullptr) {
-        QWidget *frame = parts.feedbackLabel->parentWidget();
-        recordMark = new QLabel(screenText("REC"), frame);
-        recordMark->setObjectName(QStringLiteral("labelRecordMark"));
-        recordMark->setAlignment(Qt::AlignCenter);
-        recordMark->hide();
-        if (auto *column = qobject_cast<QBoxLayout *>(frame->layout())) {
-            const int at = column->indexOf(parts.feedbackLabel);
-            if (at >= 0) {
-                column->removeWidget(parts.feedbackLabel);
-                auto *row = new QHBoxLayout;
-                row->setContentsMargins(0, 0, 0, 0);
-                row->addWidget(parts.feedbackLabel, 1);
-                row->addWidget(recordMark, 0, Qt::AlignRight | Qt::AlignVCenter);
-                column->insertLayout(at, row);
-            }
-        }
-    }
+    recordMark = FeedbackMarks::add(parts.feedbackLabel, screenText("REC"), "labelRecordMark");
     connect(&csv, &CsvRecorder::started, this, &ProcessData::showMark);
     connect(&csv, &CsvRecorder::stopped, this, &ProcessData::showMark);
 }

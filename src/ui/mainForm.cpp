@@ -14,6 +14,7 @@
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
 #include "ui/MouseEventLineEdit.h"
+#include "ui/NetworkGroup.h"
 #include "ui/PortTroubleTips.h"
 #include "ui/ProcessData.h"
 #include "ui/StyleSheets.h"
@@ -217,6 +218,10 @@ mainForm::mainForm(BusinessLogic::CommandStack *stack,
     process = std::make_unique<ProcessData>(ProcessData::Parts{
         ui->TabsExtendedSettings, ui->tabHelp, ui->labelTransmissionState, ui->labelConnectionState,
         items, commandStack, refresher, link, instance->number()});
+    const PumpBridge::Pump pump{commandStack, commandTable, items, link};
+    network = std::make_unique<NetworkGroup>(
+        NetworkGroup::Parts{ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState,
+                            pump, &process->sampler(), instance.get()});
     ui->frameEditVolume->setFocus();
     setEntryBounds();
     editedFields.shown(findChildren<MouseEventLineEdit *>());

@@ -48,6 +48,7 @@
 
 class Communication;
 class InstanceSettings;
+class NetworkGroup;
 class ProcessData;
 class QAbstractButton;
 class QAction;
@@ -307,4 +308,6 @@ private:
     std::vector<GUI::OperationItem *> items;
     // Reads the items: declared after them, so it goes first.
     std::unique_ptr<ProcessData> process;
+    // Publishes what the sampler takes: goes before it, saying "offline" while the pump is there.
+    std::unique_ptr<NetworkGroup> network;
 };

@@ -91,6 +91,7 @@ const QStringList mappedPages = {
     "commmessage.html",
     "nocyclicdatadisp.html",
     "clearall.html",
+    "network.html",
     "chart.html",
     "record.html",
     "recordfile.html",

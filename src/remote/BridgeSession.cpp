@@ -1,0 +1,84 @@
+#include "remote/BridgeSession.h"
+
+#include "recorder/ProcessSampler.h"
+
+BridgeSession::BridgeSession(const PumpBridge::Pump &pumpParts, ProcessSampler *processSampler,
+                             const QString &programVersion, QObject *parent)
+    : QObject(parent)
+    , pump(pumpParts)
+    , sampler(processSampler)
+    , version(programVersion)
+{}
+
+BridgeSession::~BridgeSession()
+{
+    release(true);
+}
+
+void BridgeSession::start(const BridgeOptions &options, const QString &pumpId)
+{
+    release(true);
+    root = options.topicPrefix + QLatin1Char('/') + pumpId;
+    bridge = std::make_unique<PumpBridge>(options, pumpId, pump, version);
+    connect(bridge.get(), &PumpBridge::publishingChanged, this, &BridgeSession::publishingChanged);
+    connect(bridge.get(), &PumpBridge::refused, this, &BridgeSession::refused);
+    connect(bridge.get(), &PumpBridge::attemptFailed, this,
+            [this](const QString &reason) { setState(State::Connecting, reason); });
+    if (sampler)
+        connect(sampler, &ProcessSampler::sampled, bridge.get(), &PumpBridge::sample);
+    setState(State::Connecting, QString());
+    // May refuse at once (a TLS file the library cannot use): the state then says so.
+    bridge->start();
+}
+
+void BridgeSession::stop()
+{
+    release(true);
+    setState(State::Off, QString());
+}
+
+void BridgeSession::setControlAllowed(bool allowed)
+{
+    if (bridge)
+        bridge->setControlAllowed(allowed);
+}
+
+void BridgeSession::setState(State state, const QString &reason)
+{
+    if (state == current && reason == why)
+        return;
+    current = state;
+    why = reason;
+    emit stateChanged(current);
+}
+
+void BridgeSession::publishingChanged(bool publishing)
+{
+    if (publishing)
+        setState(State::Publishing, QString());
+    else
+        setState(State::Connecting, QStringLiteral("the connection to the broker was lost"));
+}
+
+void BridgeSession::refused(const QString &reason)
+{
+    release(false);
+    setState(State::Refused, reason);
+}
+
+void BridgeSession::release(bool orderly)
+{
+    if (!bridge)
+        return;
+    PumpBridge *old = bridge.release();
+    old->disconnect(this);
+    if (sampler)
+        disconnect(sampler, nullptr, old, nullptr);
+    if (orderly) {
+        old->finish();
+        delete old;
+    } else {
+        // Inside the bridge's own signal: its client is still on the stack.
+        old->deleteLater();
+    }
+}

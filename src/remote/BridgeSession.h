@@ -1,0 +1,61 @@
+#pragma once
+
+#include "remote/BridgeOptions.h"
+#include "remote/PumpBridge.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+
+class ProcessSampler;
+
+// The window's bridge to a broker, made when the operator connects and let go when they
+// disconnect: fed by the window's sampler and summed up in one state for the display. A broker
+// that refuses the bridge for good ends the session; one that cannot be reached yet is tried
+// again by the client until the operator gives up.
+class BridgeSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class State { Off, Connecting, Publishing, Refused };
+
+    // Nothing of the pump or the sampler is owned; the sampler may be null (nothing published
+    // but availability and info).
+    BridgeSession(const PumpBridge::Pump &pump, ProcessSampler *sampler, const QString &version,
+                  QObject *parent = nullptr);
+    // A running bridge says "offline" and disconnects in order.
+    ~BridgeSession() override;
+
+    // The options must have passed BridgeOptions::problem(); a running bridge is stopped first.
+    void start(const BridgeOptions &options, const QString &pumpId);
+    void stop();
+    void setControlAllowed(bool allowed);
+
+    State state() const { return current; }
+    bool running() const { return bridge != nullptr; }
+    // The broker's refusal, or the last failed attempt or lost connection while connecting.
+    QString reason() const { return why; }
+    // "<prefix>/<id>", the root of every topic published.
+    QString topicRoot() const { return root; }
+
+signals:
+    void stateChanged(BridgeSession::State state);
+
+private:
+    void setState(State state, const QString &reason);
+    void publishingChanged(bool publishing);
+    void refused(const QString &reason);
+    // Ends the bridge; later when called from one of its own signals.
+    void release(bool orderly);
+
+    PumpBridge::Pump pump;
+    QPointer<ProcessSampler> sampler;
+    QString version;
+    std::unique_ptr<PumpBridge> bridge;
+    State current = State::Off;
+    QString why;
+    QString root;
+};

@@ -1,0 +1,251 @@
+#include "ui/NetworkGroup.h"
+
+#include "platform/InstanceSettings.h"
+#include "serial/Communication.h"
+#include "ui/FeedbackMarks.h"
+#include "ui/StyleSheets.h"
+
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSysInfo>
+
+namespace {
+
+// The window's texts share the form's translation context.
+QString screenText(const char *text)
+{
+    return QCoreApplication::translate("mainScreen", text);
+}
+
+const QString markSheet =
+    QStringLiteral("color: white; background-color: %1; font: bold 9pt \"Arial\"; "
+                   "padding: 1px 4px;");
+const QString idleSheet = QStringLiteral("color: rgb(100,100,100);");
+const QString goodSheet = QStringLiteral("color: rgb(0,149,216);");
+const QString failedSheet = QStringLiteral("color: rgb(255,100,0);");
+
+QLabel *label(const QString &text, const char *name, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setFont(QFont(QStringLiteral("Arial"), 14));
+    return l;
+}
+
+QLineEdit *field(const char *name, QWidget *parent)
+{
+    auto *f = new QLineEdit(parent);
+    f->setObjectName(QLatin1String(name));
+    f->setFont(QFont(QStringLiteral("Arial"), 14));
+    return f;
+}
+
+} // namespace
+
+NetworkGroup::NetworkGroup(const Parts &parts, QWidget *parent)
+    : QGroupBox(screenText("Network"), parent)
+    , pump(parts.pump)
+    , settings(parts.settings)
+    , bridge(parts.pump, parts.sampler, QStringLiteral(DOSETTA_VERSION))
+    , brokerLabel(label(screenText("Broker"), "labelBroker", this))
+    , brokerField(field("lineEditBroker", this))
+    , pumpIdLabel(label(screenText("Pump id"), "labelPumpId", this))
+    , pumpIdField(field("lineEditPumpId", this))
+    , connectButton(new QPushButton(screenText("Connect"), this))
+    , allowBox(new QCheckBox(screenText("Allow remote control"), this))
+    , stateLabel(label(QString(), "labelNetworkState", this))
+{
+    setObjectName(QStringLiteral("groupNetwork"));
+    connectButton->setObjectName(QStringLiteral("buttonNetworkConnect"));
+    connectButton->setStyleSheet(QString::fromLatin1(StyleSheets::control));
+    // In a dialog, Return in a field would click it.
+    connectButton->setAutoDefault(false);
+    allowBox->setObjectName(QStringLiteral("checkboAllowControl"));
+    allowBox->setFont(QFont(QStringLiteral("Arial"), 14));
+    stateLabel->setFont(QFont(QStringLiteral("Arial"), 11));
+    stateLabel->setWordWrap(true);
+    stateLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    brokerField->setPlaceholderText(QStringLiteral("mqtt://localhost:1883"));
+    // One topic level: no separators, no wildcards.
+    pumpIdField->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[^/+#\\s]*")), pumpIdField));
+    allowBox->setToolTip(
+        screenText("Let the broker's clients set values and start, stop, pause or prime the pump"));
+
+    if (parts.groupAbove != nullptr) {
+        setFont(parts.groupAbove->font());
+        setStyleSheet(parts.groupAbove->styleSheet());
+        QWidget *page = parts.groupAbove->parentWidget();
+        if (auto *column = page != nullptr ? qobject_cast<QBoxLayout *>(page->layout()) : nullptr)
+            column->insertWidget(column->indexOf(parts.groupAbove) + 1, this);
+    }
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(brokerLabel, 0, 0);
+    grid->addWidget(brokerField, 0, 1);
+    grid->addWidget(connectButton, 0, 2);
+    grid->addWidget(pumpIdLabel, 1, 0);
+    grid->addWidget(pumpIdField, 1, 1);
+    grid->addWidget(allowBox, 1, 2);
+    grid->addWidget(stateLabel, 2, 0, 1, 3);
+    grid->setColumnStretch(1, 1);
+    if (parts.focusBefore != nullptr) {
+        QWidget::setTabOrder(parts.focusBefore, brokerField);
+        QWidget::setTabOrder(brokerField, pumpIdField);
+        QWidget::setTabOrder(pumpIdField, connectButton);
+        QWidget::setTabOrder(connectButton, allowBox);
+    }
+
+    netMark = FeedbackMarks::add(parts.feedbackLabel, screenText("NET"), "labelNetMark");
+    remoteMark = FeedbackMarks::add(parts.feedbackLabel, screenText("REMOTE"), "labelRemoteMark");
+    if (netMark)
+        netMark->setStyleSheet(markSheet.arg(QStringLiteral("rgb(0,149,216)")));
+    if (remoteMark) {
+        remoteMark->setStyleSheet(markSheet.arg(QStringLiteral("rgb(140,60,190)")));
+        remoteMark->setToolTip(screenText("Remote control is allowed: the broker's clients may "
+                                          "set values and run the pump"));
+    }
+
+    brokerField->setText(stored(brokerKey()).toString());
+    pumpIdField->setText(stored(pumpIdKey()).toString());
+    allowBox->setChecked(stored(allowControlKey()).toBool());
+    connect(brokerField, &QLineEdit::editingFinished, this,
+            [this] { store(brokerKey(), brokerField->text().trimmed()); });
+    connect(pumpIdField, &QLineEdit::editingFinished, this,
+            [this] { store(pumpIdKey(), pumpIdField->text()); });
+    connect(connectButton, &QPushButton::clicked, this, &NetworkGroup::toggle);
+    connect(allowBox, &QCheckBox::toggled, this, &NetworkGroup::allowControl);
+    connect(&bridge, &BridgeSession::stateChanged, this, [this](BridgeSession::State state) {
+        // Refused for good: nothing to take up again at the next start.
+        if (state == BridgeSession::State::Refused)
+            store(connectedKey(), false);
+        showState();
+    });
+    showState();
+    if (stored(connectedKey()).toBool())
+        startPublishing();
+}
+
+NetworkGroup::~NetworkGroup() = default;
+
+QString NetworkGroup::defaultPumpId() const
+{
+    QString port = pump.link != nullptr ? pump.link->portName() : QString();
+    int address = pump.link != nullptr ? pump.link->address() : InstanceSettings::DefaultAddress;
+    if (port.isEmpty() && settings != nullptr) {
+        port = settings->port();
+        address = settings->address();
+    }
+    return BridgeOptions::defaultPumpId(QSysInfo::machineHostName(), port, address);
+}
+
+void NetworkGroup::startPublishing()
+{
+    BridgeOptions options;
+    options.broker = brokerField->text().trimmed();
+    options.pumpId = pumpIdField->text().trimmed();
+    if (options.pumpId.isEmpty())
+        options.pumpId = defaultPumpId();
+    options.allowControl = allowBox->isChecked();
+    store(brokerKey(), options.broker);
+    store(pumpIdKey(), pumpIdField->text().trimmed());
+    problem = options.broker.isEmpty()
+                  ? screenText("Enter the broker's address, such as mqtt://localhost:1883")
+                  : options.problem();
+    if (!problem.isEmpty()) {
+        showState();
+        return;
+    }
+    broker = options.broker;
+    store(connectedKey(), true);
+    bridge.start(options, options.pumpId);
+}
+
+void NetworkGroup::stopPublishing()
+{
+    store(connectedKey(), false);
+    bridge.stop();
+}
+
+void NetworkGroup::showEvent(QShowEvent *event)
+{
+    // The port or the address may have changed since.
+    pumpIdField->setPlaceholderText(defaultPumpId());
+    QGroupBox::showEvent(event);
+}
+
+void NetworkGroup::toggle()
+{
+    if (bridge.running())
+        stopPublishing();
+    else
+        startPublishing();
+}
+
+void NetworkGroup::allowControl(bool allowed)
+{
+    store(allowControlKey(), allowed);
+    bridge.setControlAllowed(allowed);
+    showState();
+}
+
+void NetworkGroup::showState()
+{
+    const BridgeSession::State state = bridge.state();
+    const bool running = bridge.running();
+    connectButton->setText(running ? screenText("Disconnect") : screenText("Connect"));
+    brokerField->setEnabled(!running);
+    pumpIdField->setEnabled(!running);
+    pumpIdField->setPlaceholderText(defaultPumpId());
+
+    QString text;
+    QString sheet = idleSheet;
+    switch (state) {
+    case BridgeSession::State::Off:
+        text = problem.isEmpty() ? screenText("Not connected") : problem;
+        sheet = problem.isEmpty() ? idleSheet : failedSheet;
+        break;
+    case BridgeSession::State::Connecting:
+        text = bridge.reason().isEmpty()
+                   ? screenText("Connecting to %1 ...").arg(broker)
+                   : screenText("Trying %1 again: %2").arg(broker, bridge.reason());
+        sheet = bridge.reason().isEmpty() ? goodSheet : failedSheet;
+        break;
+    case BridgeSession::State::Publishing:
+        text = screenText("Publishing as %1").arg(bridge.topicRoot());
+        sheet = goodSheet;
+        break;
+    case BridgeSession::State::Refused:
+        text = screenText("Refused by %1: %2").arg(broker, bridge.reason());
+        sheet = failedSheet;
+        break;
+    }
+    if (running)
+        problem.clear();
+    stateLabel->setText(text);
+    stateLabel->setStyleSheet(sheet);
+
+    const bool publishing = state == BridgeSession::State::Publishing;
+    if (netMark) {
+        netMark->setVisible(publishing);
+        netMark->setToolTip(screenText("Publishing as %1 on %2").arg(bridge.topicRoot(), broker));
+    }
+    if (remoteMark)
+        remoteMark->setVisible(publishing && allowBox->isChecked());
+}
+
+QVariant NetworkGroup::stored(const QString &key) const
+{
+    return settings != nullptr ? settings->settings().value(settings->key(key)) : QVariant();
+}
+
+void NetworkGroup::store(const QString &key, const QVariant &value)
+{
+    if (settings != nullptr)
+        settings->settings().setValue(settings->key(key), value);
+}
