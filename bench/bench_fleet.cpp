@@ -11,6 +11,8 @@
 //   FLEET_PUMPS=N         pumps and bridges (default 10)
 //   FLEET_SETS=N          flow-rate sets per pump (default 20, at most 99)
 //   FLEET_IDLE_SECONDS=N  polling only, before the sets, for the CPU at rest (default 20)
+//   FLEET_BROKER_NAGLE=1  the broker as installed: Nagle's algorithm on (by default the
+//                         benchmark's broker sends at once, set_tcp_nodelay true)
 //   FLEET_SAMPLES=FILE    also write every set's timings to FILE (CSV)
 //   FLEET_KEEP=1          keep the frame logs, the bridges' output and the broker's files
 // Every process it starts ends with it, also when it is killed.
@@ -256,7 +258,8 @@ int main()
     };
 
     std::string error;
-    LocalBroker broker(work);
+    const bool noDelay = BenchEnv::positiveInt("FLEET_BROKER_NAGLE", 0) != 1;
+    LocalBroker broker(work, noDelay);
     if (!broker.start("/usr/sbin/mosquitto", &error)) {
         out.failed(error);
         tail(work + "/mosquitto.log", "mosquitto");
@@ -562,6 +565,7 @@ int main()
     const SampleStats echo(toEcho);
     const SampleStats state(toState);
     out.info("pumps and bridges", count, "", 0);
+    out.info("broker", noDelay ? "set_tcp_nodelay true" : "set_tcp_nodelay false (as installed)");
     out.info("start to every bridge publishing its pump", (readyMs - bridgesStartedMs) / 1000.0,
              "s", 1);
     out.info("sets measured (lost, refused)", std::to_string(toFrame.size()) + " (" +
@@ -584,6 +588,11 @@ int main()
     out.info("frame at the pump beyond the exchange in flight, median", over.median(), "ms", 1);
     out.atMost("frame at the pump beyond the exchange in flight, 99th percentile",
                over.percentile(99), "ms", 1, 30.0);
+    std::vector<double> firstBeyond;
+    for (std::size_t i = 0; i < toFirstByte.size(); ++i)
+        firstBeyond.push_back(toFirstByte[i] - inFlight[i]);
+    out.info("first byte on the line beyond the exchange in flight, 99th percentile",
+             SampleStats(firstBeyond).percentile(99), "ms", 1);
     out.info("set to result at the client, median", result.median(), "ms", 1);
     out.info("set to result at the client, 99th percentile", result.percentile(99), "ms", 1);
     out.info("changes seen in the state",

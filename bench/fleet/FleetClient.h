@@ -49,6 +49,11 @@ public:
     static double nowMs() { return epochMs(WallClock::now()); }
 
 private:
+    // The client library leaves Nagle's algorithm on: a set sent while an earlier small packet
+    // (an acknowledgement) waits for the broker's delayed ACK would wait with it, up to 40 ms.
+    // This client's own socket to the broker sends at once, so that the fleet is what is timed.
+    static void sendAtOnce(const std::string &uri);
+
     std::unique_ptr<mqtt::async_client> client;
     std::mutex mutex;
     std::condition_variable arrived;

@@ -9,8 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-LocalBroker::LocalBroker(std::string directory)
+LocalBroker::LocalBroker(std::string directory, bool noDelay)
     : directory(std::move(directory))
+    , noDelay(noDelay)
 {}
 
 int LocalBroker::freePort()
@@ -52,7 +53,8 @@ bool LocalBroker::writeConfig(const std::string &path) const
          << "persistence false\n"
          << "log_dest stderr\n"
          << "log_type error\n"
-         << "log_type warning\n";
+         << "log_type warning\n"
+         << "set_tcp_nodelay " << (noDelay ? "true" : "false") << '\n';
     return static_cast<bool>(file);
 }
 

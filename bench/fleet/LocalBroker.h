@@ -9,7 +9,9 @@
 class LocalBroker
 {
 public:
-    explicit LocalBroker(std::string directory);
+    // noDelay: the broker sends each packet at once (set_tcp_nodelay), not held by Nagle's
+    // algorithm while an earlier one waits for its acknowledgement.
+    LocalBroker(std::string directory, bool noDelay);
 
     // Starts it and waits until it accepts connections; false with a reason otherwise.
     bool start(const std::string &program, std::string *error);
@@ -24,6 +26,7 @@ private:
     bool writeConfig(const std::string &path) const;
 
     std::string directory;
+    bool noDelay = false;
     int listenPort = 0;
     ChildProcess process;
 };
