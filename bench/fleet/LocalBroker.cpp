@@ -6,6 +6,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -47,7 +48,12 @@ bool LocalBroker::accepts() const
 
 bool LocalBroker::writeConfig(const std::string &path) const
 {
+    // Started by root, mosquitto would change to its own user, and a change of user clears the
+    // signal that ends it with the benchmark: it stays the user that started it.
+    const passwd *user = ::getpwuid(::getuid());
     std::ofstream file(path);
+    if (user != nullptr)
+        file << "user " << user->pw_name << '\n';
     file << "listener " << listenPort << " 127.0.0.1\n"
          << "allow_anonymous true\n"
          << "persistence false\n"
