@@ -256,8 +256,9 @@ std::string Communication::takeAnswer()
     if (AnswerClassifier::awaitsCheckCharacter(rxBuffer)) {
         // The check character is the byte after ETX, a NUL one included: the read drops a NUL
         // but notes it. Until it comes, the frame is unchecked, whatever its text XORs to.
+        // Judged on the first ETX: a check character that is itself ETX (0x03) has arrived.
         const auto arrived = [this] {
-            return rxBuffer.empty() || rxBuffer.back() != ETX || nulAfterBuffer;
+            return !AnswerClassifier::awaitsCheckCharacter(rxBuffer) || nulAfterBuffer;
         };
         if (!arrived() && portOpen) {
             if (dataWithin1ms())

@@ -452,6 +452,10 @@ void tst_link::waitBounds_data()
     QTest::newRow("check character 30 ms after ETX: in time")
         << int(GetVolume) << true << bytes(frame("00012500")) << L{0, 0, 30} << O::Answered << any
         << 29 << 250;
+    // "00041070" between STX and ETX XORs to ETX with them: the check character is ETX.
+    QTest::newRow("check character that is ETX, 10 ms after the frame: in time")
+        << int(GetFlowRate) << true << bytes(frame("00041070")) << L{0, 0, 10} << O::Answered
+        << bytes(frame("00041070")) << 9 << 50;
     QTest::newRow("check character 130 ms after ETX: invalid")
         << int(GetVolume) << true << bytes(frame("00012500")) << L{0, 0, 130} << O::InvalidFrame
         << bytes(body("00012500")) << 78 << 250;
