@@ -693,6 +693,8 @@ int CliRunner::serve()
             : options.pumpId;
     PumpBridge bridge(options, id, pump.parts(), QStringLiteral(DOSETTA_VERSION));
     QObject::connect(&pump.sampler(), &ProcessSampler::sampled, &bridge, &PumpBridge::sample);
+    QObject::connect(&bridge, &PumpBridge::stateDue, &bridge,
+                     [&] { bridge.sample(pump.sampler().take()); });
 
     QEventLoop loop;
     int status = Done;

@@ -24,8 +24,15 @@ void BridgeSession::start(const BridgeOptions &options, const QString &pumpId)
     connect(bridge.get(), &PumpBridge::refused, this, &BridgeSession::refused);
     connect(bridge.get(), &PumpBridge::attemptFailed, this,
             [this](const QString &reason) { setState(State::Connecting, reason); });
-    if (sampler)
+    if (sampler) {
         connect(sampler, &ProcessSampler::sampled, bridge.get(), &PumpBridge::sample);
+        // Not a row of the recorder: only the bridge sees this extra sample.
+        PumpBridge *b = bridge.get();
+        connect(b, &PumpBridge::stateDue, b, [this, b] {
+            if (sampler)
+                b->sample(sampler->take());
+        });
+    }
     setState(State::Connecting, QString());
     // May refuse at once (a TLS file the library cannot use): the state then says so.
     bridge->start();

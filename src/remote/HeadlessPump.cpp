@@ -1,6 +1,7 @@
 #include "remote/HeadlessPump.h"
 
 #include "GUI/AttachTable.h"
+#include "GUI/OperationItem.h"
 #include "recorder/RunStateJudge.h"
 
 HeadlessPump::HeadlessPump(const QString &port, int address, QObject *parent)
@@ -20,9 +21,21 @@ HeadlessPump::HeadlessPump(const QString &port, int address, QObject *parent)
                                   : ProcessSample::Link::Connected;
         },
         {}, this);
-    // The poller's own timer is its tick: a sample right after it holds one whole round.
+    // One sample a round of polls: as soon as the round's last query is answered, so that a
+    // change shows within the tick that asked for it; at the next tick when the round never
+    // completed (a silent pump).
+    connect(refresher.get(), &GUI::RefreshTimer::delivered, sampling, [this] {
+        if (refresher->pendingCount() == 0 && !roundSampled) {
+            roundSampled = true;
+            sampling->sample();
+        }
+    });
     if (QTimer *tick = refresher->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly))
-        connect(tick, &QTimer::timeout, sampling, &ProcessSampler::sample);
+        connect(tick, &QTimer::timeout, sampling, [this] {
+            if (!roundSampled)
+                sampling->sample();
+            roundSampled = false;
+        });
     connect(&stack, &BusinessLogic::CommandStack::sendAnswer, sampling, [this](const Answer &a) {
         if (RunStateJudge::keyOf(a.commandId))
             sampling->commandDone(a.commandId,

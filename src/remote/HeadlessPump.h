@@ -39,4 +39,5 @@ private:
     std::unique_ptr<GUI::RefreshTimer> refresher;
     ProcessSampler *sampling = nullptr;
     QTimer reopenTimer;
+    bool roundSampled = false; // this tick's round was sampled when it completed
 };

@@ -1,7 +1,9 @@
 #include "remote/PumpBridge.h"
 
 #include "BusinessLogic/CommandStack.h"
+#include "GUI/AttachTable.h"
 #include "GUI/KeyTable.h"
+#include "GUI/OperationItem.h"
 #include "recorder/RunStateJudge.h"
 #include "recorder/SampleJson.h"
 #include "remote/HaDiscovery.h"
@@ -167,10 +169,34 @@ void PumpBridge::message(const MqttClient::Message &m)
     // the operator's commands, so it shows in the traffic log.
     const BusinessLogic::Ticket ticket = pump.stack->push(command, r.commandValue, true);
     waiting.push_back({ticket, r.key, r.value, m.correlation});
+    // The value is read back right behind it, so that the state shows it within an exchange
+    // rather than at the poller's next turn for that value.
+    const GUI::KeyTable::Key *key =
+        r.kind == RemoteRequest::Kind::Set ? GUI::KeyTable::find(r.key) : nullptr;
+    if (key != nullptr && key->readable()) {
+        BusinessLogic::Command *query =
+            pump.table->at(static_cast<std::size_t>(BusinessLogic::toInt(key->query)));
+        GUI::OperationItem *item = GUI::AttachTable::find(pump.items, key->query);
+        if (query != nullptr && item != nullptr)
+            readBacks.emplace_back(pump.stack->push(query, key->parameters.front(), false), item);
+    }
 }
 
 void PumpBridge::answered(const Answer &answer)
 {
+    for (auto it = readBacks.begin(); it != readBacks.end(); ++it) {
+        if (it->first != answer.ticket)
+            continue;
+        GUI::OperationItem *item = it->second;
+        readBacks.erase(it);
+        Answer copy = answer;
+        if (copy.checked() && copy.outcome == BusinessLogic::AnswerOutcome::Answered &&
+            item->spezifier() == copy.commandId) {
+            item->update(&copy);
+            emit stateDue();
+        }
+        return;
+    }
     for (auto it = waiting.begin(); it != waiting.end(); ++it) {
         if (it->ticket != answer.ticket)
             continue;
@@ -183,6 +209,9 @@ void PumpBridge::answered(const Answer &answer)
              RunStateJudge::accepted(pump.link->rxAck, pump.link->rxNak, pump.link->protocolAnswer,
                                      pump.link->portOpen));
         const QString text = answerText(answer.outcome, accepted);
+        // A run command changes the run state at once; a set waits for its read-back.
+        if (accepted && RunStateJudge::keyOf(answer.commandId))
+            emit stateDue();
         result(w.key, w.value, w.correlation, accepted, text,
                accepted ? QString()
                         : (answer.outcome == BusinessLogic::AnswerOutcome::Nak

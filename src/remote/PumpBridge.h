@@ -70,6 +70,9 @@ signals:
     // The broker refused the bridge for good; the reason, for the operator.
     void refused(const QString &reason);
     void attemptFailed(const QString &reason);
+    // A request was answered (a set, with its value read back): a sample taken now shows it,
+    // without waiting for the next refresh tick.
+    void stateDue();
 
 private:
     struct Waiting
@@ -97,6 +100,8 @@ private:
     std::unique_ptr<MqttClient> client;
     StateThrottle throttle;
     std::deque<Waiting> waiting;
+    // The query queued right behind an accepted set, and the item it updates.
+    std::deque<std::pair<BusinessLogic::Ticket, GUI::OperationItem *>> readBacks;
     QByteArray lastState;
     QByteArray lastInfo;
     qint64 startMs = 0;
