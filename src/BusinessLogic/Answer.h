@@ -23,6 +23,8 @@ struct Answer
         return outcome != BusinessLogic::AnswerOutcome::InvalidFrame &&
                outcome != BusinessLogic::AnswerOutcome::Cleared;
     }
+    // The pump took it: the only answers whose text is a value the pump reported.
+    bool accepted() const { return BusinessLogic::accepted(outcome); }
 };
 
 Q_DECLARE_METATYPE(Answer)

@@ -105,8 +105,14 @@ void Command::exchange(const std::string &body, Awaits awaits, const std::string
         while (!communication->waitForEndOfText())
             TickClock::sleep(1);
     }
-    if (communication->takeAnswer().empty())
+    const bool empty = communication->takeAnswer().empty();
+    if (empty)
         communication->lastAnswer = emptyAnswerText;
+    // A pump whose protocol answer is off acknowledges nothing: silence on an open port is the
+    // only sign it took the command. Judged here, where the exchange knows what it waited for.
+    if (awaits == Awaits::Acknowledge && communication->rxOutcome == AnswerOutcome::Silent &&
+        !communication->protocolAnswer && communication->portOpen)
+        communication->rxOutcome = AnswerOutcome::Unacknowledged;
 }
 
 } // namespace BusinessLogic

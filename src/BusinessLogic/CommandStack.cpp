@@ -24,7 +24,7 @@ Ticket CommandStack::enqueue(Command *command, int value, bool logFlag, Lane lan
 {
     QMutexLocker lock(&queueMutex);
     const Ticket ticket = ++lastTicket;
-    laneOf(lane).push_back({command, value, logFlag, ticket, lane});
+    laneOf(lane).push_back({command, value, logFlag, ticket, lane, TickClock::now()});
     return ticket;
 }
 
@@ -45,6 +45,43 @@ Ticket CommandStack::pushPoll(Command *command, int value, bool logFlag)
     return enqueue(command, value, logFlag, Lane::Poll);
 }
 
+Ticket CommandStack::pushRemote(Command *command, int value, bool logFlag)
+{
+    return enqueue(command, value, logFlag, Lane::Remote);
+}
+
+Ticket CommandStack::pushStop(Command *command, bool logFlag)
+{
+    std::vector<Ticket> dropped;
+    Ticket ticket = 0;
+    {
+        QMutexLocker lock(&queueMutex);
+        for (std::deque<QueueEntry> &lane : lanes) {
+            const auto startsMotor = [&dropped, this](const QueueEntry &entry) {
+                if (entry.command == nullptr || entry.ticket == onTheWire)
+                    return false;
+                const CommandSpezifier id = entry.command->spezifier();
+                if (id != CommandSpezifier::Start && id != CommandSpezifier::Prime)
+                    return false;
+                dropped.push_back(entry.ticket);
+                return true;
+            };
+            lane.erase(std::remove_if(lane.begin(), lane.end(), startsMotor), lane.end());
+        }
+        ticket = enqueue(command, 0, logFlag, Lane::Stop);
+    }
+    drop(std::move(dropped));
+    // Not at the next tick: as soon as the event loop is back from the exchange on the wire.
+    QTimer::singleShot(0, this, &CommandStack::ExecuteCommand);
+    return ticket;
+}
+
+void CommandStack::drop(std::vector<Ticket> tickets)
+{
+    if (!tickets.empty())
+        emit entriesCleared(tickets);
+}
+
 void CommandStack::logTransmitted(const SystemTime &) {}
 
 void CommandStack::logReceived(const SystemTime &) {}
@@ -54,15 +91,13 @@ void CommandStack::clear()
     std::vector<Ticket> dropped;
     {
         QMutexLocker lock(&queueMutex);
-        for (const auto *lane : {&queue, &pollQueue}) {
-            for (const QueueEntry &entry : *lane)
+        for (std::deque<QueueEntry> &lane : lanes) {
+            for (const QueueEntry &entry : lane)
                 dropped.push_back(entry.ticket);
+            lane.clear();
         }
-        queue.clear();
-        pollQueue.clear();
     }
-    if (!dropped.empty())
-        emit entriesCleared(dropped);
+    drop(std::move(dropped));
 }
 
 void CommandStack::removeQueries(Lane lane)
@@ -79,8 +114,24 @@ void CommandStack::removeQueries(Lane lane)
         };
         entries.erase(std::remove_if(entries.begin(), entries.end(), isQuery), entries.end());
     }
-    if (!dropped.empty())
-        emit entriesCleared(dropped);
+    drop(std::move(dropped));
+}
+
+void CommandStack::removeLane(Lane lane)
+{
+    std::vector<Ticket> dropped;
+    {
+        QMutexLocker lock(&queueMutex);
+        std::deque<QueueEntry> &entries = laneOf(lane);
+        for (const QueueEntry &entry : entries) {
+            if (entry.ticket != onTheWire)
+                dropped.push_back(entry.ticket);
+        }
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [this](const QueueEntry &e) { return e.ticket != onTheWire; }),
+                      entries.end());
+    }
+    drop(std::move(dropped));
 }
 
 int CommandStack::rxStampLength()
@@ -96,25 +147,30 @@ int CommandStack::txStampLength()
 int CommandStack::queuedCount() const
 {
     QMutexLocker lock(&queueMutex);
-    return static_cast<int>(queue.size() + pollQueue.size());
+    std::size_t n = 0;
+    for (const std::deque<QueueEntry> &lane : lanes)
+        n += lane.size();
+    return static_cast<int>(n);
 }
 
 int CommandStack::queuedCount(Lane lane) const
 {
     QMutexLocker lock(&queueMutex);
-    return static_cast<int>(lane == Lane::Operator ? queue.size() : pollQueue.size());
+    return static_cast<int>(laneOf(lane).size());
 }
 
 std::vector<QueueEntry> CommandStack::queuedEntries() const
 {
     QMutexLocker lock(&queueMutex);
     std::vector<QueueEntry> entries;
-    // An operator's command pushed during a poll's exchange runs after that poll.
-    if (onTheWire != 0 && !pollQueue.empty() && pollQueue.front().ticket == onTheWire)
-        entries.push_back(pollQueue.front());
-    for (const auto *lane : {&queue, &pollQueue}) {
-        for (const QueueEntry &entry : *lane) {
-            if (entries.empty() || entry.ticket != entries.front().ticket)
+    // Whatever was pushed during an exchange runs after it.
+    for (const std::deque<QueueEntry> &lane : lanes) {
+        if (onTheWire != 0 && !lane.empty() && lane.front().ticket == onTheWire)
+            entries.push_back(lane.front());
+    }
+    for (const std::deque<QueueEntry> &lane : lanes) {
+        for (const QueueEntry &entry : lane) {
+            if (entry.ticket != onTheWire)
                 entries.push_back(entry);
         }
     }
@@ -123,15 +179,31 @@ std::vector<QueueEntry> CommandStack::queuedEntries() const
 
 bool CommandStack::take(Ticket ticket)
 {
-    for (auto *lane : {&queue, &pollQueue}) {
-        const auto it = std::find_if(lane->begin(), lane->end(),
+    for (std::deque<QueueEntry> &lane : lanes) {
+        const auto it = std::find_if(lane.begin(), lane.end(),
                                      [ticket](const QueueEntry &e) { return e.ticket == ticket; });
-        if (it != lane->end()) {
-            lane->erase(it);
+        if (it != lane.end()) {
+            lane.erase(it);
             return true;
         }
     }
     return false;
+}
+
+const std::deque<QueueEntry> *CommandStack::nextLane(qint64 now) const
+{
+    const std::deque<QueueEntry> &stops = laneOf(Lane::Stop);
+    if (!stops.empty())
+        return &stops;
+    const std::deque<QueueEntry> &polls = laneOf(Lane::Poll);
+    // Requests never hold the polls off for long: an overdue poll takes every other turn.
+    if (!lastWasPoll && !polls.empty() && now - polls.front().queuedAt >= PollOverdueMs)
+        return &polls;
+    for (Lane lane : {Lane::Operator, Lane::Remote, Lane::Poll}) {
+        if (!laneOf(lane).empty())
+            return &laneOf(lane);
+    }
+    return nullptr;
 }
 
 void CommandStack::ExecuteCommand()
@@ -140,10 +212,15 @@ void CommandStack::ExecuteCommand()
     std::string text;
     {
         QMutexLocker lock(&queueMutex);
-        const std::deque<QueueEntry> &lane = !queue.empty() ? queue : pollQueue;
-        if (lane.empty())
+        // A stop's immediate run may find the entry on the wire still running: nested by a
+        // wait that let the event loop in, it must not start a second exchange.
+        if (onTheWire != 0)
             return;
-        entry = lane.front();
+        const std::deque<QueueEntry> *lane = nextLane(TickClock::now());
+        if (lane == nullptr)
+            return;
+        entry = lane->front();
+        lastWasPoll = entry.lane == Lane::Poll;
         onTheWire = entry.ticket;
         currentCommand = entry.command;
         currentValue = entry.value;

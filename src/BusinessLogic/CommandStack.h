@@ -9,6 +9,7 @@
 #include <QRecursiveMutex>
 #include <QTimer>
 
+#include <array>
 #include <deque>
 #include <string>
 #include <vector>
@@ -19,14 +20,18 @@ class Command;
 
 // Serialises all traffic to the pump: producers only queue; a 10 ms timer executes at most one
 // queued command per tick and publishes every answer with the ticket of the entry that ran.
-// Two lanes, each first in first out: the operator's commands go ahead of the poller's queries,
-// after the exchange already on the wire.
+// The arbiter: four lanes, each first in first out, served in the order Stop, operator, remote,
+// polls, after the exchange already on the wire. Stop is never refused and runs at once; a poll
+// that has waited PollOverdueMs takes turns with the other lanes, so that polling never starves
+// under a stream of requests.
 class CommandStack : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr int TickMs = 10;
+    // A poll queued this long ago alternates with the operator's and the remote requests.
+    static constexpr int PollOverdueMs = 200;
 
     CommandStack();
     ~CommandStack() override;
@@ -35,8 +40,13 @@ public:
     Ticket push(Command *command, int value, bool logFlag);
     // The hand-typed command: all queued text commands share one text slot, the last one wins.
     Ticket pushText(Command *command, const std::string &text);
-    // The poller's lane, served only while the operator's lane is empty.
+    // The poller's lane, served while the other lanes are empty, or in turns once overdue.
     Ticket pushPoll(Command *command, int value, bool logFlag);
+    // Requests from the network, behind the local operator.
+    Ticket pushRemote(Command *command, int value, bool logFlag);
+    // Stop, from any source: next after the exchange on the wire. Start and prime still queued
+    // in any lane are dropped with it, so a stop is never undone by what was asked before it.
+    Ticket pushStop(Command *command, bool logFlag);
 
     virtual void logTransmitted(const SystemTime &time);
     virtual void logReceived(const SystemTime &time);
@@ -44,6 +54,8 @@ public:
     // Drops every entry of that lane whose command is a query (link checks, polls) and keeps the
     // rest (the operator's settings and actions) in their order.
     void removeQueries(Lane lane);
+    // Drops every entry of that lane (remote control revoked or its bridge gone).
+    void removeLane(Lane lane);
     virtual int rxStampLength();
     virtual int txStampLength();
 
@@ -74,12 +86,19 @@ protected:
 
 private:
     Ticket enqueue(Command *command, int value, bool logFlag, Lane lane);
-    std::deque<QueueEntry> &laneOf(Lane lane) { return lane == Lane::Operator ? queue : pollQueue; }
+    std::deque<QueueEntry> &laneOf(Lane lane) { return lanes[static_cast<std::size_t>(lane)]; }
+    const std::deque<QueueEntry> &laneOf(Lane lane) const
+    {
+        return lanes[static_cast<std::size_t>(lane)];
+    }
+    // The lane whose front entry runs next; nothing when all are empty.
+    const std::deque<QueueEntry> *nextLane(qint64 now) const;
     // Removes the entry with that ticket; false when a clear took it first.
     bool take(Ticket ticket);
+    void drop(std::vector<Ticket> tickets);
 
-    std::deque<QueueEntry> queue; // the operator's lane
-    std::deque<QueueEntry> pollQueue;
+    std::array<std::deque<QueueEntry>, LaneCount> lanes;
+    bool lastWasPoll = false;
     std::string pendingText;
     QTimer *executeTimer;
     mutable QRecursiveMutex queueMutex;

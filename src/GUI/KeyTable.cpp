@@ -375,7 +375,8 @@ using Items = std::vector<OperationItem *>;
 const OperationItem *heard(const KeyTable::Key &key, const Items &items)
 {
     const OperationItem *item = AttachTable::find(items, key.query);
-    return item != nullptr && item->known() ? item : nullptr;
+    // Only a live reading: a value the pump did not report in its last exchange is unknown.
+    return item != nullptr && item->known() && item->current() ? item : nullptr;
 }
 
 std::optional<QStringList> flags(const KeyTable::Key &key, const Items &items)

@@ -28,6 +28,12 @@ void OperationItem::setValue(int value)
 {
     itemValue = value;
     heard = true;
+    fresh = true;
+}
+
+void OperationItem::markStale(int)
+{
+    fresh = false;
 }
 
 QString OperationItem::answerText(const Answer *answer)
@@ -66,6 +72,7 @@ void OperationItem::decodeGeneric(const Answer *answer)
     itemText = answerText(answer);
     itemValue = readInteger(itemText);
     heard = true;
+    fresh = true;
 }
 
 void OperationItem::decodeTruncatedDecimal(const Answer *answer)
@@ -73,6 +80,7 @@ void OperationItem::decodeTruncatedDecimal(const Answer *answer)
     itemText = answerText(answer);
     itemValue = readTruncatedDecimal(itemText);
     heard = true;
+    fresh = true;
 }
 
 } // namespace GUI

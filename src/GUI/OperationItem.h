@@ -29,6 +29,12 @@ public:
     // True once the item took an answer or a value: the initial value is a placeholder, not
     // something the pump said.
     bool known() const { return heard; }
+    // False while the last exchange for this item was not accepted (silent, refused, garbled or
+    // cleared): the value is the last one the pump reported, no longer a live reading.
+    bool current() const { return fresh; }
+    // That exchange failed; parameter is the value its query carried (the status group). The
+    // value and text stay as they were.
+    virtual void markStale(int parameter);
 
     // The answer's bytes as text (UTF-8; invalid sequences become replacement characters).
     static QString answerText(const Answer *answer);
@@ -46,6 +52,7 @@ protected:
     int itemValue = 0;
     QString itemText;
     bool heard = false;
+    bool fresh = true;
 };
 
 } // namespace GUI

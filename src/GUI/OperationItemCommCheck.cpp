@@ -12,6 +12,7 @@ void OperationItemCommCheck::update(Answer *answer)
     itemValue = number;
     itemText = received;
     heard = true;
+    fresh = true;
 }
 
 void OperationItemCommCheck::setValue(int value)
@@ -19,4 +20,5 @@ void OperationItemCommCheck::setValue(int value)
     itemValue = value;
     itemText = QString::number(value);
     heard = true;
+    fresh = true;
 }

@@ -11,4 +11,5 @@ void OperationItemDispenseTime::update(Answer *answer)
     const int seconds = readInteger(received.mid(4, 2));
     itemValue = hours * 3600 + minutes * 60 + seconds;
     heard = true;
+    fresh = true;
 }

@@ -16,7 +16,26 @@ void OperationItemStatus::update(Answer *answer)
     const auto index = static_cast<std::size_t>(group.at(0).unicode() - u'0');
     words[index] = itemValue;
     heardGroups[index] = true;
+    staleGroups[index] = false;
     heard = true;
+    fresh = true;
+}
+
+void OperationItemStatus::markStale(int group)
+{
+    if (group >= 0 && group < GroupCount)
+        staleGroups[static_cast<std::size_t>(group)] = true;
+    fresh = false;
+}
+
+bool OperationItemStatus::groupCurrent(int group) const
+{
+    return groupKnown(group) && !staleGroups[static_cast<std::size_t>(group)];
+}
+
+int OperationItemStatus::liveWord(int group) const
+{
+    return groupCurrent(group) ? words[static_cast<std::size_t>(group)] : 0;
 }
 
 int OperationItemStatus::statusWord(int group) const

@@ -23,8 +23,14 @@ public:
     int statusWord(int group) const;
     // True once an answer for that group came in.
     bool groupKnown(int group) const;
+    // True when the last exchange for that group was accepted: its word is a live reading.
+    bool groupCurrent(int group) const;
+    // The word of a group that is known and current; 0 (nothing lit) otherwise.
+    int liveWord(int group) const;
+    void markStale(int group) override;
 
 private:
     std::array<int, GroupCount> words{};
     std::array<bool, GroupCount> heardGroups{};
+    std::array<bool, GroupCount> staleGroups{};
 };

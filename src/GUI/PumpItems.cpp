@@ -52,6 +52,14 @@ PumpItems::~PumpItems()
         delete item;
 }
 
+void PumpItems::markAllStale()
+{
+    for (OperationItem *item : items) {
+        for (int group = 0; group < OperationItemStatus::GroupCount; ++group)
+            item->markStale(group);
+    }
+}
+
 OperationItem *PumpItems::find(BusinessLogic::CommandSpezifier query) const
 {
     return AttachTable::find(items, query);

@@ -2,6 +2,7 @@
 
 #include "BusinessLogic/CommandSpezifier.h"
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -9,8 +10,8 @@ namespace GUI {
 
 class OperationItem;
 
-// One operation item of every kind the window polls, for programs without the window: they decode
-// the pump's answers exactly as the window's items do.
+// One operation item of every kind that is polled: the pump core's one set, which the window,
+// the bridge and the command-line tool all read.
 class PumpItems
 {
 public:
@@ -23,6 +24,18 @@ public:
     const std::vector<OperationItem *> &all() const { return items; }
     // The item that takes the answers of that query; null when none does.
     OperationItem *find(BusinessLogic::CommandSpezifier query) const;
+    // Every value heard so far is no longer live (each status group too), until answered again.
+    void markAllStale();
+    // The one item of that class (every class is in the set once).
+    template<class Item>
+    Item &get() const
+    {
+        for (OperationItem *item : items) {
+            if (auto *typed = dynamic_cast<Item *>(item))
+                return *typed;
+        }
+        std::abort();
+    }
 
 private:
     std::vector<OperationItem *> items;

@@ -42,6 +42,7 @@ RefreshTimer::RefreshTimer(BusinessLogic::CommandStack *commandStack,
             Qt::DirectConnection);
     }
     tickConnection = connect(refreshTimer, &QTimer::timeout, this, &RefreshTimer::execute);
+    connect(refreshTimer, &QTimer::timeout, this, &RefreshTimer::ticked);
     refreshTimer->start(IntervalMs);
 }
 
@@ -144,6 +145,7 @@ void RefreshTimer::resetStatusGroup()
 void RefreshTimer::notify(Answer data)
 {
     OperationItem *item = nullptr;
+    int parameter = 0;
     {
         QMutexLocker lock(&pendingMutex);
         const auto it = std::find_if(pendingItems.begin(), pendingItems.end(),
@@ -152,11 +154,17 @@ void RefreshTimer::notify(Answer data)
         if (it == pendingItems.end())
             return;
         item = it->item;
+        parameter = it->value;
         pendingItems.erase(it);
     }
-    // A frame that failed its check, or an entry cleared while it ran, leaves the item as it was.
-    if (!data.checked() || item->spezifier() != data.commandId)
+    if (item->spezifier() != data.commandId)
         return;
+    // Silence, a refusal, a garbled frame or a clear carries no value: the item keeps what the
+    // pump last reported and knows it is no longer live.
+    if (!data.accepted()) {
+        item->markStale(parameter);
+        return;
+    }
     item->update(&data);
     emit delivered(item);
 }
@@ -165,7 +173,10 @@ void RefreshTimer::forget(const std::vector<BusinessLogic::Ticket> &tickets)
 {
     QMutexLocker lock(&pendingMutex);
     const auto cleared = [&tickets](const Pending &p) {
-        return std::find(tickets.begin(), tickets.end(), p.ticket) != tickets.end();
+        if (std::find(tickets.begin(), tickets.end(), p.ticket) == tickets.end())
+            return false;
+        p.item->markStale(p.value);
+        return true;
     };
     pendingItems.erase(std::remove_if(pendingItems.begin(), pendingItems.end(), cleared),
                        pendingItems.end());
@@ -254,7 +265,7 @@ void RefreshTimer::queue(OperationItem *item, int value, Source source)
         return;
     const BusinessLogic::Ticket ticket = commandStack->pushPoll(command, value, displayTraffic);
     QMutexLocker lock(&pendingMutex);
-    pendingItems.push_back({ticket, item, tickCount, source});
+    pendingItems.push_back({ticket, item, tickCount, source, value});
 }
 
 } // namespace GUI

@@ -66,6 +66,9 @@ public slots:
 signals:
     // An answer was handed to the item that asked for it.
     void delivered(GUI::OperationItem *item);
+    // Every 700 ms, after the tick's queries were queued (also while polling is off): the
+    // moment to take a picture of what the last round brought.
+    void ticked();
 
 private:
     enum class Source { EveryTick, Fast, Slow };
@@ -75,6 +78,7 @@ private:
         OperationItem *item = nullptr;
         unsigned tick = 0;
         Source source = Source::EveryTick;
+        int value = 0; // the query's parameter (the status group)
     };
 
     // True while a query queued before this tick waits, for that item or from that rotation.

@@ -1,11 +1,8 @@
 #include "app/WindowStartup.h"
 
-#include "BusinessLogic/Command.h"
-#include "BusinessLogic/LoggingCommandStack.h"
-#include "GUI/RefreshTimer.h"
 #include "help/HelpContent.h"
 #include "help/WindowCaptionEventFilter.h"
-#include "serial/Communication.h"
+#include "pumpcore/PumpCore.h"
 #include "ui/ProcessData.h"
 #include "ui/mainForm.h"
 
@@ -13,17 +10,13 @@
 
 #include <cstdio>
 
-WindowStartup::WindowStartup(BusinessLogic::LoggingCommandStack &stack,
-                             std::vector<BusinessLogic::Command *> &commandTable,
-                             QApplication &application, Communication &link,
-                             const std::vector<BusinessLogic::Command *> &commands,
-                             const QString &recordFile)
-    : refreshTimer(std::make_unique<GUI::RefreshTimer>(&stack, &commandTable))
-    , mainWindow(std::make_unique<mainForm>(&stack, &commandTable, &application, refreshTimer.get(),
-                                            &link))
+WindowStartup::WindowStartup(PumpCore &core, QApplication &application, const QString &recordFile)
+    : mainWindow(std::make_unique<mainForm>(core, &application))
 {
-    for (BusinessLogic::Command *command : commands)
-        mainWindow->addCommand(command);
+    for (BusinessLogic::Command *command : core.table()) {
+        if (command != nullptr)
+            mainWindow->addCommand(command);
+    }
     captionFilter = new WindowCaptionEventFilter(mainWindow.get(), mainWindow.get());
     application.installEventFilter(captionFilter);
     helpMap = std::make_unique<HelpContent>(mainWindow.get(), mainWindow.get());
@@ -40,5 +33,4 @@ WindowStartup::~WindowStartup()
 {
     helpMap.reset();
     mainWindow.reset();
-    refreshTimer.reset();
 }

@@ -1,16 +1,12 @@
-#include "BusinessLogic/CommandSet.h"
-#include "BusinessLogic/CommandSpezifier.h"
-#include "BusinessLogic/LoggingCommandStack.h"
 #include "app/CommandLine.h"
 #include "app/WindowStartup.h"
 #include "platform/TerminationSignals.h"
-#include "serial/Communication.h"
+#include "pumpcore/PumpCore.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 
 #include <cstdio>
-#include <vector>
 
 namespace {
 
@@ -42,8 +38,8 @@ int answerCommandLine(int argc, char *argv[], QString *recordFile)
 
 } // namespace
 
-// Builds the object graph in a fixed order, runs the event loop, and tears everything down in
-// reverse: the commands after the stack and before the link they point to.
+// Builds the object graph in a fixed order (the pump core, then the window), runs the event loop,
+// and tears everything down in reverse.
 int main(int argc, char *argv[])
 {
     QString recordFile;
@@ -60,19 +56,14 @@ int main(int argc, char *argv[])
         TerminationSignals termination;
         QObject::connect(&termination, &TerminationSignals::received, &application,
                          &QApplication::quit);
-        Communication link;
+        PumpCore core;
         // An operator who started the program from a shell sees there why the port is refused.
-        QObject::connect(&link, &Communication::portProblemChanged, [](const QString &text) {
+        QObject::connect(&core.link(), &Communication::portProblemChanged, [](const QString &text) {
             if (!text.isEmpty())
                 std::fprintf(stderr, "dosetta: %s\n", text.toUtf8().constData());
         });
-        BusinessLogic::CommandSet commands(&link);
-        BusinessLogic::LoggingCommandStack stack;
-        std::vector<BusinessLogic::Command *> commandTable(BusinessLogic::CommandTableSize,
-                                                           nullptr);
         {
-            WindowStartup startup(stack, commandTable, application, link, commands.commands(),
-                                  recordFile);
+            WindowStartup startup(core, application, recordFile);
             exitCode = QApplication::exec();
         }
     }

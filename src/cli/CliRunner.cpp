@@ -44,6 +44,8 @@ QString outcomeText(AnswerOutcome outcome)
     switch (outcome) {
     case AnswerOutcome::Answered:
         return QStringLiteral("answered");
+    case AnswerOutcome::Unacknowledged:
+        return QStringLiteral("taken without acknowledgement");
     case AnswerOutcome::Silent:
         return QStringLiteral("no answer");
     case AnswerOutcome::Nak:
@@ -604,6 +606,7 @@ int CliRunner::raw()
                   QStringLiteral("%1\t%2").arg(answer, outcomeText(e.outcome)));
     switch (e.outcome) {
     case AnswerOutcome::Answered:
+    case AnswerOutcome::Unacknowledged:
         return Done;
     case AnswerOutcome::Silent:
         return silent(args.arguments.at(0));
@@ -691,10 +694,10 @@ int CliRunner::serve()
         options.pumpId.isEmpty()
             ? BridgeOptions::defaultPumpId(QSysInfo::machineHostName(), portName, address)
             : options.pumpId;
-    PumpBridge bridge(options, id, pump.parts(), QStringLiteral(DOSETTA_VERSION));
-    QObject::connect(&pump.sampler(), &ProcessSampler::sampled, &bridge, &PumpBridge::sample);
+    PumpBridge bridge(options, id, pump.core(), QStringLiteral(DOSETTA_VERSION));
+    QObject::connect(&pump.core(), &PumpCore::sampled, &bridge, &PumpBridge::sample);
     QObject::connect(&bridge, &PumpBridge::stateDue, &bridge,
-                     [&] { bridge.sample(pump.sampler().take()); });
+                     [&] { bridge.sample(pump.core().sampler().take()); });
 
     QEventLoop loop;
     int status = Done;

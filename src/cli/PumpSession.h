@@ -1,9 +1,9 @@
 #pragma once
 
 #include "BusinessLogic/AnswerOutcome.h"
-#include "BusinessLogic/CommandSet.h"
 #include "GUI/KeyTable.h"
 #include "GUI/PumpItems.h"
+#include "pumpcore/PumpCore.h"
 #include "serial/Communication.h"
 
 #include <QString>
@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-// The pump as the command-line tool reaches it: the window's link, command objects and items,
-// one exchange at a time and in order, without a queue or a poller. Nothing goes out but what the
-// caller runs.
+// The pump as the command-line tool reaches it: the pump core without polling, one exchange at a
+// time and in order through the core's arbiter (the tool's own steps in the operator's lane, Stop
+// in the Stop lane). Nothing goes out but what the caller runs.
 class PumpSession
 {
 public:
@@ -25,7 +25,8 @@ public:
     {
         BusinessLogic::AnswerOutcome outcome = BusinessLogic::AnswerOutcome::Silent;
         std::string answer;
-        bool answered() const { return outcome == BusinessLogic::AnswerOutcome::Answered; }
+        // The pump took it (or answered the query).
+        bool answered() const { return BusinessLogic::accepted(outcome); }
     };
 
     // timeoutMs: how long a command is tried again while the pump stays silent.
@@ -33,13 +34,13 @@ public:
 
     // Opens the port exclusively, as the window does; false when it cannot, see problem().
     bool open(const QString &port, int address);
-    PortProblem problem() const { return link.portProblem; }
-    bool portOpen() const { return link.portOpen; }
+    PortProblem problem() const { return pump.link().portProblem; }
+    bool portOpen() const { return pump.link().portOpen; }
 
     // One command. A silent or garbled exchange is tried again until the time-out; pause and prime
     // are sent once, since a lost acknowledgement may hide that the pump took them. A pump whose
     // protocol answer is off acknowledges nothing: a setting or action it does not refuse
-    // counts as taken, as in the window.
+    // counts as taken without acknowledgement, as in the window.
     Exchange run(Id command, long value = 0);
     // One command sent once, however it ends.
     Exchange ask(Id command, long value = 0);
@@ -52,20 +53,19 @@ public:
     // Drops every value heard so far, so that a value the pump stops reporting reads unknown.
     void forget();
 
-    GUI::PumpItems &items() { return *pumpItems; }
-    Communication &communication() { return link; }
+    GUI::PumpItems &items() { return pump.items(); }
+    Communication &communication() { return pump.link(); }
+    PumpCore &core() { return pump; }
     // The frame that went out last, without STX, ETX and check character ("01RV00012500").
     QString lastSent() const;
 
 private:
-    Exchange once(BusinessLogic::Command *command);
+    // Queues one command with the core and waits for its verdict (bounded by the link's waits).
+    Exchange once(Id command, long value, const std::string *text = nullptr);
     // Asked once, at the first setting or action that met silence.
     bool protocolAnswerOff();
 
-    Communication link;
-    BusinessLogic::CommandSet commandSet{&link};
-    std::vector<BusinessLogic::Command *> table;
-    std::unique_ptr<GUI::PumpItems> pumpItems = std::make_unique<GUI::PumpItems>();
+    PumpCore pump{PumpCore::Options{false}};
     int timeoutMs;
     std::optional<bool> answerOff;
 };

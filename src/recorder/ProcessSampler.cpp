@@ -11,9 +11,16 @@ namespace {
 
 using Id = BusinessLogic::CommandSpezifier;
 
+// Only a live reading: a value the pump did not report in its last exchange is not written as if
+// it had.
+bool live(const GUI::OperationItem *item)
+{
+    return item != nullptr && item->known() && item->current();
+}
+
 std::optional<qint64> valueOf(const GUI::OperationItem *item)
 {
-    if (item == nullptr || !item->known())
+    if (!live(item))
         return std::nullopt;
     return item->value();
 }
@@ -22,7 +29,7 @@ std::optional<qint64> valueOf(const GUI::OperationItem *item)
 struct StatusWords
 {
     const OperationItemStatus *item;
-    bool known(int group) const { return item->groupKnown(group); }
+    bool known(int group) const { return item->groupCurrent(group); }
     int word(int group) const { return item->statusWord(group); }
 };
 
@@ -57,12 +64,12 @@ ProcessSample ProcessSampler::take() const
     ProcessSample s;
     s.timeMs = clock ? clock() : QDateTime::currentMSecsSinceEpoch();
     s.link = linkProbe ? linkProbe() : ProcessSample::Link::Unknown;
-    if (runMode != nullptr && runMode->known())
+    if (live(runMode))
         s.mode = ProcessSample::modeOf(runMode->value());
     s.flowRate = valueOf(flowRate);
     s.volumeTarget = valueOf(volumeTarget);
     s.volumeDelivered = valueOf(volumeDelivered);
-    if (timeElapsed != nullptr && timeElapsed->known())
+    if (live(timeElapsed))
         s.timeElapsedMs = elapsedMs(timeElapsed->text());
     s.dispenseTimeS = valueOf(dispenseTime);
     if (status != nullptr) {

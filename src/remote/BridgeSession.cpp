@@ -1,12 +1,10 @@
 #include "remote/BridgeSession.h"
 
-#include "recorder/ProcessSampler.h"
+#include "pumpcore/PumpCore.h"
 
-BridgeSession::BridgeSession(const PumpBridge::Pump &pumpParts, ProcessSampler *processSampler,
-                             const QString &programVersion, QObject *parent)
+BridgeSession::BridgeSession(PumpCore &core, const QString &programVersion, QObject *parent)
     : QObject(parent)
-    , pump(pumpParts)
-    , sampler(processSampler)
+    , pump(core)
     , version(programVersion)
 {}
 
@@ -24,15 +22,10 @@ void BridgeSession::start(const BridgeOptions &options, const QString &pumpId)
     connect(bridge.get(), &PumpBridge::refused, this, &BridgeSession::refused);
     connect(bridge.get(), &PumpBridge::attemptFailed, this,
             [this](const QString &reason) { setState(State::Connecting, reason); });
-    if (sampler) {
-        connect(sampler, &ProcessSampler::sampled, bridge.get(), &PumpBridge::sample);
-        // Not a row of the recorder: only the bridge sees this extra sample.
-        PumpBridge *b = bridge.get();
-        connect(b, &PumpBridge::stateDue, b, [this, b] {
-            if (sampler)
-                b->sample(sampler->take());
-        });
-    }
+    connect(&pump, &PumpCore::sampled, bridge.get(), &PumpBridge::sample);
+    // Not a row of the recorder: only the bridge sees this extra sample.
+    PumpBridge *b = bridge.get();
+    connect(b, &PumpBridge::stateDue, b, [this, b] { b->sample(pump.sampler().take()); });
     setState(State::Connecting, QString());
     // May refuse at once (a TLS file the library cannot use): the state then says so.
     bridge->start();
@@ -79,8 +72,7 @@ void BridgeSession::release(bool orderly)
         return;
     PumpBridge *old = bridge.release();
     old->disconnect(this);
-    if (sampler)
-        disconnect(sampler, nullptr, old, nullptr);
+    disconnect(&pump, nullptr, old, nullptr);
     if (orderly) {
         old->finish();
         delete old;

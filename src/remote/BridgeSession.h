@@ -9,7 +9,7 @@
 
 #include <memory>
 
-class ProcessSampler;
+class PumpCore;
 
 // The window's bridge to a broker, made when the operator connects and let go when they
 // disconnect: fed by the window's sampler and summed up in one state for the display. A broker
@@ -22,10 +22,8 @@ class BridgeSession : public QObject
 public:
     enum class State { Off, Connecting, Publishing, Refused };
 
-    // Nothing of the pump or the sampler is owned; the sampler may be null (nothing published
-    // but availability and info).
-    BridgeSession(const PumpBridge::Pump &pump, ProcessSampler *sampler, const QString &version,
-                  QObject *parent = nullptr);
+    // The pump core is not owned and outlives the session.
+    BridgeSession(PumpCore &pump, const QString &version, QObject *parent = nullptr);
     // A running bridge says "offline" and disconnects in order.
     ~BridgeSession() override;
 
@@ -51,8 +49,7 @@ private:
     // Ends the bridge; later when called from one of its own signals.
     void release(bool orderly);
 
-    PumpBridge::Pump pump;
-    QPointer<ProcessSampler> sampler;
+    PumpCore &pump;
     QString version;
     std::unique_ptr<PumpBridge> bridge;
     State current = State::Off;

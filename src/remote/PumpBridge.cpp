@@ -1,14 +1,13 @@
 #include "remote/PumpBridge.h"
 
-#include "BusinessLogic/CommandStack.h"
 #include "GUI/AttachTable.h"
 #include "GUI/KeyTable.h"
 #include "GUI/OperationItem.h"
+#include "pumpcore/PumpCore.h"
 #include "recorder/RunStateJudge.h"
 #include "recorder/SampleJson.h"
 #include "remote/HaDiscovery.h"
 #include "remote/RemoteRequest.h"
-#include "serial/Communication.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -20,14 +19,15 @@ namespace {
 const QByteArray Online = QByteArrayLiteral("online");
 const QByteArray Offline = QByteArrayLiteral("offline");
 
-QString answerText(BusinessLogic::AnswerOutcome outcome, bool accepted)
+QString answerText(BusinessLogic::AnswerOutcome outcome)
 {
     switch (outcome) {
     case BusinessLogic::AnswerOutcome::Nak:
         return QStringLiteral("NAK");
+    case BusinessLogic::AnswerOutcome::Unacknowledged:
+        return QStringLiteral("taken without acknowledgement");
     case BusinessLogic::AnswerOutcome::Silent:
-        return accepted ? QStringLiteral("taken without acknowledgement")
-                        : QStringLiteral("no answer");
+        return QStringLiteral("no answer");
     case BusinessLogic::AnswerOutcome::InvalidFrame:
         return QStringLiteral("answer failed its check");
     case BusinessLogic::AnswerOutcome::Cleared:
@@ -40,25 +40,34 @@ QString answerText(BusinessLogic::AnswerOutcome outcome, bool accepted)
 
 } // namespace
 
-PumpBridge::PumpBridge(const BridgeOptions &bridgeOptions, const QString &pumpId,
-                       const Pump &pumpParts, const QString &programVersion, QObject *parent)
+PumpBridge::PumpBridge(const BridgeOptions &bridgeOptions, const QString &pumpId, PumpCore &core,
+                       const QString &programVersion, QObject *parent)
     : QObject(parent)
     , options(bridgeOptions)
     , id(pumpId)
-    , pump(pumpParts)
+    , pump(core)
     , version(programVersion)
     , names(bridgeOptions.topicPrefix, pumpId)
     , startMs(QDateTime::currentMSecsSinceEpoch())
 {
-    if (pump.stack != nullptr) {
-        connect(pump.stack, &BusinessLogic::CommandStack::sendAnswer, this, &PumpBridge::answered,
-                Qt::DirectConnection);
-        connect(pump.stack, &BusinessLogic::CommandStack::entriesCleared, this,
-                &PumpBridge::cleared, Qt::DirectConnection);
-    }
+    connect(&pump, &PumpCore::answered, this, &PumpBridge::answered, Qt::DirectConnection);
+    connect(&pump.stack(), &BusinessLogic::CommandStack::entriesCleared, this, &PumpBridge::cleared,
+            Qt::DirectConnection);
 }
 
-PumpBridge::~PumpBridge() = default;
+PumpBridge::~PumpBridge()
+{
+    // Nobody would hear their results: what the network asked and is still queued goes.
+    disconnect(&pump.stack(), nullptr, this, nullptr);
+    pump.stack().removeLane(BusinessLogic::Lane::Remote);
+}
+
+void PumpBridge::setControlAllowed(bool allowed)
+{
+    options.allowControl = allowed;
+    if (!allowed)
+        pump.stack().removeLane(BusinessLogic::Lane::Remote);
+}
 
 void PumpBridge::start()
 {
@@ -90,8 +99,8 @@ void PumpBridge::connectedChanged(bool connected)
     if (connected) {
         client->publish(names.availability(), Online, 1, true);
         if (options.haDiscovery) {
-            const QString model =
-                GUI::KeyTable::text(GUI::KeyTable::key(QStringLiteral("model")), pump.items);
+            const QString model = GUI::KeyTable::text(GUI::KeyTable::key(QStringLiteral("model")),
+                                                      pump.items().all());
             for (const auto &config : HaDiscovery::configs(names, id, model))
                 client->publish(config.first, config.second, 1, true);
         }
@@ -121,14 +130,14 @@ void PumpBridge::sample(const ProcessSample &sample)
 QByteArray PumpBridge::info() const
 {
     const auto value = [this](const char *key) {
-        return GUI::KeyTable::json(GUI::KeyTable::key(QLatin1String(key)), pump.items);
+        return GUI::KeyTable::json(GUI::KeyTable::key(QLatin1String(key)), pump.items().all());
     };
     const QJsonObject object{
         {QStringLiteral("id"), id},
         {QStringLiteral("model"), value("model")},
         {QStringLiteral("firmware"), value("firmware")},
-        {QStringLiteral("address"), pump.link != nullptr ? pump.link->address() : -1},
-        {QStringLiteral("port"), pump.link != nullptr ? pump.link->portName() : QString()},
+        {QStringLiteral("address"), pump.link().address()},
+        {QStringLiteral("port"), pump.link().portName()},
         {QStringLiteral("version"), version},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
@@ -152,33 +161,30 @@ void PumpBridge::message(const MqttClient::Message &m)
         result(r.key, r.value, m.correlation, false, QString(), r.error);
         return;
     }
-    BusinessLogic::Command *command =
-        pump.table != nullptr
-            ? pump.table->at(static_cast<std::size_t>(BusinessLogic::toInt(r.command)))
-            : nullptr;
-    if (pump.stack == nullptr || command == nullptr) {
+    using BusinessLogic::Lane;
+    if (pump.command(r.command) == nullptr) {
         result(r.key, r.value, m.correlation, false, QString(), QStringLiteral("no pump"));
         return;
     }
-    if (waiting.size() >= MaxWaiting) {
+    // Stop is never refused, whatever waits: it goes next on the wire.
+    const bool stop = r.command == BusinessLogic::CommandSpezifier::Stop;
+    if (!stop && waiting.size() + readBacks.size() >= MaxWaiting) {
         result(r.key, r.value, m.correlation, false, QString(),
                QStringLiteral("busy: too many requests wait for the pump"));
         return;
     }
-    // The operator's lane: ahead of the polls, after what the operator queued; logged like
-    // the operator's commands, so it shows in the traffic log.
-    const BusinessLogic::Ticket ticket = pump.stack->push(command, r.commandValue, true);
+    // Logged like the operator's commands, so it shows in the traffic log.
+    const BusinessLogic::Ticket ticket = pump.submit(Lane::Remote, r.command, r.commandValue);
     waiting.push_back({ticket, r.key, r.value, m.correlation});
     // The value is read back right behind it, so that the state shows it within an exchange
     // rather than at the poller's next turn for that value.
     const GUI::KeyTable::Key *key =
         r.kind == RemoteRequest::Kind::Set ? GUI::KeyTable::find(r.key) : nullptr;
     if (key != nullptr && key->readable()) {
-        BusinessLogic::Command *query =
-            pump.table->at(static_cast<std::size_t>(BusinessLogic::toInt(key->query)));
-        GUI::OperationItem *item = GUI::AttachTable::find(pump.items, key->query);
-        if (query != nullptr && item != nullptr)
-            readBacks.emplace_back(pump.stack->push(query, key->parameters.front(), false), item);
+        GUI::OperationItem *item = pump.items().find(key->query);
+        if (pump.command(key->query) != nullptr && item != nullptr)
+            readBacks.emplace_back(
+                pump.submit(Lane::Remote, key->query, key->parameters.front(), false), item);
     }
 }
 
@@ -190,7 +196,7 @@ void PumpBridge::answered(const Answer &answer)
         GUI::OperationItem *item = it->second;
         readBacks.erase(it);
         Answer copy = answer;
-        if (copy.checked() && copy.outcome == BusinessLogic::AnswerOutcome::Answered &&
+        if (copy.outcome == BusinessLogic::AnswerOutcome::Answered &&
             item->spezifier() == copy.commandId) {
             item->update(&copy);
             emit stateDue();
@@ -202,13 +208,8 @@ void PumpBridge::answered(const Answer &answer)
             continue;
         const Waiting w = *it;
         waiting.erase(it);
-        // The link's flags still belong to this exchange: the answer is sent right after it.
-        const bool accepted =
-            answer.outcome == BusinessLogic::AnswerOutcome::Answered ||
-            (answer.outcome == BusinessLogic::AnswerOutcome::Silent && pump.link != nullptr &&
-             RunStateJudge::accepted(pump.link->rxAck, pump.link->rxNak, pump.link->protocolAnswer,
-                                     pump.link->portOpen));
-        const QString text = answerText(answer.outcome, accepted);
+        const bool accepted = answer.accepted();
+        const QString text = answerText(answer.outcome);
         // A run command changes the run state at once; a set waits for its read-back.
         if (accepted && RunStateJudge::keyOf(answer.commandId))
             emit stateDue();

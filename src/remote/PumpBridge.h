@@ -15,12 +15,7 @@
 #include <memory>
 #include <vector>
 
-class Communication;
-
-namespace BusinessLogic {
-class Command;
-class CommandStack;
-} // namespace BusinessLogic
+class PumpCore;
 
 namespace GUI {
 class OperationItem;
@@ -29,26 +24,19 @@ class OperationItem;
 // Publishes one pump on an MQTT broker and takes its commands from there: availability (with the
 // last will), the state after every refresh tick when it changed or every 10 s, the identity,
 // and the outcome of each request with its correlation data. Requests are checked by the key
-// table and join the operator's lane of the command stack, ahead of the polls; a refused value
-// never reaches the queue.
+// table and join the pump core's remote lane, behind the local operator and ahead of the polls;
+// a stop goes to the Stop lane and is never refused. A refused value never reaches the queue.
 class PumpBridge : public QObject
 {
     Q_OBJECT
 
 public:
-    // The pump as the window or a headless node holds it; nothing of it is owned.
-    struct Pump
-    {
-        BusinessLogic::CommandStack *stack = nullptr;
-        std::vector<BusinessLogic::Command *> *table = nullptr; // indexed by command id
-        std::vector<GUI::OperationItem *> items;
-        Communication *link = nullptr;
-    };
-
-    // Requests waiting for their answers at most; more are refused as "busy".
+    // Requests and their read-backs waiting for answers at most; more are refused as "busy"
+    // (a stop never is).
     static constexpr std::size_t MaxWaiting = 32;
 
-    PumpBridge(const BridgeOptions &options, const QString &pumpId, const Pump &pump,
+    // The core is not owned and outlives the bridge.
+    PumpBridge(const BridgeOptions &options, const QString &pumpId, PumpCore &core,
                const QString &version, QObject *parent = nullptr);
     ~PumpBridge() override;
 
@@ -58,7 +46,8 @@ public:
 
     bool publishing() const;
     bool controlAllowed() const { return options.allowControl; }
-    void setControlAllowed(bool allowed) { options.allowControl = allowed; }
+    // Revoking control drops the remote requests still queued.
+    void setControlAllowed(bool allowed);
     const TopicNames &topics() const { return names; }
 
 public slots:
@@ -94,7 +83,7 @@ private:
 
     BridgeOptions options;
     QString id;
-    Pump pump;
+    PumpCore &pump;
     QString version;
     TopicNames names;
     std::unique_ptr<MqttClient> client;

@@ -1,5 +1,7 @@
 #include "ui/NetworkGroup.h"
 
+#include "pumpcore/PumpCore.h"
+
 #include "platform/InstanceSettings.h"
 #include "serial/Communication.h"
 #include "ui/FeedbackMarks.h"
@@ -50,9 +52,9 @@ QLineEdit *field(const char *name, QWidget *parent)
 
 NetworkGroup::NetworkGroup(const Parts &parts, QWidget *parent)
     : QGroupBox(screenText("Network"), parent)
-    , pump(parts.pump)
+    , pump(*parts.pump)
     , settings(parts.settings)
-    , bridge(parts.pump, parts.sampler, QStringLiteral(DOSETTA_VERSION))
+    , bridge(*parts.pump, QStringLiteral(DOSETTA_VERSION))
     , brokerLabel(label(screenText("Broker"), "labelBroker", this))
     , brokerField(field("lineEditBroker", this))
     , pumpIdLabel(label(screenText("Pump id"), "labelPumpId", this))
@@ -135,8 +137,8 @@ NetworkGroup::~NetworkGroup() = default;
 
 QString NetworkGroup::defaultPumpId() const
 {
-    QString port = pump.link != nullptr ? pump.link->portName() : QString();
-    int address = pump.link != nullptr ? pump.link->address() : InstanceSettings::DefaultAddress;
+    QString port = pump.link().portName();
+    int address = pump.link().address();
     if (port.isEmpty() && settings != nullptr) {
         port = settings->port();
         address = settings->address();

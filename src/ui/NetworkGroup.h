@@ -29,8 +29,7 @@ public:
         QWidget *groupAbove = nullptr;   // the group goes below it, in the same column and look
         QWidget *focusBefore = nullptr;  // Tab comes into the group from this widget
         QLabel *feedbackLabel = nullptr; // the marks go to its right
-        PumpBridge::Pump pump;
-        ProcessSampler *sampler = nullptr; // its samples are published as the state
+        PumpCore *pump = nullptr;        // not owned; its samples are published as the state
         InstanceSettings *settings = nullptr;
     };
 
@@ -62,7 +61,7 @@ private:
     QVariant stored(const QString &key) const;
     void store(const QString &key, const QVariant &value);
 
-    PumpBridge::Pump pump;
+    PumpCore &pump;
     InstanceSettings *settings;
     BridgeSession bridge;
     QString broker;  // the one connected to

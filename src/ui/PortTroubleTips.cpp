@@ -7,8 +7,11 @@
 
 QString PortTroubleTips::text(const Communication *link, const CommDialogue *list)
 {
-    if (link == nullptr || link->portOpen)
+    if (link == nullptr)
         return {};
+    // An open port on which a device chatters reaches no pump either.
+    if (link->portOpen)
+        return link->lineChattering ? Communication::chatterText() : QString();
     if (link->portProblem.cause == PortProblem::Cause::None && link->portName().isEmpty() &&
         list != nullptr && !list->wantedPort().isEmpty())
         return PortProblem::missing(PortProblem::systemLocation(list->wantedPort())).text();

@@ -11,19 +11,11 @@
 
 #include <vector>
 
-class Communication;
+class PumpCore;
 class QTabWidget;
 
-namespace BusinessLogic {
-class CommandStack;
-}
-
-namespace GUI {
-class OperationItem;
-}
-
-// The window's process data: after every refresh tick one sample of the operation items goes to
-// the chart's history and, while recording, into the CSV file. Adds the Chart tab and the "REC"
+// The window's process data: every sample of the pump core (one per refresh tick) goes to the
+// chart's history and, while recording, into the CSV file. Adds the Chart tab and the "REC"
 // mark beside the command feedback of the compact screen.
 class ProcessData : public QObject
 {
@@ -35,11 +27,7 @@ public:
         QTabWidget *tabs = nullptr;
         QWidget *tabAfterChart = nullptr; // the Chart tab goes in front of this one
         QLabel *feedbackLabel = nullptr;  // the mark goes to its right
-        QLabel *linkLabel = nullptr;      // the link state is read from it
-        std::vector<GUI::OperationItem *> items;
-        BusinessLogic::CommandStack *stack = nullptr; // its answers tell the run keys taken
-        QObject *refresher = nullptr;                 // its timer paces the samples
-        Communication *link = nullptr;
+        PumpCore *pump = nullptr;         // its samples are recorded
         int instance = 1;
     };
 
@@ -50,12 +38,8 @@ public:
     // shown when it cannot.
     bool record(const QString &path);
 
-    // What the link label's text says about the link.
-    static ProcessSample::Link linkOf(const QString &labelText);
-
     CsvRecorder &recorder() { return csv; }
     const SampleHistory &history() const { return samples; }
-    ProcessSampler &sampler() { return *sampling; }
     ChartTab *tab() const { return chartTab; }
     QLabel *mark() const { return recordMark; }
 
@@ -65,7 +49,6 @@ private:
 
     CsvRecorder csv;
     SampleHistory samples;
-    ProcessSampler *sampling = nullptr;
     QPointer<ChartTab> chartTab;
     QPointer<QLabel> recordMark;
 };

@@ -1,5 +1,8 @@
 #include "ui/mainForm.h"
 
+#include "pumpcore/PumpCore.h"
+#include <QGraphicsOpacityEffect>
+
 #include "BusinessLogic/Command.h"
 #include "BusinessLogic/CommandStack.h"
 #include "GUI/AttachTable.h"
@@ -135,16 +138,41 @@ QString twoDigits(int n)
 
 } // namespace
 
-mainForm::mainForm(BusinessLogic::CommandStack *stack,
-                   std::vector<BusinessLogic::Command *> *commandTable, QApplication *application,
-                   GUI::RefreshTimer *refreshTimer, Communication *link, QWidget *parent)
+mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::mainScreen>())
-    , commandStack(stack)
-    , commandTable(commandTable)
+    , commandStack(&pumpCore.stack())
+    , core(pumpCore)
+    , commandTable(&pumpCore.table())
     , application(application)
-    , refresher(refreshTimer)
-    , link(link)
+    , refresher(&pumpCore.refresher())
+    , link(&pumpCore.link())
+    , runModeItem(pumpCore.items().get<OperationItemRunMode>())
+    , volumeActualItem(pumpCore.items().get<OperationItemVolumeActual>())
+    , timeElapsedItem(pumpCore.items().get<OperationItemTimeElapsed>())
+    , statusItem(pumpCore.items().get<OperationItemStatus>())
+    , volumeTargetItem(pumpCore.items().get<OperationItemVolumeTarget>())
+    , flowrateItem(pumpCore.items().get<OperationItemFlowrate>())
+    , dispenseTimeItem(pumpCore.items().get<OperationItemDispenseTime>())
+    , breakTimeItem(pumpCore.items().get<OperationItemVolumeBreakTime>())
+    , volumeNumberItem(pumpCore.items().get<OperationItemVolumeNumber>())
+    , analogInItem(pumpCore.items().get<OperationItemAnalogIn>())
+    , analogRangeItem(pumpCore.items().get<OperationItemAnalogRange>())
+    , digitalIn1Item(pumpCore.items().get<OperationItemDigitalIn1>())
+    , digitalIn2Item(pumpCore.items().get<OperationItemDigitalIn2>())
+    , digitalOutItem(pumpCore.items().get<OperationItemDigitalOut>())
+    , languageItem(pumpCore.items().get<OperationItemLanguage>())
+    , calibrationPercentageItem(pumpCore.items().get<OperationItemCustomCalibrationPercentage>())
+    , autostartItem(pumpCore.items().get<OperationItemAutostart>())
+    , pumpProfileItem(pumpCore.items().get<OperationItemPumpProfileCharacteristic>())
+    , contrastItem(pumpCore.items().get<OperationItemContrast>())
+    , modelVersionItem(pumpCore.items().get<OperationItemModelVersion>())
+    , protocolAnswerItem(pumpCore.items().get<OperationItemProtocolAnswer>())
+    , addressItem(pumpCore.items().get<OperationItemAddress>())
+    , factoryModeItem(pumpCore.items().get<OperationItemFactoryMode>())
+    , maintenancePositionItem(pumpCore.items().get<OperationItemMaintenancePosition>())
+    , factoryPumpModelItem(pumpCore.items().get<OperationItemFactoryPumpModel>())
+    , factoryStrokeVolumeItem(pumpCore.items().get<OperationItemFactoryStrokeVolume>())
 {
     loadImages();
     ui->setupUi(this);
@@ -201,27 +229,14 @@ mainForm::mainForm(BusinessLogic::CommandStack *stack,
     greyBullet = QPixmap(QStringLiteral(":/Images/Images/1406229026_bullet-grey.png"));
     connect(ui->buttonAdvanced, &QPushButton::clicked, this, &mainForm::toggleAdvancedScreen);
 
-    items = {&runModeItem,          &volumeActualItem,
-             &timeElapsedItem,      &statusItem,
-             &volumeTargetItem,     &flowrateItem,
-             &dispenseTimeItem,     &breakTimeItem,
-             &volumeNumberItem,     &analogInItem,
-             &analogRangeItem,      &digitalIn1Item,
-             &digitalIn2Item,       &digitalOutItem,
-             &languageItem,         &calibrationPercentageItem,
-             &autostartItem,        &pumpProfileItem,
-             &contrastItem,         &modelVersionItem,
-             &protocolAnswerItem,   &addressItem,
-             &factoryModeItem,      &maintenancePositionItem,
-             &factoryPumpModelItem, &factoryStrokeVolumeItem};
-    updateAttachAll();
-    process = std::make_unique<ProcessData>(ProcessData::Parts{
-        ui->TabsExtendedSettings, ui->tabHelp, ui->labelTransmissionState, ui->labelConnectionState,
-        items, commandStack, refresher, link, instance->number()});
-    const PumpBridge::Pump pump{commandStack, commandTable, items, link};
-    network = std::make_unique<NetworkGroup>(
-        NetworkGroup::Parts{ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState,
-                            pump, &process->sampler(), instance.get()});
+    // The core attached its items to the poller when it was made; the window detaches them only
+    // for a pump search.
+    items = core.items().all();
+    process = std::make_unique<ProcessData>(
+        ProcessData::Parts{ui->TabsExtendedSettings, ui->tabHelp, ui->labelTransmissionState, &core,
+                           instance->number()});
+    network = std::make_unique<NetworkGroup>(NetworkGroup::Parts{
+        ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState, &core, instance.get()});
     ui->frameEditVolume->setFocus();
     setEntryBounds();
     editedFields.shown(findChildren<MouseEventLineEdit *>());
@@ -233,11 +248,7 @@ mainForm::mainForm(BusinessLogic::CommandStack *stack,
     toggleAdvancedScreen();
 }
 
-mainForm::~mainForm()
-{
-    if (refresher != nullptr)
-        updateDetachAll();
-}
+mainForm::~mainForm() = default;
 
 void mainForm::keyPressEvent(QKeyEvent *event)
 {
@@ -433,12 +444,30 @@ BusinessLogic::Ticket mainForm::push(BusinessLogic::CommandSpezifier id, int val
     return cmd != nullptr && commandStack != nullptr ? commandStack->push(cmd, value, true) : 0;
 }
 
+BusinessLogic::Ticket mainForm::pushHeld(BusinessLogic::CommandSpezifier id, int value,
+                                         GUI::OperationItem &item)
+{
+    // A refused value never reaches the screen, the chart, the file or the network.
+    return core.submitSetting(BusinessLogic::Lane::Operator, id, value, this,
+                              [this, &item, value](bool accepted) {
+                                  const auto pending = picksOnTheWay.find(&item);
+                                  if (pending != picksOnTheWay.end() && pending->second == value)
+                                      picksOnTheWay.erase(pending);
+                                  if (accepted)
+                                      GUI::SendGate::hold(item, value);
+                              });
+}
+
 bool mainForm::pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem &item, int value)
 {
+    // Neither what the pump has nor what is already on its way goes again.
     if (!GUI::SendGate::differs(value, GUI::SendGate::reported(item)))
         return false;
-    push(id, value);
-    GUI::SendGate::hold(item, value);
+    const auto pending = picksOnTheWay.find(&item);
+    if (pending != picksOnTheWay.end() && pending->second == value)
+        return false;
+    picksOnTheWay[&item] = value;
+    pushHeld(id, value, item);
     return true;
 }
 
@@ -525,8 +554,11 @@ void mainForm::recheckLink()
 void mainForm::launchCmdSetPumpAddress(int index)
 {
     stopUpdateTimer();
-    push(Id::SetPumpAddress, index);
-    addressItem.setValue(index);
+    core.submitSetting(BusinessLogic::Lane::Operator, Id::SetPumpAddress, index, this,
+                       [this, index](bool accepted) {
+                           if (accepted)
+                               addressItem.setValue(index);
+                       });
     setDataUpdate();
 }
 
@@ -585,7 +617,7 @@ void mainForm::launchCmdStart()
 
 void mainForm::launchCmdStop()
 {
-    push(Id::Stop, 0);
+    core.stop();
     highlightRunButton(RunButton::Stop);
 }
 
@@ -610,13 +642,11 @@ void mainForm::launchCmdSetVolume()
     if (!editedFields.take({ui->lineEditVolume}) || !value)
         return;
     const GUI::SendGate::SetPoint setPoint = GUI::SendGate::setPoint(runMode);
-    if (setPoint == GUI::SendGate::SetPoint::Volume) {
-        push(Id::SetVolume, *value);
-        volumeTargetItem.setValue(*value);
-    } else if (setPoint == GUI::SendGate::SetPoint::FlowRate) {
-        push(Id::SetFlowRate, *value);
-        flowrateItem.setValue(*value);
-    }
+    const int v = *value;
+    if (setPoint == GUI::SendGate::SetPoint::Volume)
+        pushHeld(Id::SetVolume, v, volumeTargetItem);
+    else if (setPoint == GUI::SendGate::SetPoint::FlowRate)
+        pushHeld(Id::SetFlowRate, v, flowrateItem);
 }
 
 void mainForm::launchCmdSetDispenseTime()
@@ -626,12 +656,17 @@ void mainForm::launchCmdSetDispenseTime()
     if (!editedFields.take({ui->lineEditTimeHour, ui->lineEditTimeMin, ui->lineEditTimeSec}) ||
         !value)
         return;
-    push(Id::SetDispenseTime, *value);
-    // The display reads this item's text: give it the time just sent in the pump's own form
-    // (hhmmss00), so the fields do not show the old time until the next read-back.
-    Answer sent{BusinessLogic::toInt(Id::GetDispenseTime),
-                BusinessLogic::Command::valueField(*value, 8)};
-    dispenseTimeItem.update(&sent);
+    // Once taken, the display reads this item's text: give it the time just sent in the pump's
+    // own form (hhmmss00), so the fields do not show the old time until the next read-back.
+    const int v = *value;
+    core.submitSetting(BusinessLogic::Lane::Operator, Id::SetDispenseTime, v, this,
+                       [this, v](bool accepted) {
+                           if (!accepted)
+                               return;
+                           Answer sent{BusinessLogic::toInt(Id::GetDispenseTime),
+                                       BusinessLogic::Command::valueField(v, 8)};
+                           dispenseTimeItem.update(&sent);
+                       });
 }
 
 void mainForm::launchCmdSetDispenseBreakTime()
@@ -640,8 +675,7 @@ void mainForm::launchCmdSetDispenseBreakTime()
                                                                 ui->lineEditBreakTimeSec->text());
     if (!editedFields.take({ui->lineEditBreakTimeMin, ui->lineEditBreakTimeSec}) || !value)
         return;
-    push(Id::SetDispenseVolumeBreakTime, *value);
-    breakTimeItem.setValue(*value);
+    pushHeld(Id::SetDispenseVolumeBreakTime, *value, breakTimeItem);
 }
 
 void mainForm::launchCmdSetDispenseNumber()
@@ -649,9 +683,7 @@ void mainForm::launchCmdSetDispenseNumber()
     const std::optional<int> value = GUI::SendGate::integer(ui->lineEditCycles->text());
     if (!editedFields.take({ui->lineEditCycles}) || !value)
         return;
-    volumeNumberItem.setValue(*value);
-    push(Id::SetDispenseVolumeNumber, *value);
-    volumeNumberItem.setValue(*value);
+    pushHeld(Id::SetDispenseVolumeNumber, *value, volumeNumberItem);
 }
 
 void mainForm::launchCmdSetAnalogIn(int index)
@@ -679,6 +711,7 @@ void mainForm::launchCmdSetDigitalIn2(int index)
     digitalIn2Exclusive = index == 1 || index == 2;
     if (digitalIn1Exclusive && digitalIn2Exclusive) {
         ui->comboDigIn1->setCurrentIndex(0);
+        // The pump gives up input 1's function itself; nothing is sent for it.
         digitalIn1Item.setValue(0);
         digitalIn1Exclusive = false;
     }
@@ -754,8 +787,7 @@ void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
     const std::optional<int> value =
         EntryConversion::scaledFloat(ui->lineEditFactoryPumpStrokeVolume->text(), 10, 0.05);
     if (editedFields.take({ui->lineEditFactoryPumpStrokeVolume}) && value) {
-        push(Id::SetFactoryPumpStrokeVolume, *value);
-        factoryStrokeVolumeItem.setValue(*value);
+        pushHeld(Id::SetFactoryPumpStrokeVolume, *value, factoryStrokeVolumeItem);
     }
     ui->lineEditFactoryPumpStrokeVolume->setModified(false);
 }
@@ -976,9 +1008,13 @@ void mainForm::triggerUpdateValues()
         setText(ui->labelUserAction, QString());
     }
     // A correct data frame also shows the pump is there: after a silence the first answered
-    // poll restores the label at once, not only the next address answer.
-    if (state == "0000" && link != nullptr && link->rxFrameValid)
+    // poll restores the label at once, not only the next address answer. A chattering device
+    // is no pump, whatever its bytes look like.
+    const LinkState linkState = core.linkState();
+    if (state == "0000" && linkState.connected())
         setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);
+    else if (linkState.kind == LinkState::Kind::PortProblem && linkState.portOpen)
+        setLinkLabel(tr("PUMP DISCONNECTED ") + tr("(PORT opend)"), disconnectedSheet);
 
     // 8. Set-point in the unit of the run mode.
     if (!ui->lineEditVolume->hasFocus()) {
@@ -991,6 +1027,7 @@ void mainForm::triggerUpdateValues()
 
     // 9. Volume delivered.
     setText(ui->labelVolumeActual, DisplayFormat::actualVolume(volumeActualItem.value()));
+    dimWhenStale(ui->labelVolumeActual, volumeActualItem.current());
 
     // 10. Run mode: unit text, entry limits, the flag that decides what a set-point sends.
     if (!ui->buttonMode->hasFocus()) {
@@ -1095,6 +1132,22 @@ void mainForm::triggerUpdateValues()
                           DisplayFormat::strokeVolume(factoryStrokeVolumeItem.value()));
 }
 
+void mainForm::dimWhenStale(QWidget *widget, bool current)
+{
+    // An opacity effect leaves the widget's own style sheet alone.
+    auto *effect = qobject_cast<QGraphicsOpacityEffect *>(widget->graphicsEffect());
+    if (current) {
+        if (effect != nullptr)
+            widget->setGraphicsEffect(nullptr);
+        return;
+    }
+    if (effect == nullptr) {
+        effect = new QGraphicsOpacityEffect(widget);
+        effect->setOpacity(0.35);
+        widget->setGraphicsEffect(effect);
+    }
+}
+
 void mainForm::setIcon(QLabel *icon, bool green)
 {
     const QPixmap &bullet = green ? greenBullet : greyBullet;
@@ -1106,7 +1159,8 @@ void mainForm::setIcon(QLabel *icon, bool green)
 
 void mainForm::updateStatusIcons()
 {
-    const bool moving = statusItem.statusWord(1) & 1;
+    // A group whose last answer was not heard lights nothing.
+    const bool moving = statusItem.liveWord(1) & 1;
     if (moving && !motorRunning)
         runSeen = true; // a start of motion, even from the pump's own keypad
     motorRunning = moving;
@@ -1116,10 +1170,11 @@ void mainForm::updateStatusIcons()
     }
     for (std::size_t i = 0; i < flagIcons.size(); ++i) {
         const StatusFlags::Flag &flag = StatusFlags::flags()[i];
-        setIcon(flagIcons[i], StatusFlags::lit(flag, statusItem.statusWord(flag.group)));
+        setIcon(flagIcons[i], StatusFlags::lit(flag, statusItem.liveWord(flag.group)));
     }
     setIcon(ui->labelErrorNoneIcon,
-            StatusFlags::noError(statusItem.statusWord(StatusFlags::ErrorGroup)));
+            statusItem.groupCurrent(StatusFlags::ErrorGroup) &&
+                StatusFlags::noError(statusItem.liveWord(StatusFlags::ErrorGroup)));
 }
 
 void mainForm::updateTimeDisplay()
@@ -1130,6 +1185,8 @@ void mainForm::updateTimeDisplay()
     setText(ui->labelTimeActualHour, labels.hours);
     setText(ui->labelTimeActualMin, labels.minutes);
     setText(ui->labelTimeActualSec, labels.seconds);
+    for (QWidget *w : {ui->labelTimeActualHour, ui->labelTimeActualMin, ui->labelTimeActualSec})
+        dimWhenStale(w, timeElapsedItem.current());
     if (!motorRunning) {
         if (runSeen) {
             ui->stackedButtonStartPause->setCurrentWidget(ui->pageStart);

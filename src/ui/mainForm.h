@@ -42,12 +42,14 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 class Communication;
 class InstanceSettings;
+class PumpCore;
 class NetworkGroup;
 class ProcessData;
 class QAbstractButton;
@@ -91,13 +93,9 @@ public:
     // The first command-line argument that shows the Factory tab.
     static constexpr const char *FactoryAccessCode = "--QZW service gate";
 
-    // stack: where commands go and whose logged exchanges the traffic views draw. The other
-    // objects are not owned; any may be null (a window without a link or command table shows the
-    // screen but sends nothing).
-    explicit mainForm(BusinessLogic::CommandStack *stack,
-                      std::vector<BusinessLogic::Command *> *commandTable = nullptr,
-                      QApplication *application = nullptr,
-                      GUI::RefreshTimer *refreshTimer = nullptr, Communication *link = nullptr,
+    // core: the pump the window shows and commands, not owned, outliving the window; its items
+    // are the window's items and its stack's logged exchanges fill the traffic views.
+    explicit mainForm(PumpCore &core, QApplication *application = nullptr,
                       QWidget *parent = nullptr);
     ~mainForm() override;
 
@@ -228,8 +226,14 @@ private:
     // Queues a command with logging on, ahead of the polls; nothing (ticket 0) when the command
     // is not filed.
     BusinessLogic::Ticket push(BusinessLogic::CommandSpezifier id, int value);
-    // The operator's pick: queued and held by the item, unless the pump already has that value.
+    // A setting the item takes as its value once the pump accepted it.
+    BusinessLogic::Ticket pushHeld(BusinessLogic::CommandSpezifier id, int value,
+                                   GUI::OperationItem &item);
+    // The operator's pick: queued and, once accepted, held by the item, unless the pump already
+    // has that value.
     bool pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem &item, int value);
+    // Readings that are no longer live are dimmed.
+    void dimWhenStale(QWidget *widget, bool current);
     BusinessLogic::Command *command(BusinessLogic::CommandSpezifier id) const;
     void highlightRunButton(RunButton button);
     void stopUpdateTimer();
@@ -244,6 +248,7 @@ private:
     void setLinkLabel(const QString &text, const QString &sheet);
     void setFadingStyle();
 
+    PumpCore &core;
     std::vector<BusinessLogic::Command *> *commandTable = nullptr;
     QApplication *application = nullptr;
     GUI::RefreshTimer *refresher = nullptr;
@@ -260,6 +265,8 @@ private:
     bool digitalIn1Exclusive = false;
     bool digitalIn2Exclusive = false;
     EditedFields editedFields;
+    // Picks sent and not answered yet, by item: the same pick again is not sent twice.
+    std::map<GUI::OperationItem *, int> picksOnTheWay;
     bool advancedScreen = true;
     bool savedNoUpdate = true;
     Answer lastAnswer;
@@ -277,34 +284,34 @@ private:
     // The bullets of the status and error flags, in the order of their table.
     std::vector<QLabel *> flagIcons;
 
-    // The pump quantities the window shows.
-    OperationItemRunMode runModeItem;
-    OperationItemVolumeActual volumeActualItem;
-    OperationItemTimeElapsed timeElapsedItem;
-    OperationItemStatus statusItem;
-    OperationItemVolumeTarget volumeTargetItem;
-    OperationItemFlowrate flowrateItem;
-    OperationItemDispenseTime dispenseTimeItem;
-    OperationItemVolumeBreakTime breakTimeItem;
-    OperationItemVolumeNumber volumeNumberItem;
-    OperationItemAnalogIn analogInItem;
-    OperationItemAnalogRange analogRangeItem;
-    OperationItemDigitalIn1 digitalIn1Item;
-    OperationItemDigitalIn2 digitalIn2Item;
-    OperationItemDigitalOut digitalOutItem;
-    OperationItemLanguage languageItem;
-    OperationItemCustomCalibrationPercentage calibrationPercentageItem;
-    OperationItemAutostart autostartItem;
-    OperationItemPumpProfileCharacteristic pumpProfileItem;
-    OperationItemContrast contrastItem;
+    // The pump quantities the window shows: the core's items.
+    OperationItemRunMode &runModeItem;
+    OperationItemVolumeActual &volumeActualItem;
+    OperationItemTimeElapsed &timeElapsedItem;
+    OperationItemStatus &statusItem;
+    OperationItemVolumeTarget &volumeTargetItem;
+    OperationItemFlowrate &flowrateItem;
+    OperationItemDispenseTime &dispenseTimeItem;
+    OperationItemVolumeBreakTime &breakTimeItem;
+    OperationItemVolumeNumber &volumeNumberItem;
+    OperationItemAnalogIn &analogInItem;
+    OperationItemAnalogRange &analogRangeItem;
+    OperationItemDigitalIn1 &digitalIn1Item;
+    OperationItemDigitalIn2 &digitalIn2Item;
+    OperationItemDigitalOut &digitalOutItem;
+    OperationItemLanguage &languageItem;
+    OperationItemCustomCalibrationPercentage &calibrationPercentageItem;
+    OperationItemAutostart &autostartItem;
+    OperationItemPumpProfileCharacteristic &pumpProfileItem;
+    OperationItemContrast &contrastItem;
     OperationItemCommCheck commCheckItem;
-    OperationItemModelVersion modelVersionItem;
-    OperationItemProtocolAnswer protocolAnswerItem;
-    OperationItemAddress addressItem;
-    OperationItemFactoryMode factoryModeItem;
-    OperationItemMaintenancePosition maintenancePositionItem;
-    OperationItemFactoryPumpModel factoryPumpModelItem;
-    OperationItemFactoryStrokeVolume factoryStrokeVolumeItem;
+    OperationItemModelVersion &modelVersionItem;
+    OperationItemProtocolAnswer &protocolAnswerItem;
+    OperationItemAddress &addressItem;
+    OperationItemFactoryMode &factoryModeItem;
+    OperationItemMaintenancePosition &maintenancePositionItem;
+    OperationItemFactoryPumpModel &factoryPumpModelItem;
+    OperationItemFactoryStrokeVolume &factoryStrokeVolumeItem;
     std::vector<GUI::OperationItem *> items;
     // Reads the items: declared after them, so it goes first.
     std::unique_ptr<ProcessData> process;

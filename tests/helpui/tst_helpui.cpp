@@ -8,6 +8,7 @@
 #include "help/HelpCollection.h"
 #include "help/HelpContent.h"
 #include "help/WindowCaptionEventFilter.h"
+#include "pumpcore/PumpCore.h"
 #include "ui/mainForm.h"
 
 #include <QApplication>
@@ -34,8 +35,8 @@ struct HelpWindow
 {
     HelpWindow() { qApp->installEventFilter(filter); }
 
-    BusinessLogic::LoggingCommandStack stack;
-    mainForm window{&stack, nullptr, qobject_cast<QApplication *>(qApp)};
+    PumpCore core{PumpCore::Options{false}};
+    mainForm window{core, qobject_cast<QApplication *>(qApp)};
     HelpContent helpMap{&window, &window};
     WindowCaptionEventFilter *filter = new WindowCaptionEventFilter(&window, &window);
 };

@@ -190,35 +190,51 @@ void tst_RecordWindow::runAtKnownRate()
 
 void tst_RecordWindow::linkColumnIsTheLinkLabel_data()
 {
-    QTest::addColumn<QByteArray>("rxState"); // ACK, NAK, nothing, address
+    using O = BusinessLogic::AnswerOutcome;
+    QTest::addColumn<int>("outcome"); // the verdict on the last exchange; -1: none yet
     QTest::addColumn<bool>("portOpen");
+    QTest::addColumn<bool>("chattering");
     QTest::addColumn<QString>("link");
+    QTest::addColumn<bool>("labelConnected");
 
-    QTest::newRow("ACK") << QByteArray("1000") << true << "connected";
-    QTest::newRow("NAK") << QByteArray("0100") << true << "connected";
-    QTest::newRow("address answer") << QByteArray("0001") << true << "connected";
-    QTest::newRow("nothing, port open") << QByteArray("0010") << true << "disconnected";
-    QTest::newRow("nothing, no port") << QByteArray("0010") << false << "port unavailable";
-    QTest::newRow("before the first state") << QByteArray() << false << "";
+    QTest::newRow("answered") << int(O::Answered) << true << false << "connected" << true;
+    QTest::newRow("refused") << int(O::Nak) << true << false << "connected" << true;
+    QTest::newRow("taken unacknowledged")
+        << int(O::Unacknowledged) << true << false << "connected" << true;
+    QTest::newRow("silent") << int(O::Silent) << true << false << "disconnected" << false;
+    QTest::newRow("garbled") << int(O::InvalidFrame) << true << false << "disconnected" << false;
+    QTest::newRow("answered, but the line chatters")
+        << int(O::Answered) << true << true << "disconnected" << false;
+    QTest::newRow("no port") << int(O::Silent) << false << false << "port unavailable" << false;
+    QTest::newRow("nothing sent yet, port open") << -1 << true << false << "" << false;
 }
 
+// The recorder's link column, the window's label and the bridge read one link state: the core's.
 void tst_RecordWindow::linkColumnIsTheLinkLabel()
 {
-    QFETCH(QByteArray, rxState);
+    QFETCH(int, outcome);
     QFETCH(bool, portOpen);
+    QFETCH(bool, chattering);
     QFETCH(QString, link);
+    QFETCH(bool, labelConnected);
 
     rig = std::make_unique<WindowRig>();
     rig->refresher.noCyclicDataUpdate(true);
     rig->stack.clear();
-    if (!rxState.isEmpty()) {
-        rig->setRxState(rxState.constData());
-        rig->link.portOpen = portOpen;
-        rig->window.triggerUpdateValues();
+    rig->link.portOpen = portOpen;
+    rig->link.lineChattering = chattering;
+    rig->setRxState("0000");
+    if (outcome >= 0) {
+        // A poll's verdict, as the stack publishes it.
+        emit rig->stack.sendAnswer(
+            Answer{BusinessLogic::toInt(BusinessLogic::CommandSpezifier::GetActualVolume), "", 1,
+                   static_cast<BusinessLogic::AnswerOutcome>(outcome)});
     }
-    const ProcessSample sample = data().sampler().take();
+    rig->window.triggerUpdateValues();
+    const ProcessSample sample = rig->core.sampler().take();
     QCOMPARE(ProcessSample::linkText(sample.link), link);
-    QCOMPARE(ProcessData::linkOf(linkText()), sample.link);
+    QCOMPARE(linkText() == QStringLiteral("PUMP CONNECTED"), labelConnected);
+    rig->link.portOpen = false; // it was never opened
 }
 
 void tst_RecordWindow::chartTabAndRecordMark()
@@ -249,8 +265,8 @@ void tst_RecordWindow::chartTabAndRecordMark()
     QCOMPARE(mark->text(), QStringLiteral("REC"));
     QVERIFY(!record->isEnabled() && stop->isEnabled());
     QVERIFY(rig->find<QLabel>("labelRecordFile")->text().contains(data().recorder().path()));
-    data().sampler().sample();
-    data().sampler().sample();
+    rig->core.sampler().sample();
+    rig->core.sampler().sample();
     QCOMPARE(rig->find<QLabel>("labelRecordRows")->text(), QStringLiteral("Rows: 2"));
 
     stop->click();
@@ -261,7 +277,7 @@ void tst_RecordWindow::chartTabAndRecordMark()
     // A recording that stops by itself stays in sight until the next one.
     QVERIFY(data().record(home.filePath(QStringLiteral("gone.csv"))));
     QVERIFY(QFile::remove(home.filePath(QStringLiteral("gone.csv"))));
-    data().sampler().sample();
+    rig->core.sampler().sample();
     QVERIFY(!data().recorder().recording());
     QVERIFY(mark->isVisibleTo(&rig->window));
     QCOMPARE(mark->text(), QStringLiteral("REC STOPPED"));

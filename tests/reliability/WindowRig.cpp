@@ -1,11 +1,8 @@
 #include "WindowRig.h"
 
-#include "BusinessLogic/CommandSet.h"
 #include "BusinessLogic/CommandSpezifier.h"
-#include "BusinessLogic/LoggingCommandStack.h"
-#include "GUI/RefreshTimer.h"
 #include "platform/InstanceSettings.h"
-#include "serial/Communication.h"
+#include "pumpcore/PumpCore.h"
 #include "ui/mainForm.h"
 
 #include <QDir>
@@ -21,13 +18,10 @@ WindowRig::WindowRig(fluxosim::ServerOptions pumpOptions)
 
 WindowRig::~WindowRig()
 {
-    // The program's order in reverse: window, refresher, stack, commands, link; then the pump.
+    // The program's order in reverse: window, core; then the pump.
     stallProbe.reset();
     form.reset();
-    refresher.reset();
-    commandStack.reset();
-    commands.reset();
-    communication.reset();
+    core.reset();
     if (server)
         server->stop();
 }
@@ -71,14 +65,9 @@ bool WindowRig::start(QString *error)
         settings.setValue(group + InstanceSettings::addressKey(), options.pump.address);
     }
 
-    communication = std::make_unique<Communication>();
-    commands = std::make_unique<BusinessLogic::CommandSet>(communication.get());
-    commandStack = std::make_unique<BusinessLogic::LoggingCommandStack>();
-    table.assign(BusinessLogic::CommandTableSize, nullptr);
-    refresher = std::make_unique<GUI::RefreshTimer>(commandStack.get(), &table);
-    form = std::make_unique<mainForm>(commandStack.get(), &table, nullptr, refresher.get(),
-                                      communication.get());
-    for (BusinessLogic::Command *command : commands->commands())
+    core = std::make_unique<PumpCore>();
+    form = std::make_unique<mainForm>(*core);
+    for (BusinessLogic::Command *command : core->table())
         form->addCommand(command);
     form->startUp();
     form->startUpdateTimer();
@@ -95,8 +84,7 @@ bool WindowRig::start(QString *error)
 
 BusinessLogic::Command *WindowRig::command(BusinessLogic::CommandSpezifier id) const
 {
-    const auto index = static_cast<std::size_t>(BusinessLogic::toInt(id));
-    return index < table.size() ? table[index] : nullptr;
+    return core->command(id);
 }
 
 std::int64_t WindowRig::fault(const std::string &command)

@@ -4,6 +4,7 @@
 #include "LogEntry.h"
 #include "PumpServer.h"
 #include "StallProbe.h"
+#include "pumpcore/PumpCore.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -14,6 +15,7 @@
 #include <vector>
 
 class Communication;
+class PumpCore;
 class QLabel;
 class mainForm;
 
@@ -48,8 +50,8 @@ public:
 
     mainForm &window() { return *form; }
     fluxosim::PumpServer &pump() { return *server; }
-    Communication &link() { return *communication; }
-    BusinessLogic::LoggingCommandStack &stack() { return *commandStack; }
+    Communication &link() { return core->link(); }
+    BusinessLogic::LoggingCommandStack &stack() { return core->stack(); }
     StallProbe &probe() { return *stallProbe; }
     // The filed command object of that id, as the window pushes it.
     BusinessLogic::Command *command(BusinessLogic::CommandSpezifier id) const;
@@ -80,11 +82,7 @@ private:
     std::function<bool(const fluxosim::LogEntry &)> trigger;
     std::string triggered;
 
-    std::unique_ptr<Communication> communication;
-    std::unique_ptr<BusinessLogic::CommandSet> commands;
-    std::unique_ptr<BusinessLogic::LoggingCommandStack> commandStack;
-    std::vector<BusinessLogic::Command *> table;
-    std::unique_ptr<GUI::RefreshTimer> refresher;
+    std::unique_ptr<PumpCore> core;
     std::unique_ptr<mainForm> form;
     std::unique_ptr<StallProbe> stallProbe;
     QLabel *label = nullptr;

@@ -317,7 +317,7 @@ void tst_refresher::notifyRouting_data()
     // "entry id outcome text": entry is the index of the tick's query whose ticket the answer
     // carries, or "op" for a command the refresher did not queue.
     QTest::addColumn<QStringList>("answers");
-    QTest::addColumn<QStringList>("values"); // "item value" afterwards
+    QTest::addColumn<QStringList>("values"); // "item value [stale]" afterwards
     QTest::addColumn<int>("pendingAfter");
 
     const QStringList both{"VolumeActual", "Flowrate"};
@@ -327,12 +327,18 @@ void tst_refresher::notifyRouting_data()
         << both
         << QStringList{"op 10 answered ", "1 12 answered 600", "op 2 answered 55", "0 2 answered 7"}
         << QStringList{"VolumeActual 7", "Flowrate 600"} << 0;
-    QTest::newRow("a frame that failed its check or an entry cleared changes nothing")
+    QTest::newRow("a frame that failed its check or an entry cleared changes no value")
         << both << QStringList{"0 2 invalid 42", "1 12 cleared 1250"}
-        << QStringList{"VolumeActual 0", "Flowrate 10"} << 0;
-    QTest::newRow("empty-answer texts of silence and NAK are delivered")
+        << QStringList{"VolumeActual 0 stale", "Flowrate 10 stale"} << 0;
+    QTest::newRow("silence and NAK change no value: the empty-answer texts are no readings")
+        << both << QStringList{"0 2 answered 250", "1 12 answered 600"}
+        << QStringList{"VolumeActual 250", "Flowrate 600"} << 0;
+    QTest::newRow("silence after a reading keeps the reading, no longer live")
         << both << QStringList{"0 2 silent 30", "1 12 nak 10000"}
-        << QStringList{"VolumeActual 30", "Flowrate 10000"} << 0;
+        << QStringList{"VolumeActual 0 stale", "Flowrate 10 stale"} << 0;
+    QTest::newRow("taken without acknowledgement is a reading")
+        << both << QStringList{"0 2 unacknowledged 77"}
+        << QStringList{"VolumeActual 77", "Flowrate 10"} << 1;
     QTest::newRow("a ticket answers once; an answer of another id updates nothing")
         << both << QStringList{"0 2 answered 5", "0 2 answered 9", "1 2 answered 3"}
         << QStringList{"VolumeActual 5", "Flowrate 10"} << 0;
@@ -346,11 +352,10 @@ void tst_refresher::notifyRouting()
     QFETCH(int, pendingAfter);
 
     using Outcome = BusinessLogic::AnswerOutcome;
-    const QMap<QString, Outcome> outcomes = {{"answered", Outcome::Answered},
-                                             {"silent", Outcome::Silent},
-                                             {"nak", Outcome::Nak},
-                                             {"invalid", Outcome::InvalidFrame},
-                                             {"cleared", Outcome::Cleared}};
+    const QMap<QString, Outcome> outcomes = {
+        {"answered", Outcome::Answered}, {"silent", Outcome::Silent},
+        {"nak", Outcome::Nak},           {"invalid", Outcome::InvalidFrame},
+        {"cleared", Outcome::Cleared},   {"unacknowledged", Outcome::Unacknowledged}};
     attachByName(queued, Refresher::EveryTick);
     refresher->execute();
     const std::vector<BusinessLogic::Ticket> tickets = refresher->pendingTickets();
@@ -369,27 +374,30 @@ void tst_refresher::notifyRouting()
     for (const QString &v : values) {
         const QStringList parts = v.split(' ');
         QCOMPARE(items->byName(parts.at(0))->value(), parts.at(1).toInt());
+        QCOMPARE(items->byName(parts.at(0))->current(), parts.value(2) != QLatin1String("stale"));
     }
     QCOMPARE(refresher->pendingCount(), pendingAfter);
 }
 
 void tst_refresher::answersThroughTheStack()
 {
-    // With no pump, every query reports its empty-answer text; the refresher hands each one to
-    // the item that asked.
+    // With no pump, every query meets silence: its empty-answer text is no reading, so each item
+    // that asked keeps its value and knows it is not live.
     GUI::AttachTable::attachAll(*refresher, items->all());
+    const int volumeBefore = items->volumeActual.value();
+    const QString timeBefore = items->timeElapsed.text();
     refresher->execute();
     const int queued = stack->queuedCount();
     QCOMPARE(queued, 10);
     for (int i = 0; i < queued; ++i)
         stack->ExecuteCommand();
     QCOMPARE(refresher->pendingCount(), 0);
-    QCOMPARE(items->volumeActual.value(), 30);
-    QCOMPARE(items->volumeTarget.value(), 10000);
-    QCOMPARE(items->flowrate.value(), 10000);
-    QCOMPARE(items->timeElapsed.text(), QString("00000000"));
-    QCOMPARE(items->analogIn.value(), 9);
-    QCOMPARE(items->analogIn.text(), QString("09"));
+    QCOMPARE(items->volumeActual.value(), volumeBefore);
+    QVERIFY(!items->volumeActual.current());
+    QCOMPARE(items->flowrate.value(), 10);
+    QVERIFY(!items->flowrate.current());
+    QCOMPARE(items->timeElapsed.text(), timeBefore);
+    QVERIFY(!items->timeElapsed.current());
 }
 
 void tst_refresher::unusableItemsQueueNothing()

@@ -3,13 +3,10 @@
 // Factory tab's gate on the command line.
 
 #include "BusinessLogic/Command.h"
-#include "BusinessLogic/CommandSet.h"
 #include "BusinessLogic/CommandSpezifier.h"
-#include "BusinessLogic/LoggingCommandStack.h"
-#include "GUI/RefreshTimer.h"
 #include "app/WindowStartup.h"
 #include "platform/InstanceSettings.h"
-#include "serial/Communication.h"
+#include "pumpcore/PumpCore.h"
 #include "ui/mainForm.h"
 
 #include <QApplication>
@@ -41,16 +38,14 @@ const std::vector<int> constructionOrder = {
     25, 27, 29, 22, 24, 26, 28, 30, 36, 37, 38, 39, 40, 41, 31, 32, 33, 34, 35, 45, 43,
     46, 47, 48, 49, 50, 51, 53, 52, 42, 54, 55, 56, 57, 62, 63, 58, 59, 60, 61, 2,  3};
 
-// The graph of the entry point: members are built in its order and destroyed in reverse.
+// The graph of the entry point: the pump core, then the window's start-up on it.
 struct ProgramGraph
 {
-    Communication link;
-    BusinessLogic::CommandSet commands{&link};
-    BusinessLogic::LoggingCommandStack stack;
-    std::vector<BusinessLogic::Command *> commandTable =
-        std::vector<BusinessLogic::Command *>(BusinessLogic::CommandTableSize, nullptr);
-    WindowStartup startup{stack, commandTable, *qobject_cast<QApplication *>(qApp), link,
-                          commands.commands()};
+    PumpCore core;
+    Communication &link = core.link();
+    BusinessLogic::LoggingCommandStack &stack = core.stack();
+    std::vector<BusinessLogic::Command *> &commandTable = core.table();
+    WindowStartup startup{core, *qobject_cast<QApplication *>(qApp)};
 };
 
 int idOf(BusinessLogic::Command *command)
@@ -123,7 +118,7 @@ void StartupGraphTest::cleanupTestCase()
 void StartupGraphTest::constructionOrderOfCommands()
 {
     std::vector<int> ids;
-    for (BusinessLogic::Command *command : graph->commands.commands())
+    for (BusinessLogic::Command *command : graph->core.commandObjects())
         ids.push_back(idOf(command));
     QCOMPARE(ids, constructionOrder);
 }
@@ -152,7 +147,7 @@ void StartupGraphTest::commandTable()
     QVERIFY(entry != nullptr);
     QCOMPARE(idOf(entry), id);
     // The very object the entry point constructed, not another of the same kind.
-    const std::vector<BusinessLogic::Command *> &built = graph->commands.commands();
+    const std::vector<BusinessLogic::Command *> &built = graph->core.commandObjects();
     QVERIFY(std::find(built.begin(), built.end(), entry) != built.end());
 }
 
@@ -185,7 +180,7 @@ void StartupGraphTest::timersAfterStartUp()
     QVERIFY(update.isActive());
     // Slow while the link has not answered yet; there is no pump here.
     QCOMPARE(update.interval(), 500);
-    QVERIFY(graph->startup.refresher()->polling());
+    QVERIFY(graph->core.refresher().polling());
 }
 
 void StartupGraphTest::windowShownAfterOneSecond()
@@ -223,9 +218,9 @@ void StartupGraphTest::teardownOrder()
     };
     auto second = std::make_unique<ProgramGraph>();
     record(second->startup.window(), QStringLiteral("main window"));
-    record(second->startup.refresher(), QStringLiteral("refresh timer"));
+    record(&second->core.refresher(), QStringLiteral("refresh timer"));
     record(&second->stack, QStringLiteral("stack"));
-    for (BusinessLogic::Command *command : second->commands.commands())
+    for (BusinessLogic::Command *command : second->core.commandObjects())
         record(command, QStringLiteral("command %1").arg(idOf(command)));
     record(&second->link, QStringLiteral("link"));
     // Let every timer run at least once before the end.
@@ -294,8 +289,8 @@ void StartupGraphTest::factoryTabInWindow()
     // The window reads the application's arguments; make sure the row really changed them.
     QCOMPARE(QCoreApplication::arguments(), expectedArguments);
 
-    BusinessLogic::LoggingCommandStack stack;
-    mainForm window(&stack, nullptr, qobject_cast<QApplication *>(qApp));
+    PumpCore core{PumpCore::Options{false}};
+    mainForm window(core, qobject_cast<QApplication *>(qApp));
     appArgc = savedArgc;
 
     auto *tabs = window.findChild<QTabWidget *>("TabsExtendedSettings");

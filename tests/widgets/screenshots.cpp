@@ -6,6 +6,7 @@
 #include "BusinessLogic/LoggingCommandStack.h"
 #include "BusinessLogic/SetVolume.h"
 #include "BusinessLogic/Start.h"
+#include "pumpcore/PumpCore.h"
 #include "serial/Communication.h"
 #include "ui/mainForm.h"
 
@@ -62,10 +63,11 @@ int main(int argc, char *argv[])
     const QString suffix = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
 
     Communication link;
-    BusinessLogic::LoggingCommandStack stack;
+    PumpCore core{PumpCore::Options{false}};
+    BusinessLogic::LoggingCommandStack &stack = core.stack();
     BusinessLogic::Start start(&link);
     BusinessLogic::SetVolume setVolume(&link);
-    mainForm window(&stack);
+    mainForm window(core);
 
     // A few exchanges with the port closed: the frames as built, empty receptions.
     stack.push(&start, 0, true);

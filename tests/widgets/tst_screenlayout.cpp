@@ -4,6 +4,7 @@
 
 #include "BusinessLogic/LoggingCommandStack.h"
 #include "GUI/KeyTable.h"
+#include "pumpcore/PumpCore.h"
 #include "ui/MouseEventLineEdit.h"
 #include "ui/StyleSheets.h"
 #include "ui/mainForm.h"
@@ -177,21 +178,21 @@ private:
         return marks.contains(w->objectName());
     }
 
-    std::unique_ptr<BusinessLogic::LoggingCommandStack> stack;
+    std::unique_ptr<PumpCore> core;
     std::unique_ptr<mainForm> form;
 };
 
 // One window for all checks: building it takes a while, and none of them changes the tree.
 void tst_ScreenLayout::initTestCase()
 {
-    stack = std::make_unique<BusinessLogic::LoggingCommandStack>();
-    form = std::make_unique<mainForm>(stack.get());
+    core = std::make_unique<PumpCore>(PumpCore::Options{false});
+    form = std::make_unique<mainForm>(*core);
 }
 
 void tst_ScreenLayout::cleanupTestCase()
 {
     form.reset();
-    stack.reset();
+    core.reset();
 }
 
 // ---- the tree

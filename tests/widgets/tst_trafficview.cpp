@@ -7,6 +7,7 @@
 #include "BusinessLogic/Start.h"
 #include "PtyPeer.h"
 #include "TestFrames.h"
+#include "pumpcore/PumpCore.h"
 #include "serial/Communication.h"
 #include "ui/mainForm.h"
 
@@ -71,7 +72,8 @@ private:
 
     std::unique_ptr<PtyPeer> peer;
     std::unique_ptr<Communication> link;
-    std::unique_ptr<BusinessLogic::LoggingCommandStack> stack;
+    std::unique_ptr<PumpCore> core;
+    BusinessLogic::LoggingCommandStack *stack = nullptr;
     std::unique_ptr<mainForm> window;
 };
 
@@ -82,14 +84,17 @@ void tst_TrafficView::init()
     link = std::make_unique<Communication>();
     link->setCommPortName(peer->slavePath());
     QVERIFY(link->portOpen);
-    stack = std::make_unique<BusinessLogic::LoggingCommandStack>();
-    window = std::make_unique<mainForm>(stack.get());
+    // The window draws its core's stack; the commands here run on the test's own link.
+    core = std::make_unique<PumpCore>(PumpCore::Options{false});
+    stack = &core->stack();
+    window = std::make_unique<mainForm>(*core);
 }
 
 void tst_TrafficView::cleanup()
 {
     window.reset();
-    stack.reset();
+    stack = nullptr;
+    core.reset();
     link.reset();
     peer.reset();
 }

@@ -1,3 +1,4 @@
+#include "pumpcore/PumpCore.h"
 #include "ui/mainForm.h"
 
 #include <QLineEdit>
@@ -24,7 +25,8 @@ void tst_windowkeys::escapeKeepsTheWindowOpen_data()
 void tst_windowkeys::escapeKeepsTheWindowOpen()
 {
     QFETCH(QString, focus);
-    mainForm window(nullptr);
+    PumpCore core{PumpCore::Options{false}};
+    mainForm window(core);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QWidget *target = &window;

@@ -2,12 +2,9 @@
 
 #include "BusinessLogic/Answer.h"
 #include "BusinessLogic/Command.h"
-#include "BusinessLogic/CommandSet.h"
 #include "BusinessLogic/CommandSpezifier.h"
-#include "BusinessLogic/LoggingCommandStack.h"
 #include "GUI/OperationItem.h"
-#include "GUI/RefreshTimer.h"
-#include "serial/Communication.h"
+#include "pumpcore/PumpCore.h"
 #include "ui/mainForm.h"
 
 #include <QAction>
@@ -22,16 +19,15 @@
 #include <string>
 #include <vector>
 
-// The window inside the object graph the program gives it: one link, every command object filed
-// through addCommand, the logging stack, the command table and the refresher. Members are built
-// in the program's order and destroyed in reverse. Nothing runs until the test spins the event
-// loop, so what a widget action queued can be read straight after it.
+// The window on the pump core the program gives it, every command object filed through
+// addCommand. Nothing runs until the test spins the event loop, so what a widget action queued
+// can be read straight after it.
 class WindowRig
 {
 public:
     WindowRig()
     {
-        for (BusinessLogic::Command *command : commands.commands())
+        for (BusinessLogic::Command *command : core.table())
             window.addCommand(command);
     }
 
@@ -63,13 +59,31 @@ public:
         return true;
     }
 
-    // The receive flags as the last exchange would leave them: ACK, NAK, nothing, address.
+    // The receive flags as the last exchange would leave them: ACK, NAK, nothing, address; and
+    // that exchange's verdict as the stack publishes it (a poll's).
     void setRxState(const char *flags)
     {
         link.rxAck = flags[0] == '1';
         link.rxNak = flags[1] == '1';
         link.rxNoFrame = flags[2] == '1';
         link.rxAddressOnly = flags[3] == '1';
+        using O = BusinessLogic::AnswerOutcome;
+        const O verdict = link.rxNoFrame                                          ? O::Silent
+                          : link.rxNak                                            ? O::Nak
+                          : link.rxAck || link.rxAddressOnly || link.rxFrameValid ? O::Answered
+                                                                                  : O::InvalidFrame;
+        emit stack.sendAnswer(
+            Answer{BusinessLogic::toInt(BusinessLogic::CommandSpezifier::GetActualVolume), "", 0,
+                   verdict});
+    }
+
+    // The pump's verdict on every entry queued now, as if each had been on the wire; the
+    // entries stay queued.
+    void answerQueued(BusinessLogic::AnswerOutcome verdict)
+    {
+        for (const BusinessLogic::QueueEntry &entry : stack.queuedEntries())
+            emit stack.sendAnswer(Answer{BusinessLogic::toInt(entry.command->spezifier()), "",
+                                         entry.ticket, verdict});
     }
 
     // An answer as the refresher would hand it to the item polled with that query.
@@ -110,12 +124,10 @@ public:
         return false;
     }
 
-    Communication link;
-    BusinessLogic::CommandSet commands{&link};
-    BusinessLogic::LoggingCommandStack stack;
-    std::vector<BusinessLogic::Command *> table =
-        std::vector<BusinessLogic::Command *>(BusinessLogic::CommandTableSize, nullptr);
-    GUI::RefreshTimer refresher{&stack, &table};
-    mainForm window{&stack, &table, qobject_cast<QApplication *>(QCoreApplication::instance()),
-                    &refresher, &link};
+    PumpCore core;
+    Communication &link = core.link();
+    BusinessLogic::LoggingCommandStack &stack = core.stack();
+    std::vector<BusinessLogic::Command *> &table = core.table();
+    GUI::RefreshTimer &refresher = core.refresher();
+    mainForm window{core, qobject_cast<QApplication *>(QCoreApplication::instance())};
 };

@@ -604,8 +604,9 @@ void tst_OperatorCommands::nextUpdateShowsWhatWasSent_data()
     row("", "checkboFactoryMode", "", "1");
 }
 
-// The item holds what was sent, in the pump's units, so the next update shows the operator's
-// value instead of flashing back to the pump's old one until the read-back.
+// Once the pump took it, the item holds what was sent, in the pump's units, so the next update
+// shows the operator's value instead of flashing back to the pump's old one until the read-back.
+// Refused, the pump's own value stays.
 void tst_OperatorCommands::nextUpdateShowsWhatWasSent()
 {
     QFETCH(QString, mode);
@@ -620,9 +621,26 @@ void tst_OperatorCommands::nextUpdateShowsWhatWasSent()
         QVERIFY(rig->pickRunMode(mode));
     rig->window.triggerUpdateValues();
     rig->stack.clear();
+    const auto showing = [w] {
+        if (auto *combo = qobject_cast<QComboBox *>(w))
+            return QString::number(combo->currentIndex());
+        if (auto *field = qobject_cast<QLineEdit *>(w))
+            return field->text();
+        return QString::number(qobject_cast<QCheckBox *>(w)->isChecked());
+    };
+    const QString before = showing();
     QVERIFY2(act(widget, input), qPrintable(widget));
     const QString sent = rig->queued();
     QCOMPARE(sent.count(QLatin1Char(':')), 1);
+    rig->answerQueued(BusinessLogic::AnswerOutcome::Nak);
+    w->clearFocus();
+    rig->window.triggerUpdateValues();
+    QCOMPARE(showing(), before);
+    rig->stack.clear();
+    QVERIFY2(act(widget, input), qPrintable(widget));
+    QCOMPARE(rig->queued(), sent); // refused, so the same value goes again
+    rig->answerQueued(BusinessLogic::AnswerOutcome::Answered);
+    w->clearFocus();
     rig->window.triggerUpdateValues();
     if (auto *combo = qobject_cast<QComboBox *>(w))
         QCOMPARE(QString::number(combo->currentIndex()), shown);

@@ -1,0 +1,154 @@
+#include "pumpcore/PumpCore.h"
+
+#include "BusinessLogic/Command.h"
+#include "BusinessLogic/LocalCommand.h"
+#include "GUI/AttachTable.h"
+#include "GUI/OperationItem.h"
+#include "recorder/RunStateJudge.h"
+
+PumpCore::PumpCore(Options coreOptions, QObject *parent)
+    : QObject(parent)
+    , options(coreOptions)
+    , commandTable(commands.table())
+{
+    refreshTimer = std::make_unique<GUI::RefreshTimer>(&commandStack, &commandTable);
+    processSampler = std::make_unique<ProcessSampler>(pumpItems.all(),
+                                                      [this] { return linkState().sampleLink(); });
+    // After the refresher: it takes its answers first, so what the answer tells is in the items
+    // before anyone hears of it.
+    connect(&commandStack, &BusinessLogic::CommandStack::sendAnswer, this, &PumpCore::judge,
+            Qt::DirectConnection);
+    connect(&commandStack, &BusinessLogic::CommandStack::entriesCleared, this, &PumpCore::cleared,
+            Qt::DirectConnection);
+    connect(&communication, &Communication::portProblemChanged, this, &PumpCore::updateLinkState);
+    if (options.polling) {
+        GUI::AttachTable::attachAll(*refreshTimer, pumpItems.all());
+        connect(refreshTimer.get(), &GUI::RefreshTimer::delivered, this, &PumpCore::roundDelivered);
+        connect(refreshTimer.get(), &GUI::RefreshTimer::ticked, this, &PumpCore::tick);
+        connect(processSampler.get(), &ProcessSampler::sampled, this, &PumpCore::sampled);
+    } else {
+        refreshTimer->noCyclicDataUpdate(true);
+    }
+}
+
+PumpCore::~PumpCore()
+{
+    // The poller holds tickets of the stack and pointers to the items: it goes first.
+    processSampler.reset();
+    refreshTimer.reset();
+}
+
+BusinessLogic::Command *PumpCore::command(Id id) const
+{
+    const auto index = static_cast<std::size_t>(BusinessLogic::toInt(id));
+    return index < commandTable.size() ? commandTable[index] : nullptr;
+}
+
+bool PumpCore::onWire(BusinessLogic::Command *command)
+{
+    return command != nullptr && dynamic_cast<BusinessLogic::LocalCommand *>(command) == nullptr &&
+           command->spezifier() != Id::GetCommRxState;
+}
+
+PumpCore::Ticket PumpCore::submit(Lane lane, Id id, int value, bool logFlag)
+{
+    if (id == Id::Stop)
+        return stop(logFlag);
+    BusinessLogic::Command *c = command(id);
+    if (c == nullptr)
+        return 0;
+    switch (lane) {
+    case Lane::Stop:
+    case Lane::Operator:
+        return commandStack.push(c, value, logFlag);
+    case Lane::Remote:
+        return commandStack.pushRemote(c, value, logFlag);
+    case Lane::Poll:
+        break;
+    }
+    return commandStack.pushPoll(c, value, logFlag);
+}
+
+PumpCore::Ticket PumpCore::stop(bool logFlag)
+{
+    BusinessLogic::Command *c = command(Id::Stop);
+    return c != nullptr ? commandStack.pushStop(c, logFlag) : 0;
+}
+
+PumpCore::Ticket PumpCore::submitSetting(Lane lane, Id id, int value, QObject *context,
+                                         std::function<void(bool)> done)
+{
+    const Ticket ticket = submit(lane, id, value);
+    if (ticket != 0 && done)
+        held.emplace(ticket, Held{context, std::move(done)});
+    return ticket;
+}
+
+void PumpCore::judge(const Answer &answer)
+{
+    const auto it = held.find(answer.ticket);
+    if (it != held.end()) {
+        const Held h = it->second;
+        held.erase(it);
+        if (h.context)
+            h.done(answer.accepted());
+    }
+    if (RunStateJudge::keyOf(answer.commandId))
+        processSampler->commandDone(answer.commandId, answer.accepted());
+    if (answer.outcome != BusinessLogic::AnswerOutcome::Cleared &&
+        onWire(command(static_cast<Id>(answer.commandId)))) {
+        verdictState = LinkState::after(answer.outcome);
+        updateLinkState();
+    }
+    emit answered(answer);
+}
+
+void PumpCore::cleared(const std::vector<Ticket> &tickets)
+{
+    for (Ticket ticket : tickets) {
+        const auto it = held.find(ticket);
+        if (it == held.end())
+            continue;
+        const Held h = it->second;
+        held.erase(it);
+        if (h.context)
+            h.done(false);
+    }
+}
+
+LinkState PumpCore::linkState() const
+{
+    const LinkState port =
+        LinkState::port(communication.portOpen, communication.portProblem.text(),
+                        communication.lineChattering, Communication::chatterText());
+    if (port.kind != LinkState::Kind::Unknown)
+        return port;
+    return verdictState;
+}
+
+void PumpCore::updateLinkState()
+{
+    const LinkState now = linkState();
+    if (now == shownState)
+        return;
+    shownState = now;
+    emit linkStateChanged(now);
+}
+
+void PumpCore::roundDelivered()
+{
+    // One sample a round of polls: as soon as the round's last query is answered, so that a
+    // change shows within the tick that asked for it.
+    if (refreshTimer->pendingCount() == 0 && !roundSampled) {
+        roundSampled = true;
+        processSampler->sample();
+    }
+}
+
+void PumpCore::tick()
+{
+    // A round that never completed (a silent pump) is sampled at the next tick.
+    if (!roundSampled)
+        processSampler->sample();
+    roundSampled = false;
+}

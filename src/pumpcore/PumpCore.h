@@ -1,0 +1,107 @@
+#pragma once
+
+#include "BusinessLogic/CommandSet.h"
+#include "BusinessLogic/CommandSpezifier.h"
+#include "BusinessLogic/LoggingCommandStack.h"
+#include "BusinessLogic/QueueEntry.h"
+#include "GUI/PumpItems.h"
+#include "GUI/RefreshTimer.h"
+#include "pumpcore/LinkState.h"
+#include "recorder/ProcessSampler.h"
+#include "serial/Communication.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+// The pump as every front-end reaches it: the one link, every command, the queue and its
+// arbiter, the poller, one set of items and the sampler, made in that order and destroyed in
+// reverse. Front-ends only add requests to the arbiter's lanes and read what comes back: the
+// verdict on each exchange, the items, the link state and the samples.
+class PumpCore : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Options
+    {
+        // Poll the pump every refresh tick and sample the items (the window and the bridge);
+        // off for the command-line tool, which asks only what it needs.
+        bool polling = true;
+    };
+
+    using Id = BusinessLogic::CommandSpezifier;
+    using Lane = BusinessLogic::Lane;
+    using Ticket = BusinessLogic::Ticket;
+
+    explicit PumpCore(Options options, QObject *parent = nullptr);
+    PumpCore()
+        : PumpCore(Options{})
+    {}
+    ~PumpCore() override;
+
+    Communication &link() { return communication; }
+    const Communication &link() const { return communication; }
+    BusinessLogic::LoggingCommandStack &stack() { return commandStack; }
+    // One object of every command, in the order they were made.
+    const std::vector<BusinessLogic::Command *> &commandObjects() const
+    {
+        return commands.commands();
+    }
+    // Indexed by command id; 44 and 64 stay null.
+    std::vector<BusinessLogic::Command *> &table() { return commandTable; }
+    BusinessLogic::Command *command(Id id) const;
+    GUI::RefreshTimer &refresher() { return *refreshTimer; }
+    GUI::PumpItems &items() { return pumpItems; }
+    ProcessSampler &sampler() { return *processSampler; }
+    LinkState linkState() const;
+
+    // Queues a command in that lane; 0 when the command does not exist. Stop always goes to the
+    // Stop lane, whichever lane is named.
+    Ticket submit(Lane lane, Id id, int value, bool logFlag = true);
+    // Stop from any source: next on the wire, never refused.
+    Ticket stop(bool logFlag = true);
+    // A setting whose value an item takes once the pump accepted it: done(true) runs then, and
+    // done(false) on a refusal, silence, a garbled answer or a clear (while context lives).
+    Ticket submitSetting(Lane lane, Id id, int value, QObject *context,
+                         std::function<void(bool accepted)> done);
+
+    // Whether a command goes on the wire (local commands and the receive-state query do not).
+    static bool onWire(BusinessLogic::Command *command);
+
+signals:
+    // Every execution's answer with its verdict, after the items took it.
+    void answered(const Answer &answer);
+    void linkStateChanged(const LinkState &state);
+    // One picture of the polled values per refresh tick, once its round is in.
+    void sampled(const ProcessSample &sample);
+
+private:
+    void judge(const Answer &answer);
+    void cleared(const std::vector<Ticket> &tickets);
+    void updateLinkState();
+    void roundDelivered();
+    void tick();
+
+    Options options;
+    Communication communication;
+    BusinessLogic::CommandSet commands{&communication};
+    std::vector<BusinessLogic::Command *> commandTable;
+    BusinessLogic::LoggingCommandStack commandStack;
+    GUI::PumpItems pumpItems;
+    std::unique_ptr<GUI::RefreshTimer> refreshTimer;
+    std::unique_ptr<ProcessSampler> processSampler;
+    LinkState verdictState;
+    LinkState shownState;
+    struct Held
+    {
+        QPointer<QObject> context;
+        std::function<void(bool)> done;
+    };
+    std::map<Ticket, Held> held;
+    bool roundSampled = false;
+};
