@@ -187,13 +187,16 @@ void Communication::readChunk()
         nulAfterBuffer = false;
 }
 
-bool Communication::dataWithin1ms()
+bool Communication::dataWithin(qint64 ms)
 {
     if (!portOpen)
         return false;
     // Bytes already buffered by the port count as signalled: they arrived in an earlier read of
     // the device that delivered more than one chunk.
-    return serialPort.bytesAvailable() > 0 || serialPort.waitForReadyRead(1);
+    if (serialPort.bytesAvailable() > 0)
+        return true;
+    // Blocks until the first byte arrives, not in steps: the wait ends with its last byte.
+    return ms > 0 && serialPort.waitForReadyRead(static_cast<int>(ms));
 }
 
 bool Communication::rxBufferHas(char c) const
@@ -208,15 +211,12 @@ bool Communication::waitForAcknowledge()
     if (!portOpen)
         return true;
     readChunk();
-    while (portOpen && !rxBufferHas(ACK) && !rxBufferHas(NAK) && waitElapsed <= WaitWindowMs - 1 &&
-           protocolAnswer) {
-        if (dataWithin1ms())
+    // A fixed window: bytes that are neither ACK nor NAK do not extend it.
+    while (portOpen && protocolAnswer && !rxBufferHas(ACK) && !rxBufferHas(NAK) &&
+           waitElapsed < WaitWindowMs) {
+        if (dataWithin(WaitWindowMs - waitElapsed))
             readChunk();
         waitElapsed = static_cast<int>(TickClock::now() - waitStart);
-        // The answer is in: the next test would end the wait, so skip the pause before it.
-        if (rxBufferHas(ACK) || rxBufferHas(NAK))
-            break;
-        TickClock::sleep(1);
     }
     return true;
 }
@@ -229,17 +229,16 @@ bool Communication::waitForEndOfText()
         return true;
     readChunk();
     while (portOpen && !rxBufferHas(ETX) && !(rxBufferHas(NAK) && protocolAnswer) &&
-           waitElapsed <= WaitWindowMs - 1) {
+           waitElapsed < WaitWindowMs) {
         const std::size_t before = rxBuffer.size();
-        if (dataWithin1ms())
+        if (dataWithin(WaitWindowMs - waitElapsed))
             readChunk();
-        if (rxBuffer.size() != before)
-            waitStart = TickClock::now();
-        else
+        if (rxBuffer.size() != before) {
+            waitStart = TickClock::now(); // every arriving chunk re-arms the idle window
+            waitElapsed = 0;
+        } else {
             waitElapsed = static_cast<int>(TickClock::now() - waitStart);
-        if (rxBufferHas(ETX) || (rxBufferHas(NAK) && protocolAnswer))
-            break; // the answer is in: no pause before a test that would end the wait
-        TickClock::sleep(1);
+        }
     }
     return true;
 }
@@ -260,17 +259,10 @@ std::string Communication::takeAnswer()
         const auto arrived = [this] {
             return !AnswerClassifier::awaitsCheckCharacter(rxBuffer) || nulAfterBuffer;
         };
-        if (!arrived() && portOpen) {
-            if (dataWithin1ms())
+        while (portOpen && !arrived() && waitElapsed < WaitWindowMs) {
+            if (dataWithin(WaitWindowMs - waitElapsed))
                 readChunk();
-            while (portOpen && !arrived() && waitElapsed <= WaitWindowMs - 1) {
-                if (dataWithin1ms())
-                    readChunk();
-                if (arrived())
-                    break; // the check character came: no pause before the final test
-                TickClock::sleep(1);
-                waitElapsed = static_cast<int>(TickClock::now() - waitStart);
-            }
+            waitElapsed = static_cast<int>(TickClock::now() - waitStart);
         }
         if (!rxBuffer.empty() && rxBuffer.back() == ETX && nulAfterBuffer)
             rxBuffer.push_back('\0');

@@ -96,7 +96,7 @@ private:
     bool lockLine();
     void setProblem(const PortProblem &problem);
     void readChunk();
-    bool dataWithin1ms();
+    bool dataWithin(qint64 ms);
     bool rxBufferHas(char c) const;
 
     QString portPath;
