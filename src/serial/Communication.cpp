@@ -4,6 +4,7 @@
 #include "platform/TickClock.h"
 #include "serial/AnswerClassifier.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/file.h>
@@ -12,6 +13,9 @@ using namespace BusinessLogic::ControlCharacters;
 
 Communication::Communication()
 {
+    // Capped (plus a NUL check character the extraction may add), so this is the only
+    // allocation the receive path makes.
+    rxBuffer.reserve(RxBufferCap + 1);
     connect(&serialPort, &QSerialPort::errorOccurred, this, &Communication::onPortError);
 }
 
@@ -127,6 +131,9 @@ void Communication::openPort()
         serialPort.clear(QSerialPort::AllDirections);
     rxBuffer.clear();
     nulAfterBuffer = false;
+    // Another line, or the same one again: what the last exchange met is not known of it.
+    lineChattering = false;
+    cutOff = false;
     invalidLrcMode = false;
     txCheckCorrect = true;
     rxFrameValid = true;
@@ -177,12 +184,18 @@ void Communication::readChunk()
     if (n <= 0)
         return;
     // A NUL byte ends the chunk: the rest of it is dropped. That a NUL came right after the
-    // buffer's last byte is noted: after ETX it is the check character.
+    // buffer's last byte is noted: after ETX it is the check character. Bytes beyond the cap are
+    // dropped as well; a NUL after them no longer follows the buffer's last byte.
     qint64 i = 0;
-    for (; i < n && chunk[i] != '\0'; ++i)
-        rxBuffer.push_back(chunk[i]);
+    bool dropped = false;
+    for (; i < n && chunk[i] != '\0'; ++i) {
+        if (rxBufferFull())
+            dropped = true;
+        else
+            rxBuffer.push_back(chunk[i]);
+    }
     if (i < n)
-        nulAfterBuffer = true;
+        nulAfterBuffer = !dropped;
     else if (i > 0)
         nulAfterBuffer = false;
 }
@@ -204,20 +217,30 @@ bool Communication::rxBufferHas(char c) const
     return rxBuffer.find(c) != std::string::npos;
 }
 
+QString Communication::chatterText()
+{
+    return tr("the device on this port sends text that is no answer of the pump");
+}
+
 bool Communication::waitForAcknowledge()
 {
     waitStart = TickClock::now();
     waitElapsed = 0;
+    cutOff = false;
     if (!portOpen)
         return true;
     readChunk();
+    const auto answered = [this] {
+        return rxBufferHas(ACK) || rxBufferHas(NAK);
+    };
     // A fixed window: bytes that are neither ACK nor NAK do not extend it.
-    while (portOpen && protocolAnswer && !rxBufferHas(ACK) && !rxBufferHas(NAK) &&
+    while (portOpen && protocolAnswer && !answered() && !rxBufferFull() &&
            waitElapsed < WaitWindowMs) {
         if (dataWithin(WaitWindowMs - waitElapsed))
             readChunk();
         waitElapsed = static_cast<int>(TickClock::now() - waitStart);
     }
+    cutOff = portOpen && rxBufferFull() && !answered();
     return true;
 }
 
@@ -225,13 +248,24 @@ bool Communication::waitForEndOfText()
 {
     waitStart = TickClock::now();
     waitElapsed = 0;
+    cutOff = false;
     if (!portOpen)
         return true;
+    const qint64 bound = waitStart + AnswerBoundMs;
+    const auto answered = [this] {
+        return rxBufferHas(ETX) || (protocolAnswer && rxBufferHas(NAK));
+    };
     readChunk();
-    while (portOpen && !rxBufferHas(ETX) && !(rxBufferHas(NAK) && protocolAnswer) &&
-           waitElapsed < WaitWindowMs) {
+    while (portOpen && !answered() && waitElapsed < WaitWindowMs) {
+        const qint64 now = TickClock::now();
+        // Bytes that keep the idle window open without ever bringing an answer: a device that
+        // talks on its own. The bound ends it whatever the rate; the cap ends a fast one sooner.
+        if (rxBufferFull() || now >= bound) {
+            cutOff = true;
+            break;
+        }
         const std::size_t before = rxBuffer.size();
-        if (dataWithin(WaitWindowMs - waitElapsed))
+        if (dataWithin(std::min<qint64>(WaitWindowMs - waitElapsed, bound - now)))
             readChunk();
         if (rxBuffer.size() != before) {
             waitStart = TickClock::now(); // every arriving chunk re-arms the idle window
@@ -259,7 +293,8 @@ std::string Communication::takeAnswer()
         const auto arrived = [this] {
             return !AnswerClassifier::awaitsCheckCharacter(rxBuffer) || nulAfterBuffer;
         };
-        while (portOpen && !arrived() && waitElapsed < WaitWindowMs) {
+        // A full buffer has no room for it: no wait.
+        while (portOpen && !arrived() && !rxBufferFull() && waitElapsed < WaitWindowMs) {
             if (dataWithin(WaitWindowMs - waitElapsed))
                 readChunk();
             waitElapsed = static_cast<int>(TickClock::now() - waitStart);
@@ -285,6 +320,11 @@ std::string Communication::takeAnswer()
         rxAddressOnly = false;
     }
     rxOutcome = r.outcome();
+    if (cutOff)
+        lineChattering = true;
+    else if (lastRawReceived.empty() || r.ack || r.nak || (r.frameFound && r.frameValid))
+        lineChattering = false;
+    cutOff = false;
     lastAnswer = r.text;
     rxBuffer.clear();
     nulAfterBuffer = false;
