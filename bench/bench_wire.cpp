@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
 namespace {
@@ -59,14 +60,16 @@ Run runQueue(CoreRig &rig, int queries, bool logged)
     QObject::disconnect(connection);
     rig.stack->clear(); // whatever a silent pump left queued must not spill into the next run
     run.measuredMs = BenchEnv::msBetween(run.start, end);
-    run.tally = rig.trace.tally(run.start, end);
+    // The simulator logs an answer once its last byte is written; the program may publish it
+    // before that entry is made.
+    run.tally = rig.trace.tally(run.start, end + std::chrono::milliseconds(5));
     return run;
 }
 
 // Where the time of one exchange goes, from the simulator's frame times and the program's
 // answer times: the line itself, the simulator's own lateness, the program from the last answer
-// byte to the published answer (reading the check character, classifying, the 1 ms pause after
-// execution), and from there to the next frame on the line (the executor's next tick).
+// byte to the published answer (reading the check character, classifying, logging), and from
+// there to the next frame on the line (the executor's next tick).
 void breakdown(CoreRig &rig, const Run &run, BenchReport &report, const std::string &prefix)
 {
     const double byteMs = WireTrace::byteMs(CoreRig::Baud);
@@ -128,7 +131,7 @@ void report(CoreRig &rig, const Run &run, int queries, BenchReport &out, const s
              wireMs, "ms", 0);
     if (withGoal)
         out.atLeast(prefix + "wire ratio (wire-limited / measured)", wireMs / run.measuredMs, "", 3,
-                    0.90);
+                    0.95);
     else
         out.info(prefix + "wire ratio (wire-limited / measured)", wireMs / run.measuredMs, "", 3);
     breakdown(rig, run, out, prefix);

@@ -252,7 +252,6 @@ void CommandStack::ExecuteCommand()
         if (entry.logFlag)
             logTransmitted(txTime);
     }
-    TickClock::sleep(1);
     lastCommandId = toInt(currentCommand->spezifier());
     lastAnswerText = currentCommand->answer();
     {

@@ -4,6 +4,7 @@
 #include "platform/TickClock.h"
 #include "serial/AnswerClassifier.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/file.h>
@@ -12,6 +13,9 @@ using namespace BusinessLogic::ControlCharacters;
 
 Communication::Communication()
 {
+    // Capped (plus a NUL check character the extraction may add), so this is the only
+    // allocation the receive path makes.
+    rxBuffer.reserve(RxBufferCap + 1);
     connect(&serialPort, &QSerialPort::errorOccurred, this, &Communication::onPortError);
 }
 
@@ -132,6 +136,9 @@ void Communication::openPort()
         serialPort.clear(QSerialPort::AllDirections);
     rxBuffer.clear();
     nulAfterBuffer = false;
+    // Another line, or the same one again: what the last exchange met is not known of it.
+    lineChattering = false;
+    cutOff = false;
     invalidLrcMode = false;
     txCheckCorrect = true;
     rxFrameValid = true;
@@ -182,23 +189,32 @@ void Communication::readChunk()
     if (n <= 0)
         return;
     // A NUL byte ends the chunk: the rest of it is dropped. That a NUL came right after the
-    // buffer's last byte is noted: after ETX it is the check character.
+    // buffer's last byte is noted: after ETX it is the check character. Bytes beyond the cap are
+    // dropped as well; a NUL after them no longer follows the buffer's last byte.
     qint64 i = 0;
-    for (; i < n && chunk[i] != '\0'; ++i)
-        rxBuffer.push_back(chunk[i]);
+    bool dropped = false;
+    for (; i < n && chunk[i] != '\0'; ++i) {
+        if (rxBufferFull())
+            dropped = true;
+        else
+            rxBuffer.push_back(chunk[i]);
+    }
     if (i < n)
-        nulAfterBuffer = true;
+        nulAfterBuffer = !dropped;
     else if (i > 0)
         nulAfterBuffer = false;
 }
 
-bool Communication::dataWithin1ms()
+bool Communication::dataWithin(qint64 ms)
 {
     if (!portOpen)
         return false;
     // Bytes already buffered by the port count as signalled: they arrived in an earlier read of
     // the device that delivered more than one chunk.
-    return serialPort.bytesAvailable() > 0 || serialPort.waitForReadyRead(1);
+    if (serialPort.bytesAvailable() > 0)
+        return true;
+    // Blocks until the first byte arrives, not in steps: the wait ends with its last byte.
+    return ms > 0 && serialPort.waitForReadyRead(static_cast<int>(ms));
 }
 
 bool Communication::rxBufferHas(char c) const
@@ -206,23 +222,30 @@ bool Communication::rxBufferHas(char c) const
     return rxBuffer.find(c) != std::string::npos;
 }
 
+QString Communication::chatterText()
+{
+    return tr("the device on this port sends text that is no answer of the pump");
+}
+
 bool Communication::waitForAcknowledge()
 {
     waitStart = TickClock::now();
     waitElapsed = 0;
+    cutOff = false;
     if (!portOpen)
         return true;
     readChunk();
-    while (portOpen && !rxBufferHas(ACK) && !rxBufferHas(NAK) && waitElapsed <= WaitWindowMs - 1 &&
-           protocolAnswer) {
-        if (dataWithin1ms())
+    const auto answered = [this] {
+        return rxBufferHas(ACK) || rxBufferHas(NAK);
+    };
+    // A fixed window: bytes that are neither ACK nor NAK do not extend it.
+    while (portOpen && protocolAnswer && !answered() && !rxBufferFull() &&
+           waitElapsed < WaitWindowMs) {
+        if (dataWithin(WaitWindowMs - waitElapsed))
             readChunk();
         waitElapsed = static_cast<int>(TickClock::now() - waitStart);
-        // The answer is in: the next test would end the wait, so skip the pause before it.
-        if (rxBufferHas(ACK) || rxBufferHas(NAK))
-            break;
-        TickClock::sleep(1);
     }
+    cutOff = portOpen && rxBufferFull() && !answered();
     return true;
 }
 
@@ -230,21 +253,31 @@ bool Communication::waitForEndOfText()
 {
     waitStart = TickClock::now();
     waitElapsed = 0;
+    cutOff = false;
     if (!portOpen)
         return true;
+    const qint64 bound = waitStart + AnswerBoundMs;
+    const auto answered = [this] {
+        return rxBufferHas(ETX) || (protocolAnswer && rxBufferHas(NAK));
+    };
     readChunk();
-    while (portOpen && !rxBufferHas(ETX) && !(rxBufferHas(NAK) && protocolAnswer) &&
-           waitElapsed <= WaitWindowMs - 1) {
+    while (portOpen && !answered() && waitElapsed < WaitWindowMs) {
+        const qint64 now = TickClock::now();
+        // Bytes that keep the idle window open without ever bringing an answer: a device that
+        // talks on its own. The bound ends it whatever the rate; the cap ends a fast one sooner.
+        if (rxBufferFull() || now >= bound) {
+            cutOff = true;
+            break;
+        }
         const std::size_t before = rxBuffer.size();
-        if (dataWithin1ms())
+        if (dataWithin(std::min<qint64>(WaitWindowMs - waitElapsed, bound - now)))
             readChunk();
-        if (rxBuffer.size() != before)
-            waitStart = TickClock::now();
-        else
+        if (rxBuffer.size() != before) {
+            waitStart = TickClock::now(); // every arriving chunk re-arms the idle window
+            waitElapsed = 0;
+        } else {
             waitElapsed = static_cast<int>(TickClock::now() - waitStart);
-        if (rxBufferHas(ETX) || (rxBufferHas(NAK) && protocolAnswer))
-            break; // the answer is in: no pause before a test that would end the wait
-        TickClock::sleep(1);
+        }
     }
     return true;
 }
@@ -265,17 +298,11 @@ std::string Communication::takeAnswer()
         const auto arrived = [this] {
             return !AnswerClassifier::awaitsCheckCharacter(rxBuffer) || nulAfterBuffer;
         };
-        if (!arrived() && portOpen) {
-            if (dataWithin1ms())
+        // A full buffer has no room for it: no wait.
+        while (portOpen && !arrived() && !rxBufferFull() && waitElapsed < WaitWindowMs) {
+            if (dataWithin(WaitWindowMs - waitElapsed))
                 readChunk();
-            while (portOpen && !arrived() && waitElapsed <= WaitWindowMs - 1) {
-                if (dataWithin1ms())
-                    readChunk();
-                if (arrived())
-                    break; // the check character came: no pause before the final test
-                TickClock::sleep(1);
-                waitElapsed = static_cast<int>(TickClock::now() - waitStart);
-            }
+            waitElapsed = static_cast<int>(TickClock::now() - waitStart);
         }
         if (!rxBuffer.empty() && rxBuffer.back() == ETX && nulAfterBuffer)
             rxBuffer.push_back('\0');
@@ -298,6 +325,11 @@ std::string Communication::takeAnswer()
         rxAddressOnly = false;
     }
     rxOutcome = r.outcome();
+    if (cutOff)
+        lineChattering = true;
+    else if (lastRawReceived.empty() || r.ack || r.nak || (r.frameFound && r.frameValid))
+        lineChattering = false;
+    cutOff = false;
     lastAnswer = r.text;
     rxBuffer.clear();
     nulAfterBuffer = false;

@@ -5,9 +5,13 @@
 #include "serial/Communication.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 using BusinessLogic::AnswerOutcome;
 using BusinessLogic::Command;
@@ -74,6 +78,8 @@ private slots:
     void lateAnswerNeverBecomesTheNextAnswer();
     void waitBounds_data();
     void waitBounds();
+    void chatteringLineIsCutOff_data();
+    void chatteringLineIsCutOff();
 
 private:
     Command *cmd(int id) { return table[static_cast<std::size_t>(id)]; }
@@ -492,6 +498,66 @@ void tst_link::waitBounds()
     if (!kept.isEmpty())
         QCOMPARE(bytes(link->lastRawReceived), kept);
     QVERIFY2(elapsed >= fromMs && elapsed < belowMs, qPrintable(QString::number(elapsed)));
+}
+
+void tst_link::chatteringLineIsCutOff_data()
+{
+    // A balance or GPS receiver on the wrong adapter writes `piece` every `everyMs`, never ETX.
+    // A valid answer trickled at the idle window's limit (12 bytes to ETX) would take 960 ms.
+    // Then it is quiet, and the pump's `next` reply leaves the flag `after`.
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QByteArray>("piece");
+    QTest::addColumn<int>("everyMs");
+    QTest::addColumn<int>("fromMs");
+    QTest::addColumn<int>("belowMs");
+    QTest::addColumn<QByteArray>("next");
+    QTest::addColumn<bool>("after");
+    const QByteArray stream("$GPGSV,3,1,11,03,03,1");
+    QTest::newRow("query: a balance line every 20 ms; a valid answer clears the flag")
+        << int(GetVolume) << QByteArray("ST,GS,+  12.345 g\r\n") << 20 << 0 << 500
+        << bytes(frame("00012500")) << false;
+    QTest::newRow("query: a continuous stream; silence clears it")
+        << int(GetVolume) << stream << 2 << 0 << 500 << QByteArray() << false;
+    QTest::newRow("query: one byte every 40 ms; NAK clears it")
+        << int(GetVolume) << QByteArray("7") << 40 << 960 << 1500 << bytes(nak()) << false;
+    QTest::newRow("setting: a continuous stream; a noise byte alone keeps it")
+        << int(SetVolume) << stream << 2 << 0 << 500 << QByteArray("\x11") << true;
+}
+
+void tst_link::chatteringLineIsCutOff()
+{
+    QFETCH(int, id);
+    QFETCH(QByteArray, piece);
+    QFETCH(int, everyMs);
+    QFETCH(int, fromMs);
+    QFETCH(int, belowMs);
+    QFETCH(QByteArray, next);
+    QFETCH(bool, after);
+
+    qint64 elapsed = 0;
+    {
+        std::atomic<bool> talking{true};
+        std::thread device([&] {
+            for (; talking; std::this_thread::sleep_for(std::chrono::milliseconds(everyMs)))
+                peer->inject(piece.toStdString());
+        });
+        const auto silence = qScopeGuard([&] {
+            talking = false;
+            device.join();
+        });
+        QTest::qWait(50);
+        elapsed = timedExecute(id, 12500);
+    }
+    QVERIFY2(elapsed >= fromMs && elapsed < belowMs, qPrintable(QString::number(elapsed)));
+    QCOMPARE(cmd(id)->outcome(), AnswerOutcome::Silent);
+    // A few times the longest answer (13 bytes), however much the line sent.
+    QVERIFY2(link->lastRawReceived.size() <= 52, link->lastRawReceived.c_str());
+    QVERIFY(link->lineChattering);
+
+    if (!next.isEmpty())
+        peer->queueReply(next.toStdString());
+    timedExecute(GetVolume);
+    QCOMPARE(link->lineChattering, after);
 }
 
 QTEST_GUILESS_MAIN(tst_link)
