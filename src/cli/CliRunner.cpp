@@ -17,10 +17,12 @@
 #include "serial/PortCatalog.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QSettings>
 #include <QSysInfo>
+#include <QThread>
 
 #include <cmath>
 
@@ -381,11 +383,16 @@ int CliRunner::startRun(const std::vector<Step> &steps, double targetVolume, int
     int exit = Done;
     if (!connectPump(&exit))
         return exit;
-    // Signals are caught from before the start on: a Ctrl-C in between still stops the pump.
-    RunLoop loop(*session, output);
+    // Signals are caught from before the start on: a Ctrl-C in between still stops the pump. It
+    // is looked at after each step, since a step blocks.
+    RunLoop loop;
     for (const Step &step : steps) {
-        if (!send(step.command, step.value, QLatin1String(step.what), &exit))
-            return exit;
+        if (!send(step.command, step.value, QLatin1String(step.what), &exit)) {
+            // A start that met silence may still have been taken.
+            return step.command == Id::Start && exit == NoAnswer ? stopRun(exit) : exit;
+        }
+        if (const std::optional<int> interrupted = loop.interruption())
+            return stopRun(*interrupted);
     }
     if (!args.flags.contains(QStringLiteral("wait"))) {
         output.result({{QStringLiteral("command"), args.command},
@@ -393,7 +400,32 @@ int CliRunner::startRun(const std::vector<Step> &steps, double targetVolume, int
                       QString());
         return Done;
     }
-    return waitForRun(loop, args.command, targetVolume, targetSeconds);
+    const int status = waitForRun(loop, args.command, targetVolume, targetSeconds);
+    return status == Done ? Done : stopRun(status);
+}
+
+int CliRunner::stopRun(int status)
+{
+    // A lost port is tried again for as long as a silent pump is: an adapter that is back, or a
+    // stable link that leads to the new device, still takes the Stop.
+    QElapsedTimer clock;
+    clock.start();
+    while (!session->portOpen() && !session->communication().reopen() &&
+           clock.elapsed() < args.timeoutMs)
+        QThread::msleep(100);
+    const QString why = status == RunLoop::ReaderGone ? QStringLiteral("output closed: ")
+                        : status > 128                ? QStringLiteral("interrupted: ")
+                                                      : QString();
+    if (!session->portOpen())
+        output.message(QStringLiteral("%1Stop could not be sent (%2); check the pump")
+                           .arg(why, session->problem().text()));
+    else if (session->run(Id::Stop).answered())
+        output.message(QStringLiteral("%1the pump was stopped").arg(why));
+    else
+        output.message(
+            QStringLiteral("%1Stop was sent, but the pump did not confirm it; check the pump")
+                .arg(why));
+    return status;
 }
 
 int CliRunner::dispense()
@@ -528,7 +560,8 @@ int CliRunner::watch()
         output.message(QStringLiteral("--csv: %1").arg(recorder.reason()));
         return Usage;
     }
-    RunLoop loop(*session, output);
+    // It started nothing, so an interruption ends it and leaves the pump as it is.
+    RunLoop loop;
     int taken = 0;
     qint64 startMs = 0;
     const QList<QPair<Id, int>> queries = {
@@ -724,7 +757,7 @@ int CliRunner::serve()
                                                           : QStringLiteral("not allowed"))
                           : QStringLiteral("lost the broker %1; reconnecting").arg(options.broker));
     });
-    TerminationSignals termination;
+    TerminationSignals termination(RunLoop::endingSignals());
     QObject::connect(&termination, &TerminationSignals::received, &loop, [&] { loop.exit(); });
     bridge.start();
     loop.exec();
