@@ -438,25 +438,25 @@ int CliRunner::dispense()
             return Usage;
         }
     }
+    // In volume mode the pump spreads a dose over its dispense time; with none it doses at full
+    // flow. The time is always set, so that no dose is stretched over one left on the pump: the
+    // whole seconds the volume takes at the rate given (under half a second is full flow), else
+    // 0 for full flow.
+    const KeyTable::Setting time = KeyTable::parse(
+        KeyTable::key(QStringLiteral("dispense-time")),
+        QString::number(rate ? std::llround(volume->value * 60.0 / rate->value) : 0));
+    if (!time.ok()) {
+        output.message(QStringLiteral("dispense: %1 ml at %2 ml/min takes longer than the "
+                                      "longest dispense time")
+                           .arg(args.values.value(QStringLiteral("volume")),
+                                args.values.value(QStringLiteral("rate"))));
+        return Usage;
+    }
     std::vector<Step> steps{{Id::SetDispenseModeVolume, 0, "the volume mode"},
                             {volume->command, volume->value, "the volume"}};
-    if (rate) {
-        // In volume mode the pump spreads a dose over its dispense time; without one it doses
-        // at full flow. A rate therefore also sets the time the volume takes at that rate, in
-        // whole seconds (under half a second leaves full flow).
-        const KeyTable::Setting time =
-            KeyTable::parse(KeyTable::key(QStringLiteral("dispense-time")),
-                            QString::number(std::llround(volume->value * 60.0 / rate->value)));
-        if (!time.ok()) {
-            output.message(QStringLiteral("dispense: %1 ml at %2 ml/min takes longer than the "
-                                          "longest dispense time")
-                               .arg(args.values.value(QStringLiteral("volume")),
-                                    args.values.value(QStringLiteral("rate"))));
-            return Usage;
-        }
+    if (rate)
         steps.push_back({rate->command, rate->value, "the flow rate"});
-        steps.push_back({time.command, time.value, "the dispense time"});
-    }
+    steps.push_back({time.command, time.value, "the dispense time"});
     steps.push_back({Id::Start, 0, "start"});
     return startRun(steps, volume->value / 1000.0, 0);
 }
@@ -464,20 +464,22 @@ int CliRunner::dispense()
 int CliRunner::runFlow()
 {
     const std::optional<KeyTable::Setting> rate = optionValue("rate", "flow-rate");
-    const std::optional<KeyTable::Setting> time = optionValue("for", "dispense-time");
+    // Without --for the run has no end of its own: a dispense time left on the pump would give
+    // it one, so 0 is sent.
+    const std::optional<KeyTable::Setting> time =
+        KeyTable::parse(KeyTable::key(QStringLiteral("dispense-time")),
+                        args.values.value(QStringLiteral("for"), QStringLiteral("0")));
     for (const auto &setting : {rate, time}) {
         if (setting && !setting->ok()) {
             output.message(setting->error);
             return Usage;
         }
     }
-    std::vector<Step> steps{{Id::SetRunMode, 0, "the flow mode"},
-                            {rate->command, rate->value, "the flow rate"}};
-    if (time)
-        steps.push_back({time->command, time->value, "the dispense time"});
-    steps.push_back({Id::Start, 0, "start"});
-    const int seconds =
-        time ? DurationText::seconds(args.values.value(QStringLiteral("for"))).value_or(0) : 0;
+    const std::vector<Step> steps{{Id::SetRunMode, 0, "the flow mode"},
+                                  {rate->command, rate->value, "the flow rate"},
+                                  {time->command, time->value, "the dispense time"},
+                                  {Id::Start, 0, "start"}};
+    const int seconds = DurationText::seconds(args.values.value(QStringLiteral("for"))).value_or(0);
     return startRun(steps, 0, seconds);
 }
 
