@@ -52,14 +52,17 @@ const std::vector<CommandForm> &forms()
          {"volume", "rate"},
          {"wait"},
          "dispense --volume ML [--rate ML/MIN] [--wait]",
-         "Volume dosing: sets the volume mode, the volume (and the rate), then starts."},
+         "Volume dosing: sets the volume mode, the volume, the rate and the dispense time the\n"
+         "volume takes at that rate (without --rate: 0, the pump's full flow), then starts."},
         {"run",
          0,
          0,
          {"rate", "for"},
          {"wait"},
          "run --rate ML/MIN [--for DURATION] [--wait]",
-         "Flow dosing: sets the flow mode, the rate (and the dispense time), then starts."},
+         "Flow dosing: sets the flow mode, the rate and the dispense time (without --for: 0, "
+         "until\n"
+         "stopped), then starts."},
         {"watch",
          0,
          0,
@@ -67,7 +70,7 @@ const std::vector<CommandForm> &forms()
          {},
          "watch [--interval S] [--count N] [--csv FILE]",
          "Polls as the window does and prints a line per sample; --csv also writes the recorder's "
-         "file."},
+         "file.\nIt only watches: an interruption ends it and leaves the pump as it is."},
         {"raw",
          1,
          1,
@@ -306,9 +309,12 @@ QString CliArguments::usage()
         "Commands:\n");
     for (const CommandForm &form : forms())
         text += QStringLiteral("  %1\n").arg(QLatin1String(form.synopsis));
-    text += QStringLiteral("\nExit status: 0 done, 1 the pump refused or reports an error, 2 usage "
-                           "or a value out of range (nothing sent), 3 no answer or no port.\n"
-                           "'dosetta-cli help keys' lists the keys of get and set.\n");
+    text += QStringLiteral(
+        "\nExit status: 0 done, 1 the pump refused or reports an error, 2 usage or a value out of\n"
+        "range (nothing sent), 3 no answer or no port, 128+N signal N (130 Ctrl-C, 131 SIGQUIT,\n"
+        "143 SIGTERM), 141 the output pipe was closed. dispense and run stop the pump before\n"
+        "they end on a signal or a closed pipe, or with 1 or 3 during --wait.\n"
+        "'dosetta-cli help keys' lists the keys of get and set.\n");
     return text;
 }
 

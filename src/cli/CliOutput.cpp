@@ -2,15 +2,24 @@
 
 #include <QJsonDocument>
 
+#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 
 namespace {
 
+bool readerLeft = false;
+
 void put(std::FILE *stream, const QByteArray &bytes)
 {
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
+    const std::size_t size = static_cast<std::size_t>(bytes.size());
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, size, stream) == size && std::fflush(stream) == 0)
+        return;
+    // SIGPIPE is ignored, so a reader that went away shows here as EPIPE.
+    if (errno == EPIPE)
+        readerLeft = true;
+    std::clearerr(stream);
 }
 
 } // namespace
@@ -43,6 +52,11 @@ void CliOutput::progress(const QString &text) const
 void CliOutput::text(const QString &text)
 {
     put(stdout, text.toUtf8());
+}
+
+bool CliOutput::readerGone()
+{
+    return readerLeft;
 }
 
 bool CliOutput::errorIsTerminal()

@@ -23,6 +23,10 @@ public:
     // Text on standard output whatever the mode (help).
     static void text(const QString &text);
 
+    // A write to standard output or error failed because nothing reads the pipe any more (the
+    // tool ignores SIGPIPE, so it is not ended by it).
+    static bool readerGone();
+
     // Standard error is a terminal, so progress may redraw a line.
     static bool errorIsTerminal();
 

@@ -17,10 +17,12 @@
 #include "serial/PortCatalog.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QSettings>
 #include <QSysInfo>
+#include <QThread>
 
 #include <cmath>
 
@@ -383,11 +385,16 @@ int CliRunner::startRun(const std::vector<Step> &steps, double targetVolume, int
     int exit = Done;
     if (!connectPump(&exit))
         return exit;
-    // Signals are caught from before the start on: a Ctrl-C in between still stops the pump.
-    RunLoop loop(*session, output);
+    // Signals are caught from before the start on: a Ctrl-C in between still stops the pump. It
+    // is looked at after each step, since a step blocks.
+    RunLoop loop;
     for (const Step &step : steps) {
-        if (!send(step.command, step.value, QLatin1String(step.what), &exit))
-            return exit;
+        if (!send(step.command, step.value, QLatin1String(step.what), &exit)) {
+            // A start that met silence may still have been taken.
+            return step.command == Id::Start && exit == NoAnswer ? stopRun(exit) : exit;
+        }
+        if (const std::optional<int> interrupted = loop.interruption())
+            return stopRun(*interrupted);
     }
     if (!args.flags.contains(QStringLiteral("wait"))) {
         output.result({{QStringLiteral("command"), args.command},
@@ -395,7 +402,32 @@ int CliRunner::startRun(const std::vector<Step> &steps, double targetVolume, int
                       QString());
         return Done;
     }
-    return waitForRun(loop, args.command, targetVolume, targetSeconds);
+    const int status = waitForRun(loop, args.command, targetVolume, targetSeconds);
+    return status == Done ? Done : stopRun(status);
+}
+
+int CliRunner::stopRun(int status)
+{
+    // A lost port is tried again for as long as a silent pump is: an adapter that is back, or a
+    // stable link that leads to the new device, still takes the Stop.
+    QElapsedTimer clock;
+    clock.start();
+    while (!session->portOpen() && !session->communication().reopen() &&
+           clock.elapsed() < args.timeoutMs)
+        QThread::msleep(100);
+    const QString why = status == RunLoop::ReaderGone ? QStringLiteral("output closed: ")
+                        : status > 128                ? QStringLiteral("interrupted: ")
+                                                      : QString();
+    if (!session->portOpen())
+        output.message(QStringLiteral("%1Stop could not be sent (%2); check the pump")
+                           .arg(why, session->problem().text()));
+    else if (session->run(Id::Stop).answered())
+        output.message(QStringLiteral("%1the pump was stopped").arg(why));
+    else
+        output.message(
+            QStringLiteral("%1Stop was sent, but the pump did not confirm it; check the pump")
+                .arg(why));
+    return status;
 }
 
 int CliRunner::dispense()
@@ -408,25 +440,25 @@ int CliRunner::dispense()
             return Usage;
         }
     }
+    // In volume mode the pump spreads a dose over its dispense time; with none it doses at full
+    // flow. The time is always set, so that no dose is stretched over one left on the pump: the
+    // whole seconds the volume takes at the rate given (under half a second is full flow), else
+    // 0 for full flow.
+    const KeyTable::Setting time = KeyTable::parse(
+        KeyTable::key(QStringLiteral("dispense-time")),
+        QString::number(rate ? std::llround(volume->value * 60.0 / rate->value) : 0));
+    if (!time.ok()) {
+        output.message(QStringLiteral("dispense: %1 ml at %2 ml/min takes longer than the "
+                                      "longest dispense time")
+                           .arg(args.values.value(QStringLiteral("volume")),
+                                args.values.value(QStringLiteral("rate"))));
+        return Usage;
+    }
     std::vector<Step> steps{{Id::SetDispenseModeVolume, 0, "the volume mode"},
                             {volume->command, volume->value, "the volume"}};
-    if (rate) {
-        // In volume mode the pump spreads a dose over its dispense time; without one it doses
-        // at full flow. A rate therefore also sets the time the volume takes at that rate, in
-        // whole seconds (under half a second leaves full flow).
-        const KeyTable::Setting time =
-            KeyTable::parse(KeyTable::key(QStringLiteral("dispense-time")),
-                            QString::number(std::llround(volume->value * 60.0 / rate->value)));
-        if (!time.ok()) {
-            output.message(QStringLiteral("dispense: %1 ml at %2 ml/min takes longer than the "
-                                          "longest dispense time")
-                               .arg(args.values.value(QStringLiteral("volume")),
-                                    args.values.value(QStringLiteral("rate"))));
-            return Usage;
-        }
+    if (rate)
         steps.push_back({rate->command, rate->value, "the flow rate"});
-        steps.push_back({time.command, time.value, "the dispense time"});
-    }
+    steps.push_back({time.command, time.value, "the dispense time"});
     steps.push_back({Id::Start, 0, "start"});
     return startRun(steps, volume->value / 1000.0, 0);
 }
@@ -434,20 +466,22 @@ int CliRunner::dispense()
 int CliRunner::runFlow()
 {
     const std::optional<KeyTable::Setting> rate = optionValue("rate", "flow-rate");
-    const std::optional<KeyTable::Setting> time = optionValue("for", "dispense-time");
+    // Without --for the run has no end of its own: a dispense time left on the pump would give
+    // it one, so 0 is sent.
+    const std::optional<KeyTable::Setting> time =
+        KeyTable::parse(KeyTable::key(QStringLiteral("dispense-time")),
+                        args.values.value(QStringLiteral("for"), QStringLiteral("0")));
     for (const auto &setting : {rate, time}) {
         if (setting && !setting->ok()) {
             output.message(setting->error);
             return Usage;
         }
     }
-    std::vector<Step> steps{{Id::SetRunMode, 0, "the flow mode"},
-                            {rate->command, rate->value, "the flow rate"}};
-    if (time)
-        steps.push_back({time->command, time->value, "the dispense time"});
-    steps.push_back({Id::Start, 0, "start"});
-    const int seconds =
-        time ? DurationText::seconds(args.values.value(QStringLiteral("for"))).value_or(0) : 0;
+    const std::vector<Step> steps{{Id::SetRunMode, 0, "the flow mode"},
+                                  {rate->command, rate->value, "the flow rate"},
+                                  {time->command, time->value, "the dispense time"},
+                                  {Id::Start, 0, "start"}};
+    const int seconds = DurationText::seconds(args.values.value(QStringLiteral("for"))).value_or(0);
     return startRun(steps, 0, seconds);
 }
 
@@ -530,7 +564,8 @@ int CliRunner::watch()
         output.message(QStringLiteral("--csv: %1").arg(recorder.reason()));
         return Usage;
     }
-    RunLoop loop(*session, output);
+    // It started nothing, so an interruption ends it and leaves the pump as it is.
+    RunLoop loop;
     int taken = 0;
     qint64 startMs = 0;
     const QList<QPair<Id, int>> queries = {
@@ -727,7 +762,7 @@ int CliRunner::serve()
                                                           : QStringLiteral("not allowed"))
                           : QStringLiteral("lost the broker %1; reconnecting").arg(options.broker));
     });
-    TerminationSignals termination;
+    TerminationSignals termination(RunLoop::endingSignals());
     QObject::connect(&termination, &TerminationSignals::received, &loop, [&] { loop.exit(); });
     bridge.start();
     loop.exec();

@@ -67,6 +67,9 @@ private:
     // Sends the steps in order; with --wait follows the run to its end.
     int startRun(const std::vector<Step> &steps, double targetVolume, int targetSeconds);
     int waitForRun(RunLoop &loop, const QString &command, double targetVolume, int targetSeconds);
+    // Sends Stop on the way out of a run this command started, when it ends other than done;
+    // a lost port is opened again first. Says how it went and returns status.
+    int stopRun(int status);
 
     const CliArguments &args;
     CliOutput output;

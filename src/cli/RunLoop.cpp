@@ -1,48 +1,68 @@
 #include "cli/RunLoop.h"
 
 #include "cli/CliOutput.h"
-#include "cli/PumpSession.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
-RunLoop::RunLoop(PumpSession &pumpSession, const CliOutput &out)
-    : session(pumpSession)
-    , output(out)
-{}
+#include <csignal>
+
+std::vector<int> RunLoop::endingSignals()
+{
+    return {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+}
+
+RunLoop::RunLoop()
+    : termination(endingSignals())
+{
+    connect(&termination, &TerminationSignals::received, this, [this](int number) {
+        // The first one counts: a second Ctrl-C while Stop goes out changes nothing.
+        if (signalNumber == 0)
+            signalNumber = number;
+    });
+}
+
+std::optional<int> RunLoop::interruption()
+{
+    termination.deliverPending();
+    if (signalNumber != 0)
+        return 128 + signalNumber;
+    if (CliOutput::readerGone())
+        return ReaderGone;
+    return std::nullopt;
+}
 
 int RunLoop::exec(int intervalMs, const Tick &tick)
 {
     QEventLoop loop;
     int status = 0;
-    connect(&termination, &TerminationSignals::received, &loop, [&](int signalNumber) {
-        const PumpSession::Exchange e = session.run(PumpSession::Id::Stop);
-        output.message(e.answered() ? QStringLiteral("interrupted: the pump was stopped")
-                                    : QStringLiteral("interrupted: Stop was sent, but the pump "
-                                                     "did not confirm it; check the pump"));
-        status = 128 + signalNumber;
-        loop.exit();
-    });
     QTimer timer;
-    // Samples keep their rhythm: a coarse timer drifts by up to a twentieth of the interval.
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(intervalMs);
-    connect(&timer, &QTimer::timeout, &loop, [&] {
-        const std::optional<int> done = tick();
+    // Whether the loop ends here; a tick's own end wins over an interruption met during it.
+    const auto ends = [&]() {
+        std::optional<int> done = interruption();
+        if (!done)
+            done = tick();
+        if (!done)
+            done = interruption();
         if (done) {
             status = *done;
             timer.stop();
             loop.exit();
         }
+        return done.has_value();
+    };
+    connect(&termination, &TerminationSignals::received, &loop, [&] {
+        status = *interruption();
+        timer.stop();
+        loop.exit();
     });
+    // Samples keep their rhythm: a coarse timer drifts by up to a twentieth of the interval.
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setInterval(intervalMs);
+    connect(&timer, &QTimer::timeout, &loop, ends);
     QTimer::singleShot(0, &loop, [&] {
-        const std::optional<int> done = tick();
-        if (done) {
-            status = *done;
-            loop.exit();
-        } else {
+        if (!ends())
             timer.start();
-        }
     });
     loop.exec();
     return status;

@@ -4,8 +4,13 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
+
 int main(int argc, char *argv[])
 {
+    // A closed pipe must not end the tool at a write while the pump runs: the write fails
+    // instead, and a waiting command stops the pump before it ends.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     const CliArguments args = CliArguments::parse(app.arguments().mid(1));
     const CliOutput output(args.json);

@@ -2,15 +2,12 @@
 
 #include <QSocketNotifier>
 
-#include <array>
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr std::array<int, 3> caught{SIGTERM, SIGINT, SIGHUP};
 // The handler may only write to a pipe; the event loop reads the other end.
 int wakeUp[2] = {-1, -1};
 
@@ -25,36 +22,51 @@ extern "C" void onTermination(int signalNumber)
 } // namespace
 
 TerminationSignals::TerminationSignals(QObject *parent)
+    : TerminationSignals({SIGTERM, SIGINT, SIGHUP}, parent)
+{}
+
+TerminationSignals::TerminationSignals(const std::vector<int> &signalNumbers, QObject *parent)
     : QObject(parent)
 {
     if (wakeUp[0] >= 0 || ::pipe2(wakeUp, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     notifier = new QSocketNotifier(wakeUp[0], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, &TerminationSignals::drain);
+    connect(notifier, &QSocketNotifier::activated, this, &TerminationSignals::deliverPending);
     struct sigaction action
     {
     };
     action.sa_handler = onTermination;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signalNumber : caught)
-        ::sigaction(signalNumber, &action, nullptr);
+    for (int signalNumber : signalNumbers) {
+        Previous before{signalNumber, {}};
+        // An ignored hang-up was asked for (nohup). A shell also starts its background jobs
+        // with SIGINT and SIGQUIT ignored, but a deliberate kill -INT must still end them in
+        // order.
+        if (::sigaction(signalNumber, nullptr, &before.action) != 0 ||
+            (signalNumber == SIGHUP && before.action.sa_handler == SIG_IGN))
+            continue;
+        if (::sigaction(signalNumber, &action, nullptr) == 0)
+            previous.push_back(before);
+    }
 }
 
 TerminationSignals::~TerminationSignals()
 {
     if (notifier == nullptr)
         return;
-    for (int signalNumber : caught)
-        ::signal(signalNumber, SIG_DFL);
+    for (const Previous &before : previous)
+        ::sigaction(before.signalNumber, &before.action, nullptr);
     delete notifier;
     ::close(wakeUp[0]);
     ::close(wakeUp[1]);
     wakeUp[0] = wakeUp[1] = -1;
 }
 
-void TerminationSignals::drain()
+void TerminationSignals::deliverPending()
 {
+    if (notifier == nullptr)
+        return;
     char numbers[16];
     ssize_t n = 0;
     while ((n = ::read(wakeUp[0], numbers, sizeof numbers)) > 0) {

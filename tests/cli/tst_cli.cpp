@@ -3,6 +3,7 @@
 
 #include "SimProcess.h"
 
+#include "platform/TerminationSignals.h"
 #include "recorder/CsvFormat.h"
 
 #include <QDeadlineTimer>
@@ -78,6 +79,10 @@ private slots:
     void dispenseWaitsForTheModel();
     void interruptStopsThePump_data();
     void interruptStopsThePump();
+    void faultsDuringARun_data();
+    void faultsDuringARun();
+    void dispenseWithoutRateAtFullFlow();
+    void signalActionsComeBack();
     void portProblems_data();
     void portProblems();
     void watchWritesCsv();
@@ -212,38 +217,177 @@ void CliTest::dispenseWaitsForTheModel()
 
 void CliTest::interruptStopsThePump_data()
 {
+    QTest::addColumn<QString>("launcher"); // "nohup", "pipe" (into head -n1) or none
+    QTest::addColumn<QStringList>("prepare");
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGINT in run --wait") << QStringList{"run", "--rate", "10", "--wait"} << SIGINT;
-    QTest::newRow("SIGTERM in watch") << QStringList{"watch", "--interval", "0.2"} << SIGTERM;
+    QTest::addColumn<QList<int>>("signalNumbers"); // each after 2 s that the tool kept going
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<bool>("stops"); // else the pump is left running
+    const QStringList run{"run", "--rate", "10", "--wait"};
+    const QStringList watch{"watch", "--interval", "0.2"};
+    QTest::newRow("SIGINT in run --wait")
+        << "" << QStringList() << run << QList<int>{SIGINT} << 130 << true;
+    QTest::newRow("SIGQUIT in dispense --wait")
+        << "" << QStringList() << QStringList{"dispense", "--volume", "5", "--rate", "10", "--wait"}
+        << QList<int>{SIGQUIT} << 131 << true;
+    QTest::newRow("run --wait after a one-second dispense runs on")
+        << "" << QStringList{"dispense", "--volume", "0.5", "--rate", "60", "--wait"} << run
+        << QList<int>{SIGINT} << 130 << true;
+    QTest::newRow("SIGHUP under nohup")
+        << "nohup" << QStringList() << run << QList<int>{SIGHUP, SIGINT} << 130 << true;
+    QTest::newRow("--wait into head -n1")
+        << "pipe" << QStringList() << QStringList{"run", "--rate", "10", "--for", "30s", "--wait"}
+        << QList<int>() << 141 << true;
+    QTest::newRow("SIGTERM in watch")
+        << "" << QStringList{"start"} << watch << QList<int>{SIGTERM} << 143 << false;
+    QTest::newRow("SIGINT in watch")
+        << "" << QStringList{"start"} << watch << QList<int>{SIGINT} << 130 << false;
 }
 
 void CliTest::interruptStopsThePump()
 {
+    QFETCH(QString, launcher);
+    QFETCH(QStringList, prepare);
     QFETCH(QStringList, arguments);
-    QFETCH(int, signalNumber);
+    QFETCH(QList<int>, signalNumbers);
+    QFETCH(int, exitCode);
+    QFETCH(bool, stops);
+    if (!prepare.isEmpty())
+        QCOMPARE(runCli(sim.devicePath(), prepare).exitCode, 0);
     const QString stop = QStringLiteral("01KY0");
-    if (arguments.first() == QLatin1String("watch")) {
-        const int starts = sim.received().count(QStringLiteral("01KY1"));
-        QCOMPARE(runCli(sim.devicePath(), {"start"}).exitCode, 0);
-        QVERIFY(logShows(sim, QStringLiteral("01KY1"), starts));
-    }
-    const int stops = sim.received().count(stop);
+    const int stopsBefore = sim.received().count(stop);
     const int before = sim.received().size();
     QProcess p;
     p.setProcessEnvironment(cliEnvironment(sim.devicePath()));
-    p.start(QStringLiteral(DOSETTA_CLI_PROGRAM), arguments);
+    if (launcher == QLatin1String("pipe"))
+        p.start(QStringLiteral("bash"),
+                QStringList{"-c", "set -o pipefail; \"$0\" \"$@\" 2>&1 | head -n1",
+                            DOSETTA_CLI_PROGRAM} +
+                    arguments);
+    else if (launcher == QLatin1String("nohup"))
+        p.start(QStringLiteral("nohup"), QStringList{DOSETTA_CLI_PROGRAM} + arguments);
+    else
+        p.start(QStringLiteral(DOSETTA_CLI_PROGRAM), arguments);
     QVERIFY(p.waitForStarted());
     // Polls are coming: the tool is waiting on the pump.
     QVERIFY(sim.waitForReceived(before + 8, 10000));
-    ::kill(static_cast<pid_t>(p.processId()), signalNumber);
-    QVERIFY(p.waitForFinished(10000));
+    for (int signalNumber : signalNumbers) {
+        QTest::qWait(2000);
+        QCOMPARE(p.state(), QProcess::Running);
+        ::kill(static_cast<pid_t>(p.processId()), signalNumber);
+    }
+    QVERIFY(p.waitForFinished(20000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(p.exitCode(), 128 + signalNumber);
-    QVERIFY(logShows(sim, stop, stops));
-    const QStringList sent = sim.received().mid(before);
-    QCOMPARE(sent.filter(QRegularExpression(QStringLiteral("^01KY"))).constLast(),
-             QStringLiteral("01KY0"));
+    QCOMPARE(p.exitCode(), exitCode);
+    if (stops) {
+        QVERIFY(logShows(sim, stop, stopsBefore));
+        const QStringList sent = sim.received().mid(before);
+        QCOMPARE(sent.filter(QRegularExpression(QStringLiteral("^01KY"))).constLast(), stop);
+    } else {
+        const Run status = runCli(sim.devicePath(), {"get", "status"});
+        QVERIFY2(status.out.contains("Motor in Motion"), status.out.constData());
+        QCOMPARE(runCli(sim.devicePath(), {"stop"}).exitCode, 0);
+    }
+}
+
+void CliTest::faultsDuringARun_data()
+{
+    QTest::addColumn<QStringList>("simOptions");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("frames"); // received before the signal and the fault
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<QByteArray>("fault"); // on the simulator's standard input
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("keys"); // every KY frame the pump received
+    // The silent pump holds the tool in its first setting until the signal is on its way.
+    QTest::newRow("Ctrl-C while the settings go out")
+        << QStringList{"--silent"}
+        << QStringList{"--timeout", "20000", "dispense", "--volume", "1", "--rate", "10"} << 1
+        << SIGINT << QByteArray("silent off") << 130 << QStringList{"01KY0"};
+    // The link leads to the new device, where the Stop arrives.
+    QTest::newRow("hang-up during --wait")
+        << QStringList{"--link"} << QStringList{"run", "--rate", "10", "--wait"} << 8 << 0
+        << QByteArray("hangup 0") << 3 << QStringList{"01KY1", "01KY0"};
+}
+
+void CliTest::faultsDuringARun()
+{
+    QFETCH(QStringList, simOptions);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, frames);
+    QFETCH(int, signalNumber);
+    QFETCH(QByteArray, fault);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, keys);
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("pump"));
+    if (simOptions.contains(QStringLiteral("--link")))
+        simOptions << link;
+    QProcess pump; // standard input stays open for the fault
+    pump.start(QStringLiteral(FLUXO_SIM_PROGRAM),
+               QStringList{"--address", "1", "--log"} + simOptions);
+    QByteArray log;
+    const auto received = [&] {
+        log += pump.readAllStandardError();
+        return SimLog::received(SimLog::parse(log));
+    };
+    QVERIFY(pump.waitForReadyRead(5000));
+    const QString device = QString::fromLocal8Bit(pump.readLine()).trimmed();
+    QProcess p;
+    p.setProcessEnvironment(cliEnvironment(simOptions.contains(link) ? link : device));
+    p.start(QStringLiteral(DOSETTA_CLI_PROGRAM), arguments);
+    QVERIFY(p.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(received().size() >= frames, 10000);
+    if (signalNumber != 0)
+        ::kill(static_cast<pid_t>(p.processId()), signalNumber);
+    pump.write(fault + '\n');
+    QVERIFY(pump.waitForBytesWritten(5000));
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitCode(), exitCode);
+    // A Stop whose acknowledgement was missed goes out again.
+    const auto keysSent = [&] {
+        QStringList sent = received().filter(QRegularExpression(QStringLiteral("^01KY")));
+        sent.removeDuplicates();
+        return sent;
+    };
+    QTRY_COMPARE(keysSent(), keys);
+    QCOMPARE(received().constLast(), QStringLiteral("01KY0"));
+    pump.terminate();
+    QVERIFY(pump.waitForFinished(5000));
+}
+
+void CliTest::dispenseWithoutRateAtFullFlow()
+{
+    // A dispense time left on the pump would stretch the dose to 30 s.
+    QCOMPARE(runCli(sim.devicePath(), {"set", "dispense-time", "30s"}).exitCode, 0);
+    const Run r = runCli(sim.devicePath(), {"--json", "dispense", "--volume", "2", "--wait"});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    QCOMPARE(o.value("volume-delivered").toDouble(), 2.0);
+    // 2 ml at the FLUXO 10's full flow of 100 ml/min.
+    QCOMPARE(o.value("time-elapsed").toDouble(), 1.2);
+}
+
+void CliTest::signalActionsComeBack()
+{
+    // SIGHUP ignored as under nohup, SIGQUIT with a handler of its own.
+    struct sigaction ignore
+    {
+    }, mine{}, hup{}, quit{}, now{};
+    ignore.sa_handler = SIG_IGN;
+    mine.sa_handler = [](int) {
+    };
+    ::sigaction(SIGHUP, &ignore, &hup);
+    ::sigaction(SIGQUIT, &mine, &quit);
+    {
+        const TerminationSignals termination({SIGHUP, SIGQUIT});
+        ::sigaction(SIGQUIT, nullptr, &now);
+        QVERIFY(now.sa_handler != mine.sa_handler);
+    }
+    ::sigaction(SIGQUIT, &quit, &now);
+    QVERIFY(now.sa_handler == mine.sa_handler);
+    ::sigaction(SIGHUP, &hup, &now);
+    QVERIFY(now.sa_handler == SIG_IGN);
 }
 
 void CliTest::portProblems_data()
