@@ -5,11 +5,11 @@
 
 #include "BenchEnv.h"
 #include "BenchReport.h"
-#include "BusinessLogic/CommandSet.h"
 #include "BusinessLogic/LoggingCommandStack.h"
 #include "GUI/OperationItem.h"
 #include "GUI/RefreshTimer.h"
 #include "SampleStats.h"
+#include "pumpcore/PumpCore.h"
 #include "serial/Communication.h"
 #include "ui/mainForm.h"
 
@@ -47,13 +47,12 @@ struct WindowGraph
             item->update(&answer);
     }
 
-    Communication link;
-    BusinessLogic::CommandSet commands{&link};
-    BusinessLogic::LoggingCommandStack stack;
-    std::vector<BusinessLogic::Command *> table = commands.table();
-    GUI::RefreshTimer refresher{&stack, &table};
-    mainForm window{&stack, &table, qobject_cast<QApplication *>(QCoreApplication::instance()),
-                    &refresher, &link};
+    PumpCore core{PumpCore::Options{false}};
+    Communication &link = core.link();
+    BusinessLogic::LoggingCommandStack &stack = core.stack();
+    std::vector<BusinessLogic::Command *> &table = core.table();
+    GUI::RefreshTimer &refresher = core.refresher();
+    mainForm window{core, qobject_cast<QApplication *>(QCoreApplication::instance())};
 };
 
 // What a FLUXO 10 at rest reports, in the simulator's answer formats.

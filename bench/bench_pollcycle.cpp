@@ -40,7 +40,7 @@ int main(int argc, char *argv[])
         out.failed(error);
         return 1;
     }
-    GUI::RefreshTimer refresher(rig.stack.get(), &rig.table);
+    GUI::RefreshTimer refresher(rig.stack, &rig.table);
     GUI::RefreshTimer::resetStatusGroup();
     // Ticks come from here only, so each one starts on an idle link.
     refresher.noCyclicDataUpdate(true);
@@ -50,7 +50,7 @@ int main(int argc, char *argv[])
     int answered = 0;
     int expected = 0;
     QEventLoop loop;
-    QObject::connect(rig.stack.get(), &BusinessLogic::CommandStack::sendAnswer, &loop,
+    QObject::connect(rig.stack, &BusinessLogic::CommandStack::sendAnswer, &loop,
                      [&](const Answer &) {
                          if (++answered == expected)
                              loop.quit();
@@ -76,8 +76,7 @@ int main(int argc, char *argv[])
         const auto end = BenchEnv::Clock::now();
         // The simulator logs an answer once its last byte is written, which may be a moment
         // after the program has already taken it: count answers logged shortly after the end.
-        const WireTrace::Tally tally =
-            rig.trace.tally(start, end + std::chrono::milliseconds(5));
+        const WireTrace::Tally tally = rig.trace.tally(start, end + std::chrono::milliseconds(5));
         if (answered != expected || tally.answers != static_cast<std::size_t>(expected)) {
             ++incomplete;
             rig.stack->clear(); // the next tick starts on an empty queue again

@@ -5,13 +5,13 @@
 
 #include "BenchEnv.h"
 #include "BenchReport.h"
-#include "BusinessLogic/CommandSet.h"
 #include "BusinessLogic/LoggingCommandStack.h"
 #include "Milestones.h"
 #include "PresetSettings.h"
 #include "PumpServer.h"
 #include "WireTrace.h"
 #include "app/WindowStartup.h"
+#include "pumpcore/PumpCore.h"
 #include "serial/Communication.h"
 #include "ui/mainForm.h"
 
@@ -90,11 +90,8 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopSettingsAware(false);
     QApplication application(argc, argv);
     QDir::setCurrent(ownDirectory()); // the help collection lies beside the programs
-    Communication link;
-    BusinessLogic::CommandSet commands(&link);
-    BusinessLogic::LoggingCommandStack stack;
-    std::vector<BusinessLogic::Command *> table(BusinessLogic::CommandTableSize, nullptr);
-    WindowStartup startup(stack, table, application, link, commands.commands());
+    PumpCore core;
+    WindowStartup startup(core, application);
     mainForm *window = startup.window();
 
     const Milestones milestones(trace);

@@ -1,6 +1,6 @@
 // Stop to the wire: from the operator's click on Stop to the first byte of the Stop frame on the
-// line, while a whole refresher tick of queries waits in the queue. Measured at 9600 baud, and
-// again with the pump trickling its answers at 20 ms a byte.
+// line, while a whole refresher tick of queries waits in the queue. Measured at 9600 baud, again
+// with the pump trickling its answers at 20 ms a byte, and with 40 remote requests queued too.
 //
 // The click arrives from another thread at a chosen moment, as the window system delivers one:
 // while an exchange holds the event loop the click waits for it, so each sample also records
@@ -9,6 +9,7 @@
 #include "BenchEnv.h"
 #include "BenchReport.h"
 #include "CoreRig.h"
+#include "GUI/AttachTable.h"
 #include "GUI/RefreshTimer.h"
 #include "SampleStats.h"
 #include "ui/mainForm.h"
@@ -49,7 +50,7 @@ public:
         , refresher(refresher)
         , stop(stop)
     {
-        QObject::connect(rig.stack.get(), &BusinessLogic::CommandStack::sendAnswer, stop,
+        QObject::connect(rig.stack, &BusinessLogic::CommandStack::sendAnswer, stop,
                          [this](const Answer &answer) {
                              const auto now = Clock::now();
                              if (!clicked)
@@ -64,12 +65,18 @@ public:
         });
     }
 
+    // Remote requests queued ahead of each click, besides the tick of polls.
+    int remoteBurst = 0;
+
     // One tick of polls, a click after offsetMs; false when the Stop frame never showed.
     bool measure(int offsetMs, Sample *sample)
     {
         answersSinceClick.clear();
         clicked = false;
         stopAnswered = false;
+        for (int i = 0; i < remoteBurst; ++i)
+            rig.core->submit(BusinessLogic::Lane::Remote,
+                             BusinessLogic::CommandSpezifier::SetDisplayContrast, 40 + i % 2);
         refresher.execute();
         const auto due = Clock::now() + std::chrono::milliseconds(offsetMs);
         Clock::time_point clickAt; // read only after the join
@@ -170,12 +177,12 @@ int main(int argc, char *argv[])
         out.failed(error);
         return 1;
     }
-    GUI::RefreshTimer refresher(rig.stack.get(), &rig.table);
+    GUI::RefreshTimer &refresher = rig.core->refresher();
     GUI::RefreshTimer::resetStatusGroup();
-    // Ticks come from the benchmark, each on a quiet link; the window attaches its items.
-    refresher.noCyclicDataUpdate(true);
-    mainForm window(rig.stack.get(), &rig.table, nullptr, &refresher, nullptr);
-    for (BusinessLogic::Command *command : rig.commands->commands())
+    // Ticks come from the benchmark, each on a quiet link.
+    GUI::AttachTable::attachAll(refresher, rig.core->items().all());
+    mainForm window(*rig.core);
+    for (BusinessLogic::Command *command : rig.core->commandObjects())
         window.addCommand(command);
     auto *stop = window.findChild<QPushButton *>(QStringLiteral("buttonStop"));
     if (stop == nullptr) {
@@ -191,10 +198,13 @@ int main(int argc, char *argv[])
         const char *prefix;
         const char *trickle;
         int spreadMs; // clicks fall in the first few exchanges of the tick
+        int remoteBurst;
     };
     for (const Run &run :
-         {Run{"9600 baud: ", "trickle 0", 60}, Run{"20 ms/byte trickle: ", "trickle 20", 400}}) {
+         {Run{"9600 baud: ", "trickle 0", 60, 0}, Run{"20 ms/byte trickle: ", "trickle 20", 400, 0},
+          Run{"behind 40 remote requests: ", "trickle 0", 60, 40}}) {
         rig.pump->command(run.trickle);
+        probe.remoteBurst = run.remoteBurst;
         std::vector<Sample> samples;
         int failures = 0;
         std::uniform_int_distribution<int> offset(0, run.spreadMs);

@@ -44,12 +44,12 @@ Run runQueue(CoreRig &rig, int queries, bool logged)
     Run run;
     run.answerTimes.reserve(static_cast<std::size_t>(queries));
     QEventLoop loop;
-    const auto connection = QObject::connect(
-        rig.stack.get(), &BusinessLogic::CommandStack::sendAnswer, &loop, [&](const Answer &) {
-            run.answerTimes.push_back(BenchEnv::Clock::now());
-            if (++run.answered == queries)
-                loop.quit();
-        });
+    const auto connection = QObject::connect(rig.stack, &BusinessLogic::CommandStack::sendAnswer,
+                                             &loop, [&](const Answer &) {
+                                                 run.answerTimes.push_back(BenchEnv::Clock::now());
+                                                 if (++run.answered == queries)
+                                                     loop.quit();
+                                             });
     // Bounded: even a silent pump ends every exchange within 160 ms.
     QTimer::singleShot(queries * 200 + 2000, &loop, &QEventLoop::quit);
     const double cpu0 = BenchEnv::threadCpuMs();

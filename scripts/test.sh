@@ -37,7 +37,8 @@ leak:QWindowSystemInterface::handleScreenAdded
 SUPP
 # Any finding ends the process with an error, so its test fails.
 export ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1:strict_string_checks=1
-export LSAN_OPTIONS=suppressions=$(cd "$sanitized" && pwd)/lsan-qt-offscreen.supp
+# Quoted for the sanitizers' own option parser: the clone may lie under a path with blanks.
+export LSAN_OPTIONS="suppressions='$(cd "$sanitized" && pwd)/lsan-qt-offscreen.supp'"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cd "$sanitized"
 # Tests labelled "timing" assert time bounds, and the package check tests packaging, not

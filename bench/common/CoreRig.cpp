@@ -15,10 +15,7 @@ CoreRig::CoreRig()
 
 CoreRig::~CoreRig()
 {
-    // Reverse order of construction: nothing may point at the link once it is gone.
-    stack.reset();
-    commands.reset();
-    link.reset();
+    core.reset();
     if (pump)
         pump->stop();
 }
@@ -27,16 +24,16 @@ bool CoreRig::start(std::string *error)
 {
     if (!pump->start(error))
         return false;
-    link = std::make_unique<Communication>();
+    core = std::make_unique<PumpCore>(PumpCore::Options{false});
+    link = &core->link();
     link->setCommPortName(QString::fromStdString(pump->devicePath()));
     if (!link->portOpen) {
         *error = "cannot open " + pump->devicePath() + ": " + link->portError.toStdString();
         return false;
     }
     link->setAddress(Address);
-    commands = std::make_unique<BusinessLogic::CommandSet>(link.get());
-    stack = std::make_unique<BusinessLogic::LoggingCommandStack>();
-    table = commands->table();
+    stack = &core->stack();
+    table = core->table();
     return true;
 }
 

@@ -1,18 +1,16 @@
 #pragma once
 
-#include "BusinessLogic/CommandSet.h"
-#include "BusinessLogic/LoggingCommandStack.h"
 #include "PumpServer.h"
 #include "WireTrace.h"
-#include "serial/Communication.h"
+#include "pumpcore/PumpCore.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-// The program's core graph against the simulated pump on a real pseudo-terminal, paced at the
-// line rate: the link, one object of every command, the logging stack and the command table,
-// built in the program's order. The simulator's frames are traced with their times.
+// The pump core (not polling: the benchmarks tick it themselves) against the simulated pump on
+// a real pseudo-terminal, paced at the line rate. The simulator's frames are traced with their
+// times.
 class CoreRig
 {
 public:
@@ -31,8 +29,8 @@ public:
 
     WireTrace trace;
     std::unique_ptr<fluxosim::PumpServer> pump;
-    std::unique_ptr<Communication> link;
-    std::unique_ptr<BusinessLogic::CommandSet> commands;
-    std::unique_ptr<BusinessLogic::LoggingCommandStack> stack;
+    std::unique_ptr<PumpCore> core;
+    Communication *link = nullptr;
+    BusinessLogic::LoggingCommandStack *stack = nullptr;
     std::vector<BusinessLogic::Command *> table;
 };

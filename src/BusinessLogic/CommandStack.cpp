@@ -196,9 +196,14 @@ const std::deque<QueueEntry> *CommandStack::nextLane(qint64 now) const
     if (!stops.empty())
         return &stops;
     const std::deque<QueueEntry> &polls = laneOf(Lane::Poll);
-    // Requests never hold the polls off for long: an overdue poll takes every other turn.
-    if (!lastWasPoll && !polls.empty() && now - polls.front().queuedAt >= PollOverdueMs)
-        return &polls;
+    // Requests never hold the polls off for long: an overdue poll takes every other turn from
+    // remote requests, and every fourth from the local operator, whose burst of a few commands
+    // still runs at once.
+    if (!polls.empty() && now - polls.front().queuedAt >= PollOverdueMs) {
+        const int turns = laneOf(Lane::Operator).empty() ? 1 : OperatorTurnsPerPoll;
+        if (requestStreak >= turns)
+            return &polls;
+    }
     for (Lane lane : {Lane::Operator, Lane::Remote, Lane::Poll}) {
         if (!laneOf(lane).empty())
             return &laneOf(lane);
@@ -220,7 +225,7 @@ void CommandStack::ExecuteCommand()
         if (lane == nullptr)
             return;
         entry = lane->front();
-        lastWasPoll = entry.lane == Lane::Poll;
+        requestStreak = entry.lane == Lane::Poll ? 0 : requestStreak + 1;
         onTheWire = entry.ticket;
         currentCommand = entry.command;
         currentValue = entry.value;

@@ -22,8 +22,8 @@ class Command;
 // queued command per tick and publishes every answer with the ticket of the entry that ran.
 // The arbiter: four lanes, each first in first out, served in the order Stop, operator, remote,
 // polls, after the exchange already on the wire. Stop is never refused and runs at once; a poll
-// that has waited PollOverdueMs takes turns with the other lanes, so that polling never starves
-// under a stream of requests.
+// that has waited PollOverdueMs takes turns with the requests, so that polling never starves
+// under a stream of them.
 class CommandStack : public QObject
 {
     Q_OBJECT
@@ -32,6 +32,7 @@ public:
     static constexpr int TickMs = 10;
     // A poll queued this long ago alternates with the operator's and the remote requests.
     static constexpr int PollOverdueMs = 200;
+    static constexpr int OperatorTurnsPerPoll = 3;
 
     CommandStack();
     ~CommandStack() override;
@@ -98,7 +99,8 @@ private:
     void drop(std::vector<Ticket> tickets);
 
     std::array<std::deque<QueueEntry>, LaneCount> lanes;
-    bool lastWasPoll = false;
+    // Entries run since the last poll.
+    int requestStreak = 0;
     std::string pendingText;
     QTimer *executeTimer;
     mutable QRecursiveMutex queueMutex;

@@ -24,11 +24,6 @@ Communication::~Communication()
     serialPort.close();
 }
 
-QString Communication::chatterText()
-{
-    return QStringLiteral("the device on this port sends text that is no answer of the pump");
-}
-
 void Communication::setAddress(int address)
 {
     addressValue = address;

@@ -109,10 +109,6 @@ public:
     QString portError;
     // Why the port is not open and what to do, for the operator (cause None while it is open).
     PortProblem portProblem;
-    // The last exchange was cut off while bytes kept coming that were no answer: the device on
-    // the port is not a pump (or not one that listens to us).
-    bool lineChattering = false;
-    static QString chatterText();
 
 private:
     void onPortError(QSerialPort::SerialPortError error);

@@ -448,25 +448,27 @@ BusinessLogic::Ticket mainForm::pushHeld(BusinessLogic::CommandSpezifier id, int
                                          GUI::OperationItem &item)
 {
     // A refused value never reaches the screen, the chart, the file or the network.
-    return core.submitSetting(BusinessLogic::Lane::Operator, id, value, this,
-                              [this, &item, value](bool accepted) {
-                                  const auto pending = picksOnTheWay.find(&item);
-                                  if (pending != picksOnTheWay.end() && pending->second == value)
-                                      picksOnTheWay.erase(pending);
-                                  if (accepted)
-                                      GUI::SendGate::hold(item, value);
-                              });
+    return core.submitSetting(
+        BusinessLogic::Lane::Operator, id, value, this, [this, &item, value](bool accepted) {
+            const auto pending = picksOnTheWay.find(&item);
+            if (pending != picksOnTheWay.end() && pending->second.value == value)
+                picksOnTheWay.erase(pending);
+            if (accepted)
+                GUI::SendGate::hold(item, value);
+        });
 }
 
 bool mainForm::pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem &item, int value)
 {
     // Neither what the pump has nor what is already on its way goes again.
-    if (!GUI::SendGate::differs(value, GUI::SendGate::reported(item)))
+    const std::optional<int> reported = GUI::SendGate::reported(item);
+    if (!GUI::SendGate::differs(value, reported))
         return false;
     const auto pending = picksOnTheWay.find(&item);
-    if (pending != picksOnTheWay.end() && pending->second == value)
+    if (pending != picksOnTheWay.end() && pending->second.value == value &&
+        pending->second.reported == reported)
         return false;
-    picksOnTheWay[&item] = value;
+    picksOnTheWay[&item] = {value, reported};
     pushHeld(id, value, item);
     return true;
 }

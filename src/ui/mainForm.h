@@ -44,6 +44,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -265,8 +266,14 @@ private:
     bool digitalIn1Exclusive = false;
     bool digitalIn2Exclusive = false;
     EditedFields editedFields;
-    // Picks sent and not answered yet, by item: the same pick again is not sent twice.
-    std::map<GUI::OperationItem *, int> picksOnTheWay;
+    // Picks sent and not answered yet, by item, with what the pump had reported then: the same
+    // pick again is not sent twice, unless the pump has reported something new since.
+    struct PickOnTheWay
+    {
+        int value = 0;
+        std::optional<int> reported;
+    };
+    std::map<GUI::OperationItem *, PickOnTheWay> picksOnTheWay;
     bool advancedScreen = true;
     bool savedNoUpdate = true;
     Answer lastAnswer;

@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -71,6 +72,8 @@ private slots:
     void cleanup();
 
     void runAtKnownRate();
+    void refusedSetPointNeverRecorded();
+    void silenceWritesNothingFalse();
     void linkColumnIsTheLinkLabel_data();
     void linkColumnIsTheLinkLabel();
     void chartTabAndRecordMark();
@@ -188,6 +191,68 @@ void tst_RecordWindow::runAtKnownRate()
     QVERIFY(data().history().marks().size() >= 5);
 }
 
+// 150 ml/min is beyond the pump: it refuses, and neither the file nor the chart ever hold it.
+void tst_RecordWindow::refusedSetPointNeverRecorded()
+{
+    QVERIFY(startUp());
+    QTRY_COMPARE_WITH_TIMEOUT(linkText(), QStringLiteral("PUMP CONNECTED"), SettleMs);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("refused.csv"));
+    QVERIFY(data().record(path));
+    auto *field = rig->find<QLineEdit>("lineEditVolume");
+    WindowRig::type(field, QStringLiteral("150"));
+    field->clearFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        rig->find<QLabel>("labelTransmissionState")->text().startsWith("COMMAND NOT ACCEPTED"),
+        SettleMs);
+    QTest::qWait(2000);
+    data().recorder().stop();
+    const std::vector<Row> rows = readRows(path);
+    QVERIFY(rows.size() >= 2);
+    for (const Row &row : rows)
+        QVERIFY2(row.flow.isEmpty() || row.flow.toDouble() < 100.0, qPrintable(row.flow));
+    for (const auto &point : data().history().flow())
+        QVERIFY(point.value < 100.0);
+    QVERIFY(field->text().toDouble() < 100.0);
+}
+
+// A running pump goes silent for 4 s: no cell holds a value it did not report, the volume never
+// goes backwards, and the run state never reads "stopped" while it runs.
+void tst_RecordWindow::silenceWritesNothingFalse()
+{
+    QVERIFY(startUp());
+    QTRY_COMPARE_WITH_TIMEOUT(linkText(), QStringLiteral("PUMP CONNECTED"), SettleMs);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("silence.csv"));
+    QVERIFY(data().record(path));
+    rig->window.launchCmdStart();
+    QTest::qWait(2500);
+    QVERIFY(pump->command("silent on").ok);
+    QTest::qWait(4000);
+    QVERIFY(pump->command("silent off").ok);
+    QTest::qWait(2500);
+    data().recorder().stop();
+    rig->window.launchCmdStop();
+
+    const std::vector<Row> rows = readRows(path);
+    QVERIFY(rows.size() >= 10);
+    double lastVolume = -1;
+    int unknownRows = 0;
+    for (const Row &row : rows) {
+        QVERIFY2(row.runState != QLatin1String("stopped") || row.elapsed < 0.5,
+                 qPrintable(row.runState));
+        if (row.volume < 0) {
+            ++unknownRows;
+            continue;
+        }
+        QVERIFY2(row.volume >= lastVolume, qPrintable(QString::number(row.volume)));
+        lastVolume = row.volume;
+    }
+    // The silence shows as rows that know nothing, and the run is heard again after it.
+    QVERIFY(unknownRows >= 3);
+    QVERIFY(rows.back().volume > 0 && rows.back().runState == QLatin1String("running"));
+}
+
 void tst_RecordWindow::linkColumnIsTheLinkLabel_data()
 {
     using O = BusinessLogic::AnswerOutcome;
@@ -223,7 +288,6 @@ void tst_RecordWindow::linkColumnIsTheLinkLabel()
     rig->stack.clear();
     rig->link.portOpen = portOpen;
     rig->link.lineChattering = chattering;
-    rig->setRxState("0000");
     if (outcome >= 0) {
         // A poll's verdict, as the stack publishes it.
         emit rig->stack.sendAnswer(

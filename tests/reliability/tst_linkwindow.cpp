@@ -26,15 +26,16 @@ constexpr qint64 TrickleBoundMs = 13 * 50 + ExchangeBoundMs;
 
 // The operator's commands of one round, in the order they are given, as frames the pump must
 // receive exactly once each.
+// Stop, clicked right after Start while the round is still queued, goes first and takes the
+// Start with it: a stop is never undone by what was asked before it.
 QStringList roundFrames(int round)
 {
-    return {QStringLiteral("01MS1"),
+    return {QStringLiteral("01KY0"),
+            QStringLiteral("01MS1"),
             QStringLiteral("01DV%1").arg((20 + round) * 1000, 8, 10, QLatin1Char('0')),
             QStringLiteral("01DT%1").arg((round + 1) * 100, 8, 10, QLatin1Char('0')),
             QStringLiteral("01MS0"),
-            QStringLiteral("01RV%1").arg((30 + round) * 1000, 8, 10, QLatin1Char('0')),
-            QStringLiteral("01KY1"),
-            QStringLiteral("01KY0")};
+            QStringLiteral("01RV%1").arg((30 + round) * 1000, 8, 10, QLatin1Char('0'))};
 }
 
 const WindowRig::LinkState *firstStateAfter(const std::vector<WindowRig::LinkState> &states,

@@ -901,8 +901,12 @@ void tst_OperatorCommands::linkCommandsReplaceTheQueue()
         QVERIFY(rig->window.updateTimerForTests().isActive());
         QCOMPARE(rig->window.updateTimerForTests().interval(), mainForm::SlowUpdateMs);
     }
-    if (widget == QLatin1String("comboPumpAddress"))
+    if (widget == QLatin1String("comboPumpAddress")) {
+        // The item takes the new address once the pump acknowledged it, not before.
+        QVERIFY(rig->window.itemForTests(Id::GetPumpAddress)->value() != 12);
+        rig->answerQueued(BusinessLogic::AnswerOutcome::Answered);
         QCOMPARE(rig->window.itemForTests(Id::GetPumpAddress)->value(), 12);
+    }
 }
 
 QTEST_MAIN(tst_OperatorCommands)

@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimer>
 #include <QtTest>
 
 #include <netinet/in.h>
@@ -27,6 +28,7 @@
 
 namespace {
 
+using Id = BusinessLogic::CommandSpezifier;
 constexpr int SettleMs = 10000;
 const QString root = QStringLiteral("dosetta/bench-7/");
 const QString publishing = QStringLiteral("Publishing as dosetta/bench-7");
@@ -56,6 +58,9 @@ private slots:
     void publishesWhenConnected();
     void remoteRequests_data();
     void remoteRequests();
+    void stopGoesFirst_data();
+    void stopGoesFirst();
+    void pollingGoesOnUnderRemoteRequests();
     void settingsKeptPerInstance();
 
 private:
@@ -259,6 +264,100 @@ void tst_WindowNetwork::remoteRequests()
     }
     QCOMPARE(settings, frame.isEmpty() ? QStringList() : QStringList{frame});
     QVERIFY2(log->toPlainText().contains(frame), qPrintable(log->toPlainText()));
+}
+
+// Stop from the window or the network goes next on the wire, ahead of every remote request
+// queued, and is never answered "busy".
+void tst_WindowNetwork::stopGoesFirst_data()
+{
+    QTest::addColumn<bool>("remote");
+    QTest::newRow("the window's Stop") << false;
+    QTest::newRow("a remote cmd stop") << true;
+}
+
+void tst_WindowNetwork::stopGoesFirst()
+{
+    QFETCH(bool, remote);
+    QVERIFY(rig);
+    QTRY_VERIFY_WITH_TIMEOUT(shown("labelNetMark"), SettleMs);
+    if (!find<QCheckBox>("checkboAllowControl")->isChecked())
+        find<QCheckBox>("checkboAllowControl")->click();
+    // A burst from the network: more than the bridge lets wait, the rest answered "busy".
+    QProcess burst;
+    burst.start("mosquitto_pub", client("set/contrast") + QStringList{"-l"});
+    QVERIFY(burst.waitForStarted());
+    for (int i = 0; i < 40; ++i)
+        burst.write(QByteArray::number(40 + i % 2) + '\n');
+    burst.closeWriteChannel();
+    QVERIFY(burst.waitForFinished(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(rig->stack.queuedCount(BusinessLogic::Lane::Remote) >= 10, SettleMs);
+    // And more behind it than the pump could answer before the stop comes.
+    for (int i = 0; i < 300; ++i)
+        rig->core.submit(BusinessLogic::Lane::Remote, Id::SetDisplayContrast, 40 + i % 2);
+    pump->clearLog();
+    if (remote)
+        QVERIFY(publish("cmd", "stop", "stop-behind-burst"));
+    else
+        find<QAbstractButton>("buttonStop")->click();
+    const auto received = [this] {
+        QStringList frames;
+        for (const fluxosim::LogEntry &e : pump->log()) {
+            if (e.kind == fluxosim::LogEntry::Kind::Received && e.bytes.size() > 4)
+                frames << QString::fromStdString(e.bytes.substr(1, e.bytes.find('\x03') - 1));
+        }
+        return frames;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(received().contains("01KY0"), SettleMs);
+    QVERIFY2(rig->stack.queuedCount(BusinessLogic::Lane::Remote) > 100,
+             "the stop waited for the remote requests");
+    if (!remote) {
+        // Nothing was on the wire when the button was clicked: the stop is the very next frame.
+        QCOMPARE(received().first(), QStringLiteral("01KY0"));
+    } else {
+        // Only what was in flight while the broker delivered it went first.
+        QVERIFY2(received().indexOf("01KY0") <= 20, qPrintable(received().join(' ')));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [this] {
+                for (const QString &p : payloads("result")) {
+                    const QJsonObject o = QJsonDocument::fromJson(p.toUtf8()).object();
+                    if (o.value("correlation").toString() == "stop-behind-burst")
+                        return o.value("ok").toBool();
+                }
+                return false;
+            }(),
+            SettleMs);
+    }
+    rig->stack.removeLane(BusinessLogic::Lane::Remote);
+}
+
+// A steady stream of remote requests leaves the polls their turns: what the window shows of a
+// run keeps moving.
+void tst_WindowNetwork::pollingGoesOnUnderRemoteRequests()
+{
+    QVERIFY(rig);
+    find<QAbstractButton>("buttonStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(find<QLabel>("labelTimeActualSec")->text().toInt() >= 1, SettleMs);
+    QTimer stream;
+    connect(&stream, &QTimer::timeout, this, [this] {
+        while (rig->stack.queuedCount(BusinessLogic::Lane::Remote) < 20)
+            rig->core.submit(BusinessLogic::Lane::Remote, Id::SetDisplayContrast, 40);
+    });
+    stream.start(5);
+    QStringList volumes;
+    QStringList seconds;
+    for (int i = 0; i < 5; ++i) {
+        QTest::qWait(1000);
+        volumes << find<QLabel>("labelVolumeActual")->text();
+        seconds << find<QLabel>("labelTimeActualSec")->text();
+        QVERIFY(rig->stack.queuedCount(BusinessLogic::Lane::Remote) > 0);
+    }
+    stream.stop();
+    rig->stack.removeLane(BusinessLogic::Lane::Remote);
+    find<QAbstractButton>("buttonStop")->click();
+    for (int i = 1; i < 5; ++i) {
+        QVERIFY2(volumes[i] != volumes[i - 1], qPrintable(volumes.join(' ')));
+        QVERIFY2(seconds[i] != seconds[i - 1], qPrintable(seconds.join(' ')));
+    }
 }
 
 void tst_WindowNetwork::settingsKeptPerInstance()
