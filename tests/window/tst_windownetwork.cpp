@@ -343,10 +343,11 @@ void tst_WindowNetwork::pollingGoesOnUnderRemoteRequests()
             rig->core.submit(BusinessLogic::Lane::Remote, Id::SetDisplayContrast, 40);
     });
     stream.start(5);
+    // Two refresh ticks and a little more between looks: every look must find news.
     QStringList volumes;
     QStringList seconds;
     for (int i = 0; i < 5; ++i) {
-        QTest::qWait(1000);
+        QTest::qWait(1500);
         volumes << find<QLabel>("labelVolumeActual")->text();
         seconds << find<QLabel>("labelTimeActualSec")->text();
         QVERIFY(rig->stack.queuedCount(BusinessLogic::Lane::Remote) > 0);
