@@ -2,6 +2,8 @@
 
 #include "GUI/SendGate.h"
 
+#include <QLocale>
+
 #include <cmath>
 #include <limits>
 
@@ -20,8 +22,13 @@ std::optional<int> EntryConversion::scaled(const QString &text, double factor, d
 {
     bool ok = false;
     double x = text.toDouble(&ok);
+    // The program's "." first, then the operator's own decimal separator ("12,5" in German).
     if (!ok && std::isfinite(x))
-        x = 0; // not a number at all
+        x = QLocale().toDouble(text, &ok);
+    // Not a number at all: nothing is sent, never a 0 nobody typed. An overflow reads as
+    // infinity and does not fit either.
+    if (!ok && std::isfinite(x))
+        return std::nullopt;
     // Extended precision: the addend only absorbs representation error (1.001 -> 1001).
     return fit(static_cast<long double>(x) * factor + addend);
 }
@@ -31,7 +38,9 @@ std::optional<int> EntryConversion::scaledFloat(const QString &text, double fact
     bool ok = false;
     float x = text.toFloat(&ok);
     if (!ok && std::isfinite(x))
-        x = 0; // not a number at all; an overflow reads as infinity and does not fit
+        x = QLocale().toFloat(text, &ok);
+    if (!ok && std::isfinite(x))
+        return std::nullopt;
     return fit(static_cast<long double>(x) * factor + addend);
 }
 

@@ -12,6 +12,8 @@ class tst_windowrules : public QObject
 private slots:
     void scaledEntry_data();
     void scaledEntry();
+    void scaledEntryInGerman_data();
+    void scaledEntryInGerman();
     void dispenseTime_data();
     void dispenseTime();
     void normalisedTime_data();
@@ -44,8 +46,12 @@ void tst_windowrules::scaledEntry_data()
     QTest::newRow("12.3456 truncates") << "12.3456" << false << 1000.0 << 0.0005 << true << 12345;
     QTest::newRow("single precision 1.001") << "1.001" << true << 1000.0 << 0.0005 << true << 1001;
     QTest::newRow("stroke volume tenths") << "202.5" << true << 10.0 << 0.05 << true << 2025;
-    QTest::newRow("not a number counts 0") << "abc" << false << 1000.0 << 0.0005 << true << 0;
-    QTest::newRow("empty counts 0") << "" << false << 1000.0 << 0.0005 << true << 0;
+    QTest::newRow("not a number sends nothing") << "abc" << false << 1000.0 << 0.0005 << false << 0;
+    QTest::newRow("empty sends nothing") << "" << false << 1000.0 << 0.0005 << false << 0;
+    QTest::newRow("a comma outside a comma locale sends nothing")
+        << "12,5" << false << 1000.0 << 0.0005 << false << 0;
+    QTest::newRow("single: not a number sends nothing")
+        << "abc" << true << 1000.0 << 0.0005 << false << 0;
     QTest::newRow("overflow to infinity sends nothing")
         << "1e309" << false << 1000.0 << 0.0005 << false << 0;
     QTest::newRow("nan sends nothing") << "nan" << false << 1000.0 << 0.0005 << false << 0;
@@ -58,6 +64,39 @@ void tst_windowrules::scaledEntry_data()
         << "2147483.6" << false << 1000.0 << 0.0005 << true << 2147483600;
     QTest::newRow("float overflow sends nothing")
         << "1e39" << true << 1000.0 << 0.0005 << false << 0;
+}
+
+// Under a German locale the operator's comma is read, and the program's "." still is.
+void tst_windowrules::scaledEntryInGerman_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<int>("value");
+    QTest::newRow("12,5") << "12,5" << true << 12500;
+    QTest::newRow("12.5") << "12.5" << true << 12500;
+    QTest::newRow("0,05") << "0,05" << true << 50;
+    QTest::newRow("1.250,5 with a group separator") << "1.250,5" << true << 1250500;
+    QTest::newRow("abc") << "abc" << false << 0;
+    QTest::newRow("12,5 ml") << "12,5 ml" << false << 0;
+    QTest::newRow("empty") << "" << false << 0;
+}
+
+void tst_windowrules::scaledEntryInGerman()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, sent);
+    QFETCH(int, value);
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const std::optional<int> result = EntryConversion::scaled(text, 1000.0, 0.0005);
+    const std::optional<int> single = EntryConversion::scaledFloat(text, 1000.0, 0.0005);
+    QLocale::setDefault(saved);
+    QCOMPARE(result.has_value(), sent);
+    QCOMPARE(single.has_value(), sent);
+    if (sent) {
+        QCOMPARE(*result, value);
+        QCOMPARE(*single, value);
+    }
 }
 
 void tst_windowrules::scaledEntry()
