@@ -577,15 +577,10 @@ int CliRunner::watch()
         loop.exec(static_cast<int>(std::lround(intervalS * 1000)), [&]() -> std::optional<int> {
             // What the pump does not answer this time reads unknown, never as the last value.
             session->forget();
-            int answered = 0;
             for (const auto &q : queries)
-                answered += session->query(q.first, q.second) ? 1 : 0;
-            const ProcessSample::Link link = !session->portOpen()
-                                                 ? ProcessSample::Link::PortUnavailable
-                                             : answered == 0 ? ProcessSample::Link::Disconnected
-                                                             : ProcessSample::Link::Connected;
-            const ProcessSample sample =
-                ProcessSampler(session->items().all(), [link] { return link; }).take();
+                session->query(q.first, q.second);
+            // The core's picture: its items and its one judgement of the link.
+            const ProcessSample sample = session->core().sampler().take();
             if (taken == 0)
                 startMs = sample.timeMs;
             const auto ml = [](const std::optional<qint64> &v) {
