@@ -1,5 +1,7 @@
 #include "cli/CliArguments.h"
 
+#include "cli/Suggestion.h"
+
 #include <vector>
 
 namespace {
@@ -70,7 +72,8 @@ const std::vector<CommandForm> &forms()
          {},
          "watch [--interval S] [--count N] [--csv FILE]",
          "Polls as the window does and prints a line per sample; --csv also writes the recorder's "
-         "file.\nIt only watches: an interruption ends it and leaves the pump as it is."},
+         "file\n(--csv - writes its rows to standard output instead of the lines).\n"
+         "It only watches: an interruption ends it and leaves the pump as it is."},
         {"raw",
          1,
          1,
@@ -160,6 +163,12 @@ QString checkValue(const QString &option, const QString &value)
     return QString();
 }
 
+QStringList globalOptions()
+{
+    return {QStringLiteral("port"), QStringLiteral("address"), QStringLiteral("timeout"),
+            QStringLiteral("json"), QStringLiteral("version")};
+}
+
 } // namespace
 
 QStringList CliArguments::commands()
@@ -188,7 +197,8 @@ CliArguments CliArguments::parse(const QStringList &arguments)
             if (form == nullptr) {
                 form = formOf(arg);
                 if (form == nullptr) {
-                    a.error = QStringLiteral("unknown command \"%1\"").arg(arg);
+                    a.error = QStringLiteral("unknown command \"%1\"%2")
+                                  .arg(arg, Suggestion::hint(arg, commands()));
                     return a;
                 }
                 a.command = arg;
@@ -207,7 +217,10 @@ CliArguments CliArguments::parse(const QStringList &arguments)
         }
         QString value;
         const QString name = optionName(arg, &value);
-        const bool global = form == nullptr;
+        // Global options are taken before the command and after it, as people type them.
+        const bool commandOwns = form != nullptr && (form->valueOptions.contains(name) ||
+                                                     form->flagOptions.contains(name));
+        const bool global = !commandOwns && (form == nullptr || globalOptions().contains(name));
         const bool takesValue =
             global ? (name == QLatin1String("port") || name == QLatin1String("address") ||
                       name == QLatin1String("timeout"))
@@ -216,8 +229,13 @@ CliArguments CliArguments::parse(const QStringList &arguments)
             global ? (name == QLatin1String("json") || name == QLatin1String("version"))
                    : form->flagOptions.contains(name);
         if (!takesValue && !isFlag) {
-            a.error = global ? QStringLiteral("unknown option \"%1\"").arg(arg)
-                             : QStringLiteral("%1 has no option \"%2\"").arg(a.command, arg);
+            QStringList known = globalOptions();
+            if (form != nullptr)
+                known << form->valueOptions << form->flagOptions;
+            const QString hint = Suggestion::hint(name, known);
+            a.error = form == nullptr
+                          ? QStringLiteral("unknown option \"%1\"%2").arg(arg, hint)
+                          : QStringLiteral("%1 has no option \"%2\"%3").arg(a.command, arg, hint);
             return a;
         }
         if (isFlag) {
@@ -301,7 +319,8 @@ QString CliArguments::usage()
         "Controls a FLUXO dosing pump over its serial line.\n\n"
         "Options:\n"
         "  --port PORT     device path or port name (default $DOSETTA_PORT, else the window's)\n"
-        "  --address N     pump address 0-99 (default $DOSETTA_ADDRESS, else the window's)\n"
+        "  --address N     the address to talk to, 0-99 (default $DOSETTA_ADDRESS, else the\n"
+        "                  window's); the pump's own address setting is the key \"address\", 0-98\n"
         "  --json          one JSON object per result on standard output\n"
         "  --timeout MS    how long to wait for an answer (default 1000)\n"
         "  -h, --help      this text; after a command, the command's help\n"

@@ -41,7 +41,20 @@ void CliOutput::result(const QJsonObject &object, const QString &text) const
 
 void CliOutput::message(const QString &text) const
 {
+    lastMessage = text;
     put(stderr, QStringLiteral("dosetta-cli: %1\n").arg(text).toUtf8());
+}
+
+void CliOutput::failure(int exitStatus) const
+{
+    if (!asJson)
+        return;
+    const QJsonObject object{{QStringLiteral("ok"), false},
+                             {QStringLiteral("error"), lastMessage.isEmpty()
+                                                           ? QJsonValue(QJsonValue::Null)
+                                                           : QJsonValue(lastMessage)},
+                             {QStringLiteral("exit"), exitStatus}};
+    put(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
 }
 
 void CliOutput::progress(const QString &text) const

@@ -17,6 +17,9 @@ public:
     void result(const QJsonObject &object, const QString &text) const;
     // "dosetta-cli: " and the text on standard error.
     void message(const QString &text) const;
+    // In JSON mode, the failure as one object on standard output too: {"ok": false, "error": the
+    // last message, "exit": the status}; nothing otherwise.
+    void failure(int exitStatus) const;
     // Text on standard error as it stands (progress).
     void progress(const QString &text) const;
 
@@ -32,4 +35,5 @@ public:
 
 private:
     bool asJson;
+    mutable QString lastMessage;
 };

@@ -1,5 +1,7 @@
 #include "cli/CliRunner.h"
 
+#include "cli/Suggestion.h"
+
 #include "GUI/DurationText.h"
 #include "GUI/OperationItem.h"
 #include "GUI/OperationItemStatus.h"
@@ -24,7 +26,9 @@
 #include <QSysInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 
 using BusinessLogic::AnswerOutcome;
 using GUI::KeyTable;
@@ -39,6 +43,15 @@ QVariant storedValue(const QString &key)
                              InstanceSettings::applicationName());
     return settings.value(InstanceSettings::groupPrefix() + QLatin1Char('1') + QLatin1Char('/') +
                           key);
+}
+
+QString unknownKey(const QString &name)
+{
+    QStringList names;
+    for (const KeyTable::Key &key : KeyTable::keys())
+        names << key.name;
+    return QStringLiteral("unknown key \"%1\"%2; 'dosetta-cli help keys' lists them")
+        .arg(name, Suggestion::hint(name, names));
 }
 
 QString outcomeText(AnswerOutcome outcome)
@@ -77,35 +90,71 @@ CliRunner::~CliRunner() = default;
 int CliRunner::run()
 {
     const QString &c = args.command;
-    if (c == QLatin1String("ports"))
-        return ports();
-    if (c == QLatin1String("search"))
-        return search();
-    if (c == QLatin1String("status"))
-        return status();
-    if (c == QLatin1String("get"))
-        return get();
-    if (c == QLatin1String("set"))
-        return set();
-    if (c == QLatin1String("start"))
-        return action(Id::Start, c);
-    if (c == QLatin1String("stop"))
-        return action(Id::Stop, c);
-    if (c == QLatin1String("pause"))
-        return action(Id::Pause, c);
-    if (c == QLatin1String("prime"))
-        return action(Id::Prime, c);
-    if (c == QLatin1String("dispense"))
-        return dispense();
-    if (c == QLatin1String("run"))
-        return runFlow();
-    if (c == QLatin1String("watch"))
-        return watch();
-    if (c == QLatin1String("raw"))
-        return raw();
-    if (c == QLatin1String("serve"))
-        return serve();
-    return help();
+    const std::vector<std::pair<QString, std::function<int()>>> commands = {
+        {QStringLiteral("ports"),
+         [this] {
+             return ports();
+         }},
+        {QStringLiteral("search"),
+         [this] {
+             return search();
+         }},
+        {QStringLiteral("status"),
+         [this] {
+             return status();
+         }},
+        {QStringLiteral("get"),
+         [this] {
+             return get();
+         }},
+        {QStringLiteral("set"),
+         [this] {
+             return set();
+         }},
+        {QStringLiteral("start"),
+         [&] {
+             return action(Id::Start, c);
+         }},
+        {QStringLiteral("stop"),
+         [&] {
+             return action(Id::Stop, c);
+         }},
+        {QStringLiteral("pause"),
+         [&] {
+             return action(Id::Pause, c);
+         }},
+        {QStringLiteral("prime"),
+         [&] {
+             return action(Id::Prime, c);
+         }},
+        {QStringLiteral("dispense"),
+         [this] {
+             return dispense();
+         }},
+        {QStringLiteral("run"),
+         [this] {
+             return runFlow();
+         }},
+        {QStringLiteral("watch"),
+         [this] {
+             return watch();
+         }},
+        {QStringLiteral("raw"),
+         [this] {
+             return raw();
+         }},
+        {QStringLiteral("serve"),
+         [this] {
+             return serve();
+         }},
+    };
+    const auto it = std::find_if(commands.begin(), commands.end(),
+                                 [&c](const auto &command) { return command.first == c; });
+    const int code = it != commands.end() ? it->second() : help();
+    // A script reading standard output alone learns of a failure too.
+    if (code != Done)
+        output.failure(code);
+    return code;
 }
 
 bool CliRunner::findLine(int *exit, const QString &configPort, int configAddress)
@@ -301,9 +350,7 @@ int CliRunner::get()
         const KeyTable::Key *key = KeyTable::find(name);
         if (key == nullptr || !key->readable()) {
             output.message(key == nullptr
-                               ? QStringLiteral("unknown key \"%1\"; 'dosetta-cli help keys' "
-                                                "lists them")
-                                     .arg(name)
+                               ? unknownKey(name)
                                : QStringLiteral("%1 cannot be read from the pump").arg(name));
             return Usage;
         }
@@ -335,8 +382,7 @@ int CliRunner::set()
     const QString &value = args.arguments.at(1);
     const KeyTable::Key *key = KeyTable::find(name);
     if (key == nullptr) {
-        output.message(
-            QStringLiteral("unknown key \"%1\"; 'dosetta-cli help keys' lists them").arg(name));
+        output.message(unknownKey(name));
         return Usage;
     }
     const KeyTable::Setting setting = KeyTable::parse(*key, value);
@@ -559,11 +605,15 @@ int CliRunner::watch()
     int exit = Done;
     if (!connectPump(&exit))
         return exit;
-    if (args.values.contains(QStringLiteral("csv")) &&
-        !recorder.start(args.values.value(QStringLiteral("csv")))) {
+    // "--csv -": the rows go to standard output, and nothing else does.
+    const bool csvOut = args.values.value(QStringLiteral("csv")) == QLatin1String("-");
+    const bool csvFile = args.values.contains(QStringLiteral("csv")) && !csvOut;
+    if (csvFile && !recorder.start(args.values.value(QStringLiteral("csv")))) {
         output.message(QStringLiteral("--csv: %1").arg(recorder.reason()));
         return Usage;
     }
+    if (csvOut)
+        CliOutput::text(QString::fromUtf8(CsvFormat::header()));
     // It started nothing, so an interruption ends it and leaves the pump as it is.
     RunLoop loop;
     int taken = 0;
@@ -586,22 +636,25 @@ int CliRunner::watch()
             const auto ml = [](const std::optional<qint64> &v) {
                 return v ? KeyTable::thousandths(*v) : QStringLiteral("-");
             };
-            output.result(
-                SampleJson::object(sample, startMs),
-                QStringLiteral(
-                    "%1  %2  %3  %4  flow %5 ml/min  volume %6 / %7 ml  elapsed %8  errors: %9")
-                    .arg(CsvFormat::isoUtc(sample.timeMs), ProcessSample::linkText(sample.link),
-                         ProcessSample::runStateText(sample.runState),
-                         ProcessSample::modeText(sample.mode), ml(sample.flowRate),
-                         ml(sample.volumeDelivered), ml(sample.volumeTarget),
-                         sample.timeElapsedMs
-                             ? DurationText::clock(static_cast<int>(*sample.timeElapsedMs / 1000))
-                             : QStringLiteral("-"),
-                         sample.errors
-                             ? (sample.errors->isEmpty() ? QStringLiteral("none")
-                                                         : sample.errors->join(QLatin1String(", ")))
-                             : QStringLiteral("-")));
-            if (args.values.contains(QStringLiteral("csv"))) {
+            if (csvOut)
+                CliOutput::text(QString::fromUtf8(CsvFormat::row(sample, startMs)));
+            else
+                output.result(
+                    SampleJson::object(sample, startMs),
+                    QStringLiteral(
+                        "%1  %2  %3  %4  flow %5 ml/min  volume %6 / %7 ml  elapsed %8  errors: %9")
+                        .arg(CsvFormat::isoUtc(sample.timeMs), ProcessSample::linkText(sample.link),
+                             ProcessSample::runStateText(sample.runState),
+                             ProcessSample::modeText(sample.mode), ml(sample.flowRate),
+                             ml(sample.volumeDelivered), ml(sample.volumeTarget),
+                             sample.timeElapsedMs ? DurationText::clock(static_cast<int>(
+                                                        *sample.timeElapsedMs / 1000))
+                                                  : QStringLiteral("-"),
+                             sample.errors ? (sample.errors->isEmpty()
+                                                  ? QStringLiteral("none")
+                                                  : sample.errors->join(QLatin1String(", ")))
+                                           : QStringLiteral("-")));
+            if (csvFile) {
                 recorder.write(sample);
                 if (!recorder.recording()) {
                     // The file given can no longer be written (a full disk, a vanished folder).

@@ -17,6 +17,7 @@ int main(int argc, char *argv[])
     if (!args.error.isEmpty()) {
         output.message(args.error);
         output.progress(QStringLiteral("Try 'dosetta-cli --help' for more information.\n"));
+        output.failure(CliRunner::Usage);
         return CliRunner::Usage;
     }
     if (args.version) {

@@ -86,6 +86,7 @@ private slots:
     void portProblems_data();
     void portProblems();
     void watchWritesCsv();
+    void jsonFailuresAndCsvToStandardOutput();
 
 private:
     SimProcess sim{1};
