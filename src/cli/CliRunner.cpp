@@ -14,6 +14,7 @@
 #include "recorder/ProcessSampler.h"
 #include "recorder/SampleJson.h"
 #include "remote/BridgeOptions.h"
+#include "remote/BridgeSession.h"
 #include "remote/HeadlessPump.h"
 #include "remote/PumpBridge.h"
 #include "serial/PortCatalog.h"
@@ -777,45 +778,50 @@ int CliRunner::serve()
         options.pumpId.isEmpty()
             ? BridgeOptions::defaultPumpId(QSysInfo::machineHostName(), portName, address)
             : options.pumpId;
-    PumpBridge bridge(options, id, pump.core(), QStringLiteral(DOSETTA_VERSION));
-    QObject::connect(&pump.core(), &PumpCore::sampled, &bridge, &PumpBridge::sample);
-    QObject::connect(&bridge, &PumpBridge::stateDue, &bridge,
-                     [&] { bridge.sample(pump.core().sampler().take()); });
-
+    // The window's own bridge session: the same publishing, control and reconnection.
+    BridgeSession bridge(pump.core(), QStringLiteral(DOSETTA_VERSION));
     QEventLoop loop;
     int status = Done;
     QString lastFailure;
-    QObject::connect(&bridge, &PumpBridge::refused, &loop, [&](const QString &reason) {
-        output.message(
-            QStringLiteral("the broker %1 refused the bridge: %2").arg(options.broker, reason));
-        status = NoAnswer;
-        loop.exit();
-    });
-    QObject::connect(&bridge, &PumpBridge::attemptFailed, &loop, [&](const QString &reason) {
-        // Said once per reason, not at every attempt.
-        if (reason != lastFailure)
-            output.message(QStringLiteral("cannot reach the broker %1: %2; trying again")
-                               .arg(options.broker, reason));
-        lastFailure = reason;
-    });
     bool ending = false;
-    QObject::connect(&bridge, &PumpBridge::publishingChanged, &loop, [&](bool on) {
+    QObject::connect(&bridge, &BridgeSession::stateChanged, &loop, [&](BridgeSession::State s) {
         if (ending)
             return;
-        lastFailure.clear();
-        output.message(on ? QStringLiteral("publishing %1 on %2 (remote control %3)")
-                                .arg(bridge.topics().state().section(QLatin1Char('/'), 0, -2),
-                                     options.broker,
-                                     options.allowControl ? QStringLiteral("allowed")
-                                                          : QStringLiteral("not allowed"))
-                          : QStringLiteral("lost the broker %1; reconnecting").arg(options.broker));
+        switch (s) {
+        case BridgeSession::State::Publishing:
+            lastFailure.clear();
+            output.message(QStringLiteral("publishing %1 on %2 (remote control %3)")
+                               .arg(bridge.topicRoot(), options.broker,
+                                    options.allowControl ? QStringLiteral("allowed")
+                                                         : QStringLiteral("not allowed")));
+            break;
+        case BridgeSession::State::Refused:
+            output.message(QStringLiteral("the broker %1 refused the bridge: %2")
+                               .arg(options.broker, bridge.reason()));
+            status = NoAnswer;
+            loop.exit();
+            break;
+        case BridgeSession::State::Connecting:
+            // Said once per reason, not at every attempt.
+            if (!bridge.reason().isEmpty() && bridge.reason() != lastFailure)
+                output.message(
+                    bridge.reason() == BridgeSession::lostText()
+                        ? QStringLiteral("lost the broker %1; reconnecting").arg(options.broker)
+                        : QStringLiteral("cannot reach the broker %1: %2; trying again")
+                              .arg(options.broker, bridge.reason()));
+            lastFailure = bridge.reason();
+            break;
+        case BridgeSession::State::Off:
+            break;
+        }
     });
     TerminationSignals termination(RunLoop::endingSignals());
     QObject::connect(&termination, &TerminationSignals::received, &loop, [&] { loop.exit(); });
-    bridge.start();
-    loop.exec();
+    bridge.start(options, id);
+    if (bridge.state() != BridgeSession::State::Refused)
+        loop.exec();
     ending = true;
-    bridge.finish();
+    bridge.stop(); // "offline", then an orderly disconnection
     return status;
 }
 

@@ -57,7 +57,7 @@ void BridgeSession::publishingChanged(bool publishing)
     if (publishing)
         setState(State::Publishing, QString());
     else
-        setState(State::Connecting, QStringLiteral("the connection to the broker was lost"));
+        setState(State::Connecting, lostText());
 }
 
 void BridgeSession::refused(const QString &reason)

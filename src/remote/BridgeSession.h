@@ -38,6 +38,8 @@ public:
     QString reason() const { return why; }
     // "<prefix>/<id>", the root of every topic published.
     QString topicRoot() const { return root; }
+    // The reason given while connecting again after the broker was lost.
+    static QString lostText() { return QStringLiteral("the connection to the broker was lost"); }
 
 signals:
     void stateChanged(BridgeSession::State state);
