@@ -34,7 +34,7 @@ struct WindowGraph
 {
     WindowGraph()
     {
-        for (BusinessLogic::Command *command : commands.commands())
+        for (BusinessLogic::Command *command : core.commandObjects())
             window.addCommand(command);
         refresher.noCyclicDataUpdate(true);
         stack.clear();

@@ -5,10 +5,10 @@
 #include "BenchEnv.h"
 #include "BenchReport.h"
 #include "CoreRig.h"
-#include "GUI/AttachTable.h"
 #include "GUI/RefreshTimer.h"
 #include "PolledItems.h"
 #include "SampleStats.h"
+#include "pump/AttachTable.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -45,7 +45,7 @@ int main(int argc, char *argv[])
     // Ticks come from here only, so each one starts on an idle link.
     refresher.noCyclicDataUpdate(true);
     PolledItems items;
-    GUI::AttachTable::attachAll(refresher, items.all());
+    Pump::AttachTable::attachAll(refresher, items.all());
 
     int answered = 0;
     int expected = 0;

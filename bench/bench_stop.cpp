@@ -9,9 +9,9 @@
 #include "BenchEnv.h"
 #include "BenchReport.h"
 #include "CoreRig.h"
-#include "GUI/AttachTable.h"
 #include "GUI/RefreshTimer.h"
 #include "SampleStats.h"
+#include "pump/AttachTable.h"
 #include "ui/mainForm.h"
 
 #include <QApplication>
@@ -180,7 +180,7 @@ int main(int argc, char *argv[])
     GUI::RefreshTimer &refresher = rig.core->refresher();
     GUI::RefreshTimer::resetStatusGroup();
     // Ticks come from the benchmark, each on a quiet link.
-    GUI::AttachTable::attachAll(refresher, rig.core->items().all());
+    Pump::AttachTable::attachAll(refresher, rig.core->items().all());
     mainForm window(*rig.core);
     for (BusinessLogic::Command *command : rig.core->commandObjects())
         window.addCommand(command);

@@ -5,8 +5,8 @@
 #include "BenchEnv.h"
 #include "BenchReport.h"
 #include "CoreRig.h"
-#include "GUI/AttachTable.h"
 #include "SampleStats.h"
+#include "pump/AttachTable.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -34,7 +34,7 @@ Run runQueue(CoreRig &rig, int queries, bool logged)
 {
     // The polled queries in the order the window attaches them, over and over; the status query
     // walks through its seven groups.
-    const auto &rows = GUI::AttachTable::rows();
+    const auto &rows = Pump::AttachTable::rows();
     for (int k = 0; k < queries; ++k) {
         const CommandSpezifier id = rows[static_cast<std::size_t>(k) % rows.size()].item;
         const int value = id == CommandSpezifier::GetPumpStatus ? k % 7 : 1;

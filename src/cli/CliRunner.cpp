@@ -2,13 +2,13 @@
 
 #include "cli/Suggestion.h"
 
-#include "GUI/DurationText.h"
 #include "GUI/OperationItem.h"
 #include "GUI/OperationItemStatus.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RunLoop.h"
 #include "platform/InstanceSettings.h"
 #include "platform/TerminationSignals.h"
+#include "pump/DurationText.h"
 #include "recorder/CsvFormat.h"
 #include "recorder/CsvRecorder.h"
 #include "recorder/ProcessSampler.h"
@@ -32,7 +32,7 @@
 #include <functional>
 
 using BusinessLogic::AnswerOutcome;
-using GUI::KeyTable;
+using Pump::KeyTable;
 
 namespace {
 
@@ -74,7 +74,7 @@ QString outcomeText(AnswerOutcome outcome)
     return QStringLiteral("cleared");
 }
 
-QJsonObject keyObject(const KeyTable::Key &key, const GUI::PumpItems &items)
+QJsonObject keyObject(const KeyTable::Key &key, const Pump::PumpItems &items)
 {
     return {{key.name, KeyTable::json(key, items)}};
 }
@@ -528,7 +528,8 @@ int CliRunner::runFlow()
                                   {rate->command, rate->value, "the flow rate"},
                                   {time->command, time->value, "the dispense time"},
                                   {Id::Start, 0, "start"}};
-    const int seconds = DurationText::seconds(args.values.value(QStringLiteral("for"))).value_or(0);
+    const int seconds =
+        Pump::DurationText::seconds(args.values.value(QStringLiteral("for"))).value_or(0);
     return startRun(steps, 0, seconds);
 }
 
@@ -648,7 +649,7 @@ int CliRunner::watch()
                              ProcessSample::runStateText(sample.runState),
                              ProcessSample::modeText(sample.mode), ml(sample.flowRate),
                              ml(sample.volumeDelivered), ml(sample.volumeTarget),
-                             sample.timeElapsedMs ? DurationText::clock(static_cast<int>(
+                             sample.timeElapsedMs ? Pump::DurationText::clock(static_cast<int>(
                                                         *sample.timeElapsedMs / 1000))
                                                   : QStringLiteral("-"),
                              sample.errors ? (sample.errors->isEmpty()

@@ -52,7 +52,7 @@ private:
     bool send(Id command, long value, const QString &what, int *exit);
     int refused(const QString &what);
     // Refused, with the flags named, when the key is the error flags and one is set.
-    int errorsIn(const GUI::KeyTable::Key &key);
+    int errorsIn(const Pump::KeyTable::Key &key);
     int silent(const QString &what);
     // The lit error flags after reading them; nothing when the pump did not answer.
     std::optional<QStringList> errorFlags();
@@ -63,7 +63,7 @@ private:
         const char *what; // for messages
     };
     // The option's value checked by the key; nothing when the option was not given.
-    std::optional<GUI::KeyTable::Setting> optionValue(const char *option, const char *key) const;
+    std::optional<Pump::KeyTable::Setting> optionValue(const char *option, const char *key) const;
     // Sends the steps in order; with --wait follows the run to its end.
     int startRun(const std::vector<Step> &steps, double targetVolume, int targetSeconds);
     int waitForRun(RunLoop &loop, const QString &command, double targetVolume, int targetSeconds);

@@ -126,7 +126,7 @@ bool PumpSession::query(Id id, int parameter)
     return true;
 }
 
-bool PumpSession::read(const GUI::KeyTable::Key &key)
+bool PumpSession::read(const Pump::KeyTable::Key &key)
 {
     for (int parameter : key.parameters) {
         if (!query(key.query, parameter))

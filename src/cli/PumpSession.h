@@ -1,8 +1,8 @@
 #pragma once
 
 #include "BusinessLogic/AnswerOutcome.h"
-#include "GUI/KeyTable.h"
-#include "GUI/PumpItems.h"
+#include "pump/KeyTable.h"
+#include "pump/PumpItems.h"
 #include "pumpcore/PumpCore.h"
 #include "serial/Communication.h"
 
@@ -49,11 +49,11 @@ public:
     // One query; its item takes the answer. False when it stayed unanswered.
     bool query(Id query, int parameter = 0);
     // The queries of a key. False when one stayed unanswered.
-    bool read(const GUI::KeyTable::Key &key);
+    bool read(const Pump::KeyTable::Key &key);
     // Drops every value heard so far, so that a value the pump stops reporting reads unknown.
     void forget();
 
-    GUI::PumpItems &items() { return pump.items(); }
+    Pump::PumpItems &items() { return pump.items(); }
     Communication &communication() { return pump.link(); }
     PumpCore &core() { return pump; }
     // The frame that went out last, without STX, ETX and check character ("01RV00012500").

@@ -2,8 +2,8 @@
 
 #include "BusinessLogic/Command.h"
 #include "BusinessLogic/LocalCommand.h"
-#include "GUI/AttachTable.h"
 #include "GUI/OperationItem.h"
+#include "pump/AttachTable.h"
 #include "recorder/RunStateJudge.h"
 
 PumpCore::PumpCore(Options coreOptions, QObject *parent)
@@ -22,7 +22,7 @@ PumpCore::PumpCore(Options coreOptions, QObject *parent)
             Qt::DirectConnection);
     connect(&communication, &Communication::portProblemChanged, this, &PumpCore::updateLinkState);
     if (options.polling) {
-        GUI::AttachTable::attachAll(*refreshTimer, pumpItems.all());
+        Pump::AttachTable::attachAll(*refreshTimer, pumpItems.all());
         connect(refreshTimer.get(), &GUI::RefreshTimer::delivered, this, &PumpCore::roundDelivered);
         connect(refreshTimer.get(), &GUI::RefreshTimer::ticked, this, &PumpCore::tick);
         connect(processSampler.get(), &ProcessSampler::sampled, this, &PumpCore::sampled);

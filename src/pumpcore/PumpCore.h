@@ -4,8 +4,8 @@
 #include "BusinessLogic/CommandSpezifier.h"
 #include "BusinessLogic/LoggingCommandStack.h"
 #include "BusinessLogic/QueueEntry.h"
-#include "GUI/PumpItems.h"
 #include "GUI/RefreshTimer.h"
+#include "pump/PumpItems.h"
 #include "pumpcore/LinkState.h"
 #include "recorder/ProcessSampler.h"
 #include "serial/Communication.h"
@@ -56,7 +56,7 @@ public:
     std::vector<BusinessLogic::Command *> &table() { return commandTable; }
     BusinessLogic::Command *command(Id id) const;
     GUI::RefreshTimer &refresher() { return *refreshTimer; }
-    GUI::PumpItems &items() { return pumpItems; }
+    Pump::PumpItems &items() { return pumpItems; }
     ProcessSampler &sampler() { return *processSampler; }
     LinkState linkState() const;
 
@@ -92,7 +92,7 @@ private:
     BusinessLogic::CommandSet commands{&communication};
     std::vector<BusinessLogic::Command *> commandTable;
     BusinessLogic::LoggingCommandStack commandStack;
-    GUI::PumpItems pumpItems;
+    Pump::PumpItems pumpItems;
     std::unique_ptr<GUI::RefreshTimer> refreshTimer;
     std::unique_ptr<ProcessSampler> processSampler;
     LinkState verdictState;

@@ -1,9 +1,9 @@
 #include "recorder/ProcessSampler.h"
 
 #include "BusinessLogic/CommandSpezifier.h"
-#include "GUI/AttachTable.h"
 #include "GUI/OperationItemStatus.h"
-#include "GUI/StatusFlags.h"
+#include "pump/AttachTable.h"
+#include "pump/StatusFlags.h"
 
 #include <QDateTime>
 
@@ -25,7 +25,7 @@ std::optional<qint64> valueOf(const GUI::OperationItem *item)
     return item->value();
 }
 
-// The status words as StatusFlags::litTexts reads them.
+// The status words as Pump::StatusFlags::litTexts reads them.
 struct StatusWords
 {
     const OperationItemStatus *item;
@@ -38,13 +38,13 @@ struct StatusWords
 ProcessSampler::ProcessSampler(const std::vector<GUI::OperationItem *> &items, LinkProbe link,
                                Clock clock, QObject *parent)
     : QObject(parent)
-    , runMode(GUI::AttachTable::find(items, Id::GetRunMode))
-    , volumeDelivered(GUI::AttachTable::find(items, Id::GetActualVolume))
-    , timeElapsed(GUI::AttachTable::find(items, Id::GetTimeActual))
-    , status(dynamic_cast<OperationItemStatus *>(GUI::AttachTable::find(items, Id::GetPumpStatus)))
-    , volumeTarget(GUI::AttachTable::find(items, Id::GetVolume))
-    , flowRate(GUI::AttachTable::find(items, Id::GetFlowRate))
-    , dispenseTime(GUI::AttachTable::find(items, Id::GetDispenseTime))
+    , runMode(Pump::AttachTable::find(items, Id::GetRunMode))
+    , volumeDelivered(Pump::AttachTable::find(items, Id::GetActualVolume))
+    , timeElapsed(Pump::AttachTable::find(items, Id::GetTimeActual))
+    , status(dynamic_cast<OperationItemStatus *>(Pump::AttachTable::find(items, Id::GetPumpStatus)))
+    , volumeTarget(Pump::AttachTable::find(items, Id::GetVolume))
+    , flowRate(Pump::AttachTable::find(items, Id::GetFlowRate))
+    , dispenseTime(Pump::AttachTable::find(items, Id::GetDispenseTime))
     , linkProbe(std::move(link))
     , clock(std::move(clock))
 {
@@ -79,12 +79,13 @@ ProcessSample ProcessSampler::take() const
             moving = (words.word(1) & 1) != 0;
         s.runState = RunStateJudge::judge(moving, lastKey, keySinceSample);
         bool anyStatusGroup = false;
-        for (const StatusFlags::Flag &flag : StatusFlags::flags())
-            anyStatusGroup |= flag.kind == StatusFlags::Kind::Status && words.known(flag.group);
+        for (const Pump::StatusFlags::Flag &flag : Pump::StatusFlags::flags())
+            anyStatusGroup |=
+                flag.kind == Pump::StatusFlags::Kind::Status && words.known(flag.group);
         if (anyStatusGroup)
-            s.status = StatusFlags::litTexts(StatusFlags::Kind::Status, words);
-        if (words.known(StatusFlags::ErrorGroup))
-            s.errors = StatusFlags::litTexts(StatusFlags::Kind::Error, words);
+            s.status = Pump::StatusFlags::litTexts(Pump::StatusFlags::Kind::Status, words);
+        if (words.known(Pump::StatusFlags::ErrorGroup))
+            s.errors = Pump::StatusFlags::litTexts(Pump::StatusFlags::Kind::Error, words);
     }
     return s;
 }

@@ -1,8 +1,8 @@
 #include "remote/PumpBridge.h"
 
-#include "GUI/AttachTable.h"
-#include "GUI/KeyTable.h"
 #include "GUI/OperationItem.h"
+#include "pump/AttachTable.h"
+#include "pump/KeyTable.h"
 #include "pumpcore/PumpCore.h"
 #include "recorder/RunStateJudge.h"
 #include "recorder/SampleJson.h"
@@ -99,8 +99,8 @@ void PumpBridge::connectedChanged(bool connected)
     if (connected) {
         client->publish(names.availability(), Online, 1, true);
         if (options.haDiscovery) {
-            const QString model = GUI::KeyTable::text(GUI::KeyTable::key(QStringLiteral("model")),
-                                                      pump.items().all());
+            const QString model = Pump::KeyTable::text(Pump::KeyTable::key(QStringLiteral("model")),
+                                                       pump.items().all());
             for (const auto &config : HaDiscovery::configs(names, id, model))
                 client->publish(config.first, config.second, 1, true);
         }
@@ -130,7 +130,7 @@ void PumpBridge::sample(const ProcessSample &sample)
 QByteArray PumpBridge::info() const
 {
     const auto value = [this](const char *key) {
-        return GUI::KeyTable::json(GUI::KeyTable::key(QLatin1String(key)), pump.items().all());
+        return Pump::KeyTable::json(Pump::KeyTable::key(QLatin1String(key)), pump.items().all());
     };
     const QJsonObject object{
         {QStringLiteral("id"), id},
@@ -178,8 +178,8 @@ void PumpBridge::message(const MqttClient::Message &m)
     waiting.push_back({ticket, r.key, r.value, m.correlation});
     // The value is read back right behind it, so that the state shows it within an exchange
     // rather than at the poller's next turn for that value.
-    const GUI::KeyTable::Key *key =
-        r.kind == RemoteRequest::Kind::Set ? GUI::KeyTable::find(r.key) : nullptr;
+    const Pump::KeyTable::Key *key =
+        r.kind == RemoteRequest::Kind::Set ? Pump::KeyTable::find(r.key) : nullptr;
     if (key != nullptr && key->readable()) {
         GUI::OperationItem *item = pump.items().find(key->query);
         if (pump.command(key->query) != nullptr && item != nullptr)

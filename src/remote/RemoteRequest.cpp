@@ -1,6 +1,6 @@
 #include "remote/RemoteRequest.h"
 
-#include "GUI/KeyTable.h"
+#include "pump/KeyTable.h"
 #include "remote/TopicNames.h"
 
 namespace {
@@ -44,11 +44,11 @@ RemoteRequest RemoteRequest::read(const TopicNames &topics, const QString &topic
         if (r.key.isEmpty())
             return r; // not ours
         r.kind = Kind::Set;
-        const GUI::KeyTable::Key *key = GUI::KeyTable::find(r.key);
+        const Pump::KeyTable::Key *key = Pump::KeyTable::find(r.key);
         if (key == nullptr) {
             r.error = QStringLiteral("unknown key \"%1\"").arg(r.key);
         } else {
-            const GUI::KeyTable::Setting s = GUI::KeyTable::parse(*key, r.value);
+            const Pump::KeyTable::Setting s = Pump::KeyTable::parse(*key, r.value);
             r.error = s.error;
             r.command = s.command;
             r.commandValue = s.value;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GUI/SendGate.h"
+#include "pump/SendGate.h"
 
 #include <QList>
 
@@ -31,5 +31,5 @@ public:
 private:
     void record(const QLineEdit *field);
 
-    GUI::SendGate gate;
+    Pump::SendGate gate;
 };

@@ -5,15 +5,15 @@
 
 #include "BusinessLogic/Command.h"
 #include "BusinessLogic/CommandStack.h"
-#include "GUI/AttachTable.h"
-#include "GUI/DisplayFormat.h"
-#include "GUI/EntryConversion.h"
-#include "GUI/KeyTable.h"
 #include "GUI/RefreshTimer.h"
-#include "GUI/StatusFlags.h"
 #include "help/HelpBrowser.h"
 #include "help/HelpCollection.h"
 #include "platform/InstanceSettings.h"
+#include "pump/AttachTable.h"
+#include "pump/DisplayFormat.h"
+#include "pump/EntryConversion.h"
+#include "pump/KeyTable.h"
+#include "pump/StatusFlags.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
 #include "ui/MouseEventLineEdit.h"
@@ -304,7 +304,7 @@ GUI::OperationItem *mainForm::itemForTests(BusinessLogic::CommandSpezifier id) c
 {
     if (id == Id::ExecuteCommCheck)
         return const_cast<OperationItemCommCheck *>(&commCheckItem);
-    return GUI::AttachTable::find(items, id);
+    return Pump::AttachTable::find(items, id);
 }
 
 void mainForm::addCommand(BusinessLogic::Command *command)
@@ -454,15 +454,15 @@ BusinessLogic::Ticket mainForm::pushHeld(BusinessLogic::CommandSpezifier id, int
             if (pending != picksOnTheWay.end() && pending->second.value == value)
                 picksOnTheWay.erase(pending);
             if (accepted)
-                GUI::SendGate::hold(item, value);
+                Pump::SendGate::hold(item, value);
         });
 }
 
 bool mainForm::pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem &item, int value)
 {
     // Neither what the pump has nor what is already on its way goes again.
-    const std::optional<int> reported = GUI::SendGate::reported(item);
-    if (!GUI::SendGate::differs(value, reported))
+    const std::optional<int> reported = Pump::SendGate::reported(item);
+    if (!Pump::SendGate::differs(value, reported))
         return false;
     const auto pending = picksOnTheWay.find(&item);
     if (pending != picksOnTheWay.end() && pending->second.value == value &&
@@ -640,20 +640,20 @@ void mainForm::launchCmdSetVolume()
     // A text whose value does not fit the command sends nothing; the next update shows the
     // pump's value again.
     const std::optional<int> value =
-        EntryConversion::scaled(ui->lineEditVolume->text(), 1000, 0.0005);
+        Pump::EntryConversion::scaled(ui->lineEditVolume->text(), 1000, 0.0005);
     if (!editedFields.take({ui->lineEditVolume}) || !value)
         return;
-    const GUI::SendGate::SetPoint setPoint = GUI::SendGate::setPoint(runMode);
+    const Pump::SendGate::SetPoint setPoint = Pump::SendGate::setPoint(runMode);
     const int v = *value;
-    if (setPoint == GUI::SendGate::SetPoint::Volume)
+    if (setPoint == Pump::SendGate::SetPoint::Volume)
         pushHeld(Id::SetVolume, v, volumeTargetItem);
-    else if (setPoint == GUI::SendGate::SetPoint::FlowRate)
+    else if (setPoint == Pump::SendGate::SetPoint::FlowRate)
         pushHeld(Id::SetFlowRate, v, flowrateItem);
 }
 
 void mainForm::launchCmdSetDispenseTime()
 {
-    const std::optional<int> value = EntryConversion::dispenseTime(
+    const std::optional<int> value = Pump::EntryConversion::dispenseTime(
         ui->lineEditTimeHour->text(), ui->lineEditTimeMin->text(), ui->lineEditTimeSec->text());
     if (!editedFields.take({ui->lineEditTimeHour, ui->lineEditTimeMin, ui->lineEditTimeSec}) ||
         !value)
@@ -673,8 +673,8 @@ void mainForm::launchCmdSetDispenseTime()
 
 void mainForm::launchCmdSetDispenseBreakTime()
 {
-    const std::optional<int> value = EntryConversion::breakTime(ui->lineEditBreakTimeMin->text(),
-                                                                ui->lineEditBreakTimeSec->text());
+    const std::optional<int> value = Pump::EntryConversion::breakTime(
+        ui->lineEditBreakTimeMin->text(), ui->lineEditBreakTimeSec->text());
     if (!editedFields.take({ui->lineEditBreakTimeMin, ui->lineEditBreakTimeSec}) || !value)
         return;
     pushHeld(Id::SetDispenseVolumeBreakTime, *value, breakTimeItem);
@@ -682,7 +682,7 @@ void mainForm::launchCmdSetDispenseBreakTime()
 
 void mainForm::launchCmdSetDispenseNumber()
 {
-    const std::optional<int> value = GUI::SendGate::integer(ui->lineEditCycles->text());
+    const std::optional<int> value = Pump::SendGate::integer(ui->lineEditCycles->text());
     if (!editedFields.take({ui->lineEditCycles}) || !value)
         return;
     pushHeld(Id::SetDispenseVolumeNumber, *value, volumeNumberItem);
@@ -690,12 +690,13 @@ void mainForm::launchCmdSetDispenseNumber()
 
 void mainForm::launchCmdSetAnalogIn(int index)
 {
-    pick(Id::SetAnalogInput, analogInItem, GUI::KeyTable::code(QStringLiteral("analog-in"), index));
+    pick(Id::SetAnalogInput, analogInItem,
+         Pump::KeyTable::code(QStringLiteral("analog-in"), index));
 }
 
 void mainForm::launchCmdSetDigitalIn1(int index)
 {
-    const int value = GUI::KeyTable::code(QStringLiteral("digital-in1"), index);
+    const int value = Pump::KeyTable::code(QStringLiteral("digital-in1"), index);
     if (!pick(Id::SetDigitalIn1, digitalIn1Item, value))
         return;
     digitalIn1Exclusive = index == 1 || index == 2;
@@ -707,7 +708,7 @@ void mainForm::launchCmdSetDigitalIn1(int index)
 
 void mainForm::launchCmdSetDigitalIn2(int index)
 {
-    const int value = GUI::KeyTable::code(QStringLiteral("digital-in2"), index);
+    const int value = Pump::KeyTable::code(QStringLiteral("digital-in2"), index);
     if (!pick(Id::SetDigitalIn2, digitalIn2Item, value))
         return;
     digitalIn2Exclusive = index == 1 || index == 2;
@@ -733,7 +734,7 @@ void mainForm::launchCmdSetLanguage(int index)
 void mainForm::launchCmdSetCustomCalibrationVolume()
 {
     const std::optional<int> value =
-        EntryConversion::scaledFloat(ui->lineEditCalVolume->text(), 1000, 0.0005);
+        Pump::EntryConversion::scaledFloat(ui->lineEditCalVolume->text(), 1000, 0.0005);
     if (editedFields.take({ui->lineEditCalVolume}) && value)
         push(Id::SetCustCalVol, *value);
 }
@@ -787,7 +788,7 @@ void mainForm::launchCmdSetPumpModel(int index)
 void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
 {
     const std::optional<int> value =
-        EntryConversion::scaledFloat(ui->lineEditFactoryPumpStrokeVolume->text(), 10, 0.05);
+        Pump::EntryConversion::scaledFloat(ui->lineEditFactoryPumpStrokeVolume->text(), 10, 0.05);
     if (editedFields.take({ui->lineEditFactoryPumpStrokeVolume}) && value) {
         pushHeld(Id::SetFactoryPumpStrokeVolume, *value, factoryStrokeVolumeItem);
     }
@@ -797,7 +798,7 @@ void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
 void mainForm::launchCmdSetFactoryMeasuredCalVolume()
 {
     const std::optional<int> value =
-        EntryConversion::scaledFloat(ui->lineEditFactoryCalVolume->text(), 1000, 0.0005);
+        Pump::EntryConversion::scaledFloat(ui->lineEditFactoryCalVolume->text(), 1000, 0.0005);
     if (editedFields.take({ui->lineEditFactoryCalVolume}) && value)
         push(Id::SetFactoryMeasuredCalVolume, *value);
 }
@@ -814,7 +815,7 @@ void mainForm::launchCmdSetDispenseVolume()
 
 void mainForm::changeTime()
 {
-    const EntryConversion::Time t = EntryConversion::normalisedTime(
+    const Pump::EntryConversion::Time t = Pump::EntryConversion::normalisedTime(
         ui->lineEditTimeHour->text(), ui->lineEditTimeMin->text(), ui->lineEditTimeSec->text());
     // Each write that changes a text runs this again at once; equal texts emit nothing, so the
     // nesting ends when all three hold the normalised time.
@@ -898,13 +899,13 @@ void mainForm::toggleAdvancedScreen()
 void mainForm::updateAttachAll()
 {
     if (refresher != nullptr)
-        GUI::AttachTable::attachAll(*refresher, items);
+        Pump::AttachTable::attachAll(*refresher, items);
 }
 
 void mainForm::updateDetachAll()
 {
     if (refresher != nullptr)
-        GUI::AttachTable::detachAll(*refresher, items);
+        Pump::AttachTable::detachAll(*refresher, items);
 }
 
 void mainForm::activateHelp()
@@ -948,7 +949,8 @@ void mainForm::setFadingStyle()
 void mainForm::triggerUpdateValues()
 {
     // 1. Title (the stored port is read once and then kept in step by setComPort).
-    const QString title = DisplayFormat::title(ui->comboCommAddress->currentIndex(), shownPort);
+    const QString title =
+        Pump::DisplayFormat::title(ui->comboCommAddress->currentIndex(), shownPort);
     if (windowTitle() != title)
         setWindowTitle(title);
 
@@ -1021,14 +1023,14 @@ void mainForm::triggerUpdateValues()
     // 8. Set-point in the unit of the run mode.
     if (!ui->lineEditVolume->hasFocus()) {
         const int value = runMode == 1 ? volumeTargetItem.value() : flowrateItem.value();
-        const QString text = DisplayFormat::setPoint(value);
+        const QString text = Pump::DisplayFormat::setPoint(value);
         editedFields.show(ui->lineEditVolume, text);
         if (!ui->lineEditCalVolume->hasFocus())
             editedFields.show(ui->lineEditCalVolume, text);
     }
 
     // 9. Volume delivered.
-    setText(ui->labelVolumeActual, DisplayFormat::actualVolume(volumeActualItem.value()));
+    setText(ui->labelVolumeActual, Pump::DisplayFormat::actualVolume(volumeActualItem.value()));
     dimWhenStale(ui->labelVolumeActual, volumeActualItem.current());
 
     // 10. Run mode: unit text, entry limits, the flag that decides what a set-point sends.
@@ -1064,7 +1066,8 @@ void mainForm::triggerUpdateValues()
 
     // 13. Cycles.
     if (!ui->lineEditCycles->hasFocus())
-        editedFields.show(ui->lineEditCycles, DisplayFormat::cycles(volumeNumberItem.value()));
+        editedFields.show(ui->lineEditCycles,
+                          Pump::DisplayFormat::cycles(volumeNumberItem.value()));
 
     // 14. Break time.
     if (!ui->lineEditBreakTimeMin->hasFocus() && !ui->lineEditBreakTimeSec->hasFocus()) {
@@ -1080,16 +1083,16 @@ void mainForm::triggerUpdateValues()
     if (!ui->checkboAutostart->hasFocus())
         setChecked(ui->checkboAutostart, autostartItem.value() == 1);
     if (!ui->comboAnalIn->hasFocus())
-        setIndex(ui->comboAnalIn, DisplayFormat::analogInputIndex(analogInItem.value()));
+        setIndex(ui->comboAnalIn, Pump::DisplayFormat::analogInputIndex(analogInItem.value()));
     if (!ui->comboDigIn1->hasFocus()) {
         const int value = digitalIn1Item.value();
-        setIndex(ui->comboDigIn1, DisplayFormat::digitalIn1Index(value));
+        setIndex(ui->comboDigIn1, Pump::DisplayFormat::digitalIn1Index(value));
         if (value == 1 || value == 6)
             digitalIn1Exclusive = true;
     }
     if (!ui->comboDigIn2->hasFocus()) {
         const int value = digitalIn2Item.value();
-        setIndex(ui->comboDigIn2, DisplayFormat::digitalIn2Index(value));
+        setIndex(ui->comboDigIn2, Pump::DisplayFormat::digitalIn2Index(value));
         if (value == 1 || value == 6)
             digitalIn2Exclusive = true;
     }
@@ -1103,7 +1106,7 @@ void mainForm::triggerUpdateValues()
         setIndex(ui->comboLanguage, languageItem.value());
     if (!ui->comboCalPercent->hasFocus())
         setIndex(ui->comboCalPercent,
-                 DisplayFormat::calibrationIndex(calibrationPercentageItem.value()));
+                 Pump::DisplayFormat::calibrationIndex(calibrationPercentageItem.value()));
     if (!ui->comboTypeFluid->hasFocus())
         setIndex(ui->comboTypeFluid, pumpProfileItem.value());
     if (!ui->comboContrast->hasFocus())
@@ -1114,8 +1117,8 @@ void mainForm::triggerUpdateValues()
     if (!modelShown || model != shownModel) {
         modelShown = true;
         shownModel = model;
-        setText(ui->labelVersionFW, DisplayFormat::firmware(model));
-        const QString type = DisplayFormat::pumpType(model);
+        setText(ui->labelVersionFW, Pump::DisplayFormat::firmware(model));
+        const QString type = Pump::DisplayFormat::pumpType(model);
         setText(ui->labelPumpModel, type);
         setText(ui->labelVersionHW, type);
     }
@@ -1131,7 +1134,7 @@ void mainForm::triggerUpdateValues()
         setChecked(ui->checkboFactoryMode, factoryModeItem.value() == 1);
     if (!ui->lineEditFactoryPumpStrokeVolume->hasFocus())
         editedFields.show(ui->lineEditFactoryPumpStrokeVolume,
-                          DisplayFormat::strokeVolume(factoryStrokeVolumeItem.value()));
+                          Pump::DisplayFormat::strokeVolume(factoryStrokeVolumeItem.value()));
 }
 
 void mainForm::dimWhenStale(QWidget *widget, bool current)
@@ -1167,16 +1170,16 @@ void mainForm::updateStatusIcons()
         runSeen = true; // a start of motion, even from the pump's own keypad
     motorRunning = moving;
     if (flagIcons.empty()) {
-        for (const StatusFlags::Flag &flag : StatusFlags::flags())
+        for (const Pump::StatusFlags::Flag &flag : Pump::StatusFlags::flags())
             flagIcons.push_back(findChild<QLabel *>(QLatin1String(flag.iconLabel)));
     }
     for (std::size_t i = 0; i < flagIcons.size(); ++i) {
-        const StatusFlags::Flag &flag = StatusFlags::flags()[i];
-        setIcon(flagIcons[i], StatusFlags::lit(flag, statusItem.liveWord(flag.group)));
+        const Pump::StatusFlags::Flag &flag = Pump::StatusFlags::flags()[i];
+        setIcon(flagIcons[i], Pump::StatusFlags::lit(flag, statusItem.liveWord(flag.group)));
     }
     setIcon(ui->labelErrorNoneIcon,
-            statusItem.groupCurrent(StatusFlags::ErrorGroup) &&
-                StatusFlags::noError(statusItem.liveWord(StatusFlags::ErrorGroup)));
+            statusItem.groupCurrent(Pump::StatusFlags::ErrorGroup) &&
+                Pump::StatusFlags::noError(statusItem.liveWord(Pump::StatusFlags::ErrorGroup)));
 }
 
 void mainForm::updateTimeDisplay()

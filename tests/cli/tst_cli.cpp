@@ -455,5 +455,31 @@ void CliTest::watchWritesCsv()
         QVERIFY2(lines.at(i).contains(",connected,"), lines.at(i).constData());
 }
 
+// A script that reads standard output alone: a failure is one object there, and "--csv -" puts
+// the rows there with nothing between them.
+void CliTest::jsonFailuresAndCsvToStandardOutput()
+{
+    Run r = runCli(sim.devicePath(), {"set", "flow-rate", "150", "--json"});
+    QCOMPARE(r.exitCode, 2);
+    QJsonObject o = QJsonDocument::fromJson(r.out.trimmed()).object();
+    QCOMPARE(o.value("ok").toBool(true), false);
+    QCOMPARE(o.value("exit").toInt(), 2);
+    QVERIFY2(!o.value("error").toString().isEmpty(), r.out.constData());
+
+    r = runCli(sim.devicePath(), {"--json", "gett", "flow-rate"});
+    QCOMPARE(r.exitCode, 2);
+    o = QJsonDocument::fromJson(r.out.trimmed()).object();
+    QVERIFY2(o.value("error").toString().contains("did you mean \"get\"?"), r.out.constData());
+
+    r = runCli(sim.devicePath(), {"watch", "--count", "2", "--interval", "0.2", "--csv", "-"});
+    QCOMPARE(r.exitCode, 0);
+    const QList<QByteArray> lines = r.out.split('\n');
+    QVERIFY2(lines.size() >= 3, r.out.constData());
+    QVERIFY(lines.at(0).startsWith("time_utc,elapsed_s,link"));
+    QVERIFY2(lines.at(1).contains(",connected,") && lines.at(2).contains(",connected,"),
+             r.out.constData());
+    QVERIFY(!QFile::exists(QStringLiteral("-")));
+}
+
 QTEST_GUILESS_MAIN(CliTest)
 #include "tst_cli.moc"

@@ -2,9 +2,9 @@
 #include "ReferenceParse.h"
 #include "Require.h"
 
-#include "GUI/SendGate.h"
-#include "GUI/DisplayFormat.h"
-#include "GUI/EntryConversion.h"
+#include "pump/DisplayFormat.h"
+#include "pump/EntryConversion.h"
+#include "pump/SendGate.h"
 #include "ui/TimeDisplay.h"
 #include "ui/WheelStep.h"
 
@@ -112,8 +112,8 @@ std::string exactQuotient(long long value, long long divisor, int decimals, long
 void checkScaled(const QString &text, const Scale &scale, bool single)
 {
     const std::optional<int> sent =
-        single ? EntryConversion::scaledFloat(text, scale.factor, scale.addend)
-               : EntryConversion::scaled(text, scale.factor, scale.addend);
+        single ? Pump::EntryConversion::scaledFloat(text, scale.factor, scale.addend)
+               : Pump::EntryConversion::scaled(text, scale.factor, scale.addend);
     const std::optional<double> d = ReferenceParse::plainDecimal(text);
     if (d) {
         long double x = *d;
@@ -134,25 +134,25 @@ void checkEntry(const QString &h, const QString &m, const QString &s, const Scal
 {
     checkScaled(h, scale, false);
     checkScaled(h, scale, true);
-    require(EntryConversion::integer(h) == ri(h), "typed integer: the number, 0 when none");
+    require(Pump::EntryConversion::integer(h) == ri(h), "typed integer: the number, 0 when none");
 
     const long long hours = ri(h);
     const long long minutes = ri(m);
     const long long seconds = ri(s);
-    require(EntryConversion::dispenseTime(h, m, s) ==
+    require(Pump::EntryConversion::dispenseTime(h, m, s) ==
                 fitInt(hours * 1000000 + minutes * 10000 + seconds * 100),
             "dispense time: digits hhmmss00, nothing beyond int");
     // A whole number too large for an int is sent as nothing, any other non-number as 0.
     auto tooLarge = [](const QString &t) {
         return !ReferenceParse::integer(t) && ReferenceParse::wholeNumber(t);
     };
-    require(GUI::SendGate::integer(h) == (tooLarge(h) ? std::nullopt : std::optional<int>(ri(h))),
+    require(Pump::SendGate::integer(h) == (tooLarge(h) ? std::nullopt : std::optional<int>(ri(h))),
             "typed count: the number, 0 when none, nothing when too large");
-    require(EntryConversion::breakTime(m, s) ==
+    require(Pump::EntryConversion::breakTime(m, s) ==
                 (tooLarge(m) || tooLarge(s) ? std::nullopt : fitInt(minutes * 60 + seconds)),
             "break time: minutes * 60 + seconds, nothing beyond int");
 
-    const EntryConversion::Time t = EntryConversion::normalisedTime(h, m, s);
+    const Pump::EntryConversion::Time t = Pump::EntryConversion::normalisedTime(h, m, s);
     const long long total = std::clamp(hours * 3600 + minutes * 60 + seconds, 0LL, 5999LL);
     require(t.hours >= 0 && t.minutes >= 0 && t.minutes < 60 && t.seconds >= 0 && t.seconds < 60,
             "normalised time: minutes and seconds 0..59");
@@ -162,7 +162,7 @@ void checkEntry(const QString &h, const QString &m, const QString &s, const Scal
 
 void checkDisplay(int n, const QString &modelVersion)
 {
-    const QString setPoint = DisplayFormat::setPoint(n);
+    const QString setPoint = Pump::DisplayFormat::setPoint(n);
     const int decimals = decimalsOf(setPoint);
     require(setPoint.size() <= 20 && decimals >= 0 && decimals <= 10,
             "set-point: a plain number of at most 20 characters and 10 decimals");
@@ -182,36 +182,37 @@ void checkDisplay(int n, const QString &modelVersion)
         require(decimals == 0 || significant <= 5, "set-point: no more digits than needed");
     }
 
-    require(DisplayFormat::actualVolume(n) ==
+    require(Pump::DisplayFormat::actualVolume(n) ==
                 QString::fromStdString(exactQuotient(n, 1000, 3, 1) + " ml"),
             "actual volume: thousandths as millilitres with three decimals");
-    require(DisplayFormat::strokeVolume(n) == QString::fromStdString(exactQuotient(n, 10, 2, 10)),
+    require(Pump::DisplayFormat::strokeVolume(n) ==
+                QString::fromStdString(exactQuotient(n, 10, 2, 10)),
             "stroke volume: tenths with two decimals");
-    const QString cycles = DisplayFormat::cycles(n);
+    const QString cycles = Pump::DisplayFormat::cycles(n);
     require(cycles == (n <= 1      ? QStringLiteral("OFF")
                        : n == 1000 ? QStringLiteral("INF")
                                    : QString::number(n)),
             "cycles: OFF, INF or the count");
 
-    const int analog = DisplayFormat::analogInputIndex(n);
-    const int in1 = DisplayFormat::digitalIn1Index(n);
-    const int in2 = DisplayFormat::digitalIn2Index(n);
+    const int analog = Pump::DisplayFormat::analogInputIndex(n);
+    const int in1 = Pump::DisplayFormat::digitalIn1Index(n);
+    const int in2 = Pump::DisplayFormat::digitalIn2Index(n);
     require(analog >= 0 && analog <= 4 && in1 >= 0 && in1 <= 2 && in2 >= 0 && in2 <= 5,
             "list indices within their lists");
     if (n >= 8000 && n <= 12000) {
-        const int calibration = DisplayFormat::calibrationIndex(n);
+        const int calibration = Pump::DisplayFormat::calibrationIndex(n);
         require(calibration >= 0 && calibration <= 400, "calibration index within 80..120 %");
     }
 
     const int hardware = ri(modelVersion.left(5));
-    const QString type = DisplayFormat::pumpType(modelVersion);
+    const QString type = Pump::DisplayFormat::pumpType(modelVersion);
     require(type == (hardware == 102   ? QStringLiteral("FLUXO 02")
                      : hardware == 110 ? QStringLiteral("FLUXO 10")
                                        : QStringLiteral("UNKNOWN")),
             "pump type from the first five digits");
     const std::string firmware = "V" + std::to_string(ri(modelVersion.mid(5, 2))) + "." +
                                  std::to_string(ri(modelVersion.mid(7, 3)));
-    require(DisplayFormat::firmware(modelVersion) == QString::fromStdString(firmware),
+    require(Pump::DisplayFormat::firmware(modelVersion) == QString::fromStdString(firmware),
             "firmware: V major . minor");
 }
 

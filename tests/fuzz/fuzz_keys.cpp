@@ -7,9 +7,9 @@
 #include "FuzzInput.h"
 #include "Require.h"
 
-#include "GUI/DurationText.h"
-#include "GUI/KeyTable.h"
 #include "cli/CliArguments.h"
+#include "pump/DurationText.h"
+#include "pump/KeyTable.h"
 
 #include <QStringList>
 
@@ -18,7 +18,7 @@
 
 namespace {
 
-using GUI::KeyTable;
+using Pump::KeyTable;
 using Kind = KeyTable::Kind;
 
 void checkSetting(const KeyTable::Key &key, const KeyTable::Setting &s)
@@ -82,10 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         require(!s.error.isEmpty() && s.error.contains(key.name), "a refusal names its key");
     }
 
-    const std::optional<int> seconds = DurationText::seconds(text);
+    const std::optional<int> seconds = Pump::DurationText::seconds(text);
     if (seconds) {
         require(*seconds >= 0 && *seconds <= 86400, "a duration is at most a day");
-        require(DurationText::seconds(DurationText::clock(*seconds)) == seconds,
+        require(Pump::DurationText::seconds(Pump::DurationText::clock(*seconds)) == seconds,
                 "a duration reads back from its clock text");
     }
 

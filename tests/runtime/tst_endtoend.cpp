@@ -1,9 +1,9 @@
 #include "BusinessLogic/CommandSet.h"
 #include "BusinessLogic/LoggingCommandStack.h"
-#include "GUI/AttachTable.h"
 #include "GUI/RefreshTimer.h"
 #include "ItemSet.h"
 #include "PumpServer.h"
+#include "pump/AttachTable.h"
 #include "serial/Communication.h"
 
 #include <QtTest>
@@ -133,7 +133,7 @@ void tst_endtoend::initTestCase()
     refresher = std::make_unique<GUI::RefreshTimer>(stack.get(), &table);
     GUI::RefreshTimer::resetStatusGroup();
     items = std::make_unique<ItemSet>();
-    GUI::AttachTable::attachAll(*refresher, items->all());
+    Pump::AttachTable::attachAll(*refresher, items->all());
 
     connect(stack.get(), &BusinessLogic::CommandStack::sendLastCommand, this,
             [this] { ++txLines; });

@@ -3,7 +3,7 @@
 // values are the pump's units written out (thousandths of a ml, hhmmss00, hundredths of a
 // percent, the pump's list codes), not computed by the table under test.
 
-#include "GUI/KeyTable.h"
+#include "pump/KeyTable.h"
 #include "remote/RemoteRequest.h"
 #include "remote/TopicNames.h"
 
@@ -118,9 +118,9 @@ void tst_KeyParse::parse()
     QFETCH(bool, taken);
     QFETCH(Id, command);
     QFETCH(int, value);
-    const GUI::KeyTable::Key *k = GUI::KeyTable::find(key);
+    const Pump::KeyTable::Key *k = Pump::KeyTable::find(key);
     QVERIFY2(k != nullptr, qPrintable(key));
-    const GUI::KeyTable::Setting s = GUI::KeyTable::parse(*k, text);
+    const Pump::KeyTable::Setting s = Pump::KeyTable::parse(*k, text);
     QCOMPARE(s.ok(), taken);
     if (!taken) {
         QVERIFY(!s.error.isEmpty());
@@ -141,10 +141,9 @@ void tst_KeyParse::remote_data()
     QTest::addColumn<QString>("error"); // part of it; empty: may go to the pump
 
     using K = RemoteRequest::Kind;
-    const auto row = [](const char *name, const char *topic, const QByteArray &payload,
-                        bool allow, K kind, Id command, int value, const char *error) {
-        QTest::newRow(name) << topic << payload << allow << int(kind) << command << value
-                            << error;
+    const auto row = [](const char *name, const char *topic, const QByteArray &payload, bool allow,
+                        K kind, Id command, int value, const char *error) {
+        QTest::newRow(name) << topic << payload << allow << int(kind) << command << value << error;
     };
     row("a set", "lab/p1/set/flow-rate", "12.5", true, K::Set, Id::SetFlowRate, 12500, "");
     row("a set as a JSON string", "lab/p1/set/mode", "\"volume\"", true, K::Set,
@@ -164,8 +163,7 @@ void tst_KeyParse::remote_data()
         12500, "control not allowed");
     row("stop without control", "lab/p1/cmd", "stop", false, K::Command, Id::Stop, 0,
         "control not allowed");
-    row("another pump's topic", "lab/p2/set/flow-rate", "12.5", true, K::Ignored, Id::Base, 0,
-        "");
+    row("another pump's topic", "lab/p2/set/flow-rate", "12.5", true, K::Ignored, Id::Base, 0, "");
     row("the pump's own state", "lab/p1/state", "{}", true, K::Ignored, Id::Base, 0, "");
 }
 

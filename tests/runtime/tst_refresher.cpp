@@ -1,9 +1,9 @@
 #include "BusinessLogic/CommandSet.h"
 #include "BusinessLogic/CommandStack.h"
-#include "GUI/AttachTable.h"
 #include "GUI/RefreshTimer.h"
 #include "ItemSet.h"
 #include "RecordingRefresher.h"
+#include "pump/AttachTable.h"
 #include "serial/Communication.h"
 
 #include <QTimer>
@@ -162,7 +162,7 @@ void tst_refresher::rotations()
 
 void tst_refresher::attachTableLists()
 {
-    GUI::AttachTable::attachAll(*refresher, items->all());
+    Pump::AttachTable::attachAll(*refresher, items->all());
 
     QCOMPARE(names(refresher->everyTick()),
              (QStringList{"VolumeActual", "Flowrate", "DispenseTime", "RunMode", "Status",
@@ -179,7 +179,7 @@ void tst_refresher::attachTableLists()
 
 void tst_refresher::attachTableFirstTenTicks()
 {
-    GUI::AttachTable::attachAll(*refresher, items->all());
+    Pump::AttachTable::attachAll(*refresher, items->all());
 
     // Every tick: actual volume, flow rate, dispense time, run mode, status group 1, elapsed
     // time, volume target, all with the value 1 and unlogged.
@@ -206,11 +206,11 @@ void tst_refresher::attachTableFirstTenTicks()
 void tst_refresher::detachAllCalls()
 {
     RecordingRefresher recorder;
-    GUI::AttachTable::attachAll(recorder, items->all());
-    QCOMPARE(recorder.calls.size(), GUI::AttachTable::RowCount);
+    Pump::AttachTable::attachAll(recorder, items->all());
+    QCOMPARE(recorder.calls.size(), Pump::AttachTable::RowCount);
     const auto attached = recorder.calls;
     recorder.calls.clear();
-    GUI::AttachTable::detachAll(recorder, items->all());
+    Pump::AttachTable::detachAll(recorder, items->all());
 
     // The attach order, once per row, except that the status item is detached once.
     QStringList expected;
@@ -235,8 +235,8 @@ void tst_refresher::detachAllCalls()
     QCOMPARE(detached.size(), 27);
 
     // And against the real refresher, everything is gone afterwards.
-    GUI::AttachTable::attachAll(*refresher, items->all());
-    GUI::AttachTable::detachAll(*refresher, items->all());
+    Pump::AttachTable::attachAll(*refresher, items->all());
+    Pump::AttachTable::detachAll(*refresher, items->all());
     QVERIFY(refresher->everyTick().empty());
     QVERIFY(refresher->fast().empty());
     QVERIFY(refresher->slow().empty());
@@ -383,7 +383,7 @@ void tst_refresher::answersThroughTheStack()
 {
     // With no pump, every query meets silence: its empty-answer text is no reading, so each item
     // that asked keeps its value and knows it is not live.
-    GUI::AttachTable::attachAll(*refresher, items->all());
+    Pump::AttachTable::attachAll(*refresher, items->all());
     const int volumeBefore = items->volumeActual.value();
     const QString timeBefore = items->timeElapsed.text();
     refresher->execute();

@@ -1,5 +1,5 @@
-#include "GUI/SendGate.h"
 #include "ItemSet.h"
+#include "pump/SendGate.h"
 
 #include <QtTest>
 
@@ -46,7 +46,7 @@ void tst_sendgate::edits()
 {
     QFETCH(QStringList, steps);
     QFETCH(QString, sent);
-    GUI::SendGate gate;
+    Pump::SendGate gate;
     QString actual;
     for (const QString &step : steps) {
         const QString rest = step.section(QLatin1Char(' '), 1);
@@ -91,11 +91,11 @@ void tst_sendgate::picks()
         Answer reply{target->spezifier(), answer.toStdString()};
         target->update(&reply);
     }
-    QCOMPARE(GUI::SendGate::differs(picked, GUI::SendGate::reported(*target)), sent);
+    QCOMPARE(Pump::SendGate::differs(picked, Pump::SendGate::reported(*target)), sent);
     // Once sent, the item holds the pick in the pump's units: the same pick again is no change.
-    GUI::SendGate::hold(*target, picked);
+    Pump::SendGate::hold(*target, picked);
     QCOMPARE(target->value(), picked);
-    QVERIFY(!GUI::SendGate::differs(picked, GUI::SendGate::reported(*target)));
+    QVERIFY(!Pump::SendGate::differs(picked, Pump::SendGate::reported(*target)));
 }
 
 void tst_sendgate::integers_data()
@@ -116,7 +116,7 @@ void tst_sendgate::integers()
     QFETCH(QString, text);
     QFETCH(bool, fits);
     QFETCH(int, value);
-    const std::optional<int> result = GUI::SendGate::integer(text);
+    const std::optional<int> result = Pump::SendGate::integer(text);
     QCOMPARE(result.has_value(), fits);
     if (fits)
         QCOMPARE(*result, value);
@@ -124,12 +124,12 @@ void tst_sendgate::integers()
 
 void tst_sendgate::setPoints()
 {
-    using S = GUI::SendGate::SetPoint;
+    using S = Pump::SendGate::SetPoint;
     // Run mode 2 dispenses at a flow rate for the dispense time.
     const QList<S> expected{S::FlowRate, S::Volume, S::FlowRate, S::None};
     for (int mode = 0; mode < expected.size(); ++mode)
-        QCOMPARE(GUI::SendGate::setPoint(mode), expected.at(mode));
-    QCOMPARE(GUI::SendGate::setPoint(-1), S::None);
+        QCOMPARE(Pump::SendGate::setPoint(mode), expected.at(mode));
+    QCOMPARE(Pump::SendGate::setPoint(-1), S::None);
 }
 
 QTEST_GUILESS_MAIN(tst_sendgate)

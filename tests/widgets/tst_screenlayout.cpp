@@ -3,7 +3,7 @@
 // tabs left once the Factory tab is removed.
 
 #include "BusinessLogic/LoggingCommandStack.h"
-#include "GUI/KeyTable.h"
+#include "pump/KeyTable.h"
 #include "pumpcore/PumpCore.h"
 #include "ui/MouseEventLineEdit.h"
 #include "ui/StyleSheets.h"
@@ -568,7 +568,7 @@ void tst_ScreenLayout::listsMatchTheKeyTable()
     QStringList texts;
     for (int i = 0; i < combo->count(); ++i)
         texts << combo->itemText(i);
-    QCOMPARE(texts, GUI::KeyTable::key(key).entries);
+    QCOMPARE(texts, Pump::KeyTable::key(key).entries);
 }
 
 void tst_ScreenLayout::tabsWithoutFactory()

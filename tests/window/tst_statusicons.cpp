@@ -1,5 +1,5 @@
-#include "GUI/StatusFlags.h"
 #include "WindowRig.h"
+#include "pump/StatusFlags.h"
 
 #include <QLabel>
 #include <QtTest>
@@ -78,16 +78,16 @@ void tst_StatusIcons::bullets()
 void tst_StatusIcons::tableTextsAreTheScreenTexts()
 {
     WindowRig rig;
-    for (const StatusFlags::Flag &flag : StatusFlags::flags()) {
+    for (const Pump::StatusFlags::Flag &flag : Pump::StatusFlags::flags()) {
         auto *text = rig.find<QLabel>(flag.textLabel);
         QVERIFY2(text && rig.find<QLabel>(flag.iconLabel), flag.text);
         QCOMPARE(text->text(), QString::fromLatin1(flag.text));
     }
     const QString groupOfErrors =
         rig.find<QLabel>("labelErrorNoneIcon")->parentWidget()->objectName();
-    for (const StatusFlags::Flag &flag : StatusFlags::flags())
+    for (const Pump::StatusFlags::Flag &flag : Pump::StatusFlags::flags())
         QCOMPARE(rig.find<QLabel>(flag.iconLabel)->parentWidget()->objectName() == groupOfErrors,
-                 flag.kind == StatusFlags::Kind::Error);
+                 flag.kind == Pump::StatusFlags::Kind::Error);
 }
 
 QTEST_MAIN(tst_StatusIcons)

@@ -1,5 +1,5 @@
-#include "GUI/DisplayFormat.h"
-#include "GUI/EntryConversion.h"
+#include "pump/DisplayFormat.h"
+#include "pump/EntryConversion.h"
 #include "ui/TimeDisplay.h"
 
 #include <QtTest>
@@ -88,8 +88,8 @@ void tst_windowrules::scaledEntryInGerman()
     QFETCH(int, value);
     const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const std::optional<int> result = EntryConversion::scaled(text, 1000.0, 0.0005);
-    const std::optional<int> single = EntryConversion::scaledFloat(text, 1000.0, 0.0005);
+    const std::optional<int> result = Pump::EntryConversion::scaled(text, 1000.0, 0.0005);
+    const std::optional<int> single = Pump::EntryConversion::scaledFloat(text, 1000.0, 0.0005);
     QLocale::setDefault(saved);
     QCOMPARE(result.has_value(), sent);
     QCOMPARE(single.has_value(), sent);
@@ -107,8 +107,9 @@ void tst_windowrules::scaledEntry()
     QFETCH(double, addend);
     QFETCH(bool, sent);
     QFETCH(int, value);
-    const std::optional<int> result = single ? EntryConversion::scaledFloat(text, factor, addend)
-                                             : EntryConversion::scaled(text, factor, addend);
+    const std::optional<int> result = single
+                                          ? Pump::EntryConversion::scaledFloat(text, factor, addend)
+                                          : Pump::EntryConversion::scaled(text, factor, addend);
     QCOMPARE(result.has_value(), sent);
     if (sent)
         QCOMPARE(*result, value);
@@ -142,7 +143,7 @@ void tst_windowrules::dispenseTime()
     QFETCH(QString, s);
     QFETCH(bool, sent);
     QFETCH(int, value);
-    const std::optional<int> result = EntryConversion::dispenseTime(h, m, s);
+    const std::optional<int> result = Pump::EntryConversion::dispenseTime(h, m, s);
     QCOMPARE(result.has_value(), sent);
     if (sent)
         QCOMPARE(*result, value);
@@ -186,7 +187,7 @@ void tst_windowrules::normalisedTime()
     QFETCH(QString, m);
     QFETCH(QString, s);
     QFETCH(QString, expected);
-    const EntryConversion::Time t = EntryConversion::normalisedTime(h, m, s);
+    const Pump::EntryConversion::Time t = Pump::EntryConversion::normalisedTime(h, m, s);
     QCOMPARE(QStringLiteral("%1:%2:%3").arg(t.hours).arg(t.minutes).arg(t.seconds), expected);
 }
 
@@ -206,7 +207,7 @@ void tst_windowrules::setPoint()
 {
     QFETCH(int, thousandths);
     QFETCH(QString, text);
-    QCOMPARE(DisplayFormat::setPoint(thousandths), text);
+    QCOMPARE(Pump::DisplayFormat::setPoint(thousandths), text);
 }
 
 void tst_windowrules::cycles_data()
@@ -223,7 +224,7 @@ void tst_windowrules::cycles()
 {
     QFETCH(int, count);
     QFETCH(QString, text);
-    QCOMPARE(DisplayFormat::cycles(count), text);
+    QCOMPARE(Pump::DisplayFormat::cycles(count), text);
 }
 
 void tst_windowrules::versions_data()
@@ -250,8 +251,8 @@ void tst_windowrules::versions()
     QFETCH(QString, model);
     QFETCH(QString, type);
     QFETCH(QString, firmware);
-    QCOMPARE(DisplayFormat::pumpType(model), type);
-    QCOMPARE(DisplayFormat::firmware(model), firmware);
+    QCOMPARE(Pump::DisplayFormat::pumpType(model), type);
+    QCOMPARE(Pump::DisplayFormat::firmware(model), firmware);
 }
 
 void tst_windowrules::listIndices_data()
@@ -277,13 +278,13 @@ void tst_windowrules::listIndices()
     QFETCH(int, index);
     int actual = -1;
     if (rule == QLatin1String("cal"))
-        actual = DisplayFormat::calibrationIndex(reported);
+        actual = Pump::DisplayFormat::calibrationIndex(reported);
     else if (rule == QLatin1String("analog"))
-        actual = DisplayFormat::analogInputIndex(reported);
+        actual = Pump::DisplayFormat::analogInputIndex(reported);
     else if (rule == QLatin1String("in1"))
-        actual = DisplayFormat::digitalIn1Index(reported);
+        actual = Pump::DisplayFormat::digitalIn1Index(reported);
     else
-        actual = DisplayFormat::digitalIn2Index(reported);
+        actual = Pump::DisplayFormat::digitalIn2Index(reported);
     QCOMPARE(actual, index);
 }
 

@@ -7,8 +7,12 @@
 #include <optional>
 
 namespace GUI {
-
 class OperationItem;
+} // namespace GUI
+
+namespace Pump {
+
+using GUI::OperationItem;
 
 // What of the operator's doing goes to the pump. A typed entry goes only when the operator
 // changed a field since the display last wrote it, once however often the edit ends; a pick only
@@ -45,4 +49,4 @@ private:
     QHash<QString, QString> shown;
 };
 
-} // namespace GUI
+} // namespace Pump

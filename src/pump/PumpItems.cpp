@@ -1,6 +1,5 @@
-#include "GUI/PumpItems.h"
+#include "pump/PumpItems.h"
 
-#include "GUI/AttachTable.h"
 #include "GUI/OperationItemAddress.h"
 #include "GUI/OperationItemAnalogIn.h"
 #include "GUI/OperationItemAnalogRange.h"
@@ -27,8 +26,9 @@
 #include "GUI/OperationItemVolumeBreakTime.h"
 #include "GUI/OperationItemVolumeNumber.h"
 #include "GUI/OperationItemVolumeTarget.h"
+#include "pump/AttachTable.h"
 
-namespace GUI {
+namespace Pump {
 
 PumpItems::PumpItems()
     : items{new OperationItemRunMode,          new OperationItemVolumeActual,
@@ -65,4 +65,4 @@ OperationItem *PumpItems::find(BusinessLogic::CommandSpezifier query) const
     return AttachTable::find(items, query);
 }
 
-} // namespace GUI
+} // namespace Pump

@@ -1,11 +1,13 @@
-#include "GUI/EntryConversion.h"
+#include "pump/EntryConversion.h"
 
-#include "GUI/SendGate.h"
+#include "pump/SendGate.h"
 
 #include <QLocale>
 
 #include <cmath>
 #include <limits>
+
+namespace Pump {
 
 std::optional<int> EntryConversion::fit(long double value)
 {
@@ -60,8 +62,8 @@ std::optional<int> EntryConversion::dispenseTime(const QString &hours, const QSt
 
 std::optional<int> EntryConversion::breakTime(const QString &minutes, const QString &seconds)
 {
-    const std::optional<int> m = GUI::SendGate::integer(minutes);
-    const std::optional<int> s = GUI::SendGate::integer(seconds);
+    const std::optional<int> m = Pump::SendGate::integer(minutes);
+    const std::optional<int> s = Pump::SendGate::integer(seconds);
     if (!m || !s)
         return std::nullopt;
     return fit(static_cast<long double>(*s) + 60 * static_cast<long double>(*m));
@@ -79,3 +81,5 @@ EntryConversion::Time EntryConversion::normalisedTime(const QString &hours, cons
     return {static_cast<int>(total / 3600), static_cast<int>((total / 60) % 60),
             static_cast<int>(total % 60)};
 }
+
+} // namespace Pump

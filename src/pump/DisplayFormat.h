@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace Pump {
+
 // How the window shows the values the pump reports: pure text rules, no widgets.
 class DisplayFormat
 {
@@ -28,3 +30,5 @@ public:
     // "HALVO DOSETTA  V1.0.1  (ADDR 3, COM4)".
     static QString title(int address, const QString &port);
 };
+
+} // namespace Pump

@@ -7,8 +7,12 @@
 #include <vector>
 
 namespace GUI {
-
 class OperationItem;
+} // namespace GUI
+
+namespace Pump {
+
+using GUI::OperationItem;
 
 // One operation item of every kind that is polled: the pump core's one set, which the window,
 // the bridge and the command-line tool all read.
@@ -41,4 +45,4 @@ private:
     std::vector<OperationItem *> items;
 };
 
-} // namespace GUI
+} // namespace Pump

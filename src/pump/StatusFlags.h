@@ -4,6 +4,8 @@
 
 #include <array>
 
+namespace Pump {
+
 // Which bit of which status group lights which flag of the Status tab, under which text. The
 // window's bullets and the recorder's status and error columns read this one table.
 class StatusFlags
@@ -51,3 +53,5 @@ public:
 private:
     static bool bit(const Flag &flag, int statusWord) { return (statusWord >> flag.bit) & 1; }
 };
+
+} // namespace Pump

@@ -1,8 +1,8 @@
-#include "GUI/AttachTable.h"
+#include "pump/AttachTable.h"
 
 #include "GUI/OperationItem.h"
 
-namespace GUI {
+namespace Pump {
 
 namespace {
 
@@ -79,4 +79,4 @@ void AttachTable::detachAll(Refresher &refresher, const std::vector<OperationIte
     }
 }
 
-} // namespace GUI
+} // namespace Pump

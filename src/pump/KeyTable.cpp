@@ -1,18 +1,18 @@
-#include "GUI/KeyTable.h"
+#include "pump/KeyTable.h"
 
-#include "GUI/AttachTable.h"
-#include "GUI/DisplayFormat.h"
-#include "GUI/DurationText.h"
-#include "GUI/EntryConversion.h"
 #include "GUI/OperationItem.h"
-#include "GUI/PumpItems.h"
+#include "pump/AttachTable.h"
+#include "pump/DisplayFormat.h"
+#include "pump/DurationText.h"
+#include "pump/EntryConversion.h"
+#include "pump/PumpItems.h"
 #include "recorder/ProcessSampler.h"
 
 #include <QJsonArray>
 
 #include <cmath>
 
-namespace GUI {
+namespace Pump {
 
 namespace {
 
@@ -472,4 +472,4 @@ QJsonValue KeyTable::json(const Key &key, const Items &items)
     }
 }
 
-} // namespace GUI
+} // namespace Pump

@@ -1,7 +1,9 @@
-#include "GUI/DurationText.h"
+#include "pump/DurationText.h"
 
 #include <QRegularExpression>
 #include <QStringList>
+
+namespace Pump {
 
 namespace {
 
@@ -51,3 +53,5 @@ QString DurationText::clock(int seconds)
         .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
+
+} // namespace Pump

@@ -1,4 +1,6 @@
-#include "GUI/StatusFlags.h"
+#include "pump/StatusFlags.h"
+
+namespace Pump {
 
 const std::array<StatusFlags::Flag, StatusFlags::Count> &StatusFlags::flags()
 {
@@ -37,3 +39,5 @@ const std::array<StatusFlags::Flag, StatusFlags::Count> &StatusFlags::flags()
     }};
     return table;
 }
+
+} // namespace Pump

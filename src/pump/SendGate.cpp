@@ -1,8 +1,8 @@
-#include "GUI/SendGate.h"
+#include "pump/SendGate.h"
 
 #include "GUI/OperationItem.h"
 
-namespace GUI {
+namespace Pump {
 
 void SendGate::written(const QString &field, const QString &text)
 {
@@ -72,4 +72,4 @@ SendGate::SetPoint SendGate::setPoint(int runMode)
     }
 }
 
-} // namespace GUI
+} // namespace Pump

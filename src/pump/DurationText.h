@@ -4,6 +4,8 @@
 
 #include <optional>
 
+namespace Pump {
+
 // Durations as people type them: "90" or "90s", "5m", "1h30m", "1h 5m 3s", "01:30:00", "2:05".
 class DurationText
 {
@@ -13,3 +15,5 @@ public:
     // "HH:MM:SS", hours not wrapped.
     static QString clock(int seconds);
 };
+
+} // namespace Pump

@@ -7,8 +7,14 @@
 #include <vector>
 
 namespace GUI {
-
 class OperationItem;
+} // namespace GUI
+
+namespace Pump {
+
+using GUI::Refresher;
+
+using GUI::OperationItem;
 
 // Which of the window's operation items are polled, how often, and in which order they are
 // attached. An item is named by the command id it takes answers for, which is unique per item
@@ -40,4 +46,4 @@ public:
                                BusinessLogic::CommandSpezifier id);
 };
 
-} // namespace GUI
+} // namespace Pump

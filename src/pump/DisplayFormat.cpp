@@ -1,9 +1,11 @@
-#include "GUI/DisplayFormat.h"
+#include "pump/DisplayFormat.h"
 
-#include "GUI/KeyTable.h"
+#include "pump/KeyTable.h"
 
 #include <algorithm>
 #include <cmath>
+
+namespace Pump {
 
 QString DisplayFormat::setPoint(int thousandths)
 {
@@ -42,7 +44,7 @@ namespace {
 // The list entry a reported code stands for; an unknown code shows the first entry ("OFF").
 int entryOf(const char *key, int code)
 {
-    return std::max(GUI::KeyTable::index(GUI::KeyTable::key(QLatin1String(key)), code), 0);
+    return std::max(Pump::KeyTable::index(Pump::KeyTable::key(QLatin1String(key)), code), 0);
 }
 
 } // namespace
@@ -89,3 +91,5 @@ QString DisplayFormat::title(int address, const QString &port)
            QStringLiteral("  (ADDR ") + QString::number(address) + QStringLiteral(", ") + port +
            QStringLiteral(")");
 }
+
+} // namespace Pump

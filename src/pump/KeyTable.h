@@ -10,8 +10,12 @@
 #include <vector>
 
 namespace GUI {
-
 class OperationItem;
+} // namespace GUI
+
+namespace Pump {
+
+using GUI::OperationItem;
 class PumpItems;
 
 // The pump's values by name, in the units and with the limits and list entries the window shows:
@@ -94,4 +98,4 @@ public:
     static QString thousandths(qint64 value);
 };
 
-} // namespace GUI
+} // namespace Pump

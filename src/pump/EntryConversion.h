@@ -4,6 +4,8 @@
 
 #include <optional>
 
+namespace Pump {
+
 // Turns what the operator typed into the integer a pump command carries. A decimal number is read
 // with "." and with the decimal separator of the operator's locale. A text that is not a number,
 // or a value that does not fit the command's integer (overflow, infinity, NaN), gives nothing, so
@@ -36,3 +38,5 @@ public:
 private:
     static std::optional<int> fit(long double value);
 };
+
+} // namespace Pump
