@@ -11,6 +11,9 @@ class OperationItemTimeElapsed : public GUI::OperationItem
 public:
     static constexpr int TextLength = 9;
 
+    // The pump's elapsed-time text (HHMMSS and hundredths; missing pairs count 0) in ms.
+    static qint64 milliseconds(const QString &text);
+
     void update(Answer *answer) override;
     int spezifier() override
     {

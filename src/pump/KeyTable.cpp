@@ -1,12 +1,14 @@
 #include "pump/KeyTable.h"
 
 #include "GUI/OperationItem.h"
+#include "GUI/OperationItemStatus.h"
+#include "GUI/OperationItemTimeElapsed.h"
 #include "pump/AttachTable.h"
 #include "pump/DisplayFormat.h"
 #include "pump/DurationText.h"
 #include "pump/EntryConversion.h"
 #include "pump/PumpItems.h"
-#include "recorder/ProcessSampler.h"
+#include "pump/StatusFlags.h"
 
 #include <QJsonArray>
 
@@ -381,8 +383,28 @@ const OperationItem *heard(const KeyTable::Key &key, const Items &items)
 
 std::optional<QStringList> flags(const KeyTable::Key &key, const Items &items)
 {
-    const ProcessSample sample = ProcessSampler(items, {}).take();
-    return key.parameters == std::vector<int>{6} ? sample.errors : sample.status;
+    const auto *status =
+        dynamic_cast<const OperationItemStatus *>(AttachTable::find(items, Id::GetPumpStatus));
+    if (status == nullptr)
+        return std::nullopt;
+    // The words as StatusFlags::litTexts reads them: live groups only.
+    struct Words
+    {
+        const OperationItemStatus *item;
+        bool known(int group) const { return item->groupCurrent(group); }
+        int word(int group) const { return item->statusWord(group); }
+    } words{status};
+    if (key.parameters == std::vector<int>{StatusFlags::ErrorGroup}) {
+        if (!words.known(StatusFlags::ErrorGroup))
+            return std::nullopt;
+        return StatusFlags::litTexts(StatusFlags::Kind::Error, words);
+    }
+    bool any = false;
+    for (const StatusFlags::Flag &flag : StatusFlags::flags())
+        any |= flag.kind == StatusFlags::Kind::Status && words.known(flag.group);
+    if (!any)
+        return std::nullopt;
+    return StatusFlags::litTexts(StatusFlags::Kind::Status, words);
 }
 
 } // namespace
@@ -426,7 +448,7 @@ QString KeyTable::text(const Key &key, const Items &items)
     case Kind::Whole:
         return QString::number(v);
     case Kind::Elapsed: {
-        const qint64 ms = ProcessSampler::elapsedMs(item->text());
+        const qint64 ms = OperationItemTimeElapsed::milliseconds(item->text());
         return DurationText::clock(static_cast<int>(ms / 1000)) +
                QStringLiteral(".%1").arg(ms % 1000 / 10, 2, 10, QLatin1Char('0'));
     }
@@ -466,7 +488,7 @@ QJsonValue KeyTable::json(const Key &key, const Items &items)
     case Kind::Percent:
         return v / 100.0;
     case Kind::Elapsed:
-        return ProcessSampler::elapsedMs(item->text()) / 1000.0;
+        return OperationItemTimeElapsed::milliseconds(item->text()) / 1000.0;
     default:
         return text(key, items);
     }

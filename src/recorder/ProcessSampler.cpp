@@ -2,6 +2,7 @@
 
 #include "BusinessLogic/CommandSpezifier.h"
 #include "GUI/OperationItemStatus.h"
+#include "GUI/OperationItemTimeElapsed.h"
 #include "pump/AttachTable.h"
 #include "pump/StatusFlags.h"
 
@@ -53,10 +54,7 @@ ProcessSampler::ProcessSampler(const std::vector<GUI::OperationItem *> &items, L
 
 qint64 ProcessSampler::elapsedMs(const QString &text)
 {
-    const auto pair = [&text](int at) {
-        return qint64(text.mid(at, 2).toInt());
-    };
-    return ((pair(0) * 60 + pair(2)) * 60 + pair(4)) * 1000 + pair(6) * 10;
+    return OperationItemTimeElapsed::milliseconds(text);
 }
 
 ProcessSample ProcessSampler::take() const

@@ -202,9 +202,15 @@ void tst_RecordWindow::refusedSetPointNeverRecorded()
     auto *field = rig->find<QLineEdit>("lineEditVolume");
     WindowRig::type(field, QStringLiteral("150"));
     field->clearFocus();
-    QTRY_VERIFY_WITH_TIMEOUT(
-        rig->find<QLabel>("labelTransmissionState")->text().startsWith("COMMAND NOT ACCEPTED"),
-        SettleMs);
+    const auto refused = [this] {
+        for (const fluxosim::LogEntry &e : pump->log()) {
+            if (e.kind == fluxosim::LogEntry::Kind::Received &&
+                e.bytes.find("01RV00150000") != std::string::npos)
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(refused(), SettleMs);
     QTest::qWait(2000);
     data().recorder().stop();
     const std::vector<Row> rows = readRows(path);
