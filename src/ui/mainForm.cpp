@@ -3,8 +3,10 @@
 #include "pumpcore/PumpCore.h"
 #include <QGraphicsOpacityEffect>
 
+#include "BusinessLogic/ActionCommand.h"
 #include "BusinessLogic/Command.h"
 #include "BusinessLogic/CommandStack.h"
+#include "BusinessLogic/SettingCommand.h"
 #include "GUI/AttachTable.h"
 #include "GUI/DisplayFormat.h"
 #include "GUI/EntryConversion.h"
@@ -16,6 +18,7 @@
 #include "platform/InstanceSettings.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
+#include "ui/LinkFeedback.h"
 #include "ui/MouseEventLineEdit.h"
 #include "ui/NetworkGroup.h"
 #include "ui/PortTroubleTips.h"
@@ -81,21 +84,12 @@ QTextCursor markOfLastParagraph(QTextDocument *document, int width)
 
 } // namespace
 
-QColor mainForm::messageColour(0, 149, 216, 255);
+QColor mainForm::messageColour = StyleSheets::acceptedColour();
 int mainForm::fadePercent = 100;
 
 namespace {
 
 using Id = BusinessLogic::CommandSpezifier;
-
-const QString connectedSheet = QStringLiteral("color:rgb(0,149,216);");
-const QString disconnectedSheet = QStringLiteral("color:rgb(255,100,0); font-size:12pt;");
-const QString refusedSheet = QStringLiteral("color:red; font-size: 10pt;");
-
-QString acceptedSheet(int opacity)
-{
-    return QStringLiteral("color:rgba(0,149,216,%1%); font-size: 14pt;").arg(opacity);
-}
 
 // Re-polishing a widget is expensive: write texts and sheets only when they change.
 void setText(QLabel *label, const QString &text)
@@ -297,7 +291,20 @@ void mainForm::connectWindow()
     if (commandStack != nullptr)
         connect(commandStack, &BusinessLogic::CommandStack::sendAnswer, this,
                 &mainForm::saveLastAnswer);
+    connect(&core, &PumpCore::answered, this, &mainForm::hear);
     connect(&updateTimer, &QTimer::timeout, this, &mainForm::triggerUpdateValues);
+}
+
+void mainForm::hear(const Answer &answer)
+{
+    BusinessLogic::Command *c = core.command(static_cast<Id>(answer.commandId));
+    if (answer.outcome == BusinessLogic::AnswerOutcome::Cleared || !PumpCore::onWire(c))
+        return;
+    // Settings and actions are answered by ACK; queries by a data frame.
+    const bool acknowledged = dynamic_cast<BusinessLogic::SettingCommand *>(c) != nullptr ||
+                              dynamic_cast<BusinessLogic::ActionCommand *>(c) != nullptr;
+    heard = LinkFeedback::heard(answer.outcome, acknowledged,
+                                answer.commandId == BusinessLogic::toInt(Id::ExecuteCommCheck));
 }
 
 GUI::OperationItem *mainForm::itemForTests(BusinessLogic::CommandSpezifier id) const
@@ -923,28 +930,6 @@ void mainForm::showHelpPage(const QUrl &url)
 // ---------------------------------------------------------------------------------------------
 // Display update
 
-void mainForm::setLinkLabel(const QString &text, const QString &sheet)
-{
-    setSheet(ui->labelConnectionState, sheet);
-    setText(ui->labelConnectionState, text);
-}
-
-void mainForm::setFadingStyle()
-{
-    // Asked up to three times per update and unchanged at rest: build the sheet only when the
-    // colour or the opacity changed.
-    if (fadingOpacity != fadePercent || fadingRgba != messageColour.rgba()) {
-        fadingOpacity = fadePercent;
-        fadingRgba = messageColour.rgba();
-        fadingSheet = QStringLiteral("color:rgba(%1,%2,%3,%4%);")
-                          .arg(messageColour.red())
-                          .arg(messageColour.green())
-                          .arg(messageColour.blue())
-                          .arg(fadePercent);
-    }
-    setSheet(ui->labelTransmissionState, fadingSheet);
-}
-
 void mainForm::triggerUpdateValues()
 {
     // 1. Title (the stored port is read once and then kept in step by setComPort).
@@ -952,52 +937,28 @@ void mainForm::triggerUpdateValues()
     if (windowTitle() != title)
         setWindowTitle(title);
 
-    // 2. Receive state of the last exchange: ACK, NAK, nothing usable, address confirmation.
-    std::string state = "0000";
-    if (BusinessLogic::Command *rxState = command(Id::GetCommRxState)) {
-        rxState->execute();
-        state = rxState->answer();
-        state.resize(4, '0');
-    }
-
-    // 3.-7. Link state and command feedback.
-    if (fadePercent > 0)
-        fadePercent -= 4;
-    if (state[0] == '1') {
-        setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);
-        fadePercent = 100;
-        messageColour = QColor(0, 149, 216, 255);
-        setSheet(ui->labelTransmissionState, acceptedSheet(fadePercent));
-        setText(ui->labelTransmissionState, tr("COMMAND ACCEPTED"));
-        setText(ui->labelUserAction, QString());
-    } else {
-        setFadingStyle();
-    }
-    if (state[1] == '1') {
-        messageColour = QColor(255, 0, 0);
-        setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);
-        setSheet(ui->labelTransmissionState, refusedSheet);
-        setText(ui->labelTransmissionState, tr("COMMAND NOT ACCEPTED (RANGE)"));
-        setText(ui->labelUserAction, QString());
-        fadePercent = 100;
-    } else {
-        setFadingStyle();
-    }
+    // 2.-7. Link state and command feedback, from what the last exchange on the wire came to.
     const bool portOpen = link != nullptr && link->portOpen;
     PortTroubleTips::show(link, ui->listWidgetComPorts, ui->labelConnectionState);
-    if (state[2] == '1') {
-        setLinkLabel(tr("PUMP DISCONNECTED ") +
-                         (portOpen ? tr("(PORT opend)") : tr("(PORT unavailable)")),
-                     disconnectedSheet);
-        setText(ui->labelTransmissionState, QString());
+    const LinkFeedback::Result feedback =
+        LinkFeedback::update(heard, fadePercent, messageColour, portOpen, core.linkState());
+    fadePercent = feedback.fadePercent;
+    messageColour = feedback.colour;
+    if (feedback.connection) {
+        setSheet(ui->labelConnectionState, feedback.connection->sheet);
+        setText(ui->labelConnectionState, feedback.connection->text);
+    }
+    setSheet(ui->labelTransmissionState, feedback.transmissionSheet);
+    if (feedback.transmission)
+        setText(ui->labelTransmissionState, *feedback.transmission);
+    if (feedback.clearUserAction)
         setText(ui->labelUserAction, QString());
+    if (feedback.linkLost) {
         slowPoll = true;
         // One missed answer must not throw away the operator's queued commands: only the polls
         // and older checks make way for the new check.
         recheckLink();
-        fadePercent = 100;
     } else {
-        setFadingStyle();
         // The link answers again: switch to the fast rate now, not only at the next link
         // command, or the display would stay at 500 ms for good after start-up.
         const bool wasSlow = slowPoll;
@@ -1005,18 +966,6 @@ void mainForm::triggerUpdateValues()
         if (wasSlow && updateTimer.isActive() && updateTimer.interval() == SlowUpdateMs)
             setDataUpdate();
     }
-    if (state[3] == '1') {
-        setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);
-        setText(ui->labelUserAction, QString());
-    }
-    // A correct data frame also shows the pump is there: after a silence the first answered
-    // poll restores the label at once, not only the next address answer. A chattering device
-    // is no pump, whatever its bytes look like.
-    const LinkState linkState = core.linkState();
-    if (state == "0000" && linkState.connected())
-        setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);
-    else if (linkState.kind == LinkState::Kind::PortProblem && linkState.portOpen)
-        setLinkLabel(tr("PUMP DISCONNECTED ") + tr("(PORT opend)"), disconnectedSheet);
 
     // 8. Set-point in the unit of the run mode.
     if (!ui->lineEditVolume->hasFocus()) {

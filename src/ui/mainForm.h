@@ -33,6 +33,7 @@
 #include "help/HelpHost.h"
 #include "help/HelpSetup.h"
 #include "ui/EditedFields.h"
+#include "ui/LinkFeedback.h"
 
 #include <QColor>
 #include <QDialog>
@@ -246,8 +247,8 @@ private:
     void updateStatusIcons();
     void updateTimeDisplay();
     void setIcon(QLabel *icon, bool green);
-    void setLinkLabel(const QString &text, const QString &sheet);
-    void setFadingStyle();
+    // Keeps what the last exchange on the wire came to, for the command feedback.
+    void hear(const Answer &answer);
 
     PumpCore &core;
     std::vector<BusinessLogic::Command *> *commandTable = nullptr;
@@ -282,10 +283,8 @@ private:
     QMetaObject::Connection searchConnection;
     BusinessLogic::Ticket searchEnd = 0;
     QString shownPort;
+    LinkFeedback::Heard heard = LinkFeedback::Heard::Nothing;
     // Caches that spare the display update work when nothing changed.
-    QString fadingSheet;
-    QRgb fadingRgba = 0;
-    int fadingOpacity = -1;
     QString shownModel;
     bool modelShown = false;
     // The bullets of the status and error flags, in the order of their table.
