@@ -25,6 +25,7 @@
 #include "ui/ProcessData.h"
 #include "ui/StyleSheets.h"
 #include "ui/TimeDisplay.h"
+#include "ui/TrafficView.h"
 #include "ui_mainForm.h"
 
 #include <QAbstractItemView>
@@ -40,12 +41,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
-#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextEdit>
 
 #include <algorithm>
 #include <initializer_list>
@@ -63,23 +60,6 @@ namespace {
 QString screenText(const char *text)
 {
     return QCoreApplication::translate("mainScreen", text);
-}
-
-QTextCharFormat colourFormat(Qt::GlobalColor colour)
-{
-    QTextCharFormat format;
-    format.setForeground(QBrush(colour));
-    return format;
-}
-
-// The last `width` characters of the document's last paragraph.
-QTextCursor markOfLastParagraph(QTextDocument *document, int width)
-{
-    QTextCursor cursor(document);
-    cursor.movePosition(QTextCursor::End);
-    const int available = cursor.positionInBlock();
-    cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, std::min(width, available));
-    return cursor;
 }
 
 } // namespace
@@ -204,9 +184,8 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     qRegisterMetaType<std::vector<BusinessLogic::InvalidReason>>(
         "vector<BusinessLogic::InvalidReason>");
 
-    connectTrafficViews();
-    ui->textEditTxData->document()->setMaximumBlockCount(TrafficViewBlocks);
-    ui->textEditRxData->document()->setMaximumBlockCount(TrafficViewBlocks);
+    traffic = std::make_unique<TrafficView>(TrafficView::Parts{
+        commandStack, ui->textEditTxData, ui->textEditRxData, ui->buttonClearAll});
     connectWindow();
 
     buildRunModeMenu();
@@ -1268,106 +1247,32 @@ void mainForm::setEntryBounds()
     }
 }
 
-void mainForm::connectTrafficViews()
-{
-    if (commandStack) {
-        using Stack = BusinessLogic::CommandStack;
-        connect(commandStack, &Stack::sendLastCommandInvalidPositions, this,
-                &mainForm::formatRawDataTxPos);
-        connect(commandStack, &Stack::sendLastCommandInvalidReasons, this,
-                &mainForm::formatRawDataTxReasons);
-        connect(commandStack, &Stack::sendLastAnswerInvalidPositions, this,
-                &mainForm::formatRawDataRxPos);
-        connect(commandStack, &Stack::sendLastAnswerInvalidReasons, this,
-                &mainForm::formatRawDataRxReasons);
-        connect(commandStack, &Stack::sendLastCommand, this, &mainForm::displayRawDataTx);
-        connect(commandStack, &Stack::sendLastAnswer, this, &mainForm::displayRawDataRx);
-    }
-    connect(ui->buttonClearAll, &QPushButton::clicked, ui->textEditRxData, &QTextEdit::clear);
-    connect(ui->buttonClearAll, &QPushButton::clicked, ui->textEditTxData, &QTextEdit::clear);
-}
-
 void mainForm::formatRawDataTxPos(std::vector<int> positions)
 {
-    txPositions = std::move(positions);
+    traffic->formatTxPos(std::move(positions));
 }
 
 void mainForm::formatRawDataTxReasons(std::vector<BusinessLogic::InvalidReason> reasons)
 {
-    txReasons = std::move(reasons);
+    traffic->formatTxReasons(std::move(reasons));
 }
 
 void mainForm::formatRawDataRxPos(std::vector<int> positions)
 {
-    rxPositions = std::move(positions);
+    traffic->formatRxPos(std::move(positions));
 }
 
 void mainForm::formatRawDataRxReasons(std::vector<BusinessLogic::InvalidReason> reasons)
 {
-    rxReasons = std::move(reasons);
-}
-
-int mainForm::appendTrafficLine(QTextEdit *view, const std::string &line, int stampLength)
-{
-    const QString text = QString::fromLatin1(line.data(), int(line.size()));
-    const int stamp = std::clamp(stampLength, 0, text.size());
-    // Follow the newest line only while the operator has not scrolled back.
-    QScrollBar *bar = view->verticalScrollBar();
-    const bool atBottom = bar->value() >= bar->maximum();
-
-    view->setTextColor(Qt::blue);
-    QTextCursor cursor(view->document());
-    cursor.movePosition(QTextCursor::End);
-    if (!view->document()->isEmpty())
-        cursor.insertBlock(QTextBlockFormat(), colourFormat(Qt::blue));
-    cursor.insertText(text.left(stamp), colourFormat(Qt::blue));
-    view->setTextColor(Qt::black);
-    cursor.insertText(text.mid(stamp), colourFormat(Qt::black));
-
-    if (atBottom)
-        bar->setValue(bar->maximum());
-    // An escaped last byte ends in an apostrophe: the mark covers its six characters.
-    return !line.empty() && line.back() == '\'' ? 6 : 1;
+    traffic->formatRxReasons(std::move(reasons));
 }
 
 void mainForm::displayRawDataTx(std::string *line)
 {
-    if (!line)
-        return;
-    QTextEdit *view = ui->textEditTxData;
-    const int stamp = commandStack ? commandStack->txStampLength() : 0;
-    const int markWidth = appendTrafficLine(view, *line, stamp);
-    QTextCursor mark = markOfLastParagraph(view->document(), markWidth);
-    for (const BusinessLogic::InvalidReason reason : txReasons) {
-        if (reason == BusinessLogic::InvalidLRC)
-            mark.mergeCharFormat(colourFormat(Qt::red));
-    }
-    if (txReasons.empty())
-        mark.mergeCharFormat(colourFormat(Qt::darkGreen));
+    traffic->displayTx(line);
 }
 
 void mainForm::displayRawDataRx(std::string *line)
 {
-    if (!line)
-        return;
-    QTextEdit *view = ui->textEditRxData;
-    const int stamp = commandStack ? commandStack->rxStampLength() : 0;
-    const int markWidth = appendTrafficLine(view, *line, stamp);
-    QTextCursor mark = markOfLastParagraph(view->document(), markWidth);
-    for (const BusinessLogic::InvalidReason reason : rxReasons) {
-        switch (reason) {
-        case BusinessLogic::InvalidLRC:
-            mark.setCharFormat(colourFormat(Qt::red));
-            break;
-        case BusinessLogic::ACK:
-            mark.setCharFormat(colourFormat(Qt::darkGreen));
-            break;
-        case BusinessLogic::NAK:
-            mark.setCharFormat(colourFormat(Qt::magenta));
-            break;
-        }
-        view->moveCursor(QTextCursor::End);
-    }
-    if (rxReasons.empty())
-        mark.setCharFormat(colourFormat(Qt::darkGreen));
+    traffic->displayRx(line);
 }

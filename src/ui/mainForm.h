@@ -34,6 +34,7 @@
 #include "help/HelpSetup.h"
 #include "ui/EditedFields.h"
 #include "ui/LinkFeedback.h"
+#include "ui/TrafficView.h"
 
 #include <QColor>
 #include <QDialog>
@@ -59,7 +60,6 @@ class QAction;
 class QApplication;
 class QLabel;
 class QMenu;
-class QTextEdit;
 
 namespace BusinessLogic {
 class Command;
@@ -87,7 +87,7 @@ public:
     enum class RunButtonCorners { Rounded, LeftSquare, RightSquare };
 
     // Paragraphs kept by each traffic view; the oldest are dropped first.
-    static constexpr int TrafficViewBlocks = 500;
+    static constexpr int TrafficViewBlocks = TrafficView::Blocks;
     // Update timer intervals: link silent, link answering, stress test.
     static constexpr int SlowUpdateMs = 500;
     static constexpr int FastUpdateMs = 50;
@@ -182,13 +182,12 @@ public slots:
     void updateDetachAll();
     void activateHelp() override;
 
-    // Fault lists of the frame drawn next; the stack emits them just before the line.
+    // The traffic views' own slots, under the window's names: fault lists of the frame drawn
+    // next (the stack emits them just before the line), then the line.
     void formatRawDataTxPos(std::vector<int> positions);
     void formatRawDataTxReasons(std::vector<BusinessLogic::InvalidReason> reasons);
     void formatRawDataRxPos(std::vector<int> positions);
     void formatRawDataRxReasons(std::vector<BusinessLogic::InvalidReason> reasons);
-    // One logged line each: the stamp in blue, the frame in black, the check character coloured
-    // by the stored fault list. The line belongs to the stack and is read during the call only.
     void displayRawDataTx(std::string *line);
     void displayRawDataRx(std::string *line);
 
@@ -205,12 +204,6 @@ protected:
     QAction *actionFlowMode = nullptr;
     QAction *actionVolumeMode = nullptr;
 
-    // Copies of the fault lists last received, for the line drawn next.
-    std::vector<int> txPositions;
-    std::vector<BusinessLogic::InvalidReason> txReasons;
-    std::vector<int> rxPositions;
-    std::vector<BusinessLogic::InvalidReason> rxReasons;
-
 private:
     enum class RunButton { Start, Stop, Pause, Prime };
 
@@ -218,12 +211,8 @@ private:
     void applyStyleSheets();
     void buildRunModeMenu();
     void setEntryBounds();
-    void connectTrafficViews();
     void connectWindow();
     void restorePort();
-    // Appends the stamp as a new paragraph and the rest after it; returns the width of the mark
-    // (the check character, or its six-character escape) at the paragraph's end.
-    static int appendTrafficLine(QTextEdit *view, const std::string &line, int stampLength);
 
     // Queues a command with logging on, ahead of the polls; nothing (ticket 0) when the command
     // is not filed.
@@ -258,6 +247,7 @@ private:
     std::unique_ptr<InstanceSettings> instance;
     QTimer updateTimer;
     HelpSetup::Parts help;
+    std::unique_ptr<TrafficView> traffic;
 
     // State of the display and the operator commands.
     bool slowPoll = true;
