@@ -177,6 +177,7 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     ui->checkboProtAnswer->setChecked(true);
 
     applyStyleSheets();
+    bindItems();
     qRegisterMetaType<Answer>("Answer");
     qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::CommandSpezifier");
     qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::ComanndSpezifier");
@@ -990,10 +991,6 @@ void mainForm::triggerUpdateValues()
     // 12. Status and error icons.
     updateStatusIcons();
 
-    // 13. Cycles.
-    if (!ui->lineEditCycles->hasFocus())
-        editedFields.show(ui->lineEditCycles, DisplayFormat::cycles(volumeNumberItem.value()));
-
     // 14. Break time.
     if (!ui->lineEditBreakTimeMin->hasFocus() && !ui->lineEditBreakTimeSec->hasFocus()) {
         const int t = breakTimeItem.value();
@@ -1004,38 +1001,9 @@ void mainForm::triggerUpdateValues()
     // 15. Elapsed time and the Start/Pause page.
     updateTimeDisplay();
 
-    // 16.-23. Settings, inputs and outputs.
-    if (!ui->checkboAutostart->hasFocus())
-        setChecked(ui->checkboAutostart, autostartItem.value() == 1);
-    if (!ui->comboAnalIn->hasFocus())
-        setIndex(ui->comboAnalIn, DisplayFormat::analogInputIndex(analogInItem.value()));
-    if (!ui->comboDigIn1->hasFocus()) {
-        const int value = digitalIn1Item.value();
-        setIndex(ui->comboDigIn1, DisplayFormat::digitalIn1Index(value));
-        if (value == 1 || value == 6)
-            digitalIn1Exclusive = true;
-    }
-    if (!ui->comboDigIn2->hasFocus()) {
-        const int value = digitalIn2Item.value();
-        setIndex(ui->comboDigIn2, DisplayFormat::digitalIn2Index(value));
-        if (value == 1 || value == 6)
-            digitalIn2Exclusive = true;
-    }
-    if (!ui->comboDigOut->hasFocus()) {
-        // A value outside the list leaves the selection as it is.
-        const int value = digitalOutItem.value();
-        if (value >= 0 && value <= 4)
-            setIndex(ui->comboDigOut, value);
-    }
-    if (!ui->comboLanguage->hasFocus())
-        setIndex(ui->comboLanguage, languageItem.value());
-    if (!ui->comboCalPercent->hasFocus())
-        setIndex(ui->comboCalPercent,
-                 DisplayFormat::calibrationIndex(calibrationPercentageItem.value()));
-    if (!ui->comboTypeFluid->hasFocus())
-        setIndex(ui->comboTypeFluid, pumpProfileItem.value());
-    if (!ui->comboContrast->hasFocus())
-        setIndex(ui->comboContrast, contrastItem.value());
+    // 13., 16.-23., 25.-28. Cycles, settings, inputs and outputs, communication and factory
+    // values.
+    applyBindings();
 
     // 24. Pump type and firmware.
     const QString model = modelVersionItem.text();
@@ -1047,19 +1015,73 @@ void mainForm::triggerUpdateValues()
         setText(ui->labelPumpModel, type);
         setText(ui->labelVersionHW, type);
     }
+}
 
-    // 25.-28. Communication and factory values.
-    if (!ui->checkboProtAnswer->hasFocus())
-        setChecked(ui->checkboProtAnswer, protocolAnswerItem.value() == 1);
-    if (!ui->comboPumpAddress->hasFocus())
-        setIndex(ui->comboPumpAddress, addressItem.value());
-    if (!ui->comboPumpModel->hasFocus())
-        setIndex(ui->comboPumpModel, factoryPumpModelItem.value());
-    if (!ui->checkboFactoryMode->hasFocus())
-        setChecked(ui->checkboFactoryMode, factoryModeItem.value() == 1);
-    if (!ui->lineEditFactoryPumpStrokeVolume->hasFocus())
-        editedFields.show(ui->lineEditFactoryPumpStrokeVolume,
-                          DisplayFormat::strokeVolume(factoryStrokeVolumeItem.value()));
+void mainForm::bindItems()
+{
+    const auto same = [](int value) -> std::optional<int> {
+        return value;
+    };
+    const auto one = [](int value) -> std::optional<int> {
+        return value == 1 ? 1 : 0;
+    };
+    // Functions 1 and 6 of an input hold it alone: the other input may not take them too.
+    const auto exclusive = [](bool &flag, int (*index)(int)) {
+        return [&flag, index](int value) -> std::optional<int> {
+            if (value == 1 || value == 6)
+                flag = true;
+            return index(value);
+        };
+    };
+    bindings = {
+        {ui->lineEditCycles, &volumeNumberItem, {}, &DisplayFormat::cycles},
+        {ui->checkboAutostart, &autostartItem, one},
+        {ui->comboAnalIn, &analogInItem, &DisplayFormat::analogInputIndex},
+        {ui->comboDigIn1, &digitalIn1Item,
+         exclusive(digitalIn1Exclusive, &DisplayFormat::digitalIn1Index)},
+        {ui->comboDigIn2, &digitalIn2Item,
+         exclusive(digitalIn2Exclusive, &DisplayFormat::digitalIn2Index)},
+        // A value outside the list leaves the selection as it is.
+        {ui->comboDigOut, &digitalOutItem,
+         [](int value) -> std::optional<int> {
+             if (value >= 0 && value <= 4)
+                 return value;
+             return std::nullopt;
+         }},
+        {ui->comboLanguage, &languageItem, same},
+        {ui->comboCalPercent, &calibrationPercentageItem, &DisplayFormat::calibrationIndex},
+        {ui->comboTypeFluid, &pumpProfileItem, same},
+        {ui->comboContrast, &contrastItem, same},
+        {ui->checkboProtAnswer, &protocolAnswerItem, one},
+        {ui->comboPumpAddress, &addressItem, same},
+        {ui->comboPumpModel, &factoryPumpModelItem, same},
+        {ui->checkboFactoryMode, &factoryModeItem, one},
+        {ui->lineEditFactoryPumpStrokeVolume,
+         &factoryStrokeVolumeItem,
+         {},
+         &DisplayFormat::strokeVolume},
+    };
+}
+
+void mainForm::applyBindings()
+{
+    // A widget the operator is using keeps the operator's value.
+    for (const Binding &b : bindings) {
+        if (b.widget->hasFocus())
+            continue;
+        const int value = b.item->value();
+        if (b.text) {
+            editedFields.show(static_cast<QLineEdit *>(b.widget), b.text(value));
+            continue;
+        }
+        const std::optional<int> index = b.index(value);
+        if (!index)
+            continue;
+        if (auto *combo = qobject_cast<QComboBox *>(b.widget))
+            setIndex(combo, *index);
+        else if (auto *box = qobject_cast<QCheckBox *>(b.widget))
+            setChecked(box, *index != 0);
+    }
 }
 
 void mainForm::dimWhenStale(QWidget *widget, bool current)

@@ -44,6 +44,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -234,6 +235,9 @@ private:
     // Ends a running pump search and resumes polling.
     void finishSearch();
     void updateStatusIcons();
+    // The widgets the display sets from an item unless the operator is using them.
+    void bindItems();
+    void applyBindings();
     void updateTimeDisplay();
     void setIcon(QLabel *icon, bool green);
     // Keeps what the last exchange on the wire came to, for the command feedback.
@@ -274,6 +278,16 @@ private:
     BusinessLogic::Ticket searchEnd = 0;
     QString shownPort;
     LinkFeedback::Heard heard = LinkFeedback::Heard::Nothing;
+    // One widget the display sets from one item: a list entry or a check from the value
+    // (nothing leaves the widget as it is), or a field's text.
+    struct Binding
+    {
+        QWidget *widget = nullptr;
+        const GUI::OperationItem *item = nullptr;
+        std::function<std::optional<int>(int)> index;
+        QString (*text)(int) = nullptr;
+    };
+    std::vector<Binding> bindings;
     // Caches that spare the display update work when nothing changed.
     QString shownModel;
     bool modelShown = false;
