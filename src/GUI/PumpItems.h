@@ -1,14 +1,13 @@
 #pragma once
 
 #include "BusinessLogic/CommandSpezifier.h"
+#include "GUI/OperationItem.h"
 
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
 namespace GUI {
-
-class OperationItem;
 
 // One operation item of every kind that is polled: the pump core's one set, which the window,
 // the bridge and the command-line tool all read.
@@ -38,6 +37,8 @@ public:
     }
 
 private:
+    std::vector<std::unique_ptr<OperationItem>> owned;
+    // The same items, in the same order, for the readers.
     std::vector<OperationItem *> items;
 };
 
