@@ -1,7 +1,6 @@
 #include "ui/mainForm.h"
 
 #include "pumpcore/PumpCore.h"
-#include <QGraphicsOpacityEffect>
 
 #include "BusinessLogic/ActionCommand.h"
 #include "BusinessLogic/Command.h"
@@ -23,8 +22,8 @@
 #include "ui/NetworkGroup.h"
 #include "ui/PortTroubleTips.h"
 #include "ui/ProcessData.h"
+#include "ui/StatusDisplay.h"
 #include "ui/StyleSheets.h"
-#include "ui/TimeDisplay.h"
 #include "ui/TrafficView.h"
 #include "ui_mainForm.h"
 
@@ -178,6 +177,7 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
 
     applyStyleSheets();
     bindItems();
+    statusDisplay = std::make_unique<StatusDisplay>(*ui, *this, statusItem, timeElapsedItem);
     qRegisterMetaType<Answer>("Answer");
     qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::CommandSpezifier");
     qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::ComanndSpezifier");
@@ -199,8 +199,6 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
         connect(field, &QLineEdit::textChanged, this, &mainForm::changeTime);
         connect(field, &QLineEdit::editingFinished, this, &mainForm::launchCmdSetDispenseTime);
     }
-    greenBullet = QPixmap(QStringLiteral(":/Images/Images/1406229038_bullet-green.png"));
-    greyBullet = QPixmap(QStringLiteral(":/Images/Images/1406229026_bullet-grey.png"));
     connect(ui->buttonAdvanced, &QPushButton::clicked, this, &mainForm::toggleAdvancedScreen);
 
     // The core attached its items to the poller when it was made; the window detaches them only
@@ -958,7 +956,7 @@ void mainForm::triggerUpdateValues()
 
     // 9. Volume delivered.
     setText(ui->labelVolumeActual, DisplayFormat::actualVolume(volumeActualItem.value()));
-    dimWhenStale(ui->labelVolumeActual, volumeActualItem.current());
+    StatusDisplay::dimWhenStale(ui->labelVolumeActual, volumeActualItem.current());
 
     // 10. Run mode: unit text, entry limits, the flag that decides what a set-point sends.
     if (!ui->buttonMode->hasFocus()) {
@@ -989,7 +987,7 @@ void mainForm::triggerUpdateValues()
     }
 
     // 12. Status and error icons.
-    updateStatusIcons();
+    statusDisplay->update();
 
     // 14. Break time.
     if (!ui->lineEditBreakTimeMin->hasFocus() && !ui->lineEditBreakTimeSec->hasFocus()) {
@@ -997,9 +995,6 @@ void mainForm::triggerUpdateValues()
         editedFields.show(ui->lineEditBreakTimeMin, QString::number(t / 60));
         editedFields.show(ui->lineEditBreakTimeSec, QString::number(t - 60 * (t / 60)));
     }
-
-    // 15. Elapsed time and the Start/Pause page.
-    updateTimeDisplay();
 
     // 13., 16.-23., 25.-28. Cycles, settings, inputs and outputs, communication and factory
     // values.
@@ -1081,71 +1076,6 @@ void mainForm::applyBindings()
             setIndex(combo, *index);
         else if (auto *box = qobject_cast<QCheckBox *>(b.widget))
             setChecked(box, *index != 0);
-    }
-}
-
-void mainForm::dimWhenStale(QWidget *widget, bool current)
-{
-    // An opacity effect leaves the widget's own style sheet alone.
-    auto *effect = qobject_cast<QGraphicsOpacityEffect *>(widget->graphicsEffect());
-    if (current) {
-        if (effect != nullptr)
-            widget->setGraphicsEffect(nullptr);
-        return;
-    }
-    if (effect == nullptr) {
-        effect = new QGraphicsOpacityEffect(widget);
-        effect->setOpacity(0.35);
-        widget->setGraphicsEffect(effect);
-    }
-}
-
-void mainForm::setIcon(QLabel *icon, bool green)
-{
-    const QPixmap &bullet = green ? greenBullet : greyBullet;
-    // Compare by identity: setting the same pixmap again would repaint for nothing.
-    const QPixmap current = icon->pixmap(Qt::ReturnByValue);
-    if (current.cacheKey() != bullet.cacheKey())
-        icon->setPixmap(bullet);
-}
-
-void mainForm::updateStatusIcons()
-{
-    // A group whose last answer was not heard lights nothing.
-    const bool moving = statusItem.liveWord(1) & 1;
-    if (moving && !motorRunning)
-        runSeen = true; // a start of motion, even from the pump's own keypad
-    motorRunning = moving;
-    if (flagIcons.empty()) {
-        for (const StatusFlags::Flag &flag : StatusFlags::flags())
-            flagIcons.push_back(findChild<QLabel *>(QLatin1String(flag.iconLabel)));
-    }
-    for (std::size_t i = 0; i < flagIcons.size(); ++i) {
-        const StatusFlags::Flag &flag = StatusFlags::flags()[i];
-        setIcon(flagIcons[i], StatusFlags::lit(flag, statusItem.liveWord(flag.group)));
-    }
-    setIcon(ui->labelErrorNoneIcon,
-            statusItem.groupCurrent(StatusFlags::ErrorGroup) &&
-                StatusFlags::noError(statusItem.liveWord(StatusFlags::ErrorGroup)));
-}
-
-void mainForm::updateTimeDisplay()
-{
-    const TimeDisplay::Labels labels = TimeDisplay::compute(
-        motorRunning, ui->lineEditTimeHour->text(), ui->lineEditTimeMin->text(),
-        ui->lineEditTimeSec->text(), timeElapsedItem.text());
-    setText(ui->labelTimeActualHour, labels.hours);
-    setText(ui->labelTimeActualMin, labels.minutes);
-    setText(ui->labelTimeActualSec, labels.seconds);
-    for (QWidget *w : {ui->labelTimeActualHour, ui->labelTimeActualMin, ui->labelTimeActualSec})
-        dimWhenStale(w, timeElapsedItem.current());
-    if (!motorRunning) {
-        if (runSeen) {
-            ui->stackedButtonStartPause->setCurrentWidget(ui->pageStart);
-            runSeen = false;
-        }
-    } else if (runSeen) {
-        ui->stackedButtonStartPause->setCurrentWidget(ui->pagePause);
     }
 }
 

@@ -34,6 +34,7 @@
 #include "help/HelpSetup.h"
 #include "ui/EditedFields.h"
 #include "ui/LinkFeedback.h"
+#include "ui/StatusDisplay.h"
 #include "ui/TrafficView.h"
 
 #include <QColor>
@@ -224,8 +225,6 @@ private:
     // The operator's pick: queued and, once accepted, held by the item, unless the pump already
     // has that value.
     bool pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem &item, int value);
-    // Readings that are no longer live are dimmed.
-    void dimWhenStale(QWidget *widget, bool current);
     BusinessLogic::Command *command(BusinessLogic::CommandSpezifier id) const;
     void highlightRunButton(RunButton button);
     void stopUpdateTimer();
@@ -234,12 +233,9 @@ private:
     void recheckLink();
     // Ends a running pump search and resumes polling.
     void finishSearch();
-    void updateStatusIcons();
     // The widgets the display sets from an item unless the operator is using them.
     void bindItems();
     void applyBindings();
-    void updateTimeDisplay();
-    void setIcon(QLabel *icon, bool green);
     // Keeps what the last exchange on the wire came to, for the command feedback.
     void hear(const Answer &answer);
 
@@ -252,12 +248,11 @@ private:
     QTimer updateTimer;
     HelpSetup::Parts help;
     std::unique_ptr<TrafficView> traffic;
+    std::unique_ptr<StatusDisplay> statusDisplay;
 
     // State of the display and the operator commands.
     bool slowPoll = true;
     signed char runMode = 0;
-    bool motorRunning = false;
-    bool runSeen = false;
     bool digitalIn1Exclusive = false;
     bool digitalIn2Exclusive = false;
     EditedFields editedFields;
@@ -272,8 +267,6 @@ private:
     bool advancedScreen = true;
     bool savedNoUpdate = true;
     Answer lastAnswer;
-    QPixmap greenBullet;
-    QPixmap greyBullet;
     QMetaObject::Connection searchConnection;
     BusinessLogic::Ticket searchEnd = 0;
     QString shownPort;
@@ -291,8 +284,6 @@ private:
     // Caches that spare the display update work when nothing changed.
     QString shownModel;
     bool modelShown = false;
-    // The bullets of the status and error flags, in the order of their table.
-    std::vector<QLabel *> flagIcons;
 
     // The pump quantities the window shows: the core's items.
     OperationItemRunMode &runModeItem;
