@@ -25,9 +25,9 @@
 #include "ui/StatusDisplay.h"
 #include "ui/StyleSheets.h"
 #include "ui/TrafficView.h"
+#include "ui/WindowLook.h"
 #include "ui_mainForm.h"
 
-#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -41,10 +41,8 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSignalBlocker>
-#include <QStyle>
 
 #include <algorithm>
-#include <initializer_list>
 
 // The images are compiled into this static library; referencing the initialiser keeps the
 // linker from dropping them. (Must stay outside any namespace.)
@@ -161,7 +159,7 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
                     .toString();
     restorePort();
 
-    fillLists();
+    WindowLook::fillLists(*ui);
 
     // The Factory tab is only for service.
     ui->TabsExtendedSettings->removeTab(ui->TabsExtendedSettings->indexOf(ui->TabFactory));
@@ -175,7 +173,7 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     ui->comboCommAddress->setCurrentIndex(instance->address());
     ui->checkboProtAnswer->setChecked(true);
 
-    applyStyleSheets();
+    WindowLook::applyStyleSheets(*ui, *this);
     bindItems();
     statusDisplay = std::make_unique<StatusDisplay>(*ui, *this, statusItem, timeElapsedItem);
     qRegisterMetaType<Answer>("Answer");
@@ -189,7 +187,9 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
         commandStack, ui->textEditTxData, ui->textEditRxData, ui->buttonClearAll});
     connectWindow();
 
-    buildRunModeMenu();
+    runModeMenu = WindowLook::runModeMenu(*ui);
+    actionFlowMode = runModeMenu->actions().at(0);
+    actionVolumeMode = runModeMenu->actions().at(1);
     connect(runModeMenu.get(), &QMenu::triggered, this, &mainForm::modeSelect);
     connect(runModeMenu.get(), &QMenu::aboutToHide, ui->buttonMode, &QWidget::clearFocus);
     connect(ui->buttonMode, &QPushButton::released, ui->buttonMode, &QWidget::clearFocus);
@@ -210,7 +210,7 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     network = std::make_unique<NetworkGroup>(NetworkGroup::Parts{
         ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState, &core, instance.get()});
     ui->frameEditVolume->setFocus();
-    setEntryBounds();
+    WindowLook::setEntryBounds(*ui);
     editedFields.shown(findChildren<MouseEventLineEdit *>());
 
     help = HelpSetup::build(this, ui->tabHelp);
@@ -582,42 +582,28 @@ void mainForm::launchCmdToggleStressTest()
 // ---------------------------------------------------------------------------------------------
 // Operator commands
 
-void mainForm::highlightRunButton(RunButton button)
-{
-    using C = RunButtonCorners;
-    const bool startLit = button == RunButton::Start || button == RunButton::Pause;
-    // After Pause and Prime the buttons meet squarely where the pair joins.
-    const bool cornered = button == RunButton::Pause || button == RunButton::Prime;
-    setSheet(ui->buttonStop,
-             runButtonSheet(button == RunButton::Stop, cornered ? C::LeftSquare : C::Rounded));
-    setSheet(ui->buttonPause, runButtonSheet(startLit, cornered ? C::LeftSquare : C::Rounded));
-    setSheet(ui->buttonStart, runButtonSheet(startLit, cornered ? C::RightSquare : C::Rounded));
-    setSheet(ui->buttonPrime,
-             runButtonSheet(button == RunButton::Prime, cornered ? C::RightSquare : C::Rounded));
-}
-
 void mainForm::launchCmdStart()
 {
     push(Id::Start, 0);
-    highlightRunButton(RunButton::Start);
+    WindowLook::highlight(*ui, WindowLook::RunButton::Start);
 }
 
 void mainForm::launchCmdStop()
 {
     core.stop();
-    highlightRunButton(RunButton::Stop);
+    WindowLook::highlight(*ui, WindowLook::RunButton::Stop);
 }
 
 void mainForm::launchCmdPause()
 {
     push(Id::Pause, 0);
-    highlightRunButton(RunButton::Pause);
+    WindowLook::highlight(*ui, WindowLook::RunButton::Pause);
 }
 
 void mainForm::launchCmdPrime()
 {
     push(Id::Prime, 0);
-    highlightRunButton(RunButton::Prime);
+    WindowLook::highlight(*ui, WindowLook::RunButton::Prime);
 }
 
 void mainForm::launchCmdSetVolume()
@@ -1106,99 +1092,6 @@ void mainForm::searchAddress(Answer answer)
     }
 }
 
-void mainForm::fillLists()
-{
-    // 80.0 % ... 120.0 % in steps of 0.1: the index is (percent - 80) * 10.
-    for (int i = 0; i <= 400; ++i)
-        ui->comboCalPercent->addItem(screenText("%1 %").arg(80.0 + i / 10.0, 0, 'f', 1));
-    for (int i = 0; i <= 100; ++i)
-        ui->comboContrast->addItem(screenText("%1 %").arg(i));
-    for (int i = 0; i <= 98; ++i) {
-        ui->comboCommAddress->addItem(QString::number(i));
-        ui->comboPumpAddress->addItem(QString::number(i));
-    }
-}
-
-void mainForm::applyStyleSheets()
-{
-    const QString control = QString::fromLatin1(StyleSheets::control);
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             ui->buttonTestComm, ui->buttonStressTest, ui->buttonSearchPump, ui->buttonDefaults,
-             ui->buttonMaintenancePos, ui->buttonUpdatePorts, ui->comboTypeFluid,
-             ui->comboCalPercent, ui->comboCommAddress, ui->comboContrast, ui->comboDigIn1,
-             ui->comboDigIn2, ui->comboAnalIn, ui->comboDigOut, ui->comboLanguage,
-             ui->comboPumpAddress, ui->comboPumpModel})
-        w->setStyleSheet(control);
-    // The lists open as scrolling lists (the sheet's scroll bar), not as menus; a list built
-    // before its sheet keeps the scroll-bar policy of a menu, so set it again.
-    for (QComboBox *combo : findChildren<QComboBox *>()) {
-        if (combo->styleSheet() == control)
-            combo->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    }
-
-    const QString runButton = runButtonSheet(false);
-    for (QWidget *w : std::initializer_list<QWidget *>{ui->buttonStop, ui->buttonStart,
-                                                       ui->buttonPause, ui->buttonPrime})
-        w->setStyleSheet(runButton);
-    ui->buttonMode->setStyleSheet(QString::fromLatin1(StyleSheets::buttonBase));
-    ui->TabsExtendedSettings->setStyleSheet(QString::fromLatin1(StyleSheets::tabs));
-    // The first tab page was shown, and so polished, while the form was being built; a later
-    // sheet on an ancestor does not reach a polished page's palette, so polish that tree again.
-    for (QWidget *w : ui->TabsExtendedSettings->findChildren<QWidget *>()) {
-        w->style()->unpolish(w);
-        w->style()->polish(w);
-    }
-}
-
-QString mainForm::runButtonSheet(bool highlighted, RunButtonCorners corners)
-{
-    QString sheet = QString::fromLatin1(StyleSheets::buttonBase);
-    sheet += QString::fromLatin1(highlighted ? StyleSheets::buttonHighlightColour
-                                             : StyleSheets::buttonNormalColour);
-    if (corners == RunButtonCorners::LeftSquare)
-        sheet += QString::fromLatin1(StyleSheets::leftCornersSquare);
-    else if (corners == RunButtonCorners::RightSquare)
-        sheet += QString::fromLatin1(StyleSheets::rightCornersSquare);
-    return sheet;
-}
-
-void mainForm::buildRunModeMenu()
-{
-    runModeMenu = std::make_unique<QMenu>();
-    actionFlowMode = runModeMenu->addAction(screenText("ml/min"));
-    actionVolumeMode = runModeMenu->addAction(screenText("ml"));
-    runModeMenu->setStyleSheet(QString::fromLatin1(StyleSheets::menu));
-    ui->buttonMode->setMenu(runModeMenu.get());
-}
-
-void mainForm::setEntryBounds()
-{
-    struct Bounds
-    {
-        MouseEventLineEdit *field;
-        double minimum;
-        double maximum;
-    };
-    // Time fields may step one past either end: the dispense-time normalisation turns -1 and
-    // 60 into a borrow from or a carry into the neighbouring field.
-    const Bounds bounds[] = {
-        {ui->lineEditVolume, 1.0, 999.9},
-        {ui->lineEditTimeHour, -1.0, 60.0},
-        {ui->lineEditTimeMin, -1.0, 60.0},
-        {ui->lineEditTimeSec, -1.0, 60.0},
-        {ui->lineEditCycles, 0.0, 1000.0},
-        {ui->lineEditCalVolume, 1.0, 100.0},
-        {ui->lineEditBreakTimeMin, 1.0, 100.0},
-        {ui->lineEditBreakTimeSec, 1.0, 100.0},
-        {ui->lineEditFactoryCalVolume, 1.0, 100.0},
-        {ui->lineEditFactoryPumpStrokeVolume, 1.0, 100.0},
-    };
-    for (const Bounds &b : bounds) {
-        b.field->minimum = b.minimum;
-        b.field->maximum = b.maximum;
-    }
-}
-
 void mainForm::formatRawDataTxPos(std::vector<int> positions)
 {
     traffic->formatTxPos(std::move(positions));
@@ -1227,4 +1120,9 @@ void mainForm::displayRawDataTx(std::string *line)
 void mainForm::displayRawDataRx(std::string *line)
 {
     traffic->displayRx(line);
+}
+
+QString mainForm::runButtonSheet(bool highlighted, RunButtonCorners corners)
+{
+    return WindowLook::runButtonSheet(highlighted, corners);
 }

@@ -36,6 +36,7 @@
 #include "ui/LinkFeedback.h"
 #include "ui/StatusDisplay.h"
 #include "ui/TrafficView.h"
+#include "ui/WindowLook.h"
 
 #include <QColor>
 #include <QDialog>
@@ -86,7 +87,7 @@ class mainForm : public QDialog, public HelpHost
 
 public:
     // Which corners of a run button are squared off where it meets its neighbour.
-    enum class RunButtonCorners { Rounded, LeftSquare, RightSquare };
+    using RunButtonCorners = WindowLook::Corners;
 
     // Paragraphs kept by each traffic view; the oldest are dropped first.
     static constexpr int TrafficViewBlocks = TrafficView::Blocks;
@@ -103,9 +104,7 @@ public:
                       QWidget *parent = nullptr);
     ~mainForm() override;
 
-    // Style sheet of a run button (Stop, Start, Pause, Prime): the common button sheet, the
-    // highlight colour for the button of the command given last or the normal colour, then the
-    // corner sheet if any.
+    // Style sheet of a run button (Stop, Start, Pause, Prime).
     static QString runButtonSheet(bool highlighted,
                                   RunButtonCorners corners = RunButtonCorners::Rounded);
     // True when the program's arguments open the Factory tab: the first one is the access code.
@@ -207,12 +206,6 @@ protected:
     QAction *actionVolumeMode = nullptr;
 
 private:
-    enum class RunButton { Start, Stop, Pause, Prime };
-
-    void fillLists();
-    void applyStyleSheets();
-    void buildRunModeMenu();
-    void setEntryBounds();
     void connectWindow();
     void restorePort();
 
@@ -226,7 +219,6 @@ private:
     // has that value.
     bool pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem &item, int value);
     BusinessLogic::Command *command(BusinessLogic::CommandSpezifier id) const;
-    void highlightRunButton(RunButton button);
     void stopUpdateTimer();
     // The display's own link check: like the Test button, but the operator's queued commands
     // stay queued.
