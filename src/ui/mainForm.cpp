@@ -17,6 +17,7 @@
 #include "platform/InstanceSettings.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
+#include "ui/ItemDisplay.h"
 #include "ui/LinkFeedback.h"
 #include "ui/MouseEventLineEdit.h"
 #include "ui/NetworkGroup.h"
@@ -40,7 +41,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
-#include <QSignalBlocker>
 
 #include <algorithm>
 
@@ -85,21 +85,6 @@ void setSheet(QWidget *widget, const QString &sheet)
 {
     if (widget->styleSheet() != sheet)
         widget->setStyleSheet(sheet);
-}
-
-void setIndex(QComboBox *combo, int index)
-{
-    if (combo->currentIndex() != index)
-        combo->setCurrentIndex(index);
-}
-
-// The display writes check boxes without sending: only the operator's clicks become commands.
-void setChecked(QCheckBox *box, bool checked)
-{
-    if (box->isChecked() == checked)
-        return;
-    const QSignalBlocker quiet(box);
-    box->setChecked(checked);
 }
 
 QString twoDigits(int n)
@@ -174,7 +159,8 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     ui->checkboProtAnswer->setChecked(true);
 
     WindowLook::applyStyleSheets(*ui, *this);
-    bindItems();
+    itemDisplay = std::make_unique<ItemDisplay>(ItemDisplay::Parts{
+        *ui, editedFields, core.items(), runMode, digitalIn1Exclusive, digitalIn2Exclusive});
     statusDisplay = std::make_unique<StatusDisplay>(*ui, *this, statusItem, timeElapsedItem);
     qRegisterMetaType<Answer>("Answer");
     qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::CommandSpezifier");
@@ -931,138 +917,11 @@ void mainForm::triggerUpdateValues()
             setDataUpdate();
     }
 
-    // 8. Set-point in the unit of the run mode.
-    if (!ui->lineEditVolume->hasFocus()) {
-        const int value = runMode == 1 ? volumeTargetItem.value() : flowrateItem.value();
-        const QString text = DisplayFormat::setPoint(value);
-        editedFields.show(ui->lineEditVolume, text);
-        if (!ui->lineEditCalVolume->hasFocus())
-            editedFields.show(ui->lineEditCalVolume, text);
-    }
+    // 8.-11., 13.-14., 16.-28. The pump's values.
+    itemDisplay->update();
 
-    // 9. Volume delivered.
-    setText(ui->labelVolumeActual, DisplayFormat::actualVolume(volumeActualItem.value()));
-    StatusDisplay::dimWhenStale(ui->labelVolumeActual, volumeActualItem.current());
-
-    // 10. Run mode: unit text, entry limits, the flag that decides what a set-point sends.
-    if (!ui->buttonMode->hasFocus()) {
-        const int mode = runModeItem.value();
-        if (mode >= 0 && mode <= 2) {
-            const bool volume = mode == 1;
-            const QString unit =
-                volume ? QStringLiteral("     ml     ") : QStringLiteral("   ml/min   ");
-            if (ui->buttonMode->text() != unit)
-                ui->buttonMode->setText(unit);
-            ui->lineEditVolume->minimum = 1.0;
-            ui->lineEditVolume->maximum = volume ? 999.9 : 100.0;
-            // Mode 2 dispenses at a flow rate for the dispense time: its set-point is a rate.
-            runMode = static_cast<signed char>(mode);
-        }
-        if (!ui->lineEditFactoryCalVolume->hasFocus())
-            editedFields.show(ui->lineEditFactoryCalVolume, ui->lineEditVolume->text());
-    }
-
-    // 11. Dispense time.
-    if (!ui->lineEditTimeHour->hasFocus() && !ui->lineEditTimeMin->hasFocus() &&
-        !ui->lineEditTimeSec->hasFocus()) {
-        const QString t = dispenseTimeItem.text();
-        setText(ui->lineEditTimeHour, twoDigits(t.mid(0, 2).toInt()));
-        setText(ui->lineEditTimeMin, twoDigits(t.mid(2, 2).toInt()));
-        setText(ui->lineEditTimeSec, twoDigits(t.mid(4, 2).toInt()));
-        editedFields.shown({ui->lineEditTimeHour, ui->lineEditTimeMin, ui->lineEditTimeSec});
-    }
-
-    // 12. Status and error icons.
+    // 12. and 15. Status and error icons, elapsed time.
     statusDisplay->update();
-
-    // 14. Break time.
-    if (!ui->lineEditBreakTimeMin->hasFocus() && !ui->lineEditBreakTimeSec->hasFocus()) {
-        const int t = breakTimeItem.value();
-        editedFields.show(ui->lineEditBreakTimeMin, QString::number(t / 60));
-        editedFields.show(ui->lineEditBreakTimeSec, QString::number(t - 60 * (t / 60)));
-    }
-
-    // 13., 16.-23., 25.-28. Cycles, settings, inputs and outputs, communication and factory
-    // values.
-    applyBindings();
-
-    // 24. Pump type and firmware.
-    const QString model = modelVersionItem.text();
-    if (!modelShown || model != shownModel) {
-        modelShown = true;
-        shownModel = model;
-        setText(ui->labelVersionFW, DisplayFormat::firmware(model));
-        const QString type = DisplayFormat::pumpType(model);
-        setText(ui->labelPumpModel, type);
-        setText(ui->labelVersionHW, type);
-    }
-}
-
-void mainForm::bindItems()
-{
-    const auto same = [](int value) -> std::optional<int> {
-        return value;
-    };
-    const auto one = [](int value) -> std::optional<int> {
-        return value == 1 ? 1 : 0;
-    };
-    // Functions 1 and 6 of an input hold it alone: the other input may not take them too.
-    const auto exclusive = [](bool &flag, int (*index)(int)) {
-        return [&flag, index](int value) -> std::optional<int> {
-            if (value == 1 || value == 6)
-                flag = true;
-            return index(value);
-        };
-    };
-    bindings = {
-        {ui->lineEditCycles, &volumeNumberItem, {}, &DisplayFormat::cycles},
-        {ui->checkboAutostart, &autostartItem, one},
-        {ui->comboAnalIn, &analogInItem, &DisplayFormat::analogInputIndex},
-        {ui->comboDigIn1, &digitalIn1Item,
-         exclusive(digitalIn1Exclusive, &DisplayFormat::digitalIn1Index)},
-        {ui->comboDigIn2, &digitalIn2Item,
-         exclusive(digitalIn2Exclusive, &DisplayFormat::digitalIn2Index)},
-        // A value outside the list leaves the selection as it is.
-        {ui->comboDigOut, &digitalOutItem,
-         [](int value) -> std::optional<int> {
-             if (value >= 0 && value <= 4)
-                 return value;
-             return std::nullopt;
-         }},
-        {ui->comboLanguage, &languageItem, same},
-        {ui->comboCalPercent, &calibrationPercentageItem, &DisplayFormat::calibrationIndex},
-        {ui->comboTypeFluid, &pumpProfileItem, same},
-        {ui->comboContrast, &contrastItem, same},
-        {ui->checkboProtAnswer, &protocolAnswerItem, one},
-        {ui->comboPumpAddress, &addressItem, same},
-        {ui->comboPumpModel, &factoryPumpModelItem, same},
-        {ui->checkboFactoryMode, &factoryModeItem, one},
-        {ui->lineEditFactoryPumpStrokeVolume,
-         &factoryStrokeVolumeItem,
-         {},
-         &DisplayFormat::strokeVolume},
-    };
-}
-
-void mainForm::applyBindings()
-{
-    // A widget the operator is using keeps the operator's value.
-    for (const Binding &b : bindings) {
-        if (b.widget->hasFocus())
-            continue;
-        const int value = b.item->value();
-        if (b.text) {
-            editedFields.show(static_cast<QLineEdit *>(b.widget), b.text(value));
-            continue;
-        }
-        const std::optional<int> index = b.index(value);
-        if (!index)
-            continue;
-        if (auto *combo = qobject_cast<QComboBox *>(b.widget))
-            setIndex(combo, *index);
-        else if (auto *box = qobject_cast<QCheckBox *>(b.widget))
-            setChecked(box, *index != 0);
-    }
 }
 
 void mainForm::searchAddress(Answer answer)

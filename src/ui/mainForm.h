@@ -33,6 +33,7 @@
 #include "help/HelpHost.h"
 #include "help/HelpSetup.h"
 #include "ui/EditedFields.h"
+#include "ui/ItemDisplay.h"
 #include "ui/LinkFeedback.h"
 #include "ui/StatusDisplay.h"
 #include "ui/TrafficView.h"
@@ -225,9 +226,6 @@ private:
     void recheckLink();
     // Ends a running pump search and resumes polling.
     void finishSearch();
-    // The widgets the display sets from an item unless the operator is using them.
-    void bindItems();
-    void applyBindings();
     // Keeps what the last exchange on the wire came to, for the command feedback.
     void hear(const Answer &answer);
 
@@ -241,6 +239,7 @@ private:
     HelpSetup::Parts help;
     std::unique_ptr<TrafficView> traffic;
     std::unique_ptr<StatusDisplay> statusDisplay;
+    std::unique_ptr<ItemDisplay> itemDisplay;
 
     // State of the display and the operator commands.
     bool slowPoll = true;
@@ -263,19 +262,7 @@ private:
     BusinessLogic::Ticket searchEnd = 0;
     QString shownPort;
     LinkFeedback::Heard heard = LinkFeedback::Heard::Nothing;
-    // One widget the display sets from one item: a list entry or a check from the value
-    // (nothing leaves the widget as it is), or a field's text.
-    struct Binding
-    {
-        QWidget *widget = nullptr;
-        const GUI::OperationItem *item = nullptr;
-        std::function<std::optional<int>(int)> index;
-        QString (*text)(int) = nullptr;
-    };
-    std::vector<Binding> bindings;
     // Caches that spare the display update work when nothing changed.
-    QString shownModel;
-    bool modelShown = false;
 
     // The pump quantities the window shows: the core's items.
     OperationItemRunMode &runModeItem;
