@@ -287,117 +287,76 @@ void mainForm::addCommand(BusinessLogic::Command *command)
         return;
     (*commandTable)[static_cast<std::size_t>(id)] = command;
 
-    auto clicked = [this](QAbstractButton *button, void (mainForm::*slot)()) {
-        connect(button, &QAbstractButton::clicked, this, slot);
+    // Which widget launches the command, and how: a click, a finished entry, a list pick, or a
+    // check box the operator clicked (never the display writing the box).
+    using Plain = void (mainForm::*)();
+    using WithInt = void (mainForm::*)(int);
+    const struct
+    {
+        Id id;
+        QWidget *widget;
+        Plain plain;
+        WithInt withInt;
+    } launchers[] = {
+        {Id::Start, ui->buttonStart, &mainForm::launchCmdStart, nullptr},
+        {Id::Stop, ui->buttonStop, &mainForm::launchCmdStop, nullptr},
+        {Id::Prime, ui->buttonPrime, &mainForm::launchCmdPrime, nullptr},
+        {Id::Pause, ui->buttonPause, &mainForm::launchCmdPause, nullptr},
+        {Id::SetVolume, ui->lineEditVolume, &mainForm::launchCmdSetVolume, nullptr},
+        {Id::SetDispenseVolumeBreakTime, ui->lineEditBreakTimeSec,
+         &mainForm::launchCmdSetDispenseBreakTime, nullptr},
+        {Id::SetDispenseVolumeBreakTime, ui->lineEditBreakTimeMin,
+         &mainForm::launchCmdSetDispenseBreakTime, nullptr},
+        {Id::SetDispenseVolumeNumber, ui->lineEditCycles, &mainForm::launchCmdSetDispenseNumber,
+         nullptr},
+        {Id::SetAnalogInput, ui->comboAnalIn, nullptr, &mainForm::launchCmdSetAnalogIn},
+        {Id::SetDigitalIn1, ui->comboDigIn1, nullptr, &mainForm::launchCmdSetDigitalIn1},
+        {Id::SetDigitalIn2, ui->comboDigIn2, nullptr, &mainForm::launchCmdSetDigitalIn2},
+        {Id::SetDigitalOut, ui->comboDigOut, nullptr, &mainForm::launchCmdSetDigitalOut},
+        {Id::SetLanguage, ui->comboLanguage, nullptr, &mainForm::launchCmdSetLanguage},
+        {Id::SetCustCalVol, ui->lineEditCalVolume, &mainForm::launchCmdSetCustomCalibrationVolume,
+         nullptr},
+        {Id::SetCustCalPercent, ui->comboCalPercent, nullptr,
+         &mainForm::launchCmdSetCustomCalibrationPercentage},
+        {Id::SetAutostart, ui->checkboAutostart, nullptr, &mainForm::launchCmdSetAutostart},
+        {Id::SetPumpProfileCharacteristic, ui->comboTypeFluid, nullptr,
+         &mainForm::launchCmdSetPumpProfileCharacteristics},
+        {Id::SetDisplayContrast, ui->comboContrast, nullptr,
+         &mainForm::launchCmdSetDisplayContrast},
+        {Id::ExecuteCommCheck, ui->buttonTestComm, &mainForm::launchCmdExecuteCommCheck, nullptr},
+        {Id::SetProtocolAnswer, ui->checkboProtAnswer, nullptr,
+         &mainForm::launchCmdSetProtocolAnswer},
+        {Id::SetPumpAddress, ui->comboPumpAddress, nullptr, &mainForm::launchCmdSetPumpAddress},
+        {Id::SetCommAddress, ui->comboCommAddress, nullptr, &mainForm::launchCmdSetCommAddress},
+        {Id::SetInvalidLRC, ui->checkboIncorrectLRC, nullptr, &mainForm::launchCmdSetInvalidLRC},
+        {Id::SetUnusedLRC, ui->checkboUnusedLRC, nullptr, &mainForm::launchCmdSetUnusedLRC},
+        {Id::SetFactoryDefaults, ui->buttonDefaults, &mainForm::launchCmdSetFactoryDefaults,
+         nullptr},
+        {Id::SetFactoryMode, ui->checkboFactoryMode, nullptr, &mainForm::launchCmdSetFactoryMode},
+        {Id::SetFactoryMeasuredCalVolume, ui->lineEditFactoryCalVolume,
+         &mainForm::launchCmdSetFactoryMeasuredCalVolume, nullptr},
+        {Id::SetMaintenancePos, ui->buttonMaintenancePos, &mainForm::launchCmdSetMaintenancePos,
+         nullptr},
+        {Id::SetPumpModel, ui->comboPumpModel, nullptr, &mainForm::launchCmdSetPumpModel},
+        {Id::SetFactoryPumpStrokeVolume, ui->lineEditFactoryPumpStrokeVolume,
+         &mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume, nullptr},
     };
-    auto finished = [this](QLineEdit *field, void (mainForm::*slot)()) {
-        connect(field, &QLineEdit::editingFinished, this, slot);
-    };
-    auto activated = [this](QComboBox *combo, void (mainForm::*slot)(int)) {
-        connect(combo, QOverload<int>::of(&QComboBox::activated), this, slot);
-    };
-    // The operator's click, never the display writing the box.
-    auto state = [this](QCheckBox *box, void (mainForm::*slot)(int)) {
-        connect(box, &QCheckBox::clicked, this,
-                [this, box, slot] { (this->*slot)(box->checkState()); });
-    };
-
-    switch (command->spezifier()) {
-    case Id::Start:
-        clicked(ui->buttonStart, &mainForm::launchCmdStart);
-        break;
-    case Id::Stop:
-        clicked(ui->buttonStop, &mainForm::launchCmdStop);
-        break;
-    case Id::Prime:
-        clicked(ui->buttonPrime, &mainForm::launchCmdPrime);
-        break;
-    case Id::Pause:
-        clicked(ui->buttonPause, &mainForm::launchCmdPause);
-        break;
-    case Id::SetVolume:
-        finished(ui->lineEditVolume, &mainForm::launchCmdSetVolume);
-        break;
-    case Id::SetDispenseVolumeBreakTime:
-        finished(ui->lineEditBreakTimeSec, &mainForm::launchCmdSetDispenseBreakTime);
-        finished(ui->lineEditBreakTimeMin, &mainForm::launchCmdSetDispenseBreakTime);
-        break;
-    case Id::SetDispenseVolumeNumber:
-        finished(ui->lineEditCycles, &mainForm::launchCmdSetDispenseNumber);
-        break;
-    case Id::SetAnalogInput:
-        activated(ui->comboAnalIn, &mainForm::launchCmdSetAnalogIn);
-        break;
-    case Id::SetDigitalIn1:
-        activated(ui->comboDigIn1, &mainForm::launchCmdSetDigitalIn1);
-        break;
-    case Id::SetDigitalIn2:
-        activated(ui->comboDigIn2, &mainForm::launchCmdSetDigitalIn2);
-        break;
-    case Id::SetDigitalOut:
-        activated(ui->comboDigOut, &mainForm::launchCmdSetDigitalOut);
-        break;
-    case Id::SetLanguage:
-        activated(ui->comboLanguage, &mainForm::launchCmdSetLanguage);
-        break;
-    case Id::SetCustCalVol:
-        finished(ui->lineEditCalVolume, &mainForm::launchCmdSetCustomCalibrationVolume);
-        break;
-    case Id::SetCustCalPercent:
-        activated(ui->comboCalPercent, &mainForm::launchCmdSetCustomCalibrationPercentage);
-        break;
-    case Id::SetAutostart:
-        state(ui->checkboAutostart, &mainForm::launchCmdSetAutostart);
-        break;
-    case Id::SetPumpProfileCharacteristic:
-        activated(ui->comboTypeFluid, &mainForm::launchCmdSetPumpProfileCharacteristics);
-        break;
-    case Id::SetDisplayContrast:
-        activated(ui->comboContrast, &mainForm::launchCmdSetDisplayContrast);
-        break;
-    case Id::ExecuteCommCheck:
-        clicked(ui->buttonTestComm, &mainForm::launchCmdExecuteCommCheck);
-        break;
-    case Id::SetProtocolAnswer:
-        state(ui->checkboProtAnswer, &mainForm::launchCmdSetProtocolAnswer);
-        break;
-    case Id::SetPumpAddress:
-        activated(ui->comboPumpAddress, &mainForm::launchCmdSetPumpAddress);
-        break;
-    case Id::SetCommAddress:
-        activated(ui->comboCommAddress, &mainForm::launchCmdSetCommAddress);
-        break;
-    case Id::SetInvalidLRC:
-        state(ui->checkboIncorrectLRC, &mainForm::launchCmdSetInvalidLRC);
-        break;
-    case Id::SetUnusedLRC:
-        state(ui->checkboUnusedLRC, &mainForm::launchCmdSetUnusedLRC);
-        break;
-    case Id::SetDiscreteCommand:
+    const Id filed = command->spezifier();
+    if (filed == Id::SetDiscreteCommand)
         connect(ui->lineEditDiscreteCommand, &QLineEdit::returnPressed, this,
                 &mainForm::setDiscreteCommand);
-        break;
-    case Id::SetFactoryDefaults:
-        clicked(ui->buttonDefaults, &mainForm::launchCmdSetFactoryDefaults);
-        break;
-    case Id::SetFactoryMode:
-        state(ui->checkboFactoryMode, &mainForm::launchCmdSetFactoryMode);
-        break;
-    case Id::SetFactoryMeasuredCalVolume:
-        finished(ui->lineEditFactoryCalVolume, &mainForm::launchCmdSetFactoryMeasuredCalVolume);
-        break;
-    case Id::SetMaintenancePos:
-        clicked(ui->buttonMaintenancePos, &mainForm::launchCmdSetMaintenancePos);
-        break;
-    case Id::SetPumpModel:
-        activated(ui->comboPumpModel, &mainForm::launchCmdSetPumpModel);
-        break;
-    case Id::SetFactoryPumpStrokeVolume:
-        finished(ui->lineEditFactoryPumpStrokeVolume,
-                 &mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume);
-        break;
-    default:
-        break;
+    for (const auto &l : launchers) {
+        if (l.id != filed)
+            continue;
+        if (auto *box = qobject_cast<QCheckBox *>(l.widget))
+            connect(box, &QCheckBox::clicked, this,
+                    [this, box, slot = l.withInt] { (this->*slot)(box->checkState()); });
+        else if (auto *button = qobject_cast<QAbstractButton *>(l.widget))
+            connect(button, &QAbstractButton::clicked, this, l.plain);
+        else if (auto *field = qobject_cast<QLineEdit *>(l.widget))
+            connect(field, &QLineEdit::editingFinished, this, l.plain);
+        else if (auto *combo = qobject_cast<QComboBox *>(l.widget))
+            connect(combo, QOverload<int>::of(&QComboBox::activated), this, l.withInt);
     }
 }
 
