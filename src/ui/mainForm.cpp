@@ -21,6 +21,7 @@
 #include "ui/LinkFeedback.h"
 #include "ui/MouseEventLineEdit.h"
 #include "ui/NetworkGroup.h"
+#include "ui/OperatorPicks.h"
 #include "ui/PortTroubleTips.h"
 #include "ui/ProcessData.h"
 #include "ui/StatusDisplay.h"
@@ -99,21 +100,18 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     , ui(std::make_unique<Ui::mainScreen>())
     , commandStack(&pumpCore.stack())
     , core(pumpCore)
+    , picks(pumpCore, this)
     , commandTable(&pumpCore.table())
     , application(application)
     , refresher(&pumpCore.refresher())
     , link(&pumpCore.link())
     , runModeItem(pumpCore.items().get<OperationItemRunMode>())
-    , volumeActualItem(pumpCore.items().get<OperationItemVolumeActual>())
-    , timeElapsedItem(pumpCore.items().get<OperationItemTimeElapsed>())
-    , statusItem(pumpCore.items().get<OperationItemStatus>())
     , volumeTargetItem(pumpCore.items().get<OperationItemVolumeTarget>())
     , flowrateItem(pumpCore.items().get<OperationItemFlowrate>())
     , dispenseTimeItem(pumpCore.items().get<OperationItemDispenseTime>())
     , breakTimeItem(pumpCore.items().get<OperationItemVolumeBreakTime>())
     , volumeNumberItem(pumpCore.items().get<OperationItemVolumeNumber>())
     , analogInItem(pumpCore.items().get<OperationItemAnalogIn>())
-    , analogRangeItem(pumpCore.items().get<OperationItemAnalogRange>())
     , digitalIn1Item(pumpCore.items().get<OperationItemDigitalIn1>())
     , digitalIn2Item(pumpCore.items().get<OperationItemDigitalIn2>())
     , digitalOutItem(pumpCore.items().get<OperationItemDigitalOut>())
@@ -122,11 +120,9 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     , autostartItem(pumpCore.items().get<OperationItemAutostart>())
     , pumpProfileItem(pumpCore.items().get<OperationItemPumpProfileCharacteristic>())
     , contrastItem(pumpCore.items().get<OperationItemContrast>())
-    , modelVersionItem(pumpCore.items().get<OperationItemModelVersion>())
     , protocolAnswerItem(pumpCore.items().get<OperationItemProtocolAnswer>())
     , addressItem(pumpCore.items().get<OperationItemAddress>())
     , factoryModeItem(pumpCore.items().get<OperationItemFactoryMode>())
-    , maintenancePositionItem(pumpCore.items().get<OperationItemMaintenancePosition>())
     , factoryPumpModelItem(pumpCore.items().get<OperationItemFactoryPumpModel>())
     , factoryStrokeVolumeItem(pumpCore.items().get<OperationItemFactoryStrokeVolume>())
 {
@@ -161,7 +157,9 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     WindowLook::applyStyleSheets(*ui, *this);
     itemDisplay = std::make_unique<ItemDisplay>(ItemDisplay::Parts{
         *ui, editedFields, core.items(), runMode, digitalIn1Exclusive, digitalIn2Exclusive});
-    statusDisplay = std::make_unique<StatusDisplay>(*ui, *this, statusItem, timeElapsedItem);
+    statusDisplay =
+        std::make_unique<StatusDisplay>(*ui, *this, core.items().get<OperationItemStatus>(),
+                                        core.items().get<OperationItemTimeElapsed>());
     qRegisterMetaType<Answer>("Answer");
     qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::CommandSpezifier");
     qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::ComanndSpezifier");
@@ -374,35 +372,6 @@ BusinessLogic::Ticket mainForm::push(BusinessLogic::CommandSpezifier id, int val
     return cmd != nullptr && commandStack != nullptr ? commandStack->push(cmd, value, true) : 0;
 }
 
-BusinessLogic::Ticket mainForm::pushHeld(BusinessLogic::CommandSpezifier id, int value,
-                                         GUI::OperationItem &item)
-{
-    // A refused value never reaches the screen, the chart, the file or the network.
-    return core.submitSetting(
-        BusinessLogic::Lane::Operator, id, value, this, [this, &item, value](bool accepted) {
-            const auto pending = picksOnTheWay.find(&item);
-            if (pending != picksOnTheWay.end() && pending->second.value == value)
-                picksOnTheWay.erase(pending);
-            if (accepted)
-                GUI::SendGate::hold(item, value);
-        });
-}
-
-bool mainForm::pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem &item, int value)
-{
-    // Neither what the pump has nor what is already on its way goes again.
-    const std::optional<int> reported = GUI::SendGate::reported(item);
-    if (!GUI::SendGate::differs(value, reported))
-        return false;
-    const auto pending = picksOnTheWay.find(&item);
-    if (pending != picksOnTheWay.end() && pending->second.value == value &&
-        pending->second.reported == reported)
-        return false;
-    picksOnTheWay[&item] = {value, reported};
-    pushHeld(id, value, item);
-    return true;
-}
-
 void mainForm::startUp()
 {
     if (commandStack != nullptr)
@@ -562,9 +531,9 @@ void mainForm::launchCmdSetVolume()
     const GUI::SendGate::SetPoint setPoint = GUI::SendGate::setPoint(runMode);
     const int v = *value;
     if (setPoint == GUI::SendGate::SetPoint::Volume)
-        pushHeld(Id::SetVolume, v, volumeTargetItem);
+        picks.held(Id::SetVolume, v, volumeTargetItem);
     else if (setPoint == GUI::SendGate::SetPoint::FlowRate)
-        pushHeld(Id::SetFlowRate, v, flowrateItem);
+        picks.held(Id::SetFlowRate, v, flowrateItem);
 }
 
 void mainForm::launchCmdSetDispenseTime()
@@ -593,7 +562,7 @@ void mainForm::launchCmdSetDispenseBreakTime()
                                                                 ui->lineEditBreakTimeSec->text());
     if (!editedFields.take({ui->lineEditBreakTimeMin, ui->lineEditBreakTimeSec}) || !value)
         return;
-    pushHeld(Id::SetDispenseVolumeBreakTime, *value, breakTimeItem);
+    picks.held(Id::SetDispenseVolumeBreakTime, *value, breakTimeItem);
 }
 
 void mainForm::launchCmdSetDispenseNumber()
@@ -601,18 +570,19 @@ void mainForm::launchCmdSetDispenseNumber()
     const std::optional<int> value = GUI::SendGate::integer(ui->lineEditCycles->text());
     if (!editedFields.take({ui->lineEditCycles}) || !value)
         return;
-    pushHeld(Id::SetDispenseVolumeNumber, *value, volumeNumberItem);
+    picks.held(Id::SetDispenseVolumeNumber, *value, volumeNumberItem);
 }
 
 void mainForm::launchCmdSetAnalogIn(int index)
 {
-    pick(Id::SetAnalogInput, analogInItem, GUI::KeyTable::code(QStringLiteral("analog-in"), index));
+    picks.pick(Id::SetAnalogInput, analogInItem,
+               GUI::KeyTable::code(QStringLiteral("analog-in"), index));
 }
 
 void mainForm::launchCmdSetDigitalIn1(int index)
 {
     const int value = GUI::KeyTable::code(QStringLiteral("digital-in1"), index);
-    if (!pick(Id::SetDigitalIn1, digitalIn1Item, value))
+    if (!picks.pick(Id::SetDigitalIn1, digitalIn1Item, value))
         return;
     digitalIn1Exclusive = index == 1 || index == 2;
     if (digitalIn1Exclusive && digitalIn2Exclusive) {
@@ -624,7 +594,7 @@ void mainForm::launchCmdSetDigitalIn1(int index)
 void mainForm::launchCmdSetDigitalIn2(int index)
 {
     const int value = GUI::KeyTable::code(QStringLiteral("digital-in2"), index);
-    if (!pick(Id::SetDigitalIn2, digitalIn2Item, value))
+    if (!picks.pick(Id::SetDigitalIn2, digitalIn2Item, value))
         return;
     digitalIn2Exclusive = index == 1 || index == 2;
     if (digitalIn1Exclusive && digitalIn2Exclusive) {
@@ -638,12 +608,12 @@ void mainForm::launchCmdSetDigitalIn2(int index)
 void mainForm::launchCmdSetDigitalOut(int index)
 {
     if (index >= 0 && index <= 4)
-        pick(Id::SetDigitalOut, digitalOutItem, index);
+        picks.pick(Id::SetDigitalOut, digitalOutItem, index);
 }
 
 void mainForm::launchCmdSetLanguage(int index)
 {
-    pick(Id::SetLanguage, languageItem, index);
+    picks.pick(Id::SetLanguage, languageItem, index);
 }
 
 void mainForm::launchCmdSetCustomCalibrationVolume()
@@ -657,27 +627,28 @@ void mainForm::launchCmdSetCustomCalibrationVolume()
 void mainForm::launchCmdSetCustomCalibrationPercentage(int index)
 {
     // The list runs from 80.0 % in steps of 0.1 %; the pump counts hundredths of a percent.
-    pick(Id::SetCustCalPercent, calibrationPercentageItem, index * 10 + 8000);
+    picks.pick(Id::SetCustCalPercent, calibrationPercentageItem, index * 10 + 8000);
 }
 
 void mainForm::launchCmdSetAutostart(int state)
 {
-    pick(Id::SetAutostart, autostartItem, state != Qt::Unchecked ? 1 : 0);
+    picks.pick(Id::SetAutostart, autostartItem, state != Qt::Unchecked ? 1 : 0);
 }
 
 void mainForm::launchCmdSetPumpProfileCharacteristics(int)
 {
-    pick(Id::SetPumpProfileCharacteristic, pumpProfileItem, ui->comboTypeFluid->currentIndex());
+    picks.pick(Id::SetPumpProfileCharacteristic, pumpProfileItem,
+               ui->comboTypeFluid->currentIndex());
 }
 
 void mainForm::launchCmdSetDisplayContrast(int)
 {
-    pick(Id::SetDisplayContrast, contrastItem, ui->comboContrast->currentIndex());
+    picks.pick(Id::SetDisplayContrast, contrastItem, ui->comboContrast->currentIndex());
 }
 
 void mainForm::launchCmdSetProtocolAnswer(int state)
 {
-    pick(Id::SetProtocolAnswer, protocolAnswerItem, state != Qt::Unchecked ? 1 : 0);
+    picks.pick(Id::SetProtocolAnswer, protocolAnswerItem, state != Qt::Unchecked ? 1 : 0);
 }
 
 void mainForm::launchCmdSetFactoryDefaults()
@@ -692,12 +663,12 @@ void mainForm::launchCmdSetMaintenancePos()
 
 void mainForm::launchCmdSetFactoryMode(int state)
 {
-    pick(Id::SetFactoryMode, factoryModeItem, state != Qt::Unchecked ? 1 : 0);
+    picks.pick(Id::SetFactoryMode, factoryModeItem, state != Qt::Unchecked ? 1 : 0);
 }
 
 void mainForm::launchCmdSetPumpModel(int index)
 {
-    pick(Id::SetPumpModel, factoryPumpModelItem, index);
+    picks.pick(Id::SetPumpModel, factoryPumpModelItem, index);
 }
 
 void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
@@ -705,7 +676,7 @@ void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
     const std::optional<int> value =
         EntryConversion::scaledFloat(ui->lineEditFactoryPumpStrokeVolume->text(), 10, 0.05);
     if (editedFields.take({ui->lineEditFactoryPumpStrokeVolume}) && value) {
-        pushHeld(Id::SetFactoryPumpStrokeVolume, *value, factoryStrokeVolumeItem);
+        picks.held(Id::SetFactoryPumpStrokeVolume, *value, factoryStrokeVolumeItem);
     }
     ui->lineEditFactoryPumpStrokeVolume->setModified(false);
 }

@@ -35,6 +35,7 @@
 #include "ui/EditedFields.h"
 #include "ui/ItemDisplay.h"
 #include "ui/LinkFeedback.h"
+#include "ui/OperatorPicks.h"
 #include "ui/StatusDisplay.h"
 #include "ui/TrafficView.h"
 #include "ui/WindowLook.h"
@@ -213,12 +214,6 @@ private:
     // Queues a command with logging on, ahead of the polls; nothing (ticket 0) when the command
     // is not filed.
     BusinessLogic::Ticket push(BusinessLogic::CommandSpezifier id, int value);
-    // A setting the item takes as its value once the pump accepted it.
-    BusinessLogic::Ticket pushHeld(BusinessLogic::CommandSpezifier id, int value,
-                                   GUI::OperationItem &item);
-    // The operator's pick: queued and, once accepted, held by the item, unless the pump already
-    // has that value.
-    bool pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem &item, int value);
     BusinessLogic::Command *command(BusinessLogic::CommandSpezifier id) const;
     void stopUpdateTimer();
     // The display's own link check: like the Test button, but the operator's queued commands
@@ -230,6 +225,7 @@ private:
     void hear(const Answer &answer);
 
     PumpCore &core;
+    OperatorPicks picks;
     std::vector<BusinessLogic::Command *> *commandTable = nullptr;
     QApplication *application = nullptr;
     GUI::RefreshTimer *refresher = nullptr;
@@ -247,14 +243,6 @@ private:
     bool digitalIn1Exclusive = false;
     bool digitalIn2Exclusive = false;
     EditedFields editedFields;
-    // Picks sent and not answered yet, by item, with what the pump had reported then: the same
-    // pick again is not sent twice, unless the pump has reported something new since.
-    struct PickOnTheWay
-    {
-        int value = 0;
-        std::optional<int> reported;
-    };
-    std::map<GUI::OperationItem *, PickOnTheWay> picksOnTheWay;
     bool advancedScreen = true;
     bool savedNoUpdate = true;
     Answer lastAnswer;
@@ -266,16 +254,12 @@ private:
 
     // The pump quantities the window shows: the core's items.
     OperationItemRunMode &runModeItem;
-    OperationItemVolumeActual &volumeActualItem;
-    OperationItemTimeElapsed &timeElapsedItem;
-    OperationItemStatus &statusItem;
     OperationItemVolumeTarget &volumeTargetItem;
     OperationItemFlowrate &flowrateItem;
     OperationItemDispenseTime &dispenseTimeItem;
     OperationItemVolumeBreakTime &breakTimeItem;
     OperationItemVolumeNumber &volumeNumberItem;
     OperationItemAnalogIn &analogInItem;
-    OperationItemAnalogRange &analogRangeItem;
     OperationItemDigitalIn1 &digitalIn1Item;
     OperationItemDigitalIn2 &digitalIn2Item;
     OperationItemDigitalOut &digitalOutItem;
@@ -285,11 +269,9 @@ private:
     OperationItemPumpProfileCharacteristic &pumpProfileItem;
     OperationItemContrast &contrastItem;
     OperationItemCommCheck commCheckItem;
-    OperationItemModelVersion &modelVersionItem;
     OperationItemProtocolAnswer &protocolAnswerItem;
     OperationItemAddress &addressItem;
     OperationItemFactoryMode &factoryModeItem;
-    OperationItemMaintenancePosition &maintenancePositionItem;
     OperationItemFactoryPumpModel &factoryPumpModelItem;
     OperationItemFactoryStrokeVolume &factoryStrokeVolumeItem;
     std::vector<GUI::OperationItem *> items;
