@@ -11,7 +11,6 @@
 #include "GUI/EntryConversion.h"
 #include "GUI/KeyTable.h"
 #include "GUI/RefreshTimer.h"
-#include "GUI/StatusFlags.h"
 #include "help/HelpBrowser.h"
 #include "help/HelpCollection.h"
 #include "platform/InstanceSettings.h"
@@ -43,24 +42,12 @@
 #include <QMenu>
 #include <QScreen>
 
-#include <algorithm>
-
 // The images are compiled into this static library; referencing the initialiser keeps the
 // linker from dropping them. (Must stay outside any namespace.)
 static void loadImages()
 {
     Q_INIT_RESOURCE(dosetta);
 }
-
-namespace {
-
-// The window's texts share the form's translation context.
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
-
-} // namespace
 
 QColor mainForm::messageColour = StyleSheets::acceptedColour();
 int mainForm::fadePercent = 100;
@@ -105,26 +92,7 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     , application(application)
     , refresher(&pumpCore.refresher())
     , link(&pumpCore.link())
-    , runModeItem(pumpCore.items().get<OperationItemRunMode>())
-    , volumeTargetItem(pumpCore.items().get<OperationItemVolumeTarget>())
-    , flowrateItem(pumpCore.items().get<OperationItemFlowrate>())
-    , dispenseTimeItem(pumpCore.items().get<OperationItemDispenseTime>())
-    , breakTimeItem(pumpCore.items().get<OperationItemVolumeBreakTime>())
-    , volumeNumberItem(pumpCore.items().get<OperationItemVolumeNumber>())
-    , analogInItem(pumpCore.items().get<OperationItemAnalogIn>())
     , digitalIn1Item(pumpCore.items().get<OperationItemDigitalIn1>())
-    , digitalIn2Item(pumpCore.items().get<OperationItemDigitalIn2>())
-    , digitalOutItem(pumpCore.items().get<OperationItemDigitalOut>())
-    , languageItem(pumpCore.items().get<OperationItemLanguage>())
-    , calibrationPercentageItem(pumpCore.items().get<OperationItemCustomCalibrationPercentage>())
-    , autostartItem(pumpCore.items().get<OperationItemAutostart>())
-    , pumpProfileItem(pumpCore.items().get<OperationItemPumpProfileCharacteristic>())
-    , contrastItem(pumpCore.items().get<OperationItemContrast>())
-    , protocolAnswerItem(pumpCore.items().get<OperationItemProtocolAnswer>())
-    , addressItem(pumpCore.items().get<OperationItemAddress>())
-    , factoryModeItem(pumpCore.items().get<OperationItemFactoryMode>())
-    , factoryPumpModelItem(pumpCore.items().get<OperationItemFactoryPumpModel>())
-    , factoryStrokeVolumeItem(pumpCore.items().get<OperationItemFactoryStrokeVolume>())
 {
     loadImages();
     ui->setupUi(this);
@@ -146,8 +114,9 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     ui->TabsExtendedSettings->removeTab(ui->TabsExtendedSettings->indexOf(ui->TabFactory));
     const QStringList arguments =
         application != nullptr ? QApplication::arguments() : QStringList();
-    if (factoryGateOpen(arguments))
-        ui->TabsExtendedSettings->addTab(ui->TabFactory, screenText("Factory"));
+    if (factoryGateOpen(arguments)) // the tab's title keeps the form's translation context
+        ui->TabsExtendedSettings->addTab(ui->TabFactory,
+                                         QCoreApplication::translate("mainScreen", "Factory"));
     ui->TabsExtendedSettings->setCurrentWidget(ui->TabAdvanced);
     ui->comboCommAddress->addItem(QString::number(99));
 
@@ -366,6 +335,12 @@ BusinessLogic::Command *mainForm::command(BusinessLogic::CommandSpezifier id) co
     return (*commandTable)[index];
 }
 
+template<class Item>
+Item &mainForm::item() const
+{
+    return core.items().get<Item>();
+}
+
 BusinessLogic::Ticket mainForm::push(BusinessLogic::CommandSpezifier id, int value)
 {
     BusinessLogic::Command *cmd = command(id);
@@ -458,7 +433,7 @@ void mainForm::launchCmdSetPumpAddress(int index)
     core.submitSetting(BusinessLogic::Lane::Operator, Id::SetPumpAddress, index, this,
                        [this, index](bool accepted) {
                            if (accepted)
-                               addressItem.setValue(index);
+                               item<OperationItemAddress>().setValue(index);
                        });
     setDataUpdate();
 }
@@ -531,9 +506,9 @@ void mainForm::launchCmdSetVolume()
     const GUI::SendGate::SetPoint setPoint = GUI::SendGate::setPoint(runMode);
     const int v = *value;
     if (setPoint == GUI::SendGate::SetPoint::Volume)
-        picks.held(Id::SetVolume, v, volumeTargetItem);
+        picks.held(Id::SetVolume, v, item<OperationItemVolumeTarget>());
     else if (setPoint == GUI::SendGate::SetPoint::FlowRate)
-        picks.held(Id::SetFlowRate, v, flowrateItem);
+        picks.held(Id::SetFlowRate, v, item<OperationItemFlowrate>());
 }
 
 void mainForm::launchCmdSetDispenseTime()
@@ -552,7 +527,7 @@ void mainForm::launchCmdSetDispenseTime()
                                return;
                            Answer sent{BusinessLogic::toInt(Id::GetDispenseTime),
                                        BusinessLogic::Command::valueField(v, 8)};
-                           dispenseTimeItem.update(&sent);
+                           item<OperationItemDispenseTime>().update(&sent);
                        });
 }
 
@@ -562,7 +537,7 @@ void mainForm::launchCmdSetDispenseBreakTime()
                                                                 ui->lineEditBreakTimeSec->text());
     if (!editedFields.take({ui->lineEditBreakTimeMin, ui->lineEditBreakTimeSec}) || !value)
         return;
-    picks.held(Id::SetDispenseVolumeBreakTime, *value, breakTimeItem);
+    picks.held(Id::SetDispenseVolumeBreakTime, *value, item<OperationItemVolumeBreakTime>());
 }
 
 void mainForm::launchCmdSetDispenseNumber()
@@ -570,12 +545,12 @@ void mainForm::launchCmdSetDispenseNumber()
     const std::optional<int> value = GUI::SendGate::integer(ui->lineEditCycles->text());
     if (!editedFields.take({ui->lineEditCycles}) || !value)
         return;
-    picks.held(Id::SetDispenseVolumeNumber, *value, volumeNumberItem);
+    picks.held(Id::SetDispenseVolumeNumber, *value, item<OperationItemVolumeNumber>());
 }
 
 void mainForm::launchCmdSetAnalogIn(int index)
 {
-    picks.pick(Id::SetAnalogInput, analogInItem,
+    picks.pick(Id::SetAnalogInput, item<OperationItemAnalogIn>(),
                GUI::KeyTable::code(QStringLiteral("analog-in"), index));
 }
 
@@ -594,7 +569,7 @@ void mainForm::launchCmdSetDigitalIn1(int index)
 void mainForm::launchCmdSetDigitalIn2(int index)
 {
     const int value = GUI::KeyTable::code(QStringLiteral("digital-in2"), index);
-    if (!picks.pick(Id::SetDigitalIn2, digitalIn2Item, value))
+    if (!picks.pick(Id::SetDigitalIn2, item<OperationItemDigitalIn2>(), value))
         return;
     digitalIn2Exclusive = index == 1 || index == 2;
     if (digitalIn1Exclusive && digitalIn2Exclusive) {
@@ -608,12 +583,12 @@ void mainForm::launchCmdSetDigitalIn2(int index)
 void mainForm::launchCmdSetDigitalOut(int index)
 {
     if (index >= 0 && index <= 4)
-        picks.pick(Id::SetDigitalOut, digitalOutItem, index);
+        picks.pick(Id::SetDigitalOut, item<OperationItemDigitalOut>(), index);
 }
 
 void mainForm::launchCmdSetLanguage(int index)
 {
-    picks.pick(Id::SetLanguage, languageItem, index);
+    picks.pick(Id::SetLanguage, item<OperationItemLanguage>(), index);
 }
 
 void mainForm::launchCmdSetCustomCalibrationVolume()
@@ -627,28 +602,31 @@ void mainForm::launchCmdSetCustomCalibrationVolume()
 void mainForm::launchCmdSetCustomCalibrationPercentage(int index)
 {
     // The list runs from 80.0 % in steps of 0.1 %; the pump counts hundredths of a percent.
-    picks.pick(Id::SetCustCalPercent, calibrationPercentageItem, index * 10 + 8000);
+    picks.pick(Id::SetCustCalPercent, item<OperationItemCustomCalibrationPercentage>(),
+               index * 10 + 8000);
 }
 
 void mainForm::launchCmdSetAutostart(int state)
 {
-    picks.pick(Id::SetAutostart, autostartItem, state != Qt::Unchecked ? 1 : 0);
+    picks.pick(Id::SetAutostart, item<OperationItemAutostart>(), state != Qt::Unchecked ? 1 : 0);
 }
 
 void mainForm::launchCmdSetPumpProfileCharacteristics(int)
 {
-    picks.pick(Id::SetPumpProfileCharacteristic, pumpProfileItem,
+    picks.pick(Id::SetPumpProfileCharacteristic, item<OperationItemPumpProfileCharacteristic>(),
                ui->comboTypeFluid->currentIndex());
 }
 
 void mainForm::launchCmdSetDisplayContrast(int)
 {
-    picks.pick(Id::SetDisplayContrast, contrastItem, ui->comboContrast->currentIndex());
+    picks.pick(Id::SetDisplayContrast, item<OperationItemContrast>(),
+               ui->comboContrast->currentIndex());
 }
 
 void mainForm::launchCmdSetProtocolAnswer(int state)
 {
-    picks.pick(Id::SetProtocolAnswer, protocolAnswerItem, state != Qt::Unchecked ? 1 : 0);
+    picks.pick(Id::SetProtocolAnswer, item<OperationItemProtocolAnswer>(),
+               state != Qt::Unchecked ? 1 : 0);
 }
 
 void mainForm::launchCmdSetFactoryDefaults()
@@ -663,12 +641,13 @@ void mainForm::launchCmdSetMaintenancePos()
 
 void mainForm::launchCmdSetFactoryMode(int state)
 {
-    picks.pick(Id::SetFactoryMode, factoryModeItem, state != Qt::Unchecked ? 1 : 0);
+    picks.pick(Id::SetFactoryMode, item<OperationItemFactoryMode>(),
+               state != Qt::Unchecked ? 1 : 0);
 }
 
 void mainForm::launchCmdSetPumpModel(int index)
 {
-    picks.pick(Id::SetPumpModel, factoryPumpModelItem, index);
+    picks.pick(Id::SetPumpModel, item<OperationItemFactoryPumpModel>(), index);
 }
 
 void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
@@ -676,7 +655,8 @@ void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
     const std::optional<int> value =
         EntryConversion::scaledFloat(ui->lineEditFactoryPumpStrokeVolume->text(), 10, 0.05);
     if (editedFields.take({ui->lineEditFactoryPumpStrokeVolume}) && value) {
-        picks.held(Id::SetFactoryPumpStrokeVolume, *value, factoryStrokeVolumeItem);
+        picks.held(Id::SetFactoryPumpStrokeVolume, *value,
+                   item<OperationItemFactoryStrokeVolume>());
     }
     ui->lineEditFactoryPumpStrokeVolume->setModified(false);
 }
@@ -721,7 +701,7 @@ void mainForm::modeSelect(QAction *action)
         runMode = 1;
         launchCmdSetDispenseVolume();
     }
-    runModeItem.setValue(runMode);
+    item<OperationItemRunMode>().setValue(runMode);
     ui->buttonMode->clearFocus();
 }
 

@@ -215,6 +215,9 @@ private:
     // is not filed.
     BusinessLogic::Ticket push(BusinessLogic::CommandSpezifier id, int value);
     BusinessLogic::Command *command(BusinessLogic::CommandSpezifier id) const;
+    // The core's item of that class, for the commands that read one once.
+    template<class Item>
+    Item &item() const;
     void stopUpdateTimer();
     // The display's own link check: like the Test button, but the operator's queued commands
     // stay queued.
@@ -253,27 +256,8 @@ private:
     // Caches that spare the display update work when nothing changed.
 
     // The pump quantities the window shows: the core's items.
-    OperationItemRunMode &runModeItem;
-    OperationItemVolumeTarget &volumeTargetItem;
-    OperationItemFlowrate &flowrateItem;
-    OperationItemDispenseTime &dispenseTimeItem;
-    OperationItemVolumeBreakTime &breakTimeItem;
-    OperationItemVolumeNumber &volumeNumberItem;
-    OperationItemAnalogIn &analogInItem;
     OperationItemDigitalIn1 &digitalIn1Item;
-    OperationItemDigitalIn2 &digitalIn2Item;
-    OperationItemDigitalOut &digitalOutItem;
-    OperationItemLanguage &languageItem;
-    OperationItemCustomCalibrationPercentage &calibrationPercentageItem;
-    OperationItemAutostart &autostartItem;
-    OperationItemPumpProfileCharacteristic &pumpProfileItem;
-    OperationItemContrast &contrastItem;
     OperationItemCommCheck commCheckItem;
-    OperationItemProtocolAnswer &protocolAnswerItem;
-    OperationItemAddress &addressItem;
-    OperationItemFactoryMode &factoryModeItem;
-    OperationItemFactoryPumpModel &factoryPumpModelItem;
-    OperationItemFactoryStrokeVolume &factoryStrokeVolumeItem;
     std::vector<GUI::OperationItem *> items;
     // Reads the items: declared after them, so it goes first.
     std::unique_ptr<ProcessData> process;
