@@ -220,6 +220,14 @@ inline QColor refusedColour()
     return QColor(255, 0, 0);
 }
 
+// The traffic views: the stamp, the frame, and the check character of a frame that passed, failed
+// its check, or was refused.
+inline constexpr Qt::GlobalColor trafficStamp = Qt::blue;
+inline constexpr Qt::GlobalColor trafficFrame = Qt::black;
+inline constexpr Qt::GlobalColor trafficCheckGood = Qt::darkGreen;
+inline constexpr Qt::GlobalColor trafficCheckBad = Qt::red;
+inline constexpr Qt::GlobalColor trafficRefused = Qt::magenta;
+
 // The feedback text in its colour at that opacity (percent), as it fades.
 inline QString fading(const QColor &colour, int opacityPercent)
 {

@@ -1,6 +1,7 @@
 #include "ui/TrafficView.h"
 
 #include "BusinessLogic/CommandStack.h"
+#include "ui/StyleSheets.h"
 
 #include <QAbstractButton>
 #include <QScrollBar>
@@ -82,14 +83,14 @@ int TrafficView::appendLine(QTextEdit *view, const std::string &line, int stampL
     QScrollBar *bar = view->verticalScrollBar();
     const bool atBottom = bar->value() >= bar->maximum();
 
-    view->setTextColor(Qt::blue);
+    view->setTextColor(StyleSheets::trafficStamp);
     QTextCursor cursor(view->document());
     cursor.movePosition(QTextCursor::End);
     if (!view->document()->isEmpty())
-        cursor.insertBlock(QTextBlockFormat(), colourFormat(Qt::blue));
-    cursor.insertText(text.left(stamp), colourFormat(Qt::blue));
-    view->setTextColor(Qt::black);
-    cursor.insertText(text.mid(stamp), colourFormat(Qt::black));
+        cursor.insertBlock(QTextBlockFormat(), colourFormat(StyleSheets::trafficStamp));
+    cursor.insertText(text.left(stamp), colourFormat(StyleSheets::trafficStamp));
+    view->setTextColor(StyleSheets::trafficFrame);
+    cursor.insertText(text.mid(stamp), colourFormat(StyleSheets::trafficFrame));
 
     if (atBottom)
         bar->setValue(bar->maximum());
@@ -107,10 +108,10 @@ void TrafficView::displayTx(std::string *line)
     QTextCursor mark = markOfLastParagraph(view->document(), markWidth);
     for (const BusinessLogic::InvalidReason reason : txReasons) {
         if (reason == BusinessLogic::InvalidLRC)
-            mark.mergeCharFormat(colourFormat(Qt::red));
+            mark.mergeCharFormat(colourFormat(StyleSheets::trafficCheckBad));
     }
     if (txReasons.empty())
-        mark.mergeCharFormat(colourFormat(Qt::darkGreen));
+        mark.mergeCharFormat(colourFormat(StyleSheets::trafficCheckGood));
 }
 
 void TrafficView::displayRx(std::string *line)
@@ -124,17 +125,17 @@ void TrafficView::displayRx(std::string *line)
     for (const BusinessLogic::InvalidReason reason : rxReasons) {
         switch (reason) {
         case BusinessLogic::InvalidLRC:
-            mark.setCharFormat(colourFormat(Qt::red));
+            mark.setCharFormat(colourFormat(StyleSheets::trafficCheckBad));
             break;
         case BusinessLogic::ACK:
-            mark.setCharFormat(colourFormat(Qt::darkGreen));
+            mark.setCharFormat(colourFormat(StyleSheets::trafficCheckGood));
             break;
         case BusinessLogic::NAK:
-            mark.setCharFormat(colourFormat(Qt::magenta));
+            mark.setCharFormat(colourFormat(StyleSheets::trafficRefused));
             break;
         }
         view->moveCursor(QTextCursor::End);
     }
     if (rxReasons.empty())
-        mark.setCharFormat(colourFormat(Qt::darkGreen));
+        mark.setCharFormat(colourFormat(StyleSheets::trafficCheckGood));
 }
