@@ -30,27 +30,35 @@
 
 namespace Pump {
 
-PumpItems::PumpItems()
-    : items{new OperationItemRunMode,          new OperationItemVolumeActual,
-            new OperationItemTimeElapsed,      new OperationItemStatus,
-            new OperationItemVolumeTarget,     new OperationItemFlowrate,
-            new OperationItemDispenseTime,     new OperationItemVolumeBreakTime,
-            new OperationItemVolumeNumber,     new OperationItemAnalogIn,
-            new OperationItemAnalogRange,      new OperationItemDigitalIn1,
-            new OperationItemDigitalIn2,       new OperationItemDigitalOut,
-            new OperationItemLanguage,         new OperationItemCustomCalibrationPercentage,
-            new OperationItemAutostart,        new OperationItemPumpProfileCharacteristic,
-            new OperationItemContrast,         new OperationItemModelVersion,
-            new OperationItemProtocolAnswer,   new OperationItemAddress,
-            new OperationItemFactoryMode,      new OperationItemMaintenancePosition,
-            new OperationItemFactoryPumpModel, new OperationItemFactoryStrokeVolume}
-{}
+namespace {
 
-PumpItems::~PumpItems()
+template<class... Item>
+std::vector<std::unique_ptr<OperationItem>> make()
 {
-    for (OperationItem *item : items)
-        delete item;
+    std::vector<std::unique_ptr<OperationItem>> made;
+    (made.push_back(std::make_unique<Item>()), ...);
+    return made;
 }
+
+} // namespace
+
+PumpItems::PumpItems()
+    : owned(make<OperationItemRunMode, OperationItemVolumeActual, OperationItemTimeElapsed,
+                 OperationItemStatus, OperationItemVolumeTarget, OperationItemFlowrate,
+                 OperationItemDispenseTime, OperationItemVolumeBreakTime, OperationItemVolumeNumber,
+                 OperationItemAnalogIn, OperationItemAnalogRange, OperationItemDigitalIn1,
+                 OperationItemDigitalIn2, OperationItemDigitalOut, OperationItemLanguage,
+                 OperationItemCustomCalibrationPercentage, OperationItemAutostart,
+                 OperationItemPumpProfileCharacteristic, OperationItemContrast,
+                 OperationItemModelVersion, OperationItemProtocolAnswer, OperationItemAddress,
+                 OperationItemFactoryMode, OperationItemMaintenancePosition,
+                 OperationItemFactoryPumpModel, OperationItemFactoryStrokeVolume>())
+{
+    for (const std::unique_ptr<OperationItem> &item : owned)
+        items.push_back(item.get());
+}
+
+PumpItems::~PumpItems() = default;
 
 void PumpItems::markAllStale()
 {

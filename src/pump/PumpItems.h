@@ -1,14 +1,11 @@
 #pragma once
 
 #include "BusinessLogic/CommandSpezifier.h"
+#include "GUI/OperationItem.h"
 
 #include <cstdlib>
 #include <memory>
 #include <vector>
-
-namespace GUI {
-class OperationItem;
-} // namespace GUI
 
 namespace Pump {
 
@@ -42,6 +39,8 @@ public:
     }
 
 private:
+    std::vector<std::unique_ptr<OperationItem>> owned;
+    // The same items, in the same order, for the readers.
     std::vector<OperationItem *> items;
 };
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QColor>
+#include <QString>
+
 // The window's longer style sheets, applied in code after the form is built. The short sheets
 // (panels, group-box titles, labels) live in the form itself.
 namespace StyleSheets {
@@ -201,5 +204,38 @@ QMenu::item:selected {
 
 inline constexpr char tabs[] = R"(background-color: rgb(240,240,240);
 font-family: "Arial";)";
+
+// The link label: the pump answers, or it does not.
+inline constexpr char linkConnected[] = "color:rgb(0,149,216);";
+inline constexpr char linkLost[] = "color:rgb(255,100,0); font-size:12pt;";
+
+// The command feedback: blue for an accepted command, red for a refused one.
+inline QColor acceptedColour()
+{
+    return QColor(0, 149, 216, 255);
+}
+
+inline QColor refusedColour()
+{
+    return QColor(255, 0, 0);
+}
+
+// The traffic views: the stamp, the frame, and the check character of a frame that passed, failed
+// its check, or was refused.
+inline constexpr Qt::GlobalColor trafficStamp = Qt::blue;
+inline constexpr Qt::GlobalColor trafficFrame = Qt::black;
+inline constexpr Qt::GlobalColor trafficCheckGood = Qt::darkGreen;
+inline constexpr Qt::GlobalColor trafficCheckBad = Qt::red;
+inline constexpr Qt::GlobalColor trafficRefused = Qt::magenta;
+
+// The feedback text in its colour at that opacity (percent), as it fades.
+inline QString fading(const QColor &colour, int opacityPercent)
+{
+    return QStringLiteral("color:rgba(%1,%2,%3,%4%);")
+        .arg(colour.red())
+        .arg(colour.green())
+        .arg(colour.blue())
+        .arg(opacityPercent);
+}
 
 } // namespace StyleSheets

@@ -1,30 +1,34 @@
 #include "ui/mainForm.h"
 
 #include "pumpcore/PumpCore.h"
-#include <QGraphicsOpacityEffect>
 
+#include "BusinessLogic/ActionCommand.h"
 #include "BusinessLogic/Command.h"
 #include "BusinessLogic/CommandStack.h"
-#include "GUI/RefreshTimer.h"
-#include "help/HelpBrowser.h"
-#include "help/HelpCollection.h"
-#include "platform/InstanceSettings.h"
+#include "BusinessLogic/SettingCommand.h"
 #include "pump/AttachTable.h"
 #include "pump/DisplayFormat.h"
 #include "pump/EntryConversion.h"
 #include "pump/KeyTable.h"
-#include "pump/StatusFlags.h"
+#include "GUI/RefreshTimer.h"
+#include "help/HelpBrowser.h"
+#include "help/HelpCollection.h"
+#include "platform/InstanceSettings.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
+#include "ui/ItemDisplay.h"
+#include "ui/LinkFeedback.h"
 #include "ui/MouseEventLineEdit.h"
 #include "ui/NetworkGroup.h"
+#include "ui/OperatorPicks.h"
 #include "ui/PortTroubleTips.h"
 #include "ui/ProcessData.h"
+#include "ui/StatusDisplay.h"
 #include "ui/StyleSheets.h"
-#include "ui/TimeDisplay.h"
+#include "ui/TrafficView.h"
+#include "ui/WindowLook.h"
 #include "ui_mainForm.h"
 
-#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -37,15 +41,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
-#include <QScrollBar>
-#include <QSignalBlocker>
-#include <QStyle>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextEdit>
-
-#include <algorithm>
-#include <initializer_list>
 
 // The images are compiled into this static library; referencing the initialiser keeps the
 // linker from dropping them. (Must stay outside any namespace.)
@@ -54,48 +49,12 @@ static void loadImages()
     Q_INIT_RESOURCE(dosetta);
 }
 
-namespace {
-
-// The window's texts share the form's translation context.
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
-
-QTextCharFormat colourFormat(Qt::GlobalColor colour)
-{
-    QTextCharFormat format;
-    format.setForeground(QBrush(colour));
-    return format;
-}
-
-// The last `width` characters of the document's last paragraph.
-QTextCursor markOfLastParagraph(QTextDocument *document, int width)
-{
-    QTextCursor cursor(document);
-    cursor.movePosition(QTextCursor::End);
-    const int available = cursor.positionInBlock();
-    cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, std::min(width, available));
-    return cursor;
-}
-
-} // namespace
-
-QColor mainForm::messageColour(0, 149, 216, 255);
+QColor mainForm::messageColour = StyleSheets::acceptedColour();
 int mainForm::fadePercent = 100;
 
 namespace {
 
 using Id = BusinessLogic::CommandSpezifier;
-
-const QString connectedSheet = QStringLiteral("color:rgb(0,149,216);");
-const QString disconnectedSheet = QStringLiteral("color:rgb(255,100,0); font-size:12pt;");
-const QString refusedSheet = QStringLiteral("color:red; font-size: 10pt;");
-
-QString acceptedSheet(int opacity)
-{
-    return QStringLiteral("color:rgba(0,149,216,%1%); font-size: 14pt;").arg(opacity);
-}
 
 // Re-polishing a widget is expensive: write texts and sheets only when they change.
 void setText(QLabel *label, const QString &text)
@@ -116,21 +75,6 @@ void setSheet(QWidget *widget, const QString &sheet)
         widget->setStyleSheet(sheet);
 }
 
-void setIndex(QComboBox *combo, int index)
-{
-    if (combo->currentIndex() != index)
-        combo->setCurrentIndex(index);
-}
-
-// The display writes check boxes without sending: only the operator's clicks become commands.
-void setChecked(QCheckBox *box, bool checked)
-{
-    if (box->isChecked() == checked)
-        return;
-    const QSignalBlocker quiet(box);
-    box->setChecked(checked);
-}
-
 QString twoDigits(int n)
 {
     return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
@@ -143,36 +87,12 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     , ui(std::make_unique<Ui::mainScreen>())
     , commandStack(&pumpCore.stack())
     , core(pumpCore)
+    , picks(pumpCore, this)
     , commandTable(&pumpCore.table())
     , application(application)
     , refresher(&pumpCore.refresher())
     , link(&pumpCore.link())
-    , runModeItem(pumpCore.items().get<OperationItemRunMode>())
-    , volumeActualItem(pumpCore.items().get<OperationItemVolumeActual>())
-    , timeElapsedItem(pumpCore.items().get<OperationItemTimeElapsed>())
-    , statusItem(pumpCore.items().get<OperationItemStatus>())
-    , volumeTargetItem(pumpCore.items().get<OperationItemVolumeTarget>())
-    , flowrateItem(pumpCore.items().get<OperationItemFlowrate>())
-    , dispenseTimeItem(pumpCore.items().get<OperationItemDispenseTime>())
-    , breakTimeItem(pumpCore.items().get<OperationItemVolumeBreakTime>())
-    , volumeNumberItem(pumpCore.items().get<OperationItemVolumeNumber>())
-    , analogInItem(pumpCore.items().get<OperationItemAnalogIn>())
-    , analogRangeItem(pumpCore.items().get<OperationItemAnalogRange>())
     , digitalIn1Item(pumpCore.items().get<OperationItemDigitalIn1>())
-    , digitalIn2Item(pumpCore.items().get<OperationItemDigitalIn2>())
-    , digitalOutItem(pumpCore.items().get<OperationItemDigitalOut>())
-    , languageItem(pumpCore.items().get<OperationItemLanguage>())
-    , calibrationPercentageItem(pumpCore.items().get<OperationItemCustomCalibrationPercentage>())
-    , autostartItem(pumpCore.items().get<OperationItemAutostart>())
-    , pumpProfileItem(pumpCore.items().get<OperationItemPumpProfileCharacteristic>())
-    , contrastItem(pumpCore.items().get<OperationItemContrast>())
-    , modelVersionItem(pumpCore.items().get<OperationItemModelVersion>())
-    , protocolAnswerItem(pumpCore.items().get<OperationItemProtocolAnswer>())
-    , addressItem(pumpCore.items().get<OperationItemAddress>())
-    , factoryModeItem(pumpCore.items().get<OperationItemFactoryMode>())
-    , maintenancePositionItem(pumpCore.items().get<OperationItemMaintenancePosition>())
-    , factoryPumpModelItem(pumpCore.items().get<OperationItemFactoryPumpModel>())
-    , factoryStrokeVolumeItem(pumpCore.items().get<OperationItemFactoryStrokeVolume>())
 {
     loadImages();
     ui->setupUi(this);
@@ -188,21 +108,27 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
                     .toString();
     restorePort();
 
-    fillLists();
+    WindowLook::fillLists(*ui);
 
     // The Factory tab is only for service.
     ui->TabsExtendedSettings->removeTab(ui->TabsExtendedSettings->indexOf(ui->TabFactory));
     const QStringList arguments =
         application != nullptr ? QApplication::arguments() : QStringList();
-    if (factoryGateOpen(arguments))
-        ui->TabsExtendedSettings->addTab(ui->TabFactory, screenText("Factory"));
+    if (factoryGateOpen(arguments)) // the tab's title keeps the form's translation context
+        ui->TabsExtendedSettings->addTab(ui->TabFactory,
+                                         QCoreApplication::translate("mainScreen", "Factory"));
     ui->TabsExtendedSettings->setCurrentWidget(ui->TabAdvanced);
     ui->comboCommAddress->addItem(QString::number(99));
 
     ui->comboCommAddress->setCurrentIndex(instance->address());
     ui->checkboProtAnswer->setChecked(true);
 
-    applyStyleSheets();
+    WindowLook::applyStyleSheets(*ui, *this);
+    itemDisplay = std::make_unique<ItemDisplay>(ItemDisplay::Parts{
+        *ui, editedFields, core.items(), runMode, digitalIn1Exclusive, digitalIn2Exclusive});
+    statusDisplay =
+        std::make_unique<StatusDisplay>(*ui, *this, core.items().get<OperationItemStatus>(),
+                                        core.items().get<OperationItemTimeElapsed>());
     qRegisterMetaType<Answer>("Answer");
     qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::CommandSpezifier");
     qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::ComanndSpezifier");
@@ -210,12 +136,13 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     qRegisterMetaType<std::vector<BusinessLogic::InvalidReason>>(
         "vector<BusinessLogic::InvalidReason>");
 
-    connectTrafficViews();
-    ui->textEditTxData->document()->setMaximumBlockCount(TrafficViewBlocks);
-    ui->textEditRxData->document()->setMaximumBlockCount(TrafficViewBlocks);
+    traffic = std::make_unique<TrafficView>(TrafficView::Parts{
+        commandStack, ui->textEditTxData, ui->textEditRxData, ui->buttonClearAll});
     connectWindow();
 
-    buildRunModeMenu();
+    runModeMenu = WindowLook::runModeMenu(*ui);
+    actionFlowMode = runModeMenu->actions().at(0);
+    actionVolumeMode = runModeMenu->actions().at(1);
     connect(runModeMenu.get(), &QMenu::triggered, this, &mainForm::modeSelect);
     connect(runModeMenu.get(), &QMenu::aboutToHide, ui->buttonMode, &QWidget::clearFocus);
     connect(ui->buttonMode, &QPushButton::released, ui->buttonMode, &QWidget::clearFocus);
@@ -225,8 +152,6 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
         connect(field, &QLineEdit::textChanged, this, &mainForm::changeTime);
         connect(field, &QLineEdit::editingFinished, this, &mainForm::launchCmdSetDispenseTime);
     }
-    greenBullet = QPixmap(QStringLiteral(":/Images/Images/1406229038_bullet-green.png"));
-    greyBullet = QPixmap(QStringLiteral(":/Images/Images/1406229026_bullet-grey.png"));
     connect(ui->buttonAdvanced, &QPushButton::clicked, this, &mainForm::toggleAdvancedScreen);
 
     // The core attached its items to the poller when it was made; the window detaches them only
@@ -238,7 +163,7 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     network = std::make_unique<NetworkGroup>(NetworkGroup::Parts{
         ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState, &core, instance.get()});
     ui->frameEditVolume->setFocus();
-    setEntryBounds();
+    WindowLook::setEntryBounds(*ui);
     editedFields.shown(findChildren<MouseEventLineEdit *>());
 
     help = HelpSetup::build(this, ui->tabHelp);
@@ -297,7 +222,20 @@ void mainForm::connectWindow()
     if (commandStack != nullptr)
         connect(commandStack, &BusinessLogic::CommandStack::sendAnswer, this,
                 &mainForm::saveLastAnswer);
+    connect(&core, &PumpCore::answered, this, &mainForm::hear);
     connect(&updateTimer, &QTimer::timeout, this, &mainForm::triggerUpdateValues);
+}
+
+void mainForm::hear(const Answer &answer)
+{
+    BusinessLogic::Command *c = core.command(static_cast<Id>(answer.commandId));
+    if (answer.outcome == BusinessLogic::AnswerOutcome::Cleared || !PumpCore::onWire(c))
+        return;
+    // Settings and actions are answered by ACK; queries by a data frame.
+    const bool acknowledged = dynamic_cast<BusinessLogic::SettingCommand *>(c) != nullptr ||
+                              dynamic_cast<BusinessLogic::ActionCommand *>(c) != nullptr;
+    heard = LinkFeedback::heard(answer.outcome, acknowledged,
+                                answer.commandId == BusinessLogic::toInt(Id::ExecuteCommCheck));
 }
 
 GUI::OperationItem *mainForm::itemForTests(BusinessLogic::CommandSpezifier id) const
@@ -316,117 +254,76 @@ void mainForm::addCommand(BusinessLogic::Command *command)
         return;
     (*commandTable)[static_cast<std::size_t>(id)] = command;
 
-    auto clicked = [this](QAbstractButton *button, void (mainForm::*slot)()) {
-        connect(button, &QAbstractButton::clicked, this, slot);
+    // Which widget launches the command, and how: a click, a finished entry, a list pick, or a
+    // check box the operator clicked (never the display writing the box).
+    using Plain = void (mainForm::*)();
+    using WithInt = void (mainForm::*)(int);
+    const struct
+    {
+        Id id;
+        QWidget *widget;
+        Plain plain;
+        WithInt withInt;
+    } launchers[] = {
+        {Id::Start, ui->buttonStart, &mainForm::launchCmdStart, nullptr},
+        {Id::Stop, ui->buttonStop, &mainForm::launchCmdStop, nullptr},
+        {Id::Prime, ui->buttonPrime, &mainForm::launchCmdPrime, nullptr},
+        {Id::Pause, ui->buttonPause, &mainForm::launchCmdPause, nullptr},
+        {Id::SetVolume, ui->lineEditVolume, &mainForm::launchCmdSetVolume, nullptr},
+        {Id::SetDispenseVolumeBreakTime, ui->lineEditBreakTimeSec,
+         &mainForm::launchCmdSetDispenseBreakTime, nullptr},
+        {Id::SetDispenseVolumeBreakTime, ui->lineEditBreakTimeMin,
+         &mainForm::launchCmdSetDispenseBreakTime, nullptr},
+        {Id::SetDispenseVolumeNumber, ui->lineEditCycles, &mainForm::launchCmdSetDispenseNumber,
+         nullptr},
+        {Id::SetAnalogInput, ui->comboAnalIn, nullptr, &mainForm::launchCmdSetAnalogIn},
+        {Id::SetDigitalIn1, ui->comboDigIn1, nullptr, &mainForm::launchCmdSetDigitalIn1},
+        {Id::SetDigitalIn2, ui->comboDigIn2, nullptr, &mainForm::launchCmdSetDigitalIn2},
+        {Id::SetDigitalOut, ui->comboDigOut, nullptr, &mainForm::launchCmdSetDigitalOut},
+        {Id::SetLanguage, ui->comboLanguage, nullptr, &mainForm::launchCmdSetLanguage},
+        {Id::SetCustCalVol, ui->lineEditCalVolume, &mainForm::launchCmdSetCustomCalibrationVolume,
+         nullptr},
+        {Id::SetCustCalPercent, ui->comboCalPercent, nullptr,
+         &mainForm::launchCmdSetCustomCalibrationPercentage},
+        {Id::SetAutostart, ui->checkboAutostart, nullptr, &mainForm::launchCmdSetAutostart},
+        {Id::SetPumpProfileCharacteristic, ui->comboTypeFluid, nullptr,
+         &mainForm::launchCmdSetPumpProfileCharacteristics},
+        {Id::SetDisplayContrast, ui->comboContrast, nullptr,
+         &mainForm::launchCmdSetDisplayContrast},
+        {Id::ExecuteCommCheck, ui->buttonTestComm, &mainForm::launchCmdExecuteCommCheck, nullptr},
+        {Id::SetProtocolAnswer, ui->checkboProtAnswer, nullptr,
+         &mainForm::launchCmdSetProtocolAnswer},
+        {Id::SetPumpAddress, ui->comboPumpAddress, nullptr, &mainForm::launchCmdSetPumpAddress},
+        {Id::SetCommAddress, ui->comboCommAddress, nullptr, &mainForm::launchCmdSetCommAddress},
+        {Id::SetInvalidLRC, ui->checkboIncorrectLRC, nullptr, &mainForm::launchCmdSetInvalidLRC},
+        {Id::SetUnusedLRC, ui->checkboUnusedLRC, nullptr, &mainForm::launchCmdSetUnusedLRC},
+        {Id::SetFactoryDefaults, ui->buttonDefaults, &mainForm::launchCmdSetFactoryDefaults,
+         nullptr},
+        {Id::SetFactoryMode, ui->checkboFactoryMode, nullptr, &mainForm::launchCmdSetFactoryMode},
+        {Id::SetFactoryMeasuredCalVolume, ui->lineEditFactoryCalVolume,
+         &mainForm::launchCmdSetFactoryMeasuredCalVolume, nullptr},
+        {Id::SetMaintenancePos, ui->buttonMaintenancePos, &mainForm::launchCmdSetMaintenancePos,
+         nullptr},
+        {Id::SetPumpModel, ui->comboPumpModel, nullptr, &mainForm::launchCmdSetPumpModel},
+        {Id::SetFactoryPumpStrokeVolume, ui->lineEditFactoryPumpStrokeVolume,
+         &mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume, nullptr},
     };
-    auto finished = [this](QLineEdit *field, void (mainForm::*slot)()) {
-        connect(field, &QLineEdit::editingFinished, this, slot);
-    };
-    auto activated = [this](QComboBox *combo, void (mainForm::*slot)(int)) {
-        connect(combo, QOverload<int>::of(&QComboBox::activated), this, slot);
-    };
-    // The operator's click, never the display writing the box.
-    auto state = [this](QCheckBox *box, void (mainForm::*slot)(int)) {
-        connect(box, &QCheckBox::clicked, this,
-                [this, box, slot] { (this->*slot)(box->checkState()); });
-    };
-
-    switch (command->spezifier()) {
-    case Id::Start:
-        clicked(ui->buttonStart, &mainForm::launchCmdStart);
-        break;
-    case Id::Stop:
-        clicked(ui->buttonStop, &mainForm::launchCmdStop);
-        break;
-    case Id::Prime:
-        clicked(ui->buttonPrime, &mainForm::launchCmdPrime);
-        break;
-    case Id::Pause:
-        clicked(ui->buttonPause, &mainForm::launchCmdPause);
-        break;
-    case Id::SetVolume:
-        finished(ui->lineEditVolume, &mainForm::launchCmdSetVolume);
-        break;
-    case Id::SetDispenseVolumeBreakTime:
-        finished(ui->lineEditBreakTimeSec, &mainForm::launchCmdSetDispenseBreakTime);
-        finished(ui->lineEditBreakTimeMin, &mainForm::launchCmdSetDispenseBreakTime);
-        break;
-    case Id::SetDispenseVolumeNumber:
-        finished(ui->lineEditCycles, &mainForm::launchCmdSetDispenseNumber);
-        break;
-    case Id::SetAnalogInput:
-        activated(ui->comboAnalIn, &mainForm::launchCmdSetAnalogIn);
-        break;
-    case Id::SetDigitalIn1:
-        activated(ui->comboDigIn1, &mainForm::launchCmdSetDigitalIn1);
-        break;
-    case Id::SetDigitalIn2:
-        activated(ui->comboDigIn2, &mainForm::launchCmdSetDigitalIn2);
-        break;
-    case Id::SetDigitalOut:
-        activated(ui->comboDigOut, &mainForm::launchCmdSetDigitalOut);
-        break;
-    case Id::SetLanguage:
-        activated(ui->comboLanguage, &mainForm::launchCmdSetLanguage);
-        break;
-    case Id::SetCustCalVol:
-        finished(ui->lineEditCalVolume, &mainForm::launchCmdSetCustomCalibrationVolume);
-        break;
-    case Id::SetCustCalPercent:
-        activated(ui->comboCalPercent, &mainForm::launchCmdSetCustomCalibrationPercentage);
-        break;
-    case Id::SetAutostart:
-        state(ui->checkboAutostart, &mainForm::launchCmdSetAutostart);
-        break;
-    case Id::SetPumpProfileCharacteristic:
-        activated(ui->comboTypeFluid, &mainForm::launchCmdSetPumpProfileCharacteristics);
-        break;
-    case Id::SetDisplayContrast:
-        activated(ui->comboContrast, &mainForm::launchCmdSetDisplayContrast);
-        break;
-    case Id::ExecuteCommCheck:
-        clicked(ui->buttonTestComm, &mainForm::launchCmdExecuteCommCheck);
-        break;
-    case Id::SetProtocolAnswer:
-        state(ui->checkboProtAnswer, &mainForm::launchCmdSetProtocolAnswer);
-        break;
-    case Id::SetPumpAddress:
-        activated(ui->comboPumpAddress, &mainForm::launchCmdSetPumpAddress);
-        break;
-    case Id::SetCommAddress:
-        activated(ui->comboCommAddress, &mainForm::launchCmdSetCommAddress);
-        break;
-    case Id::SetInvalidLRC:
-        state(ui->checkboIncorrectLRC, &mainForm::launchCmdSetInvalidLRC);
-        break;
-    case Id::SetUnusedLRC:
-        state(ui->checkboUnusedLRC, &mainForm::launchCmdSetUnusedLRC);
-        break;
-    case Id::SetDiscreteCommand:
+    const Id filed = command->spezifier();
+    if (filed == Id::SetDiscreteCommand)
         connect(ui->lineEditDiscreteCommand, &QLineEdit::returnPressed, this,
                 &mainForm::setDiscreteCommand);
-        break;
-    case Id::SetFactoryDefaults:
-        clicked(ui->buttonDefaults, &mainForm::launchCmdSetFactoryDefaults);
-        break;
-    case Id::SetFactoryMode:
-        state(ui->checkboFactoryMode, &mainForm::launchCmdSetFactoryMode);
-        break;
-    case Id::SetFactoryMeasuredCalVolume:
-        finished(ui->lineEditFactoryCalVolume, &mainForm::launchCmdSetFactoryMeasuredCalVolume);
-        break;
-    case Id::SetMaintenancePos:
-        clicked(ui->buttonMaintenancePos, &mainForm::launchCmdSetMaintenancePos);
-        break;
-    case Id::SetPumpModel:
-        activated(ui->comboPumpModel, &mainForm::launchCmdSetPumpModel);
-        break;
-    case Id::SetFactoryPumpStrokeVolume:
-        finished(ui->lineEditFactoryPumpStrokeVolume,
-                 &mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume);
-        break;
-    default:
-        break;
+    for (const auto &l : launchers) {
+        if (l.id != filed)
+            continue;
+        if (auto *box = qobject_cast<QCheckBox *>(l.widget))
+            connect(box, &QCheckBox::clicked, this,
+                    [this, box, slot = l.withInt] { (this->*slot)(box->checkState()); });
+        else if (auto *button = qobject_cast<QAbstractButton *>(l.widget))
+            connect(button, &QAbstractButton::clicked, this, l.plain);
+        else if (auto *field = qobject_cast<QLineEdit *>(l.widget))
+            connect(field, &QLineEdit::editingFinished, this, l.plain);
+        else if (auto *combo = qobject_cast<QComboBox *>(l.widget))
+            connect(combo, QOverload<int>::of(&QComboBox::activated), this, l.withInt);
     }
 }
 
@@ -438,39 +335,16 @@ BusinessLogic::Command *mainForm::command(BusinessLogic::CommandSpezifier id) co
     return (*commandTable)[index];
 }
 
+template<class Item>
+Item &mainForm::item() const
+{
+    return core.items().get<Item>();
+}
+
 BusinessLogic::Ticket mainForm::push(BusinessLogic::CommandSpezifier id, int value)
 {
     BusinessLogic::Command *cmd = command(id);
     return cmd != nullptr && commandStack != nullptr ? commandStack->push(cmd, value, true) : 0;
-}
-
-BusinessLogic::Ticket mainForm::pushHeld(BusinessLogic::CommandSpezifier id, int value,
-                                         GUI::OperationItem &item)
-{
-    // A refused value never reaches the screen, the chart, the file or the network.
-    return core.submitSetting(
-        BusinessLogic::Lane::Operator, id, value, this, [this, &item, value](bool accepted) {
-            const auto pending = picksOnTheWay.find(&item);
-            if (pending != picksOnTheWay.end() && pending->second.value == value)
-                picksOnTheWay.erase(pending);
-            if (accepted)
-                Pump::SendGate::hold(item, value);
-        });
-}
-
-bool mainForm::pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem &item, int value)
-{
-    // Neither what the pump has nor what is already on its way goes again.
-    const std::optional<int> reported = Pump::SendGate::reported(item);
-    if (!Pump::SendGate::differs(value, reported))
-        return false;
-    const auto pending = picksOnTheWay.find(&item);
-    if (pending != picksOnTheWay.end() && pending->second.value == value &&
-        pending->second.reported == reported)
-        return false;
-    picksOnTheWay[&item] = {value, reported};
-    pushHeld(id, value, item);
-    return true;
 }
 
 void mainForm::startUp()
@@ -559,7 +433,7 @@ void mainForm::launchCmdSetPumpAddress(int index)
     core.submitSetting(BusinessLogic::Lane::Operator, Id::SetPumpAddress, index, this,
                        [this, index](bool accepted) {
                            if (accepted)
-                               addressItem.setValue(index);
+                               item<OperationItemAddress>().setValue(index);
                        });
     setDataUpdate();
 }
@@ -597,42 +471,28 @@ void mainForm::launchCmdToggleStressTest()
 // ---------------------------------------------------------------------------------------------
 // Operator commands
 
-void mainForm::highlightRunButton(RunButton button)
-{
-    using C = RunButtonCorners;
-    const bool startLit = button == RunButton::Start || button == RunButton::Pause;
-    // After Pause and Prime the buttons meet squarely where the pair joins.
-    const bool cornered = button == RunButton::Pause || button == RunButton::Prime;
-    setSheet(ui->buttonStop,
-             runButtonSheet(button == RunButton::Stop, cornered ? C::LeftSquare : C::Rounded));
-    setSheet(ui->buttonPause, runButtonSheet(startLit, cornered ? C::LeftSquare : C::Rounded));
-    setSheet(ui->buttonStart, runButtonSheet(startLit, cornered ? C::RightSquare : C::Rounded));
-    setSheet(ui->buttonPrime,
-             runButtonSheet(button == RunButton::Prime, cornered ? C::RightSquare : C::Rounded));
-}
-
 void mainForm::launchCmdStart()
 {
     push(Id::Start, 0);
-    highlightRunButton(RunButton::Start);
+    WindowLook::highlight(*ui, WindowLook::RunButton::Start);
 }
 
 void mainForm::launchCmdStop()
 {
     core.stop();
-    highlightRunButton(RunButton::Stop);
+    WindowLook::highlight(*ui, WindowLook::RunButton::Stop);
 }
 
 void mainForm::launchCmdPause()
 {
     push(Id::Pause, 0);
-    highlightRunButton(RunButton::Pause);
+    WindowLook::highlight(*ui, WindowLook::RunButton::Pause);
 }
 
 void mainForm::launchCmdPrime()
 {
     push(Id::Prime, 0);
-    highlightRunButton(RunButton::Prime);
+    WindowLook::highlight(*ui, WindowLook::RunButton::Prime);
 }
 
 void mainForm::launchCmdSetVolume()
@@ -646,9 +506,9 @@ void mainForm::launchCmdSetVolume()
     const Pump::SendGate::SetPoint setPoint = Pump::SendGate::setPoint(runMode);
     const int v = *value;
     if (setPoint == Pump::SendGate::SetPoint::Volume)
-        pushHeld(Id::SetVolume, v, volumeTargetItem);
+        picks.held(Id::SetVolume, v, item<OperationItemVolumeTarget>());
     else if (setPoint == Pump::SendGate::SetPoint::FlowRate)
-        pushHeld(Id::SetFlowRate, v, flowrateItem);
+        picks.held(Id::SetFlowRate, v, item<OperationItemFlowrate>());
 }
 
 void mainForm::launchCmdSetDispenseTime()
@@ -667,17 +527,17 @@ void mainForm::launchCmdSetDispenseTime()
                                return;
                            Answer sent{BusinessLogic::toInt(Id::GetDispenseTime),
                                        BusinessLogic::Command::valueField(v, 8)};
-                           dispenseTimeItem.update(&sent);
+                           item<OperationItemDispenseTime>().update(&sent);
                        });
 }
 
 void mainForm::launchCmdSetDispenseBreakTime()
 {
-    const std::optional<int> value = Pump::EntryConversion::breakTime(
-        ui->lineEditBreakTimeMin->text(), ui->lineEditBreakTimeSec->text());
+    const std::optional<int> value = Pump::EntryConversion::breakTime(ui->lineEditBreakTimeMin->text(),
+                                                                ui->lineEditBreakTimeSec->text());
     if (!editedFields.take({ui->lineEditBreakTimeMin, ui->lineEditBreakTimeSec}) || !value)
         return;
-    pushHeld(Id::SetDispenseVolumeBreakTime, *value, breakTimeItem);
+    picks.held(Id::SetDispenseVolumeBreakTime, *value, item<OperationItemVolumeBreakTime>());
 }
 
 void mainForm::launchCmdSetDispenseNumber()
@@ -685,19 +545,19 @@ void mainForm::launchCmdSetDispenseNumber()
     const std::optional<int> value = Pump::SendGate::integer(ui->lineEditCycles->text());
     if (!editedFields.take({ui->lineEditCycles}) || !value)
         return;
-    pushHeld(Id::SetDispenseVolumeNumber, *value, volumeNumberItem);
+    picks.held(Id::SetDispenseVolumeNumber, *value, item<OperationItemVolumeNumber>());
 }
 
 void mainForm::launchCmdSetAnalogIn(int index)
 {
-    pick(Id::SetAnalogInput, analogInItem,
-         Pump::KeyTable::code(QStringLiteral("analog-in"), index));
+    picks.pick(Id::SetAnalogInput, item<OperationItemAnalogIn>(),
+               Pump::KeyTable::code(QStringLiteral("analog-in"), index));
 }
 
 void mainForm::launchCmdSetDigitalIn1(int index)
 {
     const int value = Pump::KeyTable::code(QStringLiteral("digital-in1"), index);
-    if (!pick(Id::SetDigitalIn1, digitalIn1Item, value))
+    if (!picks.pick(Id::SetDigitalIn1, digitalIn1Item, value))
         return;
     digitalIn1Exclusive = index == 1 || index == 2;
     if (digitalIn1Exclusive && digitalIn2Exclusive) {
@@ -709,7 +569,7 @@ void mainForm::launchCmdSetDigitalIn1(int index)
 void mainForm::launchCmdSetDigitalIn2(int index)
 {
     const int value = Pump::KeyTable::code(QStringLiteral("digital-in2"), index);
-    if (!pick(Id::SetDigitalIn2, digitalIn2Item, value))
+    if (!picks.pick(Id::SetDigitalIn2, item<OperationItemDigitalIn2>(), value))
         return;
     digitalIn2Exclusive = index == 1 || index == 2;
     if (digitalIn1Exclusive && digitalIn2Exclusive) {
@@ -723,12 +583,12 @@ void mainForm::launchCmdSetDigitalIn2(int index)
 void mainForm::launchCmdSetDigitalOut(int index)
 {
     if (index >= 0 && index <= 4)
-        pick(Id::SetDigitalOut, digitalOutItem, index);
+        picks.pick(Id::SetDigitalOut, item<OperationItemDigitalOut>(), index);
 }
 
 void mainForm::launchCmdSetLanguage(int index)
 {
-    pick(Id::SetLanguage, languageItem, index);
+    picks.pick(Id::SetLanguage, item<OperationItemLanguage>(), index);
 }
 
 void mainForm::launchCmdSetCustomCalibrationVolume()
@@ -742,27 +602,31 @@ void mainForm::launchCmdSetCustomCalibrationVolume()
 void mainForm::launchCmdSetCustomCalibrationPercentage(int index)
 {
     // The list runs from 80.0 % in steps of 0.1 %; the pump counts hundredths of a percent.
-    pick(Id::SetCustCalPercent, calibrationPercentageItem, index * 10 + 8000);
+    picks.pick(Id::SetCustCalPercent, item<OperationItemCustomCalibrationPercentage>(),
+               index * 10 + 8000);
 }
 
 void mainForm::launchCmdSetAutostart(int state)
 {
-    pick(Id::SetAutostart, autostartItem, state != Qt::Unchecked ? 1 : 0);
+    picks.pick(Id::SetAutostart, item<OperationItemAutostart>(), state != Qt::Unchecked ? 1 : 0);
 }
 
 void mainForm::launchCmdSetPumpProfileCharacteristics(int)
 {
-    pick(Id::SetPumpProfileCharacteristic, pumpProfileItem, ui->comboTypeFluid->currentIndex());
+    picks.pick(Id::SetPumpProfileCharacteristic, item<OperationItemPumpProfileCharacteristic>(),
+               ui->comboTypeFluid->currentIndex());
 }
 
 void mainForm::launchCmdSetDisplayContrast(int)
 {
-    pick(Id::SetDisplayContrast, contrastItem, ui->comboContrast->currentIndex());
+    picks.pick(Id::SetDisplayContrast, item<OperationItemContrast>(),
+               ui->comboContrast->currentIndex());
 }
 
 void mainForm::launchCmdSetProtocolAnswer(int state)
 {
-    pick(Id::SetProtocolAnswer, protocolAnswerItem, state != Qt::Unchecked ? 1 : 0);
+    picks.pick(Id::SetProtocolAnswer, item<OperationItemProtocolAnswer>(),
+               state != Qt::Unchecked ? 1 : 0);
 }
 
 void mainForm::launchCmdSetFactoryDefaults()
@@ -777,12 +641,13 @@ void mainForm::launchCmdSetMaintenancePos()
 
 void mainForm::launchCmdSetFactoryMode(int state)
 {
-    pick(Id::SetFactoryMode, factoryModeItem, state != Qt::Unchecked ? 1 : 0);
+    picks.pick(Id::SetFactoryMode, item<OperationItemFactoryMode>(),
+               state != Qt::Unchecked ? 1 : 0);
 }
 
 void mainForm::launchCmdSetPumpModel(int index)
 {
-    pick(Id::SetPumpModel, factoryPumpModelItem, index);
+    picks.pick(Id::SetPumpModel, item<OperationItemFactoryPumpModel>(), index);
 }
 
 void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
@@ -790,7 +655,8 @@ void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
     const std::optional<int> value =
         Pump::EntryConversion::scaledFloat(ui->lineEditFactoryPumpStrokeVolume->text(), 10, 0.05);
     if (editedFields.take({ui->lineEditFactoryPumpStrokeVolume}) && value) {
-        pushHeld(Id::SetFactoryPumpStrokeVolume, *value, factoryStrokeVolumeItem);
+        picks.held(Id::SetFactoryPumpStrokeVolume, *value,
+                   item<OperationItemFactoryStrokeVolume>());
     }
     ui->lineEditFactoryPumpStrokeVolume->setModified(false);
 }
@@ -835,7 +701,7 @@ void mainForm::modeSelect(QAction *action)
         runMode = 1;
         launchCmdSetDispenseVolume();
     }
-    runModeItem.setValue(runMode);
+    item<OperationItemRunMode>().setValue(runMode);
     ui->buttonMode->clearFocus();
 }
 
@@ -924,82 +790,35 @@ void mainForm::showHelpPage(const QUrl &url)
 // ---------------------------------------------------------------------------------------------
 // Display update
 
-void mainForm::setLinkLabel(const QString &text, const QString &sheet)
-{
-    setSheet(ui->labelConnectionState, sheet);
-    setText(ui->labelConnectionState, text);
-}
-
-void mainForm::setFadingStyle()
-{
-    // Asked up to three times per update and unchanged at rest: build the sheet only when the
-    // colour or the opacity changed.
-    if (fadingOpacity != fadePercent || fadingRgba != messageColour.rgba()) {
-        fadingOpacity = fadePercent;
-        fadingRgba = messageColour.rgba();
-        fadingSheet = QStringLiteral("color:rgba(%1,%2,%3,%4%);")
-                          .arg(messageColour.red())
-                          .arg(messageColour.green())
-                          .arg(messageColour.blue())
-                          .arg(fadePercent);
-    }
-    setSheet(ui->labelTransmissionState, fadingSheet);
-}
-
 void mainForm::triggerUpdateValues()
 {
     // 1. Title (the stored port is read once and then kept in step by setComPort).
-    const QString title =
-        Pump::DisplayFormat::title(ui->comboCommAddress->currentIndex(), shownPort);
+    const QString title = Pump::DisplayFormat::title(ui->comboCommAddress->currentIndex(), shownPort);
     if (windowTitle() != title)
         setWindowTitle(title);
 
-    // 2. Receive state of the last exchange: ACK, NAK, nothing usable, address confirmation.
-    std::string state = "0000";
-    if (BusinessLogic::Command *rxState = command(Id::GetCommRxState)) {
-        rxState->execute();
-        state = rxState->answer();
-        state.resize(4, '0');
-    }
-
-    // 3.-7. Link state and command feedback.
-    if (fadePercent > 0)
-        fadePercent -= 4;
-    if (state[0] == '1') {
-        setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);
-        fadePercent = 100;
-        messageColour = QColor(0, 149, 216, 255);
-        setSheet(ui->labelTransmissionState, acceptedSheet(fadePercent));
-        setText(ui->labelTransmissionState, tr("COMMAND ACCEPTED"));
-        setText(ui->labelUserAction, QString());
-    } else {
-        setFadingStyle();
-    }
-    if (state[1] == '1') {
-        messageColour = QColor(255, 0, 0);
-        setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);
-        setSheet(ui->labelTransmissionState, refusedSheet);
-        setText(ui->labelTransmissionState, tr("COMMAND NOT ACCEPTED (RANGE)"));
-        setText(ui->labelUserAction, QString());
-        fadePercent = 100;
-    } else {
-        setFadingStyle();
-    }
+    // 2.-7. Link state and command feedback, from what the last exchange on the wire came to.
     const bool portOpen = link != nullptr && link->portOpen;
     PortTroubleTips::show(link, ui->listWidgetComPorts, ui->labelConnectionState);
-    if (state[2] == '1') {
-        setLinkLabel(tr("PUMP DISCONNECTED ") +
-                         (portOpen ? tr("(PORT opend)") : tr("(PORT unavailable)")),
-                     disconnectedSheet);
-        setText(ui->labelTransmissionState, QString());
+    const LinkFeedback::Result feedback =
+        LinkFeedback::update(heard, fadePercent, messageColour, portOpen, core.linkState());
+    fadePercent = feedback.fadePercent;
+    messageColour = feedback.colour;
+    if (feedback.connection) {
+        setSheet(ui->labelConnectionState, feedback.connection->sheet);
+        setText(ui->labelConnectionState, feedback.connection->text);
+    }
+    setSheet(ui->labelTransmissionState, feedback.transmissionSheet);
+    if (feedback.transmission)
+        setText(ui->labelTransmissionState, *feedback.transmission);
+    if (feedback.clearUserAction)
         setText(ui->labelUserAction, QString());
+    if (feedback.linkLost) {
         slowPoll = true;
         // One missed answer must not throw away the operator's queued commands: only the polls
         // and older checks make way for the new check.
         recheckLink();
-        fadePercent = 100;
     } else {
-        setFadingStyle();
         // The link answers again: switch to the fast rate now, not only at the next link
         // command, or the display would stay at 500 ms for good after start-up.
         const bool wasSlow = slowPoll;
@@ -1007,199 +826,12 @@ void mainForm::triggerUpdateValues()
         if (wasSlow && updateTimer.isActive() && updateTimer.interval() == SlowUpdateMs)
             setDataUpdate();
     }
-    if (state[3] == '1') {
-        setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);
-        setText(ui->labelUserAction, QString());
-    }
-    // A correct data frame also shows the pump is there: after a silence the first answered
-    // poll restores the label at once, not only the next address answer. A chattering device
-    // is no pump, whatever its bytes look like.
-    const LinkState linkState = core.linkState();
-    if (state == "0000" && linkState.connected())
-        setLinkLabel(tr("PUMP CONNECTED"), connectedSheet);
-    else if (linkState.kind == LinkState::Kind::PortProblem && linkState.portOpen)
-        setLinkLabel(tr("PUMP DISCONNECTED ") + tr("(PORT opend)"), disconnectedSheet);
 
-    // 8. Set-point in the unit of the run mode.
-    if (!ui->lineEditVolume->hasFocus()) {
-        const int value = runMode == 1 ? volumeTargetItem.value() : flowrateItem.value();
-        const QString text = Pump::DisplayFormat::setPoint(value);
-        editedFields.show(ui->lineEditVolume, text);
-        if (!ui->lineEditCalVolume->hasFocus())
-            editedFields.show(ui->lineEditCalVolume, text);
-    }
+    // 8.-11., 13.-14., 16.-28. The pump's values.
+    itemDisplay->update();
 
-    // 9. Volume delivered.
-    setText(ui->labelVolumeActual, Pump::DisplayFormat::actualVolume(volumeActualItem.value()));
-    dimWhenStale(ui->labelVolumeActual, volumeActualItem.current());
-
-    // 10. Run mode: unit text, entry limits, the flag that decides what a set-point sends.
-    if (!ui->buttonMode->hasFocus()) {
-        const int mode = runModeItem.value();
-        if (mode >= 0 && mode <= 2) {
-            const bool volume = mode == 1;
-            const QString unit =
-                volume ? QStringLiteral("     ml     ") : QStringLiteral("   ml/min   ");
-            if (ui->buttonMode->text() != unit)
-                ui->buttonMode->setText(unit);
-            ui->lineEditVolume->minimum = 1.0;
-            ui->lineEditVolume->maximum = volume ? 999.9 : 100.0;
-            // Mode 2 dispenses at a flow rate for the dispense time: its set-point is a rate.
-            runMode = static_cast<signed char>(mode);
-        }
-        if (!ui->lineEditFactoryCalVolume->hasFocus())
-            editedFields.show(ui->lineEditFactoryCalVolume, ui->lineEditVolume->text());
-    }
-
-    // 11. Dispense time.
-    if (!ui->lineEditTimeHour->hasFocus() && !ui->lineEditTimeMin->hasFocus() &&
-        !ui->lineEditTimeSec->hasFocus()) {
-        const QString t = dispenseTimeItem.text();
-        setText(ui->lineEditTimeHour, twoDigits(t.mid(0, 2).toInt()));
-        setText(ui->lineEditTimeMin, twoDigits(t.mid(2, 2).toInt()));
-        setText(ui->lineEditTimeSec, twoDigits(t.mid(4, 2).toInt()));
-        editedFields.shown({ui->lineEditTimeHour, ui->lineEditTimeMin, ui->lineEditTimeSec});
-    }
-
-    // 12. Status and error icons.
-    updateStatusIcons();
-
-    // 13. Cycles.
-    if (!ui->lineEditCycles->hasFocus())
-        editedFields.show(ui->lineEditCycles,
-                          Pump::DisplayFormat::cycles(volumeNumberItem.value()));
-
-    // 14. Break time.
-    if (!ui->lineEditBreakTimeMin->hasFocus() && !ui->lineEditBreakTimeSec->hasFocus()) {
-        const int t = breakTimeItem.value();
-        editedFields.show(ui->lineEditBreakTimeMin, QString::number(t / 60));
-        editedFields.show(ui->lineEditBreakTimeSec, QString::number(t - 60 * (t / 60)));
-    }
-
-    // 15. Elapsed time and the Start/Pause page.
-    updateTimeDisplay();
-
-    // 16.-23. Settings, inputs and outputs.
-    if (!ui->checkboAutostart->hasFocus())
-        setChecked(ui->checkboAutostart, autostartItem.value() == 1);
-    if (!ui->comboAnalIn->hasFocus())
-        setIndex(ui->comboAnalIn, Pump::DisplayFormat::analogInputIndex(analogInItem.value()));
-    if (!ui->comboDigIn1->hasFocus()) {
-        const int value = digitalIn1Item.value();
-        setIndex(ui->comboDigIn1, Pump::DisplayFormat::digitalIn1Index(value));
-        if (value == 1 || value == 6)
-            digitalIn1Exclusive = true;
-    }
-    if (!ui->comboDigIn2->hasFocus()) {
-        const int value = digitalIn2Item.value();
-        setIndex(ui->comboDigIn2, Pump::DisplayFormat::digitalIn2Index(value));
-        if (value == 1 || value == 6)
-            digitalIn2Exclusive = true;
-    }
-    if (!ui->comboDigOut->hasFocus()) {
-        // A value outside the list leaves the selection as it is.
-        const int value = digitalOutItem.value();
-        if (value >= 0 && value <= 4)
-            setIndex(ui->comboDigOut, value);
-    }
-    if (!ui->comboLanguage->hasFocus())
-        setIndex(ui->comboLanguage, languageItem.value());
-    if (!ui->comboCalPercent->hasFocus())
-        setIndex(ui->comboCalPercent,
-                 Pump::DisplayFormat::calibrationIndex(calibrationPercentageItem.value()));
-    if (!ui->comboTypeFluid->hasFocus())
-        setIndex(ui->comboTypeFluid, pumpProfileItem.value());
-    if (!ui->comboContrast->hasFocus())
-        setIndex(ui->comboContrast, contrastItem.value());
-
-    // 24. Pump type and firmware.
-    const QString model = modelVersionItem.text();
-    if (!modelShown || model != shownModel) {
-        modelShown = true;
-        shownModel = model;
-        setText(ui->labelVersionFW, Pump::DisplayFormat::firmware(model));
-        const QString type = Pump::DisplayFormat::pumpType(model);
-        setText(ui->labelPumpModel, type);
-        setText(ui->labelVersionHW, type);
-    }
-
-    // 25.-28. Communication and factory values.
-    if (!ui->checkboProtAnswer->hasFocus())
-        setChecked(ui->checkboProtAnswer, protocolAnswerItem.value() == 1);
-    if (!ui->comboPumpAddress->hasFocus())
-        setIndex(ui->comboPumpAddress, addressItem.value());
-    if (!ui->comboPumpModel->hasFocus())
-        setIndex(ui->comboPumpModel, factoryPumpModelItem.value());
-    if (!ui->checkboFactoryMode->hasFocus())
-        setChecked(ui->checkboFactoryMode, factoryModeItem.value() == 1);
-    if (!ui->lineEditFactoryPumpStrokeVolume->hasFocus())
-        editedFields.show(ui->lineEditFactoryPumpStrokeVolume,
-                          Pump::DisplayFormat::strokeVolume(factoryStrokeVolumeItem.value()));
-}
-
-void mainForm::dimWhenStale(QWidget *widget, bool current)
-{
-    // An opacity effect leaves the widget's own style sheet alone.
-    auto *effect = qobject_cast<QGraphicsOpacityEffect *>(widget->graphicsEffect());
-    if (current) {
-        if (effect != nullptr)
-            widget->setGraphicsEffect(nullptr);
-        return;
-    }
-    if (effect == nullptr) {
-        effect = new QGraphicsOpacityEffect(widget);
-        effect->setOpacity(0.35);
-        widget->setGraphicsEffect(effect);
-    }
-}
-
-void mainForm::setIcon(QLabel *icon, bool green)
-{
-    const QPixmap &bullet = green ? greenBullet : greyBullet;
-    // Compare by identity: setting the same pixmap again would repaint for nothing.
-    const QPixmap current = icon->pixmap(Qt::ReturnByValue);
-    if (current.cacheKey() != bullet.cacheKey())
-        icon->setPixmap(bullet);
-}
-
-void mainForm::updateStatusIcons()
-{
-    // A group whose last answer was not heard lights nothing.
-    const bool moving = statusItem.liveWord(1) & 1;
-    if (moving && !motorRunning)
-        runSeen = true; // a start of motion, even from the pump's own keypad
-    motorRunning = moving;
-    if (flagIcons.empty()) {
-        for (const Pump::StatusFlags::Flag &flag : Pump::StatusFlags::flags())
-            flagIcons.push_back(findChild<QLabel *>(QLatin1String(flag.iconLabel)));
-    }
-    for (std::size_t i = 0; i < flagIcons.size(); ++i) {
-        const Pump::StatusFlags::Flag &flag = Pump::StatusFlags::flags()[i];
-        setIcon(flagIcons[i], Pump::StatusFlags::lit(flag, statusItem.liveWord(flag.group)));
-    }
-    setIcon(ui->labelErrorNoneIcon,
-            statusItem.groupCurrent(Pump::StatusFlags::ErrorGroup) &&
-                Pump::StatusFlags::noError(statusItem.liveWord(Pump::StatusFlags::ErrorGroup)));
-}
-
-void mainForm::updateTimeDisplay()
-{
-    const TimeDisplay::Labels labels = TimeDisplay::compute(
-        motorRunning, ui->lineEditTimeHour->text(), ui->lineEditTimeMin->text(),
-        ui->lineEditTimeSec->text(), timeElapsedItem.text());
-    setText(ui->labelTimeActualHour, labels.hours);
-    setText(ui->labelTimeActualMin, labels.minutes);
-    setText(ui->labelTimeActualSec, labels.seconds);
-    for (QWidget *w : {ui->labelTimeActualHour, ui->labelTimeActualMin, ui->labelTimeActualSec})
-        dimWhenStale(w, timeElapsedItem.current());
-    if (!motorRunning) {
-        if (runSeen) {
-            ui->stackedButtonStartPause->setCurrentWidget(ui->pageStart);
-            runSeen = false;
-        }
-    } else if (runSeen) {
-        ui->stackedButtonStartPause->setCurrentWidget(ui->pagePause);
-    }
+    // 12. and 15. Status and error icons, elapsed time.
+    statusDisplay->update();
 }
 
 void mainForm::searchAddress(Answer answer)
@@ -1229,199 +861,37 @@ void mainForm::searchAddress(Answer answer)
     }
 }
 
-void mainForm::fillLists()
-{
-    // 80.0 % ... 120.0 % in steps of 0.1: the index is (percent - 80) * 10.
-    for (int i = 0; i <= 400; ++i)
-        ui->comboCalPercent->addItem(screenText("%1 %").arg(80.0 + i / 10.0, 0, 'f', 1));
-    for (int i = 0; i <= 100; ++i)
-        ui->comboContrast->addItem(screenText("%1 %").arg(i));
-    for (int i = 0; i <= 98; ++i) {
-        ui->comboCommAddress->addItem(QString::number(i));
-        ui->comboPumpAddress->addItem(QString::number(i));
-    }
-}
-
-void mainForm::applyStyleSheets()
-{
-    const QString control = QString::fromLatin1(StyleSheets::control);
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             ui->buttonTestComm, ui->buttonStressTest, ui->buttonSearchPump, ui->buttonDefaults,
-             ui->buttonMaintenancePos, ui->buttonUpdatePorts, ui->comboTypeFluid,
-             ui->comboCalPercent, ui->comboCommAddress, ui->comboContrast, ui->comboDigIn1,
-             ui->comboDigIn2, ui->comboAnalIn, ui->comboDigOut, ui->comboLanguage,
-             ui->comboPumpAddress, ui->comboPumpModel})
-        w->setStyleSheet(control);
-    // The lists open as scrolling lists (the sheet's scroll bar), not as menus; a list built
-    // before its sheet keeps the scroll-bar policy of a menu, so set it again.
-    for (QComboBox *combo : findChildren<QComboBox *>()) {
-        if (combo->styleSheet() == control)
-            combo->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    }
-
-    const QString runButton = runButtonSheet(false);
-    for (QWidget *w : std::initializer_list<QWidget *>{ui->buttonStop, ui->buttonStart,
-                                                       ui->buttonPause, ui->buttonPrime})
-        w->setStyleSheet(runButton);
-    ui->buttonMode->setStyleSheet(QString::fromLatin1(StyleSheets::buttonBase));
-    ui->TabsExtendedSettings->setStyleSheet(QString::fromLatin1(StyleSheets::tabs));
-    // The first tab page was shown, and so polished, while the form was being built; a later
-    // sheet on an ancestor does not reach a polished page's palette, so polish that tree again.
-    for (QWidget *w : ui->TabsExtendedSettings->findChildren<QWidget *>()) {
-        w->style()->unpolish(w);
-        w->style()->polish(w);
-    }
-}
-
-QString mainForm::runButtonSheet(bool highlighted, RunButtonCorners corners)
-{
-    QString sheet = QString::fromLatin1(StyleSheets::buttonBase);
-    sheet += QString::fromLatin1(highlighted ? StyleSheets::buttonHighlightColour
-                                             : StyleSheets::buttonNormalColour);
-    if (corners == RunButtonCorners::LeftSquare)
-        sheet += QString::fromLatin1(StyleSheets::leftCornersSquare);
-    else if (corners == RunButtonCorners::RightSquare)
-        sheet += QString::fromLatin1(StyleSheets::rightCornersSquare);
-    return sheet;
-}
-
-void mainForm::buildRunModeMenu()
-{
-    runModeMenu = std::make_unique<QMenu>();
-    actionFlowMode = runModeMenu->addAction(screenText("ml/min"));
-    actionVolumeMode = runModeMenu->addAction(screenText("ml"));
-    runModeMenu->setStyleSheet(QString::fromLatin1(StyleSheets::menu));
-    ui->buttonMode->setMenu(runModeMenu.get());
-}
-
-void mainForm::setEntryBounds()
-{
-    struct Bounds
-    {
-        MouseEventLineEdit *field;
-        double minimum;
-        double maximum;
-    };
-    // Time fields may step one past either end: the dispense-time normalisation turns -1 and
-    // 60 into a borrow from or a carry into the neighbouring field.
-    const Bounds bounds[] = {
-        {ui->lineEditVolume, 1.0, 999.9},
-        {ui->lineEditTimeHour, -1.0, 60.0},
-        {ui->lineEditTimeMin, -1.0, 60.0},
-        {ui->lineEditTimeSec, -1.0, 60.0},
-        {ui->lineEditCycles, 0.0, 1000.0},
-        {ui->lineEditCalVolume, 1.0, 100.0},
-        {ui->lineEditBreakTimeMin, 1.0, 100.0},
-        {ui->lineEditBreakTimeSec, 1.0, 100.0},
-        {ui->lineEditFactoryCalVolume, 1.0, 100.0},
-        {ui->lineEditFactoryPumpStrokeVolume, 1.0, 100.0},
-    };
-    for (const Bounds &b : bounds) {
-        b.field->minimum = b.minimum;
-        b.field->maximum = b.maximum;
-    }
-}
-
-void mainForm::connectTrafficViews()
-{
-    if (commandStack) {
-        using Stack = BusinessLogic::CommandStack;
-        connect(commandStack, &Stack::sendLastCommandInvalidPositions, this,
-                &mainForm::formatRawDataTxPos);
-        connect(commandStack, &Stack::sendLastCommandInvalidReasons, this,
-                &mainForm::formatRawDataTxReasons);
-        connect(commandStack, &Stack::sendLastAnswerInvalidPositions, this,
-                &mainForm::formatRawDataRxPos);
-        connect(commandStack, &Stack::sendLastAnswerInvalidReasons, this,
-                &mainForm::formatRawDataRxReasons);
-        connect(commandStack, &Stack::sendLastCommand, this, &mainForm::displayRawDataTx);
-        connect(commandStack, &Stack::sendLastAnswer, this, &mainForm::displayRawDataRx);
-    }
-    connect(ui->buttonClearAll, &QPushButton::clicked, ui->textEditRxData, &QTextEdit::clear);
-    connect(ui->buttonClearAll, &QPushButton::clicked, ui->textEditTxData, &QTextEdit::clear);
-}
-
 void mainForm::formatRawDataTxPos(std::vector<int> positions)
 {
-    txPositions = std::move(positions);
+    traffic->formatTxPos(std::move(positions));
 }
 
 void mainForm::formatRawDataTxReasons(std::vector<BusinessLogic::InvalidReason> reasons)
 {
-    txReasons = std::move(reasons);
+    traffic->formatTxReasons(std::move(reasons));
 }
 
 void mainForm::formatRawDataRxPos(std::vector<int> positions)
 {
-    rxPositions = std::move(positions);
+    traffic->formatRxPos(std::move(positions));
 }
 
 void mainForm::formatRawDataRxReasons(std::vector<BusinessLogic::InvalidReason> reasons)
 {
-    rxReasons = std::move(reasons);
-}
-
-int mainForm::appendTrafficLine(QTextEdit *view, const std::string &line, int stampLength)
-{
-    const QString text = QString::fromLatin1(line.data(), int(line.size()));
-    const int stamp = std::clamp(stampLength, 0, text.size());
-    // Follow the newest line only while the operator has not scrolled back.
-    QScrollBar *bar = view->verticalScrollBar();
-    const bool atBottom = bar->value() >= bar->maximum();
-
-    view->setTextColor(Qt::blue);
-    QTextCursor cursor(view->document());
-    cursor.movePosition(QTextCursor::End);
-    if (!view->document()->isEmpty())
-        cursor.insertBlock(QTextBlockFormat(), colourFormat(Qt::blue));
-    cursor.insertText(text.left(stamp), colourFormat(Qt::blue));
-    view->setTextColor(Qt::black);
-    cursor.insertText(text.mid(stamp), colourFormat(Qt::black));
-
-    if (atBottom)
-        bar->setValue(bar->maximum());
-    // An escaped last byte ends in an apostrophe: the mark covers its six characters.
-    return !line.empty() && line.back() == '\'' ? 6 : 1;
+    traffic->formatRxReasons(std::move(reasons));
 }
 
 void mainForm::displayRawDataTx(std::string *line)
 {
-    if (!line)
-        return;
-    QTextEdit *view = ui->textEditTxData;
-    const int stamp = commandStack ? commandStack->txStampLength() : 0;
-    const int markWidth = appendTrafficLine(view, *line, stamp);
-    QTextCursor mark = markOfLastParagraph(view->document(), markWidth);
-    for (const BusinessLogic::InvalidReason reason : txReasons) {
-        if (reason == BusinessLogic::InvalidLRC)
-            mark.mergeCharFormat(colourFormat(Qt::red));
-    }
-    if (txReasons.empty())
-        mark.mergeCharFormat(colourFormat(Qt::darkGreen));
+    traffic->displayTx(line);
 }
 
 void mainForm::displayRawDataRx(std::string *line)
 {
-    if (!line)
-        return;
-    QTextEdit *view = ui->textEditRxData;
-    const int stamp = commandStack ? commandStack->rxStampLength() : 0;
-    const int markWidth = appendTrafficLine(view, *line, stamp);
-    QTextCursor mark = markOfLastParagraph(view->document(), markWidth);
-    for (const BusinessLogic::InvalidReason reason : rxReasons) {
-        switch (reason) {
-        case BusinessLogic::InvalidLRC:
-            mark.setCharFormat(colourFormat(Qt::red));
-            break;
-        case BusinessLogic::ACK:
-            mark.setCharFormat(colourFormat(Qt::darkGreen));
-            break;
-        case BusinessLogic::NAK:
-            mark.setCharFormat(colourFormat(Qt::magenta));
-            break;
-        }
-        view->moveCursor(QTextCursor::End);
-    }
-    if (rxReasons.empty())
-        mark.setCharFormat(colourFormat(Qt::darkGreen));
+    traffic->displayRx(line);
+}
+
+QString mainForm::runButtonSheet(bool highlighted, RunButtonCorners corners)
+{
+    return WindowLook::runButtonSheet(highlighted, corners);
 }

@@ -33,6 +33,12 @@
 #include "help/HelpHost.h"
 #include "help/HelpSetup.h"
 #include "ui/EditedFields.h"
+#include "ui/ItemDisplay.h"
+#include "ui/LinkFeedback.h"
+#include "ui/OperatorPicks.h"
+#include "ui/StatusDisplay.h"
+#include "ui/TrafficView.h"
+#include "ui/WindowLook.h"
 
 #include <QColor>
 #include <QDialog>
@@ -42,6 +48,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -58,7 +65,6 @@ class QAction;
 class QApplication;
 class QLabel;
 class QMenu;
-class QTextEdit;
 
 namespace BusinessLogic {
 class Command;
@@ -83,10 +89,10 @@ class mainForm : public QDialog, public HelpHost
 
 public:
     // Which corners of a run button are squared off where it meets its neighbour.
-    enum class RunButtonCorners { Rounded, LeftSquare, RightSquare };
+    using RunButtonCorners = WindowLook::Corners;
 
     // Paragraphs kept by each traffic view; the oldest are dropped first.
-    static constexpr int TrafficViewBlocks = 500;
+    static constexpr int TrafficViewBlocks = TrafficView::Blocks;
     // Update timer intervals: link silent, link answering, stress test.
     static constexpr int SlowUpdateMs = 500;
     static constexpr int FastUpdateMs = 50;
@@ -100,9 +106,7 @@ public:
                       QWidget *parent = nullptr);
     ~mainForm() override;
 
-    // Style sheet of a run button (Stop, Start, Pause, Prime): the common button sheet, the
-    // highlight colour for the button of the command given last or the normal colour, then the
-    // corner sheet if any.
+    // Style sheet of a run button (Stop, Start, Pause, Prime).
     static QString runButtonSheet(bool highlighted,
                                   RunButtonCorners corners = RunButtonCorners::Rounded);
     // True when the program's arguments open the Factory tab: the first one is the access code.
@@ -181,13 +185,12 @@ public slots:
     void updateDetachAll();
     void activateHelp() override;
 
-    // Fault lists of the frame drawn next; the stack emits them just before the line.
+    // The traffic views' own slots, under the window's names: fault lists of the frame drawn
+    // next (the stack emits them just before the line), then the line.
     void formatRawDataTxPos(std::vector<int> positions);
     void formatRawDataTxReasons(std::vector<BusinessLogic::InvalidReason> reasons);
     void formatRawDataRxPos(std::vector<int> positions);
     void formatRawDataRxReasons(std::vector<BusinessLogic::InvalidReason> reasons);
-    // One logged line each: the stamp in blue, the frame in black, the check character coloured
-    // by the stored fault list. The line belongs to the stack and is read during the call only.
     void displayRawDataTx(std::string *line);
     void displayRawDataRx(std::string *line);
 
@@ -204,52 +207,28 @@ protected:
     QAction *actionFlowMode = nullptr;
     QAction *actionVolumeMode = nullptr;
 
-    // Copies of the fault lists last received, for the line drawn next.
-    std::vector<int> txPositions;
-    std::vector<BusinessLogic::InvalidReason> txReasons;
-    std::vector<int> rxPositions;
-    std::vector<BusinessLogic::InvalidReason> rxReasons;
-
 private:
-    enum class RunButton { Start, Stop, Pause, Prime };
-
-    void fillLists();
-    void applyStyleSheets();
-    void buildRunModeMenu();
-    void setEntryBounds();
-    void connectTrafficViews();
     void connectWindow();
     void restorePort();
-    // Appends the stamp as a new paragraph and the rest after it; returns the width of the mark
-    // (the check character, or its six-character escape) at the paragraph's end.
-    static int appendTrafficLine(QTextEdit *view, const std::string &line, int stampLength);
 
     // Queues a command with logging on, ahead of the polls; nothing (ticket 0) when the command
     // is not filed.
     BusinessLogic::Ticket push(BusinessLogic::CommandSpezifier id, int value);
-    // A setting the item takes as its value once the pump accepted it.
-    BusinessLogic::Ticket pushHeld(BusinessLogic::CommandSpezifier id, int value,
-                                   GUI::OperationItem &item);
-    // The operator's pick: queued and, once accepted, held by the item, unless the pump already
-    // has that value.
-    bool pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem &item, int value);
-    // Readings that are no longer live are dimmed.
-    void dimWhenStale(QWidget *widget, bool current);
     BusinessLogic::Command *command(BusinessLogic::CommandSpezifier id) const;
-    void highlightRunButton(RunButton button);
+    // The core's item of that class, for the commands that read one once.
+    template<class Item>
+    Item &item() const;
     void stopUpdateTimer();
     // The display's own link check: like the Test button, but the operator's queued commands
     // stay queued.
     void recheckLink();
     // Ends a running pump search and resumes polling.
     void finishSearch();
-    void updateStatusIcons();
-    void updateTimeDisplay();
-    void setIcon(QLabel *icon, bool green);
-    void setLinkLabel(const QString &text, const QString &sheet);
-    void setFadingStyle();
+    // Keeps what the last exchange on the wire came to, for the command feedback.
+    void hear(const Answer &answer);
 
     PumpCore &core;
+    OperatorPicks picks;
     std::vector<BusinessLogic::Command *> *commandTable = nullptr;
     QApplication *application = nullptr;
     GUI::RefreshTimer *refresher = nullptr;
@@ -257,68 +236,28 @@ private:
     std::unique_ptr<InstanceSettings> instance;
     QTimer updateTimer;
     HelpSetup::Parts help;
+    std::unique_ptr<TrafficView> traffic;
+    std::unique_ptr<StatusDisplay> statusDisplay;
+    std::unique_ptr<ItemDisplay> itemDisplay;
 
     // State of the display and the operator commands.
     bool slowPoll = true;
     signed char runMode = 0;
-    bool motorRunning = false;
-    bool runSeen = false;
     bool digitalIn1Exclusive = false;
     bool digitalIn2Exclusive = false;
     EditedFields editedFields;
-    // Picks sent and not answered yet, by item, with what the pump had reported then: the same
-    // pick again is not sent twice, unless the pump has reported something new since.
-    struct PickOnTheWay
-    {
-        int value = 0;
-        std::optional<int> reported;
-    };
-    std::map<GUI::OperationItem *, PickOnTheWay> picksOnTheWay;
     bool advancedScreen = true;
     bool savedNoUpdate = true;
     Answer lastAnswer;
-    QPixmap greenBullet;
-    QPixmap greyBullet;
     QMetaObject::Connection searchConnection;
     BusinessLogic::Ticket searchEnd = 0;
     QString shownPort;
+    LinkFeedback::Heard heard = LinkFeedback::Heard::Nothing;
     // Caches that spare the display update work when nothing changed.
-    QString fadingSheet;
-    QRgb fadingRgba = 0;
-    int fadingOpacity = -1;
-    QString shownModel;
-    bool modelShown = false;
-    // The bullets of the status and error flags, in the order of their table.
-    std::vector<QLabel *> flagIcons;
 
     // The pump quantities the window shows: the core's items.
-    OperationItemRunMode &runModeItem;
-    OperationItemVolumeActual &volumeActualItem;
-    OperationItemTimeElapsed &timeElapsedItem;
-    OperationItemStatus &statusItem;
-    OperationItemVolumeTarget &volumeTargetItem;
-    OperationItemFlowrate &flowrateItem;
-    OperationItemDispenseTime &dispenseTimeItem;
-    OperationItemVolumeBreakTime &breakTimeItem;
-    OperationItemVolumeNumber &volumeNumberItem;
-    OperationItemAnalogIn &analogInItem;
-    OperationItemAnalogRange &analogRangeItem;
     OperationItemDigitalIn1 &digitalIn1Item;
-    OperationItemDigitalIn2 &digitalIn2Item;
-    OperationItemDigitalOut &digitalOutItem;
-    OperationItemLanguage &languageItem;
-    OperationItemCustomCalibrationPercentage &calibrationPercentageItem;
-    OperationItemAutostart &autostartItem;
-    OperationItemPumpProfileCharacteristic &pumpProfileItem;
-    OperationItemContrast &contrastItem;
     OperationItemCommCheck commCheckItem;
-    OperationItemModelVersion &modelVersionItem;
-    OperationItemProtocolAnswer &protocolAnswerItem;
-    OperationItemAddress &addressItem;
-    OperationItemFactoryMode &factoryModeItem;
-    OperationItemMaintenancePosition &maintenancePositionItem;
-    OperationItemFactoryPumpModel &factoryPumpModelItem;
-    OperationItemFactoryStrokeVolume &factoryStrokeVolumeItem;
     std::vector<GUI::OperationItem *> items;
     // Reads the items: declared after them, so it goes first.
     std::unique_ptr<ProcessData> process;

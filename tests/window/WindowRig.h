@@ -60,7 +60,8 @@ public:
     }
 
     // The receive flags as the last exchange would leave them: ACK, NAK, nothing, address; and
-    // that exchange's verdict as the stack publishes it (a poll's).
+    // that exchange's verdict as the stack publishes it, on the kind of exchange each flag stands
+    // for: a setting for ACK and NAK, the link check for the address answer, else a poll.
     void setRxState(const char *flags)
     {
         link.rxAck = flags[0] == '1';
@@ -68,13 +69,16 @@ public:
         link.rxNoFrame = flags[2] == '1';
         link.rxAddressOnly = flags[3] == '1';
         using O = BusinessLogic::AnswerOutcome;
+        using Id = BusinessLogic::CommandSpezifier;
         const O verdict = link.rxNoFrame                                          ? O::Silent
                           : link.rxNak                                            ? O::Nak
                           : link.rxAck || link.rxAddressOnly || link.rxFrameValid ? O::Answered
                                                                                   : O::InvalidFrame;
-        emit stack.sendAnswer(
-            Answer{BusinessLogic::toInt(BusinessLogic::CommandSpezifier::GetActualVolume), "", 0,
-                   verdict});
+        const Id exchange = link.rxNoFrame             ? Id::GetActualVolume
+                            : link.rxAck || link.rxNak ? Id::SetVolume
+                            : link.rxAddressOnly       ? Id::ExecuteCommCheck
+                                                       : Id::GetActualVolume;
+        emit stack.sendAnswer(Answer{BusinessLogic::toInt(exchange), "", 0, verdict});
     }
 
     // The pump's verdict on every entry queued now, as if each had been on the wire; the

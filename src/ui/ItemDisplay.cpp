@@ -1,0 +1,222 @@
+#include "ui/ItemDisplay.h"
+
+#include "pump/DisplayFormat.h"
+#include "GUI/OperationItemAddress.h"
+#include "GUI/OperationItemAnalogIn.h"
+#include "GUI/OperationItemAutostart.h"
+#include "GUI/OperationItemContrast.h"
+#include "GUI/OperationItemCustomCalibrationPercentage.h"
+#include "GUI/OperationItemDigitalIn1.h"
+#include "GUI/OperationItemDigitalIn2.h"
+#include "GUI/OperationItemDigitalOut.h"
+#include "GUI/OperationItemDispenseTime.h"
+#include "GUI/OperationItemFactoryMode.h"
+#include "GUI/OperationItemFactoryPumpModel.h"
+#include "GUI/OperationItemFactoryStrokeVolume.h"
+#include "GUI/OperationItemFlowrate.h"
+#include "GUI/OperationItemLanguage.h"
+#include "GUI/OperationItemModelVersion.h"
+#include "GUI/OperationItemProtocolAnswer.h"
+#include "GUI/OperationItemPumpProfileCharacteristic.h"
+#include "GUI/OperationItemRunMode.h"
+#include "GUI/OperationItemVolumeActual.h"
+#include "GUI/OperationItemVolumeBreakTime.h"
+#include "GUI/OperationItemVolumeNumber.h"
+#include "GUI/OperationItemVolumeTarget.h"
+#include "pump/PumpItems.h"
+#include "ui/EditedFields.h"
+#include "ui/StatusDisplay.h"
+#include "ui_mainForm.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QSignalBlocker>
+
+namespace {
+
+// Re-polishing a widget is expensive: write texts only when they change.
+void setText(QLabel *label, const QString &text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
+void setText(QLineEdit *field, const QString &text)
+{
+    if (field->text() != text)
+        field->setText(text);
+}
+
+void setIndex(QComboBox *combo, int index)
+{
+    if (combo->currentIndex() != index)
+        combo->setCurrentIndex(index);
+}
+
+// The display writes check boxes without sending: only the operator's clicks become commands.
+void setChecked(QCheckBox *box, bool checked)
+{
+    if (box->isChecked() == checked)
+        return;
+    const QSignalBlocker quiet(box);
+    box->setChecked(checked);
+}
+
+QString twoDigits(int n)
+{
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+template<class Item>
+Item &ItemDisplay::item() const
+{
+    return items.get<Item>();
+}
+
+ItemDisplay::ItemDisplay(const Parts &parts)
+    : ui(parts.ui)
+    , edited(parts.edited)
+    , items(parts.items)
+    , runMode(parts.runMode)
+    , digitalIn1Exclusive(parts.digitalIn1Exclusive)
+    , digitalIn2Exclusive(parts.digitalIn2Exclusive)
+{
+    bindItems();
+}
+
+void ItemDisplay::update()
+{
+    // Set-point in the unit of the run mode.
+    if (!ui.lineEditVolume->hasFocus()) {
+        const int value = runMode == 1 ? item<OperationItemVolumeTarget>().value()
+                                       : item<OperationItemFlowrate>().value();
+        const QString text = Pump::DisplayFormat::setPoint(value);
+        edited.show(ui.lineEditVolume, text);
+        if (!ui.lineEditCalVolume->hasFocus())
+            edited.show(ui.lineEditCalVolume, text);
+    }
+
+    // Volume delivered.
+    setText(ui.labelVolumeActual,
+            Pump::DisplayFormat::actualVolume(item<OperationItemVolumeActual>().value()));
+    StatusDisplay::dimWhenStale(ui.labelVolumeActual, item<OperationItemVolumeActual>().current());
+
+    // Run mode: unit text, entry limits, the flag that decides what a set-point sends.
+    if (!ui.buttonMode->hasFocus()) {
+        const int mode = item<OperationItemRunMode>().value();
+        if (mode >= 0 && mode <= 2) {
+            const bool volume = mode == 1;
+            const QString unit =
+                volume ? QStringLiteral("     ml     ") : QStringLiteral("   ml/min   ");
+            if (ui.buttonMode->text() != unit)
+                ui.buttonMode->setText(unit);
+            ui.lineEditVolume->minimum = 1.0;
+            ui.lineEditVolume->maximum = volume ? 999.9 : 100.0;
+            // Mode 2 dispenses at a flow rate for the dispense time: its set-point is a rate.
+            runMode = static_cast<signed char>(mode);
+        }
+        if (!ui.lineEditFactoryCalVolume->hasFocus())
+            edited.show(ui.lineEditFactoryCalVolume, ui.lineEditVolume->text());
+    }
+
+    // Dispense time.
+    if (!ui.lineEditTimeHour->hasFocus() && !ui.lineEditTimeMin->hasFocus() &&
+        !ui.lineEditTimeSec->hasFocus()) {
+        const QString t = item<OperationItemDispenseTime>().text();
+        setText(ui.lineEditTimeHour, twoDigits(t.mid(0, 2).toInt()));
+        setText(ui.lineEditTimeMin, twoDigits(t.mid(2, 2).toInt()));
+        setText(ui.lineEditTimeSec, twoDigits(t.mid(4, 2).toInt()));
+        edited.shown({ui.lineEditTimeHour, ui.lineEditTimeMin, ui.lineEditTimeSec});
+    }
+
+    // Break time.
+    if (!ui.lineEditBreakTimeMin->hasFocus() && !ui.lineEditBreakTimeSec->hasFocus()) {
+        const int t = item<OperationItemVolumeBreakTime>().value();
+        edited.show(ui.lineEditBreakTimeMin, QString::number(t / 60));
+        edited.show(ui.lineEditBreakTimeSec, QString::number(t - 60 * (t / 60)));
+    }
+
+    // Cycles, settings, inputs and outputs, communication and factory values.
+    applyBindings();
+
+    // Pump type and firmware.
+    const QString model = item<OperationItemModelVersion>().text();
+    if (!modelShown || model != shownModel) {
+        modelShown = true;
+        shownModel = model;
+        setText(ui.labelVersionFW, Pump::DisplayFormat::firmware(model));
+        const QString type = Pump::DisplayFormat::pumpType(model);
+        setText(ui.labelPumpModel, type);
+        setText(ui.labelVersionHW, type);
+    }
+}
+
+void ItemDisplay::bindItems()
+{
+    const auto same = [](int value) -> std::optional<int> {
+        return value;
+    };
+    const auto one = [](int value) -> std::optional<int> {
+        return value == 1 ? 1 : 0;
+    };
+    // Functions 1 and 6 of an input hold it alone: the other input may not take them too.
+    const auto exclusive = [](bool &flag, int (*index)(int)) {
+        return [&flag, index](int value) -> std::optional<int> {
+            if (value == 1 || value == 6)
+                flag = true;
+            return index(value);
+        };
+    };
+    bindings = {
+        {ui.lineEditCycles, &item<OperationItemVolumeNumber>(), {}, &Pump::DisplayFormat::cycles},
+        {ui.checkboAutostart, &item<OperationItemAutostart>(), one},
+        {ui.comboAnalIn, &item<OperationItemAnalogIn>(), &Pump::DisplayFormat::analogInputIndex},
+        {ui.comboDigIn1, &item<OperationItemDigitalIn1>(),
+         exclusive(digitalIn1Exclusive, &Pump::DisplayFormat::digitalIn1Index)},
+        {ui.comboDigIn2, &item<OperationItemDigitalIn2>(),
+         exclusive(digitalIn2Exclusive, &Pump::DisplayFormat::digitalIn2Index)},
+        // A value outside the list leaves the selection as it is.
+        {ui.comboDigOut, &item<OperationItemDigitalOut>(),
+         [](int value) -> std::optional<int> {
+             if (value >= 0 && value <= 4)
+                 return value;
+             return std::nullopt;
+         }},
+        {ui.comboLanguage, &item<OperationItemLanguage>(), same},
+        {ui.comboCalPercent, &item<OperationItemCustomCalibrationPercentage>(),
+         &Pump::DisplayFormat::calibrationIndex},
+        {ui.comboTypeFluid, &item<OperationItemPumpProfileCharacteristic>(), same},
+        {ui.comboContrast, &item<OperationItemContrast>(), same},
+        {ui.checkboProtAnswer, &item<OperationItemProtocolAnswer>(), one},
+        {ui.comboPumpAddress, &item<OperationItemAddress>(), same},
+        {ui.comboPumpModel, &item<OperationItemFactoryPumpModel>(), same},
+        {ui.checkboFactoryMode, &item<OperationItemFactoryMode>(), one},
+        {ui.lineEditFactoryPumpStrokeVolume,
+         &item<OperationItemFactoryStrokeVolume>(),
+         {},
+         &Pump::DisplayFormat::strokeVolume},
+    };
+}
+
+void ItemDisplay::applyBindings()
+{
+    // A widget the operator is using keeps the operator's value.
+    for (const Binding &b : bindings) {
+        if (b.widget->hasFocus())
+            continue;
+        const int value = b.item->value();
+        if (b.text) {
+            edited.show(static_cast<QLineEdit *>(b.widget), b.text(value));
+            continue;
+        }
+        const std::optional<int> index = b.index(value);
+        if (!index)
+            continue;
+        if (auto *combo = qobject_cast<QComboBox *>(b.widget))
+            setIndex(combo, *index);
+        else if (auto *box = qobject_cast<QCheckBox *>(b.widget))
+            setChecked(box, *index != 0);
+    }
+}

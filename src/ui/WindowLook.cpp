@@ -1,0 +1,131 @@
+#include "ui/WindowLook.h"
+
+#include "ui/MouseEventLineEdit.h"
+#include "ui/StyleSheets.h"
+#include "ui_mainForm.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QStyle>
+
+#include <initializer_list>
+
+namespace {
+
+// The window's texts share the form's translation context.
+QString screenText(const char *text)
+{
+    return QCoreApplication::translate("mainScreen", text);
+}
+
+void setSheet(QWidget *widget, const QString &sheet)
+{
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
+}
+
+} // namespace
+
+void WindowLook::fillLists(Ui::mainScreen &ui)
+{
+    // 80.0 % ... 120.0 % in steps of 0.1: the index is (percent - 80) * 10.
+    for (int i = 0; i <= 400; ++i)
+        ui.comboCalPercent->addItem(screenText("%1 %").arg(80.0 + i / 10.0, 0, 'f', 1));
+    for (int i = 0; i <= 100; ++i)
+        ui.comboContrast->addItem(screenText("%1 %").arg(i));
+    for (int i = 0; i <= 98; ++i) {
+        ui.comboCommAddress->addItem(QString::number(i));
+        ui.comboPumpAddress->addItem(QString::number(i));
+    }
+}
+
+void WindowLook::applyStyleSheets(Ui::mainScreen &ui, QWidget &window)
+{
+    const QString control = QString::fromLatin1(StyleSheets::control);
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             ui.buttonTestComm, ui.buttonStressTest, ui.buttonSearchPump, ui.buttonDefaults,
+             ui.buttonMaintenancePos, ui.buttonUpdatePorts, ui.comboTypeFluid, ui.comboCalPercent,
+             ui.comboCommAddress, ui.comboContrast, ui.comboDigIn1, ui.comboDigIn2, ui.comboAnalIn,
+             ui.comboDigOut, ui.comboLanguage, ui.comboPumpAddress, ui.comboPumpModel})
+        w->setStyleSheet(control);
+    // The lists open as scrolling lists (the sheet's scroll bar), not as menus; a list built
+    // before its sheet keeps the scroll-bar policy of a menu, so set it again.
+    for (QComboBox *combo : window.findChildren<QComboBox *>()) {
+        if (combo->styleSheet() == control)
+            combo->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    }
+
+    const QString runButton = runButtonSheet(false);
+    for (QWidget *w : std::initializer_list<QWidget *>{ui.buttonStop, ui.buttonStart,
+                                                       ui.buttonPause, ui.buttonPrime})
+        w->setStyleSheet(runButton);
+    ui.buttonMode->setStyleSheet(QString::fromLatin1(StyleSheets::buttonBase));
+    ui.TabsExtendedSettings->setStyleSheet(QString::fromLatin1(StyleSheets::tabs));
+    // The first tab page was shown, and so polished, while the form was being built; a later
+    // sheet on an ancestor does not reach a polished page's palette, so polish that tree again.
+    for (QWidget *w : ui.TabsExtendedSettings->findChildren<QWidget *>()) {
+        w->style()->unpolish(w);
+        w->style()->polish(w);
+    }
+}
+
+QString WindowLook::runButtonSheet(bool highlighted, Corners corners)
+{
+    QString sheet = QString::fromLatin1(StyleSheets::buttonBase);
+    sheet += QString::fromLatin1(highlighted ? StyleSheets::buttonHighlightColour
+                                             : StyleSheets::buttonNormalColour);
+    if (corners == Corners::LeftSquare)
+        sheet += QString::fromLatin1(StyleSheets::leftCornersSquare);
+    else if (corners == Corners::RightSquare)
+        sheet += QString::fromLatin1(StyleSheets::rightCornersSquare);
+    return sheet;
+}
+
+std::unique_ptr<QMenu> WindowLook::runModeMenu(Ui::mainScreen &ui)
+{
+    auto menu = std::make_unique<QMenu>();
+    menu->addAction(screenText("ml/min"));
+    menu->addAction(screenText("ml"));
+    menu->setStyleSheet(QString::fromLatin1(StyleSheets::menu));
+    ui.buttonMode->setMenu(menu.get());
+    return menu;
+}
+
+void WindowLook::setEntryBounds(Ui::mainScreen &ui)
+{
+    struct Bounds
+    {
+        MouseEventLineEdit *field;
+        double minimum;
+        double maximum;
+    };
+    // Time fields may step one past either end: the dispense-time normalisation turns -1 and
+    // 60 into a borrow from or a carry into the neighbouring field.
+    const Bounds bounds[] = {
+        {ui.lineEditVolume, 1.0, 999.9},           {ui.lineEditTimeHour, -1.0, 60.0},
+        {ui.lineEditTimeMin, -1.0, 60.0},          {ui.lineEditTimeSec, -1.0, 60.0},
+        {ui.lineEditCycles, 0.0, 1000.0},          {ui.lineEditCalVolume, 1.0, 100.0},
+        {ui.lineEditBreakTimeMin, 1.0, 100.0},     {ui.lineEditBreakTimeSec, 1.0, 100.0},
+        {ui.lineEditFactoryCalVolume, 1.0, 100.0}, {ui.lineEditFactoryPumpStrokeVolume, 1.0, 100.0},
+    };
+    for (const Bounds &b : bounds) {
+        b.field->minimum = b.minimum;
+        b.field->maximum = b.maximum;
+    }
+}
+
+void WindowLook::highlight(Ui::mainScreen &ui, RunButton button)
+{
+    using C = Corners;
+    const bool startLit = button == RunButton::Start || button == RunButton::Pause;
+    // After Pause and Prime the buttons meet squarely where the pair joins.
+    const bool cornered = button == RunButton::Pause || button == RunButton::Prime;
+    setSheet(ui.buttonStop,
+             runButtonSheet(button == RunButton::Stop, cornered ? C::LeftSquare : C::Rounded));
+    setSheet(ui.buttonPause, runButtonSheet(startLit, cornered ? C::LeftSquare : C::Rounded));
+    setSheet(ui.buttonStart, runButtonSheet(startLit, cornered ? C::RightSquare : C::Rounded));
+    setSheet(ui.buttonPrime,
+             runButtonSheet(button == RunButton::Prime, cornered ? C::RightSquare : C::Rounded));
+}
