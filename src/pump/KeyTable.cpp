@@ -312,7 +312,7 @@ KeyTable::Setting KeyTable::parse(const Key &key, const QString &text)
         const double tenths = (*x - key.minimum) * 10;
         if (std::fabs(tenths - std::round(tenths)) > 1e-6)
             return refused(QStringLiteral("%1: %2 is not a step of 0.1 %").arg(key.name, t));
-        return {key.set, static_cast<int>(std::lround(tenths)) * 10 + 8000, {}};
+        return {key.set, percentCode(static_cast<int>(std::lround(tenths))), {}};
     }
     case Kind::Whole: {
         QString w = t;
@@ -329,6 +329,26 @@ KeyTable::Setting KeyTable::parse(const Key &key, const QString &text)
     default:
         return refused(QStringLiteral("%1 cannot be set").arg(key.name));
     }
+}
+
+QString KeyTable::outside(const Key &key, double value)
+{
+    const QString unit = key.unit.isEmpty() ? QString() : QLatin1Char(' ') + key.unit;
+    const int decimals = key.kind == Kind::Decimal || key.kind == Kind::Percent ? 1 : 0;
+    if (value < key.minimum)
+        return QStringLiteral("%1: %2 is below %3%4")
+            .arg(key.name, QString::number(value), QString::number(key.minimum, 'f', decimals),
+                 unit);
+    if (value > key.maximum)
+        return QStringLiteral("%1: %2 is above %3%4")
+            .arg(key.name, QString::number(value), QString::number(key.maximum, 'f', decimals),
+                 unit);
+    return QString();
+}
+
+int KeyTable::percentCode(int index)
+{
+    return index * 10 + 8000;
 }
 
 QString KeyTable::thousandths(qint64 value)

@@ -77,6 +77,13 @@ public:
 
     // The value text checked against the key's limits and converted to what the pump takes.
     static Setting parse(const Key &key, const QString &text);
+    // Why a number in the key's unit may not go out ("150 is above 100.0 ml/min"); empty when it
+    // lies within the key's limits. The window checks its typed values with this too.
+    static QString outside(const Key &key, double value);
+    // The calibration list's entry as the pump's code: 80.0 % in steps of 0.1, in hundredths.
+    static int percentCode(int index);
+    // The number of entries of a list key.
+    static int entryCount(const QString &key) { return KeyTable::key(key).entries.size(); }
     // The pump's code of a list entry; an index outside the list stands for the first entry
     // ("OFF" in the input lists), as in the window.
     static int code(const Key &key, int index);

@@ -1,6 +1,7 @@
 #include "ui/ItemDisplay.h"
 
-#include "pump/DisplayFormat.h"
+#include "pump/KeyTable.h"
+
 #include "GUI/OperationItemAddress.h"
 #include "GUI/OperationItemAnalogIn.h"
 #include "GUI/OperationItemAutostart.h"
@@ -23,6 +24,7 @@
 #include "GUI/OperationItemVolumeBreakTime.h"
 #include "GUI/OperationItemVolumeNumber.h"
 #include "GUI/OperationItemVolumeTarget.h"
+#include "pump/DisplayFormat.h"
 #include "pump/PumpItems.h"
 #include "ui/EditedFields.h"
 #include "ui/StatusDisplay.h"
@@ -112,8 +114,10 @@ void ItemDisplay::update()
                 volume ? QStringLiteral("     ml     ") : QStringLiteral("   ml/min   ");
             if (ui.buttonMode->text() != unit)
                 ui.buttonMode->setText(unit);
-            ui.lineEditVolume->minimum = 1.0;
-            ui.lineEditVolume->maximum = volume ? 999.9 : 100.0;
+            const Pump::KeyTable::Key &key = Pump::KeyTable::key(
+                volume ? QStringLiteral("volume") : QStringLiteral("flow-rate"));
+            ui.lineEditVolume->minimum = key.minimum;
+            ui.lineEditVolume->maximum = key.maximum;
             // Mode 2 dispenses at a flow rate for the dispense time: its set-point is a rate.
             runMode = static_cast<signed char>(mode);
         }
@@ -180,7 +184,7 @@ void ItemDisplay::bindItems()
         // A value outside the list leaves the selection as it is.
         {ui.comboDigOut, &item<OperationItemDigitalOut>(),
          [](int value) -> std::optional<int> {
-             if (value >= 0 && value <= 4)
+             if (value >= 0 && value < Pump::KeyTable::entryCount(QStringLiteral("digital-out")))
                  return value;
              return std::nullopt;
          }},

@@ -1,5 +1,7 @@
 #include "ui/WindowLook.h"
 
+#include "pump/KeyTable.h"
+
 #include "ui/MouseEventLineEdit.h"
 #include "ui/StyleSheets.h"
 #include "ui_mainForm.h"
@@ -101,14 +103,24 @@ void WindowLook::setEntryBounds(Ui::mainScreen &ui)
         double minimum;
         double maximum;
     };
+    const Pump::KeyTable::Key &volume = Pump::KeyTable::key(QStringLiteral("volume"));
+    const Pump::KeyTable::Key &flow = Pump::KeyTable::key(QStringLiteral("flow-rate"));
+    const Pump::KeyTable::Key &calibration =
+        Pump::KeyTable::key(QStringLiteral("calibration-volume"));
     // Time fields may step one past either end: the dispense-time normalisation turns -1 and
     // 60 into a borrow from or a carry into the neighbouring field.
     const Bounds bounds[] = {
-        {ui.lineEditVolume, 1.0, 999.9},           {ui.lineEditTimeHour, -1.0, 60.0},
-        {ui.lineEditTimeMin, -1.0, 60.0},          {ui.lineEditTimeSec, -1.0, 60.0},
-        {ui.lineEditCycles, 0.0, 1000.0},          {ui.lineEditCalVolume, 1.0, 100.0},
-        {ui.lineEditBreakTimeMin, 1.0, 100.0},     {ui.lineEditBreakTimeSec, 1.0, 100.0},
-        {ui.lineEditFactoryCalVolume, 1.0, 100.0}, {ui.lineEditFactoryPumpStrokeVolume, 1.0, 100.0},
+        // Until the pump reports its run mode: the flow rate's lowest, the volume's highest.
+        {ui.lineEditVolume, flow.minimum, volume.maximum},
+        {ui.lineEditTimeHour, -1.0, 60.0},
+        {ui.lineEditTimeMin, -1.0, 60.0},
+        {ui.lineEditTimeSec, -1.0, 60.0},
+        {ui.lineEditCycles, 0.0, 1000.0},
+        {ui.lineEditCalVolume, calibration.minimum, calibration.maximum},
+        {ui.lineEditBreakTimeMin, 1.0, 100.0},
+        {ui.lineEditBreakTimeSec, 1.0, 100.0},
+        {ui.lineEditFactoryCalVolume, 1.0, 100.0},
+        {ui.lineEditFactoryPumpStrokeVolume, 1.0, 100.0},
     };
     for (const Bounds &b : bounds) {
         b.field->minimum = b.minimum;

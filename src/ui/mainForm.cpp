@@ -6,14 +6,14 @@
 #include "BusinessLogic/Command.h"
 #include "BusinessLogic/CommandStack.h"
 #include "BusinessLogic/SettingCommand.h"
-#include "pump/AttachTable.h"
-#include "pump/DisplayFormat.h"
-#include "pump/EntryConversion.h"
-#include "pump/KeyTable.h"
 #include "GUI/RefreshTimer.h"
 #include "help/HelpBrowser.h"
 #include "help/HelpCollection.h"
 #include "platform/InstanceSettings.h"
+#include "pump/AttachTable.h"
+#include "pump/DisplayFormat.h"
+#include "pump/EntryConversion.h"
+#include "pump/KeyTable.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
 #include "ui/ItemDisplay.h"
@@ -504,10 +504,21 @@ void mainForm::launchCmdSetVolume()
     if (!editedFields.take({ui->lineEditVolume}) || !value)
         return;
     const Pump::SendGate::SetPoint setPoint = Pump::SendGate::setPoint(runMode);
+    if (setPoint == Pump::SendGate::SetPoint::None)
+        return;
+    const bool volume = setPoint == Pump::SendGate::SetPoint::Volume;
+    // The same limits as the command-line tool and the network: what lies outside goes nowhere.
+    const QString outside = Pump::KeyTable::outside(
+        Pump::KeyTable::key(volume ? QStringLiteral("volume") : QStringLiteral("flow-rate")),
+        *value / 1000.0);
+    if (!outside.isEmpty()) {
+        ui->labelUserAction->setText(outside);
+        return;
+    }
     const int v = *value;
-    if (setPoint == Pump::SendGate::SetPoint::Volume)
+    if (volume)
         picks.held(Id::SetVolume, v, item<OperationItemVolumeTarget>());
-    else if (setPoint == Pump::SendGate::SetPoint::FlowRate)
+    else
         picks.held(Id::SetFlowRate, v, item<OperationItemFlowrate>());
 }
 
@@ -533,8 +544,8 @@ void mainForm::launchCmdSetDispenseTime()
 
 void mainForm::launchCmdSetDispenseBreakTime()
 {
-    const std::optional<int> value = Pump::EntryConversion::breakTime(ui->lineEditBreakTimeMin->text(),
-                                                                ui->lineEditBreakTimeSec->text());
+    const std::optional<int> value = Pump::EntryConversion::breakTime(
+        ui->lineEditBreakTimeMin->text(), ui->lineEditBreakTimeSec->text());
     if (!editedFields.take({ui->lineEditBreakTimeMin, ui->lineEditBreakTimeSec}) || !value)
         return;
     picks.held(Id::SetDispenseVolumeBreakTime, *value, item<OperationItemVolumeBreakTime>());
@@ -542,10 +553,17 @@ void mainForm::launchCmdSetDispenseBreakTime()
 
 void mainForm::launchCmdSetDispenseNumber()
 {
-    const std::optional<int> value = Pump::SendGate::integer(ui->lineEditCycles->text());
-    if (!editedFields.take({ui->lineEditCycles}) || !value)
+    if (!editedFields.take({ui->lineEditCycles}))
         return;
-    picks.held(Id::SetDispenseVolumeNumber, *value, item<OperationItemVolumeNumber>());
+    // A number 0 to 1000, "OFF" or "INF", as the tool and the network take it; any other text
+    // sends nothing (it used to send 0, a single dose nobody asked for).
+    const Pump::KeyTable::Setting cycles = Pump::KeyTable::parse(
+        Pump::KeyTable::key(QStringLiteral("cycles")), ui->lineEditCycles->text());
+    if (!cycles.ok()) {
+        ui->labelUserAction->setText(cycles.error);
+        return;
+    }
+    picks.held(Id::SetDispenseVolumeNumber, cycles.value, item<OperationItemVolumeNumber>());
 }
 
 void mainForm::launchCmdSetAnalogIn(int index)
@@ -582,7 +600,7 @@ void mainForm::launchCmdSetDigitalIn2(int index)
 
 void mainForm::launchCmdSetDigitalOut(int index)
 {
-    if (index >= 0 && index <= 4)
+    if (index >= 0 && index < Pump::KeyTable::entryCount(QStringLiteral("digital-out")))
         picks.pick(Id::SetDigitalOut, item<OperationItemDigitalOut>(), index);
 }
 
@@ -603,7 +621,7 @@ void mainForm::launchCmdSetCustomCalibrationPercentage(int index)
 {
     // The list runs from 80.0 % in steps of 0.1 %; the pump counts hundredths of a percent.
     picks.pick(Id::SetCustCalPercent, item<OperationItemCustomCalibrationPercentage>(),
-               index * 10 + 8000);
+               Pump::KeyTable::percentCode(index));
 }
 
 void mainForm::launchCmdSetAutostart(int state)
@@ -793,7 +811,8 @@ void mainForm::showHelpPage(const QUrl &url)
 void mainForm::triggerUpdateValues()
 {
     // 1. Title (the stored port is read once and then kept in step by setComPort).
-    const QString title = Pump::DisplayFormat::title(ui->comboCommAddress->currentIndex(), shownPort);
+    const QString title =
+        Pump::DisplayFormat::title(ui->comboCommAddress->currentIndex(), shownPort);
     if (windowTitle() != title)
         setWindowTitle(title);
 

@@ -319,18 +319,19 @@ void tst_DisplayUpdate::runModeFromThePump_data()
     QTest::addColumn<QString>("buttonText");
     QTest::addColumn<int>("flag");
     QTest::addColumn<double>("maximum"); // of the set-point field
+    QTest::addColumn<double>("minimum"); // the pump's limits: 1.0 ml/min, 0.1 ml
     QTest::newRow("0 is flow") << "ml"
                                << "0"
-                               << "   ml/min   " << 0 << 100.0;
+                               << "   ml/min   " << 0 << 100.0 << 1.0;
     QTest::newRow("1 is volume") << "ml/min"
                                  << "1"
-                                 << "     ml     " << 1 << 999.9;
+                                 << "     ml     " << 1 << 999.9 << 0.1;
     QTest::newRow("2 shows ml/min and enters a flow rate") << "ml/min"
                                                            << "2"
-                                                           << "   ml/min   " << 2 << 100.0;
+                                                           << "   ml/min   " << 2 << 100.0 << 1.0;
     QTest::newRow("7 changes nothing") << "ml"
                                        << "7"
-                                       << "     ml     " << 1 << 999.9;
+                                       << "     ml     " << 1 << 999.9 << 1.0;
 }
 
 void tst_DisplayUpdate::runModeFromThePump()
@@ -340,6 +341,7 @@ void tst_DisplayUpdate::runModeFromThePump()
     QFETCH(QString, buttonText);
     QFETCH(int, flag);
     QFETCH(double, maximum);
+    QFETCH(double, minimum);
 
     auto *field = rig->find<MouseEventLineEdit>("lineEditVolume");
     QVERIFY(field);
@@ -350,7 +352,7 @@ void tst_DisplayUpdate::runModeFromThePump()
     QCOMPARE(rig->find<QAbstractButton>("buttonMode")->text(), buttonText);
     QCOMPARE(int(rig->window.runModeForTests()), flag);
     QCOMPARE(field->maximum, maximum);
-    QCOMPARE(field->minimum, 1.0);
+    QCOMPARE(field->minimum, minimum);
     QCOMPARE(rig->queued(), QString());
 }
 

@@ -177,9 +177,19 @@ void tst_OperatorCommands::launchedCommands_data()
     QTest::newRow("cycles 25") << none << "lineEditCycles"
                                << "25"
                                << "19:25";
-    QTest::newRow("cycles INF is 0") << none << "lineEditCycles"
-                                     << "INF"
-                                     << "19:0";
+    // "INF" is how the field shows endless dosing: typed, it means the same.
+    QTest::newRow("cycles INF is endless") << none << "lineEditCycles"
+                                           << "INF"
+                                           << "19:1000";
+    QTest::newRow("cycles OFF") << none << "lineEditCycles"
+                                << "OFF"
+                                << "19:0";
+    QTest::newRow("cycles that are no number send nothing") << none << "lineEditCycles"
+                                                            << "many"
+                                                            << "";
+    QTest::newRow("cycles beyond 1000 send nothing") << none << "lineEditCycles"
+                                                     << "1001"
+                                                     << "";
     QTest::newRow("cycles with more digits than an int send nothing") << none << "lineEditCycles"
                                                                       << "99999999999"
                                                                       << "";
