@@ -97,9 +97,9 @@ void tst_portlist::listing()
 {
     QFETCH(QStringList, reported);
     QFETCH(QStringList, shown);
-    if (QByteArray(QTest::currentDataTag()).startsWith("ttyUSB0") && !collationDiffers)
-        QSKIP("this Qt collates ttymxc0 and ttyUSB0 in plain order (no ICU): no locale here "
-              "orders them differently");
+    if (QByteArray(QTest::currentDataTag()).startsWith("ttyUSB0"))
+        QVERIFY2(collationDiffers, "this Qt collates ttymxc0 and ttyUSB0 in plain order (no "
+                                   "ICU): no locale here orders them differently");
 
     PortCatalog::setSource([reported] {
         QList<PortCatalog::Entry> entries;
@@ -152,8 +152,7 @@ void tst_portlist::selectPort()
 void tst_portlist::systemPortReportsItsDescription()
 {
     const QList<PortCatalog::Entry> system = PortCatalog::systemPorts();
-    if (system.isEmpty())
-        QSKIP("this machine reports no serial ports");
+    QVERIFY2(!system.isEmpty(), "this machine reports no serial ports to describe");
     const PortCatalog::Entry port = system.first();
     PortCatalog::setSource([port] { return QList<PortCatalog::Entry>{port, port}; });
 

@@ -99,10 +99,13 @@ void StartupWireTest::startOnce(std::vector<SimLog::Entry> &log, bool &complete)
 
 void StartupWireTest::initTestCase()
 {
-    // A second start when the first was disturbed by a late answer.
+    // Another start when one was disturbed by a late answer, after a pause that lets a burst
+    // of load on the machine pass.
     std::vector<SimLog::Entry> log;
     bool complete = false;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (attempt > 0)
+            QTest::qWait(2000 * attempt);
         startOnce(log, complete);
         if (QTest::currentTestFailed())
             return;
@@ -126,7 +129,7 @@ void StartupWireTest::init()
 {
     const QByteArray function = QTest::currentTestFunction();
     if (!disturbance.isEmpty() && function != "absentPortLeavesLinkClosed")
-        QSKIP(qPrintable(QStringLiteral("machine too busy twice: %1").arg(disturbance)));
+        QFAIL(qPrintable(QStringLiteral("machine too busy on four starts: %1").arg(disturbance)));
 }
 
 // Frames in order: the check first, then each tick queries its every-tick list, two steps of the
