@@ -45,18 +45,10 @@ std::optional<int> SendGate::integer(const QString &text)
 {
     bool ok = false;
     const int value = text.toInt(&ok, 10);
-    if (ok)
-        return value;
-    // Digits that did not convert are a number too large for an int, not "no number".
-    const QString t = text.trimmed();
-    int i = t.startsWith(QLatin1Char('+')) || t.startsWith(QLatin1Char('-')) ? 1 : 0;
-    if (i == t.size())
-        return 0;
-    for (; i < t.size(); ++i) {
-        if (t.at(i) < QLatin1Char('0') || t.at(i) > QLatin1Char('9'))
-            return 0;
-    }
-    return std::nullopt;
+    // No number, or one too large for an int: nothing, never a 0 nobody typed.
+    if (!ok)
+        return std::nullopt;
+    return value;
 }
 
 SendGate::SetPoint SendGate::setPoint(int runMode)

@@ -39,8 +39,8 @@ public:
     // next display update shows the pick, and the same pick again sends nothing.
     static void hold(OperationItem &item, int value);
 
-    // A typed whole number: text that is no number (such as "INF") counts 0; digits too many
-    // for the command's integer give nothing, so nothing is sent.
+    // A typed whole number; nothing for text that is no number (such as "INF") or has more
+    // digits than the command's integer holds, so nothing is sent.
     static std::optional<int> integer(const QString &text);
     // Run mode 1 doses a volume; 0 runs, and 2 dispenses, at a flow rate; any other sends nothing.
     static SetPoint setPoint(int runMode);

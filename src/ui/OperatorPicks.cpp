@@ -1,5 +1,7 @@
 #include "ui/OperatorPicks.h"
 
+#include "pump/KeyTable.h"
+
 #include "pump/SendGate.h"
 #include "pumpcore/PumpCore.h"
 
@@ -35,4 +37,14 @@ bool OperatorPicks::pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem 
     onTheWay[&item] = {value, reported};
     held(id, value, item);
     return true;
+}
+
+QString OperatorPicks::typed(const QString &key, int value, double inUnits,
+                             GUI::OperationItem &item)
+{
+    const Pump::KeyTable::Key &k = Pump::KeyTable::key(key);
+    const QString outside = Pump::KeyTable::outside(k, inUnits);
+    if (outside.isEmpty())
+        held(k.set, value, item);
+    return outside;
 }

@@ -6,6 +6,8 @@
 #include <map>
 #include <optional>
 
+#include <QString>
+
 class PumpCore;
 class QObject;
 
@@ -28,6 +30,10 @@ public:
     // The operator's pick: queued and held as above, unless the pump already has that value or
     // it is already on its way. False when nothing was sent.
     bool pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem &item, int value);
+    // A typed value of a key (value in the pump's units, inUnits in the key's): sent with the
+    // key's command and held as above when it lies within the key's limits, the limits the tool
+    // and the network use too. Otherwise nothing goes; the reason comes back (empty when sent).
+    QString typed(const QString &key, int value, double inUnits, GUI::OperationItem &item);
 
 private:
     struct OnTheWay

@@ -1,7 +1,5 @@
 #include "ui/mainForm.h"
 
-#include "pumpcore/PumpCore.h"
-
 #include "BusinessLogic/ActionCommand.h"
 #include "BusinessLogic/Command.h"
 #include "BusinessLogic/CommandStack.h"
@@ -14,6 +12,7 @@
 #include "pump/DisplayFormat.h"
 #include "pump/EntryConversion.h"
 #include "pump/KeyTable.h"
+#include "pumpcore/PumpCore.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
 #include "ui/ItemDisplay.h"
@@ -213,12 +212,10 @@ void mainForm::connectWindow()
             &mainForm::launchCmdToggleStressTest);
     connect(ui->buttonSearchPump, &QPushButton::clicked, this, &mainForm::launchCmdSearchPump);
     connect(ui->checkboNoDataUpdate, &QCheckBox::stateChanged, this, &mainForm::setDataUpdate);
-    if (refresher != nullptr) {
-        connect(ui->checkboNoDataUpdate, &QCheckBox::stateChanged, refresher,
-                [this](int state) { refresher->noCyclicDataUpdate(state != Qt::Unchecked); });
-        connect(ui->checkboNoCyclicDataDisplay, &QCheckBox::stateChanged, refresher,
-                [this](int state) { refresher->displayProtocolAnswer(state != Qt::Unchecked); });
-    }
+    connect(ui->checkboNoDataUpdate, &QCheckBox::stateChanged, refresher,
+            [this](int state) { refresher->noCyclicDataUpdate(state != Qt::Unchecked); });
+    connect(ui->checkboNoCyclicDataDisplay, &QCheckBox::stateChanged, refresher,
+            [this](int state) { refresher->displayProtocolAnswer(state != Qt::Unchecked); });
     if (commandStack != nullptr)
         connect(commandStack, &BusinessLogic::CommandStack::sendAnswer, this,
                 &mainForm::saveLastAnswer);
@@ -497,29 +494,18 @@ void mainForm::launchCmdPrime()
 
 void mainForm::launchCmdSetVolume()
 {
-    // A text whose value does not fit the command sends nothing; the next update shows the
-    // pump's value again.
+    // No number, or none that fits: nothing goes, and the next update shows the pump's value.
     const std::optional<int> value =
         Pump::EntryConversion::scaled(ui->lineEditVolume->text(), 1000, 0.0005);
     if (!editedFields.take({ui->lineEditVolume}) || !value)
         return;
     const Pump::SendGate::SetPoint setPoint = Pump::SendGate::setPoint(runMode);
-    if (setPoint == Pump::SendGate::SetPoint::None)
-        return;
-    const bool volume = setPoint == Pump::SendGate::SetPoint::Volume;
-    // The same limits as the command-line tool and the network: what lies outside goes nowhere.
-    const QString outside = Pump::KeyTable::outside(
-        Pump::KeyTable::key(volume ? QStringLiteral("volume") : QStringLiteral("flow-rate")),
-        *value / 1000.0);
-    if (!outside.isEmpty()) {
-        ui->labelUserAction->setText(outside);
-        return;
-    }
-    const int v = *value;
-    if (volume)
-        picks.held(Id::SetVolume, v, item<OperationItemVolumeTarget>());
-    else
-        picks.held(Id::SetFlowRate, v, item<OperationItemFlowrate>());
+    if (setPoint == Pump::SendGate::SetPoint::Volume)
+        ui->labelUserAction->setText(picks.typed(QStringLiteral("volume"), *value, *value / 1000.0,
+                                                 item<OperationItemVolumeTarget>()));
+    else if (setPoint == Pump::SendGate::SetPoint::FlowRate)
+        ui->labelUserAction->setText(picks.typed(QStringLiteral("flow-rate"), *value,
+                                                 *value / 1000.0, item<OperationItemFlowrate>()));
 }
 
 void mainForm::launchCmdSetDispenseTime()
@@ -555,15 +541,13 @@ void mainForm::launchCmdSetDispenseNumber()
 {
     if (!editedFields.take({ui->lineEditCycles}))
         return;
-    // A number 0 to 1000, "OFF" or "INF", as the tool and the network take it; any other text
-    // sends nothing (it used to send 0, a single dose nobody asked for).
+    // 0 to 1000, "OFF" or "INF", as the tool and the network take it; other text sends nothing.
     const Pump::KeyTable::Setting cycles = Pump::KeyTable::parse(
         Pump::KeyTable::key(QStringLiteral("cycles")), ui->lineEditCycles->text());
-    if (!cycles.ok()) {
-        ui->labelUserAction->setText(cycles.error);
-        return;
-    }
-    picks.held(Id::SetDispenseVolumeNumber, cycles.value, item<OperationItemVolumeNumber>());
+    ui->labelUserAction->setText(cycles.ok()
+                                     ? picks.typed(QStringLiteral("cycles"), cycles.value,
+                                                   cycles.value, item<OperationItemVolumeNumber>())
+                                     : cycles.error);
 }
 
 void mainForm::launchCmdSetAnalogIn(int index)
@@ -782,14 +766,12 @@ void mainForm::toggleAdvancedScreen()
 
 void mainForm::updateAttachAll()
 {
-    if (refresher != nullptr)
-        Pump::AttachTable::attachAll(*refresher, items);
+    Pump::AttachTable::attachAll(*refresher, items);
 }
 
 void mainForm::updateDetachAll()
 {
-    if (refresher != nullptr)
-        Pump::AttachTable::detachAll(*refresher, items);
+    Pump::AttachTable::detachAll(*refresher, items);
 }
 
 void mainForm::activateHelp()

@@ -142,15 +142,14 @@ void checkEntry(const QString &h, const QString &m, const QString &s, const Scal
     require(Pump::EntryConversion::dispenseTime(h, m, s) ==
                 fitInt(hours * 1000000 + minutes * 10000 + seconds * 100),
             "dispense time: digits hhmmss00, nothing beyond int");
-    // A whole number too large for an int is sent as nothing, any other non-number as 0.
-    auto tooLarge = [](const QString &t) {
-        return !ReferenceParse::integer(t) && ReferenceParse::wholeNumber(t);
-    };
-    require(Pump::SendGate::integer(h) == (tooLarge(h) ? std::nullopt : std::optional<int>(ri(h))),
-            "typed count: the number, 0 when none, nothing when too large");
+    // A typed count or break time is a whole number that fits an int, or nothing at all.
+    require(Pump::SendGate::integer(h) == ReferenceParse::integer(h),
+            "typed count: the number, nothing when none or too large");
     require(Pump::EntryConversion::breakTime(m, s) ==
-                (tooLarge(m) || tooLarge(s) ? std::nullopt : fitInt(minutes * 60 + seconds)),
-            "break time: minutes * 60 + seconds, nothing beyond int");
+                (ReferenceParse::integer(m) && ReferenceParse::integer(s)
+                     ? fitInt(minutes * 60 + seconds)
+                     : std::nullopt),
+            "break time: minutes * 60 + seconds, nothing for no number or beyond int");
 
     const Pump::EntryConversion::Time t = Pump::EntryConversion::normalisedTime(h, m, s);
     const long long total = std::clamp(hours * 3600 + minutes * 60 + seconds, 0LL, 5999LL);

@@ -104,7 +104,9 @@ void tst_sendgate::integers_data()
     QTest::addColumn<bool>("fits");
     QTest::addColumn<int>("value");
     QTest::newRow("25") << "25" << true << 25;
-    QTest::newRow("INF is no number: 0") << "INF" << true << 0;
+    QTest::newRow("INF is no number: nothing") << "INF" << false << 0;
+    QTest::newRow("empty: nothing") << "" << false << 0;
+    QTest::newRow("letters: nothing") << "abc" << false << 0;
     QTest::newRow("blanks around") << " 7 " << true << 7;
     QTest::newRow("largest int") << "2147483647" << true << 2147483647;
     QTest::newRow("one past the largest int") << "2147483648" << false << 0;
