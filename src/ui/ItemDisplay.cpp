@@ -1,5 +1,7 @@
 #include "ui/ItemDisplay.h"
 
+#include "ui/WidgetWrite.h"
+
 #include "pump/KeyTable.h"
 
 #include "GUI/OperationItemAddress.h"
@@ -35,34 +37,6 @@
 #include <QSignalBlocker>
 
 namespace {
-
-// Re-polishing a widget is expensive: write texts only when they change.
-void setText(QLabel *label, const QString &text)
-{
-    if (label->text() != text)
-        label->setText(text);
-}
-
-void setText(QLineEdit *field, const QString &text)
-{
-    if (field->text() != text)
-        field->setText(text);
-}
-
-void setIndex(QComboBox *combo, int index)
-{
-    if (combo->currentIndex() != index)
-        combo->setCurrentIndex(index);
-}
-
-// The display writes check boxes without sending: only the operator's clicks become commands.
-void setChecked(QCheckBox *box, bool checked)
-{
-    if (box->isChecked() == checked)
-        return;
-    const QSignalBlocker quiet(box);
-    box->setChecked(checked);
-}
 
 QString twoDigits(int n)
 {
@@ -101,8 +75,8 @@ void ItemDisplay::update()
     }
 
     // Volume delivered.
-    setText(ui.labelVolumeActual,
-            Pump::DisplayFormat::actualVolume(item<OperationItemVolumeActual>().value()));
+    WidgetWrite::setText(ui.labelVolumeActual, Pump::DisplayFormat::actualVolume(
+                                                   item<OperationItemVolumeActual>().value()));
     StatusDisplay::dimWhenStale(ui.labelVolumeActual, item<OperationItemVolumeActual>().current());
 
     // Run mode: unit text, entry limits, the flag that decides what a set-point sends.
@@ -129,9 +103,9 @@ void ItemDisplay::update()
     if (!ui.lineEditTimeHour->hasFocus() && !ui.lineEditTimeMin->hasFocus() &&
         !ui.lineEditTimeSec->hasFocus()) {
         const QString t = item<OperationItemDispenseTime>().text();
-        setText(ui.lineEditTimeHour, twoDigits(t.mid(0, 2).toInt()));
-        setText(ui.lineEditTimeMin, twoDigits(t.mid(2, 2).toInt()));
-        setText(ui.lineEditTimeSec, twoDigits(t.mid(4, 2).toInt()));
+        WidgetWrite::setText(ui.lineEditTimeHour, twoDigits(t.mid(0, 2).toInt()));
+        WidgetWrite::setText(ui.lineEditTimeMin, twoDigits(t.mid(2, 2).toInt()));
+        WidgetWrite::setText(ui.lineEditTimeSec, twoDigits(t.mid(4, 2).toInt()));
         edited.shown({ui.lineEditTimeHour, ui.lineEditTimeMin, ui.lineEditTimeSec});
     }
 
@@ -150,10 +124,10 @@ void ItemDisplay::update()
     if (!modelShown || model != shownModel) {
         modelShown = true;
         shownModel = model;
-        setText(ui.labelVersionFW, Pump::DisplayFormat::firmware(model));
+        WidgetWrite::setText(ui.labelVersionFW, Pump::DisplayFormat::firmware(model));
         const QString type = Pump::DisplayFormat::pumpType(model);
-        setText(ui.labelPumpModel, type);
-        setText(ui.labelVersionHW, type);
+        WidgetWrite::setText(ui.labelPumpModel, type);
+        WidgetWrite::setText(ui.labelVersionHW, type);
     }
 }
 
@@ -219,8 +193,8 @@ void ItemDisplay::applyBindings()
         if (!index)
             continue;
         if (auto *combo = qobject_cast<QComboBox *>(b.widget))
-            setIndex(combo, *index);
+            WidgetWrite::setIndex(combo, *index);
         else if (auto *box = qobject_cast<QCheckBox *>(b.widget))
-            setChecked(box, *index != 0);
+            WidgetWrite::setChecked(box, *index != 0);
     }
 }

@@ -1,5 +1,7 @@
 #include "ui/StatusDisplay.h"
 
+#include "ui/WidgetWrite.h"
+
 #include "GUI/OperationItemStatus.h"
 #include "GUI/OperationItemTimeElapsed.h"
 #include "pump/StatusFlags.h"
@@ -8,16 +10,6 @@
 
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
-
-namespace {
-
-void setText(QLabel *label, const QString &text)
-{
-    if (label->text() != text)
-        label->setText(text);
-}
-
-} // namespace
 
 StatusDisplay::StatusDisplay(Ui::mainScreen &ui, QWidget &window, const OperationItemStatus &status,
                              const OperationItemTimeElapsed &elapsed)
@@ -85,9 +77,9 @@ void StatusDisplay::updateTime()
     const TimeDisplay::Labels labels =
         TimeDisplay::compute(motorRunning, ui.lineEditTimeHour->text(), ui.lineEditTimeMin->text(),
                              ui.lineEditTimeSec->text(), elapsed.text());
-    setText(ui.labelTimeActualHour, labels.hours);
-    setText(ui.labelTimeActualMin, labels.minutes);
-    setText(ui.labelTimeActualSec, labels.seconds);
+    WidgetWrite::setText(ui.labelTimeActualHour, labels.hours);
+    WidgetWrite::setText(ui.labelTimeActualMin, labels.minutes);
+    WidgetWrite::setText(ui.labelTimeActualSec, labels.seconds);
     for (QWidget *w : {ui.labelTimeActualHour, ui.labelTimeActualMin, ui.labelTimeActualSec})
         dimWhenStale(w, elapsed.current());
     if (!motorRunning) {

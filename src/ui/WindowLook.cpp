@@ -1,5 +1,7 @@
 #include "ui/WindowLook.h"
 
+#include "ui/WidgetWrite.h"
+
 #include "pump/KeyTable.h"
 
 #include "ui/MouseEventLineEdit.h"
@@ -20,12 +22,6 @@ namespace {
 QString screenText(const char *text)
 {
     return QCoreApplication::translate("mainScreen", text);
-}
-
-void setSheet(QWidget *widget, const QString &sheet)
-{
-    if (widget->styleSheet() != sheet)
-        widget->setStyleSheet(sheet);
 }
 
 } // namespace
@@ -134,10 +130,12 @@ void WindowLook::highlight(Ui::mainScreen &ui, RunButton button)
     const bool startLit = button == RunButton::Start || button == RunButton::Pause;
     // After Pause and Prime the buttons meet squarely where the pair joins.
     const bool cornered = button == RunButton::Pause || button == RunButton::Prime;
-    setSheet(ui.buttonStop,
-             runButtonSheet(button == RunButton::Stop, cornered ? C::LeftSquare : C::Rounded));
-    setSheet(ui.buttonPause, runButtonSheet(startLit, cornered ? C::LeftSquare : C::Rounded));
-    setSheet(ui.buttonStart, runButtonSheet(startLit, cornered ? C::RightSquare : C::Rounded));
-    setSheet(ui.buttonPrime,
-             runButtonSheet(button == RunButton::Prime, cornered ? C::RightSquare : C::Rounded));
+    WidgetWrite::setSheet(ui.buttonStop, runButtonSheet(button == RunButton::Stop,
+                                                        cornered ? C::LeftSquare : C::Rounded));
+    WidgetWrite::setSheet(ui.buttonPause,
+                          runButtonSheet(startLit, cornered ? C::LeftSquare : C::Rounded));
+    WidgetWrite::setSheet(ui.buttonStart,
+                          runButtonSheet(startLit, cornered ? C::RightSquare : C::Rounded));
+    WidgetWrite::setSheet(ui.buttonPrime, runButtonSheet(button == RunButton::Prime,
+                                                         cornered ? C::RightSquare : C::Rounded));
 }

@@ -1,5 +1,7 @@
 #include "ui/mainForm.h"
 
+#include "ui/WidgetWrite.h"
+
 #include "BusinessLogic/ActionCommand.h"
 #include "BusinessLogic/Command.h"
 #include "BusinessLogic/CommandStack.h"
@@ -54,25 +56,6 @@ int mainForm::fadePercent = 100;
 namespace {
 
 using Id = BusinessLogic::CommandSpezifier;
-
-// Re-polishing a widget is expensive: write texts and sheets only when they change.
-void setText(QLabel *label, const QString &text)
-{
-    if (label->text() != text)
-        label->setText(text);
-}
-
-void setText(QLineEdit *field, const QString &text)
-{
-    if (field->text() != text)
-        field->setText(text);
-}
-
-void setSheet(QWidget *widget, const QString &sheet)
-{
-    if (widget->styleSheet() != sheet)
-        widget->setStyleSheet(sheet);
-}
 
 QString twoDigits(int n)
 {
@@ -687,9 +670,9 @@ void mainForm::changeTime()
         ui->lineEditTimeHour->text(), ui->lineEditTimeMin->text(), ui->lineEditTimeSec->text());
     // Each write that changes a text runs this again at once; equal texts emit nothing, so the
     // nesting ends when all three hold the normalised time.
-    setText(ui->lineEditTimeSec, twoDigits(t.seconds));
-    setText(ui->lineEditTimeMin, twoDigits(t.minutes));
-    setText(ui->lineEditTimeHour, twoDigits(t.hours));
+    WidgetWrite::setText(ui->lineEditTimeSec, twoDigits(t.seconds));
+    WidgetWrite::setText(ui->lineEditTimeMin, twoDigits(t.minutes));
+    WidgetWrite::setText(ui->lineEditTimeHour, twoDigits(t.hours));
 }
 
 void mainForm::modeSelect(QAction *action)
@@ -806,14 +789,14 @@ void mainForm::triggerUpdateValues()
     fadePercent = feedback.fadePercent;
     messageColour = feedback.colour;
     if (feedback.connection) {
-        setSheet(ui->labelConnectionState, feedback.connection->sheet);
-        setText(ui->labelConnectionState, feedback.connection->text);
+        WidgetWrite::setSheet(ui->labelConnectionState, feedback.connection->sheet);
+        WidgetWrite::setText(ui->labelConnectionState, feedback.connection->text);
     }
-    setSheet(ui->labelTransmissionState, feedback.transmissionSheet);
+    WidgetWrite::setSheet(ui->labelTransmissionState, feedback.transmissionSheet);
     if (feedback.transmission)
-        setText(ui->labelTransmissionState, *feedback.transmission);
+        WidgetWrite::setText(ui->labelTransmissionState, *feedback.transmission);
     if (feedback.clearUserAction)
-        setText(ui->labelUserAction, QString());
+        WidgetWrite::setText(ui->labelUserAction, QString());
     if (feedback.linkLost) {
         slowPoll = true;
         // One missed answer must not throw away the operator's queued commands: only the polls
@@ -844,7 +827,7 @@ void mainForm::searchAddress(Answer answer)
         if (commandStack != nullptr)
             commandStack->clear();
         commCheckItem.setValue(n);
-        setText(ui->labelLocatedAddressIndicator, commCheckItem.text());
+        WidgetWrite::setText(ui->labelLocatedAddressIndicator, commCheckItem.text());
         ui->comboCommAddress->setCurrentIndex(n);
         launchCmdSetCommAddress(n);
         finishSearch();
@@ -853,10 +836,10 @@ void mainForm::searchAddress(Answer answer)
         return;
     }
     if (answer.commandId != BusinessLogic::toInt(Id::ExecuteCommCheck) && n == 98)
-        setText(ui->labelLocatedAddressIndicator, QStringLiteral("NONE"));
+        WidgetWrite::setText(ui->labelLocatedAddressIndicator, QStringLiteral("NONE"));
     if (answer.ticket == searchEnd) {
         // The whole bus was asked and nobody answered: say so and resume.
-        setText(ui->labelLocatedAddressIndicator, QStringLiteral("NONE"));
+        WidgetWrite::setText(ui->labelLocatedAddressIndicator, QStringLiteral("NONE"));
         finishSearch();
         setDataUpdate();
     }
