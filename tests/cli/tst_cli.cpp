@@ -105,11 +105,11 @@ void CliTest::statusAsJson()
     const QJsonObject o = QJsonDocument::fromJson(r.out, &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
     // The simulator's power-on values.
-    QCOMPARE(o.value("flow-rate").toDouble(), 10.0);
-    QCOMPARE(o.value("contrast").toInt(), 40);
+    QCOMPARE(o.value("flow_rate_ml_min").toDouble(), 10.0);
+    QCOMPARE(o.value("contrast_percent").toInt(), 40);
     QCOMPARE(o.value("address").toInt(), 1);
     QCOMPARE(o.value("model").toString(), QStringLiteral("FLUXO 10"));
-    QCOMPARE(o.value("protocol-answer").toBool(), true);
+    QCOMPARE(o.value("protocol_answer").toBool(), true);
     QVERIFY(o.value("errors").isArray());
     for (const QString &key : o.keys())
         QVERIFY2(!o.value(key).isNull(), qPrintable(key));
@@ -200,7 +200,7 @@ void CliTest::dispenseWaitsForTheModel()
     const QJsonObject o = QJsonDocument::fromJson(r.out).object();
     QVERIFY(logShows(sim, QStringLiteral("01KY1")));
     // It returned once the whole volume was out, not before.
-    QCOMPARE(o.value("volume-delivered").toDouble(), 0.5);
+    QCOMPARE(o.value("volume_delivered_ml").toDouble(), 0.5);
     const auto log = sim.log();
     qint64 startMs = -1;
     for (const SimLog::Entry &e : SimLog::receivedEntries(log)) {
@@ -210,7 +210,7 @@ void CliTest::dispenseWaitsForTheModel()
     QVERIFY(startMs >= 0);
     QCOMPARE(SimLog::received(log).filter(QStringLiteral("01DV")).constLast(),
              QStringLiteral("01DV00000500"));
-    const qint64 modelMs = std::llround(o.value("time-elapsed").toDouble() * 1000);
+    const qint64 modelMs = std::llround(o.value("time_elapsed_s").toDouble() * 1000);
     const qint64 waitedMs = (endMs - startMs + 86400000) % 86400000;
     QVERIFY2(waitedMs >= modelMs && waitedMs <= modelMs + 1000,
              qPrintable(QStringLiteral("waited %1 ms for a %2 ms run").arg(waitedMs).arg(modelMs)));
@@ -364,9 +364,9 @@ void CliTest::dispenseWithoutRateAtFullFlow()
     const Run r = runCli(sim.devicePath(), {"--json", "dispense", "--volume", "2", "--wait"});
     QCOMPARE(r.exitCode, 0);
     const QJsonObject o = QJsonDocument::fromJson(r.out).object();
-    QCOMPARE(o.value("volume-delivered").toDouble(), 2.0);
+    QCOMPARE(o.value("volume_delivered_ml").toDouble(), 2.0);
     // 2 ml at the FLUXO 10's full flow of 100 ml/min.
-    QCOMPARE(o.value("time-elapsed").toDouble(), 1.2);
+    QCOMPARE(o.value("time_elapsed_s").toDouble(), 1.2);
 }
 
 void CliTest::signalActionsComeBack()
