@@ -87,6 +87,8 @@ private slots:
     void portProblems();
     void watchWritesCsv();
     void jsonFailuresAndCsvToStandardOutput();
+    void outputNamesAndTypes_data();
+    void outputNamesAndTypes();
 
 private:
     SimProcess sim{1};
@@ -479,6 +481,39 @@ void CliTest::jsonFailuresAndCsvToStandardOutput()
     QVERIFY2(lines.at(1).contains(",connected,") && lines.at(2).contains(",connected,"),
              r.out.constData());
     QVERIFY(!QFile::exists(QStringLiteral("-")));
+}
+
+// One name and one type per value, whatever it holds; the rows run in order on the same pump and
+// leave cycles off.
+void CliTest::outputNamesAndTypes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("json"); // the whole of standard output
+    QTest::newRow("endless cycles") << QStringList{"set", "cycles", "inf"}
+                                    << QByteArray(R"({"cycles":1000,"cycles_mode":"endless"})");
+    QTest::newRow("counted cycles")
+        << QStringList{"set", "cycles", "5"} << QByteArray(R"({"cycles":5,"cycles_mode":"count"})");
+    QTest::newRow("cycles off") << QStringList{"set", "cycles", "off"}
+                                << QByteArray(R"({"cycles":0,"cycles_mode":"off"})");
+    QTest::newRow("a duration in seconds")
+        << QStringList{"set", "break-time", "1m30s"} << QByteArray(R"({"break_time_s":90})");
+    QTest::newRow("read back by get") << QStringList{"get", "cycles", "break-time"}
+                                      << QByteArray(R"({"break_time_s":90,"cycles":0,)"
+                                                    R"("cycles_mode":"off"})");
+    QTest::newRow("a key that cannot be read: the value sent, as a number")
+        << QStringList{"set", "calibration-volume", "50.5"}
+        << QByteArray(R"({"calibration_volume_ml":50.5})");
+    QTest::newRow("a switch") << QStringList{"set", "autostart", "on"}
+                              << QByteArray(R"({"autostart":true})");
+}
+
+void CliTest::outputNamesAndTypes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, json);
+    const Run r = runCli(sim.devicePath(), QStringList{"--json"} + arguments);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out.trimmed(), json);
 }
 
 QTEST_GUILESS_MAIN(CliTest)
