@@ -25,11 +25,18 @@ namespace {
 
 QString unknownKey(const QString &name)
 {
+    // An output name, as a script read it from JSON, leads to its key too.
     QStringList names;
     for (const KeyTable::Key &key : KeyTable::keys())
-        names << key.name;
+        names << key.name << key.output;
+    QString best = Suggestion::closest(name, names);
+    for (const KeyTable::Key &key : KeyTable::keys()) {
+        if (key.output == best)
+            best = key.name;
+    }
     return QStringLiteral("unknown key \"%1\"%2; 'dosetta-cli help keys' lists them")
-        .arg(name, Suggestion::hint(name, names));
+        .arg(name,
+             best.isEmpty() ? QString() : QStringLiteral(" (did you mean \"%1\"?)").arg(best));
 }
 
 QString outcomeText(AnswerOutcome outcome)

@@ -473,6 +473,13 @@ void CliTest::jsonFailuresAndCsvToStandardOutput()
     o = QJsonDocument::fromJson(r.out.trimmed()).object();
     QVERIFY2(o.value("error").toString().contains("did you mean \"get\"?"), r.out.constData());
 
+    // An output name read from JSON leads back to its key.
+    r = runCli(sim.devicePath(), {"--json", "get", "flow_rate_ml_min"});
+    QCOMPARE(r.exitCode, 2);
+    o = QJsonDocument::fromJson(r.out.trimmed()).object();
+    QVERIFY2(o.value("error").toString().contains("did you mean \"flow-rate\"?"),
+             r.out.constData());
+
     r = runCli(sim.devicePath(), {"watch", "--count", "2", "--interval", "0.2", "--csv", "-"});
     QCOMPARE(r.exitCode, 0);
     const QList<QByteArray> lines = r.out.split('\n');
