@@ -1,6 +1,7 @@
 #include "cli/CliArguments.h"
 
 #include "cli/Suggestion.h"
+#include "pump/KeyTable.h"
 
 #include <vector>
 
@@ -33,7 +34,7 @@ const std::vector<CommandForm> &forms()
          {"from", "to"},
          {},
          "search [--from A] [--to B]",
-         "Asks addresses A to B (default 0 to 99) and prints those that answer."},
+         "Asks addresses A to B (default {addresses}) and prints those that answer."},
         {"status", 0, 0, {}, {}, "status", "Reads every value the window polls, once."},
         {"get", 1, 64, {}, {}, "get KEY...", "Reads the named values ('help keys' lists them)."},
         {"set",
@@ -146,8 +147,9 @@ bool wholeIn(const QString &text, int low, int high, int *out = nullptr)
 QString checkValue(const QString &option, const QString &value)
 {
     if (option == QLatin1String("from") || option == QLatin1String("to")) {
-        if (!wholeIn(value, 0, 99))
-            return QStringLiteral("--%1 takes an address 0 to 99, not \"%2\"").arg(option, value);
+        if (!wholeIn(value, 0, Pump::KeyTable::HighestAddress))
+            return QStringLiteral("--%1 takes an address %2, not \"%3\"")
+                .arg(option, CliArguments::addressRange(), value);
     } else if (option == QLatin1String("count")) {
         if (!wholeIn(value, 1, 100000000))
             return QStringLiteral("--count takes a whole number above 0, not \"%1\"").arg(value);
@@ -264,8 +266,9 @@ CliArguments CliArguments::parse(const QStringList &arguments)
                 }
                 a.port = value;
             } else if (name == QLatin1String("address")) {
-                if (!wholeIn(value, 0, 99, &a.address)) {
-                    a.error = QStringLiteral("--address takes 0 to 99, not \"%1\"").arg(value);
+                if (!wholeIn(value, 0, Pump::KeyTable::HighestAddress, &a.address)) {
+                    a.error =
+                        QStringLiteral("--address takes %1, not \"%2\"").arg(addressRange(), value);
                     return a;
                 }
             } else if (!wholeIn(value, 1, 600000, &a.timeoutMs)) {
@@ -299,7 +302,8 @@ CliArguments CliArguments::parse(const QStringList &arguments)
     if (a.command == QLatin1String("run") && !a.values.contains(QStringLiteral("rate")))
         a.error = QStringLiteral("run needs --rate ML/MIN");
     if (a.command == QLatin1String("search") &&
-        a.intValue(QStringLiteral("from"), 0) > a.intValue(QStringLiteral("to"), 99))
+        a.intValue(QStringLiteral("from"), 0) >
+            a.intValue(QStringLiteral("to"), Pump::KeyTable::HighestAddress))
         a.error = QStringLiteral("search: --from is above --to");
     if (a.command == QLatin1String("help") && !a.arguments.isEmpty() &&
         a.arguments.first() != QLatin1String("keys") && formOf(a.arguments.first()) == nullptr)
@@ -314,18 +318,22 @@ int CliArguments::intValue(const QString &option, int fallback) const
 
 QString CliArguments::usage()
 {
-    QString text = QStringLiteral(
-        "Usage: dosetta-cli [--port PORT] [--address N] [--json] [--timeout MS] COMMAND [ARGS]\n"
-        "Controls a FLUXO dosing pump over its serial line.\n\n"
-        "Options:\n"
-        "  --port PORT     device path or port name (default $DOSETTA_PORT, else the window's)\n"
-        "  --address N     the address to talk to, 0-99 (default $DOSETTA_ADDRESS, else the\n"
-        "                  window's); the pump's own address setting is the key \"address\", 0-98\n"
-        "  --json          one JSON object per result on standard output\n"
-        "  --timeout MS    how long to wait for an answer (default 1000)\n"
-        "  -h, --help      this text; after a command, the command's help\n"
-        "  --version       the version\n\n"
-        "Commands:\n");
+    QString text =
+        QStringLiteral(
+            "Usage: dosetta-cli [--port PORT] [--address N] [--json] [--timeout MS] COMMAND "
+            "[ARGS]\n"
+            "Controls a FLUXO dosing pump over its serial line.\n\n"
+            "Options:\n"
+            "  --port PORT     device path or port name (default $DOSETTA_PORT, else the "
+            "window's)\n"
+            "  --address N     the address to talk to, %1 (default $DOSETTA_ADDRESS, else the\n"
+            "                  window's); the pump's own address setting is the key \"address\"\n"
+            "  --json          one JSON object per result on standard output\n"
+            "  --timeout MS    how long to wait for an answer (default 1000)\n"
+            "  -h, --help      this text; after a command, the command's help\n"
+            "  --version       the version\n\n"
+            "Commands:\n")
+            .arg(addressRange());
     for (const CommandForm &form : forms())
         text += QStringLiteral("  %1\n").arg(QLatin1String(form.synopsis));
     text += QStringLiteral(
@@ -337,11 +345,18 @@ QString CliArguments::usage()
     return text;
 }
 
+QString CliArguments::addressRange()
+{
+    return QStringLiteral("0-%1").arg(Pump::KeyTable::HighestAddress);
+}
+
 QString CliArguments::commandHelp(const QString &command)
 {
     const CommandForm *form = formOf(command);
     if (form == nullptr)
         return QString();
+    // The addresses come from the key table, so that every text gives the same range.
     return QStringLiteral("Usage: dosetta-cli [OPTION]... %1\n%2\n")
-        .arg(QLatin1String(form->synopsis), QLatin1String(form->text));
+        .arg(QLatin1String(form->synopsis),
+             QString::fromLatin1(form->text).replace(QLatin1String("{addresses}"), addressRange()));
 }

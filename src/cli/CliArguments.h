@@ -32,6 +32,8 @@ public:
     // One command's synopsis and options; empty for an unknown command.
     static QString commandHelp(const QString &command);
     static QStringList commands();
+    // "0-98": the addresses a pump answers to, as every text gives them.
+    static QString addressRange();
 
     // Integer option values, already checked by parse().
     int intValue(const QString &option, int fallback) const;

@@ -1,20 +1,25 @@
 # bash completion for dosetta-cli: commands, their options, keys and list values.
 
-# Keys that "help keys" marks with the access $1 (get or set).
+# Keys that "help keys" marks with the access $1 (get or set): a key's line starts with its name,
+# and the next line ends with the access in parentheses.
 _dosetta_cli_keys()
 {
-    dosetta-cli help keys 2>/dev/null |
-        awk -v access="$1" '/^  [a-z]/ && $0 ~ "[(](get, set|" access ")[)]$" {print $1}'
+    dosetta-cli help keys 2>/dev/null | awk -v access="$1" '
+        /^  [a-z]/ { key = $1; next }
+        key != "" && $0 ~ "[(](get, set|" access ")[)]$" { print key }
+        { key = "" }'
 }
 
-# The entries of the list key $1, one a line: the line after the key joins them with " | ".
+# The entries of the list key $1, one a line: the key's line ends with them, joined with " | ",
+# after the key and its output name.
 _dosetta_cli_entries()
 {
     dosetta-cli help keys 2>/dev/null | awk -v key="$1" '
-        found { if (index($0, " | ")) { sub(/^ +/, ""); n = split($0, e, / \| /)
-                                       for (i = 1; i <= n; i++) print e[i] }
-                exit }
-        /^  [a-z]/ && $1 == key { found = 1 }'
+        /^  [a-z]/ && $1 == key {
+            sub(/^ +[^ ]+ +[^ ]+ +/, "")
+            if (index($0, " | ")) { n = split($0, e, / \| /); for (i = 1; i <= n; i++) print e[i] }
+            exit
+        }'
 }
 
 _dosetta_cli()

@@ -22,10 +22,12 @@ using Id = BusinessLogic::CommandSpezifier;
 using Kind = KeyTable::Kind;
 using Group = KeyTable::Group;
 
-KeyTable::Key make(const char *name, Group group, Kind kind, Id query, Id set, const char *help)
+KeyTable::Key make(const char *name, const char *output, Group group, Kind kind, Id query, Id set,
+                   const char *help)
 {
     KeyTable::Key key;
     key.name = QLatin1String(name);
+    key.output = QLatin1String(output);
     key.group = group;
     key.kind = kind;
     key.query = query;
@@ -53,88 +55,98 @@ KeyTable::Key listed(KeyTable::Key key, const QStringList &entries, std::vector<
     return key;
 }
 
+// Output names: the recorder's CSV column where the value has one, so that a script reads the
+// same name in get, watch, the CSV file and the bridge's state; else the key with underscores and
+// its unit.
 std::vector<KeyTable::Key> build()
 {
     const QStringList onOff{QStringLiteral("off"), QStringLiteral("on")};
     std::vector<KeyTable::Key> keys = {
-        limited(make("flow-rate", Group::Values, Kind::Decimal, Id::GetFlowRate, Id::SetFlowRate,
-                     "flow rate set-point"),
+        limited(make("flow-rate", "flow_rate_ml_min", Group::Values, Kind::Decimal, Id::GetFlowRate,
+                     Id::SetFlowRate, "flow rate set-point"),
                 "ml/min", 1.0, 100.0),
-        limited(make("volume", Group::Values, Kind::Decimal, Id::GetVolume, Id::SetVolume,
-                     "volume of one dose"),
+        limited(make("volume", "volume_target_ml", Group::Values, Kind::Decimal, Id::GetVolume,
+                     Id::SetVolume, "volume of one dose"),
                 "ml", 0.1, 999.9),
         // The window's time fields clamp to 1 h 39 min 59 s.
-        limited(make("dispense-time", Group::Values, Kind::Duration, Id::GetDispenseTime,
-                     Id::SetDispenseTime, "dispense time; 0 runs until stopped"),
+        limited(make("dispense-time", "dispense_time_s", Group::Values, Kind::Duration,
+                     Id::GetDispenseTime, Id::SetDispenseTime,
+                     "dispense time; 0 runs until stopped"),
                 "s", 0, 5999),
-        listed(make("mode", Group::Values, Kind::List, Id::GetRunMode, Id::SetRunMode,
+        listed(make("mode", "mode", Group::Values, Kind::List, Id::GetRunMode, Id::SetRunMode,
                     "run mode: dose at a flow rate or a volume"),
                {QStringLiteral("flow"), QStringLiteral("volume"), QStringLiteral("flow-dispense")}),
-        limited(make("cycles", Group::Values, Kind::Cycles, Id::GetDispenseVolumeNumber,
-                     Id::SetDispenseVolumeNumber, "doses per start: a number, off or inf"),
+        limited(make("cycles", "cycles", Group::Values, Kind::Cycles, Id::GetDispenseVolumeNumber,
+                     Id::SetDispenseVolumeNumber,
+                     "doses per start; cycles_mode: count, off or endless"),
                 "", 0, 1000),
-        limited(make("break-time", Group::Values, Kind::Duration, Id::GetDispenseVolumeBreakTime,
-                     Id::SetDispenseVolumeBreakTime, "pause between two doses"),
+        limited(make("break-time", "break_time_s", Group::Values, Kind::Duration,
+                     Id::GetDispenseVolumeBreakTime, Id::SetDispenseVolumeBreakTime,
+                     "pause between two doses"),
                 "s", 0, 5999),
-        limited(make("volume-delivered", Group::Values, Kind::Decimal, Id::GetActualVolume,
-                     Id::Base, "volume delivered in this run"),
+        limited(make("volume-delivered", "volume_delivered_ml", Group::Values, Kind::Decimal,
+                     Id::GetActualVolume, Id::Base, "volume delivered in this run"),
                 "ml", 0, 0),
-        limited(make("time-elapsed", Group::Values, Kind::Elapsed, Id::GetTimeActual, Id::Base,
-                     "time elapsed in this run"),
+        limited(make("time-elapsed", "time_elapsed_s", Group::Values, Kind::Elapsed,
+                     Id::GetTimeActual, Id::Base, "time elapsed in this run"),
                 "s", 0, 0),
-        listed(make("language", Group::Settings, Kind::List, Id::GetLanguage, Id::SetLanguage,
-                    "language of the pump's display"),
+        listed(make("language", "language", Group::Settings, Kind::List, Id::GetLanguage,
+                    Id::SetLanguage, "language of the pump's display"),
                {QStringLiteral("English"), QStringLiteral("German"), QStringLiteral("French"),
                 QStringLiteral("Spanish"), QStringLiteral("Italian"), QStringLiteral("Chinese"),
                 QStringLiteral("Japanese")}),
-        limited(make("calibration-volume", Group::Settings, Kind::Decimal, Id::Base,
-                     Id::SetCustCalVol, "volume measured in a calibration run"),
+        limited(make("calibration-volume", "calibration_volume_ml", Group::Settings, Kind::Decimal,
+                     Id::Base, Id::SetCustCalVol, "volume measured in a calibration run"),
                 "ml", 1.0, 100.0),
-        limited(make("calibration-percent", Group::Settings, Kind::Percent, Id::GetCustCalPercent,
-                     Id::SetCustCalPercent, "calibration factor, in steps of 0.1"),
+        limited(make("calibration-percent", "calibration_percent", Group::Settings, Kind::Percent,
+                     Id::GetCustCalPercent, Id::SetCustCalPercent,
+                     "calibration factor, in steps of 0.1"),
                 "%", 80.0, 120.0),
-        limited(make("contrast", Group::Settings, Kind::Whole, Id::GetDisplayContrast,
-                     Id::SetDisplayContrast, "contrast of the pump's display"),
+        limited(make("contrast", "contrast_percent", Group::Settings, Kind::Whole,
+                     Id::GetDisplayContrast, Id::SetDisplayContrast,
+                     "contrast of the pump's display"),
                 "%", 0, 100),
-        listed(make("autostart", Group::Settings, Kind::Switch, Id::GetAutostart, Id::SetAutostart,
-                    "start again after a power cut"),
+        listed(make("autostart", "autostart", Group::Settings, Kind::Switch, Id::GetAutostart,
+                    Id::SetAutostart, "start again after a power cut"),
                onOff),
-        listed(make("fluid", Group::Settings, Kind::List, Id::GetPumpProfileCharactristic,
+        listed(make("fluid", "fluid", Group::Settings, Kind::List, Id::GetPumpProfileCharactristic,
                     Id::SetPumpProfileCharacteristic, "type of fluid the pump is tuned for"),
                {QStringLiteral("STANDARD"), QStringLiteral("DEGASSING"),
                 QStringLiteral("VISCOSITY 100cSt"), QStringLiteral("VISCOSITY 500cSt")}),
-        listed(make("digital-in1", Group::Settings, Kind::List, Id::GetDigitalIn1,
+        listed(make("digital-in1", "digital_in1", Group::Settings, Kind::List, Id::GetDigitalIn1,
                     Id::SetDigitalIn1, "function of digital input 1"),
                {QStringLiteral("OFF"), QStringLiteral("Level Start/Stop"),
                 QStringLiteral("Edge Start/Stop")},
                {0, 1, 6}),
-        listed(make("digital-in2", Group::Settings, Kind::List, Id::GetDigitalIn2,
+        listed(make("digital-in2", "digital_in2", Group::Settings, Kind::List, Id::GetDigitalIn2,
                     Id::SetDigitalIn2, "function of digital input 2"),
                {QStringLiteral("OFF"), QStringLiteral("Level Start/Stop"),
                 QStringLiteral("Edge Start/Stop"), QStringLiteral("Reset"),
                 QStringLiteral("Prime/Drain"), QStringLiteral("Reset & Prime")},
                {0, 1, 6, 8, 9, 10}),
-        listed(make("digital-out", Group::Settings, Kind::List, Id::GetDigitalOut,
+        listed(make("digital-out", "digital_out", Group::Settings, Kind::List, Id::GetDigitalOut,
                     Id::SetDigitalOut, "what the digital output signals"),
                {QStringLiteral("Alarm"), QStringLiteral("Motor ON"), QStringLiteral("Volume End"),
                 QStringLiteral("6 Pulses per Rev."), QStringLiteral("Pulse per 100ul")}),
-        listed(make("analog-in", Group::Settings, Kind::List, Id::GetAnalogInput,
+        listed(make("analog-in", "analog_in", Group::Settings, Kind::List, Id::GetAnalogInput,
                     Id::SetAnalogInput, "range of the analog input"),
                {QStringLiteral("OFF"), QStringLiteral("0 .. 10 V"), QStringLiteral("0 .. 5 V"),
                 QStringLiteral("0 .. 20 mA"), QStringLiteral("4 .. 20 mA")},
                {9, 0, 3, 1, 2}),
-        limited(make("address", Group::Identity, Kind::Whole, Id::GetPumpAddress,
+        limited(make("address", "address", Group::Identity, Kind::Whole, Id::GetPumpAddress,
                      Id::SetPumpAddress, "the pump's bus address"),
-                "", 0, 98),
-        listed(make("protocol-answer", Group::Identity, Kind::Switch, Id::GetProtocolAnswer,
-                    Id::SetProtocolAnswer, "the pump acknowledges every setting"),
+                "", 0, KeyTable::HighestAddress),
+        listed(make("protocol-answer", "protocol_answer", Group::Identity, Kind::Switch,
+                    Id::GetProtocolAnswer, Id::SetProtocolAnswer,
+                    "the pump acknowledges every setting"),
                onOff),
-        make("model", Group::Identity, Kind::Model, Id::GetModelVersion, Id::Base, "pump type"),
-        make("firmware", Group::Identity, Kind::Firmware, Id::GetModelVersion, Id::Base,
+        make("model", "model", Group::Identity, Kind::Model, Id::GetModelVersion, Id::Base,
+             "pump type"),
+        make("firmware", "firmware", Group::Identity, Kind::Firmware, Id::GetModelVersion, Id::Base,
              "firmware version"),
-        make("status", Group::Identity, Kind::Flags, Id::GetPumpStatus, Id::Base,
+        make("status", "status", Group::Identity, Kind::Flags, Id::GetPumpStatus, Id::Base,
              "status flags that are lit"),
-        make("errors", Group::Identity, Kind::Flags, Id::GetPumpStatus, Id::Base,
+        make("errors", "errors", Group::Identity, Kind::Flags, Id::GetPumpStatus, Id::Base,
              "error flags that are set"),
     };
     for (KeyTable::Key &key : keys) {
@@ -490,15 +502,26 @@ QJsonValue KeyTable::json(const Key &key, const Items &items)
     const OperationItem *item = heard(key, items);
     if (item == nullptr)
         return QJsonValue();
-    const int v = item->value();
+    switch (key.kind) {
+    case Kind::Elapsed:
+        return OperationItemTimeElapsed::milliseconds(item->text()) / 1000.0;
+    case Kind::Model:
+    case Kind::Firmware:
+        return text(key, items);
+    default:
+        return json(key, item->value());
+    }
+}
+
+QJsonValue KeyTable::json(const Key &key, int v)
+{
     switch (key.kind) {
     case Kind::Decimal:
         return thousandths(v).toDouble();
     case Kind::Duration:
     case Kind::Whole:
-        return v;
     case Kind::Cycles:
-        return v <= 1 || v == 1000 ? QJsonValue(text(key, items)) : QJsonValue(v);
+        return v;
     case Kind::List: {
         const int i = index(key, v);
         return i < 0 ? QJsonValue() : QJsonValue(key.entries.at(i));
@@ -507,11 +530,34 @@ QJsonValue KeyTable::json(const Key &key, const Items &items)
         return v == 1;
     case Kind::Percent:
         return v / 100.0;
-    case Kind::Elapsed:
-        return OperationItemTimeElapsed::milliseconds(item->text()) / 1000.0;
     default:
-        return text(key, items);
+        return QJsonValue();
     }
+}
+
+QString KeyTable::cyclesMode(int count)
+{
+    // As the window shows it: OFF for 0 and 1, INF for the highest count.
+    if (count <= 1)
+        return QStringLiteral("off");
+    if (count == 1000)
+        return QStringLiteral("endless");
+    return QStringLiteral("count");
+}
+
+QJsonObject KeyTable::fields(const Key &key, const PumpItems &items)
+{
+    return fields(key, items.all());
+}
+
+QJsonObject KeyTable::fields(const Key &key, const Items &items)
+{
+    const QJsonValue value = json(key, items);
+    QJsonObject object{{key.output, value}};
+    if (key.kind == Kind::Cycles)
+        object.insert(key.output + QLatin1String("_mode"),
+                      value.isNull() ? QJsonValue() : QJsonValue(cyclesMode(value.toInt())));
+    return object;
 }
 
 } // namespace Pump

@@ -2,6 +2,7 @@
 
 #include "BusinessLogic/CommandSpezifier.h"
 
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
@@ -42,9 +43,13 @@ public:
     };
     enum class Group { Values, Settings, Identity };
 
+    // The highest address a pump answers to (and the key "address" takes).
+    static constexpr int HighestAddress = 98;
+
     struct Key
     {
-        QString name;
+        QString name;   // what get, set and the bridge's set/<key> take: "flow-rate"
+        QString output; // what every JSON output calls the value: "flow_rate_ml_min"
         Group group;
         Kind kind;
         QString unit;
@@ -98,6 +103,15 @@ public:
     static QJsonValue json(const Key &key, const std::vector<OperationItem *> &items);
     static QString text(const Key &key, const PumpItems &items);
     static QJsonValue json(const Key &key, const PumpItems &items);
+    // The value as JSON under its output name; cycles also as "cycles_mode" (count, off or
+    // endless), so that "cycles" is always a number.
+    static QJsonObject fields(const Key &key, const std::vector<OperationItem *> &items);
+    static QJsonObject fields(const Key &key, const PumpItems &items);
+    // A value as the pump takes and reports it, as JSON; null for kinds the pump reports as
+    // text (model, firmware, flags, the clock).
+    static QJsonValue json(const Key &key, int pumpValue);
+    // "count", "off" (0 or 1 dose) or "endless" for the pump's cycles value.
+    static QString cyclesMode(int count);
     // "1.0 - 100.0 ml/min", "English | German | ...", "on | off": for help texts.
     static QString range(const Key &key);
 

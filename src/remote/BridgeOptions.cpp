@@ -1,5 +1,7 @@
 #include "remote/BridgeOptions.h"
 
+#include "pump/KeyTable.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -65,8 +67,10 @@ bool BridgeOptions::readConfig(const QString &path, QString *error)
         else if (key == QLatin1String("address")) {
             bool ok = false;
             address = value.toInt(&ok, 10);
-            if (!ok || address < 0 || address > 99)
-                return fail(QStringLiteral("address takes 0 to 99, not \"%1\"").arg(value));
+            if (!ok || address < 0 || address > Pump::KeyTable::HighestAddress)
+                return fail(QStringLiteral("address takes 0-%1, not \"%2\"")
+                                .arg(Pump::KeyTable::HighestAddress)
+                                .arg(value));
         } else if (key == QLatin1String("broker"))
             broker = value;
         else if (key == QLatin1String("id"))

@@ -1,5 +1,6 @@
 #include "remote/HaDiscovery.h"
 
+#include "pump/KeyTable.h"
 #include "remote/TopicNames.h"
 
 #include <QJsonArray>
@@ -24,20 +25,24 @@ HaDiscovery::configs(const TopicNames &topics, const QString &pumpId, const QStr
     {
         const char *objectId;
         const char *name;
-        const char *column;
+        QString field; // in the state
         const char *unit;
     };
+    const auto output = [](const char *key) {
+        return Pump::KeyTable::key(QLatin1String(key)).output;
+    };
     const Sensor sensors[] = {
-        {"volume_delivered", "Volume delivered", "volume_delivered_ml", "mL"},
-        {"flow_rate", "Flow rate", "flow_rate_ml_min", "mL/min"},
-        {"run_state", "State", "run_state", nullptr},
+        {"volume_delivered", "Volume delivered", output("volume-delivered"), "mL"},
+        {"flow_rate", "Flow rate", output("flow-rate"), "mL/min"},
+        // Judged from the status flags; no key of its own.
+        {"run_state", "State", QStringLiteral("run_state"), nullptr},
     };
     std::vector<std::pair<QString, QByteArray>> out;
     for (const Sensor &s : sensors) {
         QJsonObject config = entity(QLatin1String(s.objectId), QLatin1String(s.name));
         config.insert(QStringLiteral("state_topic"), topics.state());
         config.insert(QStringLiteral("value_template"),
-                      QStringLiteral("{{ value_json.%1 }}").arg(QLatin1String(s.column)));
+                      QStringLiteral("{{ value_json.%1 }}").arg(s.field));
         if (s.unit != nullptr) {
             config.insert(QStringLiteral("unit_of_measurement"), QLatin1String(s.unit));
             config.insert(QStringLiteral("state_class"), QStringLiteral("measurement"));

@@ -129,14 +129,15 @@ void PumpBridge::sample(const ProcessSample &sample)
 
 QByteArray PumpBridge::info() const
 {
-    const auto value = [this](const char *key) {
-        return Pump::KeyTable::json(Pump::KeyTable::key(QLatin1String(key)), pump.items().all());
-    };
+    using Pump::KeyTable;
+    const KeyTable::Key &model = KeyTable::key(QStringLiteral("model"));
+    const KeyTable::Key &firmware = KeyTable::key(QStringLiteral("firmware"));
     const QJsonObject object{
         {QStringLiteral("id"), id},
-        {QStringLiteral("model"), value("model")},
-        {QStringLiteral("firmware"), value("firmware")},
-        {QStringLiteral("address"), pump.link().address()},
+        {model.output, KeyTable::json(model, pump.items().all())},
+        {firmware.output, KeyTable::json(firmware, pump.items().all())},
+        // The address talked to, which the pump answers at.
+        {KeyTable::key(QStringLiteral("address")).output, pump.link().address()},
         {QStringLiteral("port"), pump.link().portName()},
         {QStringLiteral("version"), version},
     };
@@ -158,24 +159,24 @@ void PumpBridge::message(const MqttClient::Message &m)
     if (r.kind == RemoteRequest::Kind::Ignored)
         return;
     if (!r.error.isEmpty()) {
-        result(r.key, r.value, m.correlation, false, QString(), r.error);
+        result(r.key, r.name, r.value, m.correlation, false, QString(), r.error);
         return;
     }
     using BusinessLogic::Lane;
     if (pump.command(r.command) == nullptr) {
-        result(r.key, r.value, m.correlation, false, QString(), QStringLiteral("no pump"));
+        result(r.key, r.name, r.value, m.correlation, false, QString(), QStringLiteral("no pump"));
         return;
     }
     // Stop is never refused, whatever waits: it goes next on the wire.
     const bool stop = r.command == BusinessLogic::CommandSpezifier::Stop;
     if (!stop && waiting.size() + readBacks.size() >= MaxWaiting) {
-        result(r.key, r.value, m.correlation, false, QString(),
+        result(r.key, r.name, r.value, m.correlation, false, QString(),
                QStringLiteral("busy: too many requests wait for the pump"));
         return;
     }
     // Logged like the operator's commands, so it shows in the traffic log.
     const BusinessLogic::Ticket ticket = pump.submit(Lane::Remote, r.command, r.commandValue);
-    waiting.push_back({ticket, r.key, r.value, m.correlation});
+    waiting.push_back({ticket, r.key, r.name, r.value, m.correlation});
     // The value is read back right behind it, so that the state shows it within an exchange
     // rather than at the poller's next turn for that value.
     const Pump::KeyTable::Key *key =
@@ -213,7 +214,7 @@ void PumpBridge::answered(const Answer &answer)
         // A run command changes the run state at once; a set waits for its read-back.
         if (accepted && RunStateJudge::keyOf(answer.commandId))
             emit stateDue();
-        result(w.key, w.value, w.correlation, accepted, text,
+        result(w.key, w.name, w.value, w.correlation, accepted, text,
                accepted ? QString()
                         : (answer.outcome == BusinessLogic::AnswerOutcome::Nak
                                ? QStringLiteral("the pump refused it")
@@ -232,12 +233,14 @@ void PumpBridge::cleared(const std::vector<BusinessLogic::Ticket> &tickets)
     }
 }
 
-void PumpBridge::result(const QString &key, const QString &value, const QByteArray &correlation,
-                        bool ok, const QString &answer, const QString &error)
+void PumpBridge::result(const QString &key, const QString &name, const QString &value,
+                        const QByteArray &correlation, bool ok, const QString &answer,
+                        const QString &error)
 {
     if (!client)
         return;
     QJsonObject object{{QStringLiteral("key"), key},
+                       {QStringLiteral("name"), name.isEmpty() ? QJsonValue() : name},
                        {QStringLiteral("value"), value},
                        {QStringLiteral("ok"), ok},
                        {QStringLiteral("answer"), answer.isEmpty() ? QJsonValue() : answer},

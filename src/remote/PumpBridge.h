@@ -68,6 +68,7 @@ private:
     {
         BusinessLogic::Ticket ticket = 0;
         QString key;
+        QString name;
         QString value;
         QByteArray correlation;
     };
@@ -76,8 +77,10 @@ private:
     void message(const MqttClient::Message &message);
     void answered(const Answer &answer);
     void cleared(const std::vector<BusinessLogic::Ticket> &tickets);
-    void result(const QString &key, const QString &value, const QByteArray &correlation, bool ok,
-                const QString &answer, const QString &error);
+    // key as asked, name the value's output name (none for a command or an unknown key).
+    void result(const QString &key, const QString &name, const QString &value,
+                const QByteArray &correlation, bool ok, const QString &answer,
+                const QString &error);
     void publishInfo(bool always);
     QByteArray info() const;
 

@@ -48,6 +48,7 @@ RemoteRequest RemoteRequest::read(const TopicNames &topics, const QString &topic
         if (key == nullptr) {
             r.error = QStringLiteral("unknown key \"%1\"").arg(r.key);
         } else {
+            r.name = key->output;
             const Pump::KeyTable::Setting s = Pump::KeyTable::parse(*key, r.value);
             r.error = s.error;
             r.command = s.command;

@@ -16,6 +16,7 @@ public:
 
     Kind kind = Kind::Ignored;
     QString key;   // the key, or the run command's name
+    QString name;  // a set's output name: what state calls the value ("flow_rate_ml_min")
     QString value; // as received, trimmed
     BusinessLogic::CommandSpezifier command = BusinessLogic::CommandSpezifier::Base;
     int commandValue = 0;

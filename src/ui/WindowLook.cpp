@@ -33,7 +33,7 @@ void WindowLook::fillLists(Ui::mainScreen &ui)
         ui.comboCalPercent->addItem(screenText("%1 %").arg(80.0 + i / 10.0, 0, 'f', 1));
     for (int i = 0; i <= 100; ++i)
         ui.comboContrast->addItem(screenText("%1 %").arg(i));
-    for (int i = 0; i <= 98; ++i) {
+    for (int i = 0; i <= Pump::KeyTable::HighestAddress; ++i) {
         ui.comboCommAddress->addItem(QString::number(i));
         ui.comboPumpAddress->addItem(QString::number(i));
     }

@@ -706,7 +706,7 @@ void mainForm::launchCmdSearchPump()
         return;
     searchConnection = connect(commandStack, &BusinessLogic::CommandStack::sendAnswer, this,
                                &mainForm::searchAddress);
-    for (int address = 0; address <= 98; ++address) {
+    for (int address = 0; address <= Pump::KeyTable::HighestAddress; ++address) {
         push(Id::SetCommAddress, address);
         push(Id::SetProtocolAnswer, 1);
         push(Id::ExecuteCommCheck, 0);

@@ -87,6 +87,8 @@ private slots:
     void portProblems();
     void watchWritesCsv();
     void jsonFailuresAndCsvToStandardOutput();
+    void outputNamesAndTypes_data();
+    void outputNamesAndTypes();
 
 private:
     SimProcess sim{1};
@@ -105,11 +107,11 @@ void CliTest::statusAsJson()
     const QJsonObject o = QJsonDocument::fromJson(r.out, &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
     // The simulator's power-on values.
-    QCOMPARE(o.value("flow-rate").toDouble(), 10.0);
-    QCOMPARE(o.value("contrast").toInt(), 40);
+    QCOMPARE(o.value("flow_rate_ml_min").toDouble(), 10.0);
+    QCOMPARE(o.value("contrast_percent").toInt(), 40);
     QCOMPARE(o.value("address").toInt(), 1);
     QCOMPARE(o.value("model").toString(), QStringLiteral("FLUXO 10"));
-    QCOMPARE(o.value("protocol-answer").toBool(), true);
+    QCOMPARE(o.value("protocol_answer").toBool(), true);
     QVERIFY(o.value("errors").isArray());
     for (const QString &key : o.keys())
         QVERIFY2(!o.value(key).isNull(), qPrintable(key));
@@ -200,7 +202,7 @@ void CliTest::dispenseWaitsForTheModel()
     const QJsonObject o = QJsonDocument::fromJson(r.out).object();
     QVERIFY(logShows(sim, QStringLiteral("01KY1")));
     // It returned once the whole volume was out, not before.
-    QCOMPARE(o.value("volume-delivered").toDouble(), 0.5);
+    QCOMPARE(o.value("volume_delivered_ml").toDouble(), 0.5);
     const auto log = sim.log();
     qint64 startMs = -1;
     for (const SimLog::Entry &e : SimLog::receivedEntries(log)) {
@@ -210,7 +212,7 @@ void CliTest::dispenseWaitsForTheModel()
     QVERIFY(startMs >= 0);
     QCOMPARE(SimLog::received(log).filter(QStringLiteral("01DV")).constLast(),
              QStringLiteral("01DV00000500"));
-    const qint64 modelMs = std::llround(o.value("time-elapsed").toDouble() * 1000);
+    const qint64 modelMs = std::llround(o.value("time_elapsed_s").toDouble() * 1000);
     const qint64 waitedMs = (endMs - startMs + 86400000) % 86400000;
     QVERIFY2(waitedMs >= modelMs && waitedMs <= modelMs + 1000,
              qPrintable(QStringLiteral("waited %1 ms for a %2 ms run").arg(waitedMs).arg(modelMs)));
@@ -364,9 +366,9 @@ void CliTest::dispenseWithoutRateAtFullFlow()
     const Run r = runCli(sim.devicePath(), {"--json", "dispense", "--volume", "2", "--wait"});
     QCOMPARE(r.exitCode, 0);
     const QJsonObject o = QJsonDocument::fromJson(r.out).object();
-    QCOMPARE(o.value("volume-delivered").toDouble(), 2.0);
+    QCOMPARE(o.value("volume_delivered_ml").toDouble(), 2.0);
     // 2 ml at the FLUXO 10's full flow of 100 ml/min.
-    QCOMPARE(o.value("time-elapsed").toDouble(), 1.2);
+    QCOMPARE(o.value("time_elapsed_s").toDouble(), 1.2);
 }
 
 void CliTest::signalActionsComeBack()
@@ -471,6 +473,13 @@ void CliTest::jsonFailuresAndCsvToStandardOutput()
     o = QJsonDocument::fromJson(r.out.trimmed()).object();
     QVERIFY2(o.value("error").toString().contains("did you mean \"get\"?"), r.out.constData());
 
+    // An output name read from JSON leads back to its key.
+    r = runCli(sim.devicePath(), {"--json", "get", "flow_rate_ml_min"});
+    QCOMPARE(r.exitCode, 2);
+    o = QJsonDocument::fromJson(r.out.trimmed()).object();
+    QVERIFY2(o.value("error").toString().contains("did you mean \"flow-rate\"?"),
+             r.out.constData());
+
     r = runCli(sim.devicePath(), {"watch", "--count", "2", "--interval", "0.2", "--csv", "-"});
     QCOMPARE(r.exitCode, 0);
     const QList<QByteArray> lines = r.out.split('\n');
@@ -479,6 +488,39 @@ void CliTest::jsonFailuresAndCsvToStandardOutput()
     QVERIFY2(lines.at(1).contains(",connected,") && lines.at(2).contains(",connected,"),
              r.out.constData());
     QVERIFY(!QFile::exists(QStringLiteral("-")));
+}
+
+// One name and one type per value, whatever it holds; the rows run in order on the same pump and
+// leave cycles off.
+void CliTest::outputNamesAndTypes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("json"); // the whole of standard output
+    QTest::newRow("endless cycles") << QStringList{"set", "cycles", "inf"}
+                                    << QByteArray(R"({"cycles":1000,"cycles_mode":"endless"})");
+    QTest::newRow("counted cycles")
+        << QStringList{"set", "cycles", "5"} << QByteArray(R"({"cycles":5,"cycles_mode":"count"})");
+    QTest::newRow("cycles off") << QStringList{"set", "cycles", "off"}
+                                << QByteArray(R"({"cycles":0,"cycles_mode":"off"})");
+    QTest::newRow("a duration in seconds")
+        << QStringList{"set", "break-time", "1m30s"} << QByteArray(R"({"break_time_s":90})");
+    QTest::newRow("read back by get") << QStringList{"get", "cycles", "break-time"}
+                                      << QByteArray(R"({"break_time_s":90,"cycles":0,)"
+                                                    R"("cycles_mode":"off"})");
+    QTest::newRow("a key that cannot be read: the value sent, as a number")
+        << QStringList{"set", "calibration-volume", "50.5"}
+        << QByteArray(R"({"calibration_volume_ml":50.5})");
+    QTest::newRow("a switch") << QStringList{"set", "autostart", "on"}
+                              << QByteArray(R"({"autostart":true})");
+}
+
+void CliTest::outputNamesAndTypes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, json);
+    const Run r = runCli(sim.devicePath(), QStringList{"--json"} + arguments);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out.trimmed(), json);
 }
 
 QTEST_GUILESS_MAIN(CliTest)

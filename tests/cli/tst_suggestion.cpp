@@ -67,7 +67,7 @@ void tst_Suggestion::globalOptionsAnywhere_data()
     QTest::newRow("a command option before the command is still refused")
         << QStringList{"--volume", "2", "dispense"} << false << -1 << "unknown option";
     QTest::newRow("an address out of range after the command")
-        << QStringList{"status", "--address", "100"} << false << -1 << "0 to 99";
+        << QStringList{"status", "--address", "99"} << false << -1 << "0-98";
 }
 
 void tst_Suggestion::globalOptionsAnywhere()

@@ -112,6 +112,8 @@ class BridgeTest : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void toolAndStateAgree_data();
+    void toolAndStateAgree();
     void stateFollowsARun();
     void homeAssistantFindsThePump_data();
     void homeAssistantFindsThePump();
@@ -127,6 +129,7 @@ private slots:
 private:
     MosquittoBroker broker;
     SimProcess sim{1};
+    SimProcess twin{1}; // for the tool, which cannot share the bridge's port
     std::unique_ptr<QProcess> bridge;
     std::unique_ptr<Subscriber> watcher;
 };
@@ -135,6 +138,7 @@ void BridgeTest::initTestCase()
 {
     QVERIFY(broker.start());
     QVERIFY(sim.start());
+    QVERIFY(twin.start());
     watcher = std::make_unique<Subscriber>(broker.port(), QStringLiteral("dosetta/#"));
     bridge = startBridge(
         sim, {"--broker", broker.url(), "--id", "p1", "--allow-control", "--ha-discovery"});
@@ -149,6 +153,58 @@ void BridgeTest::cleanupTestCase()
         QVERIFY(bridge->waitForFinished(5000));
         QCOMPARE(bridge->exitCode(), 0);
     }
+}
+
+// The tool's get and the bridge's state name a value alike and give it the same type and value,
+// on two pumps fresh from power-on.
+void BridgeTest::toolAndStateAgree_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("type"); // QJsonValue::Type
+    QTest::newRow("flow rate") << "flow-rate"
+                               << "flow_rate_ml_min" << int(QJsonValue::Double);
+    QTest::newRow("volume") << "volume"
+                            << "volume_target_ml" << int(QJsonValue::Double);
+    QTest::newRow("delivered") << "volume-delivered"
+                               << "volume_delivered_ml" << int(QJsonValue::Double);
+    QTest::newRow("clock") << "time-elapsed"
+                           << "time_elapsed_s" << int(QJsonValue::Double);
+    QTest::newRow("dispense time") << "dispense-time"
+                                   << "dispense_time_s" << int(QJsonValue::Double);
+    QTest::newRow("mode") << "mode"
+                          << "mode" << int(QJsonValue::String);
+    QTest::newRow("status flags") << "status"
+                                  << "status" << int(QJsonValue::Array);
+    QTest::newRow("error flags") << "errors"
+                                 << "errors" << int(QJsonValue::Array);
+}
+
+void BridgeTest::toolAndStateAgree()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, name);
+    QFETCH(int, type);
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DOSETTA_PORT"), twin.devicePath());
+    env.insert(QStringLiteral("DOSETTA_ADDRESS"), QStringLiteral("1"));
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral(DOSETTA_CLI_PROGRAM), {"--json", "get", key});
+    QVERIFY(tool.waitForFinished(10000));
+    QCOMPARE(tool.exitCode(), 0);
+    const QJsonObject got = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
+    QCOMPARE(got.keys(), QStringList{name});
+    QCOMPARE(int(got.value(name).type()), type);
+    // The poller reads the status groups one after the other: the state may take a few ticks to
+    // show all of them.
+    const QByteArray state =
+        watcher->waitFor(QStringLiteral("dosetta/p1/state"),
+                         [&](const QJsonObject &o) { return o.value(name) == got.value(name); });
+    QVERIFY2(
+        !state.isEmpty(),
+        qPrintable(QStringLiteral("no state with %1")
+                       .arg(QString::fromUtf8(QJsonDocument(got).toJson(QJsonDocument::Compact)))));
 }
 
 void BridgeTest::stateFollowsARun()
@@ -232,6 +288,7 @@ void BridgeTest::setReachesThePumpWithItsCorrelation()
     const QJsonObject o = QJsonDocument::fromJson(result).object();
     QCOMPARE(o.value("ok").toBool(), true);
     QCOMPARE(o.value("value").toString(), QStringLiteral("12.5"));
+    QCOMPARE(o.value("name").toString(), QStringLiteral("flow_rate_ml_min"));
     QCOMPARE(o.value("answer").toString(), QStringLiteral("ACK"));
 }
 

@@ -131,7 +131,7 @@ void BridgeRulesTest::config_data()
                                  << ":2: unknown key";
     QTest::newRow("not a pair") << QByteArray("broker\n") << ":1: not a";
     QTest::newRow("bad switch") << QByteArray("allow-control = maybe\n") << "yes or no";
-    QTest::newRow("address out of range") << QByteArray("address = 100\n") << "0 to 99";
+    QTest::newRow("address out of range") << QByteArray("address = 99\n") << "0-98";
 }
 
 void BridgeRulesTest::config()
