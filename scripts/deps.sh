@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(
     cmake g++ make ninja-build pkg-config
+    # the linker for the many test executables
+    lld
     qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qhelpgenerator-qt5
     libqt5charts5-dev
     # the MQTT bridge, and the broker and clients its tests run against

@@ -1,7 +1,7 @@
 #include "ui/MouseEventLineEdit.h"
 
+#include "pump/WheelStep.h"
 #include "ui/StyleSheets.h"
-#include "ui/WheelStep.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -65,10 +65,10 @@ void MouseEventLineEdit::wheelEvent(QWheelEvent *event)
         return;
     }
 
-    WheelStep result;
+    Pump::WheelStep result;
     if (isDecimalField()) {
         lastInterval = std::clamp<qint64>(restartWheelClock(), 1, 1000);
-        result = WheelStep::decimal(text(), delta, lastInterval, minimum, maximum);
+        result = Pump::WheelStep::decimal(text(), delta, lastInterval, minimum, maximum);
         unit = result.unit;
         decadeExponent = result.exponent;
         inverseUnit = result.inverseUnit;
@@ -77,7 +77,7 @@ void MouseEventLineEdit::wheelEvent(QWheelEvent *event)
         lastInterval = restartWheelClock();
         unit = 1.0f;
         speedFactor = IntegerSpeedFactor;
-        result = WheelStep::integer(text(), delta, IntegerSpeedFactor, minimum, maximum);
+        result = Pump::WheelStep::integer(text(), delta, IntegerSpeedFactor, minimum, maximum);
     }
     step = result.step;
     value = result.value;

@@ -5,7 +5,7 @@
 #include "GUI/OperationItemStatus.h"
 #include "GUI/OperationItemTimeElapsed.h"
 #include "pump/StatusFlags.h"
-#include "ui/TimeDisplay.h"
+#include "pump/TimeDisplay.h"
 #include "ui_mainForm.h"
 
 #include <QGraphicsOpacityEffect>
@@ -74,9 +74,9 @@ void StatusDisplay::updateIcons()
 
 void StatusDisplay::updateTime()
 {
-    const TimeDisplay::Labels labels =
-        TimeDisplay::compute(motorRunning, ui.lineEditTimeHour->text(), ui.lineEditTimeMin->text(),
-                             ui.lineEditTimeSec->text(), elapsed.text());
+    const Pump::TimeDisplay::Labels labels = Pump::TimeDisplay::compute(
+        motorRunning, ui.lineEditTimeHour->text(), ui.lineEditTimeMin->text(),
+        ui.lineEditTimeSec->text(), elapsed.text());
     WidgetWrite::setText(ui.labelTimeActualHour, labels.hours);
     WidgetWrite::setText(ui.labelTimeActualMin, labels.minutes);
     WidgetWrite::setText(ui.labelTimeActualSec, labels.seconds);

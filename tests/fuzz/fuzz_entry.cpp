@@ -5,8 +5,8 @@
 #include "pump/DisplayFormat.h"
 #include "pump/EntryConversion.h"
 #include "pump/SendGate.h"
-#include "ui/TimeDisplay.h"
-#include "ui/WheelStep.h"
+#include "pump/TimeDisplay.h"
+#include "pump/WheelStep.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -228,7 +228,7 @@ bool pairIn(const QString &text, int position, int limit, int &value)
 void checkTimeDisplay(bool running, const QString &h, const QString &m, const QString &s,
                       const QString &elapsed)
 {
-    const TimeDisplay::Labels labels = TimeDisplay::compute(running, h, m, s, elapsed);
+    const Pump::TimeDisplay::Labels labels = Pump::TimeDisplay::compute(running, h, m, s, elapsed);
     if (!running) {
         require(labels.hours == h && labels.minutes == m && labels.seconds == s,
                 "motor stopped: the target time as typed");
@@ -280,8 +280,8 @@ std::optional<double> wheelStart(const QString &text, bool integerField)
 }
 
 // The text has between fewest and most decimals and shows the value to its last decimal.
-void checkWheelResult(const WheelStep &w, const Bounds &b, std::optional<double> start, int delta,
-                      int fewest, int most)
+void checkWheelResult(const Pump::WheelStep &w, const Bounds &b, std::optional<double> start,
+                      int delta, int fewest, int most)
 {
     require(w.value >= b.minimum && w.value <= b.maximum, "wheel: result within the bounds");
     require(w.step >= 1e-10 * (1 - 1e-6), "wheel: a notch always steps");
@@ -302,12 +302,13 @@ void checkWheelResult(const WheelStep &w, const Bounds &b, std::optional<double>
 
 void checkWheel(const QString &text, int delta, qint64 interval, const Bounds &b, double speed)
 {
-    const WheelStep d = WheelStep::decimal(text, delta, interval, b.minimum, b.maximum);
+    const Pump::WheelStep d = Pump::WheelStep::decimal(text, delta, interval, b.minimum, b.maximum);
     const long long ratio =
         std::llabs(static_cast<long long>(delta) / std::max<qint64>(interval, 1));
     const double s = static_cast<double>(std::min(ratio, 10LL));
     require(d.speed == s, "decimal wheel: speed is |delta / interval| capped at 10");
-    require(d.exponent >= WheelStep::SmallestExponent && d.exponent <= WheelStep::LargestExponent,
+    require(d.exponent >= Pump::WheelStep::SmallestExponent &&
+                d.exponent <= Pump::WheelStep::LargestExponent,
             "decimal wheel: exponent within its range");
     require(std::fabs(d.unit / std::pow(10.0, d.exponent) - 1) < 1e-6,
             "decimal wheel: unit is 10^exponent");
@@ -327,9 +328,9 @@ void checkWheel(const QString &text, int delta, qint64 interval, const Bounds &b
     if (d.exponent <= 0)
         checkWheelResult(d, b, start, delta, -d.exponent, -d.exponent);
     else
-        checkWheelResult(d, b, start, delta, 0, -WheelStep::SmallestExponent);
+        checkWheelResult(d, b, start, delta, 0, -Pump::WheelStep::SmallestExponent);
 
-    const WheelStep i = WheelStep::integer(text, delta, speed, b.minimum, b.maximum);
+    const Pump::WheelStep i = Pump::WheelStep::integer(text, delta, speed, b.minimum, b.maximum);
     require(i.step == std::round(1 + 9 * speed * speed * speed), "integer wheel: 1 + 9 * speed^3");
     checkWheelResult(i, b, wheelStart(text, true), delta, 0, 0);
 }

@@ -1,7 +1,7 @@
 // The arithmetic of one wheel notch, without a widget: resolution by decade, acceleration by
 // wheel speed, clamping and the texts written back.
 
-#include "ui/WheelStep.h"
+#include "pump/WheelStep.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -41,7 +41,7 @@ void tst_WheelStep::decadeExponent_data()
     QTest::newRow("999.9: tenths") << 999.9 << -1;
     QTest::newRow("0.5: below one") << 0.5 << -4;
     QTest::newRow("negative typed value counts as nothing") << -5.0 << -10;
-    QTest::newRow("absurdly large value is bounded") << 1e300 << WheelStep::LargestExponent;
+    QTest::newRow("absurdly large value is bounded") << 1e300 << Pump::WheelStep::LargestExponent;
     QTest::newRow("not a number counts as nothing")
         << std::numeric_limits<double>::quiet_NaN() << -10;
 }
@@ -50,7 +50,7 @@ void tst_WheelStep::decadeExponent()
 {
     QFETCH(double, value);
     QFETCH(int, exponent);
-    QCOMPARE(WheelStep::decadeExponent(value), exponent);
+    QCOMPARE(Pump::WheelStep::decadeExponent(value), exponent);
 }
 
 void tst_WheelStep::speedFactor_data()
@@ -78,7 +78,7 @@ void tst_WheelStep::speedFactor()
     QFETCH(int, delta);
     QFETCH(qint64, intervalMs);
     QFETCH(int, factor);
-    QCOMPARE(WheelStep::speedFactor(delta, intervalMs), factor);
+    QCOMPARE(Pump::WheelStep::speedFactor(delta, intervalMs), factor);
 }
 
 // ---- decimal fields (set-point volume or flow, calibration volume)
@@ -143,7 +143,7 @@ void tst_WheelStep::decimalNotch()
     QFETCH(double, minimum);
     QFETCH(double, maximum);
     QFETCH(QString, result);
-    QCOMPARE(WheelStep::decimal(text, delta, intervalMs, minimum, maximum).text, result);
+    QCOMPARE(Pump::WheelStep::decimal(text, delta, intervalMs, minimum, maximum).text, result);
 }
 
 // ---- integer fields (time, cycles, pause, factory values)
@@ -183,7 +183,7 @@ void tst_WheelStep::integerNotch()
     QFETCH(double, minimum);
     QFETCH(double, maximum);
     QFETCH(QString, result);
-    QCOMPARE(WheelStep::integer(text, delta, speed, minimum, maximum).text, result);
+    QCOMPARE(Pump::WheelStep::integer(text, delta, speed, minimum, maximum).text, result);
 }
 
 // ---- property check over arbitrary texts
@@ -214,9 +214,11 @@ void tst_WheelStep::anyTextStaysWithinBounds()
         const double minimum = random.bounded(3) - 1.0;
         const double maximum = minimum + 1.0 + random.bounded(1000);
 
-        const WheelStep decimal = WheelStep::decimal(text, delta, interval, minimum, maximum);
-        const WheelStep integer = WheelStep::integer(text, delta, 0.0, minimum, maximum);
-        for (const WheelStep &step : {decimal, integer}) {
+        const Pump::WheelStep decimal =
+            Pump::WheelStep::decimal(text, delta, interval, minimum, maximum);
+        const Pump::WheelStep integer =
+            Pump::WheelStep::integer(text, delta, 0.0, minimum, maximum);
+        for (const Pump::WheelStep &step : {decimal, integer}) {
             bool ok = false;
             const double shown = step.text.toDouble(&ok);
             if (!ok || !std::isfinite(shown) || step.value < minimum || step.value > maximum)

@@ -1,6 +1,6 @@
 #include "pump/DisplayFormat.h"
 #include "pump/EntryConversion.h"
-#include "ui/TimeDisplay.h"
+#include "pump/TimeDisplay.h"
 
 #include <QtTest>
 
@@ -321,7 +321,8 @@ void tst_windowrules::timeDisplay()
     QFETCH(QString, elapsed);
     QFETCH(QString, shown);
     const QStringList t = target.split(QLatin1Char(':'));
-    const TimeDisplay::Labels labels = TimeDisplay::compute(running, t[0], t[1], t[2], elapsed);
+    const Pump::TimeDisplay::Labels labels =
+        Pump::TimeDisplay::compute(running, t[0], t[1], t[2], elapsed);
     QCOMPARE(labels.hours + ':' + labels.minutes + ':' + labels.seconds, shown);
 }
 

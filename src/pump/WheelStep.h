@@ -4,6 +4,8 @@
 
 #include <QtGlobal>
 
+namespace Pump {
+
 // The arithmetic of one wheel notch on a set-point field, kept apart from the widget so it can
 // be checked exhaustively. Decimal fields step by units of a thousandth of the value's decade
 // (0.001 below 10, 0.01 below 100, 0.1 below 1000) and speed up with fast wheel turns; integer
@@ -43,3 +45,5 @@ public:
     double value = 0.0;
     QString text;
 };
+
+} // namespace Pump

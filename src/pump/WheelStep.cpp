@@ -1,7 +1,9 @@
-#include "ui/WheelStep.h"
+#include "pump/WheelStep.h"
 
 #include <algorithm>
 #include <cmath>
+
+namespace Pump {
 
 int WheelStep::decadeExponent(double value)
 {
@@ -75,3 +77,5 @@ WheelStep WheelStep::integer(const QString &text, int delta, double speed, doubl
     s.text = QString("%1").arg(s.value, 0, 'f', 0);
     return s;
 }
+
+} // namespace Pump

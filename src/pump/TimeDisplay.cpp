@@ -1,4 +1,4 @@
-#include "ui/TimeDisplay.h"
+#include "pump/TimeDisplay.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,6 +24,8 @@ double pair(const QString &text, int position)
 }
 
 } // namespace
+
+namespace Pump {
 
 TimeDisplay::Labels TimeDisplay::compute(bool motorRunning, const QString &targetHours,
                                          const QString &targetMinutes, const QString &targetSeconds,
@@ -64,3 +66,5 @@ TimeDisplay::Labels TimeDisplay::compute(bool motorRunning, const QString &targe
     labels.hours = twoDigits(std::round(targetHours.toDouble() - hh) + carry);
     return labels;
 }
+
+} // namespace Pump

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace Pump {
+
 // The three elapsed-time labels: the target time while the motor stands, a count-down from the
 // target while it runs with one, a count-up without one. Pure: texts in, texts out.
 class TimeDisplay
@@ -19,3 +21,5 @@ public:
                           const QString &targetMinutes, const QString &targetSeconds,
                           const QString &elapsed);
 };
+
+} // namespace Pump
