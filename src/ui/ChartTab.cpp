@@ -22,9 +22,9 @@ QString screenText(const char *text)
     return QCoreApplication::translate("mainScreen", text);
 }
 
-const QString idleSheet = QStringLiteral("color: rgb(0,149,216);");
-const QString recordingSheet = QStringLiteral("color: rgb(220,0,0); font-weight: bold;");
-const QString failedSheet = QStringLiteral("color: rgb(255,100,0); font-weight: bold;");
+const QString idleSheet = QLatin1String(StyleSheets::statusGood);
+const QString recordingSheet = QLatin1String(StyleSheets::statusRecording);
+const QString failedSheet = QLatin1String(StyleSheets::statusFailedBold);
 
 QPushButton *button(const QString &text, const char *name, QWidget *parent)
 {
@@ -68,9 +68,7 @@ ChartTab::ChartTab(CsvRecorder *recorder, const SampleHistory *history, int inst
     followButton->setCheckable(true);
     followButton->setChecked(true);
     followButton->setStyleSheet(followButton->styleSheet() +
-                                QStringLiteral("QPushButton:checked { background-color: "
-                                               "rgb(0,149,216); color: white; border-style: inset; "
-                                               "}"));
+                                QLatin1String(StyleSheets::toggleChecked));
     fileLabel->setWordWrap(true);
     stateLabel->setWordWrap(true);
     recordButton->setToolTip(

@@ -25,12 +25,9 @@ QString screenText(const char *text)
     return QCoreApplication::translate("mainScreen", text);
 }
 
-const QString markSheet =
-    QStringLiteral("color: white; background-color: %1; font: bold 9pt \"Arial\"; "
-                   "padding: 1px 4px;");
-const QString idleSheet = QStringLiteral("color: rgb(100,100,100);");
-const QString goodSheet = QStringLiteral("color: rgb(0,149,216);");
-const QString failedSheet = QStringLiteral("color: rgb(255,100,0);");
+const QString idleSheet = QLatin1String(StyleSheets::statusIdleGrey);
+const QString goodSheet = QLatin1String(StyleSheets::statusGood);
+const QString failedSheet = QLatin1String(StyleSheets::statusFailed);
 
 QLabel *label(const QString &text, const char *name, QWidget *parent)
 {
@@ -106,9 +103,9 @@ NetworkGroup::NetworkGroup(const Parts &parts, QWidget *parent)
     netMark = FeedbackMarks::add(parts.feedbackLabel, screenText("NET"), "labelNetMark");
     remoteMark = FeedbackMarks::add(parts.feedbackLabel, screenText("REMOTE"), "labelRemoteMark");
     if (netMark)
-        netMark->setStyleSheet(markSheet.arg(QStringLiteral("rgb(0,149,216)")));
+        netMark->setStyleSheet(StyleSheets::mark(StyleSheets::netMarkColour));
     if (remoteMark) {
-        remoteMark->setStyleSheet(markSheet.arg(QStringLiteral("rgb(140,60,190)")));
+        remoteMark->setStyleSheet(StyleSheets::mark(StyleSheets::remoteMarkColour));
         remoteMark->setToolTip(screenText("Remote control is allowed: the broker's clients may "
                                           "set values and run the pump"));
     }

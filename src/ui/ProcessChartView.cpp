@@ -1,6 +1,7 @@
 #include "ui/ProcessChartView.h"
 
 #include "recorder/SampleHistory.h"
+#include "ui/StyleSheets.h"
 #include "ui/TimeTicks.h"
 
 #include <QCoreApplication>
@@ -32,10 +33,10 @@ QString screenText(const char *text)
     return QCoreApplication::translate("mainScreen", text);
 }
 
-const QColor volumeColour(0, 149, 216);
-const QColor flowColour(255, 140, 0);
-const QColor startColour(0, 160, 60);
-const QColor stopColour(220, 0, 0);
+const QColor volumeColour = StyleSheets::chartVolume();
+const QColor flowColour = StyleSheets::chartFlow();
+const QColor startColour = StyleSheets::chartStart();
+const QColor stopColour = StyleSheets::chartStop();
 constexpr int TickCount = 6;
 // How far, in pixels, a point left out may lie from the line drawn.
 constexpr double Tolerance = 0.25;

@@ -4,6 +4,7 @@
 #include "ui/ChartTab.h"
 #include "ui/FeedbackMarks.h"
 #include "ui/ProcessChartView.h"
+#include "ui/StyleSheets.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -17,10 +18,8 @@ QString screenText(const char *text)
     return QCoreApplication::translate("mainScreen", text);
 }
 
-const QString recordingSheet = QStringLiteral(
-    "color: white; background-color: rgb(220,0,0); font: bold 9pt \"Arial\"; padding: 1px 4px;");
-const QString failedSheet = QStringLiteral("color: white; background-color: rgb(255,100,0); "
-                                           "font: bold 9pt \"Arial\"; padding: 1px 4px;");
+const QString recordingSheet = StyleSheets::mark(StyleSheets::recordingMarkColour);
+const QString failedSheet = StyleSheets::mark(StyleSheets::failedMarkColour);
 
 } // namespace
 

@@ -228,6 +228,47 @@ inline constexpr Qt::GlobalColor trafficCheckGood = Qt::darkGreen;
 inline constexpr Qt::GlobalColor trafficCheckBad = Qt::red;
 inline constexpr Qt::GlobalColor trafficRefused = Qt::magenta;
 
+// Marks beside the feedback line: the broker connection (NET), remote control allowed (REMOTE),
+// a recording (REC) and a recording that failed. The mark's colour fills its background.
+inline QString mark(const char *background)
+{
+    return QStringLiteral("color: white; background-color: %1; font: bold 9pt \"Arial\"; "
+                          "padding: 1px 4px;")
+        .arg(QLatin1String(background));
+}
+inline constexpr char netMarkColour[] = "rgb(0,149,216)";
+inline constexpr char remoteMarkColour[] = "rgb(140,60,190)";
+inline constexpr char recordingMarkColour[] = "rgb(220,0,0)";
+inline constexpr char failedMarkColour[] = "rgb(255,100,0)";
+
+// Status texts of the Network group and the chart tab: idle, working, recording, failed.
+inline constexpr char statusIdleGrey[] = "color: rgb(100,100,100);";
+inline constexpr char statusGood[] = "color: rgb(0,149,216);";
+inline constexpr char statusFailed[] = "color: rgb(255,100,0);";
+inline constexpr char statusRecording[] = "color: rgb(220,0,0); font-weight: bold;";
+inline constexpr char statusFailedBold[] = "color: rgb(255,100,0); font-weight: bold;";
+// A toggle button while it is on (the chart's "follow").
+inline constexpr char toggleChecked[] =
+    "QPushButton:checked { background-color: rgb(0,149,216); color: white; border-style: inset; }";
+
+// The process chart: volume and flow lines, start and stop markers.
+inline QColor chartVolume()
+{
+    return QColor(0, 149, 216);
+}
+inline QColor chartFlow()
+{
+    return QColor(255, 140, 0);
+}
+inline QColor chartStart()
+{
+    return QColor(0, 160, 60);
+}
+inline QColor chartStop()
+{
+    return QColor(220, 0, 0);
+}
+
 // The feedback text in its colour at that opacity (percent), as it fades.
 inline QString fading(const QColor &colour, int opacityPercent)
 {
