@@ -22,6 +22,8 @@ const char *const Noise = "noise 0.04";
 const char *const Drop = "drop 0.03";
 constexpr int BadLrcEveryMs = 10000;
 constexpr int BadLrcForMs = 300;
+// Each traffic view keeps its last 500 paragraphs.
+constexpr int ViewParagraphs = 500;
 // Resident memory may grow this much between the first minute and the end.
 constexpr qint64 RssGrowthBoundKb = 5 * 1024;
 
@@ -81,10 +83,10 @@ void tst_soakviews::viewsStayAtTheirLimit()
         BusinessLogic::Command *query =
             rig.command(BusinessLogic::CommandSpezifier::GetActualVolume);
         QVERIFY(query != nullptr);
-        for (int i = 0; i < mainForm::TrafficViewBlocks + 20; ++i)
+        for (int i = 0; i < ViewParagraphs + 20; ++i)
             rig.stack().push(query, 0, true);
-        QTRY_VERIFY_WITH_TIMEOUT(tx->document()->blockCount() == mainForm::TrafficViewBlocks &&
-                                     rx->document()->blockCount() == mainForm::TrafficViewBlocks,
+        QTRY_VERIFY_WITH_TIMEOUT(tx->document()->blockCount() == ViewParagraphs &&
+                                     rx->document()->blockCount() == ViewParagraphs,
                                  30000);
     }
 
@@ -123,7 +125,7 @@ void tst_soakviews::viewsStayAtTheirLimit()
         const int txBlocks = tx->document()->blockCount();
         const int rxBlocks = rx->document()->blockCount();
         maxBlocks = std::max({maxBlocks, txBlocks, rxBlocks});
-        if (txBlocks == mainForm::TrafficViewBlocks && rxBlocks == mainForm::TrafficViewBlocks)
+        if (txBlocks == ViewParagraphs && rxBlocks == ViewParagraphs)
             full = true;
         else if (full)
             ++fullBreaks;
@@ -150,11 +152,11 @@ void tst_soakviews::viewsStayAtTheirLimit()
           maxBlocks, static_cast<long long>(longestStall));
 
     QVERIFY(spoiled > 0);
-    QVERIFY2(maxBlocks <= mainForm::TrafficViewBlocks, qPrintable(QString::number(maxBlocks)));
+    QVERIFY2(maxBlocks <= ViewParagraphs, qPrintable(QString::number(maxBlocks)));
     QVERIFY2(full, "the views never filled");
     QCOMPARE(fullBreaks, 0);
-    QCOMPARE(tx->document()->blockCount(), mainForm::TrafficViewBlocks);
-    QCOMPARE(rx->document()->blockCount(), mainForm::TrafficViewBlocks);
+    QCOMPARE(tx->document()->blockCount(), ViewParagraphs);
+    QCOMPARE(rx->document()->blockCount(), ViewParagraphs);
     if (rssFirstMinute > 0)
         QVERIFY2(rssEnd - rssFirstMinute <= RssGrowthBoundKb,
                  qPrintable(QString("%1 kB more").arg(rssEnd - rssFirstMinute)));

@@ -1112,10 +1112,9 @@ void tst_ScreenLayout::beforeFirstAnswer()
     QCOMPARE(bullets, 17);
     QVERIFY(find<QTextEdit>("textEditTxData")->document()->isEmpty());
     QVERIFY(find<QTextEdit>("textEditRxData")->document()->isEmpty());
-    QCOMPARE(find<QTextEdit>("textEditTxData")->document()->maximumBlockCount(),
-             mainForm::TrafficViewBlocks);
-    QCOMPARE(find<QTextEdit>("textEditRxData")->document()->maximumBlockCount(),
-             mainForm::TrafficViewBlocks);
+    // Each traffic view keeps its last 500 paragraphs.
+    QCOMPARE(find<QTextEdit>("textEditTxData")->document()->maximumBlockCount(), 500);
+    QCOMPARE(find<QTextEdit>("textEditRxData")->document()->maximumBlockCount(), 500);
 }
 
 // ---- images

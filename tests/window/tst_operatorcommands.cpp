@@ -845,7 +845,7 @@ void tst_OperatorCommands::noCyclicDataKeepsTheTimerStopped()
     // Unticking restarts it at the slow rhythm: nothing has been heard from the pump yet.
     QTest::mouseClick(box, Qt::LeftButton);
     QVERIFY(rig->window.updateTimerForTests().isActive());
-    QCOMPARE(rig->window.updateTimerForTests().interval(), mainForm::SlowUpdateMs);
+    QCOMPARE(rig->window.updateTimerForTests().interval(), 500);
 }
 
 void tst_OperatorCommands::communicationAddressIsStoredAndRestored()
@@ -946,7 +946,7 @@ void tst_OperatorCommands::linkCommandsReplaceTheQueue()
         QVERIFY(act(widget, input));
         QCOMPARE(rig->queued(), expected);
         QVERIFY(rig->window.updateTimerForTests().isActive());
-        QCOMPARE(rig->window.updateTimerForTests().interval(), mainForm::SlowUpdateMs);
+        QCOMPARE(rig->window.updateTimerForTests().interval(), 500);
     }
     if (widget == QLatin1String("comboPumpAddress")) {
         // The item takes the new address once the pump acknowledged it, not before.
