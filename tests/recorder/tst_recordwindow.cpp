@@ -50,13 +50,14 @@ std::vector<Row> readRows(const QString &path)
     return rows;
 }
 
-// Waits until the file holds `count` rows that `wanted` accepts after its first `from` rows.
+// Waits until the file holds `count` rows that `wanted` accepts after its first `from` rows:
+// a row comes with each refresh tick.
 template<class Wanted>
 bool awaitRows(const QString &path, std::size_t from, Wanted wanted, int count)
 {
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < SettleMs) {
+    while (clock.elapsed() < SettleMs + count * GUI::RefreshTimer::IntervalMs) {
         const std::vector<Row> rows = readRows(path);
         if (std::count_if(rows.begin() + std::ptrdiff_t(std::min(from, rows.size())), rows.end(),
                           wanted) >= count)
