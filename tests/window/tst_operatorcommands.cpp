@@ -699,13 +699,13 @@ void tst_OperatorCommands::runButtonSheets()
     const QStringList corners{"top-left", "bottom-left", "top-right", "bottom-right"};
     const QStringList names{"buttonStop", "buttonStart", "buttonPause", "buttonPrime"};
     // Checks every button's sheet in every state, and the colour it is drawn in.
-    const auto check = [&](const QStringList &lit, const QStringList &squared) {
+    const auto check = [&](const QStringList &litNow, const QStringList &squaredNow) {
         for (int i = 0; i < names.size(); ++i) {
             auto *w = rig->window.findChild<QPushButton *>(names[i]);
             QVERIFY(w);
             const SheetRules rules(w->styleSheet());
             QVERIFY2(rules.isValid(), qPrintable(w->styleSheet()));
-            const bool on = lit.contains(names[i]);
+            const bool on = litNow.contains(names[i]);
             for (const Look &look : looks) {
                 const QString state = QString::fromLatin1(look.state);
                 QCOMPARE(rules.value("QPushButton", "background-color", state),
@@ -718,7 +718,7 @@ void tst_OperatorCommands::runButtonSheets()
                             .contains(QStringLiteral("border-%1-radius").arg(corner)))
                         declaredSquare << corner;
                 }
-                const QString side = squared[i];
+                const QString side = squaredNow[i];
                 QStringList expectedSquare;
                 if (!side.isEmpty())
                     expectedSquare << "top-" + side << "bottom-" + side;
