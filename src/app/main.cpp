@@ -1,7 +1,6 @@
 #include "app/CommandLine.h"
-#include "app/WindowStartup.h"
+#include "app/ProgramGraph.h"
 #include "platform/TerminationSignals.h"
-#include "pumpcore/PumpCore.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -38,7 +37,7 @@ int answerCommandLine(int argc, char *argv[], QString *recordFile)
 
 } // namespace
 
-// Builds the object graph in a fixed order (the pump core, then the window), runs the event loop,
+// Builds the object graph (ProgramGraph: the pump core, then the window), runs the event loop,
 // and tears everything down in reverse.
 int main(int argc, char *argv[])
 {
@@ -56,16 +55,8 @@ int main(int argc, char *argv[])
         TerminationSignals termination;
         QObject::connect(&termination, &TerminationSignals::received, &application,
                          &QApplication::quit);
-        PumpCore core;
-        // An operator who started the program from a shell sees there why the port is refused.
-        QObject::connect(&core.link(), &Communication::portProblemChanged, [](const QString &text) {
-            if (!text.isEmpty())
-                std::fprintf(stderr, "dosetta: %s\n", text.toUtf8().constData());
-        });
-        {
-            WindowStartup startup(core, application, recordFile);
-            exitCode = QApplication::exec();
-        }
+        ProgramGraph program(application, recordFile);
+        exitCode = QApplication::exec();
     }
     Q_CLEANUP_RESOURCE(dosetta);
     return exitCode;

@@ -9,14 +9,17 @@
 #include "ui/ProcessChartView.h"
 #include "ui/ProcessData.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -45,6 +48,29 @@ std::vector<Row> readRows(const QString &path)
                             f.at(7).isEmpty() ? -1 : f.at(7).toDouble()});
     }
     return rows;
+}
+
+// Waits until the file holds `count` rows that `wanted` accepts after its first `from` rows:
+// a row comes with each refresh tick.
+template<class Wanted>
+bool awaitRows(const QString &path, std::size_t from, Wanted wanted, int count)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < SettleMs + count * GUI::RefreshTimer::IntervalMs) {
+        const std::vector<Row> rows = readRows(path);
+        if (std::count_if(rows.begin() + std::ptrdiff_t(std::min(from, rows.size())), rows.end(),
+                          wanted) >= count)
+            return true;
+        QTest::qWait(50);
+    }
+    return false;
+}
+
+bool awaitRows(const QString &path, std::size_t from, const QString &state, int count)
+{
+    return awaitRows(
+        path, from, [&state](const Row &row) { return row.runState == state; }, count);
 }
 
 // Slope of y over x by least squares.
@@ -126,27 +152,35 @@ void tst_RecordWindow::runAtKnownRate()
     QTRY_COMPARE_WITH_TIMEOUT(linkText(), QStringLiteral("PUMP CONNECTED"), SettleMs);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("run.csv"));
+    QSignalSpy ticks(&rig->refresher, &GUI::RefreshTimer::ticked);
     QVERIFY(data().record(path));
 
     WindowRig::type(rig->find<QLineEdit>("lineEditVolume"), QStringLiteral("30"));
     QTRY_COMPARE_WITH_TIMEOUT(
         rig->window.itemForTests(BusinessLogic::CommandSpezifier::GetFlowRate)->value(), 30000,
         SettleMs);
-    QTest::qWait(1500);
-    const auto runFor = [this](void (mainForm::*key)(), int ms) {
+    QVERIFY(awaitRows(path, 0, QStringLiteral("stopped"), 1));
+    // Each key until the rows show it: eight running rows (over five seconds) for the rate, four
+    // paused ones for the volume standing still, then one for each state that follows.
+    const auto press = [this, &path](void (mainForm::*key)(), const char *state, int rows) {
+        const std::size_t before = readRows(path).size();
         (rig->window.*key)();
-        QTest::qWait(ms);
+        return awaitRows(path, before, QString::fromLatin1(state), rows);
     };
-    runFor(&mainForm::launchCmdStart, 7000);
-    runFor(&mainForm::launchCmdPause, 2500);
-    runFor(&mainForm::launchCmdStart, 2500);
-    runFor(&mainForm::launchCmdStop, 2500);
-    runFor(&mainForm::launchCmdPrime, 2500);
-    runFor(&mainForm::launchCmdStop, 2500);
+    QVERIFY(press(&mainForm::launchCmdStart, "running", 8));
+    QVERIFY(press(&mainForm::launchCmdPause, "paused", 4));
+    QVERIFY(press(&mainForm::launchCmdStart, "running", 1));
+    QVERIFY(press(&mainForm::launchCmdStop, "stopped", 1));
+    QVERIFY(press(&mainForm::launchCmdPrime, "priming", 1));
+    QVERIFY(press(&mainForm::launchCmdStop, "stopped", 1));
     data().recorder().stop();
+    const int ticked = ticks.count();
 
     const std::vector<Row> rows = readRows(path);
-    QVERIFY2(rows.size() >= 25, qPrintable(QString::number(rows.size())));
+    // One row per round of polls, however the run goes: as many as the refresh ticks (and the
+    // one taken when the recording starts).
+    QVERIFY2(std::abs(int(rows.size()) - ticked) <= 1,
+             qPrintable(QStringLiteral("%1 rows in %2 ticks").arg(rows.size()).arg(ticked)));
 
     QStringList states;
     for (const Row &row : rows) {
@@ -205,7 +239,9 @@ void tst_RecordWindow::refusedSetPointNeverRecorded()
     field->clearFocus();
     QVERIFY2(rig->find<QLabel>("labelUserAction")->text().contains(QStringLiteral("above")),
              qPrintable(rig->find<QLabel>("labelUserAction")->text()));
-    QTest::qWait(2000);
+    // Two more rounds of polls: had anything been queued, it would have gone out by then.
+    const std::size_t before = readRows(path).size();
+    QTRY_VERIFY_WITH_TIMEOUT(readRows(path).size() >= before + 2, SettleMs);
     data().recorder().stop();
     for (const fluxosim::LogEntry &e : pump->log())
         QVERIFY(e.bytes.find("RV00150000") == std::string::npos);
@@ -218,8 +254,8 @@ void tst_RecordWindow::refusedSetPointNeverRecorded()
     QVERIFY(field->text().toDouble() < 100.0);
 }
 
-// A running pump goes silent for 4 s: no cell holds a value it did not report, the volume never
-// goes backwards, and the run state never reads "stopped" while it runs.
+// A running pump goes silent for a few seconds: no cell holds a value it did not report, the volume
+// never goes backwards, and the run state never reads "stopped" while it runs.
 void tst_RecordWindow::silenceWritesNothingFalse()
 {
     QVERIFY(startUp());
@@ -227,12 +263,18 @@ void tst_RecordWindow::silenceWritesNothingFalse()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("silence.csv"));
     QVERIFY(data().record(path));
+    // Three rows of the run, four that know nothing while the pump is silent, three of the run
+    // heard again.
     rig->window.launchCmdStart();
-    QTest::qWait(2500);
+    const auto heard = [](const Row &row) {
+        return row.runState == QLatin1String("running") && row.volume >= 0;
+    };
+    QVERIFY(awaitRows(path, 0, heard, 3));
     QVERIFY(pump->command("silent on").ok);
-    QTest::qWait(4000);
+    QVERIFY(awaitRows(
+        path, readRows(path).size(), [](const Row &row) { return row.volume < 0; }, 4));
     QVERIFY(pump->command("silent off").ok);
-    QTest::qWait(2500);
+    QVERIFY(awaitRows(path, readRows(path).size(), heard, 3));
     data().recorder().stop();
     rig->window.launchCmdStop();
 

@@ -123,8 +123,16 @@ void tst_copies::fourCopiesTakeOneNumberAndPortEach()
     for (const auto &[n, tag] : byNumber)
         checkCopy(tag, n);
 
-    // Each pump hears one program, at its own address, and answers it; the fifth hears nobody.
-    QTest::qWait(3000);
+    // Each pump hears one program, at its own address, and answers it; the fifth hears nobody
+    // while the four are polled.
+    const auto allAnswered = [this] {
+        for (int n = 1; n <= 4; ++n) {
+            if (rig.pumpLog(pumpName(n)).countAnswered(TrafficLog::Always, TrafficLog::Never) <= 10)
+                return false;
+        }
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(allAnswered(), 10000);
     for (int n = 1; n <= 4; ++n) {
         const TrafficLog log = rig.pumpLog(pumpName(n));
         QCOMPARE(log.addresses(), std::vector<std::string>{addressText(n).toStdString()});
@@ -154,8 +162,9 @@ void tst_copies::killedCopyLeavesItsNumberToTheNext()
     const ChildProcess::End end = rig.program(victim)->waitForEnd(5000);
     QCOMPARE(end.signal, SIGKILL);
     running.removeAll(victim);
-    // Its pump falls quiet.
-    QTest::qWait(1500);
+    // Its pump falls quiet: a frame still on its way when the copy died is through within
+    // 30 ms at 9600 baud.
+    QTest::qWait(300);
     const TrafficLog before = rig.pumpLog(pumpName(2));
     const int heardBefore = before.countFrames(TrafficLog::Always, TrafficLog::Never);
 
@@ -166,7 +175,10 @@ void tst_copies::killedCopyLeavesItsNumberToTheNext()
     checkCopy("copy5", 2);
 
     // Pump 2 hears the new copy at address 02; pump 5 still hears nobody.
-    QTest::qWait(3000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        rig.pumpLog(pumpName(2)).countAnswered(TrafficLog::Always, TrafficLog::Never) >
+            before.countAnswered(TrafficLog::Always, TrafficLog::Never) + 10,
+        10000);
     const TrafficLog after = rig.pumpLog(pumpName(2));
     QVERIFY(after.countAnswered(TrafficLog::Always, TrafficLog::Never) >
             before.countAnswered(TrafficLog::Always, TrafficLog::Never) + 10);

@@ -1,6 +1,9 @@
 #include "ProcessRig.h"
 
+#include <QElapsedTimer>
 #include <QtTest>
+
+#include <algorithm>
 
 #include <csignal>
 
@@ -13,6 +16,10 @@ constexpr std::int64_t ExchangeGapBoundMs = 80 + 80 + 90;
 // The poller queues its queries every 700 ms; a second without a frame means polling stopped.
 constexpr std::int64_t PollGapBoundMs = 1000;
 constexpr std::int64_t RecoveryBoundMs = 1500;
+// After the recovery bound, polling must be steady again over at least two refresh ticks.
+constexpr std::int64_t SteadyWindowMs = 1600;
+// The pump's last answer may still be on its way at the end of its log.
+constexpr std::int64_t LogTailMs = 200;
 // Queries a timer starts: the first of each refresh tick, and the display's link check. The pause
 // before them is the timer's, not an exchange's.
 const std::vector<std::string> TimerQueries = {"?TV", "?SI"};
@@ -66,15 +73,18 @@ void tst_faultprocess::faultsAreSurvived_data()
     QTest::addColumn<int>("holdMs");
     QTest::addColumn<QString>("returnEvent");
 
+    // Each fault lasts at least three refresh ticks (700 ms each): long enough for the poll and
+    // exchange gaps to show, and for some 20 frames to meet it (at most a handful when answers
+    // trickle); a silence outlasts the second it takes to be noticed and several link checks.
     QTest::newRow("noise byte before 30 % of the answers")
-        << QStringList{"noise 0.3"} << 5000 << QString();
-    QTest::newRow("wrong check characters") << QStringList{"badlrc on"} << 4000 << QString();
-    QTest::newRow("NUL check characters") << QStringList{"nullrc on"} << 4000 << QString();
+        << QStringList{"noise 0.3"} << 2500 << QString();
+    QTest::newRow("wrong check characters") << QStringList{"badlrc on"} << 2100 << QString();
+    QTest::newRow("NUL check characters") << QStringList{"nullrc on"} << 2100 << QString();
     QTest::newRow("answers trickling at 50 ms per byte")
-        << QStringList{"trickle 50"} << 5000 << QString();
-    QTest::newRow("20 % of the answers dropped") << QStringList{"drop 0.2"} << 6000 << QString();
-    QTest::newRow("pump silent for 5 s and back")
-        << QStringList{"silent on"} << 5000 << QString("command: clear");
+        << QStringList{"trickle 50"} << 3000 << QString();
+    QTest::newRow("20 % of the answers dropped") << QStringList{"drop 0.2"} << 3000 << QString();
+    QTest::newRow("pump silent for 3 s and back")
+        << QStringList{"silent on"} << 3000 << QString("command: clear");
     QTest::newRow("hang-up, new port at the same path after 2 s")
         << QStringList{"hangup 2"} << 2500 << QString("device ");
 }
@@ -90,10 +100,25 @@ void tst_faultprocess::faultsAreSurvived()
     const std::int64_t logEnd = before.entries().empty() ? 0 : before.entries().back().ms;
     for (const QString &command : on)
         QVERIFY(simulator->writeLine(command));
+    // The fault's own length is the period its checks look at.
     QTest::qWait(holdMs);
     QVERIFY(simulator->writeLine("clear"));
-    // Long enough for a backlog of trickled queries to drain and a few refresh ticks to follow.
-    QTest::qWait(4500);
+    // Then until the pump's log covers the steady window after the recovery bound (the program
+    // polls throughout, so it does; one that stopped fails the checks below after 10 s).
+    const auto stretchAfter = [&](const TrafficLog &log) {
+        const std::int64_t from = log.eventAt("command: " + on.first().toStdString(), logEnd + 1);
+        const std::int64_t cleared = log.eventAt("command: clear", from);
+        const std::int64_t returned =
+            returnEvent.isEmpty() ? from : log.eventAt(returnEvent.toStdString(), from);
+        if (cleared == TrafficLog::Never || returned == TrafficLog::Never)
+            return std::int64_t(-1);
+        const std::int64_t settled = std::max(cleared, returned) + RecoveryBoundMs;
+        return log.entries().back().ms - LogTailMs - settled;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (stretchAfter(rig.pumpLog("pump")) < SteadyWindowMs && waited.elapsed() < 10000)
+        QTest::qWait(50);
 
     QVERIFY2(program->running(), qPrintable(ChildProcess::describe(program->end())));
     QVERIFY(simulator->running());
@@ -101,8 +126,7 @@ void tst_faultprocess::faultsAreSurvived()
     const std::int64_t from = log.eventAt("command: " + on.first().toStdString(), logEnd + 1);
     const std::int64_t cleared = log.eventAt("command: clear", from);
     QVERIFY(from != TrafficLog::Never && cleared != TrafficLog::Never);
-    // An answer may still be on its way at the end of the log.
-    const std::int64_t end = log.entries().back().ms - 200;
+    const std::int64_t end = log.entries().back().ms - LogTailMs;
 
     std::int64_t returned = from;
     if (!returnEvent.isEmpty()) {
@@ -132,6 +156,7 @@ void tst_faultprocess::faultsAreSurvived()
 
     // After the fault: polling goes on as before, every frame answered again.
     const std::int64_t settled = std::max(cleared, returned) + RecoveryBoundMs;
+    QVERIFY2(end - settled >= SteadyWindowMs, "the pump's log stopped after the fault");
     QVERIFY(log.countAnswered(settled, end) > 10);
     QVERIFY2(log.longestPollGap(settled, end) <= PollGapBoundMs,
              qPrintable(QString::number(log.longestPollGap(settled, end))));

@@ -1,10 +1,10 @@
-// The program's object graph in-process, built in the entry point's order: the command table
+// The program's object graph in-process, as the entry point builds it: the command table
 // after start-up, what start-up leaves queued and running, the order of teardown, and the
 // Factory tab's gate on the command line.
 
 #include "BusinessLogic/Command.h"
 #include "BusinessLogic/CommandSpezifier.h"
-#include "app/WindowStartup.h"
+#include "app/ProgramGraph.h"
 #include "platform/InstanceSettings.h"
 #include "pumpcore/PumpCore.h"
 #include "ui/mainForm.h"
@@ -38,15 +38,11 @@ const std::vector<int> constructionOrder = {
     25, 27, 29, 22, 24, 26, 28, 30, 36, 37, 38, 39, 40, 41, 31, 32, 33, 34, 35, 45, 43,
     46, 47, 48, 49, 50, 51, 53, 52, 42, 54, 55, 56, 57, 62, 63, 58, 59, 60, 61, 2,  3};
 
-// The graph of the entry point: the pump core, then the window's start-up on it.
-struct ProgramGraph
+// The entry point's own graph, built as it builds it.
+std::unique_ptr<ProgramGraph> programGraph()
 {
-    PumpCore core;
-    Communication &link = core.link();
-    BusinessLogic::LoggingCommandStack &stack = core.stack();
-    std::vector<BusinessLogic::Command *> &commandTable = core.table();
-    WindowStartup startup{core, *qobject_cast<QApplication *>(qApp)};
-};
+    return std::make_unique<ProgramGraph>(*qobject_cast<QApplication *>(qApp));
+}
 
 int idOf(BusinessLogic::Command *command)
 {
@@ -100,8 +96,8 @@ void StartupGraphTest::initTestCase()
 
     QElapsedTimer clock;
     clock.start();
-    graph = std::make_unique<ProgramGraph>();
-    queuedAtStart = graph->stack.queuedEntries();
+    graph = programGraph();
+    queuedAtStart = graph->core.stack().queuedEntries();
     hiddenRightAfterStartUp = !graph->startup.window()->isVisible();
     QTRY_VERIFY_WITH_TIMEOUT(graph->startup.window()->isVisible(), 5000);
     shownAfterMs = clock.elapsed();
@@ -138,8 +134,8 @@ void StartupGraphTest::commandTable()
 {
     QFETCH(int, id);
     QFETCH(bool, filled);
-    QCOMPARE(static_cast<int>(graph->commandTable.size()), 65);
-    BusinessLogic::Command *entry = graph->commandTable[static_cast<std::size_t>(id)];
+    QCOMPARE(static_cast<int>(graph->core.table().size()), 65);
+    BusinessLogic::Command *entry = graph->core.table()[static_cast<std::size_t>(id)];
     if (!filled) {
         QCOMPARE(entry, nullptr);
         return;
@@ -216,13 +212,13 @@ void StartupGraphTest::teardownOrder()
     auto record = [this, &order](QObject *object, const QString &name) {
         connect(object, &QObject::destroyed, this, [&order, name] { order << name; });
     };
-    auto second = std::make_unique<ProgramGraph>();
+    auto second = programGraph();
     record(second->startup.window(), QStringLiteral("main window"));
     record(&second->core.refresher(), QStringLiteral("refresh timer"));
-    record(&second->stack, QStringLiteral("stack"));
+    record(&second->core.stack(), QStringLiteral("stack"));
     for (BusinessLogic::Command *command : second->core.commandObjects())
         record(command, QStringLiteral("command %1").arg(idOf(command)));
-    record(&second->link, QStringLiteral("link"));
+    record(&second->core.link(), QStringLiteral("link"));
     // Let every timer run at least once before the end.
     QTest::qWait(800);
     second.reset();

@@ -2,11 +2,12 @@
 // text, list entries and grid cell; fonts, frames, sizes, sheets, images, the tab order and the
 // tabs left once the Factory tab is removed.
 
+#include "SheetRules.h"
+
 #include "BusinessLogic/LoggingCommandStack.h"
 #include "pump/KeyTable.h"
 #include "pumpcore/PumpCore.h"
 #include "ui/MouseEventLineEdit.h"
-#include "ui/StyleSheets.h"
 #include "ui/mainForm.h"
 
 #include <QAbstractButton>
@@ -149,6 +150,8 @@ private slots:
     void entryBounds();
     void styleSheets_data();
     void styleSheets();
+    void sheetLooks_data();
+    void sheetLooks();
     void runButtonColours_data();
     void runButtonColours();
     void listsScroll();
@@ -870,22 +873,6 @@ void tst_ScreenLayout::styleSheets_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("sheet");
 
-    for (const char *name :
-         {"buttonTestComm", "buttonStressTest", "buttonSearchPump", "buttonDefaults",
-          "buttonMaintenancePos", "buttonUpdatePorts", "comboTypeFluid", "comboCalPercent",
-          "comboCommAddress", "comboContrast", "comboDigIn1", "comboDigIn2", "comboAnalIn",
-          "comboDigOut", "comboLanguage", "comboPumpAddress", "comboPumpModel"})
-        QTest::addRow("control sheet on %s", name) << name << QString(StyleSheets::control);
-    for (const char *name : {"buttonStop", "buttonStart", "buttonPause", "buttonPrime"})
-        QTest::addRow("run button sheet on %s", name)
-            << name << QString(StyleSheets::buttonBase) + StyleSheets::buttonNormalColour;
-    QTest::newRow("button base alone on buttonMode")
-        << "buttonMode" << QString(StyleSheets::buttonBase);
-    QTest::newRow("tab sheet") << "TabsExtendedSettings" << QString(StyleSheets::tabs);
-    for (const char *name : {"frameEditVolume", "frameMode", "frameEditTime",
-                             "frameCalibrationVolume", "frame_3", "frame_4"})
-        QTest::addRow("unfocused frame sheet on %s", name)
-            << name << QString(StyleSheets::frameUnfocused);
     for (const char *name : {"frameCycles", "frameBreakTime"})
         QTest::addRow("cycle tab frame sheet on %s", name)
             << name << "border-color: rgb(250,250,250);";
@@ -908,31 +895,177 @@ void tst_ScreenLayout::styleSheets()
     QCOMPARE(w->styleSheet(), sheet);
 }
 
+namespace {
+
+// One value a sheet must put in effect; the property "corners" stands for all four radii.
+struct SheetValue
+{
+    QString selector;
+    QString state;
+    QString property;
+    QString value;
+};
+
+// The values in effect that differ from the expected ones, as "selector:state property: value
+// (expected ...)"; empty when all match.
+QStringList sheetMismatches(const QString &sheet, const QVector<SheetValue> &expected)
+{
+    const SheetRules rules(sheet);
+    if (!rules.isValid())
+        return {QStringLiteral("unreadable sheet: ") + sheet};
+    QStringList wrong;
+    for (const SheetValue &e : expected) {
+        QStringList actual;
+        if (e.property == QLatin1String("corners")) {
+            for (const char *corner : {"top-left", "top-right", "bottom-left", "bottom-right"})
+                actual << rules.radius(e.selector, corner, e.state);
+            actual.removeDuplicates();
+        } else {
+            actual << rules.value(e.selector, e.property, e.state);
+        }
+        if (actual != QStringList{e.value})
+            wrong << QStringLiteral("%1:%2 %3: %4 (expected %5)")
+                         .arg(e.selector, e.state, e.property, actual.join(QLatin1Char('/')),
+                              e.value);
+    }
+    return wrong;
+}
+
+// The run buttons' and the mode button's common sheet, in the normal, hover and pressed
+// states, each with its background colour.
+QVector<SheetValue> buttonLook(const QStringList &backgrounds)
+{
+    const QString button = QStringLiteral("QPushButton");
+    const QStringList states{QString(), "hover", "pressed"};
+    QVector<SheetValue> look;
+    for (int i = 0; i < states.size(); ++i) {
+        const QString &state = states[i];
+        look << SheetValue{button, state, "background-color", backgrounds[i]}
+             << SheetValue{button, state, "font-family", "\"Arial\""}
+             << SheetValue{button, state, "border",
+                           state == "pressed" ? "2px inset grey" : "1px outset grey"}
+             << SheetValue{button, state, "corners", "0px"}
+             << SheetValue{button, state, "padding", "5px"};
+    }
+    look << SheetValue{"QPushButton::menu-indicator", QString(), "background-color",
+                       "rgb(0,149,216)"};
+    return look;
+}
+
+QVector<SheetValue> expectedLook(const QString &look)
+{
+    if (look == QLatin1String("run button"))
+        return buttonLook({"rgb(0,149,216)", "rgba(0,149,216,75%)", "rgba(0,149,216,50%)"});
+    if (look == QLatin1String("mode button"))
+        return buttonLook({"rgb(0,149,216)", "rgb(0,149,216)", "rgb(0,149,216)"});
+    if (look == QLatin1String("tabs"))
+        return {{"", "", "background-color", "rgb(240,240,240)"},
+                {"", "", "font-family", "\"Arial\""}};
+    if (look == QLatin1String("unfocused frame"))
+        return {{"FrameEventHandler", "", "border-style", "solid"},
+                {"FrameEventHandler", "", "border-width", "2px"},
+                {"FrameEventHandler", "", "border-color", "transparent"},
+                {"FrameEventHandler", "", "background-color", "rgb(240,240,240)"}};
+    if (look == QLatin1String("menu"))
+        return {{"QMenu", "", "background-color", "rgba(0,188,255,100%)"},
+                {"QMenu", "", "font", "14pt \"Arial\""},
+                {"QMenu::item", "selected", "background-color", "rgba(0,188,255,25%)"}};
+    if (look == QLatin1String("control"))
+        return {
+            {"*", "", "font", "14pt \"Arial\""},
+            {"*", "", "border", "1px outset grey"},
+            {"*", "", "background-color", "rgb(240,240,240)"},
+            {"*", "", "corners", "0px"},
+            {"*", "", "padding", "5px"},
+            {"*", "hover", "background-color", "rgb(248,248,248)"},
+            {"*", "pressed", "border", "2px inset grey"},
+            {"*", "pressed", "background-color", "rgb(250,250,250)"},
+            {"*", "selected", "border", "2px inset grey"},
+            {"*", "selected", "background-color", "rgb(248,248,248)"},
+            {"QComboBox::drop-down", "", "background-color", "rgb(240,240,240)"},
+            {"QComboBox::drop-down", "", "subcontrol-position", "center right"},
+            {"QComboBox::drop-down", "", "right", "2px"},
+            {"QComboBox::down-arrow", "", "image", "url(:/Images/Images/arrow_sans_down-256.png)"},
+            {"QComboBox::down-arrow", "", "width", "24px"},
+            {"QComboBox::down-arrow", "", "height", "24px"},
+            {"QScrollBar", "vertical", "width", "24px"},
+            {"QScrollBar", "vertical", "background", "transparent"},
+            {"QScrollBar", "vertical", "border", "1px solid grey"},
+            {"QScrollBar", "vertical", "margin", "24px 0px 24px 0px"},
+            {"QScrollBar::handle", "vertical", "background", "rgb(0,149,216)"},
+            {"QScrollBar::handle", "vertical", "min-height", "40px"},
+            {"QScrollBar::sub-line", "vertical", "background", "rgb(212,208,200)"},
+            {"QScrollBar::add-line", "vertical", "background", "rgb(212,208,200)"},
+            {"QScrollBar::add-line", "vertical", "width", "23px"},
+            {"QScrollBar::add-line", "vertical", "height", "22px"},
+            {"QScrollBar::up-arrow", "vertical", "image",
+             "url(:/Images/Images/arrow_sans_up-256.png)"},
+            {"QScrollBar::add-page", "vertical", "background", "rgb(240,240,240)"},
+            {"QAbstractItemView", "", "margin", "0px"},
+            {"QAbstractItemView", "", "padding-right", "2px"}};
+    return {};
+}
+
+} // namespace
+
+// The longer sheets, read for the values they put in effect rather than compared as text.
+void tst_ScreenLayout::sheetLooks_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("look");
+
+    for (const char *name :
+         {"buttonTestComm", "buttonStressTest", "buttonSearchPump", "buttonDefaults",
+          "buttonMaintenancePos", "buttonUpdatePorts", "comboTypeFluid", "comboCalPercent",
+          "comboCommAddress", "comboContrast", "comboDigIn1", "comboDigIn2", "comboAnalIn",
+          "comboDigOut", "comboLanguage", "comboPumpAddress", "comboPumpModel"})
+        QTest::addRow("control sheet on %s", name) << name << "control";
+    for (const char *name : {"buttonStop", "buttonStart", "buttonPause", "buttonPrime"})
+        QTest::addRow("run button sheet on %s", name) << name << "run button";
+    QTest::newRow("button base alone on buttonMode") << "buttonMode"
+                                                     << "mode button";
+    QTest::newRow("tab sheet") << "TabsExtendedSettings"
+                               << "tabs";
+    for (const char *name : {"frameEditVolume", "frameMode", "frameEditTime",
+                             "frameCalibrationVolume", "frame_3", "frame_4"})
+        QTest::addRow("unfocused frame sheet on %s", name) << name << "unfocused frame";
+}
+
+void tst_ScreenLayout::sheetLooks()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, look);
+    QWidget *w = form->findChild<QWidget *>(name);
+    QVERIFY(w);
+    // A frame shows the focused sheet while its field has the focus.
+    if (QWidget *focused = QApplication::focusWidget())
+        focused->clearFocus();
+    const QStringList wrong = sheetMismatches(w->styleSheet(), expectedLook(look));
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
+}
+
 void tst_ScreenLayout::runButtonColours_data()
 {
-    QTest::addColumn<bool>("highlighted");
-    QTest::addColumn<int>("corners");
+    QTest::addColumn<QString>("name");
     QTest::addColumn<QColor>("colour");
 
-    using C = mainForm::RunButtonCorners;
-    QTest::newRow("normal") << false << int(C::Rounded) << QColor(0, 149, 216);
-    QTest::newRow("last command given") << true << int(C::Rounded) << QColor(0, 188, 255);
-    QTest::newRow("pause, left corners square")
-        << true << int(C::LeftSquare) << QColor(0, 188, 255);
-    QTest::newRow("prime, right corners square")
-        << false << int(C::RightSquare) << QColor(0, 149, 216);
+    // As built nothing is lit: every run button and the mode button in the normal colour.
+    for (const char *name :
+         {"buttonStop", "buttonStart", "buttonPause", "buttonPrime", "buttonMode"})
+        QTest::newRow(name) << name << QColor(0, 149, 216);
 }
 
 void tst_ScreenLayout::runButtonColours()
 {
-    QFETCH(bool, highlighted);
-    QFETCH(int, corners);
+    QFETCH(QString, name);
     QFETCH(QColor, colour);
-    // Drawn, not compared as text: the sheet must actually paint the button in that colour.
+    QWidget *w = form->findChild<QWidget *>(name);
+    QVERIFY(w);
+    // Drawn, not compared as text: the window's sheet must actually paint a button in that
+    // colour (on a bare button, so that no icon or text covers the middle).
     QPushButton button;
     button.resize(120, 48);
-    button.setStyleSheet(
-        mainForm::runButtonSheet(highlighted, mainForm::RunButtonCorners(corners)));
+    button.setStyleSheet(w->styleSheet());
     QCOMPARE(centreColour(&button), colour);
 }
 
@@ -959,7 +1092,8 @@ void tst_ScreenLayout::runModeMenu()
     QCOMPARE(menu->actions().size(), 2);
     QCOMPARE(menu->actions().at(0)->text(), QString("ml/min"));
     QCOMPARE(menu->actions().at(1)->text(), QString("ml"));
-    QCOMPARE(menu->styleSheet(), QString(StyleSheets::menu));
+    const QStringList wrong = sheetMismatches(menu->styleSheet(), expectedLook("menu"));
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
 }
 
 void tst_ScreenLayout::beforeFirstAnswer()
@@ -978,10 +1112,9 @@ void tst_ScreenLayout::beforeFirstAnswer()
     QCOMPARE(bullets, 17);
     QVERIFY(find<QTextEdit>("textEditTxData")->document()->isEmpty());
     QVERIFY(find<QTextEdit>("textEditRxData")->document()->isEmpty());
-    QCOMPARE(find<QTextEdit>("textEditTxData")->document()->maximumBlockCount(),
-             mainForm::TrafficViewBlocks);
-    QCOMPARE(find<QTextEdit>("textEditRxData")->document()->maximumBlockCount(),
-             mainForm::TrafficViewBlocks);
+    // Each traffic view keeps its last 500 paragraphs.
+    QCOMPARE(find<QTextEdit>("textEditTxData")->document()->maximumBlockCount(), 500);
+    QCOMPARE(find<QTextEdit>("textEditRxData")->document()->maximumBlockCount(), 500);
 }
 
 // ---- images

@@ -5,6 +5,7 @@
 #include "BusinessLogic/CommandSpezifier.h"
 #include "GUI/OperationItem.h"
 #include "pumpcore/PumpCore.h"
+#include "serial/PortCatalog.h"
 #include "ui/mainForm.h"
 
 #include <QAction>
@@ -128,6 +129,18 @@ public:
         return false;
     }
 
+private:
+    // The port list holds the listed paths only (DOSETTA_PORTS, where a test puts its
+    // pseudo-terminals): asking udev for the system's ports costs every window a scan that
+    // no test here looks at.
+    static bool listedPortsOnly()
+    {
+        PortCatalog::setSource(&PortCatalog::environmentPorts);
+        return true;
+    }
+    bool portsListed = listedPortsOnly();
+
+public:
     PumpCore core;
     Communication &link = core.link();
     BusinessLogic::LoggingCommandStack &stack = core.stack();

@@ -3,6 +3,7 @@
 // and the advanced screen; then the link commands that stop the update timer, clear the queue and
 // restart the timer.
 
+#include "SheetRules.h"
 #include "WindowRig.h"
 #include "platform/InstanceSettings.h"
 
@@ -661,46 +662,82 @@ void tst_OperatorCommands::nextUpdateShowsWhatWasSent()
     QCOMPARE(rig->queued(), sent); // and the update sent nothing of its own
 }
 
+// What the operator sees of the run buttons after each of them: the button of the command given
+// last lit, Start and Pause (which share one place) always alike; after Pause and Prime, Stop
+// and Pause get their left corners squared, Start and Prime their right ones.
 void tst_OperatorCommands::runButtonSheets_data()
 {
-    using C = mainForm::RunButtonCorners;
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QStringList>("sheets"); // Stop, Start, Pause, Prime
+    QTest::addColumn<QStringList>("lit");
+    QTest::addColumn<QStringList>("squared"); // Stop, Start, Pause, Prime: "left", "right", ""
 
-    QTest::newRow("start") << "buttonStart"
-                           << QStringList{
-                                  mainForm::runButtonSheet(false), mainForm::runButtonSheet(true),
-                                  mainForm::runButtonSheet(true), mainForm::runButtonSheet(false)};
-    QTest::newRow("stop") << "buttonStop"
-                          << QStringList{
-                                 mainForm::runButtonSheet(true), mainForm::runButtonSheet(false),
-                                 mainForm::runButtonSheet(false), mainForm::runButtonSheet(false)};
+    const QStringList none{"", "", "", ""};
+    const QStringList pair{"left", "right", "left", "right"};
+    QTest::newRow("start") << "buttonStart" << QStringList{"buttonStart", "buttonPause"} << none;
+    QTest::newRow("stop") << "buttonStop" << QStringList{"buttonStop"} << none;
     QTest::newRow("pause squares the inner corners")
-        << "buttonPause"
-        << QStringList{mainForm::runButtonSheet(false, C::LeftSquare),
-                       mainForm::runButtonSheet(true, C::RightSquare),
-                       mainForm::runButtonSheet(true, C::LeftSquare),
-                       mainForm::runButtonSheet(false, C::RightSquare)};
+        << "buttonPause" << QStringList{"buttonStart", "buttonPause"} << pair;
     QTest::newRow("prime squares the inner corners")
-        << "buttonPrime"
-        << QStringList{mainForm::runButtonSheet(false, C::LeftSquare),
-                       mainForm::runButtonSheet(false, C::RightSquare),
-                       mainForm::runButtonSheet(false, C::LeftSquare),
-                       mainForm::runButtonSheet(true, C::RightSquare)};
+        << "buttonPrime" << QStringList{"buttonPrime"} << pair;
 }
 
 void tst_OperatorCommands::runButtonSheets()
 {
     QFETCH(QString, button);
-    QFETCH(QStringList, sheets);
+    QFETCH(QStringList, lit);
+    QFETCH(QStringList, squared);
 
+    struct Look
+    {
+        const char *state;
+        const char *lit;
+        const char *normal;
+    };
+    const Look looks[] = {{"", "rgb(0,188,255)", "rgb(0,149,216)"},
+                          {"hover", "rgba(0,188,255,75%)", "rgba(0,149,216,75%)"},
+                          {"pressed", "rgba(0,188,255,40%)", "rgba(0,149,216,50%)"}};
+    const QStringList corners{"top-left", "bottom-left", "top-right", "bottom-right"};
     const QStringList names{"buttonStop", "buttonStart", "buttonPause", "buttonPrime"};
-    for (const QString &name : names)
-        QCOMPARE(rig->window.findChild<QWidget *>(name)->styleSheet(),
-                 mainForm::runButtonSheet(false));
+    // Checks every button's sheet in every state, and the colour it is drawn in.
+    const auto check = [&](const QStringList &litNow, const QStringList &squaredNow) {
+        for (int i = 0; i < names.size(); ++i) {
+            auto *w = rig->window.findChild<QPushButton *>(names[i]);
+            QVERIFY(w);
+            const SheetRules rules(w->styleSheet());
+            QVERIFY2(rules.isValid(), qPrintable(w->styleSheet()));
+            const bool on = litNow.contains(names[i]);
+            for (const Look &look : looks) {
+                const QString state = QString::fromLatin1(look.state);
+                QCOMPARE(rules.value("QPushButton", "background-color", state),
+                         QString(on ? look.lit : look.normal));
+                // Every corner is square; a corner sheet says so again where two buttons meet.
+                QStringList declaredSquare;
+                for (const QString &corner : corners) {
+                    QCOMPARE(rules.radius("QPushButton", corner, state), QString("0px"));
+                    if (rules.declared("QPushButton", state)
+                            .contains(QStringLiteral("border-%1-radius").arg(corner)))
+                        declaredSquare << corner;
+                }
+                const QString side = squaredNow[i];
+                QStringList expectedSquare;
+                if (!side.isEmpty())
+                    expectedSquare << "top-" + side << "bottom-" + side;
+                QCOMPARE(declaredSquare, expectedSquare);
+            }
+            // Drawn: the padding inside the one-pixel border shows the background, wide enough
+            // that the icon and text keep to the middle.
+            w->resize(240, 80);
+            const QImage drawn = w->grab().toImage();
+            QCOMPARE(drawn.pixelColor(3, drawn.height() / 2),
+                     on ? QColor(0, 188, 255) : QColor(0, 149, 216));
+        }
+    };
+
+    check({}, {"", "", "", ""}); // as built: nothing lit, no corner sheet
+    if (QTest::currentTestFailed())
+        return;
     QTest::mouseClick(rig->window.findChild<QAbstractButton *>(button), Qt::LeftButton);
-    for (int i = 0; i < names.size(); ++i)
-        QCOMPARE(rig->window.findChild<QWidget *>(names[i])->styleSheet(), sheets[i]);
+    check(lit, squared);
 }
 
 void tst_OperatorCommands::pumpSearchQueue()
@@ -808,7 +845,7 @@ void tst_OperatorCommands::noCyclicDataKeepsTheTimerStopped()
     // Unticking restarts it at the slow rhythm: nothing has been heard from the pump yet.
     QTest::mouseClick(box, Qt::LeftButton);
     QVERIFY(rig->window.updateTimerForTests().isActive());
-    QCOMPARE(rig->window.updateTimerForTests().interval(), mainForm::SlowUpdateMs);
+    QCOMPARE(rig->window.updateTimerForTests().interval(), 500);
 }
 
 void tst_OperatorCommands::communicationAddressIsStoredAndRestored()
@@ -909,7 +946,7 @@ void tst_OperatorCommands::linkCommandsReplaceTheQueue()
         QVERIFY(act(widget, input));
         QCOMPARE(rig->queued(), expected);
         QVERIFY(rig->window.updateTimerForTests().isActive());
-        QCOMPARE(rig->window.updateTimerForTests().interval(), mainForm::SlowUpdateMs);
+        QCOMPARE(rig->window.updateTimerForTests().interval(), 500);
     }
     if (widget == QLatin1String("comboPumpAddress")) {
         // The item takes the new address once the pump acknowledged it, not before.

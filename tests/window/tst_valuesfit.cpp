@@ -177,10 +177,16 @@ std::vector<std::pair<QWidget *, Room>> roomsUnder(QWidget *root)
 QStringList cutOff(QWidget *root, const QString &where)
 {
     // Layouts run, and a window that grew to its new minimum size reports its new geometry,
-    // from the event loop.
-    for (int i = 0; i < 3; ++i) {
+    // from the event loop (the headless platform delivers it there at once): until the window
+    // keeps its size over a round.
+    QSize last;
+    for (int round = 0; round < 20; ++round) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-        QTest::qWait(20);
+        QCoreApplication::processEvents();
+        const QSize size = root->window()->size();
+        if (round >= 2 && size == last)
+            break;
+        last = size;
     }
     QStringList faults;
     for (const auto &[w, room] : roomsUnder(root)) {

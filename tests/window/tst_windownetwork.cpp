@@ -255,8 +255,17 @@ void tst_WindowNetwork::remoteRequests()
              qPrintable(payloads("result").last()));
 
     // Refused requests never reach the queue; taken ones are sent once and logged like the
-    // operator's own commands.
-    QTest::qWait(1500);
+    // operator's own commands. A query queued behind the request in the same lane comes back
+    // only after everything the request queued has been on the wire.
+    bool markerBack = false;
+    const BusinessLogic::Ticket marker =
+        rig->core.submit(BusinessLogic::Lane::Remote, Id::GetDisplayContrast, 0, false);
+    QVERIFY(marker != 0);
+    const QMetaObject::Connection watch =
+        connect(&rig->core, &PumpCore::answered, this,
+                [&](const Answer &answer) { markerBack = markerBack || answer.ticket == marker; });
+    QTRY_VERIFY_WITH_TIMEOUT(markerBack, SettleMs);
+    disconnect(watch);
     QStringList settings; // frames that are not queries
     for (const fluxosim::LogEntry &e : pump->log()) {
         if (e.kind == fluxosim::LogEntry::Kind::Received && e.bytes.size() > 4 && e.bytes[3] != '?')

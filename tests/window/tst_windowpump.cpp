@@ -165,8 +165,8 @@ void tst_WindowPump::silenceAndReturn()
     QTRY_COMPARE_WITH_TIMEOUT(connectionText(), QStringLiteral("PUMP DISCONNECTED (PORT opend)"),
                               SettleMs);
     QVERIFY(rig->window.slowPollForTests());
-    // While silent, the display checks the link at the slow rhythm.
-    QCOMPARE(rig->window.updateTimerForTests().interval(), mainForm::SlowUpdateMs);
+    // While silent, the display checks the link at the slow rhythm, every 500 ms.
+    QCOMPARE(rig->window.updateTimerForTests().interval(), 500);
 
     QVERIFY(pump->command("silent off").ok);
     // Polled data frames do not change the label; the next address answer does, at the latest
