@@ -874,8 +874,3 @@ void mainForm::displayRawDataRx(std::string *line)
 {
     traffic->displayRx(line);
 }
-
-QString mainForm::runButtonSheet(bool highlighted, RunButtonCorners corners)
-{
-    return WindowLook::runButtonSheet(highlighted, corners);
-}

@@ -38,7 +38,6 @@
 #include "ui/OperatorPicks.h"
 #include "ui/StatusDisplay.h"
 #include "ui/TrafficView.h"
-#include "ui/WindowLook.h"
 
 #include <QColor>
 #include <QDialog>
@@ -88,9 +87,6 @@ class mainForm : public QDialog, public HelpHost
     Q_OBJECT
 
 public:
-    // Which corners of a run button are squared off where it meets its neighbour.
-    using RunButtonCorners = WindowLook::Corners;
-
     // Paragraphs kept by each traffic view; the oldest are dropped first.
     static constexpr int TrafficViewBlocks = TrafficView::Blocks;
     // Update timer intervals: link silent, link answering, stress test.
@@ -106,9 +102,6 @@ public:
                       QWidget *parent = nullptr);
     ~mainForm() override;
 
-    // Style sheet of a run button (Stop, Start, Pause, Prime).
-    static QString runButtonSheet(bool highlighted,
-                                  RunButtonCorners corners = RunButtonCorners::Rounded);
     // True when the program's arguments open the Factory tab: the first one is the access code.
     static bool factoryGateOpen(const QStringList &arguments);
 
