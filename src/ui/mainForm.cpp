@@ -27,6 +27,7 @@
 #include "ui/StatusDisplay.h"
 #include "ui/StyleSheets.h"
 #include "ui/TrafficView.h"
+#include "ui/WheelGuard.h"
 #include "ui/WindowLook.h"
 #include "ui_mainForm.h"
 
@@ -147,6 +148,8 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     ui->frameEditVolume->setFocus();
     WindowLook::setEntryBounds(*ui);
     editedFields.shown(findChildren<MouseEventLineEdit *>());
+    // Once every tab is built: no stray wheel.
+    (new WheelGuard(this))->guard(this);
 
     help = HelpSetup::build(this, ui->tabHelp);
     // Widgets added under the window's sheets name their font, or they fall back to the default.
