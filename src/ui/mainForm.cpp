@@ -17,6 +17,7 @@
 #include "pumpcore/PumpCore.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
+#include "ui/EntryRevert.h"
 #include "ui/ItemDisplay.h"
 #include "ui/LinkFeedback.h"
 #include "ui/MouseEventLineEdit.h"
@@ -148,8 +149,9 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     ui->frameEditVolume->setFocus();
     WindowLook::setEntryBounds(*ui);
     editedFields.shown(findChildren<MouseEventLineEdit *>());
-    // Once every tab is built: no stray wheel.
+    // Once every tab is built: no stray wheel, Escape cancels an entry.
     (new WheelGuard(this))->guard(this);
+    new EntryRevert(editedFields, findChildren<MouseEventLineEdit *>(), this);
 
     help = HelpSetup::build(this, ui->tabHelp);
     // Widgets added under the window's sheets name their font, or they fall back to the default.
