@@ -52,7 +52,6 @@ void ControlHints::describeArrow()
 {
     ui.buttonAdvanced->setToolTip(
         ui.TabsExtendedSettings->isHidden()
-            ? screenText("Show the advanced screen: settings, inputs and outputs, cycles, "
-                         "status, communication, chart and help")
+            ? screenText("Show the advanced screen: settings, status, communication and help")
             : screenText("Hide the advanced screen"));
 }
