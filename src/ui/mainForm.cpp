@@ -17,6 +17,8 @@
 #include "pumpcore/PumpCore.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
+#include "ui/ControlHints.h"
+#include "ui/EntryRevert.h"
 #include "ui/ItemDisplay.h"
 #include "ui/LinkFeedback.h"
 #include "ui/MouseEventLineEdit.h"
@@ -27,6 +29,7 @@
 #include "ui/StatusDisplay.h"
 #include "ui/StyleSheets.h"
 #include "ui/TrafficView.h"
+#include "ui/WheelGuard.h"
 #include "ui/WindowLook.h"
 #include "ui_mainForm.h"
 
@@ -147,6 +150,10 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     ui->frameEditVolume->setFocus();
     WindowLook::setEntryBounds(*ui);
     editedFields.shown(findChildren<MouseEventLineEdit *>());
+    // Once every tab is built: no stray wheel, Escape cancels an entry, hints and the Stop key.
+    (new WheelGuard(this))->guard(this);
+    new EntryRevert(editedFields, findChildren<MouseEventLineEdit *>(), this);
+    new ControlHints(*ui, this);
 
     help = HelpSetup::build(this, ui->tabHelp);
     // Widgets added under the window's sheets name their font, or they fall back to the default.
