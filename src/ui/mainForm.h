@@ -56,6 +56,7 @@
 #include <vector>
 
 class Communication;
+class Confirmation;
 class InstanceSettings;
 class PumpCore;
 class NetworkGroup;
@@ -263,4 +264,6 @@ private:
     std::unique_ptr<ProcessData> process;
     // Publishes what the sampler takes: goes before it, saying "offline" while the pump is there.
     std::unique_ptr<NetworkGroup> network;
+    // Child of the window: the questions before what cannot be undone.
+    Confirmation *confirmation = nullptr;
 };
