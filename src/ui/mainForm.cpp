@@ -17,6 +17,7 @@
 #include "pumpcore/PumpCore.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
+#include "ui/AddressFollow.h"
 #include "ui/Confirmation.h"
 #include "ui/ItemDisplay.h"
 #include "ui/LinkFeedback.h"
@@ -146,6 +147,8 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     network = std::make_unique<NetworkGroup>(NetworkGroup::Parts{
         ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState, &core, instance.get()});
     confirmation = new Confirmation({this, ui.get(), &core, &process->recorder()});
+    addressFollow = new AddressFollow({&core, ui->comboCommAddress, ui->labelUserAction}, this);
+    connect(addressFollow, &AddressFollow::talkTo, this, &mainForm::launchCmdSetCommAddress);
     ui->frameEditVolume->setFocus();
     WindowLook::setEntryBounds(*ui);
     editedFields.shown(findChildren<MouseEventLineEdit *>());
@@ -416,8 +419,10 @@ void mainForm::launchCmdSetPumpAddress(int index)
     stopUpdateTimer();
     core.submitSetting(BusinessLogic::Lane::Operator, Id::SetPumpAddress, index, this,
                        [this, index](bool accepted) {
-                           if (accepted)
-                               item<OperationItemAddress>().setValue(index);
+                           if (!accepted)
+                               return;
+                           item<OperationItemAddress>().setValue(index);
+                           addressFollow->pumpTook(index);
                        });
     setDataUpdate();
 }
