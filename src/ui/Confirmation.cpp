@@ -154,7 +154,7 @@ bool Confirmation::pumpModel(int index)
     const bool known = reported && *reported >= 0 && *reported < list->count();
     const bool yes = ask(
         {Topic::PumpModel, screenText("Pump type"),
-         screenText("Make the pump a %1?").arg(list->itemText(index)),
+         screenText("Set the pump model to %1?").arg(list->itemText(index)),
          (known ? screenText("The pump reports the model %1 now. ").arg(list->itemText(*reported))
                 : QString()) +
              screenText("The model decides the pump's type and the limits it doses within.")});
@@ -167,14 +167,13 @@ bool Confirmation::strokeVolume(int tenths)
 {
     const auto &item = parts.pump->items().get<OperationItemFactoryStrokeVolume>();
     const std::optional<int> reported = Pump::SendGate::reported(item);
-    return ask(
-        {Topic::StrokeVolume, screenText("Factory calibration pump stroke volume [ul]"),
-         screenText("Write %1 ul as the pump's factory stroke volume?")
-             .arg(Pump::DisplayFormat::strokeVolume(tenths)),
-         (reported ? screenText("The pump holds %1 ul now. ")
-                         .arg(Pump::DisplayFormat::strokeVolume(*reported))
-                   : QString()) +
-             screenText("Every volume the pump doses is measured in strokes of this size.")});
+    return ask({Topic::StrokeVolume, screenText("Factory calibration pump stroke volume [ul]"),
+                screenText("Write %1 ul as the pump's factory stroke volume?")
+                    .arg(Pump::DisplayFormat::strokeVolume(tenths)),
+                (reported ? screenText("The pump holds %1 ul now. ")
+                                .arg(Pump::DisplayFormat::strokeVolume(*reported))
+                          : QString()) +
+                    screenText("Every volume the pump doses follows from this value.")});
 }
 
 bool Confirmation::factoryCalibrationVolume(int microlitres)
@@ -197,8 +196,8 @@ bool Confirmation::closeWindow()
     QString consequence;
     if (running) {
         text = screenText("The pump is %1. Close the window?").arg(state);
-        consequence = screenText("The pump keeps running once the window is closed: nothing on "
-                                 "this computer watches it or stops it any more.");
+        consequence = screenText("The pump keeps running once the window is closed; DOSETTA no "
+                                 "longer watches it or stops it.");
     }
     if (recording) {
         if (text.isEmpty())
