@@ -17,6 +17,8 @@
 #include "pumpcore/PumpCore.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
+#include "ui/AddressFollow.h"
+#include "ui/Confirmation.h"
 #include "ui/ControlHints.h"
 #include "ui/EntryRevert.h"
 #include "ui/ItemDisplay.h"
@@ -147,6 +149,9 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
                            instance->number()});
     network = std::make_unique<NetworkGroup>(NetworkGroup::Parts{
         ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState, &core, instance.get()});
+    confirmation = new Confirmation({this, ui.get(), &core, &process->recorder()});
+    addressFollow = new AddressFollow({&core, ui->comboCommAddress, ui->labelUserAction}, this);
+    connect(addressFollow, &AddressFollow::talkTo, this, &mainForm::launchCmdSetCommAddress);
     ui->frameEditVolume->setFocus();
     WindowLook::setEntryBounds(*ui);
     editedFields.shown(findChildren<MouseEventLineEdit *>());
@@ -416,11 +421,15 @@ void mainForm::recheckLink()
 
 void mainForm::launchCmdSetPumpAddress(int index)
 {
+    if (!confirmation->pumpAddress(index))
+        return;
     stopUpdateTimer();
     core.submitSetting(BusinessLogic::Lane::Operator, Id::SetPumpAddress, index, this,
                        [this, index](bool accepted) {
-                           if (accepted)
-                               item<OperationItemAddress>().setValue(index);
+                           if (!accepted)
+                               return;
+                           item<OperationItemAddress>().setValue(index);
+                           addressFollow->pumpTook(index);
                        });
     setDataUpdate();
 }
@@ -623,22 +632,28 @@ void mainForm::launchCmdSetProtocolAnswer(int state)
 
 void mainForm::launchCmdSetFactoryDefaults()
 {
-    push(Id::SetFactoryDefaults, 0);
+    if (confirmation->defaultValues())
+        push(Id::SetFactoryDefaults, 0);
 }
 
 void mainForm::launchCmdSetMaintenancePos()
 {
-    push(Id::SetMaintenancePos, 1);
+    if (confirmation->maintenance())
+        push(Id::SetMaintenancePos, 1);
 }
 
 void mainForm::launchCmdSetFactoryMode(int state)
 {
+    if (!confirmation->factoryMode(state != Qt::Unchecked))
+        return;
     picks.pick(Id::SetFactoryMode, item<OperationItemFactoryMode>(),
                state != Qt::Unchecked ? 1 : 0);
 }
 
 void mainForm::launchCmdSetPumpModel(int index)
 {
+    if (!confirmation->pumpModel(index))
+        return;
     picks.pick(Id::SetPumpModel, item<OperationItemFactoryPumpModel>(), index);
 }
 
@@ -646,7 +661,8 @@ void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
 {
     const std::optional<int> value =
         Pump::EntryConversion::scaledFloat(ui->lineEditFactoryPumpStrokeVolume->text(), 10, 0.05);
-    if (editedFields.take({ui->lineEditFactoryPumpStrokeVolume}) && value) {
+    if (editedFields.take({ui->lineEditFactoryPumpStrokeVolume}) && value &&
+        confirmation->strokeVolume(*value)) {
         picks.held(Id::SetFactoryPumpStrokeVolume, *value,
                    item<OperationItemFactoryStrokeVolume>());
     }
@@ -657,7 +673,8 @@ void mainForm::launchCmdSetFactoryMeasuredCalVolume()
 {
     const std::optional<int> value =
         Pump::EntryConversion::scaledFloat(ui->lineEditFactoryCalVolume->text(), 1000, 0.0005);
-    if (editedFields.take({ui->lineEditFactoryCalVolume}) && value)
+    if (editedFields.take({ui->lineEditFactoryCalVolume}) && value &&
+        confirmation->factoryCalibrationVolume(*value))
         push(Id::SetFactoryMeasuredCalVolume, *value);
 }
 

@@ -55,7 +55,9 @@
 #include <string>
 #include <vector>
 
+class AddressFollow;
 class Communication;
+class Confirmation;
 class InstanceSettings;
 class PumpCore;
 class NetworkGroup;
@@ -263,4 +265,8 @@ private:
     std::unique_ptr<ProcessData> process;
     // Publishes what the sampler takes: goes before it, saying "offline" while the pump is there.
     std::unique_ptr<NetworkGroup> network;
+    // Children of the window: the questions before what cannot be undone, and the address the
+    // window follows the pump to.
+    Confirmation *confirmation = nullptr;
+    AddressFollow *addressFollow = nullptr;
 };

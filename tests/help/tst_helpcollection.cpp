@@ -102,8 +102,9 @@ const QStringList mappedPages = {
     "halvodocumentation.html",
 };
 
-// Pages no widget names: the start page F1 opens, and the link troubleshooting the index leads to.
-const QStringList otherPages = {"index.html", "troubleshooting.html"};
+// Pages no widget names: the start page F1 opens, the link troubleshooting the index leads to, and
+// the questions asked before what cannot be undone.
+const QStringList otherPages = {"index.html", "troubleshooting.html", "questions.html"};
 
 QStringList allPages()
 {
