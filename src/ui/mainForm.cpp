@@ -24,6 +24,7 @@
 #include "ui/OperatorPicks.h"
 #include "ui/PortTroubleTips.h"
 #include "ui/ProcessData.h"
+#include "ui/PumpStateLine.h"
 #include "ui/StatusDisplay.h"
 #include "ui/StyleSheets.h"
 #include "ui/TrafficView.h"
@@ -144,6 +145,7 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
                            instance->number()});
     network = std::make_unique<NetworkGroup>(NetworkGroup::Parts{
         ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState, &core, instance.get()});
+    stateLine = std::make_unique<PumpStateLine>(ui->labelUserAction, core);
     ui->frameEditVolume->setFocus();
     WindowLook::setEntryBounds(*ui);
     editedFields.shown(findChildren<MouseEventLineEdit *>());

@@ -60,6 +60,7 @@ class InstanceSettings;
 class PumpCore;
 class NetworkGroup;
 class ProcessData;
+class PumpStateLine;
 class QAbstractButton;
 class QAction;
 class QApplication;
@@ -263,4 +264,6 @@ private:
     std::unique_ptr<ProcessData> process;
     // Publishes what the sampler takes: goes before it, saying "offline" while the pump is there.
     std::unique_ptr<NetworkGroup> network;
+    // The compact screen's run state, error flags and the cause of a refused run key.
+    std::unique_ptr<PumpStateLine> stateLine;
 };
