@@ -17,6 +17,7 @@
 #include "pumpcore/PumpCore.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
+#include "ui/ErrorBanner.h"
 #include "ui/ItemDisplay.h"
 #include "ui/LinkFeedback.h"
 #include "ui/MouseEventLineEdit.h"
@@ -25,6 +26,7 @@
 #include "ui/PortTroubleTips.h"
 #include "ui/ProcessData.h"
 #include "ui/PumpStateLine.h"
+#include "ui/RefusalCause.h"
 #include "ui/StatusDisplay.h"
 #include "ui/StyleSheets.h"
 #include "ui/TrafficView.h"
@@ -146,6 +148,8 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     network = std::make_unique<NetworkGroup>(NetworkGroup::Parts{
         ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState, &core, instance.get()});
     stateLine = std::make_unique<PumpStateLine>(ui->labelUserAction, core);
+    errorBanner = std::make_unique<ErrorBanner>(ui->labelUserAction, core);
+    refusalCause = std::make_unique<RefusalCause>(core);
     ui->frameEditVolume->setFocus();
     WindowLook::setEntryBounds(*ui);
     editedFields.shown(findChildren<MouseEventLineEdit *>());
@@ -786,8 +790,9 @@ void mainForm::triggerUpdateValues()
     // 2.-7. Link state and command feedback, from what the last exchange on the wire came to.
     const bool portOpen = link != nullptr && link->portOpen;
     PortTroubleTips::show(link, ui->listWidgetComPorts, ui->labelConnectionState);
-    const LinkFeedback::Result feedback =
+    LinkFeedback::Result feedback =
         LinkFeedback::update(heard, fadePercent, messageColour, portOpen, core.linkState());
+    refusalCause->explain(heard, feedback);
     fadePercent = feedback.fadePercent;
     messageColour = feedback.colour;
     if (feedback.connection) {

@@ -56,6 +56,7 @@
 #include <vector>
 
 class Communication;
+class ErrorBanner;
 class InstanceSettings;
 class PumpCore;
 class NetworkGroup;
@@ -66,6 +67,7 @@ class QAction;
 class QApplication;
 class QLabel;
 class QMenu;
+class RefusalCause;
 
 namespace BusinessLogic {
 class Command;
@@ -266,4 +268,6 @@ private:
     std::unique_ptr<NetworkGroup> network;
     // The compact screen's run state, error flags and the cause of a refused run key.
     std::unique_ptr<PumpStateLine> stateLine;
+    std::unique_ptr<ErrorBanner> errorBanner;
+    std::unique_ptr<RefusalCause> refusalCause;
 };
