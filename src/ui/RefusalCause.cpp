@@ -5,12 +5,15 @@
 #include "ui/StyleSheets.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 
 using Heard = LinkFeedback::Heard;
 
-RefusalCause::RefusalCause(PumpCore &core, QObject *parent)
+RefusalCause::RefusalCause(QLabel *feedbackLabel, PumpCore &core, QObject *parent)
     : QObject(parent)
 {
+    if (feedbackLabel != nullptr)
+        feedbackLabel->setWordWrap(true);
     connect(&core, &PumpCore::answered, this, &RefusalCause::answered);
     connect(&core, &PumpCore::sampled, this, &RefusalCause::sampled);
 }

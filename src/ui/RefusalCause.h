@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class PumpCore;
+class QLabel;
 struct Answer;
 struct ProcessSample;
 
@@ -19,7 +20,8 @@ class RefusalCause : public QObject
     Q_OBJECT
 
 public:
-    explicit RefusalCause(PumpCore &core, QObject *parent = nullptr);
+    // feedbackLabel: the feedback line, which wraps the longer text rather than widen the window.
+    RefusalCause(QLabel *feedbackLabel, PumpCore &core, QObject *parent = nullptr);
 
     // Applied to every update's feedback before the window shows it.
     void explain(LinkFeedback::Heard heard, LinkFeedback::Result &result);

@@ -149,7 +149,7 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
         ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState, &core, instance.get()});
     stateLine = std::make_unique<PumpStateLine>(ui->labelUserAction, core);
     errorBanner = std::make_unique<ErrorBanner>(ui->labelUserAction, core);
-    refusalCause = std::make_unique<RefusalCause>(core);
+    refusalCause = std::make_unique<RefusalCause>(ui->labelTransmissionState, core);
     ui->frameEditVolume->setFocus();
     WindowLook::setEntryBounds(*ui);
     editedFields.shown(findChildren<MouseEventLineEdit *>());
