@@ -21,6 +21,7 @@
 #include "ui/Confirmation.h"
 #include "ui/ControlHints.h"
 #include "ui/EntryRevert.h"
+#include "ui/ErrorBanner.h"
 #include "ui/ItemDisplay.h"
 #include "ui/LinkFeedback.h"
 #include "ui/MouseEventLineEdit.h"
@@ -28,6 +29,8 @@
 #include "ui/OperatorPicks.h"
 #include "ui/PortTroubleTips.h"
 #include "ui/ProcessData.h"
+#include "ui/PumpStateLine.h"
+#include "ui/RefusalCause.h"
 #include "ui/StatusDisplay.h"
 #include "ui/StyleSheets.h"
 #include "ui/TrafficView.h"
@@ -152,6 +155,9 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     confirmation = new Confirmation({this, ui.get(), &core, &process->recorder()});
     addressFollow = new AddressFollow({&core, ui->comboCommAddress, ui->labelUserAction}, this);
     connect(addressFollow, &AddressFollow::talkTo, this, &mainForm::launchCmdSetCommAddress);
+    stateLine = std::make_unique<PumpStateLine>(ui->labelUserAction, core);
+    errorBanner = std::make_unique<ErrorBanner>(ui->labelUserAction, core);
+    refusalCause = std::make_unique<RefusalCause>(ui->labelTransmissionState, core);
     ui->frameEditVolume->setFocus();
     WindowLook::setEntryBounds(*ui);
     editedFields.shown(findChildren<MouseEventLineEdit *>());
@@ -808,8 +814,9 @@ void mainForm::triggerUpdateValues()
     // 2.-7. Link state and command feedback, from what the last exchange on the wire came to.
     const bool portOpen = link != nullptr && link->portOpen;
     PortTroubleTips::show(link, ui->listWidgetComPorts, ui->labelConnectionState);
-    const LinkFeedback::Result feedback =
+    LinkFeedback::Result feedback =
         LinkFeedback::update(heard, fadePercent, messageColour, portOpen, core.linkState());
+    refusalCause->explain(heard, feedback);
     fadePercent = feedback.fadePercent;
     messageColour = feedback.colour;
     if (feedback.connection) {

@@ -58,15 +58,18 @@
 class AddressFollow;
 class Communication;
 class Confirmation;
+class ErrorBanner;
 class InstanceSettings;
 class PumpCore;
 class NetworkGroup;
 class ProcessData;
+class PumpStateLine;
 class QAbstractButton;
 class QAction;
 class QApplication;
 class QLabel;
 class QMenu;
+class RefusalCause;
 
 namespace BusinessLogic {
 class Command;
@@ -269,4 +272,8 @@ private:
     // window follows the pump to.
     Confirmation *confirmation = nullptr;
     AddressFollow *addressFollow = nullptr;
+    // The compact screen's run state, error flags and the cause of a refused run key.
+    std::unique_ptr<PumpStateLine> stateLine;
+    std::unique_ptr<ErrorBanner> errorBanner;
+    std::unique_ptr<RefusalCause> refusalCause;
 };

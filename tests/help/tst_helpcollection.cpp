@@ -38,6 +38,7 @@ const QStringList mappedPages = {
     "elapsedtime.html",
     "actualvolume.html",
     "connectionstate.html",
+    "pumpstate.html",
     "settings.html",
     "fluidtype.html",
     "language.html",
