@@ -6,6 +6,8 @@
 #
 #   DOSETTA_DEMO_SECONDS=N  close the program after N seconds (used by the test suite)
 #   DOSETTA_DEMO_SIM_LOG=F  write the simulator's frame log to F
+#   DOSETTA_DEMO_SIM_INPUT=F make the simulator's command input the new FIFO F: lines written
+#                           to it are its stdin commands ("error overpressure on")
 #   DOSETTA_DEMO_RECORD=F   record the run into the new CSV file F (dosetta --record F)
 #   DOSETTA_BUILD_DIR=D     build in D (default: build), relative to the source tree or absolute
 #   DOSETTA_DEMO_NO_BUILD=1 run what D holds already: no package check, no build (the test suite
@@ -47,8 +49,9 @@ address=1
 sim_log=${DOSETTA_DEMO_SIM_LOG:-/dev/null}
 # The simulator keeps reading commands on its standard input (faults can be typed there); a
 # FIFO held open keeps it from seeing end of input.
-mkfifo "$work/sim-stdin"
-exec 3<>"$work/sim-stdin"
+sim_input=${DOSETTA_DEMO_SIM_INPUT:-$work/sim-stdin}
+mkfifo "$sim_input"
+exec 3<>"$sim_input"
 "$bin/fluxo-sim" --address "$address" --baud 9600 --log <&3 >"$work/sim-out" 2>&1 &
 sim_pid=$!
 for _ in $(seq 100); do

@@ -2,8 +2,9 @@
 # Photographs the window for the README: runs the demo (scripts/demo.sh: the program against the
 # simulated pump) on a virtual display, starts the pump with a click on Start, and writes to
 # doc/screenshots/ the compact screen, each tab of the advanced screen (the Factory tab is for
-# service and not part of the demo's window), and the window at 200 % scale. Not part of the test
-# command; rerun it whenever the screen changes, and look at the pictures before committing them.
+# service and not part of the demo's window), the window at 200 % scale, and the compact screen
+# once the pump reports an error. Not part of the test command; rerun it whenever the screen
+# changes, and look at the pictures before committing them.
 #
 #   DOSETTA_BUILD_DIR=D   build in D (default: build), as for the demo
 #
@@ -46,12 +47,14 @@ wait_for() {
 }
 
 # One run of the demo at the given scale on a display of its own; the remaining arguments name
-# what to photograph: "compact", "tabs" (every tab of the advanced screen) or "advanced".
+# what to photograph: "compact", "tabs" (every tab of the advanced screen), "advanced" or "error"
+# (the compact screen after an overpressure and a refused start).
 photograph() {
     local scale=$1 prefix=$2
     shift 2
-    local sim_log="$work/sim-$scale.log"
+    local sim_log="$work/sim-$scale.log" sim_input="$work/sim-input-$scale"
     : >"$sim_log"
+    rm -f "$sim_input"
 
     # Xvfb picks a free display and writes its number into the FIFO.
     rm -f "$work/display"
@@ -67,7 +70,8 @@ photograph() {
     # Recording, so that the compact screen shows its mark and the Chart tab its file.
     QT_SCALE_FACTOR=$scale DOSETTA_BUILD_DIR="$build" DOSETTA_DEMO_NO_BUILD=1 \
         DOSETTA_DEMO_SECONDS=90 DOSETTA_DEMO_SIM_LOG="$sim_log" \
-        DOSETTA_DEMO_RECORD="$work/run-$scale.csv" \
+        DOSETTA_DEMO_SIM_INPUT="$sim_input" \
+        DOSETTA_DEMO_RECORD="$work/run-$scale-${*// /-}.csv" \
         scripts/demo.sh >"$work/demo-$scale.log" 2>&1 &
     demo_pid=$!
 
@@ -102,6 +106,16 @@ photograph() {
         case "$what" in
         compact)
             shoot "${prefix}compact.png"
+            ;;
+        error)
+            # The pump stops with an overpressure; Start, back in the place of Pause, is refused.
+            echo "error overpressure on" >"$sim_input"
+            sleep 2
+            click $((width * 2 / 3)) 458
+            wait_for "grep -q 'KY1 refused' '$sim_log'" 50 ||
+                fail "the second Start did not reach the pump"
+            sleep 2
+            shoot "${prefix}compact-error.png"
             ;;
         advanced | tabs)
             # The arrow at the right edge unfolds the advanced screen; the main screen keeps its
@@ -147,4 +161,5 @@ photograph() {
 mkdir -p "$out"
 photograph 1 "" compact tabs
 photograph 2 "scale-200-" compact advanced
+photograph 1 "" error
 ls -1 "$out"

@@ -56,6 +56,7 @@ const std::vector<HelpContent::Page> &HelpContent::pages()
           "frameTimeActual", "groupBoxTimeActual"}},
         {"actualvolume.html", {"labelVolumeActual", "groupBoxVolumeActual"}},
         {"connectionstate.html", {"labelConnectionState", "labelTransmissionState"}},
+        {"pumpstate.html", {"labelPumpState", "labelErrorBanner"}},
         {"settings.html", {"TabsExtendedSettings", "groupAdvanced"}},
         {"fluidtype.html", {"comboTypeFluid", "labelTypeFluid"}},
         {"language.html", {"comboLanguage", "labelLanguage"}},

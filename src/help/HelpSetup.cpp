@@ -2,6 +2,7 @@
 
 #include "help/HelpBrowser.h"
 #include "help/HelpCollection.h"
+#include "help/HelpTreeSync.h"
 
 #include <QBoxLayout>
 #include <QCoreApplication>
@@ -40,6 +41,7 @@ HelpSetup::Parts HelpSetup::build(QObject *engineParent, QWidget *helpTab)
 
     QObject::connect(parts.contents, &QHelpContentWidget::linkActivated, parts.browser,
                      [browser = parts.browser](const QUrl &url) { browser->setSource(url); });
+    new HelpTreeSync(parts.contents, parts.browser);
     return parts;
 }
 

@@ -29,6 +29,8 @@ public:
     // operator changed it. The texts then count as written, so a second end of the same edit
     // (Return, then leaving the field) sends nothing. A field never written counts as empty.
     bool takeEdit(const QStringList &fields, const QStringList &texts);
+    // What the display last wrote into the field, or the edit last taken from it.
+    QString writtenText(const QString &field) const { return shown.value(field); }
 
     // The value the pump last reported in the item; nothing while the item holds no answer yet
     // (its text is still empty or not a number), so that the first pick after start is sent.

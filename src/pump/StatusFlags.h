@@ -33,6 +33,12 @@ public:
     {
         return bit(flag, statusWord) == flag.litWhenSet;
     }
+    // A lit flag that says something is wrong: every error flag, and the status flag "Pump error"
+    // (group 1, bit 1), which the pump sets with any error bit.
+    static bool alarm(const Flag &flag)
+    {
+        return flag.kind == Kind::Error || (flag.group == 1 && flag.bit == 1);
+    }
     // "No error" shows while none of the eight error bits is set.
     static bool noError(int errorWord) { return (errorWord & 0xFF) == 0; }
 

@@ -27,6 +27,22 @@ RunState RunStateJudge::judge(std::optional<bool> moving, Key lastAccepted, bool
     return lastAccepted == Key::Pause ? RunState::Paused : RunState::Stopped;
 }
 
+bool RunStateJudge::doseDone(const ProcessSample &sample, Key lastAccepted)
+{
+    if (sample.runState != RunState::Stopped || lastAccepted != Key::Start || !sample.errors ||
+        !sample.errors->isEmpty())
+        return false;
+    if (sample.mode == ProcessSample::Mode::Volume) {
+        // A count of strokes may end a little short of the volume asked for: 1 % is allowed.
+        return sample.volumeTarget && sample.volumeDelivered && *sample.volumeTarget > 0 &&
+               *sample.volumeDelivered * 100 >= *sample.volumeTarget * 99;
+    }
+    // The pump's clock counts hundredths; a second short of the time still reads as done.
+    return sample.mode != ProcessSample::Mode::Unknown && sample.dispenseTimeS &&
+           sample.timeElapsedMs && *sample.dispenseTimeS > 0 &&
+           *sample.timeElapsedMs + 1000 > *sample.dispenseTimeS * 1000;
+}
+
 std::optional<RunStateJudge::Key> RunStateJudge::keyOf(int commandId)
 {
     using Id = BusinessLogic::CommandSpezifier;

@@ -17,6 +17,11 @@ public:
     // so the status still shows the state before the key, and the key tells the state.
     static ProcessSample::RunState judge(std::optional<bool> moving, Key lastAccepted,
                                          bool keyIsNewer = false);
+    // A dose that ended by itself: stopped after a Start taken from here, no error flag set, and
+    // its target reached (the volume in volume mode, the dispense time otherwise; a run without
+    // a dispense time in flow mode ends only when stopped). A stop at the keypad before the
+    // target stays a stop.
+    static bool doseDone(const ProcessSample &sample, Key lastAccepted);
     // The run key a command id stands for, if any.
     static std::optional<Key> keyOf(int commandId);
     // Whether the pump took a command, from the link's flags after its exchange: an ACK, or,

@@ -1,6 +1,7 @@
 #include "ui/EditedFields.h"
 
 #include <QLineEdit>
+#include <QSignalBlocker>
 
 void EditedFields::show(QLineEdit *field, const QString &text)
 {
@@ -30,4 +31,15 @@ bool EditedFields::take(std::initializer_list<const QLineEdit *> fields)
 void EditedFields::record(const QLineEdit *field)
 {
     gate.written(field->objectName(), field->text());
+}
+
+void EditedFields::restore(QLineEdit *field)
+{
+    const QString text = gate.writtenText(field->objectName());
+    if (field->text() == text)
+        return;
+    // The display's texts are whole already: the time fields' normalisation must not run on the
+    // way back, one field at a time.
+    const QSignalBlocker quiet(field);
+    field->setText(text);
 }

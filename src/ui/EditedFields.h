@@ -27,9 +27,18 @@ public:
     // True once after the operator changed any of the fields (a group such as hours, minutes
     // and seconds goes out as one command).
     bool take(std::initializer_list<const QLineEdit *> fields);
+    // Puts back into each field what the display last wrote there, so an edit under way is
+    // dropped: ending it then sends nothing.
+    template<class Field>
+    void revert(const QList<Field *> &fields)
+    {
+        for (QLineEdit *field : fields)
+            restore(field);
+    }
 
 private:
     void record(const QLineEdit *field);
+    void restore(QLineEdit *field);
 
     Pump::SendGate gate;
 };

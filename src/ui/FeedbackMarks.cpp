@@ -36,3 +36,17 @@ QLabel *FeedbackMarks::add(QLabel *feedbackLabel, const QString &text, const cha
     row->addWidget(mark, 0, Qt::AlignRight | Qt::AlignVCenter);
     return mark;
 }
+
+QLabel *FeedbackMarks::addLineAbove(QLabel *label, const char *objectName)
+{
+    if (label == nullptr || label->parentWidget() == nullptr)
+        return nullptr;
+    auto *line = new QLabel(label->parentWidget());
+    line->setObjectName(QLatin1String(objectName));
+    line->setWordWrap(true);
+    if (auto *column = qobject_cast<QBoxLayout *>(label->parentWidget()->layout())) {
+        const int at = column->indexOf(label);
+        column->insertWidget(at < 0 ? 0 : at, line);
+    }
+    return line;
+}

@@ -19,6 +19,7 @@ StatusDisplay::StatusDisplay(Ui::mainScreen &ui, QWidget &window, const Operatio
     , elapsed(elapsed)
     , greenBullet(QStringLiteral(":/Images/Images/1406229038_bullet-green.png"))
     , greyBullet(QStringLiteral(":/Images/Images/1406229026_bullet-grey.png"))
+    , redBullet(QStringLiteral(":/Images/Images/bullet-red.png"))
 {}
 
 void StatusDisplay::update()
@@ -43,9 +44,10 @@ void StatusDisplay::dimWhenStale(QWidget *widget, bool current)
     }
 }
 
-void StatusDisplay::setIcon(QLabel *icon, bool green)
+void StatusDisplay::setIcon(QLabel *icon, bool lit, bool alarm)
 {
-    const QPixmap &bullet = green ? greenBullet : greyBullet;
+    // A lit error in green would read as all right.
+    const QPixmap &bullet = !lit ? greyBullet : alarm ? redBullet : greenBullet;
     // Compare by identity: setting the same pixmap again would repaint for nothing.
     const QPixmap current = icon->pixmap(Qt::ReturnByValue);
     if (current.cacheKey() != bullet.cacheKey())
@@ -65,7 +67,8 @@ void StatusDisplay::updateIcons()
     }
     for (std::size_t i = 0; i < flagIcons.size(); ++i) {
         const Pump::StatusFlags::Flag &flag = Pump::StatusFlags::flags()[i];
-        setIcon(flagIcons[i], Pump::StatusFlags::lit(flag, status.liveWord(flag.group)));
+        setIcon(flagIcons[i], Pump::StatusFlags::lit(flag, status.liveWord(flag.group)),
+                Pump::StatusFlags::alarm(flag));
     }
     setIcon(ui.labelErrorNoneIcon,
             status.groupCurrent(Pump::StatusFlags::ErrorGroup) &&

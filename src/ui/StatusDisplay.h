@@ -13,8 +13,9 @@ namespace Ui {
 class mainScreen;
 }
 
-// The status tab's bullets and the elapsed-time labels with the Start/Pause page, as the
-// status and elapsed-time items report them. A start of motion is noticed whoever started it.
+// The status tab's bullets (green, or red for a lit error) and the elapsed-time labels with the
+// Start/Pause page, as the status and elapsed-time items report them. A start of motion is noticed
+// whoever started it.
 class StatusDisplay
 {
 public:
@@ -29,7 +30,7 @@ public:
 private:
     void updateIcons();
     void updateTime();
-    void setIcon(QLabel *icon, bool green);
+    void setIcon(QLabel *icon, bool lit, bool alarm = false);
 
     Ui::mainScreen &ui;
     QWidget &window;
@@ -39,6 +40,7 @@ private:
     bool runSeen = false;
     QPixmap greenBullet;
     QPixmap greyBullet;
+    QPixmap redBullet;
     // The bullets of the status and error flags, in the order of their table.
     std::vector<QLabel *> flagIcons;
 };

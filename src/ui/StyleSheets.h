@@ -241,6 +241,19 @@ inline constexpr char remoteMarkColour[] = "rgb(140,60,190)";
 inline constexpr char recordingMarkColour[] = "rgb(220,0,0)";
 inline constexpr char failedMarkColour[] = "rgb(255,100,0)";
 
+// The compact screen's state line (running or priming, paused, stopped, a dose done) and the
+// banner that names the pump's error flags.
+inline QString stateLine(const char *colour)
+{
+    return QStringLiteral("color: %1; font: bold 14pt \"Arial\";").arg(QLatin1String(colour));
+}
+inline constexpr char stateMoving[] = "rgb(0,149,216)";
+inline constexpr char statePaused[] = "rgb(230,120,0)";
+inline constexpr char stateStopped[] = "rgb(90,90,90)";
+inline constexpr char stateDone[] = "rgb(0,140,60)";
+inline constexpr char errorBanner[] = "color: white; background-color: rgb(220,0,0); "
+                                      "font: bold 12pt \"Arial\"; padding: 3px 6px;";
+
 // Status texts of the Network group and the chart tab: idle, working, recording, failed.
 inline constexpr char statusIdleGrey[] = "color: rgb(100,100,100);";
 inline constexpr char statusGood[] = "color: rgb(0,149,216);";

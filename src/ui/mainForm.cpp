@@ -17,6 +17,11 @@
 #include "pumpcore/PumpCore.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
+#include "ui/AddressFollow.h"
+#include "ui/Confirmation.h"
+#include "ui/ControlHints.h"
+#include "ui/EntryRevert.h"
+#include "ui/ErrorBanner.h"
 #include "ui/ItemDisplay.h"
 #include "ui/LinkFeedback.h"
 #include "ui/MouseEventLineEdit.h"
@@ -24,9 +29,12 @@
 #include "ui/OperatorPicks.h"
 #include "ui/PortTroubleTips.h"
 #include "ui/ProcessData.h"
+#include "ui/PumpStateLine.h"
+#include "ui/RefusalCause.h"
 #include "ui/StatusDisplay.h"
 #include "ui/StyleSheets.h"
 #include "ui/TrafficView.h"
+#include "ui/WheelGuard.h"
 #include "ui/WindowLook.h"
 #include "ui_mainForm.h"
 
@@ -144,9 +152,19 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
                            instance->number()});
     network = std::make_unique<NetworkGroup>(NetworkGroup::Parts{
         ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState, &core, instance.get()});
+    confirmation = new Confirmation({this, ui.get(), &core, &process->recorder()});
+    addressFollow = new AddressFollow({&core, ui->comboCommAddress, ui->labelUserAction}, this);
+    connect(addressFollow, &AddressFollow::talkTo, this, &mainForm::launchCmdSetCommAddress);
+    stateLine = std::make_unique<PumpStateLine>(ui->labelUserAction, core);
+    errorBanner = std::make_unique<ErrorBanner>(ui->labelUserAction, core);
+    refusalCause = std::make_unique<RefusalCause>(ui->labelTransmissionState, core);
     ui->frameEditVolume->setFocus();
     WindowLook::setEntryBounds(*ui);
     editedFields.shown(findChildren<MouseEventLineEdit *>());
+    // Once every tab is built: no stray wheel, Escape cancels an entry, hints and the Stop key.
+    (new WheelGuard(this))->guard(this);
+    new EntryRevert(editedFields, findChildren<MouseEventLineEdit *>(), this);
+    new ControlHints(*ui, this);
 
     help = HelpSetup::build(this, ui->tabHelp);
     // Widgets added under the window's sheets name their font, or they fall back to the default.
@@ -409,11 +427,15 @@ void mainForm::recheckLink()
 
 void mainForm::launchCmdSetPumpAddress(int index)
 {
+    if (!confirmation->pumpAddress(index))
+        return;
     stopUpdateTimer();
     core.submitSetting(BusinessLogic::Lane::Operator, Id::SetPumpAddress, index, this,
                        [this, index](bool accepted) {
-                           if (accepted)
-                               item<OperationItemAddress>().setValue(index);
+                           if (!accepted)
+                               return;
+                           item<OperationItemAddress>().setValue(index);
+                           addressFollow->pumpTook(index);
                        });
     setDataUpdate();
 }
@@ -616,22 +638,28 @@ void mainForm::launchCmdSetProtocolAnswer(int state)
 
 void mainForm::launchCmdSetFactoryDefaults()
 {
-    push(Id::SetFactoryDefaults, 0);
+    if (confirmation->defaultValues())
+        push(Id::SetFactoryDefaults, 0);
 }
 
 void mainForm::launchCmdSetMaintenancePos()
 {
-    push(Id::SetMaintenancePos, 1);
+    if (confirmation->maintenance())
+        push(Id::SetMaintenancePos, 1);
 }
 
 void mainForm::launchCmdSetFactoryMode(int state)
 {
+    if (!confirmation->factoryMode(state != Qt::Unchecked))
+        return;
     picks.pick(Id::SetFactoryMode, item<OperationItemFactoryMode>(),
                state != Qt::Unchecked ? 1 : 0);
 }
 
 void mainForm::launchCmdSetPumpModel(int index)
 {
+    if (!confirmation->pumpModel(index))
+        return;
     picks.pick(Id::SetPumpModel, item<OperationItemFactoryPumpModel>(), index);
 }
 
@@ -639,7 +667,8 @@ void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
 {
     const std::optional<int> value =
         Pump::EntryConversion::scaledFloat(ui->lineEditFactoryPumpStrokeVolume->text(), 10, 0.05);
-    if (editedFields.take({ui->lineEditFactoryPumpStrokeVolume}) && value) {
+    if (editedFields.take({ui->lineEditFactoryPumpStrokeVolume}) && value &&
+        confirmation->strokeVolume(*value)) {
         picks.held(Id::SetFactoryPumpStrokeVolume, *value,
                    item<OperationItemFactoryStrokeVolume>());
     }
@@ -650,7 +679,8 @@ void mainForm::launchCmdSetFactoryMeasuredCalVolume()
 {
     const std::optional<int> value =
         Pump::EntryConversion::scaledFloat(ui->lineEditFactoryCalVolume->text(), 1000, 0.0005);
-    if (editedFields.take({ui->lineEditFactoryCalVolume}) && value)
+    if (editedFields.take({ui->lineEditFactoryCalVolume}) && value &&
+        confirmation->factoryCalibrationVolume(*value))
         push(Id::SetFactoryMeasuredCalVolume, *value);
 }
 
@@ -784,8 +814,9 @@ void mainForm::triggerUpdateValues()
     // 2.-7. Link state and command feedback, from what the last exchange on the wire came to.
     const bool portOpen = link != nullptr && link->portOpen;
     PortTroubleTips::show(link, ui->listWidgetComPorts, ui->labelConnectionState);
-    const LinkFeedback::Result feedback =
+    LinkFeedback::Result feedback =
         LinkFeedback::update(heard, fadePercent, messageColour, portOpen, core.linkState());
+    refusalCause->explain(heard, feedback);
     fadePercent = feedback.fadePercent;
     messageColour = feedback.colour;
     if (feedback.connection) {

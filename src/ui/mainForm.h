@@ -54,16 +54,21 @@
 #include <string>
 #include <vector>
 
+class AddressFollow;
 class Communication;
+class Confirmation;
+class ErrorBanner;
 class InstanceSettings;
 class PumpCore;
 class NetworkGroup;
 class ProcessData;
+class PumpStateLine;
 class QAbstractButton;
 class QAction;
 class QApplication;
 class QLabel;
 class QMenu;
+class RefusalCause;
 
 namespace BusinessLogic {
 class Command;
@@ -256,4 +261,12 @@ private:
     std::unique_ptr<ProcessData> process;
     // Publishes what the sampler takes: goes before it, saying "offline" while the pump is there.
     std::unique_ptr<NetworkGroup> network;
+    // Children of the window: the questions before what cannot be undone, and the address the
+    // window follows the pump to.
+    Confirmation *confirmation = nullptr;
+    AddressFollow *addressFollow = nullptr;
+    // The compact screen's run state, error flags and the cause of a refused run key.
+    std::unique_ptr<PumpStateLine> stateLine;
+    std::unique_ptr<ErrorBanner> errorBanner;
+    std::unique_ptr<RefusalCause> refusalCause;
 };

@@ -38,6 +38,7 @@ const QStringList mappedPages = {
     "elapsedtime.html",
     "actualvolume.html",
     "connectionstate.html",
+    "pumpstate.html",
     "settings.html",
     "fluidtype.html",
     "language.html",
@@ -102,8 +103,9 @@ const QStringList mappedPages = {
     "halvodocumentation.html",
 };
 
-// Pages no widget names: the start page F1 opens, and the link troubleshooting the index leads to.
-const QStringList otherPages = {"index.html", "troubleshooting.html"};
+// Pages no widget names: the start page F1 opens, the link troubleshooting the index leads to, and
+// the questions asked before what cannot be undone.
+const QStringList otherPages = {"index.html", "troubleshooting.html", "questions.html"};
 
 QStringList allPages()
 {

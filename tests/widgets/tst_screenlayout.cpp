@@ -172,7 +172,8 @@ private:
     // Built by the window's helpers rather than by the form.
     bool addedInCode(const QWidget *w) const
     {
-        static const QStringList marks{"labelRecordMark", "labelNetMark", "labelRemoteMark"};
+        static const QStringList marks{"labelRecordMark", "labelNetMark", "labelRemoteMark",
+                                       "labelPumpState", "labelErrorBanner"};
         for (const char *root : {"tabChart", "groupNetwork"}) {
             const QWidget *r = find(root);
             if (w == r || r->isAncestorOf(w))
@@ -472,7 +473,8 @@ void tst_ScreenLayout::everyWidgetIsListed()
 {
     // No stray or misspelt widget: every named widget of the form is in the tree above (the
     // Help tab's contents are added by the help set-up, the Chart tab and the recording mark by
-    // the process data, the Network group and its marks by that group).
+    // the process data, the Network group and its marks by that group, the state line and the
+    // error banner by their classes).
     QSet<QString> listed;
     for (const TreeRow &r : screenTree())
         listed.insert(r.name);

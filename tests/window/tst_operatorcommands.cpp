@@ -6,6 +6,7 @@
 #include "SheetRules.h"
 #include "WindowRig.h"
 #include "platform/InstanceSettings.h"
+#include "ui/Confirmation.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -76,6 +77,8 @@ void tst_OperatorCommands::init()
     // Each window starts from the default communication address.
     InstanceSettings().setAddress(0);
     rig = std::make_unique<WindowRig>();
+    // The operator says Yes to the questions before the commands that cannot be undone.
+    rig->window.findChild<Confirmation *>()->answerWith([](const auto &) { return true; });
 }
 
 void tst_OperatorCommands::cleanup()

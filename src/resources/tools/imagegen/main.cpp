@@ -325,6 +325,7 @@ int main(int argc, char *argv[])
          bullet(QColor(236, 236, 236), QColor(150, 150, 150), QColor(120, 120, 120))},
         {"1406229038_bullet-green.png",
          bullet(QColor(170, 240, 120), QColor(30, 150, 40), QColor(20, 110, 30))},
+        {"bullet-red.png", bullet(QColor(255, 160, 150), QColor(210, 30, 30), QColor(150, 20, 20))},
         {"arrow-37-64.png", sideArrow(true)},
         {"arrow-102-64.png", sideArrow(false)},
         {"arrow_sans_up-256.png", chevron(true)},

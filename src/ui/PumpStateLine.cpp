@@ -1,0 +1,85 @@
+#include "ui/PumpStateLine.h"
+
+#include "pump/DisplayFormat.h"
+#include "pump/DurationText.h"
+#include "pumpcore/PumpCore.h"
+#include "ui/FeedbackMarks.h"
+#include "ui/StyleSheets.h"
+#include "ui/WidgetWrite.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+
+#include <cmath>
+
+namespace {
+
+using RunState = ProcessSample::RunState;
+
+QString screenText(const char *text)
+{
+    return QCoreApplication::translate("mainScreen", text);
+}
+
+const char *colourOf(RunState state, bool done)
+{
+    if (done)
+        return StyleSheets::stateDone;
+    switch (state) {
+    case RunState::Running:
+    case RunState::Priming:
+        return StyleSheets::stateMoving;
+    case RunState::Paused:
+        return StyleSheets::statePaused;
+    case RunState::Stopped:
+    case RunState::Unknown:
+        break;
+    }
+    return StyleSheets::stateStopped;
+}
+
+} // namespace
+
+PumpStateLine::PumpStateLine(QLabel *above, PumpCore &pumpCore, QObject *parent)
+    : QObject(parent)
+    , core(pumpCore)
+    , line(FeedbackMarks::addLineAbove(above, "labelPumpState"))
+{
+    connect(&core, &PumpCore::sampled, this, &PumpStateLine::show);
+}
+
+QString PumpStateLine::text(const ProcessSample &sample, RunStateJudge::Key lastAccepted)
+{
+    if (RunStateJudge::doseDone(sample, lastAccepted)) {
+        // The volume as the Volume field shows it, the time in whole seconds as it is set.
+        const int seconds =
+            static_cast<int>(std::lround(sample.timeElapsedMs.value_or(0) / 1000.0));
+        return screenText("DOSE DONE: %1 in %2")
+            .arg(Pump::DisplayFormat::actualVolume(
+                     static_cast<int>(sample.volumeDelivered.value_or(0))),
+                 Pump::DurationText::clock(seconds));
+    }
+    switch (sample.runState) {
+    case RunState::Running:
+        return screenText("RUNNING");
+    case RunState::Paused:
+        return screenText("PAUSED");
+    case RunState::Priming:
+        return screenText("PRIMING");
+    case RunState::Stopped:
+        return screenText("STOPPED");
+    case RunState::Unknown:
+        break;
+    }
+    return QString();
+}
+
+void PumpStateLine::show(const ProcessSample &sample)
+{
+    if (!line)
+        return;
+    const RunStateJudge::Key key = core.sampler().lastAccepted();
+    WidgetWrite::setText(line, text(sample, key));
+    WidgetWrite::setSheet(line, StyleSheets::stateLine(colourOf(
+                                    sample.runState, RunStateJudge::doseDone(sample, key))));
+}
