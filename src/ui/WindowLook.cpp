@@ -11,7 +11,10 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QMenu>
+#include <QScreen>
 #include <QStyle>
 
 #include <initializer_list>
@@ -138,4 +141,29 @@ void WindowLook::highlight(Ui::mainScreen &ui, RunButton button)
                           runButtonSheet(startLit, cornered ? C::RightSquare : C::Rounded));
     WidgetWrite::setSheet(ui.buttonPrime, runButtonSheet(button == RunButton::Prime,
                                                          cornered ? C::RightSquare : C::Rounded));
+}
+
+void WindowLook::unfold(Ui::mainScreen &ui, QWidget &window, bool advanced)
+{
+    QWidget *remembered = ui.TabsExtendedSettings->currentWidget();
+    window.setSizeIncrement(0, 1);
+    const auto centre = [&window] {
+        window.adjustSize();
+        window.resize(window.minimumSizeHint());
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            const QRect available = screen->availableGeometry();
+            window.move(available.center() - window.rect().center());
+        }
+    };
+    if (!advanced) {
+        ui.TabsExtendedSettings->hide();
+        centre();
+        ui.buttonAdvanced->setIcon(QIcon(QStringLiteral(":/Images/Images/arrow-37-64.png")));
+        return;
+    }
+    ui.TabsExtendedSettings->show();
+    ui.TabsExtendedSettings->setCurrentWidget(ui.TabStatus);
+    centre();
+    ui.TabsExtendedSettings->setCurrentWidget(remembered);
+    ui.buttonAdvanced->setIcon(QIcon(QStringLiteral(":/Images/Images/arrow-102-64.png")));
 }

@@ -32,4 +32,7 @@ public:
     static void setEntryBounds(Ui::mainScreen &ui);
     // The menu under the mode button, not parented (its owner keeps it): "ml/min", then "ml".
     static std::unique_ptr<QMenu> runModeMenu(Ui::mainScreen &ui);
+    // Shows or hides the advanced screen's tabs, sizes the window to what it then holds (the
+    // tallest tab decides) and centres it on the screen; the arrow points the way it will go.
+    static void unfold(Ui::mainScreen &ui, QWidget &window, bool advanced);
 };

@@ -43,13 +43,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QScreen>
 
 // The images are compiled into this static library; referencing the initialiser keeps the
 // linker from dropping them. (Must stay outside any namespace.)
@@ -750,28 +748,7 @@ void mainForm::toggleAdvancedScreen()
 {
     savedNoUpdate = ui->checkboNoDataUpdate->isChecked();
     ui->checkboNoDataUpdate->setChecked(false);
-    QWidget *remembered = ui->TabsExtendedSettings->currentWidget();
-    setSizeIncrement(0, 1);
-    const auto centre = [this] {
-        adjustSize();
-        resize(minimumSizeHint());
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            const QRect available = screen->availableGeometry();
-            move(available.center() - rect().center());
-        }
-    };
-    if (advancedScreen) {
-        ui->TabsExtendedSettings->hide();
-        centre();
-        ui->buttonAdvanced->setIcon(QIcon(QStringLiteral(":/Images/Images/arrow-37-64.png")));
-    } else {
-        ui->TabsExtendedSettings->show();
-        // The tallest page decides the window's size.
-        ui->TabsExtendedSettings->setCurrentWidget(ui->TabStatus);
-        centre();
-        ui->TabsExtendedSettings->setCurrentWidget(remembered);
-        ui->buttonAdvanced->setIcon(QIcon(QStringLiteral(":/Images/Images/arrow-102-64.png")));
-    }
+    WindowLook::unfold(*ui, *this, !advancedScreen);
     advancedScreen = !advancedScreen;
     ui->checkboNoDataUpdate->setChecked(savedNoUpdate);
     repaint();
