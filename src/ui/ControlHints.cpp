@@ -23,7 +23,8 @@ QKeySequence ControlHints::stopKey()
 
 ControlHints::ControlHints(Ui::mainScreen &ui, QWidget *window)
     : QObject(window)
-    , ui(ui)
+    , arrow(ui.buttonAdvanced)
+    , tabs(ui.TabsExtendedSettings)
     , stopShortcut(new QShortcut(stopKey(), window))
 {
     ui.buttonStart->setToolTip(
@@ -43,15 +44,17 @@ ControlHints::ControlHints(Ui::mainScreen &ui, QWidget *window)
 
 bool ControlHints::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == ui.buttonAdvanced && event->type() == QEvent::ToolTip)
+    if (event->type() == QEvent::ToolTip && watched == arrow)
         describeArrow();
     return false;
 }
 
 void ControlHints::describeArrow()
 {
-    ui.buttonAdvanced->setToolTip(
-        ui.TabsExtendedSettings->isHidden()
+    if (arrow == nullptr || tabs == nullptr)
+        return;
+    arrow->setToolTip(
+        tabs->isHidden()
             ? screenText("Show the advanced screen: settings, status, communication and help")
             : screenText("Hide the advanced screen"));
 }

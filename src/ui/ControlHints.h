@@ -2,6 +2,7 @@
 
 #include <QKeySequence>
 #include <QObject>
+#include <QPointer>
 
 class QShortcut;
 class QWidget;
@@ -32,6 +33,10 @@ protected:
 private:
     void describeArrow();
 
-    Ui::mainScreen &ui;
+    // Not the form itself: the window frees its form before its children, and the arrow's
+    // events reach this filter while it goes. Widgets, not buttons: in its last events the arrow
+    // is only a widget.
+    QPointer<QWidget> arrow;
+    QPointer<QWidget> tabs;
     QShortcut *stopShortcut = nullptr;
 };

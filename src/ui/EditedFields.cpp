@@ -21,11 +21,25 @@ bool EditedFields::take(std::initializer_list<const QLineEdit *> fields)
 {
     QStringList names;
     QStringList texts;
+    QHash<QString, QString> before;
     for (const QLineEdit *field : fields) {
         names << field->objectName();
         texts << field->text();
+        before.insert(field->objectName(), gate.writtenText(field->objectName()));
     }
-    return gate.takeEdit(names, texts);
+    if (!gate.takeEdit(names, texts))
+        return false;
+    beforeTaken.insert(before);
+    return true;
+}
+
+void EditedFields::turnDown(QLineEdit *field)
+{
+    const auto before = beforeTaken.constFind(field->objectName());
+    if (before == beforeTaken.constEnd())
+        return;
+    gate.written(field->objectName(), *before);
+    restore(field);
 }
 
 void EditedFields::record(const QLineEdit *field)

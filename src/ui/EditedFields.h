@@ -2,6 +2,7 @@
 
 #include "pump/SendGate.h"
 
+#include <QHash>
 #include <QList>
 
 #include <initializer_list>
@@ -27,6 +28,9 @@ public:
     // True once after the operator changed any of the fields (a group such as hours, minutes
     // and seconds goes out as one command).
     bool take(std::initializer_list<const QLineEdit *> fields);
+    // The edit just taken from the field is turned down (the operator said no to it): the field
+    // shows the display's text again, and the same text typed again counts as an edit.
+    void turnDown(QLineEdit *field);
     // Puts back into each field what the display last wrote there, so an edit under way is
     // dropped: ending it then sends nothing.
     template<class Field>
@@ -41,4 +45,6 @@ private:
     void restore(QLineEdit *field);
 
     Pump::SendGate gate;
+    // What each field showed before its last edit was taken.
+    QHash<QString, QString> beforeTaken;
 };

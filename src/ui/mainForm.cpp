@@ -665,10 +665,12 @@ void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
 {
     const std::optional<int> value =
         Pump::EntryConversion::scaledFloat(ui->lineEditFactoryPumpStrokeVolume->text(), 10, 0.05);
-    if (editedFields.take({ui->lineEditFactoryPumpStrokeVolume}) && value &&
-        confirmation->strokeVolume(*value)) {
-        picks.held(Id::SetFactoryPumpStrokeVolume, *value,
-                   item<OperationItemFactoryStrokeVolume>());
+    if (editedFields.take({ui->lineEditFactoryPumpStrokeVolume}) && value) {
+        if (confirmation->strokeVolume(*value))
+            picks.held(Id::SetFactoryPumpStrokeVolume, *value,
+                       item<OperationItemFactoryStrokeVolume>());
+        else
+            editedFields.turnDown(ui->lineEditFactoryPumpStrokeVolume);
     }
     ui->lineEditFactoryPumpStrokeVolume->setModified(false);
 }
@@ -677,9 +679,12 @@ void mainForm::launchCmdSetFactoryMeasuredCalVolume()
 {
     const std::optional<int> value =
         Pump::EntryConversion::scaledFloat(ui->lineEditFactoryCalVolume->text(), 1000, 0.0005);
-    if (editedFields.take({ui->lineEditFactoryCalVolume}) && value &&
-        confirmation->factoryCalibrationVolume(*value))
-        push(Id::SetFactoryMeasuredCalVolume, *value);
+    if (editedFields.take({ui->lineEditFactoryCalVolume}) && value) {
+        if (confirmation->factoryCalibrationVolume(*value))
+            push(Id::SetFactoryMeasuredCalVolume, *value);
+        else
+            editedFields.turnDown(ui->lineEditFactoryCalVolume);
+    }
 }
 
 void mainForm::launchCmdSetRunMode()
