@@ -2,9 +2,11 @@
 
 #include "BusinessLogic/Answer.h"
 #include "BusinessLogic/Command.h"
+#include "BusinessLogic/CommandSet.h"
 #include "BusinessLogic/CommandSpezifier.h"
 #include "GUI/OperationItem.h"
 #include "pumpcore/PumpCore.h"
+#include "serial/Communication.h"
 #include "serial/PortCatalog.h"
 #include "ui/mainForm.h"
 
@@ -107,6 +109,26 @@ public:
     }
 
     // Typed into an emptied field and finished with Return.
+    // Sets the pump at address 1 on a link of its own, before a window polls it: a window's
+    // refresher would take answers to commands it did not queue for answers to its polls.
+    // Returns the first setting the pump did not acknowledge, or an empty text.
+    static QString preset(const std::string &device, const QStringList &settings)
+    {
+        Communication link;
+        BusinessLogic::CommandSet commands(&link);
+        link.setAddress(1);
+        link.setCommPortName(QString::fromStdString(device));
+        BusinessLogic::Command *typed = commands.table().at(
+            BusinessLogic::toInt(BusinessLogic::CommandSpezifier::SetDiscreteCommand));
+        for (const QString &setting : settings) {
+            typed->setParameter(setting.toStdString());
+            typed->execute();
+            if (!link.rxAck)
+                return setting;
+        }
+        return QString();
+    }
+
     static void type(QLineEdit *field, const QString &text)
     {
         field->clear();

@@ -134,20 +134,8 @@ void tst_WindowInput::initTestCase()
     options.fast = true;
     pump = std::make_unique<fluxosim::PumpServer>(options);
     QVERIFY(pump->start());
-    {
-        // Set on a link of its own, before the window polls.
-        Communication link;
-        BusinessLogic::CommandSet commands(&link);
-        link.setAddress(1);
-        link.setCommPortName(QString::fromStdString(pump->devicePath()));
-        BusinessLogic::Command *typed = commands.table().at(
-            BusinessLogic::toInt(BusinessLogic::CommandSpezifier::SetDiscreteCommand));
-        for (const QString &setting : presets) {
-            typed->setParameter(setting.toStdString());
-            typed->execute();
-            QVERIFY2(link.rxAck, qPrintable(setting));
-        }
-    }
+    const QString refused = WindowRig::preset(pump->devicePath(), presets);
+    QVERIFY2(refused.isEmpty(), qPrintable(refused));
     InstanceSettings().setAddress(1);
     rig = std::make_unique<WindowRig>();
     helpMap = std::make_unique<HelpContent>(&rig->window, &rig->window);

@@ -66,21 +66,8 @@ void tst_WindowSends::tabbingThroughEveryFieldSendsNothing()
     options.fast = true;
     pump = std::make_unique<fluxosim::PumpServer>(options);
     QVERIFY(pump->start());
-    {
-        // Set on a link of its own, before the window polls: the window's refresher would take
-        // answers to commands it did not queue for answers to its polls.
-        Communication link;
-        BusinessLogic::CommandSet commands(&link);
-        link.setAddress(1);
-        link.setCommPortName(QString::fromStdString(pump->devicePath()));
-        BusinessLogic::Command *typed = commands.table().at(
-            BusinessLogic::toInt(BusinessLogic::CommandSpezifier::SetDiscreteCommand));
-        for (const QString &setting : presets) {
-            typed->setParameter(setting.toStdString());
-            typed->execute();
-            QVERIFY2(link.rxAck, qPrintable(setting));
-        }
-    }
+    const QString refused = WindowRig::preset(pump->devicePath(), presets);
+    QVERIFY2(refused.isEmpty(), qPrintable(refused));
     InstanceSettings().setAddress(1);
     FactoryInGerman german;
     QCoreApplication::installTranslator(&german);
