@@ -9,11 +9,13 @@
 #include "ui/ProcessData.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 using Id = BusinessLogic::CommandSpezifier;
@@ -54,6 +56,7 @@ private:
 
     std::unique_ptr<fluxosim::PumpServer> pump;
     std::unique_ptr<WindowRig> rig; // lets go of the line before the pump hangs up
+    QElapsedTimer sinceBuilt;
     std::vector<Confirmation::Question> asked;
     bool answer = false;
 };
@@ -72,6 +75,7 @@ bool tst_WindowConfirm::startUp()
     pump = std::make_unique<fluxosim::PumpServer>(options);
     InstanceSettings().setAddress(1);
     rig = std::make_unique<WindowRig>();
+    sinceBuilt.start();
     rig->window.findChild<Confirmation *>()->answerWith([this](const Confirmation::Question &q) {
         asked.push_back(q);
         return answer;
@@ -88,9 +92,11 @@ bool tst_WindowConfirm::startUp()
 void tst_WindowConfirm::act(const QString &widget, const QString &input)
 {
     QWidget *w = rig->window.findChild<QWidget *>(widget);
-    if (widget == QLatin1String("window"))
+    if (widget == QLatin1String("window")) {
+        // The window shows itself a second after it is built; a close before that would be undone.
+        QTest::qWait(int(std::max<qint64>(0, 1100 - sinceBuilt.elapsed())));
         rig->window.close();
-    else if (auto *combo = qobject_cast<QComboBox *>(w))
+    } else if (auto *combo = qobject_cast<QComboBox *>(w))
         WindowRig::choose(combo, input.toInt());
     else if (auto *field = qobject_cast<QLineEdit *>(w))
         WindowRig::type(field, input);
