@@ -96,6 +96,18 @@ public:
         return true;
     }
 
+    // A digit 1-9 before any exponent: the text names a number other than zero.
+    static bool nonZeroMantissa(const QString &text)
+    {
+        for (const QChar c : text) {
+            if (c == QLatin1Char('e') || c == QLatin1Char('E'))
+                return false;
+            if (c.unicode() >= u'1' && c.unicode() <= u'9')
+                return true;
+        }
+        return false;
+    }
+
     static bool hasAsciiDigit(const QString &text)
     {
         for (const QChar c : text) {

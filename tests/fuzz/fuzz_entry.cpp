@@ -122,7 +122,10 @@ void checkScaled(const QString &text, const Scale &scale, bool single)
             x = std::fabs(*d) > FLT_MAX ? std::copysign(HUGE_VALL, static_cast<long double>(*d))
                                         : static_cast<long double>(static_cast<float>(*d));
         }
-        const std::optional<int> expected = fitInt(x * scale.factor + scale.addend);
+        // A number other than zero too small for the type is refused, never sent as 0.
+        const bool underflow = x == 0 && ReferenceParse::nonZeroMantissa(text);
+        const std::optional<int> expected =
+            underflow ? std::nullopt : fitInt(x * scale.factor + scale.addend);
         require(sent == expected,
                 "typed number: sent as number * factor + addend truncated, or not at all");
     } else if (!ReferenceParse::hasAsciiDigit(text)) {

@@ -69,6 +69,8 @@ printf '2147484\n2147483647\n2147483647\n\n1000' | e '\x2b' '\x7f\xff\xff\xff' '
 printf '202.5\n1.001\n12.3456\nFLUXO\n100' | e '\x02' '\x00\x00\x07\xe9' '\x00\x02' tenths
 # Found by fuzzing: a target time beyond the range of long long while the motor runs.
 printf '1\n0\n1e30\n00000000\n1' | e '\x10' '\x00\x00\x00\x00' '\x00\x00' huge-target-seconds
+# Found by fuzzing: a number other than zero too small for a float or a double.
+printf '25.0e-0174\n1e-400\n\n\n' | e '\x00' '\x00\x09\x00\x00' '\x03\xf2' underflow
 
 # Keys: key number (index in the key table), value, then a command line, one argument a line.
 k() { seed fuzz_keys "$1"; }
