@@ -28,29 +28,28 @@ QStringList clientArgs(int port, const QString &topic)
     return {"-h", "127.0.0.1", "-p", QString::number(port), "-V", "mqttv5", "-t", topic};
 }
 
-void publishRetained(int port, const QString &topic, const QByteArray &payload)
+void publish(int port, const QString &topic, const QByteArray &payload, bool retain = false)
 {
-    QProcess::execute(QStringLiteral("mosquitto_pub"),
-                      clientArgs(port, topic) + QStringList{"-q", "1", "-r", "-m", payload});
+    QStringList args = clientArgs(port, topic) + QStringList{"-q", "1", "-m", payload};
+    if (retain)
+        args << "-r";
+    QProcess::execute(QStringLiteral("mosquitto_pub"), args);
 }
 
-// The retained payload of a topic, as a client connecting now sees it.
-QByteArray retained(int port, const QString &topic)
-{
-    QProcess sub;
-    sub.start(QStringLiteral("mosquitto_sub"),
-              clientArgs(port, topic) + QStringList{"-C", "1", "-W", "2", "--retained-only"});
-    sub.waitForFinished(4000);
-    return sub.readAllStandardOutput().trimmed();
-}
-
-QByteArray waitForRetained(int port, const QString &topic, const QByteArray &wanted)
+// The retained payload of a topic once it holds `wanted`, or what it held at the deadline.
+QByteArray retained(int port, const QString &topic, const QByteArray &wanted = QByteArray())
 {
     const QDeadlineTimer deadline(15000);
-    QByteArray seen;
-    while ((seen = retained(port, topic)) != wanted && !deadline.hasExpired())
+    for (;;) {
+        QProcess sub;
+        sub.start(QStringLiteral("mosquitto_sub"),
+                  clientArgs(port, topic) + QStringList{"-C", "1", "-W", "2", "--retained-only"});
+        sub.waitForFinished(4000);
+        const QByteArray seen = sub.readAllStandardOutput().trimmed();
+        if (seen.contains(wanted) || deadline.hasExpired())
+            return seen;
         QTest::qWait(100);
-    return seen;
+    }
 }
 
 } // namespace
@@ -82,7 +81,7 @@ void BridgeIdTest::secondBridgeLeaves()
     const QString availability = QStringLiteral("dosetta/twin/availability");
     auto first =
         startBridge(firstPump, {"--broker", broker.url(), "--id", "twin", "--allow-control"});
-    QCOMPARE(waitForRetained(broker.port(), availability, "online"), QByteArray("online"));
+    QCOMPARE(retained(broker.port(), availability, "online"), QByteArray("online"));
 
     // Every availability message from here on: the second bridge's will must not be among them.
     // The mark tells that the watch has subscribed.
@@ -93,8 +92,7 @@ void BridgeIdTest::secondBridgeLeaves()
     QByteArray watched;
     for (const QDeadlineTimer until(10000); !watched.contains(mark.toUtf8());) {
         QVERIFY(!until.hasExpired());
-        QProcess::execute(QStringLiteral("mosquitto_pub"),
-                          clientArgs(broker.port(), mark) + QStringList{"-m", "x"});
+        publish(broker.port(), mark, "x");
         watch.waitForReadyRead(200);
         watched += watch.readAllStandardOutput();
     }
@@ -110,9 +108,7 @@ void BridgeIdTest::secondBridgeLeaves()
 
     // The first still serves: a start reaches its pump, and its availability is "online".
     const int before = firstPump.received().size();
-    QProcess::execute(QStringLiteral("mosquitto_pub"),
-                      clientArgs(broker.port(), QStringLiteral("dosetta/twin/cmd")) +
-                          QStringList{"-q", "1", "-m", "start"});
+    publish(broker.port(), QStringLiteral("dosetta/twin/cmd"), "start");
     const QDeadlineTimer deadline(10000);
     while (!firstPump.received().mid(before).contains(QStringLiteral("01KY1"))) {
         QVERIFY2(!deadline.hasExpired(), qPrintable(firstPump.received().join(' ')));
@@ -138,25 +134,18 @@ void BridgeIdTest::recordLeftBehindDoesNotBlock()
     QVERIFY(gone.waitForStarted());
     const qint64 pid = gone.processId();
     QVERIFY(gone.waitForFinished());
-    publishRetained(broker.port(), QStringLiteral("dosetta/left/owner"),
-                    QStringLiteral("{\"host\":\"%1\",\"pid\":%2,\"program\":\"dosetta-cli\"}")
-                        .arg(QHostInfo::localHostName())
-                        .arg(pid)
-                        .toUtf8());
-    publishRetained(broker.port(), QStringLiteral("dosetta/left/availability"), "online");
+    publish(broker.port(), QStringLiteral("dosetta/left/owner"),
+            QStringLiteral("{\"host\":\"%1\",\"pid\":%2,\"program\":\"dosetta-cli\"}")
+                .arg(QHostInfo::localHostName())
+                .arg(pid)
+                .toUtf8(),
+            true);
+    publish(broker.port(), QStringLiteral("dosetta/left/availability"), "online", true);
     SimProcess pump(3);
     QVERIFY(pump.start());
     auto bridge = startBridge(pump, {"--broker", broker.url(), "--id", "left"});
-    const QByteArray owner = [&] {
-        const QDeadlineTimer deadline(15000);
-        QByteArray seen;
-        while (!seen.contains(QByteArray::number(bridge->processId())) && !deadline.hasExpired()) {
-            seen = retained(broker.port(), QStringLiteral("dosetta/left/owner"));
-            QTest::qWait(100);
-        }
-        return seen;
-    }();
-    QVERIFY2(owner.contains(QByteArray::number(bridge->processId())),
+    const QByteArray mine = "\"pid\":" + QByteArray::number(bridge->processId());
+    QVERIFY2(retained(broker.port(), QStringLiteral("dosetta/left/owner"), mine).contains(mine),
              bridge->readAllStandardError().constData());
     QCOMPARE(bridge->state(), QProcess::Running);
     bridge->terminate();
