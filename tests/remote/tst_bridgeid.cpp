@@ -1,8 +1,11 @@
-// Two real dosetta-cli serve with one pump id on one real mosquitto: the second leaves and names
-// where the id is served, and the first goes on undisturbed. A record left behind does not block.
+// Two real dosetta-cli serve with one pump id on one real mosquitto: the second (and a window's
+// session) leaves and names where the id is served, and the first goes on undisturbed. A record
+// left behind does not block.
 
 #include "MosquittoBroker.h"
 #include "SimProcess.h"
+#include "remote/BridgeSession.h"
+#include "remote/HeadlessPump.h"
 
 #include <QDeadlineTimer>
 #include <QHostInfo>
@@ -105,6 +108,15 @@ void BridgeIdTest::secondBridgeLeaves()
                  said.contains(QStringLiteral("pid %1").arg(first->processId())) &&
                  said.contains(QHostInfo::localHostName()),
              qPrintable(said));
+    // The window's session meets the same refusal and ends with it.
+    HeadlessPump pump(secondPump.devicePath(), secondPump.address());
+    BridgeSession session(pump.core(), QStringLiteral("test"));
+    BridgeOptions options;
+    options.broker = broker.url();
+    session.start(options, QStringLiteral("twin"));
+    QTRY_VERIFY_WITH_TIMEOUT(session.state() == BridgeSession::State::Refused, 10000);
+    QVERIFY2(session.reason().contains(QStringLiteral("pid %1").arg(first->processId())),
+             qPrintable(session.reason()));
 
     // The first still serves: a start reaches its pump, and its availability is "online".
     const int before = firstPump.received().size();
