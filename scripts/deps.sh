@@ -19,6 +19,8 @@ packages=(
     groff-base man-db dpkg-dev file
     # the completion check of dosetta-cli
     bash-completion
+    # systemd-analyze, which checks the bridge's service unit
+    systemd
 )
 # Optional extras passed by the caller.
 packages+=("$@")

@@ -377,6 +377,11 @@ int CliRunner::serve()
         output.message(problem);
         return Usage;
     }
+    // A service's credentials (systemd's LoadCredential=), so that its files can be root's alone.
+    if (!options.readCredentials(qEnvironmentVariable("CREDENTIALS_DIRECTORY"), &problem)) {
+        output.message(problem);
+        return Usage;
+    }
     const auto take = [this](const char *option, QString &into) {
         if (args.values.contains(QLatin1String(option)))
             into = args.values.value(QLatin1String(option));
@@ -402,6 +407,8 @@ int CliRunner::serve()
         output.message(problem);
         return Usage;
     }
+    for (const QString &warning : options.exposedSecrets())
+        output.message(warning);
     int exit = Done;
     if (!pump->choose(&exit, options.port, options.address))
         return exit;
@@ -428,24 +435,24 @@ int CliRunner::serve()
         case BridgeSession::State::Publishing:
             lastFailure.clear();
             output.message(QStringLiteral("publishing %1 on %2 (remote control %3)")
-                               .arg(bridge.topicRoot(), options.broker,
+                               .arg(bridge.topicRoot(), options.shownBroker(),
                                     options.allowControl ? QStringLiteral("allowed")
                                                          : QStringLiteral("not allowed")));
             break;
         case BridgeSession::State::Refused:
             output.message(QStringLiteral("the broker %1 refused the bridge: %2")
-                               .arg(options.broker, bridge.reason()));
+                               .arg(options.shownBroker(), bridge.reason()));
             status = NoAnswer;
             loop.exit();
             break;
         case BridgeSession::State::Connecting:
             // Said once per reason, not at every attempt.
             if (!bridge.reason().isEmpty() && bridge.reason() != lastFailure)
-                output.message(
-                    bridge.reason() == BridgeSession::lostText()
-                        ? QStringLiteral("lost the broker %1; reconnecting").arg(options.broker)
-                        : QStringLiteral("cannot reach the broker %1: %2; trying again")
-                              .arg(options.broker, bridge.reason()));
+                output.message(bridge.reason() == BridgeSession::lostText()
+                                   ? QStringLiteral("lost the broker %1; reconnecting")
+                                         .arg(options.shownBroker())
+                                   : QStringLiteral("cannot reach the broker %1: %2; trying again")
+                                         .arg(options.shownBroker(), bridge.reason()));
             lastFailure = bridge.reason();
             break;
         case BridgeSession::State::Off:

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <optional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -37,7 +38,48 @@ bool BridgeOptions::readPasswordFile(const QString &path, QString *error)
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     password = QString::fromUtf8(line);
+    secretFiles << path;
     return true;
+}
+
+bool BridgeOptions::readCredentials(const QString &folder, QString *error)
+{
+    if (folder.isEmpty())
+        return true;
+    // A blank credential stands for one the service does not need: the unit gives one when the
+    // file is missing.
+    const auto blank = [](const QString &path) {
+        QFile file(path);
+        return !file.open(QIODevice::ReadOnly) || file.read(64 * 1024).trimmed().isEmpty();
+    };
+    const QString passwordPath = folder + QStringLiteral("/password");
+    if (QFileInfo(passwordPath).isFile() && !blank(passwordPath) &&
+        !readPasswordFile(passwordPath, error))
+        return false;
+    const QString keyPath = folder + QStringLiteral("/key");
+    if (QFileInfo(keyPath).isFile() && !blank(keyPath))
+        keyFile = keyPath;
+    return true;
+}
+
+QStringList BridgeOptions::exposedSecrets() const
+{
+    QStringList files = secretFiles;
+    if (!keyFile.isEmpty())
+        files << keyFile;
+    QStringList lines;
+    for (const QString &path : files) {
+        struct stat info
+        {
+        };
+        // The file itself, through any link: its mode is what guards the secret.
+        if (::stat(QFile::encodeName(path).constData(), &info) == 0 &&
+            (info.st_mode & (S_IRGRP | S_IROTH)) != 0 && !lines.contains(path))
+            lines << QStringLiteral("warning: %1 holds a secret that its group or others may read; "
+                                    "make it readable by the bridge's user alone (chmod 600)")
+                         .arg(path);
+    }
+    return lines;
 }
 
 bool BridgeOptions::readConfig(const QString &path, QString *error)
@@ -79,9 +121,10 @@ bool BridgeOptions::readConfig(const QString &path, QString *error)
             topicPrefix = value;
         else if (key == QLatin1String("username"))
             username = value;
-        else if (key == QLatin1String("password"))
+        else if (key == QLatin1String("password")) {
             password = value;
-        else if (key == QLatin1String("password-file")) {
+            secretFiles << path;
+        } else if (key == QLatin1String("password-file")) {
             QString why;
             if (!readPasswordFile(value, &why))
                 return fail(why);
@@ -118,10 +161,27 @@ QString BridgeOptions::serverUri() const
         .arg(port);
 }
 
+QString BridgeOptions::withoutUserInfo(const QString &url)
+{
+    // By hand rather than by QUrl: an address too broken for QUrl must lose its password too.
+    // A broker address has no path that could hold an '@', so the last one ends the user
+    // information even when a password holds an unescaped '/'.
+    const int schemeEnd = url.indexOf(QLatin1String("://"));
+    const int from = schemeEnd < 0 ? 0 : schemeEnd + 3;
+    const int at = url.lastIndexOf(QLatin1Char('@'));
+    if (at < from)
+        return url;
+    return url.left(from) + url.mid(at + 1);
+}
+
 QString BridgeOptions::problem() const
 {
     if (broker.isEmpty())
         return QStringLiteral("no broker given (--broker mqtt://HOST:PORT)");
+    if (withoutUserInfo(broker) != broker)
+        return QStringLiteral("a broker address may not hold a user name or password: give "
+                              "them with --username and --password-file (username and "
+                              "password-file in a configuration file)");
     const QUrl url(broker, QUrl::StrictMode);
     static const QStringList schemes{QStringLiteral("mqtt"), QStringLiteral("tcp"),
                                      QStringLiteral("mqtts"), QStringLiteral("ssl")};
@@ -129,7 +189,7 @@ QString BridgeOptions::problem() const
         (!url.path().isEmpty() && url.path() != QLatin1String("/")))
         return QStringLiteral("\"%1\" is not a broker address such as mqtt://localhost:1883 or "
                               "mqtts://broker:8883")
-            .arg(broker);
+            .arg(shownBroker());
     if (!pumpId.isEmpty() && !validTopicLevel(pumpId))
         return QStringLiteral("the pump id \"%1\" may not be empty or hold '/', '+' or '#'")
             .arg(pumpId);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // How a bridge reaches its broker and names its pump: from a configuration file of
 // "key = value" lines, then from the command line. The password comes from the file or from a
@@ -29,14 +30,27 @@ public:
     bool readConfig(const QString &path, QString *error);
     // The first line of the file, without its line end.
     bool readPasswordFile(const QString &path, QString *error);
+    // The credentials a service manager passed in this folder ($CREDENTIALS_DIRECTORY):
+    // "password" is the password and "key" the TLS key file, each when it is there and not
+    // blank. Nothing to do for an empty folder name.
+    bool readCredentials(const QString &folder, QString *error);
+    // One line for each file read that holds a password or is the key file and that its group
+    // or others may read, naming it; empty when there is none.
+    QStringList exposedSecrets() const;
     // Empty when the options can be used; else what is wrong with them.
     QString problem() const;
 
     bool tls() const;
+    // The broker as it may be printed, shown or stored: without user name and password.
+    QString shownBroker() const { return withoutUserInfo(broker); }
+    static QString withoutUserInfo(const QString &url);
     // The broker in the client library's notation (tcp://, ssl://), with the default port.
     QString serverUri() const;
     // "<host>-<port name>-<address>", with characters a topic level cannot hold replaced by "_".
     static QString defaultPumpId(const QString &host, const QString &port, int address);
     // Usable as one topic level: not empty, no '/', '+' or '#'.
     static bool validTopicLevel(const QString &text);
+
+private:
+    QStringList secretFiles; // the files read that held a password
 };

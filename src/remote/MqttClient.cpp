@@ -94,12 +94,22 @@ void MqttClient::start(const QString &topic, const QByteArray &payload)
     attempt();
 }
 
-void MqttClient::subscribe(const QStringList &topicFilters)
+void MqttClient::subscribe(const QStringList &topicFilters, bool withRetained)
 {
-    filters = topicFilters;
-    if (!online)
-        return;
-    for (const QString &filter : filters) {
+    Q_UNUSED(withRetained)
+    QStringList added;
+    for (const QString &filter : topicFilters) {
+        if (!filters.contains(filter))
+            added << filter;
+    }
+    filters += added;
+    if (online)
+        subscribeNow(added);
+}
+
+void MqttClient::subscribeNow(const QStringList &topicFilters)
+{
+    for (const QString &filter : topicFilters) {
         try {
             client->subscribe(utf8(filter), 1);
         } catch (const mqtt::exception &) {
@@ -175,7 +185,7 @@ void MqttClient::onConnected()
     if (stopped)
         return;
     online = true;
-    subscribe(filters);
+    subscribeNow(filters);
     emit connectedChanged(true);
 }
 

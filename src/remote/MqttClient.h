@@ -37,8 +37,9 @@ public:
 
     // The will the broker publishes (retained, QoS 1) when the connection breaks off.
     void start(const QString &willTopic, const QByteArray &willPayload);
-    // Kept, and subscribed again on every connection.
-    void subscribe(const QStringList &filters);
+    // Kept, and subscribed again on every connection; the filters add to those given before.
+    // withRetained: the broker's retained messages are wanted too (they always come here).
+    void subscribe(const QStringList &filters, bool withRetained = false);
     bool isConnected() const { return online; }
     // False, sending nothing, while not connected.
     bool publish(const QString &topic, const QByteArray &payload, int qos, bool retained,
@@ -61,6 +62,7 @@ private:
     void checkAttempt();
     void onConnected();
     void onLost();
+    void subscribeNow(const QStringList &filters);
 
     BridgeOptions options;
     std::unique_ptr<mqtt::async_client> client;

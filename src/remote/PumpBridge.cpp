@@ -49,7 +49,14 @@ PumpBridge::PumpBridge(const BridgeOptions &bridgeOptions, const QString &pumpId
     , version(programVersion)
     , names(bridgeOptions.topicPrefix, pumpId)
     , startMs(QDateTime::currentMSecsSinceEpoch())
+    , claim(names, startMs)
 {
+    connect(&claim, &IdClaim::claimGranted, this, &PumpBridge::claimGranted);
+    connect(&claim, &IdClaim::claimRefused, this, &PumpBridge::claimRefused);
+    connect(&claim, &IdClaim::claimDue, this, [this] {
+        client->publish(names.owner(), claim.record(), 1, true);
+        client->publish(names.availability(), Online, 1, true);
+    });
     connect(&pump, &PumpCore::answered, this, &PumpBridge::answered, Qt::DirectConnection);
     connect(&pump.stack(), &BusinessLogic::CommandStack::entriesCleared, this, &PumpBridge::cleared,
             Qt::DirectConnection);
@@ -78,12 +85,15 @@ void PumpBridge::start()
     connect(client.get(), &MqttClient::refused, this, &PumpBridge::refused);
     connect(client.get(), &MqttClient::attemptFailed, this, &PumpBridge::attemptFailed);
     client->subscribe({names.setFilter(), names.command()});
+    client->subscribe(claim.filters(), true);
+    // A bridge that leaves because its id is taken disconnects in order, so the broker drops
+    // this will rather than publish it over the serving bridge's availability.
     client->start(names.availability(), Offline);
 }
 
 void PumpBridge::finish()
 {
-    if (client)
+    if (client && claim.granted())
         client->finish(names.availability(), Offline);
     client.reset();
     emit publishingChanged(false);
@@ -91,29 +101,58 @@ void PumpBridge::finish()
 
 bool PumpBridge::publishing() const
 {
-    return client && client->isConnected();
+    return client && client->isConnected() && claim.granted();
 }
 
 void PumpBridge::connectedChanged(bool connected)
 {
     if (connected) {
-        client->publish(names.availability(), Online, 1, true);
-        if (options.haDiscovery) {
-            const QString model = Pump::KeyTable::text(Pump::KeyTable::key(QStringLiteral("model")),
-                                                       pump.items().all());
-            for (const auto &config : HaDiscovery::configs(names, id, model))
-                client->publish(config.first, config.second, 1, true);
-        }
-        publishInfo(true);
-        // What was published before the broker went away may be stale there: send it afresh.
-        throttle.reset();
-        if (!lastState.isEmpty()) {
-            client->publish(names.state(), lastState, 0, true);
-            throttle.take(QJsonDocument::fromJson(lastState).object(),
-                          QDateTime::currentMSecsSinceEpoch());
-        }
+        // Nothing is published before the id is known to be ours, at every connection: another
+        // bridge may have taken it while this one was away.
+        claim.begin(*client);
+        return;
     }
-    emit publishingChanged(connected);
+    claim.end();
+    held.clear();
+    emit publishingChanged(false);
+}
+
+void PumpBridge::claimRefused(const QString &reason)
+{
+    held.clear();
+    // Later: this runs inside the client's own signal. Its destructor disconnects in order.
+    QMetaObject::invokeMethod(
+        this,
+        [this, reason] {
+            client.reset();
+            emit refused(reason);
+        },
+        Qt::QueuedConnection);
+}
+
+void PumpBridge::claimGranted()
+{
+    client->publish(names.owner(), claim.record(), 1, true);
+    client->publish(names.availability(), Online, 1, true);
+    if (options.haDiscovery) {
+        const QString model =
+            Pump::KeyTable::text(Pump::KeyTable::key(QStringLiteral("model")), pump.items().all());
+        for (const auto &config : HaDiscovery::configs(names, id, model))
+            client->publish(config.first, config.second, 1, true);
+    }
+    publishInfo(true);
+    // What was published before the broker went away may be stale there: send it afresh.
+    throttle.reset();
+    if (!lastState.isEmpty()) {
+        client->publish(names.state(), lastState, 0, true);
+        throttle.take(QJsonDocument::fromJson(lastState).object(),
+                      QDateTime::currentMSecsSinceEpoch());
+    }
+    emit publishingChanged(true);
+    const std::vector<MqttClient::Message> early = std::move(held);
+    held.clear();
+    for (const MqttClient::Message &m : early)
+        message(m);
 }
 
 void PumpBridge::sample(const ProcessSample &sample)
@@ -155,6 +194,13 @@ void PumpBridge::publishInfo(bool always)
 
 void PumpBridge::message(const MqttClient::Message &m)
 {
+    if (claim.take(m))
+        return;
+    if (!claim.granted()) {
+        if (held.size() < MaxWaiting)
+            held.push_back(m);
+        return;
+    }
     const RemoteRequest r = RemoteRequest::read(names, m.topic, m.payload, options.allowControl);
     if (r.kind == RemoteRequest::Kind::Ignored)
         return;

@@ -4,6 +4,7 @@
 #include "BusinessLogic/Ticket.h"
 #include "recorder/ProcessSample.h"
 #include "remote/BridgeOptions.h"
+#include "remote/IdClaim.h"
 #include "remote/MqttClient.h"
 #include "remote/StateThrottle.h"
 #include "remote/TopicNames.h"
@@ -41,7 +42,8 @@ public:
     ~PumpBridge() override;
 
     void start();
-    // "offline" retained, then an orderly disconnection.
+    // "offline" retained, then an orderly disconnection; a bridge that has not yet made sure its
+    // id is its own publishes nothing.
     void finish();
 
     bool publishing() const;
@@ -56,7 +58,8 @@ public slots:
 
 signals:
     void publishingChanged(bool publishing);
-    // The broker refused the bridge for good; the reason, for the operator.
+    // The broker refused the bridge for good, or the pump id is online elsewhere; the reason,
+    // for the operator.
     void refused(const QString &reason);
     void attemptFailed(const QString &reason);
     // A request was answered (a set, with its value read back): a sample taken now shows it,
@@ -74,6 +77,9 @@ private:
     };
 
     void connectedChanged(bool connected);
+    // The id is this bridge's: what it publishes goes out.
+    void claimGranted();
+    void claimRefused(const QString &reason);
     void message(const MqttClient::Message &message);
     void answered(const Answer &answer);
     void cleared(const std::vector<BusinessLogic::Ticket> &tickets);
@@ -97,4 +103,7 @@ private:
     QByteArray lastState;
     QByteArray lastInfo;
     qint64 startMs = 0;
+    IdClaim claim;
+    // Requests that came before the claim was decided: served once it is granted.
+    std::vector<MqttClient::Message> held;
 };

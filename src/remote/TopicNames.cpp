@@ -2,6 +2,7 @@
 
 TopicNames::TopicNames(const QString &prefix, const QString &pumpId)
     : base(prefix + QLatin1Char('/') + pumpId + QLatin1Char('/'))
+    , id(pumpId)
 {}
 
 QString TopicNames::keyOf(const QString &topic) const

@@ -2,14 +2,17 @@
 
 #include <QString>
 
-// The topics of one pump under a prefix: <prefix>/<id>/availability, state, info, result, cmd and
-// set/<key>.
+// The topics of one pump under a prefix: <prefix>/<id>/availability, owner, probe, state, info,
+// result, cmd and set/<key>.
 class TopicNames
 {
 public:
     TopicNames(const QString &prefix, const QString &pumpId);
 
     QString availability() const { return base + QLatin1String("availability"); }
+    // Who serves the id (retained), and where a starting bridge checks that it has read it.
+    QString owner() const { return base + QLatin1String("owner"); }
+    QString probe() const { return base + QLatin1String("probe"); }
     QString state() const { return base + QLatin1String("state"); }
     QString info() const { return base + QLatin1String("info"); }
     QString result() const { return base + QLatin1String("result"); }
@@ -19,7 +22,9 @@ public:
     QString setFilter() const { return base + QLatin1String("set/+"); }
     // The key of a set topic; empty for any other topic.
     QString keyOf(const QString &topic) const;
+    QString pumpId() const { return id; }
 
 private:
     QString base; // "<prefix>/<id>/"
+    QString id;
 };

@@ -111,11 +111,19 @@ void Communication::openPort()
         setProblem(portPath.isEmpty()
                        ? PortProblem()
                        : PortProblem::diagnose(portPath, serialPort.error(), portError));
-    } else if (!lockLine()) {
+    } else if (const int error = lockLine(); error != 0) {
         serialPort.close();
         portOpen = false;
-        portError = QString::fromLocal8Bit(std::strerror(EWOULDBLOCK));
-        setProblem(PortProblem::busy(portPath));
+        portError = QString::fromLocal8Bit(std::strerror(error));
+        if (error == EWOULDBLOCK) {
+            setProblem(PortProblem::busy(portPath));
+        } else {
+            PortProblem problem;
+            problem.cause = PortProblem::Cause::Other;
+            problem.path = portPath;
+            problem.systemText = QStringLiteral("the device cannot be locked: %1").arg(portError);
+            setProblem(problem);
+        }
     } else {
         setProblem(PortProblem());
     }
@@ -142,14 +150,24 @@ void Communication::openPort()
     rxAddressOnly = false;
 }
 
-bool Communication::lockLine()
+int Communication::lockLine()
 {
     // The serial port's lock file only binds programs that look for it under the same name, and
     // its exclusive mode does not stop root (whose close even ends it for everyone). A flock on
     // the device binds every copy of this program, under any user, and the terminal programs
     // that use it too.
+    // Any refusal but an interruption leaves the line closed: a lock that could not be taken
+    // (ENOLCK when the kernel has no room for it, EBADF or EINVAL on a handle that cannot be
+    // locked) cannot keep a second program off the line, and two programs writing frames to one
+    // pump garble each other's commands. A later open tries again.
     const int fd = static_cast<int>(serialPort.handle());
-    return fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    if (fd < 0)
+        return EBADF;
+    int rc = 0;
+    do {
+        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0 ? 0 : errno;
 }
 
 bool Communication::sendFrame(std::string &frame)

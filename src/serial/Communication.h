@@ -113,7 +113,8 @@ public:
 private:
     void onPortError(QSerialPort::SerialPortError error);
     void openPort();
-    bool lockLine();
+    // 0 when this program now holds the device, else the errno of the refusal.
+    int lockLine();
     void setProblem(const PortProblem &problem);
     void readChunk();
     bool dataWithin(qint64 ms);

@@ -113,8 +113,9 @@ NetworkGroup::NetworkGroup(const Parts &parts, QWidget *parent)
     brokerField->setText(stored(brokerKey()).toString());
     pumpIdField->setText(stored(pumpIdKey()).toString());
     allowBox->setChecked(stored(allowControlKey()).toBool());
-    connect(brokerField, &QLineEdit::editingFinished, this,
-            [this] { store(brokerKey(), brokerField->text().trimmed()); });
+    connect(brokerField, &QLineEdit::editingFinished, this, [this] {
+        store(brokerKey(), BridgeOptions::withoutUserInfo(brokerField->text().trimmed()));
+    });
     connect(pumpIdField, &QLineEdit::editingFinished, this,
             [this] { store(pumpIdKey(), pumpIdField->text()); });
     connect(connectButton, &QPushButton::clicked, this, &NetworkGroup::toggle);
@@ -151,7 +152,7 @@ void NetworkGroup::startPublishing()
     if (options.pumpId.isEmpty())
         options.pumpId = defaultPumpId();
     options.allowControl = allowBox->isChecked();
-    store(brokerKey(), options.broker);
+    store(brokerKey(), BridgeOptions::withoutUserInfo(brokerField->text().trimmed()));
     store(pumpIdKey(), pumpIdField->text().trimmed());
     problem = options.broker.isEmpty()
                   ? screenText("Enter the broker's address, such as mqtt://localhost:1883")
@@ -160,7 +161,7 @@ void NetworkGroup::startPublishing()
         showState();
         return;
     }
-    broker = options.broker;
+    broker = options.shownBroker();
     store(connectedKey(), true);
     bridge.start(options, options.pumpId);
 }

@@ -1,0 +1,168 @@
+// Two real dosetta-cli serve with one pump id on one real mosquitto: the second (and a window's
+// session) leaves and names where the id is served, and the first goes on undisturbed. A record
+// left behind does not block.
+
+#include "MosquittoBroker.h"
+#include "SimProcess.h"
+#include "remote/BridgeSession.h"
+#include "remote/HeadlessPump.h"
+
+#include <QDeadlineTimer>
+#include <QHostInfo>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<QProcess> startBridge(const SimProcess &sim, const QStringList &options)
+{
+    auto bridge = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DOSETTA_PORT"), sim.devicePath());
+    env.insert(QStringLiteral("DOSETTA_ADDRESS"), QString::number(sim.address()));
+    bridge->setProcessEnvironment(env);
+    bridge->start(QStringLiteral(DOSETTA_CLI_PROGRAM), QStringList{"serve"} + options);
+    return bridge;
+}
+
+QStringList clientArgs(int port, const QString &topic)
+{
+    return {"-h", "127.0.0.1", "-p", QString::number(port), "-V", "mqttv5", "-t", topic};
+}
+
+void publish(int port, const QString &topic, const QByteArray &payload, bool retain = false)
+{
+    QStringList args = clientArgs(port, topic) + QStringList{"-q", "1", "-m", payload};
+    if (retain)
+        args << "-r";
+    QProcess::execute(QStringLiteral("mosquitto_pub"), args);
+}
+
+// The retained payload of a topic once it holds `wanted`, or what it held at the deadline.
+QByteArray retained(int port, const QString &topic, const QByteArray &wanted = QByteArray())
+{
+    const QDeadlineTimer deadline(15000);
+    for (;;) {
+        QProcess sub;
+        sub.start(QStringLiteral("mosquitto_sub"),
+                  clientArgs(port, topic) + QStringList{"-C", "1", "-W", "2", "--retained-only"});
+        sub.waitForFinished(4000);
+        const QByteArray seen = sub.readAllStandardOutput().trimmed();
+        if (seen.contains(wanted) || deadline.hasExpired())
+            return seen;
+        QTest::qWait(100);
+    }
+}
+
+} // namespace
+
+class BridgeIdTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void secondBridgeLeaves();
+    void recordLeftBehindDoesNotBlock();
+
+private:
+    MosquittoBroker broker;
+};
+
+void BridgeIdTest::initTestCase()
+{
+    QVERIFY(broker.start());
+}
+
+void BridgeIdTest::secondBridgeLeaves()
+{
+    SimProcess firstPump(1);
+    SimProcess secondPump(2);
+    QVERIFY(firstPump.start());
+    QVERIFY(secondPump.start());
+    const QString availability = QStringLiteral("dosetta/twin/availability");
+    auto first =
+        startBridge(firstPump, {"--broker", broker.url(), "--id", "twin", "--allow-control"});
+    QCOMPARE(retained(broker.port(), availability, "online"), QByteArray("online"));
+
+    // Every availability message from here on: the second bridge's will must not be among them.
+    // The mark tells that the watch has subscribed.
+    const QString mark = QStringLiteral("dosetta/twin/mark");
+    QProcess watch;
+    watch.start(QStringLiteral("mosquitto_sub"),
+                clientArgs(broker.port(), availability) + QStringList{"-t", mark, "-R", "-v"});
+    QByteArray watched;
+    for (const QDeadlineTimer until(10000); !watched.contains(mark.toUtf8());) {
+        QVERIFY(!until.hasExpired());
+        publish(broker.port(), mark, "x");
+        watch.waitForReadyRead(200);
+        watched += watch.readAllStandardOutput();
+    }
+    auto second =
+        startBridge(secondPump, {"--broker", broker.url(), "--id", "twin", "--allow-control"});
+    QVERIFY(second->waitForFinished(15000));
+    QCOMPARE(second->exitCode(), 3);
+    const QString said = QString::fromUtf8(second->readAllStandardError());
+    QVERIFY2(said.contains(QStringLiteral("\"twin\"")) &&
+                 said.contains(QStringLiteral("pid %1").arg(first->processId())) &&
+                 said.contains(QHostInfo::localHostName()),
+             qPrintable(said));
+    // The window's session meets the same refusal and ends with it.
+    HeadlessPump pump(secondPump.devicePath(), secondPump.address());
+    BridgeSession session(pump.core(), QStringLiteral("test"));
+    BridgeOptions options;
+    options.broker = broker.url();
+    session.start(options, QStringLiteral("twin"));
+    QTRY_VERIFY_WITH_TIMEOUT(session.state() == BridgeSession::State::Refused, 10000);
+    QVERIFY2(session.reason().contains(QStringLiteral("pid %1").arg(first->processId())),
+             qPrintable(session.reason()));
+
+    // The first still serves: a start reaches its pump, and its availability is "online".
+    const int before = firstPump.received().size();
+    publish(broker.port(), QStringLiteral("dosetta/twin/cmd"), "start");
+    const QDeadlineTimer deadline(10000);
+    while (!firstPump.received().mid(before).contains(QStringLiteral("01KY1"))) {
+        QVERIFY2(!deadline.hasExpired(), qPrintable(firstPump.received().join(' ')));
+        QTest::qWait(20);
+    }
+    QCOMPARE(retained(broker.port(), availability), QByteArray("online"));
+    QCOMPARE(first->state(), QProcess::Running);
+    watch.kill();
+    watch.waitForFinished(2000);
+    watched += watch.readAllStandardOutput();
+    QVERIFY2(!watched.contains(availability.toUtf8()), watched.constData());
+    first->terminate();
+    QVERIFY(first->waitForFinished(5000));
+    QCOMPARE(first->exitCode(), 0);
+}
+
+void BridgeIdTest::recordLeftBehindDoesNotBlock()
+{
+    // "online" with an owner of this host whose process has ended, as after a crash whose last
+    // will the broker lost.
+    QProcess gone;
+    gone.start(QStringLiteral("true"), QStringList());
+    QVERIFY(gone.waitForStarted());
+    const qint64 pid = gone.processId();
+    QVERIFY(gone.waitForFinished());
+    publish(broker.port(), QStringLiteral("dosetta/left/owner"),
+            QStringLiteral("{\"host\":\"%1\",\"pid\":%2,\"program\":\"dosetta-cli\"}")
+                .arg(QHostInfo::localHostName())
+                .arg(pid)
+                .toUtf8(),
+            true);
+    publish(broker.port(), QStringLiteral("dosetta/left/availability"), "online", true);
+    SimProcess pump(3);
+    QVERIFY(pump.start());
+    auto bridge = startBridge(pump, {"--broker", broker.url(), "--id", "left"});
+    const QByteArray mine = "\"pid\":" + QByteArray::number(bridge->processId());
+    QVERIFY2(retained(broker.port(), QStringLiteral("dosetta/left/owner"), mine).contains(mine),
+             bridge->readAllStandardError().constData());
+    QCOMPARE(bridge->state(), QProcess::Running);
+    bridge->terminate();
+    QVERIFY(bridge->waitForFinished(5000));
+}
+
+QTEST_GUILESS_MAIN(BridgeIdTest)
+#include "tst_bridgeid.moc"
