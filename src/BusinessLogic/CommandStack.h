@@ -57,6 +57,8 @@ public:
     void removeQueries(Lane lane);
     // Drops every entry of that lane (remote control revoked or its bridge gone).
     void removeLane(Lane lane);
+    // Drops those entries of that lane (one kind of remote request no longer allowed).
+    void removeTickets(Lane lane, const std::vector<Ticket> &tickets);
     virtual int rxStampLength();
     virtual int txStampLength();
 

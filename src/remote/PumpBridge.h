@@ -2,6 +2,7 @@
 
 #include "BusinessLogic/Answer.h"
 #include "BusinessLogic/Ticket.h"
+#include "pump/KeyTable.h"
 #include "recorder/ProcessSample.h"
 #include "remote/BridgeOptions.h"
 #include "remote/MqttClient.h"
@@ -46,8 +47,10 @@ public:
 
     bool publishing() const;
     bool controlAllowed() const { return options.allowControl; }
-    // Revoking control drops the remote requests still queued.
+    bool configAllowed() const { return options.allowConfig; }
+    // Revoking a permission drops the remote requests still queued that needed it.
     void setControlAllowed(bool allowed);
+    void setConfigAllowed(bool allowed);
     const TopicNames &topics() const { return names; }
 
 public slots:
@@ -71,9 +74,18 @@ private:
         QString name;
         QString value;
         QByteArray correlation;
+        Pump::KeyTable::Permission permission = Pump::KeyTable::Permission::None;
+    };
+    struct ReadBack
+    {
+        BusinessLogic::Ticket ticket = 0;
+        GUI::OperationItem *item = nullptr;
+        Pump::KeyTable::Permission permission = Pump::KeyTable::Permission::None;
     };
 
     void connectedChanged(bool connected);
+    // Drops the queued requests that needed that permission.
+    void revoke(Pump::KeyTable::Permission permission);
     void message(const MqttClient::Message &message);
     void answered(const Answer &answer);
     void cleared(const std::vector<BusinessLogic::Ticket> &tickets);
@@ -93,7 +105,7 @@ private:
     StateThrottle throttle;
     std::deque<Waiting> waiting;
     // The query queued right behind an accepted set, and the item it updates.
-    std::deque<std::pair<BusinessLogic::Ticket, GUI::OperationItem *>> readBacks;
+    std::deque<ReadBack> readBacks;
     QByteArray lastState;
     QByteArray lastInfo;
     qint64 startMs = 0;
