@@ -348,8 +348,8 @@ QString CliRunner::keysHelp()
     QString text =
         QStringLiteral("KEY is what get, set and the bridge's set/KEY take; OUTPUT names "
                        "the value in\nevery JSON output (get, status, watch, set, run, "
-                       "dispense, the bridge's state). \"remote\" names what the\n"
-                       "bridge's set/KEY needs: control (serve --allow-control) or config "
+                       "dispense, the bridge's state).\n\"remote\" names what the bridge's "
+                       "set/KEY needs: control (serve --allow-control)\nor config "
                        "(--allow-config).\n\n") +
         row(QStringLiteral("KEY"), QStringLiteral("OUTPUT"), QStringLiteral("RANGE AND UNIT"));
     int group = -1;

@@ -24,6 +24,7 @@ private slots:
     void throttle();
     void requests_data();
     void requests();
+    void helpPageNamesEachPermission();
 };
 
 void BridgeRulesTest::problems_data()
@@ -311,6 +312,22 @@ void BridgeRulesTest::requests()
     if (value.size() > 8)
         QVERIFY2(!r.error.contains(value), qPrintable(r.error));
     QCOMPARE(r.correlation, correlation.size() <= 64 ? correlation : QByteArray());
+}
+
+// The help page's key table says, per key, what a remote set needs, as the key table does.
+void BridgeRulesTest::helpPageNamesEachPermission()
+{
+    QFile page(QStringLiteral(DOSETTA_DOC_DIR "/network.html"));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(page.readAll());
+    for (const Pump::KeyTable::Key &key : Pump::KeyTable::keys()) {
+        const QRegularExpression row(
+            QStringLiteral("<tr><td><code>%1</code></td>.*<td>(\\w*)</td></tr>")
+                .arg(QRegularExpression::escape(key.name)));
+        const QRegularExpressionMatch m = row.match(html);
+        QVERIFY2(m.hasMatch(), qPrintable(key.name));
+        QCOMPARE(m.captured(1), Pump::KeyTable::permissionName(key.permission));
+    }
 }
 
 QTEST_GUILESS_MAIN(BridgeRulesTest)
