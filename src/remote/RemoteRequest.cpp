@@ -72,9 +72,10 @@ RemoteRequest RemoteRequest::read(const TopicNames &topics, const MqttClient::Me
         r.error = why;
         return r;
     };
-    if (message.correlation.size() > MaxCorrelation)
-        return refuse(QStringLiteral("correlation data longer than %1 bytes").arg(MaxCorrelation));
-    r.correlation = message.correlation;
+    // Too long to echo, it is not echoed at all: a cut one would match no request.
+    const bool correlationFits = message.correlation.size() <= MaxCorrelation;
+    if (correlationFits)
+        r.correlation = message.correlation;
     if (message.payload.size() > MaxPayload) {
         // Only its start is read: enough for whoever sent it to know it again.
         r.value = cut(QString::fromUtf8(message.payload.left(MaxEcho)) + QChar(0x2026));
@@ -84,6 +85,8 @@ RemoteRequest RemoteRequest::read(const TopicNames &topics, const MqttClient::Me
     r.value = cut(text);
     if (r.kind == Kind::Command)
         r.key = cut(text.toLower());
+    if (!correlationFits)
+        return refuse(QStringLiteral("correlation data longer than %1 bytes").arg(MaxCorrelation));
     // A retained request would act again at every connection, long after it was meant.
     if (message.retained)
         return refuse(QStringLiteral("retained requests are ignored"));

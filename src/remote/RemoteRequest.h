@@ -36,9 +36,9 @@ public:
     QByteArray correlation;
     QString error; // why it is refused; empty when it may go to the pump
 
-    // The options' allowControl and allowConfig say what may be asked. In this order: unbounded
-    // correlation data, an oversized payload, a retained message and a missing permission are
-    // refused before the value is looked at; no error repeats the value.
+    // The options' allowControl and allowConfig say what may be asked. In this order, an
+    // oversized payload (unread), correlation data too long to echo, a retained message and a
+    // missing permission are refused before the value is checked; no error repeats the value.
     static RemoteRequest read(const TopicNames &topics, const MqttClient::Message &message,
                               const BridgeOptions &options);
     // text itself when it has at most MaxEcho characters, else its start and "…".

@@ -1,6 +1,7 @@
 // What the bridge refuses to let act on the pump: requests the broker kept from before (retained),
 // across a restart of a broker that keeps them, and settings a permission does not cover, also
-// when the configuration file allowed them; revoking a permission drops what it had queued.
+// when the configuration file allowed them; revoking a permission, or losing the broker, drops
+// what was queued.
 
 #include "MosquittoBroker.h"
 #include "SimProcess.h"
@@ -72,7 +73,7 @@ class BridgeGuardTest : public QObject
 private slots:
     void initTestCase();
     void retainedRequestsNeverAct();
-    void revokingDropsWhatItCovered();
+    void revokingOrLosingTheBrokerDrops();
 
 private:
     MosquittoBroker broker;
@@ -141,7 +142,7 @@ void BridgeGuardTest::retainedRequestsNeverAct()
     QCOMPARE(bridge.exitCode(), 0);
 }
 
-void BridgeGuardTest::revokingDropsWhatItCovered()
+void BridgeGuardTest::revokingOrLosingTheBrokerDrops()
 {
     SimProcess sim(2);
     QVERIFY(sim.start());
@@ -180,6 +181,14 @@ void BridgeGuardTest::revokingDropsWhatItCovered()
     QVERIFY(queued(core, Id::SetFlowRate) > 0);
     session.setControlAllowed(false);
     QCOMPARE(queued(core, Id::SetFlowRate), 0);
+    QCOMPARE(core.stack().queuedCount(BusinessLogic::Lane::Remote), 0);
+
+    // Losing the broker drops them too: nobody would hear their results. Many more than the
+    // pump answers before the loss is noticed.
+    for (int i = 0; i < 300; ++i)
+        core.submit(BusinessLogic::Lane::Remote, Id::SetFlowRate, 20000 + i % 2);
+    broker.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(session.state() == BridgeSession::State::Connecting, 5000);
     QCOMPARE(core.stack().queuedCount(BusinessLogic::Lane::Remote), 0);
     session.stop();
 }

@@ -277,6 +277,9 @@ void BridgeRulesTest::requests_data()
     QTest::newRow("65 bytes of correlation")
         << "cmd" << QByteArray("stop") << QByteArray(65, 'c') << false << "control"
         << "correlation data longer";
+    QTest::newRow("65 bytes of correlation, 1 MiB")
+        << "cmd" << QByteArray(1 << 20, 's') << QByteArray(65, 'c') << false << "control"
+        << "longer than 256 bytes";
 }
 
 void BridgeRulesTest::requests()
