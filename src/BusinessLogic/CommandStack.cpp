@@ -134,6 +134,24 @@ void CommandStack::removeLane(Lane lane)
     drop(std::move(dropped));
 }
 
+void CommandStack::removeTickets(Lane lane, const std::vector<Ticket> &tickets)
+{
+    std::vector<Ticket> dropped;
+    {
+        QMutexLocker lock(&queueMutex);
+        std::deque<QueueEntry> &entries = laneOf(lane);
+        const auto listed = [&](const QueueEntry &entry) {
+            if (entry.ticket == onTheWire ||
+                std::find(tickets.begin(), tickets.end(), entry.ticket) == tickets.end())
+                return false;
+            dropped.push_back(entry.ticket);
+            return true;
+        };
+        entries.erase(std::remove_if(entries.begin(), entries.end(), listed), entries.end());
+    }
+    drop(std::move(dropped));
+}
+
 int CommandStack::rxStampLength()
 {
     return 0;

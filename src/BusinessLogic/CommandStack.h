@@ -55,8 +55,10 @@ public:
     // Drops every entry of that lane whose command is a query (link checks, polls) and keeps the
     // rest (the operator's settings and actions) in their order.
     void removeQueries(Lane lane);
-    // Drops every entry of that lane (remote control revoked or its bridge gone).
+    // Drops every entry of that lane (the broker lost, or the bridge gone).
     void removeLane(Lane lane);
+    // Drops those entries of that lane (one kind of remote request no longer allowed).
+    void removeTickets(Lane lane, const std::vector<Ticket> &tickets);
     virtual int rxStampLength();
     virtual int txStampLength();
 

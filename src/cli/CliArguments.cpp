@@ -87,10 +87,10 @@ const std::vector<CommandForm> &forms()
          0,
          {"broker", "id", "topic-prefix", "username", "password-file", "ca-file", "cert-file",
           "key-file", "config"},
-         {"allow-control", "ha-discovery"},
-         "serve --broker URL [--id ID] [--allow-control] [--ha-discovery] [--config FILE] ...",
+         {"allow-control", "no-allow-control", "allow-config", "no-allow-config", "ha-discovery"},
+         "serve --broker URL [--id ID] [--allow-control] [--allow-config] [--config FILE] ...",
          "Publishes the pump on an MQTT broker until SIGTERM; with --allow-control it also takes\n"
-         "the pump's commands from there.\n"
+         "run commands and dosing values from there, with --allow-config the other settings.\n"
          "  --broker URL          mqtt://HOST[:PORT] or mqtts://HOST[:PORT]\n"
          "  --id ID               the pump's id in the topics (default HOST-PORT-ADDRESS)\n"
          "  --topic-prefix P      the first topic level (default dosetta)\n"
@@ -99,7 +99,14 @@ const std::vector<CommandForm> &forms()
          "  --ca-file F           TLS: the authority that signed the broker's certificate\n"
          "  --cert-file F         TLS: this bridge's certificate\n"
          "  --key-file F          TLS: its key\n"
-         "  --allow-control       take set and cmd messages (otherwise they are refused)\n"
+         "  --allow-control       take cmd (start, stop, pause, prime) and set/KEY for the\n"
+         "                        dosing values (flow-rate, volume, dispense-time, mode, cycles,\n"
+         "                        break-time); otherwise \"control not allowed\"\n"
+         "  --allow-config        take set/KEY for every other setting (address, inputs,\n"
+         "                        calibration, ...); otherwise \"configuration not allowed\".\n"
+         "                        'help keys' says which keys need which\n"
+         "  --no-allow-control, --no-allow-config\n"
+         "                        refuse them although the configuration file allows them\n"
          "  --ha-discovery        announce the pump to Home Assistant\n"
          "  --config FILE         \"key = value\" lines with the same names (and password);\n"
          "                        options given here win"},
@@ -305,6 +312,12 @@ CliArguments CliArguments::parse(const QStringList &arguments)
         a.intValue(QStringLiteral("from"), 0) >
             a.intValue(QStringLiteral("to"), Pump::KeyTable::HighestAddress))
         a.error = QStringLiteral("search: --from is above --to");
+    for (const char *flag : {"allow-control", "allow-config"}) {
+        if (a.flags.contains(QLatin1String(flag)) &&
+            a.flags.contains(QStringLiteral("no-") + QLatin1String(flag)))
+            a.error =
+                QStringLiteral("--%1 and --no-%1 contradict each other").arg(QLatin1String(flag));
+    }
     if (a.command == QLatin1String("help") && !a.arguments.isEmpty() &&
         a.arguments.first() != QLatin1String("keys") && formOf(a.arguments.first()) == nullptr)
         a.error = QStringLiteral("no help for \"%1\"").arg(a.arguments.first());

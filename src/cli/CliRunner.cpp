@@ -348,7 +348,9 @@ QString CliRunner::keysHelp()
     QString text =
         QStringLiteral("KEY is what get, set and the bridge's set/KEY take; OUTPUT names "
                        "the value in\nevery JSON output (get, status, watch, set, run, "
-                       "dispense, the bridge's state).\n\n") +
+                       "dispense, the bridge's state).\n\"remote\" names what the bridge's "
+                       "set/KEY needs: control (serve --allow-control)\nor config "
+                       "(--allow-config).\n\n") +
         row(QStringLiteral("KEY"), QStringLiteral("OUTPUT"), QStringLiteral("RANGE AND UNIT"));
     int group = -1;
     for (const KeyTable::Key &key : KeyTable::keys()) {
@@ -356,9 +358,11 @@ QString CliRunner::keysHelp()
             group = static_cast<int>(key.group);
             text += QStringLiteral("\n%1:\n").arg(QLatin1String(groups[group]));
         }
-        const QString access = key.readable() && key.settable() ? QStringLiteral("get, set")
-                               : key.readable()                 ? QStringLiteral("get")
-                                                                : QStringLiteral("set");
+        QString access = key.readable() && key.settable() ? QStringLiteral("get, set")
+                         : key.readable()                 ? QStringLiteral("get")
+                                                          : QStringLiteral("set");
+        if (key.permission != KeyTable::Permission::None)
+            access += QStringLiteral("; remote: ") + KeyTable::permissionName(key.permission);
         QString range = KeyTable::range(key);
         if (range.isEmpty() && !key.unit.isEmpty())
             range = key.unit;
@@ -398,8 +402,15 @@ int CliRunner::serve()
         output.message(QStringLiteral("--password-file: %1").arg(problem));
         return Usage;
     }
-    options.allowControl =
-        options.allowControl || args.flags.contains(QStringLiteral("allow-control"));
+    // Given here, either way, it wins over the file.
+    const auto permission = [this](const QString &flag, bool &into) {
+        if (args.flags.contains(flag))
+            into = true;
+        else if (args.flags.contains(QStringLiteral("no-") + flag))
+            into = false;
+    };
+    permission(QStringLiteral("allow-control"), options.allowControl);
+    permission(QStringLiteral("allow-config"), options.allowConfig);
     options.haDiscovery =
         options.haDiscovery || args.flags.contains(QStringLiteral("ha-discovery"));
     problem = options.problem();
@@ -434,10 +445,13 @@ int CliRunner::serve()
         switch (s) {
         case BridgeSession::State::Publishing:
             lastFailure.clear();
-            output.message(QStringLiteral("publishing %1 on %2 (remote control %3)")
-                               .arg(bridge.topicRoot(), options.shownBroker(),
-                                    options.allowControl ? QStringLiteral("allowed")
-                                                         : QStringLiteral("not allowed")));
+            output.message(
+                QStringLiteral("publishing %1 on %2 (remote control %3, configuration %4)")
+                    .arg(bridge.topicRoot(), options.shownBroker(),
+                         options.allowControl ? QStringLiteral("allowed")
+                                              : QStringLiteral("not allowed"),
+                         options.allowConfig ? QStringLiteral("allowed")
+                                             : QStringLiteral("not allowed")));
             break;
         case BridgeSession::State::Refused:
             output.message(QStringLiteral("the broker %1 refused the bridge: %2")

@@ -1,12 +1,13 @@
 # bash completion for dosetta-cli: commands, their options, keys and list values.
 
 # Keys that "help keys" marks with the access $1 (get or set): a key's line starts with its name,
-# and the next line ends with the access in parentheses.
+# and the next line ends with the access in parentheses, perhaps with the remote permission
+# after a ";".
 _dosetta_cli_keys()
 {
     dosetta-cli help keys 2>/dev/null | awk -v access="$1" '
         /^  [a-z]/ { key = $1; next }
-        key != "" && $0 ~ "[(](get, set|" access ")[)]$" { print key }
+        key != "" && $0 ~ "[(](get, set|" access ")(; [^)]*)?[)]$" { print key }
         { key = "" }'
 }
 
@@ -27,7 +28,7 @@ _dosetta_cli()
     local cur prev words cword split
     _init_completion -s || return
 
-    local commands="ports search status get set start stop pause prime dispense run watch raw help"
+    local commands="ports search status get set start stop pause prime dispense run watch raw serve help"
     local globals="--port --address --json --timeout --help --version"
 
     case $prev in
@@ -38,8 +39,10 @@ _dosetta_cli()
             compopt -o filenames 2>/dev/null
             COMPREPLY+=($(compgen -f -- "$cur"))
             return ;;
-        --csv)
+        --csv | --config | --password-file | --ca-file | --cert-file | --key-file)
             _filedir
+            return ;;
+        --broker | --id | --topic-prefix | --username)
             return ;;
         --address | --timeout | --from | --to | --volume | --rate | --for | --interval | --count)
             return ;;
@@ -89,6 +92,10 @@ _dosetta_cli()
         dispense) COMPREPLY=($(compgen -W "--volume --rate --wait --help" -- "$cur")) ;;
         run) COMPREPLY=($(compgen -W "--rate --for --wait --help" -- "$cur")) ;;
         watch) COMPREPLY=($(compgen -W "--interval --count --csv --help" -- "$cur")) ;;
+        serve)
+            COMPREPLY=($(compgen -W "--broker --id --topic-prefix --username --password-file
+                --ca-file --cert-file --key-file --config --allow-control --no-allow-control
+                --allow-config --no-allow-config --ha-discovery --help" -- "$cur")) ;;
         help) COMPREPLY=($(compgen -W "keys $commands" -- "$cur")) ;;
         *) COMPREPLY=($(compgen -W "--help" -- "$cur")) ;;
     esac

@@ -21,6 +21,7 @@ namespace {
 using Id = BusinessLogic::CommandSpezifier;
 using Kind = KeyTable::Kind;
 using Group = KeyTable::Group;
+using Permission = KeyTable::Permission;
 
 KeyTable::Key make(const char *name, const char *output, Group group, Kind kind, Id query, Id set,
                    const char *help)
@@ -55,6 +56,12 @@ KeyTable::Key listed(KeyTable::Key key, const QStringList &entries, std::vector<
     return key;
 }
 
+KeyTable::Key needs(KeyTable::Permission permission, KeyTable::Key key)
+{
+    key.permission = permission;
+    return key;
+}
+
 // Output names: the recorder's CSV column where the value has one, so that a script reads the
 // same name in get, watch, the CSV file and the bridge's state; else the key with underscores and
 // its unit.
@@ -62,84 +69,107 @@ std::vector<KeyTable::Key> build()
 {
     const QStringList onOff{QStringLiteral("off"), QStringLiteral("on")};
     std::vector<KeyTable::Key> keys = {
-        limited(make("flow-rate", "flow_rate_ml_min", Group::Values, Kind::Decimal, Id::GetFlowRate,
-                     Id::SetFlowRate, "flow rate set-point"),
-                "ml/min", 1.0, 100.0),
-        limited(make("volume", "volume_target_ml", Group::Values, Kind::Decimal, Id::GetVolume,
-                     Id::SetVolume, "volume of one dose"),
-                "ml", 0.1, 999.9),
+        needs(Permission::Control,
+              limited(make("flow-rate", "flow_rate_ml_min", Group::Values, Kind::Decimal,
+                           Id::GetFlowRate, Id::SetFlowRate, "flow rate set-point"),
+                      "ml/min", 1.0, 100.0)),
+        needs(Permission::Control,
+              limited(make("volume", "volume_target_ml", Group::Values, Kind::Decimal,
+                           Id::GetVolume, Id::SetVolume, "volume of one dose"),
+                      "ml", 0.1, 999.9)),
         // The window's time fields clamp to 1 h 39 min 59 s.
-        limited(make("dispense-time", "dispense_time_s", Group::Values, Kind::Duration,
-                     Id::GetDispenseTime, Id::SetDispenseTime,
-                     "dispense time; 0 runs until stopped"),
-                "s", 0, 5999),
-        listed(make("mode", "mode", Group::Values, Kind::List, Id::GetRunMode, Id::SetRunMode,
-                    "run mode: dose at a flow rate or a volume"),
-               {QStringLiteral("flow"), QStringLiteral("volume"), QStringLiteral("flow-dispense")}),
-        limited(make("cycles", "cycles", Group::Values, Kind::Cycles, Id::GetDispenseVolumeNumber,
-                     Id::SetDispenseVolumeNumber,
-                     "doses per start; cycles_mode: count, off or endless"),
-                "", 0, 1000),
-        limited(make("break-time", "break_time_s", Group::Values, Kind::Duration,
-                     Id::GetDispenseVolumeBreakTime, Id::SetDispenseVolumeBreakTime,
-                     "pause between two doses"),
-                "s", 0, 5999),
+        needs(Permission::Control,
+              limited(make("dispense-time", "dispense_time_s", Group::Values, Kind::Duration,
+                           Id::GetDispenseTime, Id::SetDispenseTime,
+                           "dispense time; 0 runs until stopped"),
+                      "s", 0, 5999)),
+        needs(Permission::Control,
+              listed(make("mode", "mode", Group::Values, Kind::List, Id::GetRunMode, Id::SetRunMode,
+                          "run mode: dose at a flow rate or a volume"),
+                     {QStringLiteral("flow"), QStringLiteral("volume"),
+                      QStringLiteral("flow-dispense")})),
+        needs(Permission::Control,
+              limited(make("cycles", "cycles", Group::Values, Kind::Cycles,
+                           Id::GetDispenseVolumeNumber, Id::SetDispenseVolumeNumber,
+                           "doses per start; cycles_mode: count, off or endless"),
+                      "", 0, 1000)),
+        needs(Permission::Control,
+              limited(make("break-time", "break_time_s", Group::Values, Kind::Duration,
+                           Id::GetDispenseVolumeBreakTime, Id::SetDispenseVolumeBreakTime,
+                           "pause between two doses"),
+                      "s", 0, 5999)),
         limited(make("volume-delivered", "volume_delivered_ml", Group::Values, Kind::Decimal,
                      Id::GetActualVolume, Id::Base, "volume delivered in this run"),
                 "ml", 0, 0),
         limited(make("time-elapsed", "time_elapsed_s", Group::Values, Kind::Elapsed,
                      Id::GetTimeActual, Id::Base, "time elapsed in this run"),
                 "s", 0, 0),
-        listed(make("language", "language", Group::Settings, Kind::List, Id::GetLanguage,
-                    Id::SetLanguage, "language of the pump's display"),
-               {QStringLiteral("English"), QStringLiteral("German"), QStringLiteral("French"),
-                QStringLiteral("Spanish"), QStringLiteral("Italian"), QStringLiteral("Chinese"),
-                QStringLiteral("Japanese")}),
-        limited(make("calibration-volume", "calibration_volume_ml", Group::Settings, Kind::Decimal,
-                     Id::Base, Id::SetCustCalVol, "volume measured in a calibration run"),
-                "ml", 1.0, 100.0),
-        limited(make("calibration-percent", "calibration_percent", Group::Settings, Kind::Percent,
-                     Id::GetCustCalPercent, Id::SetCustCalPercent,
-                     "calibration factor, in steps of 0.1"),
-                "%", 80.0, 120.0),
-        limited(make("contrast", "contrast_percent", Group::Settings, Kind::Whole,
-                     Id::GetDisplayContrast, Id::SetDisplayContrast,
-                     "contrast of the pump's display"),
-                "%", 0, 100),
-        listed(make("autostart", "autostart", Group::Settings, Kind::Switch, Id::GetAutostart,
-                    Id::SetAutostart, "start again after a power cut"),
-               onOff),
-        listed(make("fluid", "fluid", Group::Settings, Kind::List, Id::GetPumpProfileCharactristic,
-                    Id::SetPumpProfileCharacteristic, "type of fluid the pump is tuned for"),
-               {QStringLiteral("STANDARD"), QStringLiteral("DEGASSING"),
-                QStringLiteral("VISCOSITY 100cSt"), QStringLiteral("VISCOSITY 500cSt")}),
-        listed(make("digital-in1", "digital_in1", Group::Settings, Kind::List, Id::GetDigitalIn1,
-                    Id::SetDigitalIn1, "function of digital input 1"),
-               {QStringLiteral("OFF"), QStringLiteral("Level Start/Stop"),
-                QStringLiteral("Edge Start/Stop")},
-               {0, 1, 6}),
-        listed(make("digital-in2", "digital_in2", Group::Settings, Kind::List, Id::GetDigitalIn2,
-                    Id::SetDigitalIn2, "function of digital input 2"),
-               {QStringLiteral("OFF"), QStringLiteral("Level Start/Stop"),
-                QStringLiteral("Edge Start/Stop"), QStringLiteral("Reset"),
-                QStringLiteral("Prime/Drain"), QStringLiteral("Reset & Prime")},
-               {0, 1, 6, 8, 9, 10}),
-        listed(make("digital-out", "digital_out", Group::Settings, Kind::List, Id::GetDigitalOut,
-                    Id::SetDigitalOut, "what the digital output signals"),
-               {QStringLiteral("Alarm"), QStringLiteral("Motor ON"), QStringLiteral("Volume End"),
-                QStringLiteral("6 Pulses per Rev."), QStringLiteral("Pulse per 100ul")}),
-        listed(make("analog-in", "analog_in", Group::Settings, Kind::List, Id::GetAnalogInput,
-                    Id::SetAnalogInput, "range of the analog input"),
-               {QStringLiteral("OFF"), QStringLiteral("0 .. 10 V"), QStringLiteral("0 .. 5 V"),
-                QStringLiteral("0 .. 20 mA"), QStringLiteral("4 .. 20 mA")},
-               {9, 0, 3, 1, 2}),
-        limited(make("address", "address", Group::Identity, Kind::Whole, Id::GetPumpAddress,
-                     Id::SetPumpAddress, "the pump's bus address"),
-                "", 0, KeyTable::HighestAddress),
-        listed(make("protocol-answer", "protocol_answer", Group::Identity, Kind::Switch,
-                    Id::GetProtocolAnswer, Id::SetProtocolAnswer,
-                    "the pump acknowledges every setting"),
-               onOff),
+        needs(Permission::Config,
+              listed(make("language", "language", Group::Settings, Kind::List, Id::GetLanguage,
+                          Id::SetLanguage, "language of the pump's display"),
+                     {QStringLiteral("English"), QStringLiteral("German"), QStringLiteral("French"),
+                      QStringLiteral("Spanish"), QStringLiteral("Italian"),
+                      QStringLiteral("Chinese"), QStringLiteral("Japanese")})),
+        needs(Permission::Config,
+              limited(make("calibration-volume", "calibration_volume_ml", Group::Settings,
+                           Kind::Decimal, Id::Base, Id::SetCustCalVol,
+                           "volume measured in a calibration run"),
+                      "ml", 1.0, 100.0)),
+        needs(Permission::Config,
+              limited(make("calibration-percent", "calibration_percent", Group::Settings,
+                           Kind::Percent, Id::GetCustCalPercent, Id::SetCustCalPercent,
+                           "calibration factor, in steps of 0.1"),
+                      "%", 80.0, 120.0)),
+        needs(Permission::Config,
+              limited(make("contrast", "contrast_percent", Group::Settings, Kind::Whole,
+                           Id::GetDisplayContrast, Id::SetDisplayContrast,
+                           "contrast of the pump's display"),
+                      "%", 0, 100)),
+        needs(Permission::Config,
+              listed(make("autostart", "autostart", Group::Settings, Kind::Switch, Id::GetAutostart,
+                          Id::SetAutostart, "start again after a power cut"),
+                     onOff)),
+        needs(Permission::Config,
+              listed(make("fluid", "fluid", Group::Settings, Kind::List,
+                          Id::GetPumpProfileCharactristic, Id::SetPumpProfileCharacteristic,
+                          "type of fluid the pump is tuned for"),
+                     {QStringLiteral("STANDARD"), QStringLiteral("DEGASSING"),
+                      QStringLiteral("VISCOSITY 100cSt"), QStringLiteral("VISCOSITY 500cSt")})),
+        needs(Permission::Config,
+              listed(make("digital-in1", "digital_in1", Group::Settings, Kind::List,
+                          Id::GetDigitalIn1, Id::SetDigitalIn1, "function of digital input 1"),
+                     {QStringLiteral("OFF"), QStringLiteral("Level Start/Stop"),
+                      QStringLiteral("Edge Start/Stop")},
+                     {0, 1, 6})),
+        needs(Permission::Config,
+              listed(make("digital-in2", "digital_in2", Group::Settings, Kind::List,
+                          Id::GetDigitalIn2, Id::SetDigitalIn2, "function of digital input 2"),
+                     {QStringLiteral("OFF"), QStringLiteral("Level Start/Stop"),
+                      QStringLiteral("Edge Start/Stop"), QStringLiteral("Reset"),
+                      QStringLiteral("Prime/Drain"), QStringLiteral("Reset & Prime")},
+                     {0, 1, 6, 8, 9, 10})),
+        needs(Permission::Config,
+              listed(make("digital-out", "digital_out", Group::Settings, Kind::List,
+                          Id::GetDigitalOut, Id::SetDigitalOut, "what the digital output signals"),
+                     {QStringLiteral("Alarm"), QStringLiteral("Motor ON"),
+                      QStringLiteral("Volume End"), QStringLiteral("6 Pulses per Rev."),
+                      QStringLiteral("Pulse per 100ul")})),
+        needs(
+            Permission::Config,
+            listed(make("analog-in", "analog_in", Group::Settings, Kind::List, Id::GetAnalogInput,
+                        Id::SetAnalogInput, "range of the analog input"),
+                   {QStringLiteral("OFF"), QStringLiteral("0 .. 10 V"), QStringLiteral("0 .. 5 V"),
+                    QStringLiteral("0 .. 20 mA"), QStringLiteral("4 .. 20 mA")},
+                   {9, 0, 3, 1, 2})),
+        needs(Permission::Config,
+              limited(make("address", "address", Group::Identity, Kind::Whole, Id::GetPumpAddress,
+                           Id::SetPumpAddress, "the pump's bus address"),
+                      "", 0, KeyTable::HighestAddress)),
+        needs(Permission::Config,
+              listed(make("protocol-answer", "protocol_answer", Group::Identity, Kind::Switch,
+                          Id::GetProtocolAnswer, Id::SetProtocolAnswer,
+                          "the pump acknowledges every setting"),
+                     onOff)),
         make("model", "model", Group::Identity, Kind::Model, Id::GetModelVersion, Id::Base,
              "pump type"),
         make("firmware", "firmware", Group::Identity, Kind::Firmware, Id::GetModelVersion, Id::Base,
@@ -371,6 +401,19 @@ QString KeyTable::thousandths(qint64 value)
     if (text.endsWith(QLatin1Char('.')))
         text.chop(1);
     return text;
+}
+
+QString KeyTable::permissionName(Permission permission)
+{
+    switch (permission) {
+    case Permission::Control:
+        return QStringLiteral("control");
+    case Permission::Config:
+        return QStringLiteral("config");
+    case Permission::None:
+        break;
+    }
+    return QString();
 }
 
 QString KeyTable::range(const Key &key)

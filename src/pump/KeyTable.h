@@ -42,6 +42,9 @@ public:
         Flags // lit status or error flags
     };
     enum class Group { Values, Settings, Identity };
+    // What a remote client needs to set a key: running and dosing values are control, the rest
+    // of what can be set reconfigures the instrument.
+    enum class Permission { None, Control, Config };
 
     // The highest address a pump answers to (and the key "address" takes).
     static constexpr int HighestAddress = 98;
@@ -61,6 +64,7 @@ public:
         std::vector<int> codes;         // List: what the pump takes and reports for each entry
         std::vector<int> parameters{0}; // the query's parameter per exchange (status groups)
         QString help;
+        Permission permission = Permission::None; // None: read only
 
         bool readable() const { return query != Id::Base; }
         bool settable() const { return set != Id::Base; }
@@ -114,6 +118,9 @@ public:
     static QString cyclesMode(int count);
     // "1.0 - 100.0 ml/min", "English | German | ...", "on | off": for help texts.
     static QString range(const Key &key);
+
+    // "control", "config" or "" (read only): what help texts show.
+    static QString permissionName(Permission permission);
 
     // Thousandths written without trailing zeros: 12500 -> "12.5", 10000 -> "10".
     static QString thousandths(qint64 value);

@@ -134,11 +134,14 @@ bool BridgeOptions::readConfig(const QString &path, QString *error)
             certFile = value;
         else if (key == QLatin1String("key-file"))
             keyFile = value;
-        else if (key == QLatin1String("allow-control") || key == QLatin1String("ha-discovery")) {
+        else if (key == QLatin1String("allow-control") || key == QLatin1String("allow-config") ||
+                 key == QLatin1String("ha-discovery")) {
             const std::optional<bool> on = yesNo(value);
             if (!on)
                 return fail(QStringLiteral("%1 takes yes or no, not \"%2\"").arg(key, value));
-            (key == QLatin1String("allow-control") ? allowControl : haDiscovery) = *on;
+            (key == QLatin1String("allow-control")  ? allowControl
+             : key == QLatin1String("allow-config") ? allowConfig
+                                                    : haDiscovery) = *on;
         } else {
             return fail(QStringLiteral("unknown key \"%1\"").arg(key));
         }

@@ -17,7 +17,8 @@ public:
     QString caFile;   // TLS: the authority the broker's certificate is checked against
     QString certFile; // TLS: our certificate, with its key
     QString keyFile;
-    bool allowControl = false;
+    bool allowControl = false; // running and the dosing values
+    bool allowConfig = false;  // every other setting: address, inputs, calibration, ...
     bool haDiscovery = false;
     // The pump line, for a bridge started from its file alone (a service); the command line's
     // --port and --address win.
@@ -25,7 +26,7 @@ public:
     int address = -1;
 
     // Keys: port, address, broker, id, topic-prefix, username, password, password-file, ca-file,
-    // cert-file, key-file, allow-control, ha-discovery (yes/no, true/false, on/off, 1/0). '#'
+    // cert-file, key-file, allow-control, allow-config, ha-discovery (yes/no, true/false, on/off, 1/0). '#'
     // starts a comment line. False, with the file, line and reason, on anything else.
     bool readConfig(const QString &path, QString *error);
     // The first line of the file, without its line end.

@@ -43,6 +43,12 @@ void BridgeSession::setControlAllowed(bool allowed)
         bridge->setControlAllowed(allowed);
 }
 
+void BridgeSession::setConfigAllowed(bool allowed)
+{
+    if (bridge)
+        bridge->setConfigAllowed(allowed);
+}
+
 void BridgeSession::setState(State state, const QString &reason)
 {
     if (state == current && reason == why)

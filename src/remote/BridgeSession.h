@@ -30,7 +30,9 @@ public:
     // The options must have passed BridgeOptions::problem(); a running bridge is stopped first.
     void start(const BridgeOptions &options, const QString &pumpId);
     void stop();
+    // Revoking either drops the queued remote requests it covered.
     void setControlAllowed(bool allowed);
+    void setConfigAllowed(bool allowed);
 
     State state() const { return current; }
     bool running() const { return bridge != nullptr; }

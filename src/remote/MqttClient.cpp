@@ -57,6 +57,7 @@ MqttClient::MqttClient(const BridgeOptions &bridgeOptions, const QString &client
         message.topic = QString::fromStdString(m->get_topic());
         const std::string payload = m->get_payload_str();
         message.payload = QByteArray(payload.data(), static_cast<int>(payload.size()));
+        message.retained = m->is_retained();
         const mqtt::properties &props = m->get_properties();
         if (props.contains(mqtt::property::CORRELATION_DATA)) {
             const std::string data =

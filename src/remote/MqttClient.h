@@ -30,6 +30,7 @@ public:
         QString topic;
         QByteArray payload;
         QByteArray correlation; // MQTT 5 correlation data, empty when none came
+        bool retained = false;  // kept by the broker from before, not sent just now
     };
 
     MqttClient(const BridgeOptions &options, const QString &clientId, QObject *parent = nullptr);

@@ -73,7 +73,28 @@ void PumpBridge::setControlAllowed(bool allowed)
 {
     options.allowControl = allowed;
     if (!allowed)
-        pump.stack().removeLane(BusinessLogic::Lane::Remote);
+        revoke(Pump::KeyTable::Permission::Control);
+}
+
+void PumpBridge::setConfigAllowed(bool allowed)
+{
+    options.allowConfig = allowed;
+    if (!allowed)
+        revoke(Pump::KeyTable::Permission::Config);
+}
+
+void PumpBridge::revoke(Pump::KeyTable::Permission permission)
+{
+    std::vector<BusinessLogic::Ticket> tickets;
+    for (const Waiting &w : waiting) {
+        if (w.permission == permission)
+            tickets.push_back(w.ticket);
+    }
+    for (const ReadBack &r : readBacks) {
+        if (r.permission == permission)
+            tickets.push_back(r.ticket);
+    }
+    pump.stack().removeTickets(BusinessLogic::Lane::Remote, tickets);
 }
 
 void PumpBridge::start()
@@ -112,6 +133,8 @@ void PumpBridge::connectedChanged(bool connected)
         claim.begin(*client);
         return;
     }
+    // Nobody would hear their results.
+    pump.stack().removeLane(BusinessLogic::Lane::Remote);
     claim.end();
     held.clear();
     emit publishingChanged(false);
@@ -201,28 +224,28 @@ void PumpBridge::message(const MqttClient::Message &m)
             held.push_back(m);
         return;
     }
-    const RemoteRequest r = RemoteRequest::read(names, m.topic, m.payload, options.allowControl);
+    const RemoteRequest r = RemoteRequest::read(names, m, options);
     if (r.kind == RemoteRequest::Kind::Ignored)
         return;
     if (!r.error.isEmpty()) {
-        result(r.key, r.name, r.value, m.correlation, false, QString(), r.error);
+        result(r.key, r.name, r.value, r.correlation, false, QString(), r.error);
         return;
     }
     using BusinessLogic::Lane;
     if (pump.command(r.command) == nullptr) {
-        result(r.key, r.name, r.value, m.correlation, false, QString(), QStringLiteral("no pump"));
+        result(r.key, r.name, r.value, r.correlation, false, QString(), QStringLiteral("no pump"));
         return;
     }
     // Stop is never refused, whatever waits: it goes next on the wire.
     const bool stop = r.command == BusinessLogic::CommandSpezifier::Stop;
     if (!stop && waiting.size() + readBacks.size() >= MaxWaiting) {
-        result(r.key, r.name, r.value, m.correlation, false, QString(),
+        result(r.key, r.name, r.value, r.correlation, false, QString(),
                QStringLiteral("busy: too many requests wait for the pump"));
         return;
     }
     // Logged like the operator's commands, so it shows in the traffic log.
     const BusinessLogic::Ticket ticket = pump.submit(Lane::Remote, r.command, r.commandValue);
-    waiting.push_back({ticket, r.key, r.name, r.value, m.correlation});
+    waiting.push_back({ticket, r.key, r.name, r.value, r.correlation, r.permission});
     // The value is read back right behind it, so that the state shows it within an exchange
     // rather than at the poller's next turn for that value.
     const Pump::KeyTable::Key *key =
@@ -230,17 +253,18 @@ void PumpBridge::message(const MqttClient::Message &m)
     if (key != nullptr && key->readable()) {
         GUI::OperationItem *item = pump.items().find(key->query);
         if (pump.command(key->query) != nullptr && item != nullptr)
-            readBacks.emplace_back(
-                pump.submit(Lane::Remote, key->query, key->parameters.front(), false), item);
+            readBacks.push_back(
+                {pump.submit(Lane::Remote, key->query, key->parameters.front(), false), item,
+                 r.permission});
     }
 }
 
 void PumpBridge::answered(const Answer &answer)
 {
     for (auto it = readBacks.begin(); it != readBacks.end(); ++it) {
-        if (it->first != answer.ticket)
+        if (it->ticket != answer.ticket)
             continue;
-        GUI::OperationItem *item = it->second;
+        GUI::OperationItem *item = it->item;
         readBacks.erase(it);
         Answer copy = answer;
         if (copy.outcome == BusinessLogic::AnswerOutcome::Answered &&

@@ -2,6 +2,7 @@
 
 #include "BusinessLogic/Answer.h"
 #include "BusinessLogic/Ticket.h"
+#include "pump/KeyTable.h"
 #include "recorder/ProcessSample.h"
 #include "remote/BridgeOptions.h"
 #include "remote/IdClaim.h"
@@ -48,8 +49,10 @@ public:
 
     bool publishing() const;
     bool controlAllowed() const { return options.allowControl; }
-    // Revoking control drops the remote requests still queued.
+    bool configAllowed() const { return options.allowConfig; }
+    // Revoking a permission drops the remote requests still queued that needed it.
     void setControlAllowed(bool allowed);
+    void setConfigAllowed(bool allowed);
     const TopicNames &topics() const { return names; }
 
 public slots:
@@ -74,12 +77,21 @@ private:
         QString name;
         QString value;
         QByteArray correlation;
+        Pump::KeyTable::Permission permission = Pump::KeyTable::Permission::None;
+    };
+    struct ReadBack
+    {
+        BusinessLogic::Ticket ticket = 0;
+        GUI::OperationItem *item = nullptr;
+        Pump::KeyTable::Permission permission = Pump::KeyTable::Permission::None;
     };
 
     void connectedChanged(bool connected);
     // The id is this bridge's: what it publishes goes out.
     void claimGranted();
     void claimRefused(const QString &reason);
+    // Drops the queued requests that needed that permission.
+    void revoke(Pump::KeyTable::Permission permission);
     void message(const MqttClient::Message &message);
     void answered(const Answer &answer);
     void cleared(const std::vector<BusinessLogic::Ticket> &tickets);
@@ -99,7 +111,7 @@ private:
     StateThrottle throttle;
     std::deque<Waiting> waiting;
     // The query queued right behind an accepted set, and the item it updates.
-    std::deque<std::pair<BusinessLogic::Ticket, GUI::OperationItem *>> readBacks;
+    std::deque<ReadBack> readBacks;
     QByteArray lastState;
     QByteArray lastInfo;
     qint64 startMs = 0;

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "BusinessLogic/CommandSpezifier.h"
+#include "pump/KeyTable.h"
+#include "remote/MqttClient.h"
 
 #include <QString>
 
+class BridgeOptions;
 class TopicNames;
 
 // What a message from the broker asks of the pump: a value for a key of the key table, or a
@@ -14,15 +17,30 @@ class RemoteRequest
 public:
     enum class Kind { Set, Command, Ignored };
 
+    // Longer payloads are refused unread: no request needs more.
+    static constexpr int MaxPayload = 256;
+    // Longer correlation data is refused: the result would have to carry it back.
+    static constexpr int MaxCorrelation = 64;
+    // Characters of a value or key that a result echoes; a longer one is cut and ends in "…".
+    static constexpr int MaxEcho = 32;
+
     Kind kind = Kind::Ignored;
-    QString key;   // the key, or the run command's name
+    QString key;   // the key, or the run command's name; cut to MaxEcho
     QString name;  // a set's output name: what state calls the value ("flow_rate_ml_min")
-    QString value; // as received, trimmed
+    QString value; // as received, trimmed, cut to MaxEcho
     BusinessLogic::CommandSpezifier command = BusinessLogic::CommandSpezifier::Base;
     int commandValue = 0;
+    // What the request needs: control for the run commands, the key's own for a set.
+    Pump::KeyTable::Permission permission = Pump::KeyTable::Permission::None;
+    // Echoed with the result; empty when it came too long to be echoed.
+    QByteArray correlation;
     QString error; // why it is refused; empty when it may go to the pump
 
-    // allowControl false refuses every set and command with "control not allowed".
-    static RemoteRequest read(const TopicNames &topics, const QString &topic,
-                              const QByteArray &payload, bool allowControl);
+    // The options' allowControl and allowConfig say what may be asked. In this order, an
+    // oversized payload (unread), correlation data too long to echo, a retained message and a
+    // missing permission are refused before the value is checked; no error repeats the value.
+    static RemoteRequest read(const TopicNames &topics, const MqttClient::Message &message,
+                              const BridgeOptions &options);
+    // text itself when it has at most MaxEcho characters, else its start and "…".
+    static QString cut(const QString &text);
 };

@@ -58,6 +58,7 @@ NetworkGroup::NetworkGroup(const Parts &parts, QWidget *parent)
     , pumpIdField(field("lineEditPumpId", this))
     , connectButton(new QPushButton(screenText("Connect"), this))
     , allowBox(new QCheckBox(screenText("Allow remote control"), this))
+    , configBox(new QCheckBox(screenText("Allow remote configuration"), this))
     , stateLabel(label(QString(), "labelNetworkState", this))
 {
     setObjectName(QStringLiteral("groupNetwork"));
@@ -67,6 +68,8 @@ NetworkGroup::NetworkGroup(const Parts &parts, QWidget *parent)
     connectButton->setAutoDefault(false);
     allowBox->setObjectName(QStringLiteral("checkboAllowControl"));
     allowBox->setFont(QFont(QStringLiteral("Arial"), 14));
+    configBox->setObjectName(QStringLiteral("checkboAllowConfig"));
+    configBox->setFont(QFont(QStringLiteral("Arial"), 14));
     stateLabel->setFont(QFont(QStringLiteral("Arial"), 11));
     stateLabel->setWordWrap(true);
     stateLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -75,7 +78,11 @@ NetworkGroup::NetworkGroup(const Parts &parts, QWidget *parent)
     pumpIdField->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[^/+#\\s]*")), pumpIdField));
     allowBox->setToolTip(
-        screenText("Let the broker's clients set values and start, stop, pause or prime the pump"));
+        screenText("Let the broker's clients start, stop, pause or prime the pump and set its "
+                   "dosing values"));
+    configBox->setToolTip(
+        screenText("Let the broker's clients change the pump's other settings: address, "
+                   "inputs and output, calibration, fluid, language, contrast"));
 
     if (parts.groupAbove != nullptr) {
         setFont(parts.groupAbove->font());
@@ -91,13 +98,15 @@ NetworkGroup::NetworkGroup(const Parts &parts, QWidget *parent)
     grid->addWidget(pumpIdLabel, 1, 0);
     grid->addWidget(pumpIdField, 1, 1);
     grid->addWidget(allowBox, 1, 2);
-    grid->addWidget(stateLabel, 2, 0, 1, 3);
+    grid->addWidget(configBox, 2, 2);
+    grid->addWidget(stateLabel, 3, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     if (parts.focusBefore != nullptr) {
         QWidget::setTabOrder(parts.focusBefore, brokerField);
         QWidget::setTabOrder(brokerField, pumpIdField);
         QWidget::setTabOrder(pumpIdField, connectButton);
         QWidget::setTabOrder(connectButton, allowBox);
+        QWidget::setTabOrder(allowBox, configBox);
     }
 
     netMark = FeedbackMarks::add(parts.feedbackLabel, screenText("NET"), "labelNetMark");
@@ -106,13 +115,14 @@ NetworkGroup::NetworkGroup(const Parts &parts, QWidget *parent)
         netMark->setStyleSheet(StyleSheets::mark(StyleSheets::netMarkColour));
     if (remoteMark) {
         remoteMark->setStyleSheet(StyleSheets::mark(StyleSheets::remoteMarkColour));
-        remoteMark->setToolTip(screenText("Remote control is allowed: the broker's clients may "
-                                          "set values and run the pump"));
+        remoteMark->setToolTip(screenText("Remote control or configuration is allowed: the "
+                                          "broker's clients may set values or run the pump"));
     }
 
     brokerField->setText(stored(brokerKey()).toString());
     pumpIdField->setText(stored(pumpIdKey()).toString());
     allowBox->setChecked(stored(allowControlKey()).toBool());
+    configBox->setChecked(stored(allowConfigKey()).toBool());
     connect(brokerField, &QLineEdit::editingFinished, this, [this] {
         store(brokerKey(), BridgeOptions::withoutUserInfo(brokerField->text().trimmed()));
     });
@@ -120,6 +130,7 @@ NetworkGroup::NetworkGroup(const Parts &parts, QWidget *parent)
             [this] { store(pumpIdKey(), pumpIdField->text()); });
     connect(connectButton, &QPushButton::clicked, this, &NetworkGroup::toggle);
     connect(allowBox, &QCheckBox::toggled, this, &NetworkGroup::allowControl);
+    connect(configBox, &QCheckBox::toggled, this, &NetworkGroup::allowConfig);
     connect(&bridge, &BridgeSession::stateChanged, this, [this](BridgeSession::State state) {
         // Refused for good: nothing to take up again at the next start.
         if (state == BridgeSession::State::Refused)
@@ -152,6 +163,7 @@ void NetworkGroup::startPublishing()
     if (options.pumpId.isEmpty())
         options.pumpId = defaultPumpId();
     options.allowControl = allowBox->isChecked();
+    options.allowConfig = configBox->isChecked();
     store(brokerKey(), BridgeOptions::withoutUserInfo(brokerField->text().trimmed()));
     store(pumpIdKey(), pumpIdField->text().trimmed());
     problem = options.broker.isEmpty()
@@ -191,6 +203,13 @@ void NetworkGroup::allowControl(bool allowed)
 {
     store(allowControlKey(), allowed);
     bridge.setControlAllowed(allowed);
+    showState();
+}
+
+void NetworkGroup::allowConfig(bool allowed)
+{
+    store(allowConfigKey(), allowed);
+    bridge.setConfigAllowed(allowed);
     showState();
 }
 
@@ -236,7 +255,7 @@ void NetworkGroup::showState()
         netMark->setToolTip(screenText("Publishing as %1 on %2").arg(bridge.topicRoot(), broker));
     }
     if (remoteMark)
-        remoteMark->setVisible(publishing && allowBox->isChecked());
+        remoteMark->setVisible(publishing && (allowBox->isChecked() || configBox->isChecked()));
 }
 
 QVariant NetworkGroup::stored(const QString &key) const

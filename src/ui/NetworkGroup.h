@@ -16,9 +16,9 @@ class QPushButton;
 
 // The Communication tab's Network group: publishes the window's pump on an MQTT broker and, when
 // allowed, takes commands from there. Broker, pump id, Connect/Disconnect, "Allow remote
-// control" and a status line; the NET and REMOTE marks beside the compact screen's command
-// feedback. The fields, and whether the window was connected, are kept per instance: a window
-// closed while connected connects again at its next start.
+// control", "Allow remote configuration" and a status line; the NET and REMOTE marks beside the
+// compact screen's command feedback. The fields, and whether the window was connected, are kept per
+// instance: a window closed while connected connects again at its next start.
 class NetworkGroup : public QGroupBox
 {
     Q_OBJECT
@@ -37,6 +37,7 @@ public:
     static QString brokerKey() { return QStringLiteral("Network/Broker"); }
     static QString pumpIdKey() { return QStringLiteral("Network/PumpId"); }
     static QString allowControlKey() { return QStringLiteral("Network/AllowControl"); }
+    static QString allowConfigKey() { return QStringLiteral("Network/AllowConfig"); }
     static QString connectedKey() { return QStringLiteral("Network/Connected"); }
 
     explicit NetworkGroup(const Parts &parts, QWidget *parent = nullptr);
@@ -57,6 +58,7 @@ protected:
 private:
     void toggle();
     void allowControl(bool allowed);
+    void allowConfig(bool allowed);
     void showState();
     QVariant stored(const QString &key) const;
     void store(const QString &key, const QVariant &value);
@@ -72,6 +74,7 @@ private:
     QLineEdit *pumpIdField;
     QPushButton *connectButton;
     QCheckBox *allowBox;
+    QCheckBox *configBox;
     QLabel *stateLabel;
     QPointer<QLabel> netMark;
     QPointer<QLabel> remoteMark;

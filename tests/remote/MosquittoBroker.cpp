@@ -1,6 +1,7 @@
 #include "MosquittoBroker.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -42,6 +43,18 @@ bool MosquittoBroker::start(const QString &user, const QString &password)
         return false;
     QFile::setPermissions(passwords, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
     return configure("allow_anonymous false\npassword_file " + passwords.toUtf8() + '\n');
+}
+
+bool MosquittoBroker::startPersistent()
+{
+    // Written by mosquitto's own user, which it drops to when started as root.
+    const QString store = dir.filePath(QStringLiteral("store"));
+    if (!QDir().mkpath(store) ||
+        !QFile::setPermissions(store, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther))
+        return false;
+    return configure("allow_anonymous true\npersistence true\npersistence_location " +
+                     store.toUtf8() + "/\n");
 }
 
 bool MosquittoBroker::openssl(const QStringList &arguments)

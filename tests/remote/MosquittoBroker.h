@@ -20,6 +20,9 @@ public:
     // TLS only, anonymous, with a certificate for 127.0.0.1 signed by a fresh authority of its
     // own; caFile() names that authority.
     bool startTls();
+    // Anonymous, and keeping retained messages across restart() as a lab's broker does: stop()
+    // ends it with SIGTERM, on which it saves them.
+    bool startPersistent();
     QString caFile() const { return dir.filePath(QStringLiteral("ca.pem")); }
     void stop();
     bool restart();

@@ -4,6 +4,7 @@
 // percent, the pump's list codes), not computed by the table under test.
 
 #include "pump/KeyTable.h"
+#include "remote/BridgeOptions.h"
 #include "remote/RemoteRequest.h"
 #include "remote/TopicNames.h"
 
@@ -150,7 +151,7 @@ void tst_KeyParse::remote_data()
         Id::SetDispenseModeVolume, 0, "");
     row("blanks around the value", "lab/p1/set/contrast", " 41 \n", true, K::Set,
         Id::SetDisplayContrast, 41, "");
-    row("beyond the limit", "lab/p1/set/flow-rate", "150", true, K::Set, Id::Base, 0, "150");
+    row("beyond the limit", "lab/p1/set/flow-rate", "150", true, K::Set, Id::Base, 0, "outside");
     row("junk", "lab/p1/set/volume", "\xff\xfe", true, K::Set, Id::Base, 0, "volume");
     row("an unknown key", "lab/p1/set/speed", "3", true, K::Set, Id::Base, 0, "unknown key");
     row("a key that cannot be set", "lab/p1/set/model", "x", true, K::Set, Id::Base, 0,
@@ -159,9 +160,10 @@ void tst_KeyParse::remote_data()
     row("STOP in capitals", "lab/p1/cmd", "STOP", true, K::Command, Id::Stop, 0, "");
     row("an unknown command", "lab/p1/cmd", "jump", true, K::Command, Id::Base, 0,
         "unknown command");
-    row("a set without control", "lab/p1/set/flow-rate", "12.5", false, K::Set, Id::SetFlowRate,
-        12500, "control not allowed");
-    row("stop without control", "lab/p1/cmd", "stop", false, K::Command, Id::Stop, 0,
+    // Without permission the value is not even converted.
+    row("a set without control", "lab/p1/set/flow-rate", "12.5", false, K::Set, Id::Base, 0,
+        "control not allowed");
+    row("stop without control", "lab/p1/cmd", "stop", false, K::Command, Id::Base, 0,
         "control not allowed");
     row("another pump's topic", "lab/p2/set/flow-rate", "12.5", true, K::Ignored, Id::Base, 0, "");
     row("the pump's own state", "lab/p1/state", "{}", true, K::Ignored, Id::Base, 0, "");
@@ -177,7 +179,13 @@ void tst_KeyParse::remote()
     QFETCH(int, value);
     QFETCH(QString, error);
     const TopicNames topics(QStringLiteral("lab"), QStringLiteral("p1"));
-    const RemoteRequest r = RemoteRequest::read(topics, topic, payload, allow);
+    BridgeOptions options;
+    options.allowControl = allow;
+    options.allowConfig = allow;
+    MqttClient::Message message;
+    message.topic = topic;
+    message.payload = payload;
+    const RemoteRequest r = RemoteRequest::read(topics, message, options);
     QCOMPARE(int(r.kind), kind);
     if (error.isEmpty()) {
         QVERIFY2(r.error.isEmpty(), qPrintable(r.error));

@@ -293,7 +293,7 @@ void tst_WindowNetwork::stopGoesFirst()
         find<QCheckBox>("checkboAllowControl")->click();
     // A burst from the network: more than the bridge lets wait, the rest answered "busy".
     QProcess burst;
-    burst.start("mosquitto_pub", client("set/contrast") + QStringList{"-l"});
+    burst.start("mosquitto_pub", client("set/flow-rate") + QStringList{"-l"});
     QVERIFY(burst.waitForStarted());
     for (int i = 0; i < 40; ++i)
         burst.write(QByteArray::number(40 + i % 2) + '\n');
