@@ -2,6 +2,7 @@
 
 #include "BusinessLogic/Answer.h"
 #include "BusinessLogic/Ticket.h"
+#include "pump/DosingPlan.h"
 #include "recorder/ProcessSample.h"
 #include "remote/BridgeOptions.h"
 #include "remote/MqttClient.h"
@@ -15,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+class LinkState;
 class PumpCore;
 
 namespace GUI {
@@ -62,6 +64,8 @@ signals:
     // A request was answered (a set, with its value read back): a sample taken now shows it,
     // without waiting for the next refresh tick.
     void stateDue();
+    // A line for the journal: each remote request with its outcome, each change of the link.
+    void logged(const QString &line);
 
 private:
     struct Waiting
@@ -71,6 +75,16 @@ private:
         QString name;
         QString value;
         QByteArray correlation;
+        QString topic; // the request's, for the log
+        // A JSON dose or run: the step in flight (1-based), the steps after it, and whether a
+        // stop came meanwhile, which ends it before its start.
+        int step = 0;
+        int stepCount = 0;
+        QString what;
+        std::vector<Pump::DosingPlan::Step> rest;
+        bool stopped = false;
+        // Set while the error flags are read after a NAK: what was refused.
+        QString refused;
     };
 
     void connectedChanged(bool connected);
@@ -82,6 +96,14 @@ private:
                 const QByteArray &correlation, bool ok, const QString &answer,
                 const QString &error);
     void publishInfo(bool always);
+    void linkChanged(const LinkState &state);
+    // "online" while the pump answers, retained; always: even when it did not change.
+    void publishPump(bool always);
+    // The discovery configs again when the pump's identity became known or changed.
+    void publishDiscovery(bool always);
+    void nextStep(Waiting w);
+    // The refusal with the error flags the pump reports, read right after it.
+    void refusal(const Waiting &w, const Answer &flags);
     QByteArray info() const;
 
     BridgeOptions options;
@@ -96,5 +118,8 @@ private:
     std::deque<std::pair<BusinessLogic::Ticket, GUI::OperationItem *>> readBacks;
     QByteArray lastState;
     QByteArray lastInfo;
+    QByteArray lastPump;
+    QString discoveredIdentity;
+    QString answering; // the topic of the request result() answers, for the log
     qint64 startMs = 0;
 };

@@ -1,6 +1,7 @@
 #include "remote/RemoteRequest.h"
 
 #include "pump/KeyTable.h"
+#include "remote/RemoteCommandObject.h"
 #include "remote/TopicNames.h"
 
 namespace {
@@ -23,7 +24,9 @@ RemoteRequest RemoteRequest::read(const TopicNames &topics, const QString &topic
 {
     RemoteRequest r;
     r.value = valueText(payload);
-    if (topic == topics.command()) {
+    if (topic == topics.command() && r.value.startsWith(QLatin1Char('{'))) {
+        RemoteCommandObject::read(topics, payload, r);
+    } else if (topic == topics.command()) {
         r.kind = Kind::Command;
         r.key = r.value.toLower();
         static const struct

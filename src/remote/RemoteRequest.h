@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BusinessLogic/CommandSpezifier.h"
+#include "pump/DosingPlan.h"
 
 #include <QString>
 
@@ -15,12 +16,14 @@ public:
     enum class Kind { Set, Command, Ignored };
 
     Kind kind = Kind::Ignored;
-    QString key;   // the key, or the run command's name
+    QString key;   // the key, or the run command's name (dose and run for a JSON command)
     QString name;  // a set's output name: what state calls the value ("flow_rate_ml_min")
     QString value; // as received, trimmed
     BusinessLogic::CommandSpezifier command = BusinessLogic::CommandSpezifier::Base;
     int commandValue = 0;
     QString error; // why it is refused; empty when it may go to the pump
+    // A JSON dose or run: every step, the first of them in command and commandValue.
+    std::vector<Pump::DosingPlan::Step> steps;
 
     // allowControl false refuses every set and command with "control not allowed".
     static RemoteRequest read(const TopicNames &topics, const QString &topic,

@@ -2,14 +2,16 @@
 
 #include <QString>
 
-// The topics of one pump under a prefix: <prefix>/<id>/availability, state, info, result, cmd and
-// set/<key>.
+// The topics of one pump under a prefix: <prefix>/<id>/availability, pump, state, info, result,
+// cmd and set/<key>.
 class TopicNames
 {
 public:
     TopicNames(const QString &prefix, const QString &pumpId);
 
     QString availability() const { return base + QLatin1String("availability"); }
+    // "online" while the pump answers the bridge; availability says whether the bridge runs.
+    QString pump() const { return base + QLatin1String("pump"); }
     QString state() const { return base + QLatin1String("state"); }
     QString info() const { return base + QLatin1String("info"); }
     QString result() const { return base + QLatin1String("result"); }
