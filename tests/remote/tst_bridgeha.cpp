@@ -17,6 +17,11 @@
 
 namespace {
 
+QJsonObject json(const QByteArray &payload)
+{
+    return QJsonDocument::fromJson(payload).object();
+}
+
 // mosquitto_sub printing "topic|correlation data|payload" a line per message.
 class Watch
 {
@@ -27,47 +32,45 @@ public:
                       {"-h", "127.0.0.1", "-p", QString::number(port), "-V", "mqttv5", "-t", filter,
                        "-F", "%t|%D|%p"});
     }
-    ~Watch()
-    {
-        process.kill();
-        process.waitForFinished(2000);
-    }
+    ~Watch() { process.kill(), process.waitForFinished(2000); }
 
     QStringList lines()
     {
         text += QString::fromUtf8(process.readAllStandardOutput());
         return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
-    // The payload of the first message on topic, from line `since` on, that matches.
+    // The payload of the first message on topic, from line `since` on, that matches; empty after
+    // ten seconds.
     QByteArray waitFor(const QString &topic, const std::function<bool(const QByteArray &)> &match,
                        const QString &correlation = QString(), int since = 0)
     {
+        const QString head = topic + QLatin1Char('|') + correlation + QLatin1Char('|');
         const QDeadlineTimer deadline(10000);
         do {
-            const QStringList all = lines();
-            for (int i = since; i < all.size(); ++i) {
-                const QStringList parts = all.at(i).split(QLatin1Char('|'));
-                if (parts.size() < 3 || parts.at(0) != topic || parts.at(1) != correlation)
-                    continue;
-                const QByteArray payload = all.at(i).section(QLatin1Char('|'), 2).toUtf8();
-                if (match(payload))
-                    return payload.isEmpty() ? QByteArray(" ") : payload;
+            for (const QString &line : lines().mid(since)) {
+                const QByteArray payload = line.mid(head.size()).toUtf8();
+                if (line.startsWith(head) && match(payload))
+                    return payload;
             }
             QTest::qWait(50);
         } while (!deadline.hasExpired());
         return QByteArray();
     }
+    bool waitForText(const QString &topic, const QByteArray &payload, int since = 0)
+    {
+        const auto same = [&](const QByteArray &p) {
+            return p == payload;
+        };
+        return !waitFor(topic, same, QString(), since).isEmpty();
+    }
     QJsonObject waitForObject(const QString &topic,
                               const std::function<bool(const QJsonObject &)> &match,
                               const QString &correlation = QString(), int since = 0)
     {
-        return QJsonDocument::fromJson(waitFor(
-                                           topic,
-                                           [&](const QByteArray &p) {
-                                               return match(QJsonDocument::fromJson(p).object());
-                                           },
-                                           correlation, since))
-            .object();
+        const auto matches = [&](const QByteArray &p) {
+            return match(json(p));
+        };
+        return json(waitFor(topic, matches, correlation, since));
     }
 
 private:
@@ -165,9 +168,7 @@ void BridgeHaTest::initTestCase()
     bridge = startBridge(sim, {"--broker", broker.url(), "--id", "h1", "--allow-control"});
     second = startBridge(small, {"--broker", broker.url(), "--id", "h2", "--allow-control"});
     for (const char *topic : {"dosetta/h1/pump", "dosetta/h2/pump"})
-        QVERIFY(
-            !watch->waitFor(QLatin1String(topic), [](const QByteArray &p) { return p == "online"; })
-                 .isEmpty());
+        QVERIFY(watch->waitForText(QLatin1String(topic), "online"));
 }
 
 void BridgeHaTest::cleanupTestCase()
@@ -182,9 +183,10 @@ QJsonObject BridgeHaTest::result(const QString &pumpId, const QString &payload)
 {
     const QString correlation = QStringLiteral("request %1").arg(++requests);
     publish(broker.port(), QStringLiteral("dosetta/%1/cmd").arg(pumpId), payload, correlation);
-    return watch->waitForObject(
-        QStringLiteral("dosetta/%1/result").arg(pumpId), [](const QJsonObject &) { return true; },
-        correlation);
+    const auto any = [](const QJsonObject &) {
+        return true;
+    };
+    return watch->waitForObject(QStringLiteral("dosetta/%1/result").arg(pumpId), any, correlation);
 }
 
 void BridgeHaTest::discoveryReadsTheRealState_data()
@@ -220,8 +222,8 @@ void BridgeHaTest::discoveryReadsTheRealState()
             return o.value("device").toObject().value("model").toString().startsWith("FLUXO ");
         });
     QVERIFY2(!c.isEmpty(), qPrintable(config));
-    QVERIFY(!c.value("device").toObject().value("sw_version").toString().isEmpty());
-    QVERIFY(!c.value("device").toObject().value("hw_version").toString().isEmpty());
+    for (const char *field : {"sw_version", "hw_version"})
+        QVERIFY(!c.value("device").toObject().value(field).toString().isEmpty());
 
     QStringList availability;
     for (const QJsonValue &a : c.value("availability").toArray())
@@ -235,10 +237,10 @@ void BridgeHaTest::discoveryReadsTheRealState()
     const QString temp = c.value("value_template").toString();
     if (!temp.isEmpty()) {
         QCOMPARE(c.value("state_topic").toString(), QStringLiteral("dosetta/h1/state"));
-        const QJsonObject state =
-            watch->waitForObject(QStringLiteral("dosetta/h1/state"), [](const QJsonObject &o) {
-                return o.value("link") == QLatin1String("connected");
-            });
+        const auto linked = [](const QJsonObject &o) {
+            return o.value("link") == "connected";
+        };
+        const QJsonObject state = watch->waitForObject("dosetta/h1/state", linked);
         QRegularExpressionMatchIterator fields =
             QRegularExpression(QStringLiteral("value_json\\.(\\w+)")).globalMatch(temp);
         QVERIFY(fields.hasNext());
@@ -251,9 +253,10 @@ void BridgeHaTest::discoveryReadsTheRealState()
         const QString sent = c.contains(value) ? QString::number(c.value(value).toDouble()) : value;
         const QString correlation = QString::fromLatin1(QTest::currentDataTag());
         publish(broker.port(), c.value("command_topic").toString(), sent, correlation);
-        const QJsonObject r = watch->waitForObject(
-            QStringLiteral("dosetta/h1/result"), [](const QJsonObject &) { return true; },
-            correlation);
+        const auto any = [](const QJsonObject &) {
+            return true;
+        };
+        const QJsonObject r = watch->waitForObject("dosetta/h1/result", any, correlation);
         QVERIFY2(r.value("ok").toBool(), QJsonDocument(r).toJson().constData());
     }
 }
@@ -313,12 +316,10 @@ void BridgeHaTest::nakNamesTheErrorFlags()
     const int since = watch->lines().size();
     sim.control("error temperature on");
     // The state shows it once the simulator has taken it.
-    QVERIFY(!watch
-                 ->waitForObject(
-                     QStringLiteral("dosetta/h1/state"),
-                     [](const QJsonObject &o) { return !o.value("errors").toArray().isEmpty(); },
-                     QString(), since)
-                 .isEmpty());
+    const auto lit = [](const QJsonObject &o) {
+        return !o.value("errors").toArray().isEmpty();
+    };
+    QVERIFY(!watch->waitForObject("dosetta/h1/state", lit, QString(), since).isEmpty());
     const QJsonObject start = result(QStringLiteral("h1"), QStringLiteral("start"));
     const QJsonObject dose =
         result(QStringLiteral("h1"), QStringLiteral(R"({"command":"dose","volume":1})"));
@@ -337,10 +338,8 @@ void BridgeHaTest::refusedStepStartsNothing()
     const QJsonObject r =
         result(QStringLiteral("h2"), QStringLiteral(R"({"command":"dose","volume":5,"rate":50})"));
     QCOMPARE(r.value("ok").toBool(true), false);
-    QVERIFY2(r.value("error").toString().startsWith(
-                 QStringLiteral("the pump refused the flow rate (step 3 of 5)")),
-             qPrintable(r.value("error").toString()));
-    QVERIFY(r.value("error").toString().endsWith(QStringLiteral("nothing more was sent")));
+    QCOMPARE(r.value("error").toString(),
+             QStringLiteral("the pump refused the flow rate (step 3 of 5); nothing more was sent"));
     const QStringList done = actions(small.received(), 2);
     QVERIFY2(done.contains(QStringLiteral("02RV00050000")), qPrintable(done.join(' ')));
     QVERIFY2(!done.contains(QStringLiteral("02KY1")), qPrintable(done.join(' ')));
@@ -357,11 +356,10 @@ void BridgeHaTest::controlEntitiesGoWithoutControl()
     const int since = watch->lines().size();
     second = startBridge(small, {"--broker", broker.url(), "--id", "h2"});
     // The info goes out right after the discovery.
-    QVERIFY(!watch
-                 ->waitFor(
-                     QStringLiteral("dosetta/h2/info"), [](const QByteArray &) { return true; },
-                     QString(), since)
-                 .isEmpty());
+    const auto any = [](const QByteArray &) {
+        return true;
+    };
+    QVERIFY(!watch->waitFor("dosetta/h2/info", any, QString(), since).isEmpty());
     const QStringList configs = retainedConfigs(broker.port(), QStringLiteral("h2"));
     QVERIFY(configs.contains(QStringLiteral("homeassistant/sensor/h2/volume_delivered/config")));
     QVERIFY(configs.contains(QStringLiteral("homeassistant/binary_sensor/h2/link/config")));
@@ -377,20 +375,12 @@ void BridgeHaTest::pumpAvailabilityFollowsTheLink()
 {
     const int since = watch->lines().size();
     sim.control("silent on");
-    QVERIFY(!watch
-                 ->waitFor(
-                     QStringLiteral("dosetta/h1/pump"),
-                     [](const QByteArray &p) { return p == "offline"; }, QString(), since)
-                 .isEmpty());
+    QVERIFY(watch->waitForText("dosetta/h1/pump", "offline", since));
     // The bridge itself still runs.
     QVERIFY(
         !watch->lines().mid(since).contains(QStringLiteral("dosetta/h1/availability||offline")));
     sim.control("silent off");
-    QVERIFY(!watch
-                 ->waitFor(
-                     QStringLiteral("dosetta/h1/pump"),
-                     [](const QByteArray &p) { return p == "online"; }, QString(), since)
-                 .isEmpty());
+    QVERIFY(watch->waitForText("dosetta/h1/pump", "online", since));
     bridge->terminate();
     QVERIFY(bridge->waitForFinished(5000));
     const QString journal = QString::fromUtf8(bridge->readAllStandardError());
@@ -402,9 +392,7 @@ void BridgeHaTest::pumpAvailabilityFollowsTheLink()
              qPrintable(journal));
     // Stopped in order: both topics say offline.
     Watch late(broker.port(), QStringLiteral("dosetta/h1/+"));
-    QVERIFY(!late.waitFor(QStringLiteral("dosetta/h1/pump"),
-                          [](const QByteArray &p) { return p == "offline"; })
-                 .isEmpty());
+    QVERIFY(late.waitForText("dosetta/h1/pump", "offline"));
 }
 
 QTEST_GUILESS_MAIN(BridgeHaTest)
