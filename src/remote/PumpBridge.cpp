@@ -293,7 +293,12 @@ void PumpBridge::answered(const Answer &answer)
             return;
         }
         const bool accepted = answer.accepted();
-        if (accepted && !w.rest.empty() && !w.stopped) {
+        // What would have dropped the rest, had it been queued, also ends it here.
+        const QString halt = w.stopped               ? QStringLiteral("a stop came")
+                             : !publishing()         ? QStringLiteral("the broker was lost")
+                             : !options.allowControl ? QStringLiteral("control was withdrawn")
+                                                     : QString();
+        if (accepted && !w.rest.empty() && halt.isEmpty()) {
             nextStep(w);
             return;
         }
@@ -317,9 +322,9 @@ void PumpBridge::answered(const Answer &answer)
             }
         }
         QString error;
-        if (accepted && w.stopped && !w.rest.empty())
+        if (accepted && !w.rest.empty())
             error =
-                QStringLiteral("a stop came before the start; nothing was sent after %1").arg(step);
+                QStringLiteral("%1 before the start; nothing was sent after %2").arg(halt, step);
         else if (!accepted && w.stepCount == 0)
             error = answer.outcome == BusinessLogic::AnswerOutcome::Nak
                         ? QStringLiteral("the pump refused it")

@@ -24,10 +24,12 @@ class OperationItem;
 }
 
 // Publishes one pump on an MQTT broker and takes its commands from there: availability (with the
-// last will), the state after every refresh tick when it changed or every 10 s, the identity,
-// and the outcome of each request with its correlation data. Requests are checked by the key
-// table and join the pump core's remote lane, behind the local operator and ahead of the polls;
-// a stop goes to the Stop lane and is never refused. A refused value never reaches the queue.
+// last will), whether the pump answers, the state after every refresh tick when it changed or
+// every 10 s, the identity, and the outcome of each request with its correlation data. Requests
+// are checked by the key table and join the pump core's remote lane, behind the local operator
+// and ahead of the polls; a stop goes to the Stop lane and is never refused. A refused value
+// never reaches the queue. A JSON dose or run goes step by step and has one outcome: the first
+// step refused ends it, so the start, last, only goes when every step before it was taken.
 class PumpBridge : public QObject
 {
     Q_OBJECT

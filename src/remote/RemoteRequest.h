@@ -8,8 +8,9 @@
 class TopicNames;
 
 // What a message from the broker asks of the pump: a value for a key of the key table, or a
-// run command. Checked here, with the same table and limits as the window and the command-line
-// tool, so that nothing refused reaches the queue.
+// run command (a word, or a JSON object: see RemoteCommandObject). Checked here, with the same
+// table and limits as the window and the command-line tool, so that nothing refused reaches the
+// queue.
 class RemoteRequest
 {
 public:
