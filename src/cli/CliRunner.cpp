@@ -473,6 +473,8 @@ int CliRunner::serve()
             break;
         }
     });
+    QObject::connect(&bridge, &BridgeSession::logged, &loop,
+                     [&](const QString &line) { output.message(line); });
     TerminationSignals termination(RunLoop::endingSignals());
     QObject::connect(&termination, &TerminationSignals::received, &loop, [&] { loop.exit(); });
     bridge.start(options, id);

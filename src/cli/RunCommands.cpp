@@ -7,7 +7,7 @@
 #include "cli/CliRunner.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RunLoop.h"
-#include "pump/DurationText.h"
+#include "pump/KeyTable.h"
 #include "recorder/ProcessSampler.h"
 
 #include <QElapsedTimer>
@@ -23,24 +23,20 @@ RunCommands::RunCommands(const CliArguments &arguments, const CliOutput &out, Cl
     , pump(p)
 {}
 
-std::optional<KeyTable::Setting> RunCommands::optionValue(const char *option, const char *key) const
+int RunCommands::start(const Pump::DosingPlan &plan)
 {
-    if (!args.values.contains(QLatin1String(option)))
-        return std::nullopt;
-    return KeyTable::parse(KeyTable::key(QLatin1String(key)),
-                           args.values.value(QLatin1String(option)));
-}
-
-int RunCommands::start(const std::vector<Step> &steps, double targetVolume, int targetSeconds)
-{
+    if (!plan.ok()) {
+        output.message(plan.error);
+        return CliRunner::Usage;
+    }
     int exit = CliRunner::Done;
     if (!pump.connect(&exit))
         return exit;
     // Signals are caught from before the start on: a Ctrl-C in between still stops the pump. It
     // is looked at after each step, since a step blocks.
     RunLoop loop;
-    for (const Step &step : steps) {
-        if (!pump.send(step.command, step.value, QLatin1String(step.what), &exit)) {
+    for (const Pump::DosingPlan::Step &step : plan.steps) {
+        if (!pump.send(step.command, step.value, step.what, &exit)) {
             // A start that met silence may still have been taken.
             return step.command == Id::Start && exit == CliRunner::NoAnswer ? stop(exit) : exit;
         }
@@ -53,7 +49,7 @@ int RunCommands::start(const std::vector<Step> &steps, double targetVolume, int 
                       QString());
         return CliRunner::Done;
     }
-    const int status = follow(loop, targetVolume, targetSeconds);
+    const int status = follow(loop, plan.targetVolume, plan.targetSeconds);
     return status == CliRunner::Done ? CliRunner::Done : stop(status);
 }
 
@@ -84,58 +80,19 @@ int RunCommands::stop(int status)
 
 int RunCommands::dispense()
 {
-    const std::optional<KeyTable::Setting> volume = optionValue("volume", "volume");
-    const std::optional<KeyTable::Setting> rate = optionValue("rate", "flow-rate");
-    for (const auto &setting : {volume, rate}) {
-        if (setting && !setting->ok()) {
-            output.message(setting->error);
-            return CliRunner::Usage;
-        }
-    }
-    // In volume mode the pump spreads a dose over its dispense time; with none it doses at full
-    // flow. The time is always set, so that no dose is stretched over one left on the pump: the
-    // whole seconds the volume takes at the rate given (under half a second is full flow), else
-    // 0 for full flow.
-    const KeyTable::Setting time = KeyTable::parse(
-        KeyTable::key(QStringLiteral("dispense-time")),
-        QString::number(rate ? std::llround(volume->value * 60.0 / rate->value) : 0));
-    if (!time.ok()) {
-        output.message(QStringLiteral("dispense: %1 ml at %2 ml/min takes longer than the "
-                                      "longest dispense time")
-                           .arg(args.values.value(QStringLiteral("volume")),
-                                args.values.value(QStringLiteral("rate"))));
-        return CliRunner::Usage;
-    }
-    std::vector<Step> steps{{Id::SetDispenseModeVolume, 0, "the volume mode"},
-                            {volume->command, volume->value, "the volume"}};
-    if (rate)
-        steps.push_back({rate->command, rate->value, "the flow rate"});
-    steps.push_back({time.command, time.value, "the dispense time"});
-    steps.push_back({Id::Start, 0, "start"});
-    return start(steps, volume->value / 1000.0, 0);
+    const QString rate = args.values.value(QStringLiteral("rate"));
+    return start(Pump::DosingPlan::dose(args.values.value(QStringLiteral("volume")),
+                                        args.values.contains(QStringLiteral("rate"))
+                                            ? std::optional<QString>(rate)
+                                            : std::nullopt));
 }
 
 int RunCommands::run()
 {
-    const std::optional<KeyTable::Setting> rate = optionValue("rate", "flow-rate");
-    // Without --for the run has no end of its own: a dispense time left on the pump would give
-    // it one, so 0 is sent.
-    const std::optional<KeyTable::Setting> time =
-        KeyTable::parse(KeyTable::key(QStringLiteral("dispense-time")),
-                        args.values.value(QStringLiteral("for"), QStringLiteral("0")));
-    for (const auto &setting : {rate, time}) {
-        if (setting && !setting->ok()) {
-            output.message(setting->error);
-            return CliRunner::Usage;
-        }
-    }
-    const std::vector<Step> steps{{Id::SetRunMode, 0, "the flow mode"},
-                                  {rate->command, rate->value, "the flow rate"},
-                                  {time->command, time->value, "the dispense time"},
-                                  {Id::Start, 0, "start"}};
-    const int seconds =
-        Pump::DurationText::seconds(args.values.value(QStringLiteral("for"))).value_or(0);
-    return start(steps, 0, seconds);
+    const QString time = args.values.value(QStringLiteral("for"));
+    return start(Pump::DosingPlan::run(
+        args.values.value(QStringLiteral("rate")),
+        args.values.contains(QStringLiteral("for")) ? std::optional<QString>(time) : std::nullopt));
 }
 
 int RunCommands::follow(RunLoop &loop, double targetVolume, int targetSeconds)

@@ -1,9 +1,6 @@
 #pragma once
 
-#include "pump/KeyTable.h"
-
-#include <optional>
-#include <vector>
+#include "pump/DosingPlan.h"
 
 class CliArguments;
 class CliOutput;
@@ -24,17 +21,9 @@ public:
 private:
     using Id = BusinessLogic::CommandSpezifier;
 
-    struct Step
-    {
-        Id command;
-        long value;
-        const char *what; // for messages
-    };
-
-    // The option's value checked by the key; nothing when the option was not given.
-    std::optional<Pump::KeyTable::Setting> optionValue(const char *option, const char *key) const;
-    // Sends the steps in order; with --wait follows the run to its end.
-    int start(const std::vector<Step> &steps, double targetVolume, int targetSeconds);
+    // Sends the plan's steps in order; with --wait follows the run to its end. A plan that is
+    // not ok is a usage error, and nothing is sent.
+    int start(const Pump::DosingPlan &plan);
     int follow(RunLoop &loop, double targetVolume, int targetSeconds);
     // Sends Stop on the way out of a run this command started, when it ends other than done;
     // a lost port is opened again first. Says how it went and returns status.

@@ -388,6 +388,22 @@ QString KeyTable::outside(const Key &key, double value)
     return QString();
 }
 
+double KeyTable::step(const Key &key)
+{
+    switch (key.kind) {
+    case Kind::Decimal:
+        return 0.001;
+    case Kind::Percent:
+        return 0.1;
+    case Kind::Duration:
+    case Kind::Cycles:
+    case Kind::Whole:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
 int KeyTable::percentCode(int index)
 {
     return index * 10 + 8000;

@@ -91,6 +91,9 @@ public:
     static QString outside(const Key &key, double value);
     // The calibration list's entry as the pump's code: 80.0 % in steps of 0.1, in hundredths.
     static int percentCode(int index);
+    // The smallest change a value can make, in the key's unit: what it goes out with (thousandths
+    // of a ml, whole seconds, tenths of a percent); 0 for keys that take no number.
+    static double step(const Key &key);
     // The number of entries of a list key.
     static int entryCount(const QString &key) { return KeyTable::key(key).entries.size(); }
     // The pump's code of a list entry; an index outside the list stands for the first entry

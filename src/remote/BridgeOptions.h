@@ -26,8 +26,8 @@ public:
     int address = -1;
 
     // Keys: port, address, broker, id, topic-prefix, username, password, password-file, ca-file,
-    // cert-file, key-file, allow-control, allow-config, ha-discovery (yes/no, true/false, on/off, 1/0). '#'
-    // starts a comment line. False, with the file, line and reason, on anything else.
+    // cert-file, key-file, allow-control, allow-config, ha-discovery (yes/no, true/false, on/off,
+    // 1/0). '#' starts a comment line. False, with the file, line and reason, on anything else.
     bool readConfig(const QString &path, QString *error);
     // The first line of the file, without its line end.
     bool readPasswordFile(const QString &path, QString *error);

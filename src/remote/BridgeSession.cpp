@@ -23,6 +23,7 @@ void BridgeSession::start(const BridgeOptions &options, const QString &pumpId)
     connect(bridge.get(), &PumpBridge::attemptFailed, this,
             [this](const QString &reason) { setState(State::Connecting, reason); });
     connect(&pump, &PumpCore::sampled, bridge.get(), &PumpBridge::sample);
+    connect(bridge.get(), &PumpBridge::logged, this, &BridgeSession::logged);
     // Not a row of the recorder: only the bridge sees this extra sample.
     PumpBridge *b = bridge.get();
     connect(b, &PumpBridge::stateDue, b, [this, b] { b->sample(pump.sampler().take()); });

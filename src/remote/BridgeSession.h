@@ -45,6 +45,8 @@ public:
 
 signals:
     void stateChanged(BridgeSession::State state);
+    // The bridge's journal lines: remote requests and their outcome, changes of the link.
+    void logged(const QString &line);
 
 private:
     void setState(State state, const QString &reason);

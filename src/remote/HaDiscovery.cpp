@@ -1,64 +1,174 @@
 #include "remote/HaDiscovery.h"
 
 #include "pump/KeyTable.h"
+#include "pump/StatusFlags.h"
+#include "recorder/ProcessSample.h"
 #include "remote/TopicNames.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-std::vector<std::pair<QString, QByteArray>>
-HaDiscovery::configs(const TopicNames &topics, const QString &pumpId, const QString &model)
+namespace {
+
+using Pump::KeyTable;
+
+// Home Assistant's unit spelling: mL, not ml.
+QString unitOf(const KeyTable::Key &key)
 {
-    const QJsonObject device{
+    return QString(key.unit).replace(QLatin1String("ml"), QLatin1String("mL"));
+}
+
+QString field(const KeyTable::Key &key)
+{
+    return QStringLiteral("{{ value_json.%1 }}").arg(key.output);
+}
+
+const KeyTable::Key &keyOf(const char *name)
+{
+    return KeyTable::key(QLatin1String(name));
+}
+
+// The status flag the pump lights with any error ("Pump error").
+QString errorStatusText()
+{
+    for (const Pump::StatusFlags::Flag &flag : Pump::StatusFlags::flags()) {
+        if (flag.kind == Pump::StatusFlags::Kind::Status && Pump::StatusFlags::alarm(flag))
+            return QLatin1String(flag.text);
+    }
+    return QString();
+}
+
+} // namespace
+
+std::vector<std::pair<QString, QByteArray>> HaDiscovery::configs(const TopicNames &topics,
+                                                                 const QString &pumpId,
+                                                                 const Device &device, bool control)
+{
+    QJsonObject card{
         {QStringLiteral("identifiers"), QJsonArray{pumpId}},
         {QStringLiteral("name"), QStringLiteral("DOSETTA %1").arg(pumpId)},
         {QStringLiteral("manufacturer"), QStringLiteral("Halvo Dorvex")},
-        {QStringLiteral("model"), model.isEmpty() ? QStringLiteral("FLUXO") : model}};
-    const auto entity = [&](const QString &objectId, const QString &name) {
-        return QJsonObject{{QStringLiteral("name"), name},
-                           {QStringLiteral("unique_id"), pumpId + QLatin1Char('_') + objectId},
-                           {QStringLiteral("availability_topic"), topics.availability()},
-                           {QStringLiteral("device"), device}};
-    };
-    struct Sensor
+        {QStringLiteral("model"), device.model.isEmpty() ? QStringLiteral("FLUXO") : device.model},
+        {QStringLiteral("sw_version"), device.version}};
+    // Home Assistant has one software field, which carries this program's version; the pump's
+    // own firmware goes beside its model.
+    if (!device.firmware.isEmpty())
+        card.insert(QStringLiteral("hw_version"), device.firmware);
+    const QJsonObject bridge{{QStringLiteral("topic"), topics.availability()}};
+    const QJsonObject pump{{QStringLiteral("topic"), topics.pump()}};
+
+    std::vector<std::pair<QString, QByteArray>> out;
+    struct Entity
     {
+        const char *component;
         const char *objectId;
         const char *name;
-        QString field; // in the state
-        const char *unit;
+        bool controls;
+        QJsonObject fields;
     };
-    const auto output = [](const char *key) {
-        return Pump::KeyTable::key(QLatin1String(key)).output;
-    };
-    const Sensor sensors[] = {
-        {"volume_delivered", "Volume delivered", output("volume-delivered"), "mL"},
-        {"flow_rate", "Flow rate", output("flow-rate"), "mL/min"},
-        // Judged from the status flags; no key of its own.
-        {"run_state", "State", QStringLiteral("run_state"), nullptr},
-    };
-    std::vector<std::pair<QString, QByteArray>> out;
-    for (const Sensor &s : sensors) {
-        QJsonObject config = entity(QLatin1String(s.objectId), QLatin1String(s.name));
-        config.insert(QStringLiteral("state_topic"), topics.state());
-        config.insert(QStringLiteral("value_template"),
-                      QStringLiteral("{{ value_json.%1 }}").arg(s.field));
-        if (s.unit != nullptr) {
-            config.insert(QStringLiteral("unit_of_measurement"), QLatin1String(s.unit));
-            config.insert(QStringLiteral("state_class"), QStringLiteral("measurement"));
+    const auto add = [&](const Entity &e, bool bridgeOnly = false) {
+        const QString topic = QStringLiteral("%1/%2/%3/%4/config")
+                                  .arg(QLatin1String(Prefix), QLatin1String(e.component), pumpId,
+                                       QLatin1String(e.objectId));
+        if (e.controls && !control) {
+            out.emplace_back(topic, QByteArray());
+            return;
         }
-        out.emplace_back(QStringLiteral("%1/sensor/%2/%3/config")
-                             .arg(QLatin1String(Prefix), pumpId, QLatin1String(s.objectId)),
-                         QJsonDocument(config).toJson(QJsonDocument::Compact));
-    }
-    for (const char *command : {"start", "stop"}) {
+        QJsonObject config = e.fields;
+        config.insert(QStringLiteral("name"), QLatin1String(e.name));
+        config.insert(QStringLiteral("unique_id"),
+                      pumpId + QLatin1Char('_') + QLatin1String(e.objectId));
+        config.insert(QStringLiteral("device"), card);
+        config.insert(QStringLiteral("availability"),
+                      bridgeOnly ? QJsonArray{bridge} : QJsonArray{bridge, pump});
+        config.insert(QStringLiteral("availability_mode"), QStringLiteral("all"));
+        if (!config.contains(QStringLiteral("command_topic")) ||
+            config.contains(QStringLiteral("value_template")))
+            config.insert(QStringLiteral("state_topic"), topics.state());
+        out.emplace_back(topic, QJsonDocument(config).toJson(QJsonDocument::Compact));
+    };
+    const auto sensor = [&](const KeyTable::Key &key, const char *deviceClass,
+                            const char *stateClass) {
+        QJsonObject f{{QStringLiteral("value_template"), field(key)},
+                      {QStringLiteral("unit_of_measurement"), unitOf(key)},
+                      {QStringLiteral("state_class"), QLatin1String(stateClass)}};
+        if (deviceClass != nullptr)
+            f.insert(QStringLiteral("device_class"), QLatin1String(deviceClass));
+        return f;
+    };
+    const auto number = [&](const KeyTable::Key &key, const char *deviceClass) {
+        QJsonObject f{{QStringLiteral("command_topic"), topics.set(key.name)},
+                      {QStringLiteral("value_template"), field(key)},
+                      {QStringLiteral("min"), key.minimum},
+                      {QStringLiteral("max"), key.maximum},
+                      {QStringLiteral("step"), KeyTable::step(key)},
+                      {QStringLiteral("unit_of_measurement"), unitOf(key)},
+                      {QStringLiteral("mode"), QStringLiteral("box")}};
+        if (deviceClass != nullptr)
+            f.insert(QStringLiteral("device_class"), QLatin1String(deviceClass));
+        return f;
+    };
+
+    // The delivered volume restarts with each run: Home Assistant counts a drop as a reset.
+    add({"sensor", "volume_delivered", "Volume delivered", false,
+         sensor(keyOf("volume-delivered"), "volume", "total_increasing")});
+    // Home Assistant's flow rate class has no mL/min: a plain measurement.
+    add({"sensor", "flow_rate", "Flow rate", false,
+         sensor(keyOf("flow-rate"), nullptr, "measurement")});
+    add({"sensor", "time_elapsed", "Time elapsed", false,
+         sensor(keyOf("time-elapsed"), "duration", "measurement")});
+    // Judged from the status flags; no key of its own.
+    add({"sensor",
+         "run_state",
+         "State",
+         false,
+         {{QStringLiteral("value_template"), QStringLiteral("{{ value_json.run_state }}")}}});
+    const KeyTable::Key &errors = keyOf("errors");
+    const KeyTable::Key &status = keyOf("status");
+    add({"binary_sensor",
+         "error",
+         "Error",
+         false,
+         {{QStringLiteral("device_class"), QStringLiteral("problem")},
+          {QStringLiteral("value_template"),
+           QStringLiteral("{{ 'ON' if (value_json.%1 or []) | length > 0 or '%2' in "
+                          "(value_json.%3 or []) else 'OFF' }}")
+               .arg(errors.output, errorStatusText(), status.output)}}});
+    // Available while the bridge runs, so that a pump that stopped answering shows as off.
+    add({"binary_sensor",
+         "link",
+         "Link",
+         false,
+         {{QStringLiteral("device_class"), QStringLiteral("connectivity")},
+          {QStringLiteral("entity_category"), QStringLiteral("diagnostic")},
+          {QStringLiteral("value_template"),
+           QStringLiteral("{{ 'ON' if value_json.link == '%1' else 'OFF' }}")
+               .arg(ProcessSample::linkText(ProcessSample::Link::Connected))}}},
+        true);
+
+    add({"number", "flow_rate_setpoint", "Flow rate set-point", true,
+         number(keyOf("flow-rate"), nullptr)});
+    add({"number", "volume", "Dose volume", true, number(keyOf("volume"), "volume")});
+    add({"number", "dispense_time", "Dispense time", true,
+         number(keyOf("dispense-time"), "duration")});
+    const KeyTable::Key &mode = keyOf("mode");
+    add({"select",
+         "mode",
+         "Mode",
+         true,
+         {{QStringLiteral("command_topic"), topics.set(mode.name)},
+          {QStringLiteral("value_template"), field(mode)},
+          {QStringLiteral("options"), QJsonArray::fromStringList(mode.entries)}}});
+    for (const char *command : {"start", "stop", "pause", "prime"}) {
         const QString name = QLatin1String(command);
-        QJsonObject config = entity(name, name.left(1).toUpper() + name.mid(1));
-        config.insert(QStringLiteral("command_topic"), topics.command());
-        config.insert(QStringLiteral("payload_press"), name);
-        out.emplace_back(
-            QStringLiteral("%1/button/%2/%3/config").arg(QLatin1String(Prefix), pumpId, name),
-            QJsonDocument(config).toJson(QJsonDocument::Compact));
+        const QByteArray title = (name.left(1).toUpper() + name.mid(1)).toLatin1();
+        add({"button",
+             command,
+             title.constData(),
+             true,
+             {{QStringLiteral("command_topic"), topics.command()},
+              {QStringLiteral("payload_press"), name}}});
     }
     return out;
 }

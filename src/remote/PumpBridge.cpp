@@ -3,6 +3,8 @@
 #include "GUI/OperationItem.h"
 #include "pump/AttachTable.h"
 #include "pump/KeyTable.h"
+#include "pump/StatusFlags.h"
+#include "pumpcore/LinkState.h"
 #include "pumpcore/PumpCore.h"
 #include "recorder/RunStateJudge.h"
 #include "recorder/SampleJson.h"
@@ -15,6 +17,8 @@
 #include <QJsonObject>
 
 namespace {
+
+using Id = BusinessLogic::CommandSpezifier;
 
 const QByteArray Online = QByteArrayLiteral("online");
 const QByteArray Offline = QByteArrayLiteral("offline");
@@ -36,6 +40,24 @@ QString answerText(BusinessLogic::AnswerOutcome outcome)
         break;
     }
     return QStringLiteral("ACK");
+}
+
+// A received value for one journal line: short, on one line.
+QString logValue(const QString &value)
+{
+    const int most = 40;
+    QString text = value.left(most);
+    for (QChar &c : text) {
+        if (!c.isPrint())
+            c = QLatin1Char('?');
+    }
+    return value.size() > most ? text + QStringLiteral("...") : text;
+}
+
+QString knownText(const char *key, const Pump::PumpItems &items)
+{
+    const QJsonValue v = Pump::KeyTable::json(Pump::KeyTable::key(QLatin1String(key)), items);
+    return v.isString() ? v.toString() : QString();
 }
 
 } // namespace
@@ -60,6 +82,7 @@ PumpBridge::PumpBridge(const BridgeOptions &bridgeOptions, const QString &pumpId
     connect(&pump, &PumpCore::answered, this, &PumpBridge::answered, Qt::DirectConnection);
     connect(&pump.stack(), &BusinessLogic::CommandStack::entriesCleared, this, &PumpBridge::cleared,
             Qt::DirectConnection);
+    connect(&pump, &PumpCore::linkStateChanged, this, &PumpBridge::linkChanged);
 }
 
 PumpBridge::~PumpBridge()
@@ -74,6 +97,7 @@ void PumpBridge::setControlAllowed(bool allowed)
     options.allowControl = allowed;
     if (!allowed)
         revoke(Pump::KeyTable::Permission::Control);
+    publishDiscovery(true);
 }
 
 void PumpBridge::setConfigAllowed(bool allowed)
@@ -114,6 +138,9 @@ void PumpBridge::start()
 
 void PumpBridge::finish()
 {
+    // Nobody watches the pump any more.
+    if (publishing())
+        client->publish(names.pump(), Offline, 1, true);
     if (client && claim.granted())
         client->finish(names.availability(), Offline);
     client.reset();
@@ -157,12 +184,8 @@ void PumpBridge::claimGranted()
 {
     client->publish(names.owner(), claim.record(), 1, true);
     client->publish(names.availability(), Online, 1, true);
-    if (options.haDiscovery) {
-        const QString model =
-            Pump::KeyTable::text(Pump::KeyTable::key(QStringLiteral("model")), pump.items().all());
-        for (const auto &config : HaDiscovery::configs(names, id, model))
-            client->publish(config.first, config.second, 1, true);
-    }
+    publishPump(true);
+    publishDiscovery(true);
     publishInfo(true);
     // What was published before the broker went away may be stale there: send it afresh.
     throttle.reset();
@@ -185,6 +208,7 @@ void PumpBridge::sample(const ProcessSample &sample)
     if (!publishing())
         return;
     publishInfo(false);
+    publishDiscovery(false);
     if (throttle.take(state, sample.timeMs))
         client->publish(names.state(), lastState, 0, true);
 }
@@ -215,6 +239,39 @@ void PumpBridge::publishInfo(bool always)
         lastInfo = now;
 }
 
+void PumpBridge::linkChanged(const LinkState &state)
+{
+    emit logged(state.cause.isEmpty()
+                    ? QStringLiteral("pump link: %1").arg(state.text())
+                    : QStringLiteral("pump link: %1 (%2)").arg(state.text(), state.cause));
+    publishPump(false);
+}
+
+void PumpBridge::publishPump(bool always)
+{
+    if (!publishing())
+        return;
+    const QByteArray now = pump.linkState().connected() ? Online : Offline;
+    if (!always && now == lastPump)
+        return;
+    if (client->publish(names.pump(), now, 1, true))
+        lastPump = now;
+}
+
+void PumpBridge::publishDiscovery(bool always)
+{
+    if (!options.haDiscovery || !publishing())
+        return;
+    const HaDiscovery::Device device{knownText("model", pump.items()),
+                                     knownText("firmware", pump.items()), version};
+    const QString identity = device.model + QLatin1Char('\n') + device.firmware;
+    if (!always && identity == discoveredIdentity)
+        return;
+    discoveredIdentity = identity;
+    for (const auto &config : HaDiscovery::configs(names, id, device, options.allowControl))
+        client->publish(config.first, config.second, 1, true);
+}
+
 void PumpBridge::message(const MqttClient::Message &m)
 {
     if (claim.take(m))
@@ -224,6 +281,7 @@ void PumpBridge::message(const MqttClient::Message &m)
             held.push_back(m);
         return;
     }
+    answering = m.topic;
     const RemoteRequest r = RemoteRequest::read(names, m, options);
     if (r.kind == RemoteRequest::Kind::Ignored)
         return;
@@ -245,7 +303,22 @@ void PumpBridge::message(const MqttClient::Message &m)
     }
     // Logged like the operator's commands, so it shows in the traffic log.
     const BusinessLogic::Ticket ticket = pump.submit(Lane::Remote, r.command, r.commandValue);
-    waiting.push_back({ticket, r.key, r.name, r.value, r.correlation, r.permission});
+    Waiting w;
+    w.ticket = ticket;
+    w.key = r.key;
+    w.name = r.name;
+    w.value = r.value;
+    w.correlation = r.correlation;
+    w.permission = r.permission;
+    w.topic = m.topic;
+    if (!r.steps.empty()) {
+        // One step at a time: a step refused ends the request before anything after it goes.
+        w.step = 1;
+        w.stepCount = static_cast<int>(r.steps.size());
+        w.what = r.steps.front().what;
+        w.rest.assign(r.steps.begin() + 1, r.steps.end());
+    }
+    waiting.push_back(w);
     // The value is read back right behind it, so that the state shows it within an exchange
     // rather than at the poller's next turn for that value.
     const Pump::KeyTable::Key *key =
@@ -261,6 +334,12 @@ void PumpBridge::message(const MqttClient::Message &m)
 
 void PumpBridge::answered(const Answer &answer)
 {
+    // A stop, from whoever, ends the remote doses and runs still being set up.
+    if (answer.commandId == BusinessLogic::toInt(BusinessLogic::CommandSpezifier::Stop) &&
+        answer.accepted()) {
+        for (Waiting &w : waiting)
+            w.stopped = w.stopped || !w.rest.empty();
+    }
     for (auto it = readBacks.begin(); it != readBacks.end(); ++it) {
         if (it->ticket != answer.ticket)
             continue;
@@ -279,18 +358,90 @@ void PumpBridge::answered(const Answer &answer)
             continue;
         const Waiting w = *it;
         waiting.erase(it);
+        answering = w.topic;
+        if (!w.refused.isEmpty()) {
+            refusal(w, answer);
+            return;
+        }
         const bool accepted = answer.accepted();
+        // What would have dropped the rest, had it been queued, also ends it here.
+        const QString halt = w.stopped               ? QStringLiteral("a stop came")
+                             : !publishing()         ? QStringLiteral("the broker was lost")
+                             : !options.allowControl ? QStringLiteral("control was withdrawn")
+                                                     : QString();
+        if (accepted && !w.rest.empty() && halt.isEmpty()) {
+            nextStep(w);
+            return;
+        }
         const QString text = answerText(answer.outcome);
         // A run command changes the run state at once; a set waits for its read-back.
         if (accepted && RunStateJudge::keyOf(answer.commandId))
             emit stateDue();
-        result(w.key, w.name, w.value, w.correlation, accepted, text,
-               accepted ? QString()
-                        : (answer.outcome == BusinessLogic::AnswerOutcome::Nak
-                               ? QStringLiteral("the pump refused it")
-                               : text));
+        const QString step =
+            w.stepCount == 0
+                ? QStringLiteral("it")
+                : QStringLiteral("%1 (step %2 of %3)").arg(w.what).arg(w.step).arg(w.stepCount);
+        if (answer.outcome == BusinessLogic::AnswerOutcome::Nak) {
+            // Named with the error flags, as the tool does: they are read right behind it.
+            Waiting reading = w;
+            reading.refused = step;
+            reading.ticket = pump.submit(BusinessLogic::Lane::Remote, Id::GetPumpStatus,
+                                         Pump::StatusFlags::ErrorGroup, false);
+            if (reading.ticket != 0) {
+                waiting.push_back(reading);
+                return;
+            }
+        }
+        QString error;
+        if (accepted && !w.rest.empty())
+            error =
+                QStringLiteral("%1 before the start; nothing was sent after %2").arg(halt, step);
+        else if (!accepted && w.stepCount == 0)
+            error = answer.outcome == BusinessLogic::AnswerOutcome::Nak
+                        ? QStringLiteral("the pump refused it")
+                        : text;
+        else if (!accepted)
+            error =
+                QStringLiteral("%1: %2%3")
+                    .arg(step, text,
+                         w.rest.empty() ? QString() : QStringLiteral("; nothing more was sent"));
+        result(w.key, w.name, w.value, w.correlation, error.isEmpty(), text, error);
         return;
     }
+}
+
+void PumpBridge::nextStep(Waiting w)
+{
+    const Pump::DosingPlan::Step step = w.rest.front();
+    w.rest.erase(w.rest.begin());
+    w.ticket = pump.submit(BusinessLogic::Lane::Remote, step.command, step.value);
+    w.what = step.what;
+    ++w.step;
+    if (w.ticket == 0) {
+        result(w.key, w.name, w.value, w.correlation, false, QString(), QStringLiteral("no pump"));
+        return;
+    }
+    waiting.push_back(w);
+}
+
+void PumpBridge::refusal(const Waiting &w, const Answer &flags)
+{
+    QStringList lit;
+    GUI::OperationItem *item = pump.items().find(Id::GetPumpStatus);
+    if (flags.accepted() && item != nullptr && item->spezifier() == flags.commandId) {
+        Answer copy = flags;
+        item->update(&copy);
+        lit = Pump::KeyTable::json(Pump::KeyTable::key(QStringLiteral("errors")), pump.items())
+                  .toVariant()
+                  .toStringList();
+    }
+    QString error = QStringLiteral("the pump refused %1").arg(w.refused);
+    if (!lit.isEmpty())
+        error += QStringLiteral("; it reports: ") + lit.join(QLatin1String(", "));
+    if (!w.rest.empty())
+        error += QStringLiteral("; nothing more was sent");
+    result(w.key, w.name, w.value, w.correlation, false,
+           answerText(BusinessLogic::AnswerOutcome::Nak), error);
 }
 
 void PumpBridge::cleared(const std::vector<BusinessLogic::Ticket> &tickets)
@@ -309,6 +460,10 @@ void PumpBridge::result(const QString &key, const QString &name, const QString &
 {
     if (!client)
         return;
+    const QString root = names.command().chopped(3);
+    emit logged(QStringLiteral("request %1 \"%2\": %3")
+                    .arg(answering.startsWith(root) ? answering.mid(root.size()) : answering,
+                         logValue(value), ok ? answer : error));
     QJsonObject object{{QStringLiteral("key"), key},
                        {QStringLiteral("name"), name.isEmpty() ? QJsonValue() : name},
                        {QStringLiteral("value"), value},

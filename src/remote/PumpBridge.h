@@ -2,6 +2,7 @@
 
 #include "BusinessLogic/Answer.h"
 #include "BusinessLogic/Ticket.h"
+#include "pump/DosingPlan.h"
 #include "pump/KeyTable.h"
 #include "recorder/ProcessSample.h"
 #include "remote/BridgeOptions.h"
@@ -17,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+class LinkState;
 class PumpCore;
 
 namespace GUI {
@@ -24,10 +26,12 @@ class OperationItem;
 }
 
 // Publishes one pump on an MQTT broker and takes its commands from there: availability (with the
-// last will), the state after every refresh tick when it changed or every 10 s, the identity,
-// and the outcome of each request with its correlation data. Requests are checked by the key
-// table and join the pump core's remote lane, behind the local operator and ahead of the polls;
-// a stop goes to the Stop lane and is never refused. A refused value never reaches the queue.
+// last will), whether the pump answers, the state after every refresh tick when it changed or
+// every 10 s, the identity, and the outcome of each request with its correlation data. Requests
+// are checked by the key table and join the pump core's remote lane, behind the local operator
+// and ahead of the polls; a stop goes to the Stop lane and is never refused. A refused value
+// never reaches the queue. A JSON dose or run goes step by step and has one outcome: the first
+// step refused ends it, so the start, last, only goes when every step before it was taken.
 class PumpBridge : public QObject
 {
     Q_OBJECT
@@ -68,6 +72,8 @@ signals:
     // A request was answered (a set, with its value read back): a sample taken now shows it,
     // without waiting for the next refresh tick.
     void stateDue();
+    // A line for the journal: each remote request with its outcome, each change of the link.
+    void logged(const QString &line);
 
 private:
     struct Waiting
@@ -78,6 +84,16 @@ private:
         QString value;
         QByteArray correlation;
         Pump::KeyTable::Permission permission = Pump::KeyTable::Permission::None;
+        QString topic; // the request's, for the log
+        // A JSON dose or run: the step in flight (1-based), the steps after it, and whether a
+        // stop came meanwhile, which ends it before its start.
+        int step = 0;
+        int stepCount = 0;
+        QString what;
+        std::vector<Pump::DosingPlan::Step> rest;
+        bool stopped = false;
+        // Set while the error flags are read after a NAK: what was refused.
+        QString refused;
     };
     struct ReadBack
     {
@@ -100,6 +116,14 @@ private:
                 const QByteArray &correlation, bool ok, const QString &answer,
                 const QString &error);
     void publishInfo(bool always);
+    void linkChanged(const LinkState &state);
+    // "online" while the pump answers, retained; always: even when it did not change.
+    void publishPump(bool always);
+    // The discovery configs again when the pump's identity became known or changed.
+    void publishDiscovery(bool always);
+    void nextStep(Waiting w);
+    // The refusal with the error flags the pump reports, read right after it.
+    void refusal(const Waiting &w, const Answer &flags);
     QByteArray info() const;
 
     BridgeOptions options;
@@ -114,6 +138,9 @@ private:
     std::deque<ReadBack> readBacks;
     QByteArray lastState;
     QByteArray lastInfo;
+    QByteArray lastPump;
+    QString discoveredIdentity;
+    QString answering; // the topic of the request result() answers, for the log
     qint64 startMs = 0;
     IdClaim claim;
     // Requests that came before the claim was decided: served once it is granted.

@@ -1,6 +1,7 @@
 #include "remote/RemoteRequest.h"
 
 #include "remote/BridgeOptions.h"
+#include "remote/RemoteCommandObject.h"
 #include "remote/TopicNames.h"
 
 namespace {
@@ -45,6 +46,21 @@ bool allowed(const BridgeOptions &options, Permission permission)
 }
 
 } // namespace
+
+BusinessLogic::CommandSpezifier RemoteRequest::commandNamed(const QString &word)
+{
+    static const struct
+    {
+        const char *name;
+        Id id;
+    } commands[] = {
+        {"start", Id::Start}, {"stop", Id::Stop}, {"pause", Id::Pause}, {"prime", Id::Prime}};
+    for (const auto &c : commands) {
+        if (word == QLatin1String(c.name))
+            return c.id;
+    }
+    return Id::Base;
+}
 
 QString RemoteRequest::cut(const QString &text)
 {
@@ -105,17 +121,13 @@ RemoteRequest RemoteRequest::read(const TopicNames &topics, const MqttClient::Me
                           ? QStringLiteral("control not allowed")
                           : QStringLiteral("configuration not allowed"));
     }
+    if (key == nullptr && text.startsWith(QLatin1Char('{'))) {
+        RemoteCommandObject::read(message.payload, r);
+        r.key = cut(r.key);
+        return r;
+    }
     if (key == nullptr) {
-        static const struct
-        {
-            const char *name;
-            Id id;
-        } commands[] = {
-            {"start", Id::Start}, {"stop", Id::Stop}, {"pause", Id::Pause}, {"prime", Id::Prime}};
-        for (const auto &c : commands) {
-            if (r.key == QLatin1String(c.name))
-                r.command = c.id;
-        }
+        r.command = commandNamed(r.key);
         if (r.command == Id::Base)
             r.error = QStringLiteral("unknown command: start, stop, pause or prime");
         return r;

@@ -2,14 +2,16 @@
 
 #include <QString>
 
-// The topics of one pump under a prefix: <prefix>/<id>/availability, owner, probe, state, info,
-// result, cmd and set/<key>.
+// The topics of one pump under a prefix: <prefix>/<id>/availability, pump, owner, probe, state,
+// info, result, cmd and set/<key>.
 class TopicNames
 {
 public:
     TopicNames(const QString &prefix, const QString &pumpId);
 
     QString availability() const { return base + QLatin1String("availability"); }
+    // "online" while the pump answers the bridge; availability says whether the bridge runs.
+    QString pump() const { return base + QLatin1String("pump"); }
     // Who serves the id (retained), and where a starting bridge checks that it has read it.
     QString owner() const { return base + QLatin1String("owner"); }
     QString probe() const { return base + QLatin1String("probe"); }

@@ -6,6 +6,7 @@
 #include "SimProcess.h"
 
 #include <QDeadlineTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -266,7 +267,7 @@ void BridgeTest::homeAssistantFindsThePump()
     Subscriber ha(broker.port(), QStringLiteral("homeassistant/#"));
     const QByteArray config = ha.waitFor(topic, [&](const QJsonObject &o) {
         return o.value(link).toString() == target &&
-               o.value("availability_topic").toString() ==
+               o.value("availability").toArray().at(0).toObject().value("topic").toString() ==
                    QLatin1String("dosetta/p1/availability") &&
                !o.value("unique_id").toString().isEmpty();
     });

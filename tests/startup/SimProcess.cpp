@@ -7,8 +7,9 @@
 #error "FLUXO_SIM_PROGRAM must name the built fluxo-sim"
 #endif
 
-SimProcess::SimProcess(int address)
+SimProcess::SimProcess(int address, const QStringList &extra)
     : pumpAddress(address)
+    , extraArguments(extra)
 {}
 
 SimProcess::~SimProcess()
@@ -20,8 +21,10 @@ bool SimProcess::start()
 {
     // Standard input stays open: the simulator reads fault commands there.
     process.start(QStringLiteral(FLUXO_SIM_PROGRAM),
-                  {QStringLiteral("--address"), QString::number(pumpAddress),
-                   QStringLiteral("--baud"), QStringLiteral("9600"), QStringLiteral("--log")});
+                  QStringList{QStringLiteral("--address"), QString::number(pumpAddress),
+                              QStringLiteral("--baud"), QStringLiteral("9600"),
+                              QStringLiteral("--log")} +
+                      extraArguments);
     if (!process.waitForStarted(5000))
         return false;
     const QDeadlineTimer deadline(5000);
@@ -56,6 +59,12 @@ std::vector<SimLog::Entry> SimProcess::log()
 QStringList SimProcess::received()
 {
     return SimLog::received(log());
+}
+
+void SimProcess::control(const QByteArray &line)
+{
+    process.write(line + '\n');
+    process.waitForBytesWritten(1000);
 }
 
 bool SimProcess::waitForReceived(int count, int timeoutMs)

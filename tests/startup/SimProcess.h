@@ -13,7 +13,8 @@
 class SimProcess
 {
 public:
-    explicit SimProcess(int address);
+    // extra: further options for fluxo-sim ("--type", "02").
+    explicit SimProcess(int address, const QStringList &extra = {});
     ~SimProcess();
 
     SimProcess(const SimProcess &) = delete;
@@ -28,12 +29,15 @@ public:
     // Everything logged so far.
     std::vector<SimLog::Entry> log();
     QStringList received();
+    // One line for the simulator's standard input: a fault command such as "error power on".
+    void control(const QByteArray &line);
     // Runs the event loop until at least count frames were received; false after timeoutMs.
     bool waitForReceived(int count, int timeoutMs);
 
 private:
     QProcess process;
     int pumpAddress;
+    QStringList extraArguments;
     QString path;
     QByteArray logText;
 };

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "BusinessLogic/CommandSpezifier.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace Pump {
+
+// The steps of a volume dose and of a flow run, checked by the key table: the mode, the values
+// and the dispense time, then the start. The command-line tool's dispense and run and the
+// bridge's JSON commands take them from here, so both check and set the pump up alike.
+class DosingPlan
+{
+public:
+    using Id = BusinessLogic::CommandSpezifier;
+
+    struct Step
+    {
+        Id command = Id::Base;
+        int value = 0;
+        QString what; // for messages: "the flow rate"
+    };
+
+    std::vector<Step> steps; // the last one is the start
+    QString error;           // why nothing may go out; empty when the steps may
+    double targetVolume = 0; // ml, for a dose
+    int targetSeconds = 0;   // for a run with a time
+
+    bool ok() const { return error.isEmpty(); }
+
+    // volume in ml; rate in ml/min, nothing for full flow.
+    static DosingPlan dose(const QString &volume, const std::optional<QString> &rate);
+    // rate in ml/min; time a duration ("90s", "5m"), nothing for a run until stopped.
+    static DosingPlan run(const QString &rate, const std::optional<QString> &time);
+};
+
+} // namespace Pump

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+
+class RemoteRequest;
+
+// A command given as a JSON object on the cmd topic, for clients that send one message per
+// action: {"command":"stop"} (start, pause and prime alike), a volume dose
+// {"command":"dose","volume":2.5,"rate":10} (rate optional: full flow) and a timed run
+// {"command":"run","rate":10,"time":"5m"} (time optional: until stopped). Values are numbers or
+// texts and are checked as the command-line tool's dispense and run check them; a field this
+// does not know is refused, so that a misspelt "rate" never doses at full flow.
+class RemoteCommandObject
+{
+public:
+    // Fills a request for the cmd topic from the object: a plain command as its word would, a
+    // dose or run as its steps with the start last. Says why in request.error when it cannot.
+    static void read(const QByteArray &payload, RemoteRequest &request);
+};

@@ -1,0 +1,400 @@
+// What Home Assistant and Node-RED meet when they use dosetta-cli serve: the discovery configs
+// against the state really published, JSON commands as they reach the simulated pump, refusals
+// that name the pump's error flags, and an availability that follows the pump's link.
+
+#include "MosquittoBroker.h"
+#include "SimProcess.h"
+
+#include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+QJsonObject json(const QByteArray &payload)
+{
+    return QJsonDocument::fromJson(payload).object();
+}
+
+// mosquitto_sub printing "topic|correlation data|payload" a line per message.
+class Watch
+{
+public:
+    Watch(int port, const QString &filter)
+    {
+        process.start(QStringLiteral("mosquitto_sub"),
+                      {"-h", "127.0.0.1", "-p", QString::number(port), "-V", "mqttv5", "-t", filter,
+                       "-F", "%t|%D|%p"});
+    }
+    ~Watch() { process.kill(), process.waitForFinished(2000); }
+
+    QStringList lines()
+    {
+        text += QString::fromUtf8(process.readAllStandardOutput());
+        return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    // The payload of the first message on topic, from line `since` on, that matches; empty after
+    // ten seconds.
+    QByteArray waitFor(const QString &topic, const std::function<bool(const QByteArray &)> &match,
+                       const QString &correlation = QString(), int since = 0)
+    {
+        const QString head = topic + QLatin1Char('|') + correlation + QLatin1Char('|');
+        const QDeadlineTimer deadline(10000);
+        do {
+            for (const QString &line : lines().mid(since)) {
+                const QByteArray payload = line.mid(head.size()).toUtf8();
+                if (line.startsWith(head) && match(payload))
+                    return payload;
+            }
+            QTest::qWait(50);
+        } while (!deadline.hasExpired());
+        return QByteArray();
+    }
+    bool waitForText(const QString &topic, const QByteArray &payload, int since = 0)
+    {
+        const auto same = [&](const QByteArray &p) {
+            return p == payload;
+        };
+        return !waitFor(topic, same, QString(), since).isEmpty();
+    }
+    QJsonObject waitForObject(const QString &topic,
+                              const std::function<bool(const QJsonObject &)> &match,
+                              const QString &correlation = QString(), int since = 0)
+    {
+        const auto matches = [&](const QByteArray &p) {
+            return match(json(p));
+        };
+        return json(waitFor(topic, matches, correlation, since));
+    }
+
+private:
+    QProcess process;
+    QString text;
+};
+
+std::unique_ptr<QProcess> startBridge(const SimProcess &sim, const QStringList &options)
+{
+    auto bridge = std::make_unique<QProcess>();
+    bridge->start(QStringLiteral(DOSETTA_CLI_PROGRAM),
+                  QStringList{"--port", sim.devicePath(), "--address",
+                              QString::number(sim.address()), "serve", "--ha-discovery"} +
+                      options);
+    return bridge;
+}
+
+void publish(int port, const QString &topic, const QString &payload, const QString &correlation)
+{
+    QProcess::execute(QStringLiteral("mosquitto_pub"),
+                      {"-h", "127.0.0.1", "-p", QString::number(port), "-V", "mqttv5", "-q", "1",
+                       "-t", topic, "-m", payload, "-D", "publish", "correlation-data",
+                       correlation});
+}
+
+// Topics of the configs retained at the broker now.
+QStringList retainedConfigs(int port, const QString &pumpId)
+{
+    QProcess sub;
+    sub.start(QStringLiteral("mosquitto_sub"),
+              {"-h", "127.0.0.1", "-p", QString::number(port), "--retained-only", "-W", "1", "-t",
+               QStringLiteral("homeassistant/+/%1/+/config").arg(pumpId), "-F", "%t"});
+    sub.waitForFinished(5000);
+    return QString::fromUtf8(sub.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+bool frameAfter(const QStringList &frames, const QString &first, const QString &then)
+{
+    const int at = frames.indexOf(first);
+    return at >= 0 && frames.indexOf(then, at + 1) > at;
+}
+
+// The frames other than queries: what was set or started.
+QStringList actions(const QStringList &frames, int address)
+{
+    const QString query = QStringLiteral("%1?").arg(address, 2, 10, QLatin1Char('0'));
+    QStringList out;
+    for (const QString &f : frames) {
+        if (!f.startsWith(query))
+            out << f;
+    }
+    return out;
+}
+
+} // namespace
+
+class BridgeHaTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void discoveryReadsTheRealState_data();
+    void discoveryReadsTheRealState();
+    void jsonDoseReachesThePump();
+    void badJsonStartsNothing_data();
+    void badJsonStartsNothing();
+    void nakNamesTheErrorFlags();
+    void refusedStepStartsNothing();
+    void controlEntitiesGoWithoutControl();
+    void pumpAvailabilityFollowsTheLink();
+
+private:
+    // Sends payload on the pump's cmd topic and waits for its result, told apart from every
+    // other by its correlation data.
+    QJsonObject result(const QString &pumpId, const QString &payload);
+
+    MosquittoBroker broker;
+    SimProcess sim{1};
+    // A FLUXO 02: it refuses flow rates above 20 ml/min that the key table lets through.
+    SimProcess small{2, {QStringLiteral("--type"), QStringLiteral("02")}};
+    std::unique_ptr<QProcess> bridge;
+    std::unique_ptr<QProcess> second;
+    std::unique_ptr<Watch> watch;
+    int requests = 0;
+};
+
+void BridgeHaTest::initTestCase()
+{
+    QVERIFY(broker.start());
+    QVERIFY(sim.start());
+    QVERIFY(small.start());
+    watch = std::make_unique<Watch>(broker.port(), QStringLiteral("#"));
+    bridge = startBridge(sim, {"--broker", broker.url(), "--id", "h1", "--allow-control"});
+    second = startBridge(small, {"--broker", broker.url(), "--id", "h2", "--allow-control"});
+    for (const char *topic : {"dosetta/h1/pump", "dosetta/h2/pump"})
+        QVERIFY(watch->waitForText(QLatin1String(topic), "online"));
+}
+
+void BridgeHaTest::cleanupTestCase()
+{
+    for (QProcess *b : {bridge.get(), second.get()}) {
+        b->terminate();
+        QVERIFY(b->state() == QProcess::NotRunning || b->waitForFinished(5000));
+    }
+}
+
+QJsonObject BridgeHaTest::result(const QString &pumpId, const QString &payload)
+{
+    const QString correlation = QStringLiteral("request %1").arg(++requests);
+    publish(broker.port(), QStringLiteral("dosetta/%1/cmd").arg(pumpId), payload, correlation);
+    const auto any = [](const QJsonObject &) {
+        return true;
+    };
+    return watch->waitForObject(QStringLiteral("dosetta/%1/result").arg(pumpId), any, correlation);
+}
+
+void BridgeHaTest::discoveryReadsTheRealState_data()
+{
+    QTest::addColumn<QString>("config");
+    QTest::addColumn<bool>("needsThePump"); // unavailable while the pump does not answer
+    QTest::addColumn<QString>("value");     // sent to the command topic; empty: not tried
+    QTest::newRow("volume delivered") << "sensor/h1/volume_delivered" << true << "";
+    QTest::newRow("flow rate") << "sensor/h1/flow_rate" << true << "";
+    QTest::newRow("time elapsed") << "sensor/h1/time_elapsed" << true << "";
+    QTest::newRow("run state") << "sensor/h1/run_state" << true << "";
+    QTest::newRow("error") << "binary_sensor/h1/error" << true << "";
+    QTest::newRow("link") << "binary_sensor/h1/link" << false << "";
+    QTest::newRow("flow rate number") << "number/h1/flow_rate_setpoint" << true << "min";
+    QTest::newRow("volume number") << "number/h1/volume" << true << "max";
+    QTest::newRow("dispense time number") << "number/h1/dispense_time" << true << "max";
+    QTest::newRow("mode select") << "select/h1/mode" << true << "volume";
+    QTest::newRow("pause button") << "button/h1/pause" << true << "";
+    QTest::newRow("prime button") << "button/h1/prime" << true << "";
+}
+
+// Every field a template reads is in the state the bridge publishes, and what a number or the
+// select sends is taken by the bridge.
+void BridgeHaTest::discoveryReadsTheRealState()
+{
+    QFETCH(QString, config);
+    QFETCH(bool, needsThePump);
+    QFETCH(QString, value);
+    Watch ha(broker.port(), QStringLiteral("homeassistant/#"));
+    // Published again once the pump has said what it is.
+    const QJsonObject c = ha.waitForObject(
+        QStringLiteral("homeassistant/%1/config").arg(config), [](const QJsonObject &o) {
+            return o.value("device").toObject().value("model").toString().startsWith("FLUXO ");
+        });
+    QVERIFY2(!c.isEmpty(), qPrintable(config));
+    for (const char *field : {"sw_version", "hw_version"})
+        QVERIFY(!c.value("device").toObject().value(field).toString().isEmpty());
+
+    QStringList availability;
+    for (const QJsonValue &a : c.value("availability").toArray())
+        availability << a.toObject().value("topic").toString();
+    QStringList expected{"dosetta/h1/availability"};
+    if (needsThePump)
+        expected << "dosetta/h1/pump";
+    QCOMPARE(availability, expected);
+    QCOMPARE(c.value("availability_mode").toString(), QStringLiteral("all"));
+
+    const QString temp = c.value("value_template").toString();
+    if (!temp.isEmpty()) {
+        QCOMPARE(c.value("state_topic").toString(), QStringLiteral("dosetta/h1/state"));
+        const auto linked = [](const QJsonObject &o) {
+            return o.value("link") == "connected";
+        };
+        const QJsonObject state = watch->waitForObject("dosetta/h1/state", linked);
+        QRegularExpressionMatchIterator fields =
+            QRegularExpression(QStringLiteral("value_json\\.(\\w+)")).globalMatch(temp);
+        QVERIFY(fields.hasNext());
+        while (fields.hasNext()) {
+            const QString name = fields.next().captured(1);
+            QVERIFY2(state.contains(name), qPrintable(name + QStringLiteral(" in ") + temp));
+        }
+    }
+    if (!value.isEmpty()) {
+        const QString sent = c.contains(value) ? QString::number(c.value(value).toDouble()) : value;
+        const QString correlation = QString::fromLatin1(QTest::currentDataTag());
+        publish(broker.port(), c.value("command_topic").toString(), sent, correlation);
+        const auto any = [](const QJsonObject &) {
+            return true;
+        };
+        const QJsonObject r = watch->waitForObject("dosetta/h1/result", any, correlation);
+        QVERIFY2(r.value("ok").toBool(), QJsonDocument(r).toJson().constData());
+    }
+}
+
+void BridgeHaTest::jsonDoseReachesThePump()
+{
+    const int before = sim.received().size();
+    const QJsonObject r = result(QStringLiteral("h1"),
+                                 QStringLiteral(R"({"command":"dose","volume":2.5,"rate":10})"));
+    QVERIFY2(r.value("ok").toBool(), QJsonDocument(r).toJson().constData());
+    QCOMPARE(r.value("key").toString(), QStringLiteral("dose"));
+    // 2.5 ml at 10 ml/min: 15 s of dispense time, then the start.
+    const QStringList frames = sim.received().mid(before);
+    for (const char *frame : {"01DV00002500", "01RV00010000", "01DT00001500"})
+        QVERIFY2(frameAfter(frames, QLatin1String(frame), QStringLiteral("01KY1")),
+                 qPrintable(frames.join(' ')));
+    QVERIFY(
+        result(QStringLiteral("h1"), QStringLiteral(R"({"command":"stop"})")).value("ok").toBool());
+}
+
+void BridgeHaTest::badJsonStartsNothing_data()
+{
+    QTest::addColumn<QString>("payload");
+    QTest::addColumn<QString>("named"); // in the error
+    QTest::newRow("volume over the limit") << R"({"command":"dose","volume":5000})"
+                                           << "volume";
+    QTest::newRow("misspelt rate") << R"({"command":"dose","volume":2,"rat":5})"
+                                   << "rat";
+    QTest::newRow("longer than a dispense time") << R"({"command":"dose","volume":999,"rate":1})"
+                                                 << "dispense time";
+    QTest::newRow("run without a rate") << R"({"command":"run","time":"5m"})"
+                                        << "rate";
+    QTest::newRow("run for a week") << R"({"command":"run","rate":5,"time":"168h"})"
+                                    << "dispense-time";
+    QTest::newRow("rate as a list") << R"({"command":"run","rate":[5]})"
+                                    << "rate";
+    // The error never repeats what was sent: the key is echoed, cut, on its own.
+    QTest::newRow("unknown command") << R"({"command":"flush"})"
+                                     << "unknown command";
+    QTest::newRow("cut short") << R"({"command":"dose",)"
+                               << "JSON";
+}
+
+void BridgeHaTest::badJsonStartsNothing()
+{
+    QFETCH(QString, payload);
+    QFETCH(QString, named);
+    const int before = sim.received().size();
+    const QJsonObject r = result(QStringLiteral("h1"), payload);
+    QCOMPARE(r.value("ok").toBool(true), false);
+    QVERIFY2(r.value("error").toString().contains(named), qPrintable(r.value("error").toString()));
+    QCOMPARE(actions(sim.received().mid(before), 1), QStringList());
+}
+
+// A plain start and a JSON dose, refused while the pump reports an error.
+void BridgeHaTest::nakNamesTheErrorFlags()
+{
+    const int since = watch->lines().size();
+    sim.control("error temperature on");
+    // The state shows it once the simulator has taken it.
+    const auto lit = [](const QJsonObject &o) {
+        return !o.value("errors").toArray().isEmpty();
+    };
+    QVERIFY(!watch->waitForObject("dosetta/h1/state", lit, QString(), since).isEmpty());
+    const QJsonObject start = result(QStringLiteral("h1"), QStringLiteral("start"));
+    const QJsonObject dose =
+        result(QStringLiteral("h1"), QStringLiteral(R"({"command":"dose","volume":1})"));
+    sim.control("error temperature off");
+    const QString flags = QStringLiteral("; it reports: Maximum temperature exceeded");
+    QCOMPARE(start.value("answer").toString(), QStringLiteral("NAK"));
+    QCOMPARE(start.value("error").toString(), QStringLiteral("the pump refused it") + flags);
+    QCOMPARE(dose.value("answer").toString(), QStringLiteral("NAK"));
+    QCOMPARE(dose.value("error").toString(),
+             QStringLiteral("the pump refused start (step 4 of 4)") + flags);
+}
+
+// The FLUXO 02 refuses 50 ml/min: the dose ends at that step and the pump is never started.
+void BridgeHaTest::refusedStepStartsNothing()
+{
+    const QJsonObject r =
+        result(QStringLiteral("h2"), QStringLiteral(R"({"command":"dose","volume":5,"rate":50})"));
+    QCOMPARE(r.value("ok").toBool(true), false);
+    QCOMPARE(r.value("error").toString(),
+             QStringLiteral("the pump refused the flow rate (step 3 of 5); nothing more was sent"));
+    const QStringList done = actions(small.received(), 2);
+    QVERIFY2(done.contains(QStringLiteral("02RV00050000")), qPrintable(done.join(' ')));
+    QVERIFY2(!done.contains(QStringLiteral("02KY1")), qPrintable(done.join(' ')));
+}
+
+// The same pump served again without control: its numbers, select and buttons are gone from
+// the broker, its sensors stay.
+void BridgeHaTest::controlEntitiesGoWithoutControl()
+{
+    QVERIFY(retainedConfigs(broker.port(), QStringLiteral("h2"))
+                .contains(QStringLiteral("homeassistant/number/h2/volume/config")));
+    second->terminate();
+    QVERIFY(second->waitForFinished(5000));
+    const int since = watch->lines().size();
+    second = startBridge(small, {"--broker", broker.url(), "--id", "h2"});
+    // The info goes out right after the discovery.
+    const auto any = [](const QByteArray &) {
+        return true;
+    };
+    QVERIFY(!watch->waitFor("dosetta/h2/info", any, QString(), since).isEmpty());
+    const QStringList configs = retainedConfigs(broker.port(), QStringLiteral("h2"));
+    QVERIFY(configs.contains(QStringLiteral("homeassistant/sensor/h2/volume_delivered/config")));
+    QVERIFY(configs.contains(QStringLiteral("homeassistant/binary_sensor/h2/link/config")));
+    for (const QString &topic : configs) {
+        for (const char *control : {"/number/", "/select/", "/button/"})
+            QVERIFY2(!topic.contains(QLatin1String(control)), qPrintable(topic));
+    }
+}
+
+// A pump that stops answering turns its own availability off, and the journal says so once per
+// change; each request has a line of its own.
+void BridgeHaTest::pumpAvailabilityFollowsTheLink()
+{
+    const int since = watch->lines().size();
+    sim.control("silent on");
+    QVERIFY(watch->waitForText("dosetta/h1/pump", "offline", since));
+    // The bridge itself still runs.
+    QVERIFY(
+        !watch->lines().mid(since).contains(QStringLiteral("dosetta/h1/availability||offline")));
+    sim.control("silent off");
+    QVERIFY(watch->waitForText("dosetta/h1/pump", "online", since));
+    bridge->terminate();
+    QVERIFY(bridge->waitForFinished(5000));
+    const QString journal = QString::fromUtf8(bridge->readAllStandardError());
+    QCOMPARE(journal.count(QStringLiteral("pump link: silent")), 1);
+    QCOMPARE(journal.count(QStringLiteral("pump link: connected")), 2);
+    QVERIFY2(journal.contains(QStringLiteral(R"(request cmd "start": the pump refused it; it )")),
+             qPrintable(journal));
+    QVERIFY2(journal.contains(QStringLiteral(R"(request set/mode "volume": ACK)")),
+             qPrintable(journal));
+    // Stopped in order: both topics say offline.
+    Watch late(broker.port(), QStringLiteral("dosetta/h1/+"));
+    QVERIFY(late.waitForText("dosetta/h1/pump", "offline"));
+}
+
+QTEST_GUILESS_MAIN(BridgeHaTest)
+#include "tst_bridgeha.moc"
