@@ -452,6 +452,12 @@ int CliRunner::serve()
             break;
         }
     });
+    QObject::connect(&bridge, &BridgeSession::subscriptionFailed, &loop,
+                     [&](const QString &filter, const QString &reason) {
+                         output.message(QStringLiteral("the broker %1 refused the subscription to "
+                                                       "%2: %3")
+                                            .arg(options.broker, filter, reason));
+                     });
     TerminationSignals termination(RunLoop::endingSignals());
     QObject::connect(&termination, &TerminationSignals::received, &loop, [&] { loop.exit(); });
     bridge.start(options, id);

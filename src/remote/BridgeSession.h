@@ -43,6 +43,7 @@ public:
 
 signals:
     void stateChanged(BridgeSession::State state);
+    void subscriptionFailed(const QString &filter, const QString &reason);
 
 private:
     void setState(State state, const QString &reason);

@@ -9,6 +9,7 @@
 #include "remote/TopicNames.h"
 
 #include <QObject>
+#include <QSet>
 
 #include <deque>
 #include <functional>
@@ -59,6 +60,8 @@ signals:
     // The broker refused the bridge for good; the reason, for the operator.
     void refused(const QString &reason);
     void attemptFailed(const QString &reason);
+    // The broker refused to subscribe a topic; said once per topic, not at every reconnection.
+    void subscriptionFailed(const QString &filter, const QString &reason);
     // A request was answered (a set, with its value read back): a sample taken now shows it,
     // without waiting for the next refresh tick.
     void stateDue();
@@ -96,5 +99,6 @@ private:
     std::deque<std::pair<BusinessLogic::Ticket, GUI::OperationItem *>> readBacks;
     QByteArray lastState;
     QByteArray lastInfo;
+    QSet<QString> refusedFilters;
     qint64 startMs = 0;
 };
