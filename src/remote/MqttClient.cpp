@@ -361,8 +361,9 @@ void MqttClient::dispatch()
             }
             online = true;
             retryMs = FirstRetryMs;
-            for (auto it = subscriptions.cbegin(); it != subscriptions.cend(); ++it)
-                sendSubscription(it.key(), it.value());
+            // A copy: a listener to a refusal may subscribe again.
+            for (const auto &[filter, withRetained] : subscriptions.toStdMap())
+                sendSubscription(filter, withRetained);
             emit connectedChanged(true);
             break;
         case Event::Ended:
