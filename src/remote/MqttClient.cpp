@@ -297,10 +297,11 @@ void MqttClient::attempt()
     mosquitto_property_free_all(&properties);
     const int rc =
         mosquitto_connect_bind_async(handle, host.toUtf8().constData(), port, KeepAliveS, nullptr);
-    if (rc == MOSQ_ERR_TLS && !certificateRejected) {
-        // Our own certificate, key or CA file: the broker's certificate was not looked at.
-        QString why =
-            (libraryError.isEmpty() ? tlsProblem : libraryError).section(QLatin1String(": "), -1);
+    // The library says "Error: Unable to load ..." of our own certificate, key or CA file before
+    // anything reaches the broker; a handshake that failed says only OpenSSL's error.
+    if (rc == MOSQ_ERR_TLS && !certificateRejected &&
+        libraryError.startsWith(QLatin1String("Error: "))) {
+        QString why = libraryError.section(QLatin1String(": "), 1);
         if (why.endsWith(QLatin1Char('.')))
             why.chop(1);
         release();
