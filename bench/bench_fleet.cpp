@@ -1,9 +1,12 @@
 // A fleet on one broker: a mosquitto broker of its own on 127.0.0.1, N simulated pumps (fluxo-sim,
 // paced at 9600 baud, frame log on) and N bridges (dosetta-cli serve), as a site would run them.
 // A remote user (an MQTT 5 client in this process) sets each pump's flow rate 20 times, to a
-// new value each time, at random moments of the poll cycle, and measures:
+// new value each time, at random moments of the poll cycle, every other set after a quiet spell
+// of 1.3 to 2 s (a client library may sleep longer once its connection has been idle for a
+// second), and measures:
 //   - command to frame: from the publish to the RV frame at the pump (the simulator's frame log,
-//     same machine clock), and the rest of the poll exchange the set found on the wire;
+//     same machine clock), and the rest of the poll exchange the set found on the wire; the sets
+//     that follow an idle second (nothing from this user to that pump for 1.2 s) also apart;
 //   - change to state: from the pump's ACK of that frame to the state that shows the new value;
 //   - CPU (utime + stime) and memory (VmRSS, VmHWM) of every bridge, the broker and the pumps.
 //
@@ -53,6 +56,9 @@ constexpr double ByteMs = 10.0 * 1000.0 / Baud; // 8N1
 constexpr const char *Prefix = "dosetta";
 // A set whose new value has not shown in the state by then counts as lost.
 constexpr double SampleTimeoutMs = 5000.0;
+// A set after this long without a message from the remote user to its bridge counts as one
+// that follows an idle second.
+constexpr double IdleBeforeMs = 1200.0;
 
 std::atomic<bool> interrupted{false};
 
@@ -69,6 +75,7 @@ struct Pump
     bool ready = false; // a state with the link up and a flow rate came
     // The set in progress: its sample index, or -1 while the next one is due at dueMs.
     int current = -1;
+    double lastSentMs = 0; // this user's last message to the bridge
     int nextIndex = 0;
     double dueMs = 0;
     std::vector<std::size_t> samples; // indices into the sample list
@@ -84,6 +91,7 @@ struct Sample
     bool resultOk = false;
     double stateMs = -1; // first state that shows the value
     double echoMs = -1;  // the broker's copy of the set, back at this client
+    double quietMs = 0;  // since this user's last message to the same bridge
 };
 
 // What a sample came to, from the pump's frame log.
@@ -428,12 +436,16 @@ int main()
     const auto machine1 = machineJiffies();
 
     // The sets: each pump on its own, one at a time, the next 200 to 900 ms after the new value
-    // showed, so that sets land anywhere in the poll cycle.
+    // showed, so that sets land anywhere in the poll cycle; every other one 1.3 to 2 s after it,
+    // after an idle second.
     std::mt19937 random(4711);
     std::uniform_real_distribution<double> gap(200.0, 900.0);
+    std::uniform_real_distribution<double> quietGap(1300.0, 2000.0);
     std::uniform_real_distribution<double> phase(0.0, 700.0);
-    for (Pump &p : pumps)
+    for (Pump &p : pumps) {
         p.dueMs = idleTo + phase(random);
+        p.lastSentMs = bridgesStartedMs; // nothing sent to it since the bridge started
+    }
     bool done = false;
     while (!done && !interrupted) {
         double next = FleetClient::nowMs() + 100.0;
@@ -446,7 +458,7 @@ int main()
                 const bool finished = s.stateMs >= 0 && s.resultMs >= 0;
                 if (finished || now - s.publishMs > SampleTimeoutMs) {
                     p.current = -1;
-                    p.dueMs = now + gap(random);
+                    p.dueMs = now + (p.nextIndex % 2 == 0 ? quietGap(random) : gap(random));
                 } else {
                     next = std::min(next, s.publishMs + SampleTimeoutMs);
                 }
@@ -463,6 +475,8 @@ int main()
                 samples[at].publishMs =
                     client.publish(std::string(Prefix) + "/" + p.id + "/set/flow-rate",
                                    valueText(s.thousandths), p.id + "-" + std::to_string(at));
+                samples[at].quietMs = samples[at].publishMs - p.lastSentMs;
+                p.lastSentMs = samples[at].publishMs;
             }
             if (p.current < 0 && p.nextIndex < sets)
                 next = std::min(next, p.dueMs);
@@ -510,6 +524,8 @@ int main()
     std::vector<double> toResult;
     std::vector<double> toEcho;
     std::vector<double> toState;
+    std::vector<double> beyondAfterIdle;
+    std::vector<double> beyondAfterTraffic;
     int withExchange = 0;
     int overtaken = 0;
     int lost = 0;
@@ -518,8 +534,8 @@ int main()
     std::ofstream csv;
     if (csvPath != nullptr && *csvPath != '\0') {
         csv.open(csvPath);
-        csv << "pump,set,publish_ms,echo_ms,frame_ms,first_byte_ms,in_flight_ms,overtaken,"
-               "result_ms,ack_to_state_ms\n";
+        csv << "pump,set,publish_ms,quiet_ms,echo_ms,frame_ms,first_byte_ms,in_flight_ms,"
+               "overtaken,result_ms,ack_to_state_ms\n";
     }
     for (Pump &p : pumps) {
         const auto frames = SimFrameLog::read(p.simLog, idleTo);
@@ -534,6 +550,8 @@ int main()
             toFirstByte.push_back(t.firstByteMs);
             inFlight.push_back(t.inFlightMs);
             beyond.push_back(t.frameDoneMs - t.inFlightMs);
+            (s.quietMs >= IdleBeforeMs ? beyondAfterIdle : beyondAfterTraffic)
+                .push_back(t.frameDoneMs - t.inFlightMs);
             withExchange += t.inFlightMs > 0 ? 1 : 0;
             overtaken += t.overtaken ? 1 : 0;
             if (s.resultMs >= 0)
@@ -546,6 +564,7 @@ int main()
                 toState.push_back(s.stateMs - t.ackMs);
             if (csv.is_open())
                 csv << p.id << ',' << s.index << ',' << BenchReport::format(s.publishMs, 1) << ','
+                    << BenchReport::format(s.quietMs, 1) << ','
                     << BenchReport::format(s.echoMs - s.publishMs, 1) << ','
                     << BenchReport::format(t.frameDoneMs, 1) << ','
                     << BenchReport::format(t.firstByteMs, 1) << ','
@@ -588,6 +607,20 @@ int main()
     out.info("frame at the pump beyond the exchange in flight, median", over.median(), "ms", 1);
     out.atMost("frame at the pump beyond the exchange in flight, 99th percentile",
                over.percentile(99), "ms", 1, 30.0);
+    const SampleStats afterIdle(beyondAfterIdle);
+    const SampleStats afterTraffic(beyondAfterTraffic);
+    out.info("after traffic (< 1.2 s quiet): sets", static_cast<double>(afterTraffic.count()), "",
+             0);
+    out.info("after traffic: beyond the exchange in flight, median", afterTraffic.median(), "ms",
+             1);
+    out.info("after traffic: beyond the exchange in flight, 99th percentile",
+             afterTraffic.percentile(99), "ms", 1);
+    out.info("after an idle second (>= 1.2 s quiet): sets", static_cast<double>(afterIdle.count()),
+             "", 0);
+    out.info("after an idle second: beyond the exchange in flight, median", afterIdle.median(),
+             "ms", 1);
+    out.atMost("after an idle second: beyond the exchange in flight, 99th percentile",
+               afterIdle.percentile(99), "ms", 1, 30.0);
     std::vector<double> firstBeyond;
     for (std::size_t i = 0; i < toFirstByte.size(); ++i)
         firstBeyond.push_back(toFirstByte[i] - inFlight[i]);

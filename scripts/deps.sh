@@ -9,8 +9,10 @@ packages=(
     lld
     qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qhelpgenerator-qt5
     libqt5charts5-dev
-    # the MQTT bridge, and the broker and clients its tests run against
-    libpaho-mqttpp-dev libpaho-mqtt-dev mosquitto mosquitto-clients openssl
+    # the MQTT bridge (libmosquitto, OpenSSL), the fleet benchmark's own client (Paho), and the
+    # broker and clients the tests run against
+    libmosquitto-dev libssl-dev libpaho-mqttpp-dev libpaho-mqtt-dev mosquitto mosquitto-clients
+    openssl
     fonts-liberation
     xvfb xauth
     # clang with its sanitizer and libFuzzer runtimes, for the test command's second stage

@@ -475,6 +475,12 @@ int CliRunner::serve()
     });
     QObject::connect(&bridge, &BridgeSession::logged, &loop,
                      [&](const QString &line) { output.message(line); });
+    QObject::connect(&bridge, &BridgeSession::subscriptionFailed, &loop,
+                     [&](const QString &filter, const QString &reason) {
+                         output.message(QStringLiteral("the broker %1 refused the subscription to "
+                                                       "%2: %3")
+                                            .arg(options.shownBroker(), filter, reason));
+                     });
     TerminationSignals termination(RunLoop::endingSignals());
     QObject::connect(&termination, &TerminationSignals::received, &loop, [&] { loop.exit(); });
     bridge.start(options, id);

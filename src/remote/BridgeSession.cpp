@@ -20,6 +20,8 @@ void BridgeSession::start(const BridgeOptions &options, const QString &pumpId)
     bridge = std::make_unique<PumpBridge>(options, pumpId, pump, version);
     connect(bridge.get(), &PumpBridge::publishingChanged, this, &BridgeSession::publishingChanged);
     connect(bridge.get(), &PumpBridge::refused, this, &BridgeSession::refused);
+    connect(bridge.get(), &PumpBridge::subscriptionFailed, this,
+            &BridgeSession::subscriptionFailed);
     connect(bridge.get(), &PumpBridge::attemptFailed, this,
             [this](const QString &reason) { setState(State::Connecting, reason); });
     connect(&pump, &PumpCore::sampled, bridge.get(), &PumpBridge::sample);

@@ -47,6 +47,7 @@ signals:
     void stateChanged(BridgeSession::State state);
     // The bridge's journal lines: remote requests and their outcome, changes of the link.
     void logged(const QString &line);
+    void subscriptionFailed(const QString &filter, const QString &reason);
 
 private:
     void setState(State state, const QString &reason);

@@ -129,6 +129,13 @@ void PumpBridge::start()
     connect(client.get(), &MqttClient::messageReceived, this, &PumpBridge::message);
     connect(client.get(), &MqttClient::refused, this, &PumpBridge::refused);
     connect(client.get(), &MqttClient::attemptFailed, this, &PumpBridge::attemptFailed);
+    connect(client.get(), &MqttClient::subscriptionFailed, this,
+            [this](const QString &filter, const QString &reason) {
+                if (!refusedFilters.contains(filter)) {
+                    refusedFilters.insert(filter);
+                    emit subscriptionFailed(filter, reason);
+                }
+            });
     client->subscribe({names.setFilter(), names.command()});
     client->subscribe(claim.filters(), true);
     // A bridge that leaves because its id is taken disconnects in order, so the broker drops

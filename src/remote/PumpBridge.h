@@ -12,6 +12,7 @@
 #include "remote/TopicNames.h"
 
 #include <QObject>
+#include <QSet>
 
 #include <deque>
 #include <functional>
@@ -69,6 +70,8 @@ signals:
     // for the operator.
     void refused(const QString &reason);
     void attemptFailed(const QString &reason);
+    // The broker refused to subscribe a topic; said once per topic, not at every reconnection.
+    void subscriptionFailed(const QString &filter, const QString &reason);
     // A request was answered (a set, with its value read back): a sample taken now shows it,
     // without waiting for the next refresh tick.
     void stateDue();
@@ -141,6 +144,7 @@ private:
     QByteArray lastPump;
     QString discoveredIdentity;
     QString answering; // the topic of the request result() answers, for the log
+    QSet<QString> refusedFilters;
     qint64 startMs = 0;
     IdClaim claim;
     // Requests that came before the claim was decided: served once it is granted.

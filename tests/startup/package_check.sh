@@ -28,7 +28,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 depends=$(field Depends)
 # Computed from the programs' libraries, plus the fonts named by hand.
 for package in libc6 libstdc++6 libqt5core5a libqt5widgets5 libqt5serialport5 libqt5help5 \
-    libpaho-mqttpp3-1 fonts-liberation; do
+    libmosquitto1 fonts-liberation; do
     tr ',|' '\n\n' <<<"$depends" | awk '{print $1}' | grep -xF "$package" >/dev/null ||
         fail "Depends lacks $package: $depends"
 done
