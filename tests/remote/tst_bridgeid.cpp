@@ -3,6 +3,7 @@
 // left behind does not block.
 
 #include "MosquittoBroker.h"
+#include "MqttRig.h"
 #include "SimProcess.h"
 #include "remote/BridgeSession.h"
 #include "remote/HeadlessPump.h"
@@ -15,45 +16,7 @@
 
 namespace {
 
-std::unique_ptr<QProcess> startBridge(const SimProcess &sim, const QStringList &options)
-{
-    auto bridge = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DOSETTA_PORT"), sim.devicePath());
-    env.insert(QStringLiteral("DOSETTA_ADDRESS"), QString::number(sim.address()));
-    bridge->setProcessEnvironment(env);
-    bridge->start(QStringLiteral(DOSETTA_CLI_PROGRAM), QStringList{"serve"} + options);
-    return bridge;
-}
-
-QStringList clientArgs(int port, const QString &topic)
-{
-    return {"-h", "127.0.0.1", "-p", QString::number(port), "-V", "mqttv5", "-t", topic};
-}
-
-void publish(int port, const QString &topic, const QByteArray &payload, bool retain = false)
-{
-    QStringList args = clientArgs(port, topic) + QStringList{"-q", "1", "-m", payload};
-    if (retain)
-        args << "-r";
-    QProcess::execute(QStringLiteral("mosquitto_pub"), args);
-}
-
-// The retained payload of a topic once it holds `wanted`, or what it held at the deadline.
-QByteArray retained(int port, const QString &topic, const QByteArray &wanted = QByteArray())
-{
-    const QDeadlineTimer deadline(15000);
-    for (;;) {
-        QProcess sub;
-        sub.start(QStringLiteral("mosquitto_sub"),
-                  clientArgs(port, topic) + QStringList{"-C", "1", "-W", "2", "--retained-only"});
-        sub.waitForFinished(4000);
-        const QByteArray seen = sub.readAllStandardOutput().trimmed();
-        if (seen.contains(wanted) || deadline.hasExpired())
-            return seen;
-        QTest::qWait(100);
-    }
-}
+using namespace MqttRig;
 
 } // namespace
 
