@@ -50,13 +50,15 @@ bool publish(int port, const QString &topic, const QByteArray &payload, bool ret
            pub.exitCode() == 0;
 }
 
-QByteArray retained(int port, const QString &topic, const QByteArray &wanted)
+QByteArray retained(int port, const QString &topic, const QByteArray &wanted,
+                    const QStringList &options)
 {
     const QDeadlineTimer deadline(15000);
     for (;;) {
         QProcess sub;
         sub.start(QStringLiteral("mosquitto_sub"),
-                  clientArgs(port, topic) + QStringList{"-C", "1", "-W", "2", "--retained-only"});
+                  clientArgs(port, topic) + options +
+                      QStringList{"-C", "1", "-W", "2", "--retained-only"});
         sub.waitForFinished(5000);
         const QByteArray seen = sub.readAllStandardOutput().trimmed();
         if (seen.contains(wanted) || deadline.hasExpired())

@@ -26,7 +26,8 @@ bool publish(int port, const QString &topic, const QByteArray &payload, bool ret
              const QString &correlation = QString());
 
 // The retained payload of topic once it holds `wanted`, or what it held after 15 s; with nothing
-// wanted, what it holds now.
-QByteArray retained(int port, const QString &topic, const QByteArray &wanted = QByteArray());
+// wanted, what it holds now. options: a password or an authority, for mosquitto_sub.
+QByteArray retained(int port, const QString &topic, const QByteArray &wanted = QByteArray(),
+                    const QStringList &options = QStringList());
 
 } // namespace MqttRig

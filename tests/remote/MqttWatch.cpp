@@ -15,10 +15,10 @@ QJsonObject json(const QByteArray &payload)
 
 } // namespace
 
-MqttWatch::MqttWatch(int port, const QString &filter)
+MqttWatch::MqttWatch(int port, const QString &filter, const QStringList &options)
 {
     process.start(QStringLiteral("mosquitto_sub"),
-                  MqttRig::clientArgs(port, filter) + QStringList{"-F", "%t|%D|%p"});
+                  MqttRig::clientArgs(port, filter) + options + QStringList{"-F", "%t|%D|%p"});
 }
 
 MqttWatch::~MqttWatch()

@@ -8,11 +8,12 @@
 #include <functional>
 
 // mosquitto_sub on a topic filter, printing "topic|correlation data|payload" a line per message.
-// The waits look from line `since` on and give up after timeoutMs.
+// More mosquitto_sub options may follow the filter. The waits look from line `since` on and give
+// up after timeoutMs.
 class MqttWatch
 {
 public:
-    MqttWatch(int port, const QString &filter);
+    MqttWatch(int port, const QString &filter, const QStringList &options = QStringList());
     ~MqttWatch();
 
     MqttWatch(const MqttWatch &) = delete;

@@ -339,16 +339,8 @@ void BridgeTest::passwordBrokerRefusesWithoutOne()
                                         "--password-file", secret.fileName()});
     MqttWatch inside(locked.port(), QStringLiteral("dosetta/p4/availability"));
     Q_UNUSED(inside);
-    QProcess check;
-    const QDeadlineTimer deadline(15000);
-    QByteArray seen;
-    while (!seen.contains("online") && !deadline.hasExpired()) {
-        check.start(QStringLiteral("mosquitto_sub"),
-                    {"-h", "127.0.0.1", "-p", QString::number(locked.port()), "-u", "lab", "-P",
-                     "s3cret", "-t", "dosetta/p4/availability", "-C", "1", "-W", "2"});
-        check.waitForFinished(4000);
-        seen = check.readAllStandardOutput();
-    }
+    const QByteArray seen = retained(locked.port(), QStringLiteral("dosetta/p4/availability"),
+                                     "online", {"-u", "lab", "-P", "s3cret"});
     QVERIFY2(seen.contains("online"), admitted->readAllStandardError().constData());
     admitted->terminate();
     QVERIFY(admitted->waitForFinished(5000));
@@ -362,16 +354,8 @@ void BridgeTest::tlsWithTheLabsAuthority()
     QVERIFY(other.start());
     auto b =
         startBridge(other, {"--broker", secure.url(), "--id", "p5", "--ca-file", secure.caFile()});
-    QProcess check;
-    const QDeadlineTimer deadline(15000);
-    QByteArray seen;
-    while (!seen.contains("online") && !deadline.hasExpired()) {
-        check.start(QStringLiteral("mosquitto_sub"),
-                    {"-h", "127.0.0.1", "-p", QString::number(secure.port()), "--cafile",
-                     secure.caFile(), "-t", "dosetta/p5/availability", "-C", "1", "-W", "2"});
-        check.waitForFinished(4000);
-        seen = check.readAllStandardOutput();
-    }
+    const QByteArray seen = retained(secure.port(), QStringLiteral("dosetta/p5/availability"),
+                                     "online", {"--cafile", secure.caFile()});
     QVERIFY2(seen.contains("online"), b->readAllStandardError().constData());
     b->terminate();
     QVERIFY(b->waitForFinished(5000));

@@ -4,6 +4,7 @@
 
 #include "MosquittoBroker.h"
 #include "MqttRig.h"
+#include "MqttWatch.h"
 #include "SimProcess.h"
 #include "remote/BridgeSession.h"
 #include "remote/HeadlessPump.h"
@@ -52,15 +53,10 @@ void BridgeIdTest::secondBridgeLeaves()
     // Every availability message from here on: the second bridge's will must not be among them.
     // The mark tells that the watch has subscribed.
     const QString mark = QStringLiteral("dosetta/twin/mark");
-    QProcess watch;
-    watch.start(QStringLiteral("mosquitto_sub"),
-                clientArgs(broker.port(), availability) + QStringList{"-t", mark, "-R", "-v"});
-    QByteArray watched;
-    for (const QDeadlineTimer until(10000); !watched.contains(mark.toUtf8());) {
+    MqttWatch watch(broker.port(), availability, {"-t", mark, "-R"});
+    for (const QDeadlineTimer until(10000); !watch.waitForText(mark, "x", 0, 200);) {
         QVERIFY(!until.hasExpired());
         publish(broker.port(), mark, "x");
-        watch.waitForReadyRead(200);
-        watched += watch.readAllStandardOutput();
     }
     auto second =
         startBridge(secondPump, {"--broker", broker.url(), "--id", "twin", "--allow-control"});
@@ -91,10 +87,8 @@ void BridgeIdTest::secondBridgeLeaves()
     }
     QCOMPARE(retained(broker.port(), availability), QByteArray("online"));
     QCOMPARE(first->state(), QProcess::Running);
-    watch.kill();
-    watch.waitForFinished(2000);
-    watched += watch.readAllStandardOutput();
-    QVERIFY2(!watched.contains(availability.toUtf8()), watched.constData());
+    const QString watched = watch.lines().join(QLatin1Char('\n'));
+    QVERIFY2(!watched.contains(availability), qPrintable(watched));
     first->terminate();
     QVERIFY(first->waitForFinished(5000));
     QCOMPARE(first->exitCode(), 0);
