@@ -3,6 +3,8 @@
 // that goes away or wants a password.
 
 #include "MosquittoBroker.h"
+#include "MqttRig.h"
+#include "MqttWatch.h"
 #include "SimProcess.h"
 
 #include <QDeadlineTimer>
@@ -13,88 +15,11 @@
 #include <QtTest>
 
 #include <csignal>
-#include <functional>
 #include <memory>
 
 namespace {
 
-// mosquitto_sub printing "topic|correlation data|payload" a line per message.
-class Subscriber
-{
-public:
-    Subscriber(int port, const QString &filter)
-    {
-        process.start(QStringLiteral("mosquitto_sub"),
-                      {"-h", "127.0.0.1", "-p", QString::number(port), "-V", "mqttv5", "-t", filter,
-                       "-F", "%t|%D|%p"});
-    }
-    ~Subscriber()
-    {
-        process.kill();
-        process.waitForFinished(2000);
-    }
-
-    QStringList lines()
-    {
-        text += QString::fromUtf8(process.readAllStandardOutput());
-        return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-    // The payload of the first message on topic (with that correlation data) that matches.
-    QByteArray waitFor(const QString &topic, const std::function<bool(const QJsonObject &)> &match,
-                       int timeoutMs = 10000, const QString &correlation = QString())
-    {
-        const QDeadlineTimer deadline(timeoutMs);
-        do {
-            for (const QString &line : lines()) {
-                const QStringList parts = line.split(QLatin1Char('|'));
-                if (parts.size() < 3 || parts.at(0) != topic || parts.at(1) != correlation)
-                    continue;
-                const QByteArray payload = line.section(QLatin1Char('|'), 2).toUtf8();
-                const QJsonObject object = QJsonDocument::fromJson(payload).object();
-                if (match(object))
-                    return payload.isEmpty() ? QByteArray(" ") : payload;
-            }
-            QTest::qWait(50);
-        } while (!deadline.hasExpired());
-        return QByteArray();
-    }
-    bool waitForText(const QString &topic, const QString &payload, int timeoutMs = 10000)
-    {
-        const QString wanted = topic + QStringLiteral("||") + payload;
-        const QDeadlineTimer deadline(timeoutMs);
-        while (!lines().contains(wanted) && !deadline.hasExpired())
-            QTest::qWait(50);
-        return lines().contains(wanted);
-    }
-
-private:
-    QProcess process;
-    QString text;
-};
-
-std::unique_ptr<QProcess> startBridge(const SimProcess &sim, const QStringList &options)
-{
-    auto bridge = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DOSETTA_PORT"), sim.devicePath());
-    env.insert(QStringLiteral("DOSETTA_ADDRESS"), QString::number(sim.address()));
-    bridge->setProcessEnvironment(env);
-    bridge->start(QStringLiteral(DOSETTA_CLI_PROGRAM), QStringList{"serve"} + options);
-    return bridge;
-}
-
-void publish(int port, const QString &topic, const QString &payload,
-             const QString &correlation = QString())
-{
-    QStringList args{"-h", "127.0.0.1", "-p", QString::number(port),
-                     "-V", "mqttv5",    "-q", "1",
-                     "-t", topic,       "-m", payload};
-    if (!correlation.isEmpty())
-        args << "-D"
-             << "publish"
-             << "correlation-data" << correlation;
-    QProcess::execute(QStringLiteral("mosquitto_pub"), args);
-}
+using namespace MqttRig;
 
 bool logShows(SimProcess &sim, const QString &frame, int timeoutMs = 5000)
 {
@@ -132,7 +57,7 @@ private:
     SimProcess sim{1};
     SimProcess twin{1}; // for the tool, which cannot share the bridge's port
     std::unique_ptr<QProcess> bridge;
-    std::unique_ptr<Subscriber> watcher;
+    std::unique_ptr<MqttWatch> watcher;
 };
 
 void BridgeTest::initTestCase()
@@ -140,7 +65,7 @@ void BridgeTest::initTestCase()
     QVERIFY(broker.start());
     QVERIFY(sim.start());
     QVERIFY(twin.start());
-    watcher = std::make_unique<Subscriber>(broker.port(), QStringLiteral("dosetta/#"));
+    watcher = std::make_unique<MqttWatch>(broker.port(), QStringLiteral("dosetta/#"));
     bridge = startBridge(
         sim, {"--broker", broker.url(), "--id", "p1", "--allow-control", "--ha-discovery"});
     QVERIFY(
@@ -199,9 +124,10 @@ void BridgeTest::toolAndStateAgree()
     QCOMPARE(int(got.value(name).type()), type);
     // The poller reads the status groups one after the other: the state may take a few ticks to
     // show all of them.
-    const QByteArray state =
-        watcher->waitFor(QStringLiteral("dosetta/p1/state"),
-                         [&](const QJsonObject &o) { return o.value(name) == got.value(name); });
+    const QJsonObject state =
+        watcher->waitForObject(QStringLiteral("dosetta/p1/state"), [&](const QJsonObject &o) {
+            return o.value(name) == got.value(name);
+        });
     QVERIFY2(
         !state.isEmpty(),
         qPrintable(QStringLiteral("no state with %1")
@@ -211,28 +137,29 @@ void BridgeTest::toolAndStateAgree()
 void BridgeTest::stateFollowsARun()
 {
     const QString state = QStringLiteral("dosetta/p1/state");
-    const QByteArray info =
-        watcher->waitFor(QStringLiteral("dosetta/p1/info"), [](const QJsonObject &o) {
+    const QJsonObject info =
+        watcher->waitForObject(QStringLiteral("dosetta/p1/info"), [](const QJsonObject &o) {
             return o.value("address").toInt() == 1 && o.value("version").isString();
         });
     QVERIFY(!info.isEmpty());
-    publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), QStringLiteral("start"));
+    publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), "start");
     double first = 0;
     QVERIFY(!watcher
-                 ->waitFor(state,
-                           [&first](const QJsonObject &o) {
-                               first = o.value("volume_delivered_ml").toDouble();
-                               return o.value("run_state").toString() == QLatin1String("running") &&
-                                      first > 0;
-                           })
+                 ->waitForObject(state,
+                                 [&first](const QJsonObject &o) {
+                                     first = o.value("volume_delivered_ml").toDouble();
+                                     return o.value("run_state").toString() ==
+                                                QLatin1String("running") &&
+                                            first > 0;
+                                 })
                  .isEmpty());
     QVERIFY(!watcher
-                 ->waitFor(state,
-                           [first](const QJsonObject &o) {
-                               return o.value("volume_delivered_ml").toDouble() > first;
-                           })
+                 ->waitForObject(state,
+                                 [first](const QJsonObject &o) {
+                                     return o.value("volume_delivered_ml").toDouble() > first;
+                                 })
                  .isEmpty());
-    publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), QStringLiteral("stop"));
+    publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), "stop");
     QVERIFY(logShows(sim, QStringLiteral("01KY0")));
 }
 
@@ -264,8 +191,8 @@ void BridgeTest::homeAssistantFindsThePump()
     QFETCH(QString, link);
     QFETCH(QString, target);
     // Retained: a client that comes later finds them.
-    Subscriber ha(broker.port(), QStringLiteral("homeassistant/#"));
-    const QByteArray config = ha.waitFor(topic, [&](const QJsonObject &o) {
+    MqttWatch ha(broker.port(), QStringLiteral("homeassistant/#"));
+    const QJsonObject config = ha.waitForObject(topic, [&](const QJsonObject &o) {
         return o.value(link).toString() == target &&
                o.value("availability").toArray().at(0).toObject().value("topic").toString() ==
                    QLatin1String("dosetta/p1/availability") &&
@@ -276,17 +203,16 @@ void BridgeTest::homeAssistantFindsThePump()
 
 void BridgeTest::setReachesThePumpWithItsCorrelation()
 {
-    publish(broker.port(), QStringLiteral("dosetta/p1/set/flow-rate"), QStringLiteral("12.5"),
+    publish(broker.port(), QStringLiteral("dosetta/p1/set/flow-rate"), "12.5", false,
             QStringLiteral("req-42"));
     QVERIFY(logShows(sim, QStringLiteral("01RV00012500")));
-    const QByteArray result = watcher->waitFor(
+    const QJsonObject o = watcher->waitForObject(
         QStringLiteral("dosetta/p1/result"),
         [](const QJsonObject &o) {
             return o.value("key").toString() == QLatin1String("flow-rate");
         },
-        10000, QStringLiteral("req-42"));
-    QVERIFY(!result.isEmpty());
-    const QJsonObject o = QJsonDocument::fromJson(result).object();
+        QStringLiteral("req-42"));
+    QVERIFY(!o.isEmpty());
     QCOMPARE(o.value("ok").toBool(), true);
     QCOMPARE(o.value("value").toString(), QStringLiteral("12.5"));
     QCOMPARE(o.value("name").toString(), QStringLiteral("flow_rate_ml_min"));
@@ -315,12 +241,10 @@ void BridgeTest::refusedValuesSendNothing()
     QFETCH(QString, payload);
     const QString correlation = QString::fromLatin1(QTest::currentDataTag());
     const int before = sim.received().size();
-    publish(broker.port(), topic, payload, correlation);
-    const QByteArray result = watcher->waitFor(
-        QStringLiteral("dosetta/p1/result"), [](const QJsonObject &) { return true; }, 10000,
-        correlation);
-    QVERIFY(!result.isEmpty());
-    const QJsonObject o = QJsonDocument::fromJson(result).object();
+    publish(broker.port(), topic, payload.toUtf8(), false, correlation);
+    const QJsonObject o = watcher->waitForObject(
+        QStringLiteral("dosetta/p1/result"), [](const QJsonObject &) { return true; }, correlation);
+    QVERIFY(!o.isEmpty());
     QCOMPARE(o.value("ok").toBool(), false);
     QVERIFY(!o.value("error").toString().isEmpty());
     // Only the poller's queries went out meanwhile.
@@ -335,18 +259,16 @@ void BridgeTest::withoutControlNothingIsSent()
     auto readOnly = startBridge(other, {"--broker", broker.url(), "--id", "p2"});
     QVERIFY(
         watcher->waitForText(QStringLiteral("dosetta/p2/availability"), QStringLiteral("online")));
-    publish(broker.port(), QStringLiteral("dosetta/p2/set/flow-rate"), QStringLiteral("20"),
+    publish(broker.port(), QStringLiteral("dosetta/p2/set/flow-rate"), "20", false,
             QStringLiteral("p2-set"));
-    publish(broker.port(), QStringLiteral("dosetta/p2/cmd"), QStringLiteral("start"),
+    publish(broker.port(), QStringLiteral("dosetta/p2/cmd"), "start", false,
             QStringLiteral("p2-start"));
     for (const QString &correlation : {QStringLiteral("p2-set"), QStringLiteral("p2-start")}) {
-        const QByteArray result = watcher->waitFor(
+        const QJsonObject result = watcher->waitForObject(
             QStringLiteral("dosetta/p2/result"),
-            [](const QJsonObject &o) { return o.value("ok").toBool() == false; }, 10000,
-            correlation);
+            [](const QJsonObject &o) { return o.value("ok").toBool() == false; }, correlation);
         QVERIFY(!result.isEmpty());
-        QCOMPARE(QJsonDocument::fromJson(result).object().value("error").toString(),
-                 QStringLiteral("control not allowed"));
+        QCOMPARE(result.value("error").toString(), QStringLiteral("control not allowed"));
     }
     for (const QString &frame : other.received())
         QVERIFY2(frame.startsWith(QLatin1String("02?")), qPrintable(frame));
@@ -370,7 +292,7 @@ void BridgeTest::killedBridgeLeavesItsWill()
     QVERIFY(b->waitForFinished(5000));
     QCOMPARE(b->exitStatus(), QProcess::NormalExit);
     QCOMPARE(b->exitCode(), 0);
-    Subscriber late(broker.port(), QStringLiteral("dosetta/p3/availability"));
+    MqttWatch late(broker.port(), QStringLiteral("dosetta/p3/availability"));
     QVERIFY(late.waitForText(QStringLiteral("dosetta/p3/availability"), QStringLiteral("offline")));
 }
 
@@ -382,14 +304,14 @@ void BridgeTest::survivesTheBrokerGoingAway()
     QVERIFY(sim.waitForReceived(before + 10, 10000));
     QVERIFY(broker.restart());
     // Nothing was kept by the broker: what a new client sees was published afresh.
-    Subscriber fresh(broker.port(), QStringLiteral("dosetta/p1/#"));
+    MqttWatch fresh(broker.port(), QStringLiteral("dosetta/p1/#"));
     QVERIFY(fresh.waitForText(QStringLiteral("dosetta/p1/availability"), QStringLiteral("online"),
-                              40000));
+                              0, 40000));
     QVERIFY(!fresh
-                 .waitFor(QStringLiteral("dosetta/p1/state"),
-                          [](const QJsonObject &o) {
-                              return o.value("link").toString() == QLatin1String("connected");
-                          })
+                 .waitForObject(QStringLiteral("dosetta/p1/state"),
+                                [](const QJsonObject &o) {
+                                    return o.value("link").toString() == QLatin1String("connected");
+                                })
                  .isEmpty());
     QCOMPARE(bridge->state(), QProcess::Running);
 }
@@ -415,18 +337,10 @@ void BridgeTest::passwordBrokerRefusesWithoutOne()
     QVERIFY(other.start());
     auto admitted = startBridge(other, {"--broker", locked.url(), "--id", "p4", "--username", "lab",
                                         "--password-file", secret.fileName()});
-    Subscriber inside(locked.port(), QStringLiteral("dosetta/p4/availability"));
+    MqttWatch inside(locked.port(), QStringLiteral("dosetta/p4/availability"));
     Q_UNUSED(inside);
-    QProcess check;
-    const QDeadlineTimer deadline(15000);
-    QByteArray seen;
-    while (!seen.contains("online") && !deadline.hasExpired()) {
-        check.start(QStringLiteral("mosquitto_sub"),
-                    {"-h", "127.0.0.1", "-p", QString::number(locked.port()), "-u", "lab", "-P",
-                     "s3cret", "-t", "dosetta/p4/availability", "-C", "1", "-W", "2"});
-        check.waitForFinished(4000);
-        seen = check.readAllStandardOutput();
-    }
+    const QByteArray seen = retained(locked.port(), QStringLiteral("dosetta/p4/availability"),
+                                     "online", {"-u", "lab", "-P", "s3cret"});
     QVERIFY2(seen.contains("online"), admitted->readAllStandardError().constData());
     admitted->terminate();
     QVERIFY(admitted->waitForFinished(5000));
@@ -440,16 +354,8 @@ void BridgeTest::tlsWithTheLabsAuthority()
     QVERIFY(other.start());
     auto b =
         startBridge(other, {"--broker", secure.url(), "--id", "p5", "--ca-file", secure.caFile()});
-    QProcess check;
-    const QDeadlineTimer deadline(15000);
-    QByteArray seen;
-    while (!seen.contains("online") && !deadline.hasExpired()) {
-        check.start(QStringLiteral("mosquitto_sub"),
-                    {"-h", "127.0.0.1", "-p", QString::number(secure.port()), "--cafile",
-                     secure.caFile(), "-t", "dosetta/p5/availability", "-C", "1", "-W", "2"});
-        check.waitForFinished(4000);
-        seen = check.readAllStandardOutput();
-    }
+    const QByteArray seen = retained(secure.port(), QStringLiteral("dosetta/p5/availability"),
+                                     "online", {"--cafile", secure.caFile()});
     QVERIFY2(seen.contains("online"), b->readAllStandardError().constData());
     b->terminate();
     QVERIFY(b->waitForFinished(5000));

@@ -4,6 +4,7 @@
 // what was queued.
 
 #include "MosquittoBroker.h"
+#include "MqttRig.h"
 #include "SimProcess.h"
 
 #include "BusinessLogic/Command.h"
@@ -18,30 +19,7 @@ namespace {
 
 using Id = BusinessLogic::CommandSpezifier;
 
-bool publish(int port, const QString &topic, const QByteArray &payload, bool retained = false,
-             const QString &correlation = QString())
-{
-    QStringList args{"-h", "127.0.0.1", "-p", QString::number(port),     "-V", "mqttv5", "-q", "1",
-                     "-t", topic,       "-m", QString::fromUtf8(payload)};
-    if (retained)
-        args << "-r";
-    if (!correlation.isEmpty())
-        args << "-D"
-             << "publish"
-             << "correlation-data" << correlation;
-    return QProcess::execute(QStringLiteral("mosquitto_pub"), args) == 0;
-}
-
-// What the broker holds retained on topic, waiting at most a second or two for it.
-QByteArray retainedOn(int port, const QString &topic)
-{
-    QProcess sub;
-    sub.start(QStringLiteral("mosquitto_sub"),
-              {"-h", "127.0.0.1", "-p", QString::number(port), "-t", topic, "--retained-only", "-C",
-               "1", "-W", "2"});
-    sub.waitForFinished(5000);
-    return sub.readAllStandardOutput().trimmed();
-}
+using namespace MqttRig;
 
 bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
@@ -99,18 +77,11 @@ void BridgeGuardTest::retainedRequestsNeverAct()
     config.write("broker = " + broker.url().toUtf8() +
                  "\nid = pg\nallow-control = yes\nallow-config = yes\n");
     config.close();
-    QProcess bridge;
-    bridge.setProcessChannelMode(QProcess::ForwardedOutputChannel);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DOSETTA_PORT"), sim.devicePath());
-    env.insert(QStringLiteral("DOSETTA_ADDRESS"), QStringLiteral("1"));
-    bridge.setProcessEnvironment(env);
-    bridge.start(QStringLiteral(DOSETTA_CLI_PROGRAM),
-                 {"serve", "--config", config.fileName(), "--no-allow-config"});
+    auto bridge = startBridge(sim, {"--config", config.fileName(), "--no-allow-config"});
     QByteArray said;
     QVERIFY(waitUntil(
         [&] {
-            said += bridge.readAllStandardError();
+            said += bridge->readAllStandardError();
             return said.contains("publishing");
         },
         15000));
@@ -123,8 +94,8 @@ void BridgeGuardTest::retainedRequestsNeverAct()
 
     broker.stop();
     QVERIFY(broker.restart());
-    QCOMPARE(retainedOn(broker.port(), "dosetta/pg/cmd"), QByteArray("start"));
-    QCOMPARE(retainedOn(broker.port(), "dosetta/pg/set/flow-rate"), QByteArray("33.3"));
+    QCOMPARE(retained(broker.port(), "dosetta/pg/cmd"), QByteArray("start"));
+    QCOMPARE(retained(broker.port(), "dosetta/pg/set/flow-rate"), QByteArray("33.3"));
     // Once a live request gets through, the bridge is subscribed again and has been handed the
     // retained ones first.
     QVERIFY(waitUntil(
@@ -137,9 +108,9 @@ void BridgeGuardTest::retainedRequestsNeverAct()
     const QStringList live{"01RV00012500", "01RV00014000"};
     for (const QString &frame : sim.received())
         QVERIFY2(frame.startsWith(QLatin1String("01?")) || live.contains(frame), qPrintable(frame));
-    bridge.terminate();
-    QVERIFY(bridge.waitForFinished(5000));
-    QCOMPARE(bridge.exitCode(), 0);
+    bridge->terminate();
+    QVERIFY(bridge->waitForFinished(5000));
+    QCOMPARE(bridge->exitCode(), 0);
 }
 
 void BridgeGuardTest::revokingOrLosingTheBrokerDrops()
@@ -159,11 +130,11 @@ void BridgeGuardTest::revokingOrLosingTheBrokerDrops()
     // More than the pump answers at once: contrast (configuration) and flow rate (control),
     // taking turns.
     QProcess burst;
-    burst.start("mosquitto_pub", {"-h", "127.0.0.1", "-p", QString::number(broker.port()), "-V",
-                                  "mqttv5", "-q", "1", "-t", "dosetta/pr/set/contrast", "-l"});
+    burst.start("mosquitto_pub", clientArgs(broker.port(), "dosetta/pr/set/contrast") +
+                                     QStringList{"-q", "1", "-l"});
     QProcess rates;
-    rates.start("mosquitto_pub", {"-h", "127.0.0.1", "-p", QString::number(broker.port()), "-V",
-                                  "mqttv5", "-q", "1", "-t", "dosetta/pr/set/flow-rate", "-l"});
+    rates.start("mosquitto_pub", clientArgs(broker.port(), "dosetta/pr/set/flow-rate") +
+                                     QStringList{"-q", "1", "-l"});
     QVERIFY(burst.waitForStarted() && rates.waitForStarted());
     for (int i = 0; i < 12; ++i) {
         burst.write(QByteArray::number(40 + i % 2) + '\n');

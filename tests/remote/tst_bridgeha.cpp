@@ -3,106 +3,29 @@
 // that name the pump's error flags, and an availability that follows the pump's link.
 
 #include "MosquittoBroker.h"
+#include "MqttRig.h"
+#include "MqttWatch.h"
 #include "SimProcess.h"
 
-#include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QtTest>
 
-#include <functional>
 #include <memory>
 
 namespace {
 
-QJsonObject json(const QByteArray &payload)
-{
-    return QJsonDocument::fromJson(payload).object();
-}
-
-// mosquitto_sub printing "topic|correlation data|payload" a line per message.
-class Watch
-{
-public:
-    Watch(int port, const QString &filter)
-    {
-        process.start(QStringLiteral("mosquitto_sub"),
-                      {"-h", "127.0.0.1", "-p", QString::number(port), "-V", "mqttv5", "-t", filter,
-                       "-F", "%t|%D|%p"});
-    }
-    ~Watch() { process.kill(), process.waitForFinished(2000); }
-
-    QStringList lines()
-    {
-        text += QString::fromUtf8(process.readAllStandardOutput());
-        return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-    // The payload of the first message on topic, from line `since` on, that matches; empty after
-    // ten seconds.
-    QByteArray waitFor(const QString &topic, const std::function<bool(const QByteArray &)> &match,
-                       const QString &correlation = QString(), int since = 0)
-    {
-        const QString head = topic + QLatin1Char('|') + correlation + QLatin1Char('|');
-        const QDeadlineTimer deadline(10000);
-        do {
-            for (const QString &line : lines().mid(since)) {
-                const QByteArray payload = line.mid(head.size()).toUtf8();
-                if (line.startsWith(head) && match(payload))
-                    return payload;
-            }
-            QTest::qWait(50);
-        } while (!deadline.hasExpired());
-        return QByteArray();
-    }
-    bool waitForText(const QString &topic, const QByteArray &payload, int since = 0)
-    {
-        const auto same = [&](const QByteArray &p) {
-            return p == payload;
-        };
-        return !waitFor(topic, same, QString(), since).isEmpty();
-    }
-    QJsonObject waitForObject(const QString &topic,
-                              const std::function<bool(const QJsonObject &)> &match,
-                              const QString &correlation = QString(), int since = 0)
-    {
-        const auto matches = [&](const QByteArray &p) {
-            return match(json(p));
-        };
-        return json(waitFor(topic, matches, correlation, since));
-    }
-
-private:
-    QProcess process;
-    QString text;
-};
-
-std::unique_ptr<QProcess> startBridge(const SimProcess &sim, const QStringList &options)
-{
-    auto bridge = std::make_unique<QProcess>();
-    bridge->start(QStringLiteral(DOSETTA_CLI_PROGRAM),
-                  QStringList{"--port", sim.devicePath(), "--address",
-                              QString::number(sim.address()), "serve", "--ha-discovery"} +
-                      options);
-    return bridge;
-}
-
-void publish(int port, const QString &topic, const QString &payload, const QString &correlation)
-{
-    QProcess::execute(QStringLiteral("mosquitto_pub"),
-                      {"-h", "127.0.0.1", "-p", QString::number(port), "-V", "mqttv5", "-q", "1",
-                       "-t", topic, "-m", payload, "-D", "publish", "correlation-data",
-                       correlation});
-}
+using namespace MqttRig;
 
 // Topics of the configs retained at the broker now.
 QStringList retainedConfigs(int port, const QString &pumpId)
 {
     QProcess sub;
     sub.start(QStringLiteral("mosquitto_sub"),
-              {"-h", "127.0.0.1", "-p", QString::number(port), "--retained-only", "-W", "1", "-t",
-               QStringLiteral("homeassistant/+/%1/+/config").arg(pumpId), "-F", "%t"});
+              clientArgs(port, QStringLiteral("homeassistant/+/%1/+/config").arg(pumpId)) +
+                  QStringList{"--retained-only", "-W", "1", "-F", "%t"});
     sub.waitForFinished(5000);
     return QString::fromUtf8(sub.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
 }
@@ -155,7 +78,7 @@ private:
     SimProcess small{2, {QStringLiteral("--type"), QStringLiteral("02")}};
     std::unique_ptr<QProcess> bridge;
     std::unique_ptr<QProcess> second;
-    std::unique_ptr<Watch> watch;
+    std::unique_ptr<MqttWatch> watch;
     int requests = 0;
 };
 
@@ -164,9 +87,13 @@ void BridgeHaTest::initTestCase()
     QVERIFY(broker.start());
     QVERIFY(sim.start());
     QVERIFY(small.start());
-    watch = std::make_unique<Watch>(broker.port(), QStringLiteral("#"));
-    bridge = startBridge(sim, {"--broker", broker.url(), "--id", "h1", "--allow-control"});
-    second = startBridge(small, {"--broker", broker.url(), "--id", "h2", "--allow-control"});
+    watch = std::make_unique<MqttWatch>(broker.port(), QStringLiteral("#"));
+    bridge = startBridge(
+        sim, {"--ha-discovery", "--broker", broker.url(), "--id", "h1", "--allow-control"},
+        PumpGiven::OnCommandLine);
+    second = startBridge(
+        small, {"--ha-discovery", "--broker", broker.url(), "--id", "h2", "--allow-control"},
+        PumpGiven::OnCommandLine);
     for (const char *topic : {"dosetta/h1/pump", "dosetta/h2/pump"})
         QVERIFY(watch->waitForText(QLatin1String(topic), "online"));
 }
@@ -182,7 +109,8 @@ void BridgeHaTest::cleanupTestCase()
 QJsonObject BridgeHaTest::result(const QString &pumpId, const QString &payload)
 {
     const QString correlation = QStringLiteral("request %1").arg(++requests);
-    publish(broker.port(), QStringLiteral("dosetta/%1/cmd").arg(pumpId), payload, correlation);
+    publish(broker.port(), QStringLiteral("dosetta/%1/cmd").arg(pumpId), payload.toUtf8(), false,
+            correlation);
     const auto any = [](const QJsonObject &) {
         return true;
     };
@@ -215,7 +143,7 @@ void BridgeHaTest::discoveryReadsTheRealState()
     QFETCH(QString, config);
     QFETCH(bool, needsThePump);
     QFETCH(QString, value);
-    Watch ha(broker.port(), QStringLiteral("homeassistant/#"));
+    MqttWatch ha(broker.port(), QStringLiteral("homeassistant/#"));
     // Published again once the pump has said what it is.
     const QJsonObject c = ha.waitForObject(
         QStringLiteral("homeassistant/%1/config").arg(config), [](const QJsonObject &o) {
@@ -252,7 +180,8 @@ void BridgeHaTest::discoveryReadsTheRealState()
     if (!value.isEmpty()) {
         const QString sent = c.contains(value) ? QString::number(c.value(value).toDouble()) : value;
         const QString correlation = QString::fromLatin1(QTest::currentDataTag());
-        publish(broker.port(), c.value("command_topic").toString(), sent, correlation);
+        publish(broker.port(), c.value("command_topic").toString(), sent.toUtf8(), false,
+                correlation);
         const auto any = [](const QJsonObject &) {
             return true;
         };
@@ -355,7 +284,8 @@ void BridgeHaTest::controlEntitiesGoWithoutControl()
     second->terminate();
     QVERIFY(second->waitForFinished(5000));
     const int since = watch->lines().size();
-    second = startBridge(small, {"--broker", broker.url(), "--id", "h2"});
+    second = startBridge(small, {"--ha-discovery", "--broker", broker.url(), "--id", "h2"},
+                         PumpGiven::OnCommandLine);
     // The info goes out right after the discovery.
     const auto any = [](const QByteArray &) {
         return true;
@@ -392,7 +322,7 @@ void BridgeHaTest::pumpAvailabilityFollowsTheLink()
     QVERIFY2(journal.contains(QStringLiteral(R"(request set/mode "volume": ACK)")),
              qPrintable(journal));
     // Stopped in order: both topics say offline.
-    Watch late(broker.port(), QStringLiteral("dosetta/h1/+"));
+    MqttWatch late(broker.port(), QStringLiteral("dosetta/h1/+"));
     QVERIFY(late.waitForText("dosetta/h1/pump", "offline"));
 }
 

@@ -3,6 +3,8 @@
 // left behind does not block.
 
 #include "MosquittoBroker.h"
+#include "MqttRig.h"
+#include "MqttWatch.h"
 #include "SimProcess.h"
 #include "remote/BridgeSession.h"
 #include "remote/HeadlessPump.h"
@@ -15,45 +17,7 @@
 
 namespace {
 
-std::unique_ptr<QProcess> startBridge(const SimProcess &sim, const QStringList &options)
-{
-    auto bridge = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DOSETTA_PORT"), sim.devicePath());
-    env.insert(QStringLiteral("DOSETTA_ADDRESS"), QString::number(sim.address()));
-    bridge->setProcessEnvironment(env);
-    bridge->start(QStringLiteral(DOSETTA_CLI_PROGRAM), QStringList{"serve"} + options);
-    return bridge;
-}
-
-QStringList clientArgs(int port, const QString &topic)
-{
-    return {"-h", "127.0.0.1", "-p", QString::number(port), "-V", "mqttv5", "-t", topic};
-}
-
-void publish(int port, const QString &topic, const QByteArray &payload, bool retain = false)
-{
-    QStringList args = clientArgs(port, topic) + QStringList{"-q", "1", "-m", payload};
-    if (retain)
-        args << "-r";
-    QProcess::execute(QStringLiteral("mosquitto_pub"), args);
-}
-
-// The retained payload of a topic once it holds `wanted`, or what it held at the deadline.
-QByteArray retained(int port, const QString &topic, const QByteArray &wanted = QByteArray())
-{
-    const QDeadlineTimer deadline(15000);
-    for (;;) {
-        QProcess sub;
-        sub.start(QStringLiteral("mosquitto_sub"),
-                  clientArgs(port, topic) + QStringList{"-C", "1", "-W", "2", "--retained-only"});
-        sub.waitForFinished(4000);
-        const QByteArray seen = sub.readAllStandardOutput().trimmed();
-        if (seen.contains(wanted) || deadline.hasExpired())
-            return seen;
-        QTest::qWait(100);
-    }
-}
+using namespace MqttRig;
 
 } // namespace
 
@@ -89,15 +53,10 @@ void BridgeIdTest::secondBridgeLeaves()
     // Every availability message from here on: the second bridge's will must not be among them.
     // The mark tells that the watch has subscribed.
     const QString mark = QStringLiteral("dosetta/twin/mark");
-    QProcess watch;
-    watch.start(QStringLiteral("mosquitto_sub"),
-                clientArgs(broker.port(), availability) + QStringList{"-t", mark, "-R", "-v"});
-    QByteArray watched;
-    for (const QDeadlineTimer until(10000); !watched.contains(mark.toUtf8());) {
+    MqttWatch watch(broker.port(), availability, {"-t", mark, "-R"});
+    for (const QDeadlineTimer until(10000); !watch.waitForText(mark, "x", 0, 200);) {
         QVERIFY(!until.hasExpired());
         publish(broker.port(), mark, "x");
-        watch.waitForReadyRead(200);
-        watched += watch.readAllStandardOutput();
     }
     auto second =
         startBridge(secondPump, {"--broker", broker.url(), "--id", "twin", "--allow-control"});
@@ -128,10 +87,12 @@ void BridgeIdTest::secondBridgeLeaves()
     }
     QCOMPARE(retained(broker.port(), availability), QByteArray("online"));
     QCOMPARE(first->state(), QProcess::Running);
-    watch.kill();
-    watch.waitForFinished(2000);
-    watched += watch.readAllStandardOutput();
-    QVERIFY2(!watched.contains(availability.toUtf8()), watched.constData());
+    // Half a second for a late will to come through.
+    const auto any = [](const QByteArray &) {
+        return true;
+    };
+    QVERIFY2(watch.waitFor(availability, any, QString(), 0, 500).isEmpty(),
+             qPrintable(watch.lines().join(QLatin1Char('\n'))));
     first->terminate();
     QVERIFY(first->waitForFinished(5000));
     QCOMPARE(first->exitCode(), 0);

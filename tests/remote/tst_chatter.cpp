@@ -3,11 +3,11 @@
 // bridge stay bounded, say the link is not connected, and end promptly when told.
 
 #include "MosquittoBroker.h"
+#include "MqttWatch.h"
 #include "ProgramSandbox.h"
 #include "PtyPeer.h"
 
 #include <QElapsedTimer>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
 #include <QtTest>
@@ -95,35 +95,21 @@ void tst_Chatter::bridgePublishesNotConnected()
 {
     MosquittoBroker broker;
     QVERIFY2(broker.start(), qPrintable(broker.log()));
-    QProcess subscriber;
-    subscriber.start("mosquitto_sub", {"-h", "127.0.0.1", "-p", QString::number(broker.port()),
-                                       "-t", "dosetta/chatter/state"});
-    QVERIFY(subscriber.waitForStarted());
+    const QString topic = QStringLiteral("dosetta/chatter/state");
+    MqttWatch subscriber(broker.port(), topic);
     QProcess bridge;
     bridge.start(QStringLiteral(DOSETTA_CLI_PROGRAM),
                  {"--port", peer->slavePath(), "--address", "1", "serve", "--broker", broker.url(),
                   "--id", "chatter"});
     QVERIFY(bridge.waitForStarted());
-    QString link;
-    QByteArray seen;
-    QElapsedTimer clock;
-    clock.start();
-    while (link.isEmpty() && clock.elapsed() < 10000) {
-        QTest::qWait(50);
-        seen += subscriber.readAllStandardOutput();
-        for (const QByteArray &line : seen.split('\n')) {
-            const QJsonObject state = QJsonDocument::fromJson(line).object();
-            if (state.contains("link"))
-                link = state.value("link").toString();
-        }
-    }
-    QCOMPARE(link, QStringLiteral("disconnected"));
+    // The first states have no link yet (null).
+    const QJsonObject state = subscriber.waitForObject(
+        topic, [](const QJsonObject &o) { return !o.value("link").toString().isEmpty(); });
+    QCOMPARE(state.value("link").toString(), QStringLiteral("disconnected"));
     bridge.terminate();
     const qint64 ms = timeToEnd(bridge, 10000);
     QCOMPARE(bridge.exitStatus(), QProcess::NormalExit);
     QVERIFY2(ms < 1000, qPrintable(QString::number(ms)));
-    subscriber.kill();
-    subscriber.waitForFinished(2000);
 }
 
 QTEST_MAIN(tst_Chatter)

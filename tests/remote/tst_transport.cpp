@@ -3,6 +3,7 @@
 // check is named. The memory case runs the real dosetta-cli serve with the simulated pump.
 
 #include "MosquittoBroker.h"
+#include "MqttRig.h"
 #include "SimProcess.h"
 #include "remote/MqttClient.h"
 
@@ -16,19 +17,7 @@
 
 namespace {
 
-void publish(int port, const QString &topic, const QByteArray &payload, bool retained)
-{
-    QProcess pub;
-    QStringList args{"-h", "127.0.0.1", "-p", QString::number(port), "-V", "mqttv5", "-q", "1",
-                     "-t", topic,       "-s"};
-    if (retained)
-        args << "-r";
-    pub.start(QStringLiteral("mosquitto_pub"), args);
-    pub.waitForStarted(5000);
-    pub.write(payload);
-    pub.closeWriteChannel();
-    pub.waitForFinished(10000);
-}
+using namespace MqttRig;
 
 BridgeOptions optionsFor(const MosquittoBroker &broker)
 {
@@ -178,14 +167,8 @@ void TransportTest::bigPayloadLeavesTheBridgeSmallAndServing()
 {
     SimProcess sim(1);
     QVERIFY(sim.start());
-    QProcess bridge;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DOSETTA_PORT"), sim.devicePath());
-    env.insert(QStringLiteral("DOSETTA_ADDRESS"), QString::number(sim.address()));
-    bridge.setProcessEnvironment(env);
-    bridge.start(QStringLiteral(DOSETTA_CLI_PROGRAM),
-                 {"serve", "--broker", broker.url(), "--id", "t1", "--allow-control"});
-    QVERIFY(bridge.waitForStarted(5000));
+    auto bridge = startBridge(sim, {"--broker", broker.url(), "--id", "t1", "--allow-control"});
+    QVERIFY(bridge->waitForStarted(5000));
 
     auto user = connected(optionsFor(broker), QStringLiteral("user"));
     QVERIFY(user);
@@ -207,7 +190,7 @@ void TransportTest::bigPayloadLeavesTheBridgeSmallAndServing()
         return false;
     };
     QTRY_VERIFY_WITH_TIMEOUT(pumpAnswers(), 20000);
-    const qint64 before = peakKb(bridge.processId());
+    const qint64 before = peakKb(bridge->processId());
     QVERIFY(before > 0);
 
     const QByteArray big(1024 * 1024, '7');
@@ -216,13 +199,13 @@ void TransportTest::bigPayloadLeavesTheBridgeSmallAndServing()
     QVERIFY(user->publish("dosetta/t1/set/flow-rate", "12.5", 1, false, "after"));
     QTRY_VERIFY_WITH_TIMEOUT(!resultFor("after").isEmpty(), 10000);
     QVERIFY2(resultFor("after").contains("\"ok\":true"), resultFor("after").constData());
-    const qint64 after = peakKb(bridge.processId());
+    const qint64 after = peakKb(bridge->processId());
     QVERIFY2(after - before < 20 * 1024,
              qPrintable(QStringLiteral("peak %1 kB -> %2 kB").arg(before).arg(after)));
-    QCOMPARE(bridge.state(), QProcess::Running);
+    QCOMPARE(bridge->state(), QProcess::Running);
 
-    bridge.terminate();
-    QVERIFY(bridge.waitForFinished(5000));
+    bridge->terminate();
+    QVERIFY(bridge->waitForFinished(5000));
 }
 
 void TransportTest::tlsFailureIsNamed_data()
