@@ -46,7 +46,7 @@ bool publish(int port, const QString &topic, const QByteArray &payload, bool ret
         return false;
     pub.write(payload);
     pub.closeWriteChannel();
-    return pub.waitForFinished(-1) && pub.exitStatus() == QProcess::NormalExit &&
+    return pub.waitForFinished(30000) && pub.exitStatus() == QProcess::NormalExit &&
            pub.exitCode() == 0;
 }
 
