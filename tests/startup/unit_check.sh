@@ -17,8 +17,9 @@ command -v systemd-analyze >/dev/null ||
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 instance="$scratch/dosetta-bridge@check.service"
-sed "s|/usr/bin/dosetta-cli|$program|g" "$unit" >"$instance"
-grep -qF "ExecStart=$program " "$instance" || fail "no ExecStart=/usr/bin/dosetta-cli in $unit"
+# Quoted: the build may sit in a folder whose name holds a blank.
+sed "s|^ExecStart=/usr/bin/dosetta-cli |ExecStart=\"$program\" |" "$unit" >"$instance"
+grep -qF "ExecStart=\"$program\" " "$instance" || fail "no ExecStart=/usr/bin/dosetta-cli in $unit"
 # Verify reports a setting it ignores on standard error and still succeeds: its output counts.
 said=$(systemd-analyze verify --man=no "$instance" 2>&1) || fail "systemd-analyze verify: $said"
 [ -z "$said" ] || fail "systemd-analyze verify complains: ${said//$scratch\//}"
