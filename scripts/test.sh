@@ -60,8 +60,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 cd "$sanitized"
 # Tests labelled "timing" assert time bounds, and the package check tests packaging, not
 # memory; both ran in the first stage.
-# Instrumented code runs about twice as slow, still mostly waiting: three at a time.
-ctest --output-on-failure -j3 --timeout 600 -LE 'timing|package' --output-junit junit.xml
+# Instrumented code runs about twice as slow, still mostly waiting (about half the two cores
+# with four at a time): four at a time too, with the doubled time limits.
+ctest --output-on-failure -j4 --timeout 600 -LE 'timing|package' --output-junit junit.xml
 )
 cd "$fuzzing"
 ctest --output-on-failure -R '^fuzz_smoke_' --output-junit junit.xml
