@@ -19,9 +19,6 @@
 #include "serial/Communication.h"
 #include "ui/AddressFollow.h"
 #include "ui/Confirmation.h"
-#include "ui/ControlHints.h"
-#include "ui/EntryRevert.h"
-#include "ui/ErrorBanner.h"
 #include "ui/ItemDisplay.h"
 #include "ui/LinkFeedback.h"
 #include "ui/MouseEventLineEdit.h"
@@ -29,12 +26,11 @@
 #include "ui/OperatorPicks.h"
 #include "ui/PortTroubleTips.h"
 #include "ui/ProcessData.h"
-#include "ui/PumpStateLine.h"
 #include "ui/RefusalCause.h"
 #include "ui/StatusDisplay.h"
 #include "ui/StyleSheets.h"
 #include "ui/TrafficView.h"
-#include "ui/WheelGuard.h"
+#include "ui/WindowAids.h"
 #include "ui/WindowLook.h"
 #include "ui_mainForm.h"
 
@@ -153,16 +149,11 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     confirmation = new Confirmation({this, ui.get(), &core, &process->recorder()});
     addressFollow = new AddressFollow({&core, ui->comboCommAddress, ui->labelUserAction}, this);
     connect(addressFollow, &AddressFollow::talkTo, this, &mainForm::launchCmdSetCommAddress);
-    stateLine = std::make_unique<PumpStateLine>(ui->labelUserAction, core);
-    errorBanner = std::make_unique<ErrorBanner>(ui->labelUserAction, core);
     refusalCause = std::make_unique<RefusalCause>(ui->labelTransmissionState, core);
     ui->frameEditVolume->setFocus();
     WindowLook::setEntryBounds(*ui);
     editedFields.shown(findChildren<MouseEventLineEdit *>());
-    // Once every tab is built: no stray wheel, Escape cancels an entry, hints and the Stop key.
-    (new WheelGuard(this))->guard(this);
-    new EntryRevert(editedFields, findChildren<MouseEventLineEdit *>(), this);
-    new ControlHints(*ui, this);
+    WindowAids::install(this, *ui, editedFields, core);
 
     help = HelpSetup::build(this, ui->tabHelp);
     // Widgets added under the window's sheets name their font, or they fall back to the default.

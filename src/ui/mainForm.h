@@ -57,12 +57,10 @@
 class AddressFollow;
 class Communication;
 class Confirmation;
-class ErrorBanner;
 class InstanceSettings;
 class PumpCore;
 class NetworkGroup;
 class ProcessData;
-class PumpStateLine;
 class QAbstractButton;
 class QAction;
 class QApplication;
@@ -266,7 +264,5 @@ private:
     Confirmation *confirmation = nullptr;
     AddressFollow *addressFollow = nullptr;
     // The compact screen's run state, error flags and the cause of a refused run key.
-    std::unique_ptr<PumpStateLine> stateLine;
-    std::unique_ptr<ErrorBanner> errorBanner;
     std::unique_ptr<RefusalCause> refusalCause;
 };

@@ -3,7 +3,7 @@
 // it, and the tab and the "REC" mark as the operator sees them.
 
 #include "PumpServer.h"
-#include "WindowRig.h"
+#include "WindowOnSimulator.h"
 #include "platform/InstanceSettings.h"
 #include "ui/ChartTab.h"
 #include "ui/ProcessChartView.h"
@@ -126,22 +126,7 @@ void tst_RecordWindow::cleanup()
 
 bool tst_RecordWindow::startUp()
 {
-    fluxosim::ServerOptions options;
-    options.fast = true;
-    pump = std::make_unique<fluxosim::PumpServer>(options);
-    std::string error;
-    if (!pump->start(&error)) {
-        qWarning("pump simulator: %s", error.c_str());
-        return false;
-    }
-    InstanceSettings().setAddress(1);
-    rig = std::make_unique<WindowRig>();
-    rig->link.setCommPortName(QString::fromStdString(pump->devicePath()));
-    if (!rig->link.portOpen)
-        return false;
-    rig->window.startUp();
-    rig->window.startUpdateTimer();
-    return true;
+    return startWindowOnSimulator(pump, rig);
 }
 
 // The pump doses 30 ml/min from Start to Pause, from Start again to Stop, then primes: the rows

@@ -3,7 +3,7 @@
 // the pump falls silent and returns. Time bounds are generous: the machine may be busy.
 
 #include "PumpServer.h"
-#include "WindowRig.h"
+#include "WindowOnSimulator.h"
 #include "platform/InstanceSettings.h"
 
 #include <QAbstractButton>
@@ -74,23 +74,7 @@ void tst_WindowPump::cleanup()
 
 bool tst_WindowPump::startUp(int pumpAddress, int windowAddress)
 {
-    fluxosim::ServerOptions options;
-    options.fast = true;
-    options.pump.address = pumpAddress;
-    pump = std::make_unique<fluxosim::PumpServer>(options);
-    std::string error;
-    if (!pump->start(&error)) {
-        qWarning("pump simulator: %s", error.c_str());
-        return false;
-    }
-    InstanceSettings().setAddress(windowAddress);
-    rig = std::make_unique<WindowRig>();
-    rig->link.setCommPortName(QString::fromStdString(pump->devicePath()));
-    if (!rig->link.portOpen)
-        return false;
-    rig->window.startUp();
-    rig->window.startUpdateTimer();
-    return true;
+    return startWindowOnSimulator(pump, rig, pumpAddress, windowAddress);
 }
 
 int tst_WindowPump::obeyedFramesTo(int address) const

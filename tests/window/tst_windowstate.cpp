@@ -3,7 +3,7 @@
 // machine may be busy.
 
 #include "PumpServer.h"
-#include "WindowRig.h"
+#include "WindowOnSimulator.h"
 #include "platform/InstanceSettings.h"
 #include "ui/ProcessData.h"
 
@@ -70,22 +70,7 @@ void tst_WindowState::cleanup()
 
 bool tst_WindowState::startUp()
 {
-    fluxosim::ServerOptions options;
-    options.fast = true;
-    pump = std::make_unique<fluxosim::PumpServer>(options);
-    std::string error;
-    if (!pump->start(&error)) {
-        qWarning("pump simulator: %s", error.c_str());
-        return false;
-    }
-    InstanceSettings().setAddress(1);
-    rig = std::make_unique<WindowRig>();
-    rig->link.setCommPortName(QString::fromStdString(pump->devicePath()));
-    if (!rig->link.portOpen)
-        return false;
-    rig->window.startUp();
-    rig->window.startUpdateTimer();
-    return true;
+    return startWindowOnSimulator(pump, rig);
 }
 
 QString tst_WindowState::recorded(const QString &path, int column) const

@@ -1,0 +1,20 @@
+#include "ui/WindowAids.h"
+
+#include "ui/ControlHints.h"
+#include "ui/EntryRevert.h"
+#include "ui/ErrorBanner.h"
+#include "ui/MouseEventLineEdit.h"
+#include "ui/PumpStateLine.h"
+#include "ui/WheelGuard.h"
+#include "ui_mainForm.h"
+
+#include <QWidget>
+
+void WindowAids::install(QWidget *window, Ui::mainScreen &ui, EditedFields &edited, PumpCore &core)
+{
+    new PumpStateLine(ui.labelUserAction, core, window);
+    new ErrorBanner(ui.labelUserAction, core, window);
+    (new WheelGuard(window))->guard(window);
+    new EntryRevert(edited, window->findChildren<MouseEventLineEdit *>(), window);
+    new ControlHints(ui, window);
+}

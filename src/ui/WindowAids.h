@@ -1,0 +1,19 @@
+#pragma once
+
+class EditedFields;
+class PumpCore;
+class QWidget;
+
+namespace Ui {
+class mainScreen;
+}
+
+// What the window adds for its operator once every tab is built, each a child of the window that
+// needs no more wiring: a wheel turn over a widget not in use changes nothing, Escape puts back
+// what the pump reports, the run buttons carry their hints and the Stop key, and the feedback
+// line's neighbours show the pump's state and an error in plain view.
+class WindowAids
+{
+public:
+    static void install(QWidget *window, Ui::mainScreen &ui, EditedFields &edited, PumpCore &core);
+};
