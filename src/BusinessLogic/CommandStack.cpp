@@ -50,6 +50,11 @@ Ticket CommandStack::pushRemote(Command *command, int value, bool logFlag)
     return enqueue(command, value, logFlag, Lane::Remote);
 }
 
+Ticket CommandStack::pushProgram(Command *command, int value, bool logFlag)
+{
+    return enqueue(command, value, logFlag, Lane::Program);
+}
+
 Ticket CommandStack::pushStop(Command *command, bool logFlag)
 {
     std::vector<Ticket> dropped;
@@ -222,7 +227,7 @@ const std::deque<QueueEntry> *CommandStack::nextLane(qint64 now) const
         if (requestStreak >= turns)
             return &polls;
     }
-    for (Lane lane : {Lane::Operator, Lane::Remote, Lane::Poll}) {
+    for (Lane lane : {Lane::Operator, Lane::Remote, Lane::Program, Lane::Poll}) {
         if (!laneOf(lane).empty())
             return &laneOf(lane);
     }

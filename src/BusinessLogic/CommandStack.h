@@ -20,9 +20,9 @@ class Command;
 
 // Serialises all traffic to the pump: producers only queue; a 10 ms timer executes at most one
 // queued command per tick and publishes every answer with the ticket of the entry that ran.
-// The arbiter: four lanes, each first in first out, served in the order Stop, operator, remote,
-// polls, after the exchange already on the wire. Stop is never refused and runs at once; a poll
-// that has waited PollOverdueMs takes turns with the requests, so that polling never starves
+// The arbiter: five lanes, each first in first out, served in the order Stop, operator, remote,
+// program, polls, after the exchange already on the wire. Stop is never refused and runs at once; a
+// poll that has waited PollOverdueMs takes turns with the requests, so that polling never starves
 // under a stream of them.
 class CommandStack : public QObject
 {
@@ -45,6 +45,8 @@ public:
     Ticket pushPoll(Command *command, int value, bool logFlag);
     // Requests from the network, behind the local operator.
     Ticket pushRemote(Command *command, int value, bool logFlag);
+    // A running dosing program's steps: behind the operator and the network, ahead of polls.
+    Ticket pushProgram(Command *command, int value, bool logFlag);
     // Stop, from any source: next after the exchange on the wire. Start and prime still queued
     // in any lane are dropped with it, so a stop is never undone by what was asked before it.
     Ticket pushStop(Command *command, bool logFlag);

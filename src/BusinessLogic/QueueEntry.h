@@ -10,8 +10,8 @@ class Command;
 
 // Which queue an entry waits in, highest priority first: Stop from any source, the local
 // operator (window, typed and link commands, the tool's own steps), remote requests, polls.
-enum class Lane { Stop, Operator, Remote, Poll };
-constexpr int LaneCount = 4;
+enum class Lane { Stop, Operator, Remote, Program, Poll };
+constexpr int LaneCount = 5;
 
 // One pending execution: the command object (not owned), its value, whether to log it, the
 // ticket its answer carries, the lane it waits in and when it was queued (monotonic ms).

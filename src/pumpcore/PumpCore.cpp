@@ -63,6 +63,8 @@ PumpCore::Ticket PumpCore::submit(Lane lane, Id id, int value, bool logFlag)
         return commandStack.push(c, value, logFlag);
     case Lane::Remote:
         return commandStack.pushRemote(c, value, logFlag);
+    case Lane::Program:
+        return commandStack.pushProgram(c, value, logFlag);
     case Lane::Poll:
         break;
     }

@@ -88,6 +88,10 @@ void tst_queuelog::init()
         std::make_unique<RecordingCommand>(idleLink.get(), "A", CommandSpezifier::Start, &journal);
     recorders["B"] =
         std::make_unique<RecordingCommand>(idleLink.get(), "B", CommandSpezifier::Stop, &journal);
+    recorders["C"] = std::make_unique<RecordingCommand>(idleLink.get(), "C",
+                                                        CommandSpezifier::SetFlowRate, &journal);
+    recorders["R"] = std::make_unique<RecordingCommand>(idleLink.get(), "R",
+                                                        CommandSpezifier::SetVolume, &journal);
     recorders["T"] = std::make_unique<RecordingCommand>(
         idleLink.get(), "T", CommandSpezifier::SetDiscreteCommand, &journal);
 }
@@ -309,8 +313,9 @@ void tst_queuelog::handTypedTextOnTheWire()
 
 void tst_queuelog::operatorLaneGoesFirst_data()
 {
-    // "X value" queues in the operator's lane, "X value p" in the poller's; the pushes after "|"
-    // are given while the first entry is on the wire (its sent line is being drawn).
+    // "X value" queues in the operator's lane, "X value p" in the poller's, "r" the network's and
+    // "g" a program's; the pushes after "|" are given while the first entry is on the wire (its
+    // sent line is being drawn).
     QTest::addColumn<QStringList>("pushes");
     QTest::addColumn<QStringList>("executions");
 
@@ -320,6 +325,9 @@ void tst_queuelog::operatorLaneGoesFirst_data()
     QTest::newRow("given while a poll is on the wire: after it, before the next poll")
         << QStringList{"A 1 p", "A 2 p", "|", "B 9", "B 10"}
         << QStringList{"A 1", "B 9", "B 10", "A 2"};
+    QTest::newRow("a program behind the operator and the network, ahead of polls")
+        << QStringList{"A 1 p", "C 2 g", "R 3 r", "B 4", "C 5 g"}
+        << QStringList{"B 4", "R 3", "C 2", "C 5", "A 1"};
 }
 
 void tst_queuelog::operatorLaneGoesFirst()
@@ -334,8 +342,10 @@ void tst_queuelog::operatorLaneGoesFirst()
         RecordingCommand *command = recorder(f.at(0));
         tickets[f.at(0) + ' ' + f.at(1)] =
             push.at(1) == '=' ? stack.pushText(command, f.at(1).toStdString())
-            : f.size() > 2    ? stack.pushPoll(command, f.at(1).toInt(), true)
-                              : stack.push(command, f.at(1).toInt(), true);
+            : f.size() < 3    ? stack.push(command, f.at(1).toInt(), true)
+            : f.at(2) == "r"  ? stack.pushRemote(command, f.at(1).toInt(), true)
+            : f.at(2) == "g"  ? stack.pushProgram(command, f.at(1).toInt(), true)
+                              : stack.pushPoll(command, f.at(1).toInt(), true);
     };
     int split = pushes.indexOf("|");
     for (const QString &push : pushes.mid(0, split))

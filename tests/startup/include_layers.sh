@@ -17,7 +17,7 @@ rank() {
     BusinessLogic/*) echo 3 ;;
     GUI/* | pump/*) echo 4 ;;
     recorder/*) echo 5 ;;
-    pumpcore/*) echo 6 ;;
+    pumpcore/* | program/*) echo 6 ;;
     remote/*) echo 7 ;;
     *) echo "" ;;
     esac

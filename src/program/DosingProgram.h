@@ -1,0 +1,14 @@
+#pragma once
+
+#include "program/ProgramStep.h"
+
+#include <QString>
+
+#include <vector>
+
+// A dosing program: its name and its steps, as a file holds them.
+struct DosingProgram
+{
+    QString name;
+    std::vector<ProgramStep> steps;
+};

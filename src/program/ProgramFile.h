@@ -1,0 +1,36 @@
+#pragma once
+
+#include "program/DosingProgram.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The program file: JSON, UTF-8, "format": "dosetta-program/1". Reading checks the whole file
+// against the limits every front-end uses (format, types, limits, unknown fields, nesting, the
+// unrolled size) and names each error by its path:
+// "steps[2].repeat.steps[0].dose.rate_ml_min: 150 is above 100". A file with any error yields no
+// program, so nothing can be sent from it.
+class ProgramFile
+{
+public:
+    static constexpr const char *Format = "dosetta-program/1";
+    static constexpr int MaxBytes = 64 * 1024;
+    static constexpr int MaxSteps = 1000; // once unrolled
+    static constexpr int MaxDepth = 3;    // repeats within repeats
+
+    struct Checked
+    {
+        DosingProgram program; // empty unless ok()
+        QStringList errors;
+        bool ok() const { return errors.isEmpty(); }
+    };
+
+    static Checked read(const QByteArray &json);
+    // Reads a file from disk; one that cannot be read or is over MaxBytes is an error too.
+    static Checked load(const QString &path);
+    // The file for a program, indented, so that read(write(p)) gives p back.
+    static QByteArray write(const DosingProgram &program);
+    // The errors of a program built in memory (the window's editor), by the same rules as read.
+    static QStringList check(const DosingProgram &program);
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+// One step of a dosing program as its file gives it, in the file's units; a repeat holds its own
+// steps. Only the fields of its kind mean anything.
+struct ProgramStep
+{
+    enum class Kind { Dose, Run, Ramp, Wait, Prompt, Repeat };
+
+    // The file's name of the kind: "dose", "run", "ramp", "wait", "prompt", "repeat".
+    static QString kindName(Kind kind);
+
+    Kind kind = Kind::Wait;
+    double volumeMl = 0;            // dose
+    double rateMlMin = 0;           // dose, run
+    double fromMlMin = 0;           // ramp
+    double toMlMin = 0;             // ramp
+    double forS = 0;                // run, ramp, wait
+    int rampSteps = 0;              // ramp: equal steps from one rate to the other
+    int count = 0;                  // repeat
+    QString text;                   // prompt
+    std::vector<ProgramStep> steps; // repeat
+};
