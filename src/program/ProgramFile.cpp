@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -91,6 +92,14 @@ constexpr Present AllPresent = ~0u;
 bool has(Present present, int field)
 {
     return present & (1u << field);
+}
+
+// Names and prompts reach terminals and the window as they are: no escape sequences, no line
+// breaks.
+bool hasControl(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 QString number(double value)
@@ -244,6 +253,8 @@ public:
                 break;
             if (s.text.trimmed().isEmpty())
                 add(at("text") + QStringLiteral(": is empty"));
+            else if (hasControl(s.text))
+                add(at("text") + QStringLiteral(": holds a control character"));
             else if (s.text.size() > PromptMaxChars)
                 add(QStringLiteral("%1: %2 characters, above %3")
                         .arg(at("text"))
@@ -272,6 +283,8 @@ public:
     {
         if (name.trimmed().isEmpty())
             add(QStringLiteral("name: is empty"));
+        else if (hasControl(name))
+            add(QStringLiteral("name: holds a control character"));
         else if (name.size() > NameMaxChars)
             add(QStringLiteral("name: %1 characters, above %2").arg(name.size()).arg(NameMaxChars));
     }
@@ -405,9 +418,12 @@ private:
             return true;
         case Type::Whole: {
             const double x = value.toDouble();
-            if (!value.isDouble() || x != std::floor(x) ||
-                std::fabs(x) > std::numeric_limits<int>::max()) {
+            if (!value.isDouble() || x != std::floor(x)) {
                 rules.add(QStringLiteral("%1: %2 is not a whole number").arg(path, quoted(value)));
+                return false;
+            }
+            if (std::fabs(x) > std::numeric_limits<int>::max()) {
+                rules.add(QStringLiteral("%1: %2 is out of range").arg(path, quoted(value)));
                 return false;
             }
             s.*field.whole = static_cast<int>(x);
@@ -474,10 +490,13 @@ ProgramFile::Checked ProgramFile::read(const QByteArray &json)
         checked.errors << sizeError(QStringLiteral("the file"), json.size());
         return checked;
     }
+    // Some editors start UTF-8 with a byte order mark; JSON itself has none.
+    const QByteArray bom("\xEF\xBB\xBF");
+    const QByteArray text = json.startsWith(bom) ? json.mid(bom.size()) : json;
     QJsonParseError parseError{};
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        const int line = json.left(parseError.offset).count('\n') + 1;
+        const int line = text.left(parseError.offset).count('\n') + 1;
         checked.errors << QStringLiteral("offset %1 (line %2): %3")
                               .arg(parseError.offset)
                               .arg(line)
