@@ -102,6 +102,17 @@ bool hasControl(const QString &text)
                        [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
+// Text from the file as an error shows it: control characters as '?', and cut short, so that a
+// file cannot write escape sequences to a terminal through its errors.
+QString shown(const QString &text)
+{
+    QString out = text.left(40);
+    for (QChar &c : out)
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char('?');
+    return text.size() > 40 ? out + QStringLiteral("...") : out;
+}
+
 QString number(double value)
 {
     return QString::number(value, 'g', 10);
@@ -112,7 +123,7 @@ QString quoted(const QJsonValue &value)
 {
     switch (value.type()) {
     case QJsonValue::String:
-        return QLatin1Char('"') + value.toString().left(40) + QLatin1Char('"');
+        return QLatin1Char('"') + shown(value.toString()) + QLatin1Char('"');
     case QJsonValue::Double:
         return number(value.toDouble());
     case QJsonValue::Bool:
@@ -273,9 +284,9 @@ public:
         }
     }
 
-    void steps(const std::vector<ProgramStep> &list, const QString &path)
+    void steps(std::size_t count, const QString &path)
     {
-        if (list.empty())
+        if (count == 0)
             add(path + QStringLiteral(": no steps"));
     }
 
@@ -310,7 +321,7 @@ QString stepPath(const QString &listPath, int index)
 void checkSteps(Rules &rules, const std::vector<ProgramStep> &list, const QString &listPath,
                 int level)
 {
-    rules.steps(list, listPath);
+    rules.steps(list.size(), listPath);
     for (std::size_t i = 0; i < list.size(); ++i) {
         const ProgramStep &s = list[i];
         const QString path = stepPath(listPath, static_cast<int>(i)) + QLatin1Char('.') +
@@ -338,8 +349,7 @@ public:
             return list;
         }
         const QJsonArray array = value.toArray();
-        if (array.isEmpty())
-            rules.add(listPath + QStringLiteral(": no steps"));
+        rules.steps(static_cast<std::size_t>(array.size()), listPath);
         for (int i = 0; i < array.size(); ++i) {
             ProgramStep s;
             if (step(array.at(i), stepPath(listPath, i), level, s))
@@ -357,11 +367,11 @@ private:
         }
         const QJsonObject object = value.toObject();
         if (object.size() != 1) {
-            rules.add(
-                object.isEmpty()
-                    ? QStringLiteral("%1: no step; a step is one of %2").arg(path, kindList())
-                    : QStringLiteral("%1: %2 steps in one; a step holds one of %3")
-                          .arg(path, object.keys().join(QStringLiteral(" and ")), kindList()));
+            rules.add(object.isEmpty()
+                          ? QStringLiteral("%1: no step; a step is one of %2").arg(path, kindList())
+                          : QStringLiteral("%1: %2 steps in one; a step holds one of %3")
+                                .arg(path, shown(object.keys().join(QStringLiteral(" and "))),
+                                     kindList()));
             return false;
         }
         const QString kindName = object.begin().key();
@@ -369,7 +379,7 @@ private:
         for (const KindFields &k : kinds())
             if (ProgramStep::kindName(k.kind) == kindName)
                 kind = &k;
-        const QString kindPath = path + QLatin1Char('.') + kindName;
+        const QString kindPath = path + QLatin1Char('.') + shown(kindName);
         if (!kind) {
             rules.add(
                 QStringLiteral("%1: unknown step; a step is one of %2").arg(kindPath, kindList()));
@@ -398,7 +408,7 @@ private:
             for (const Field &field : kind->fields)
                 known = known || it.key() == QLatin1String(field.name);
             if (!known)
-                rules.add(kindPath + QLatin1Char('.') + it.key() +
+                rules.add(kindPath + QLatin1Char('.') + shown(it.key()) +
                           QStringLiteral(": unknown field"));
         }
         rules.step(s, kindPath, level, present);
@@ -539,7 +549,7 @@ ProgramFile::Checked ProgramFile::read(const QByteArray &json)
     for (auto it = top.begin(); it != top.end(); ++it)
         if (it.key() != QLatin1String("format") && it.key() != QLatin1String("name") &&
             it.key() != QLatin1String("steps"))
-            rules.add(it.key() + QStringLiteral(": unknown field"));
+            rules.add(shown(it.key()) + QStringLiteral(": unknown field"));
 
     if (checked.ok())
         checked.program = std::move(program);
