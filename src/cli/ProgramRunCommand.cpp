@@ -105,6 +105,8 @@ int ProgramRunCommand::exec()
     int exit = CliRunner::Done;
     if (!pump.choose(&exit))
         return exit;
+    if (csvOut)
+        CliOutput::text(QString::fromUtf8(CsvFormat::header()));
     HeadlessPump headless(pump.port(), pump.address());
     if (!headless.portOpen()) {
         const QString why = headless.problem().text();
