@@ -9,6 +9,7 @@
 #include "program/ProgramFile.h"
 #include "program/ProgramPlan.h"
 #include "program/ProgramRunner.h"
+#include "pump/DurationText.h"
 #include "pump/KeyTable.h"
 #include "pumpcore/PumpCore.h"
 #include "recorder/CsvFormat.h"
@@ -34,15 +35,6 @@ namespace {
 QString volumeText(double ml)
 {
     return Pump::KeyTable::thousandths(std::llround(ml * 1000)) + QStringLiteral(" ml");
-}
-
-QString clockText(qint64 ms)
-{
-    const qint64 s = ms / 1000;
-    return QStringLiteral("%1:%2:%3")
-        .arg(s / 3600, 2, 10, QLatin1Char('0'))
-        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -97,14 +89,14 @@ int ProgramRunCommand::exec()
     const bool csvOut = csv == QLatin1String("-");
     const bool csvFile = !csv.isEmpty() && !csvOut;
     events = !csvOut;
+    int exit = CliRunner::Done;
+    if (!pump.choose(&exit))
+        return exit;
     CsvRecorder recorder;
     if (csvFile && !recorder.start(csv)) {
         output.message(QStringLiteral("--csv: %1").arg(recorder.reason()));
         return CliRunner::Usage;
     }
-    int exit = CliRunner::Done;
-    if (!pump.choose(&exit))
-        return exit;
     if (csvOut)
         CliOutput::text(QString::fromUtf8(CsvFormat::header()));
     HeadlessPump headless(pump.port(), pump.address());
@@ -201,7 +193,8 @@ int ProgramRunCommand::exec()
             QStringLiteral("%1 of %2 steps, %3 in %4")
                 .arg(s.state == State::Done ? s.total : std::max(0, s.position - 1))
                 .arg(s.total)
-                .arg(volumeText(s.volumeMl), clockText(s.elapsedMs));
+                .arg(volumeText(s.volumeMl),
+                     Pump::DurationText::clock(static_cast<int>(s.elapsedMs / 1000)));
         event("ended", s,
               s.reason.isEmpty()
                   ? QStringLiteral("%1: %2").arg(ProgramStatus::stateName(s.state), summary)
