@@ -56,8 +56,8 @@ private slots:
     void requests();
     void initTestCase();
     void cleanupTestCase();
-    void invalidFileSendsNothing();
-    void retainedFileDoesNotRun();
+    void refusedFileSendsNothing_data();
+    void refusedFileSendsNothing();
     void runsToDone();
     void stopMidStepStopsProgramAndPump();
     void sameFramesAsTheTool();
@@ -177,26 +177,30 @@ QJsonObject BridgeProgramTest::send(const QByteArray &file, const QString &corre
         since);
 }
 
-void BridgeProgramTest::invalidFileSendsNothing()
+void BridgeProgramTest::refusedFileSendsNothing_data()
 {
-    const int before = sim.received().size();
-    const QJsonObject result = send(program("Bad", R"({"wait": {"for_s": 1}},
-        {"dose": {"volume_ml": 1, "rate_ml_min": 150}})"),
-                                    QStringLiteral("bad"));
-    QCOMPARE(result.value("ok").toBool(true), false);
-    QVERIFY2(result.value("error").toString().contains("steps[1].dose.rate_ml_min"),
-             qPrintable(result.value("error").toString()));
-    // A poll round later still nothing but polls.
-    QVERIFY(sim.waitForReceived(before + 10, 5000));
-    QCOMPARE(commands(sim.received().mid(before)), QStringList());
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("retained");
+    QTest::addColumn<QString>("error"); // a part of the result's
+    QTest::newRow("rate above the limit") << program("Bad", R"({"wait": {"for_s": 1}},
+                             {"dose": {"volume_ml": 1, "rate_ml_min": 150}})")
+                                          << false << "steps[1].dose.rate_ml_min: 150 is above";
+    QTest::newRow("retained") << Short << true << "retained requests are ignored";
 }
 
-void BridgeProgramTest::retainedFileDoesNotRun()
+void BridgeProgramTest::refusedFileSendsNothing()
 {
+    QFETCH(QByteArray, file);
+    QFETCH(bool, retained);
+    QFETCH(QString, error);
     const int before = sim.received().size();
-    const QJsonObject result = send(Short, QStringLiteral("kept"), true);
-    publish(broker.port(), QStringLiteral("dosetta/p1/program/run"), QByteArray(), true);
-    QCOMPARE(result.value("error").toString(), QStringLiteral("retained requests are ignored"));
+    const QJsonObject result = send(file, QStringLiteral("refused"), retained);
+    if (retained)
+        publish(broker.port(), QStringLiteral("dosetta/p1/program/run"), QByteArray(), true);
+    QCOMPARE(result.value("ok").toBool(true), false);
+    QVERIFY2(result.value("error").toString().contains(error),
+             qPrintable(result.value("error").toString()));
+    // A poll round later still nothing but polls.
     QVERIFY(sim.waitForReceived(before + 10, 5000));
     QCOMPARE(commands(sim.received().mid(before)), QStringList());
 }
