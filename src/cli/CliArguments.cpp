@@ -380,7 +380,8 @@ QString CliArguments::usage()
         "range or an invalid program (nothing sent), 3 no answer or no port, 128+N signal N\n"
         "(130 Ctrl-C, 131 SIGQUIT, 143 SIGTERM), 141 the output pipe was closed. dispense and\n"
         "run stop the pump before they end on a signal or a closed pipe, or with 1 or 3 during\n"
-        "--wait.\n"
+        "--wait; program run stops it on every way out but done (after a lost link, once the\n"
+        "link is back, waiting 10 s at most).\n"
         "'dosetta-cli help keys' lists the keys of get and set.\n");
     return text;
 }
