@@ -431,6 +431,10 @@ void PumpBridge::programRequest(const RemoteRequest &r)
     using State = ProgramStatus::State;
     ProgramRunner &runner = pump.program();
     const State state = runner.status().state;
+    // What it cannot do now, and why: nothing runs, or the program is in another state.
+    const QString wrongState = runner.status().active() ? QStringLiteral("the program is ") +
+                                                              ProgramStatus::stateName(state)
+                                                        : QStringLiteral("no program runs");
     QString answer;
     QString error;
     switch (r.programAction) {
@@ -445,7 +449,7 @@ void PumpBridge::programRequest(const RemoteRequest &r)
             runner.pause();
             answer = QStringLiteral("paused");
         } else {
-            error = QStringLiteral("no program runs");
+            error = wrongState;
         }
         break;
     case Action::Continue:
@@ -456,7 +460,7 @@ void PumpBridge::programRequest(const RemoteRequest &r)
             runner.continuePrompt();
             answer = QStringLiteral("continued");
         } else {
-            error = QStringLiteral("no program is paused or waiting");
+            error = wrongState;
         }
         break;
     case Action::Stop:
