@@ -3,6 +3,7 @@
 #include "program/ProgramPlan.h"
 #include "program/RampSegments.h"
 #include "pump/DosingPlan.h"
+#include "pump/StatusFlags.h"
 #include "pumpcore/PumpCore.h"
 #include "recorder/RunStateJudge.h"
 
@@ -24,6 +25,24 @@ QString number(double value)
 {
     return QString::number(value, 'g', 10);
 }
+
+// The status flag the pump sets with any error, read every tick; the error flags that name the
+// error come every few ticks only.
+bool alarmLit(const std::optional<QStringList> &status)
+{
+    if (!status)
+        return false;
+    for (const Pump::StatusFlags::Flag &flag : Pump::StatusFlags::flags()) {
+        if (flag.kind == Pump::StatusFlags::Kind::Status && Pump::StatusFlags::alarm(flag) &&
+            status->contains(QLatin1String(flag.text)))
+            return true;
+    }
+    return false;
+}
+
+// Ticks to wait for the error flags after the pump said it has an error: longer than the
+// poller's round of the status groups.
+constexpr int ErrorNameTicks = 8;
 
 } // namespace
 
@@ -61,6 +80,8 @@ struct ProgramRunner::Private
     bool freshStatus = false;
     // Trusted samples in a row that showed the pump standing short of the step's end.
     int stoppedShort = 0;
+    // Ticks since the pump reported an error whose name has not come yet; -1 without one.
+    int errorTicks = -1;
 
     // Paused by pause(); the state to go back to on resume().
     bool held = false;
@@ -193,20 +214,26 @@ struct ProgramRunner::Private
     {
         if (!status.active())
             return;
-        // Nothing of the program may run after its end, a queued Start least of all.
-        core.stack().removeLane(BusinessLogic::Lane::Program);
-        inFlight.clear();
-        startTicket = pauseTicket = 0;
+        dropQueued();
         waitTimer.stop();
         linkTimer.stop();
         phase = Phase::None;
         held = false;
-        if (state != State::Done && stopPump)
+        if (state != State::Done && stopPump && errorTicks < 0)
             sendStop();
+        errorTicks = -1;
         status.state = state;
         status.reason = reason;
         changed();
         emit q.ended(status);
+    }
+
+    // Nothing of the program may run after its end, a queued Start least of all.
+    void dropQueued()
+    {
+        inFlight.clear();
+        startTicket = pauseTicket = 0;
+        core.stack().removeLane(BusinessLogic::Lane::Program);
     }
 
     void fail(const QString &reason)
@@ -252,6 +279,21 @@ struct ProgramRunner::Private
                 break;
             default:
                 break;
+            }
+        }
+    }
+
+    // Entries the queue dropped unanswered (a clear, or a Stop dropping a queued Start).
+    void cleared(const std::vector<PumpCore::Ticket> &tickets)
+    {
+        for (PumpCore::Ticket ticket : tickets) {
+            if (ticket == stopTicket)
+                stopTicket = 0;
+            const auto it = inFlight.find(ticket);
+            if (it != inFlight.end()) {
+                const QString what = it->second;
+                inFlight.erase(it);
+                fail(QStringLiteral("%1 was dropped from the queue").arg(what));
             }
         }
     }
@@ -326,6 +368,18 @@ struct ProgramRunner::Private
         if (sample.errors && !sample.errors->isEmpty()) {
             fail(QStringLiteral("the pump reports an error: %1")
                      .arg(sample.errors->join(QStringLiteral(", "))));
+            return;
+        }
+        if (errorTicks >= 0 || alarmLit(sample.status)) {
+            // Stopped at once; the program ends when the error's name comes, or without it.
+            if (errorTicks < 0) {
+                dropQueued();
+                sendStop();
+                waitTimer.stop();
+                phase = Phase::None; // nothing of the step goes on, resume() included
+            }
+            if (++errorTicks > ErrorNameTicks)
+                fail(QStringLiteral("the pump reports an error"));
             return;
         }
         if (phase == Phase::Waiting) {
@@ -441,6 +495,8 @@ ProgramRunner::ProgramRunner(PumpCore &core, QObject *parent)
     connect(&core, &PumpCore::linkStateChanged, this,
             [this](const LinkState &link) { d->linkChanged(link); });
     connect(&core, &PumpCore::stopRequested, this, [this] { d->stopRequested(); });
+    connect(&core.stack(), &BusinessLogic::CommandStack::entriesCleared, this,
+            [this](const std::vector<PumpCore::Ticket> &tickets) { d->cleared(tickets); });
 }
 
 ProgramRunner::~ProgramRunner() = default;

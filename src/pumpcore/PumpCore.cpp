@@ -77,10 +77,10 @@ PumpCore::Ticket PumpCore::submit(Lane lane, Id id, int value, bool logFlag)
 
 PumpCore::Ticket PumpCore::stop(bool logFlag)
 {
-    BusinessLogic::Command *c = command(Id::Stop);
-    const Ticket ticket = c != nullptr ? commandStack.pushStop(c, logFlag) : 0;
+    // First, so that a program ends before the Stop drops what it queued.
     emit stopRequested();
-    return ticket;
+    BusinessLogic::Command *c = command(Id::Stop);
+    return c != nullptr ? commandStack.pushStop(c, logFlag) : 0;
 }
 
 PumpCore::Ticket PumpCore::submitSetting(Lane lane, Id id, int value, QObject *context,

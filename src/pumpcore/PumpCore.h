@@ -84,7 +84,7 @@ signals:
     // One picture of the polled values per refresh tick, once its round is in; stamped with the
     // running program's name and step.
     void sampled(const ProcessSample &sample);
-    // A Stop from any source was queued (before it goes on the wire).
+    // A Stop from any source, just before it is queued.
     void stopRequested();
 
 private:
