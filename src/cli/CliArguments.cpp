@@ -113,14 +113,20 @@ const std::vector<CommandForm> &forms()
         {"program",
          2,
          2,
-         {},
-         {},
-         "program check FILE",
+         {"csv"},
+         {"yes"},
+         "program check FILE | program run FILE [--csv OUT] [--yes]",
          "Checks a dosing program file (JSON, \"format\": \"dosetta-program/1\") against the\n"
          "pump's limits as a run would, and prints its summary: the steps once repeats are\n"
          "unrolled, the expected time without prompts, the volume and the prompts. Nothing is\n"
          "sent and no port is needed. Every error is listed, named by its path in the file\n"
-         "(\"steps[2].repeat.steps[0].dose.rate_ml_min: 150 is above 100.0 ml/min\"); exit 2."},
+         "(\"steps[2].repeat.steps[0].dose.rate_ml_min: 150 is above 100.0 ml/min\"); exit 2.\n"
+         "run checks it so too, then runs the program on the pump to its end: progress on\n"
+         "standard error, with --json one event per line (step-started, step-finished, paused,\n"
+         "continued, waiting, ended) on standard output. Every way out but done stops the pump.\n"
+         "  --csv OUT   record the run in the recorder's columns (- for standard output)\n"
+         "  --yes       continue prompt steps at once; otherwise Enter on a terminal does,\n"
+         "              and a program with a prompt needs one"},
         {"help",
          0,
          1,
@@ -330,10 +336,14 @@ CliArguments CliArguments::parse(const QStringList &arguments)
                 QStringLiteral("--%1 and --no-%1 contradict each other").arg(QLatin1String(flag));
     }
     // What program does with its file.
-    static const QStringList programActions{QStringLiteral("check")};
+    static const QStringList programActions{QStringLiteral("check"), QStringLiteral("run")};
     if (a.command == QLatin1String("program") && !programActions.contains(a.arguments.first()))
         a.error = QStringLiteral("program: unknown action \"%1\"; it takes %2")
                       .arg(a.arguments.first(), programActions.join(QStringLiteral(", ")));
+    else if (a.command == QLatin1String("program") &&
+             a.arguments.first() == QLatin1String("check") &&
+             (a.values.contains(QStringLiteral("csv")) || a.flags.contains(QStringLiteral("yes"))))
+        a.error = QStringLiteral("program check sends nothing: --csv and --yes belong to run");
     if (a.command == QLatin1String("help") && !a.arguments.isEmpty() &&
         a.arguments.first() != QLatin1String("keys") && formOf(a.arguments.first()) == nullptr)
         a.error = QStringLiteral("no help for \"%1\"").arg(a.arguments.first());
@@ -370,7 +380,8 @@ QString CliArguments::usage()
         "range or an invalid program (nothing sent), 3 no answer or no port, 128+N signal N\n"
         "(130 Ctrl-C, 131 SIGQUIT, 143 SIGTERM), 141 the output pipe was closed. dispense and\n"
         "run stop the pump before they end on a signal or a closed pipe, or with 1 or 3 during\n"
-        "--wait.\n"
+        "--wait; program run stops it on every way out but done (after a lost link, once the\n"
+        "link is back, waiting 10 s at most).\n"
         "'dosetta-cli help keys' lists the keys of get and set.\n");
     return text;
 }

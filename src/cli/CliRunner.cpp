@@ -3,6 +3,7 @@
 #include "GUI/OperationItem.h"
 #include "cli/CliPump.h"
 #include "cli/ProgramCheckCommand.h"
+#include "cli/ProgramRunCommand.h"
 #include "cli/RunCommands.h"
 #include "cli/RunLoop.h"
 #include "cli/Suggestion.h"
@@ -499,6 +500,8 @@ int CliRunner::serve()
 int CliRunner::program()
 {
     // The action was checked with the command line.
+    if (args.arguments.first() == QLatin1String("run"))
+        return ProgramRunCommand(args, output, *pump).exec();
     return ProgramCheckCommand(args, output).exec();
 }
 

@@ -100,6 +100,8 @@ _dosetta_cli()
             # program check|run FILE: the action, then the file.
             if ((cword == i + 1)); then
                 COMPREPLY=($(compgen -W "check run" -- "$cur"))
+            elif [[ $cur == -* && ${words[i + 1]} == run ]]; then
+                COMPREPLY=($(compgen -W "--csv --yes --help" -- "$cur"))
             elif [[ $cur == -* ]]; then
                 COMPREPLY=($(compgen -W "--help" -- "$cur"))
             else

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "program/ProgramFile.h"
 #include "remote/BridgeOptions.h"
 
 #include <QByteArray>
@@ -36,8 +37,9 @@ public:
         bool retained = false;  // the retain flag as received
     };
 
-    // Announced at CONNECT: the broker drops a larger message for us instead of sending it.
-    static constexpr int MaxPacketBytes = 4096;
+    // Announced at CONNECT: the broker drops a larger message for us instead of sending it. The
+    // largest request is a program file; the rest leaves room for its topic and properties.
+    static constexpr int MaxPacketBytes = ProgramFile::MaxBytes + 4096;
 
     MqttClient(const BridgeOptions &options, const QString &clientId, QObject *parent = nullptr);
     ~MqttClient() override;

@@ -1,6 +1,7 @@
 #include "remote/PumpBridge.h"
 
 #include "GUI/OperationItem.h"
+#include "program/ProgramRunner.h"
 #include "pump/AttachTable.h"
 #include "pump/KeyTable.h"
 #include "pump/StatusFlags.h"
@@ -83,6 +84,9 @@ PumpBridge::PumpBridge(const BridgeOptions &bridgeOptions, const QString &pumpId
     connect(&pump.stack(), &BusinessLogic::CommandStack::entriesCleared, this, &PumpBridge::cleared,
             Qt::DirectConnection);
     connect(&pump, &PumpCore::linkStateChanged, this, &PumpBridge::linkChanged);
+    connect(&pump.program(), &ProgramRunner::statusChanged, this, &PumpBridge::programChanged);
+    programTimer.setSingleShot(true);
+    connect(&programTimer, &QTimer::timeout, this, &PumpBridge::publishProgram);
 }
 
 PumpBridge::~PumpBridge()
@@ -136,7 +140,7 @@ void PumpBridge::start()
                     emit subscriptionFailed(filter, reason);
                 }
             });
-    client->subscribe({names.setFilter(), names.command()});
+    client->subscribe({names.setFilter(), names.command(), names.programRun()});
     client->subscribe(claim.filters(), true);
     // A bridge that leaves because its id is taken disconnects in order, so the broker drops
     // this will rather than publish it over the serving bridge's availability.
@@ -296,6 +300,10 @@ void PumpBridge::message(const MqttClient::Message &m)
         result(r.key, r.name, r.value, r.correlation, false, QString(), r.error);
         return;
     }
+    if (r.programAction != RemoteRequest::ProgramAction::None) {
+        programRequest(r);
+        return;
+    }
     using BusinessLogic::Lane;
     if (pump.command(r.command) == nullptr) {
         result(r.key, r.name, r.value, r.correlation, false, QString(), QStringLiteral("no pump"));
@@ -415,6 +423,82 @@ void PumpBridge::answered(const Answer &answer)
         result(w.key, w.name, w.value, w.correlation, error.isEmpty(), text, error);
         return;
     }
+}
+
+void PumpBridge::programRequest(const RemoteRequest &r)
+{
+    using Action = RemoteRequest::ProgramAction;
+    using State = ProgramStatus::State;
+    ProgramRunner &runner = pump.program();
+    const State state = runner.status().state;
+    // What it cannot do now, and why: nothing runs, or the program is in another state.
+    const QString wrongState = runner.status().active() ? QStringLiteral("the program is ") +
+                                                              ProgramStatus::stateName(state)
+                                                        : QStringLiteral("no program runs");
+    QString answer;
+    QString error;
+    switch (r.programAction) {
+    case Action::Run:
+        if (runner.start(r.program, &error))
+            answer = QStringLiteral("started");
+        else if (error.isEmpty())
+            error = QStringLiteral("the program cannot start");
+        break;
+    case Action::Pause:
+        if (state == State::Running) {
+            runner.pause();
+            answer = QStringLiteral("paused");
+        } else {
+            error = wrongState;
+        }
+        break;
+    case Action::Continue:
+        if (state == State::Paused) {
+            runner.resume();
+            answer = QStringLiteral("continued");
+        } else if (state == State::WaitingForOperator) {
+            runner.continuePrompt();
+            answer = QStringLiteral("continued");
+        } else {
+            error = wrongState;
+        }
+        break;
+    case Action::Stop:
+        if (runner.status().active()) {
+            runner.stop();
+            answer = QStringLiteral("stopped");
+        } else {
+            error = QStringLiteral("no program runs");
+        }
+        break;
+    case Action::None:
+        return;
+    }
+    result(r.key, r.name, r.value, r.correlation, error.isEmpty(), answer, error);
+}
+
+void PumpBridge::programChanged(const ProgramStatus &status)
+{
+    if (!publishing())
+        return;
+    const qint64 wait = programThrottle.take(status, QDateTime::currentMSecsSinceEpoch());
+    if (wait == 0) {
+        programTimer.stop();
+        client->publish(names.program(),
+                        QJsonDocument(status.toJson()).toJson(QJsonDocument::Compact), 1, false);
+    } else if (!programTimer.isActive()) {
+        programTimer.start(static_cast<int>(wait));
+    }
+}
+
+void PumpBridge::publishProgram()
+{
+    if (!publishing())
+        return;
+    const ProgramStatus &status = pump.program().status();
+    programThrottle.sent(status, QDateTime::currentMSecsSinceEpoch());
+    client->publish(names.program(), QJsonDocument(status.toJson()).toJson(QJsonDocument::Compact),
+                    1, false);
 }
 
 void PumpBridge::nextStep(Waiting w)

@@ -8,11 +8,13 @@
 #include "remote/BridgeOptions.h"
 #include "remote/IdClaim.h"
 #include "remote/MqttClient.h"
+#include "remote/ProgramThrottle.h"
 #include "remote/StateThrottle.h"
 #include "remote/TopicNames.h"
 
 #include <QObject>
 #include <QSet>
+#include <QTimer>
 
 #include <deque>
 #include <functional>
@@ -21,6 +23,8 @@
 
 class LinkState;
 class PumpCore;
+class RemoteRequest;
+struct ProgramStatus;
 
 namespace GUI {
 class OperationItem;
@@ -33,6 +37,8 @@ class OperationItem;
 // and ahead of the polls; a stop goes to the Stop lane and is never refused. A refused value
 // never reaches the queue. A JSON dose or run goes step by step and has one outcome: the first
 // step refused ends it, so the start, last, only goes when every step before it was taken.
+// A program file sent to program/run, checked whole first, runs on the core's program runner;
+// its state and progress go out on the program topic.
 class PumpBridge : public QObject
 {
     Q_OBJECT
@@ -125,6 +131,10 @@ private:
     // The discovery configs again when the pump's identity became known or changed.
     void publishDiscovery(bool always);
     void nextStep(Waiting w);
+    // program/run and the cmd words for the program runner: answered at once.
+    void programRequest(const RemoteRequest &request);
+    void programChanged(const ProgramStatus &status);
+    void publishProgram();
     // The refusal with the error flags the pump reports, read right after it.
     void refusal(const Waiting &w, const Answer &flags);
     QByteArray info() const;
@@ -149,4 +159,6 @@ private:
     IdClaim claim;
     // Requests that came before the claim was decided: served once it is granted.
     std::vector<MqttClient::Message> held;
+    ProgramThrottle programThrottle;
+    QTimer programTimer; // the newest status, once the throttle lets it go
 };

@@ -65,9 +65,11 @@ void RemoteCommandObject::read(const QByteArray &payload, RemoteRequest &r)
     }
     if (plan == nullptr) {
         // A plain command reads as its word alone.
-        r.command = RemoteRequest::commandNamed(r.key);
-        if (r.command == BusinessLogic::CommandSpezifier::Base)
-            r.error = QStringLiteral("unknown command: start, stop, pause, prime, dose or run");
+        const RemoteRequest::Word *word = RemoteRequest::commandNamed(r.key);
+        if (word != nullptr)
+            r.take(*word);
+        else
+            r.error = QStringLiteral("unknown command: dose, run, ") + RemoteRequest::wordList();
         return;
     }
     QString error;

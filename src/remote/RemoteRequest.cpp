@@ -47,28 +47,70 @@ bool allowed(const BridgeOptions &options, Permission permission)
 
 } // namespace
 
-BusinessLogic::CommandSpezifier RemoteRequest::commandNamed(const QString &word)
+const std::vector<RemoteRequest::Word> &RemoteRequest::words()
 {
-    static const struct
-    {
-        const char *name;
-        Id id;
-    } commands[] = {
-        {"start", Id::Start}, {"stop", Id::Stop}, {"pause", Id::Pause}, {"prime", Id::Prime}};
-    for (const auto &c : commands) {
-        if (word == QLatin1String(c.name))
-            return c.id;
-    }
-    return Id::Base;
+    static const std::vector<Word> table = {
+        {"start", Id::Start, ProgramAction::None, Permission::Control},
+        {"stop", Id::Stop, ProgramAction::None, Permission::Control},
+        {"pause", Id::Pause, ProgramAction::None, Permission::Control},
+        {"prime", Id::Prime, ProgramAction::None, Permission::Control},
+        {"program-pause", Id::Base, ProgramAction::Pause, Permission::Control},
+        // Resumes a paused program and ends a prompt step alike: both wait for whoever
+        // watches to say go on.
+        {"program-continue", Id::Base, ProgramAction::Continue, Permission::Control},
+        {"program-stop", Id::Base, ProgramAction::Stop, Permission::Control},
+    };
+    return table;
 }
 
-QString RemoteRequest::cut(const QString &text)
+const RemoteRequest::Word *RemoteRequest::commandNamed(const QString &word)
 {
-    if (text.size() <= MaxEcho)
+    for (const Word &w : words()) {
+        if (word == QLatin1String(w.name))
+            return &w;
+    }
+    return nullptr;
+}
+
+QString RemoteRequest::wordList()
+{
+    QStringList names;
+    for (const Word &w : words())
+        names << QLatin1String(w.name);
+    const QString last = names.takeLast();
+    return names.join(QLatin1String(", ")) + QStringLiteral(" or ") + last;
+}
+
+void RemoteRequest::take(const Word &word)
+{
+    command = word.command;
+    programAction = word.program;
+    permission = word.permission;
+}
+
+QString RemoteRequest::cut(const QString &text, int most)
+{
+    if (text.size() <= most)
         return text;
     // Never half a surrogate pair.
-    const int keep = text.at(MaxEcho - 1).isHighSurrogate() ? MaxEcho - 1 : MaxEcho;
+    const int keep = text.at(most - 1).isHighSurrogate() ? most - 1 : most;
     return text.left(keep) + QChar(0x2026);
+}
+
+QString RemoteRequest::programErrors(const QStringList &errors)
+{
+    // Each error names its path, which a long file can make long: cut, and only the first few.
+    const int most = 120;
+    QStringList shown;
+    for (int i = 0; i < errors.size() && i < MaxProgramErrors; ++i)
+        shown << cut(errors.at(i), most);
+    QString text = QStringLiteral("the program has %1 error%2: %3")
+                       .arg(errors.size())
+                       .arg(errors.size() == 1 ? QString() : QStringLiteral("s"))
+                       .arg(shown.join(QLatin1String("; ")));
+    if (errors.size() > MaxProgramErrors)
+        text += QStringLiteral("; and %1 more").arg(errors.size() - MaxProgramErrors);
+    return text;
 }
 
 RemoteRequest RemoteRequest::read(const TopicNames &topics, const MqttClient::Message &message,
@@ -77,6 +119,11 @@ RemoteRequest RemoteRequest::read(const TopicNames &topics, const MqttClient::Me
     RemoteRequest r;
     if (message.topic == topics.command()) {
         r.kind = Kind::Command;
+        r.permission = Permission::Control;
+    } else if (message.topic == topics.programRun()) {
+        r.kind = Kind::Program;
+        r.key = QStringLiteral("program/run");
+        r.programAction = ProgramAction::Run;
         r.permission = Permission::Control;
     } else {
         r.key = cut(topics.keyOf(message.topic));
@@ -92,15 +139,23 @@ RemoteRequest RemoteRequest::read(const TopicNames &topics, const MqttClient::Me
     const bool correlationFits = message.correlation.size() <= MaxCorrelation;
     if (correlationFits)
         r.correlation = message.correlation;
-    if (message.payload.size() > MaxPayload) {
+    const int most = r.kind == Kind::Program ? MaxProgramPayload : MaxPayload;
+    if (message.payload.size() > most) {
         // Only its start is read: enough for whoever sent it to know it again.
         r.value = cut(QString::fromUtf8(message.payload.left(MaxEcho)) + QChar(0x2026));
-        return refuse(QStringLiteral("request longer than %1 bytes").arg(MaxPayload));
+        return refuse(QStringLiteral("request longer than %1 bytes").arg(most));
     }
-    const QString text = valueText(message.payload);
+    const QString text = r.kind == Kind::Program
+                             ? QString::fromUtf8(message.payload.left(MaxEcho * 4)).simplified()
+                             : valueText(message.payload);
     r.value = cut(text);
-    if (r.kind == Kind::Command)
+    if (r.kind == Kind::Command) {
         r.key = cut(text.toLower());
+        // A word's own permission; an unknown word asks for control, so that without it every
+        // word gets the same answer.
+        if (const Word *word = commandNamed(r.key))
+            r.permission = word->permission;
+    }
     if (!correlationFits)
         return refuse(QStringLiteral("correlation data longer than %1 bytes").arg(MaxCorrelation));
     // A retained request would act again at every connection, long after it was meant.
@@ -121,15 +176,27 @@ RemoteRequest RemoteRequest::read(const TopicNames &topics, const MqttClient::Me
                           ? QStringLiteral("control not allowed")
                           : QStringLiteral("configuration not allowed"));
     }
+    if (r.kind == Kind::Program) {
+        ProgramFile::Checked checked = ProgramFile::read(message.payload);
+        if (!checked.ok())
+            return refuse(programErrors(checked.errors));
+        r.program = std::move(checked.program);
+        r.value = cut(r.program.name);
+        return r;
+    }
     if (key == nullptr && text.startsWith(QLatin1Char('{'))) {
         RemoteCommandObject::read(message.payload, r);
         r.key = cut(r.key);
+        if (r.error.isEmpty() && !allowed(options, r.permission))
+            r.error = QStringLiteral("control not allowed");
         return r;
     }
     if (key == nullptr) {
-        r.command = commandNamed(r.key);
-        if (r.command == Id::Base)
-            r.error = QStringLiteral("unknown command: start, stop, pause or prime");
+        const Word *word = commandNamed(r.key);
+        if (word != nullptr)
+            r.take(*word);
+        else
+            r.error = QStringLiteral("unknown command: ") + wordList();
         return r;
     }
     const Pump::KeyTable::Setting s = Pump::KeyTable::parse(*key, text);

@@ -3,7 +3,7 @@
 #include <QString>
 
 // The topics of one pump under a prefix: <prefix>/<id>/availability, pump, owner, probe, state,
-// info, result, cmd and set/<key>.
+// info, result, cmd, set/<key>, program and program/run.
 class TopicNames
 {
 public:
@@ -19,6 +19,9 @@ public:
     QString info() const { return base + QLatin1String("info"); }
     QString result() const { return base + QLatin1String("result"); }
     QString command() const { return base + QLatin1String("cmd"); }
+    // A program's state and progress, and where a program file is sent to run.
+    QString program() const { return base + QLatin1String("program"); }
+    QString programRun() const { return base + QLatin1String("program/run"); }
     QString set(const QString &key) const { return base + QLatin1String("set/") + key; }
     // The subscription that takes every set topic.
     QString setFilter() const { return base + QLatin1String("set/+"); }

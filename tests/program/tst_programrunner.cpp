@@ -1,0 +1,322 @@
+// The program runner on the pump core against the simulator, its clock twenty times faster: what
+// reaches the pump and in which order, how each way of ending a program leaves the pump, and the
+// recorder's program columns.
+
+#include "SimProcess.h"
+
+#include "program/ProgramFile.h"
+#include "program/ProgramRunner.h"
+#include "pumpcore/PumpCore.h"
+#include "recorder/CsvRecorder.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+namespace {
+
+using State = ProgramStatus::State;
+
+ProgramStep dose(double volumeMl, double rateMlMin)
+{
+    ProgramStep s;
+    s.kind = ProgramStep::Kind::Dose;
+    s.volumeMl = volumeMl;
+    s.rateMlMin = rateMlMin;
+    return s;
+}
+
+ProgramStep run(double rateMlMin, double forS)
+{
+    ProgramStep s;
+    s.kind = ProgramStep::Kind::Run;
+    s.rateMlMin = rateMlMin;
+    s.forS = forS;
+    return s;
+}
+
+// The example the documentation installs.
+DosingProgram rinseAndDose()
+{
+    const ProgramFile::Checked checked = ProgramFile::load(QStringLiteral(EXAMPLE_PROGRAM));
+    if (!checked.ok())
+        qWarning() << checked.errors;
+    return checked.program;
+}
+
+// The frames that are no queries: what the program set and started.
+QStringList actions(SimProcess &sim)
+{
+    QStringList frames;
+    for (const QString &body : sim.received()) {
+        if (!body.startsWith(QLatin1String("01?")))
+            frames << body;
+    }
+    return frames;
+}
+
+// The simulator and a polled pump core on its line.
+struct Rig
+{
+    explicit Rig(const QStringList &extra = {})
+        : sim(1, QStringList{QStringLiteral("--speed"), QStringLiteral("20")} + extra)
+    {}
+
+    bool start(const QString &port = {})
+    {
+        if (!sim.start())
+            return false;
+        core.link().setAddress(1);
+        core.link().setCommPortName(port.isEmpty() ? sim.devicePath() : port);
+        return QTest::qWaitFor([this] { return core.linkState().connected(); }, 5000);
+    }
+
+    // Until the pump doses in the current step: a sample after the start that shows it moving
+    // with some volume delivered.
+    bool pumping()
+    {
+        bool seen = false;
+        auto c = QObject::connect(&core, &PumpCore::sampled, [&seen](const ProcessSample &s) {
+            seen = seen || (s.running() && s.volumeDelivered.value_or(0) > 0);
+        });
+        const bool ok = QTest::qWaitFor([&seen] { return seen; }, 10000);
+        QObject::disconnect(c);
+        return ok;
+    }
+
+    ProgramRunner &runner() { return core.program(); }
+
+    SimProcess sim;
+    PumpCore core;
+};
+
+} // namespace
+
+class ProgramRunnerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void exampleRunsAsWritten();
+    void pauseAndContinueMidDose();
+    void stopMidStep_data();
+    void stopMidStep();
+    void pumpErrorMidStep();
+    void linkHungUpMidStep();
+};
+
+void ProgramRunnerTest::exampleRunsAsWritten()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QTemporaryDir dir;
+    CsvRecorder recorder;
+    QVERIFY(recorder.start(dir.filePath(QStringLiteral("run.csv"))));
+    QObject::connect(&rig.core, &PumpCore::sampled, &recorder, &CsvRecorder::write);
+
+    // What the pump reported at each step's end, against the volume asked for.
+    QList<double> delivered;
+    double before = 0;
+    QObject::connect(&rig.runner(), &ProgramRunner::stepFinished, [&](const ProgramStatus &s) {
+        delivered << s.volumeMl - before;
+        before = s.volumeMl;
+    });
+    QObject::connect(&rig.runner(), &ProgramRunner::statusChanged, [&](const ProgramStatus &s) {
+        if (s.state == State::WaitingForOperator)
+            QTimer::singleShot(0, &rig.runner(), [&rig] { rig.runner().continuePrompt(); });
+    });
+    QSignalSpy ended(&rig.runner(), &ProgramRunner::ended);
+
+    const int before0 = actions(rig.sim).size();
+    QVERIFY(rig.runner().start(rinseAndDose()));
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 30000);
+    QCOMPARE(rig.runner().status().state, State::Done);
+    QCOMPARE(rig.runner().status().position, 11);
+
+    // Mode, values, dispense time and start for each pump step, nothing during waits and the
+    // prompt. 0.2 ml at 60 ml/min is under half a second: full flow, dispense time 0.
+    const QStringList shortDose{"01MS1", "01DV00000200", "01RV00060000", "01DT00000000", "01KY1"};
+    QStringList expected{"01MS1", "01DV00000500", "01RV00030000", "01DT00000100", "01KY1"};
+    for (int i = 0; i < 3; ++i)
+        expected << shortDose;
+    expected << QStringList{"01MS0", "01RV00010000", "01DT00000500", "01KY1"};
+    for (const char *rate : {"01RV00005000", "01RV00010000", "01RV00015000", "01RV00020000"})
+        expected << QStringList{"01MS0", QString::fromLatin1(rate), "01DT00001500", "01KY1"};
+    QCOMPARE(actions(rig.sim).mid(before0), expected);
+
+    // dose, wait, three times dose and wait, run, ramp (15 s at 5, 10, 15, 20), prompt.
+    const QList<double> asked{0.5, 0, 0.2, 0, 0.2, 0, 0.2, 0, 10.0 * 5 / 60, 12.5, 0};
+    QCOMPARE(delivered.size(), asked.size());
+    for (int i = 0; i < asked.size(); ++i)
+        QVERIFY2(qAbs(delivered.at(i) - asked.at(i)) <= qMax(asked.at(i) * 0.01, 0.001),
+                 qPrintable(QStringLiteral("step %1: %2 ml").arg(i + 1).arg(delivered.at(i))));
+
+    // Each step shows in the recording, in the program's order, quoted for its comma.
+    recorder.stop();
+    QFile file(recorder.path());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList steps;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral(",Rinse and dose,(\"[^\"]*\"|[^,\r]*)\r$"))
+                .match(QString::fromUtf8(line));
+        if (m.hasMatch() && (steps.isEmpty() || steps.constLast() != m.captured(1)))
+            steps << m.captured(1);
+    }
+    QVERIFY2(steps.contains(QStringLiteral("\"3.1 dose, pass 2/3\"")), qPrintable(steps.join('|')));
+    QVERIFY2(steps.contains(QStringLiteral("5 ramp")), qPrintable(steps.join('|')));
+    QVERIFY(steps.indexOf(QStringLiteral("\"3.1 dose, pass 2/3\"")) <
+            steps.indexOf(QStringLiteral("5 ramp")));
+}
+
+void ProgramRunnerTest::pauseAndContinueMidDose()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QSignalSpy ended(&rig.runner(), &ProgramRunner::ended);
+    double reported = -1;
+    QObject::connect(&rig.runner(), &ProgramRunner::stepFinished,
+                     [&reported](const ProgramStatus &s) { reported = s.volumeMl; });
+    const int before = actions(rig.sim).size();
+    // 100 s of the pump's time, 5 s at twenty times.
+    QVERIFY(rig.runner().start({QStringLiteral("slow"), {dose(50, 30)}}));
+    QVERIFY(rig.pumping());
+
+    rig.runner().pause();
+    QCOMPARE(rig.runner().status().state, State::Paused);
+    // Held: the pump stands and its count stays where the pause found it.
+    std::optional<qint64> held;
+    int still = 0;
+    auto c = QObject::connect(&rig.core, &PumpCore::sampled, [&](const ProcessSample &s) {
+        if (s.runState != ProcessSample::RunState::Paused)
+            return;
+        still = held && s.volumeDelivered == held ? still + 1 : 0;
+        held = s.volumeDelivered;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(still >= 2, 10000);
+    QObject::disconnect(c);
+    QVERIFY(*held > 0 && *held < 50000);
+    QCOMPARE(rig.runner().status().state, State::Paused);
+
+    rig.runner().resume();
+    QCOMPARE(rig.runner().status().state, State::Running);
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 20000);
+    QCOMPARE(rig.runner().status().state, State::Done);
+    // 50 ml once: set up and started once, paused, and continued by the same key.
+    QCOMPARE(actions(rig.sim).mid(before),
+             (QStringList{"01MS1", "01DV00050000", "01RV00030000", "01DT00014000", "01KY1", "01KY3",
+                          "01KY1"}));
+    QVERIFY2(qAbs(reported - 50) <= 0.5, qPrintable(QString::number(reported)));
+}
+
+void ProgramRunnerTest::stopMidStep_data()
+{
+    QTest::addColumn<bool>("fromCore");
+    QTest::addColumn<bool>("pumping"); // else while the step's commands are still queued
+    QTest::newRow("the core's Stop, as the window, the tool and the bridge send it")
+        << true << true;
+    QTest::newRow("the program's own stop") << false << true;
+    QTest::newRow("the core's Stop before the step's start went out") << true << false;
+}
+
+void ProgramRunnerTest::stopMidStep()
+{
+    QFETCH(bool, fromCore);
+    QFETCH(bool, pumping);
+    Rig rig;
+    QVERIFY(rig.start());
+    QSignalSpy ended(&rig.runner(), &ProgramRunner::ended);
+    const int before = actions(rig.sim).size();
+    // A run, then a dose that must never start.
+    QVERIFY(rig.runner().start({QStringLiteral("long"), {run(10, 600), dose(1, 10)}}));
+    if (pumping)
+        QVERIFY(rig.pumping());
+
+    if (fromCore)
+        rig.core.stop();
+    else
+        rig.runner().stop();
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(rig.runner().status().state, State::Stopped);
+    QCOMPARE(rig.core.stack().queuedCount(BusinessLogic::Lane::Program), 0);
+
+    // The pump stands, and stays so: no start after the stop.
+    bool standing = false;
+    QObject::connect(&rig.core, &PumpCore::sampled, [&standing](const ProcessSample &s) {
+        standing = s.runState == ProcessSample::RunState::Stopped;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(standing, 5000);
+    const QStringList sent = actions(rig.sim).mid(before);
+    QCOMPARE(sent.count(QStringLiteral("01KY0")), 1);
+    QCOMPARE(sent.constLast(), QStringLiteral("01KY0"));
+    QCOMPARE(sent.count(QStringLiteral("01KY1")), pumping ? 1 : 0);
+}
+
+void ProgramRunnerTest::pumpErrorMidStep()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QSignalSpy ended(&rig.runner(), &ProgramRunner::ended);
+    QVERIFY(rig.runner().start({QStringLiteral("long"), {run(10, 600), dose(1, 10)}}));
+    QVERIFY(rig.pumping());
+
+    rig.sim.control("error overpressure on");
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 10000);
+    QCOMPARE(rig.runner().status().state, State::Failed);
+    QVERIFY2(rig.runner().status().reason.contains(QLatin1String("Overpressure")),
+             qPrintable(rig.runner().status().reason));
+    // Stopped all the same, and nothing started after.
+    QTRY_COMPARE_WITH_TIMEOUT(actions(rig.sim).constLast(), QStringLiteral("01KY0"), 5000);
+    QCOMPARE(actions(rig.sim).count(QStringLiteral("01KY1")), 1);
+}
+
+void ProgramRunnerTest::linkHungUpMidStep()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("pump"));
+    Rig rig({QStringLiteral("--link"), link});
+    QVERIFY(rig.start(link));
+    QSignalSpy ended(&rig.runner(), &ProgramRunner::ended);
+    QVERIFY(rig.runner().start({QStringLiteral("long"), {run(10, 600), dose(1, 10)}}));
+    QVERIFY(rig.pumping());
+
+    // Gone for longer than the runner waits for it, the pump dosing on all the while.
+    rig.sim.control("hangup 5");
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 10000);
+    QCOMPARE(rig.runner().status().state, State::Failed);
+    QVERIFY2(rig.runner().status().reason.contains(QLatin1String("link")),
+             qPrintable(rig.runner().status().reason));
+
+    // Back on a new device behind the same link, found again as the window's check finds it:
+    // once the link points at it (the old device's number may serve another program meanwhile).
+    const auto hungUp = [&rig] {
+        const std::vector<SimLog::Entry> log = rig.sim.log();
+        return std::find_if(log.begin(), log.end(),
+                            [](const SimLog::Entry &e) {
+                                return e.line.contains(QLatin1String("hung up"));
+                            }) -
+               log.begin();
+    };
+    const auto back = [&rig, &hungUp] {
+        const std::vector<SimLog::Entry> log = rig.sim.log();
+        return std::any_of(log.begin() + hungUp(), log.end(), [](const SimLog::Entry &e) {
+            return e.line.contains(QLatin1String("-- device"));
+        });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(back(), 10000);
+    QVERIFY2(rig.core.link().reopen(), qPrintable(rig.core.link().portProblem.text()));
+    QTRY_VERIFY_WITH_TIMEOUT(actions(rig.sim).contains(QStringLiteral("01KY0")), 5000);
+    const std::vector<SimLog::Entry> log = rig.sim.log();
+    const QStringList after = SimLog::received({log.begin() + hungUp(), log.end()});
+    QCOMPARE(after.first(), QStringLiteral("01KY0"));
+    QVERIFY(!after.contains(QStringLiteral("01KY1")));
+}
+
+QTEST_GUILESS_MAIN(ProgramRunnerTest)
+#include "tst_programrunner.moc"

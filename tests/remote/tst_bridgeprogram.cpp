@@ -1,0 +1,298 @@
+// Dosing programs over MQTT: what program/run and the program words of cmd let through, and
+// dosetta-cli serve running a program on the simulated pump (20 times its speed) through a real
+// mosquitto, as the tool runs it.
+
+#include "MosquittoBroker.h"
+#include "MqttRig.h"
+#include "MqttWatch.h"
+#include "SimProcess.h"
+
+#include "remote/BridgeOptions.h"
+#include "remote/RemoteRequest.h"
+#include "remote/TopicNames.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+using namespace MqttRig;
+using Action = RemoteRequest::ProgramAction;
+
+QByteArray program(const QByteArray &name, const QByteArray &steps)
+{
+    return R"({"format": "dosetta-program/1", "name": ")" + name + R"(", "steps": [)" + steps +
+           "]}";
+}
+
+const QByteArray Short = program("Short", R"({"dose": {"volume_ml": 0.5, "rate_ml_min": 30}},
+                        {"run": {"rate_ml_min": 10, "for_s": 20}})");
+// Thirty seconds at the simulator's speed: long enough to be stopped.
+const QByteArray Long = program("Long", R"({"run": {"rate_ml_min": 10, "for_s": 600}})");
+
+// What the pump was told to do, without the polls.
+QStringList commands(const QStringList &received)
+{
+    QStringList sent;
+    for (const QString &frame : received) {
+        if (!frame.startsWith(QLatin1String("01?")))
+            sent << frame;
+    }
+    return sent;
+}
+
+} // namespace
+
+class BridgeProgramTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void requests_data();
+    void requests();
+    void initTestCase();
+    void cleanupTestCase();
+    void refusedFileSendsNothing_data();
+    void refusedFileSendsNothing();
+    void runsToDone();
+    void stopMidStepStopsProgramAndPump();
+    void sameFramesAsTheTool();
+
+private:
+    // Publishes a program file; the result that came back for it.
+    QJsonObject send(const QByteArray &file, const QString &correlation, bool retained = false);
+
+    MosquittoBroker broker;
+    SimProcess sim{1, {"--speed", "20"}};
+    std::unique_ptr<QProcess> bridge;
+    std::unique_ptr<MqttWatch> watcher;
+};
+
+// Checked before the runner hears of it, in the order of every other request.
+void BridgeProgramTest::requests_data()
+{
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<bool>("retained");
+    QTest::addColumn<bool>("control");
+    QTest::addColumn<QString>("error"); // a part of it; empty when it goes through
+    QTest::addColumn<int>("action");
+
+    QStringList twelve;
+    for (int i = 0; i < 12; ++i)
+        twelve << QStringLiteral(R"({"wait": {"for_s": -%1}})").arg(i + 1);
+
+    // Without the permission a word is not even looked up: every word gets the same answer.
+    QTest::newRow("program-pause without control")
+        << "cmd" << QByteArray("program-pause") << false << false << "control not allowed"
+        << int(Action::None);
+    QTest::newRow("program-continue as a JSON command")
+        << "cmd" << QByteArray(R"({"command":"program-continue"})") << false << true << ""
+        << int(Action::Continue);
+    QTest::newRow("program-stop") << "cmd" << QByteArray(" PROGRAM-STOP ") << false << true << ""
+                                  << int(Action::Stop);
+    QTest::newRow("a file without control")
+        << "program/run" << Short << false << false << "control not allowed" << int(Action::Run);
+    QTest::newRow("a file") << "program/run" << Short << false << true << "" << int(Action::Run);
+    // Far over the other requests' limit, well within the file's.
+    QTest::newRow("a file of 60 KiB") << "program/run" << Short + QByteArray(60 * 1024, ' ')
+                                      << false << true << "" << int(Action::Run);
+    QTest::newRow("a file over 64 KiB")
+        << "program/run" << Short + QByteArray(64 * 1024, ' ') << false << true
+        << "longer than 65536 bytes" << int(Action::Run);
+    QTest::newRow("a retained file") << "program/run" << Short << true << true
+                                     << "retained requests are ignored" << int(Action::Run);
+    QTest::newRow("twelve errors: three named, the rest counted")
+        << "program/run" << program("Bad", twelve.join(QLatin1Char(',')).toUtf8()) << false << true
+        << "the program has 12 errors: steps[0].wait.for_s" << int(Action::Run);
+    QTest::newRow("not a program") << "program/run" << QByteArray("start") << false << true
+                                   << "the program has 1 error" << int(Action::Run);
+}
+
+void BridgeProgramTest::requests()
+{
+    QFETCH(QString, topic);
+    QFETCH(QByteArray, payload);
+    QFETCH(bool, retained);
+    QFETCH(bool, control);
+    QFETCH(QString, error);
+    QFETCH(int, action);
+    const TopicNames names(QStringLiteral("dosetta"), QStringLiteral("p1"));
+    BridgeOptions options;
+    options.allowControl = control;
+    MqttClient::Message m;
+    m.topic = QStringLiteral("dosetta/p1/") + topic;
+    m.payload = payload;
+    m.retained = retained;
+    const RemoteRequest r = RemoteRequest::read(names, m, options);
+    QCOMPARE(int(r.programAction), action);
+    QCOMPARE(r.command, BusinessLogic::CommandSpezifier::Base);
+    if (error.isEmpty()) {
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        if (r.programAction == Action::Run)
+            QCOMPARE(r.program.name, QStringLiteral("Short"));
+        return;
+    }
+    QVERIFY2(r.error.contains(error), qPrintable(r.error));
+    if (r.error.startsWith(QLatin1String("the program has 12")))
+        QVERIFY2(r.error.endsWith(QLatin1String("; and 9 more")) && r.error.count(';') == 3,
+                 qPrintable(r.error));
+    QVERIFY2(r.error.size() <= 500, qPrintable(r.error));
+    QVERIFY(r.program.steps.empty());
+}
+
+void BridgeProgramTest::initTestCase()
+{
+    QVERIFY(broker.start());
+    QVERIFY(sim.start());
+    watcher = std::make_unique<MqttWatch>(broker.port(), QStringLiteral("dosetta/#"));
+    bridge = startBridge(sim, {"--broker", broker.url(), "--id", "p1", "--allow-control"});
+    QVERIFY(
+        watcher->waitForText(QStringLiteral("dosetta/p1/availability"), QStringLiteral("online")));
+    QVERIFY(watcher->waitForText(QStringLiteral("dosetta/p1/pump"), QStringLiteral("online")));
+}
+
+void BridgeProgramTest::cleanupTestCase()
+{
+    if (bridge) {
+        bridge->terminate();
+        QVERIFY(bridge->waitForFinished(5000));
+        QCOMPARE(bridge->exitCode(), 0);
+    }
+}
+
+QJsonObject BridgeProgramTest::send(const QByteArray &file, const QString &correlation,
+                                    bool retained)
+{
+    const int since = watcher->lines().size();
+    if (!publish(broker.port(), QStringLiteral("dosetta/p1/program/run"), file, retained,
+                 correlation))
+        return QJsonObject();
+    return watcher->waitForObject(
+        QStringLiteral("dosetta/p1/result"), [](const QJsonObject &) { return true; }, correlation,
+        since);
+}
+
+void BridgeProgramTest::refusedFileSendsNothing_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("retained");
+    QTest::addColumn<QString>("error"); // a part of the result's
+    QTest::newRow("rate above the limit") << program("Bad", R"({"wait": {"for_s": 1}},
+                             {"dose": {"volume_ml": 1, "rate_ml_min": 150}})")
+                                          << false << "steps[1].dose.rate_ml_min: 150 is above";
+    QTest::newRow("retained") << Short << true << "retained requests are ignored";
+}
+
+void BridgeProgramTest::refusedFileSendsNothing()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, retained);
+    QFETCH(QString, error);
+    const int before = sim.received().size();
+    const QJsonObject result = send(file, QStringLiteral("refused"), retained);
+    if (retained)
+        publish(broker.port(), QStringLiteral("dosetta/p1/program/run"), QByteArray(), true);
+    QCOMPARE(result.value("ok").toBool(true), false);
+    QVERIFY2(result.value("error").toString().contains(error),
+             qPrintable(result.value("error").toString()));
+    // A poll round later still nothing but polls.
+    QVERIFY(sim.waitForReceived(before + 10, 5000));
+    QCOMPARE(commands(sim.received().mid(before)), QStringList());
+}
+
+void BridgeProgramTest::runsToDone()
+{
+    const QString topic = QStringLiteral("dosetta/p1/program");
+    const int since = watcher->lines().size();
+    const QJsonObject result = send(Short, QStringLiteral("short"));
+    QCOMPARE(result.value("answer").toString(), QStringLiteral("started"));
+    const auto inState = [](const char *state) {
+        return [state](const QJsonObject &o) {
+            return o.value("state").toString() == QLatin1String(state);
+        };
+    };
+    QCOMPARE(watcher->waitForObject(topic, inState("running"), QString(), since)
+                 .value("name")
+                 .toString(),
+             QStringLiteral("Short"));
+    const QJsonObject done =
+        watcher->waitForObject(topic, inState("done"), QString(), since, 20000);
+    QCOMPARE(done.value("position").toInt(), 2);
+    QCOMPARE(done.value("total").toInt(), 2);
+}
+
+// The plain cmd stop, as any client sends it, ends the program too.
+void BridgeProgramTest::stopMidStepStopsProgramAndPump()
+{
+    const QString topic = QStringLiteral("dosetta/p1/program");
+    const int since = watcher->lines().size();
+    const int start = sim.received().size();
+    QCOMPARE(send(Long, QStringLiteral("long")).value("ok").toBool(), true);
+    QTRY_VERIFY_WITH_TIMEOUT(sim.received().mid(start).contains(QStringLiteral("01KY1")), 10000);
+    const int before = sim.received().size();
+    QVERIFY(publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), "stop"));
+    const QJsonObject stopped = watcher->waitForObject(
+        topic, [](const QJsonObject &o) { return o.value("state").toString() == "stopped"; },
+        QString(), since);
+    QCOMPARE(stopped.value("name").toString(), QStringLiteral("Long"));
+    QVERIFY(
+        !watcher
+             ->waitForObject(
+                 QStringLiteral("dosetta/p1/state"),
+                 [](const QJsonObject &o) { return o.value("run_state").toString() == "stopped"; },
+                 QString(), since)
+             .isEmpty());
+    QStringList keys = commands(sim.received().mid(before)).filter(QStringLiteral("KY"));
+    keys.removeDuplicates();
+    QCOMPARE(keys, QStringList{"01KY0"});
+    // Nothing to stop any more: the program word says so.
+    QVERIFY(publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), "program-stop", false,
+                    QStringLiteral("again")));
+    QCOMPARE(watcher
+                 ->waitForObject(
+                     QStringLiteral("dosetta/p1/result"), [](const QJsonObject &) { return true; },
+                     QStringLiteral("again"), since)
+                 .value("error")
+                 .toString(),
+             QStringLiteral("no program runs"));
+}
+
+// The window, the tool and the network share one runner: the same file makes the same frames.
+void BridgeProgramTest::sameFramesAsTheTool()
+{
+    const int before = sim.received().size();
+    const int since = watcher->lines().size();
+    QCOMPARE(send(Short, QStringLiteral("same")).value("ok").toBool(), true);
+    QVERIFY(!watcher
+                 ->waitForObject(
+                     QStringLiteral("dosetta/p1/program"),
+                     [](const QJsonObject &o) { return o.value("state").toString() == "done"; },
+                     QString(), since, 20000)
+                 .isEmpty());
+    const QStringList overMqtt = commands(sim.received().mid(before));
+
+    SimProcess twin(1, {"--speed", "20"});
+    QVERIFY(twin.start());
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("short.json")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(Short) == Short.size());
+    file.close();
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DOSETTA_PORT"), twin.devicePath());
+    env.insert(QStringLiteral("DOSETTA_ADDRESS"), QStringLiteral("1"));
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral(DOSETTA_CLI_PROGRAM), {"program", "run", file.fileName()});
+    QVERIFY(tool.waitForFinished(20000));
+    QCOMPARE(tool.exitCode(), 0);
+    QTRY_COMPARE(commands(twin.received()), overMqtt);
+    QVERIFY2(overMqtt.filter(QStringLiteral("KY1")).size() == 2, qPrintable(overMqtt.join(' ')));
+}
+
+QTEST_GUILESS_MAIN(BridgeProgramTest)
+#include "tst_bridgeprogram.moc"
