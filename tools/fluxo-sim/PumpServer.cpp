@@ -131,7 +131,7 @@ ControlResult PumpServer::command(const std::string &line)
     ControlResult result;
     {
         std::lock_guard<std::mutex> lock(modelMutex);
-        result = model.control(line, elapsedMs());
+        result = model.control(line, pumpMs(nowUs()));
     }
     if (result.changed)
         record(LogEntry::Kind::Event, {}, "command: " + line);
@@ -164,6 +164,11 @@ std::int64_t PumpServer::nowUs() const
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
                                                                  origin)
         .count();
+}
+
+std::int64_t PumpServer::pumpMs(std::int64_t us) const
+{
+    return us * std::max(1, options.speed) / 1000;
 }
 
 std::int64_t PumpServer::lineUs(std::size_t bytes) const
@@ -361,7 +366,7 @@ void PumpServer::answerReadyFrames(std::int64_t now)
         int trickleMs = 0;
         {
             std::lock_guard<std::mutex> lock(modelMutex);
-            reply = model.handle(frame.frame, frame.readyUs / 1000);
+            reply = model.handle(frame.frame, pumpMs(frame.readyUs));
             trickleMs = model.faults().trickleMs;
         }
         record(LogEntry::Kind::Received, frame.frame, reply.verdict);

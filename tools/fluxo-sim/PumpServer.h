@@ -76,6 +76,7 @@ private:
     std::int64_t dueUs(const Outgoing &out, std::size_t index) const;
     std::int64_t lineUs(std::size_t bytes) const;
     std::int64_t nowUs() const;
+    std::int64_t pumpMs(std::int64_t us) const; // the model's clock, sped up by the speed option
     void record(LogEntry::Kind kind, const std::string &bytes, const std::string &verdict);
     void wake();
 

@@ -34,6 +34,8 @@ const char usage[] =
     "                    answers are written at this rate\n"
     "  --turnaround MS   delay from a received frame to its answer, 0-1000 (default 2)\n"
     "  --fast            no line time in either direction (the turnaround still applies)\n"
+    "  --speed N         run the pump's clock N times faster, 1-100 (default 1): volumes,\n"
+    "                    elapsed time and dispense time; the line's pacing stays as it is\n"
     "  --log             print every frame received and sent on standard error, with a time\n"
     "                    stamp, the bytes (<STX>, <ETX>, <ACK>, <NAK>, <xx> in hex) and what\n"
     "                    the pump made of it\n"
@@ -78,9 +80,9 @@ bool toLong(const std::string &text, long min, long max, long &value)
 // Returns an empty string on success, else the one-line complaint.
 std::string parseArguments(int argc, char **argv, Settings &settings, bool &help, bool &version)
 {
-    const std::vector<std::string> withValue = {"--address", "--type",  "--baud",  "--turnaround",
-                                                "--link",    "--seed",  "--noise", "--drop",
-                                                "--trickle", "--error", "--fault"};
+    const std::vector<std::string> withValue = {"--address", "--type",    "--baud",  "--turnaround",
+                                                "--link",    "--seed",    "--speed", "--noise",
+                                                "--drop",    "--trickle", "--error", "--fault"};
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         std::string value;
@@ -125,6 +127,10 @@ std::string parseArguments(int argc, char **argv, Settings &settings, bool &help
             if (!toLong(value, 0, 1000, number))
                 return bad + " (0-1000 ms)";
             s.turnaroundMs = static_cast<int>(number);
+        } else if (option == "--speed") {
+            if (!toLong(value, 1, 100, number))
+                return bad + " (1-100)";
+            s.speed = static_cast<int>(number);
         } else if (option == "--seed") {
             if (!toLong(value, 0, 2147483647, number))
                 return bad;

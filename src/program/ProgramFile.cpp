@@ -1,0 +1,576 @@
+#include "program/ProgramFile.h"
+
+#include "program/ProgramPlan.h"
+#include "pump/DosingPlan.h"
+#include "pump/KeyTable.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+#include <cmath>
+#include <limits>
+
+using Pump::KeyTable;
+
+namespace {
+
+using Kind = ProgramStep::Kind;
+
+enum class Type { Number, Whole, Text, Steps };
+
+// One field of a step's object, and where ProgramStep keeps it.
+struct Field
+{
+    const char *name;
+    Type type;
+    double ProgramStep::*number = nullptr;
+    int ProgramStep::*whole = nullptr;
+};
+
+struct KindFields
+{
+    Kind kind;
+    std::vector<Field> fields; // in the order the file shows them and errors are listed
+};
+
+const std::vector<KindFields> &kinds()
+{
+    static const std::vector<KindFields> table = {
+        {Kind::Dose,
+         {{"volume_ml", Type::Number, &ProgramStep::volumeMl},
+          {"rate_ml_min", Type::Number, &ProgramStep::rateMlMin}}},
+        {Kind::Run,
+         {{"rate_ml_min", Type::Number, &ProgramStep::rateMlMin},
+          {"for_s", Type::Number, &ProgramStep::forS}}},
+        {Kind::Ramp,
+         {{"from_ml_min", Type::Number, &ProgramStep::fromMlMin},
+          {"to_ml_min", Type::Number, &ProgramStep::toMlMin},
+          {"for_s", Type::Number, &ProgramStep::forS},
+          {"steps", Type::Whole, nullptr, &ProgramStep::rampSteps}}},
+        {Kind::Wait, {{"for_s", Type::Number, &ProgramStep::forS}}},
+        {Kind::Prompt, {{"text", Type::Text}}},
+        {Kind::Repeat,
+         {{"count", Type::Whole, nullptr, &ProgramStep::count}, {"steps", Type::Steps}}},
+    };
+    return table;
+}
+
+const KindFields &fieldsOf(Kind kind)
+{
+    for (const KindFields &k : kinds())
+        if (k.kind == kind)
+            return k;
+    return kinds().front();
+}
+
+QString kindList()
+{
+    QStringList names;
+    for (const KindFields &k : kinds())
+        names << ProgramStep::kindName(k.kind);
+    return names.join(QStringLiteral(", "));
+}
+
+// Limits of our own; the pump's values take theirs from the key table.
+constexpr int NameMaxChars = 100;
+constexpr int PromptMaxChars = 500;
+constexpr double WaitMaxS = 86400; // a day
+constexpr int RampMinSteps = 2;
+constexpr int RampMaxSteps = 100;
+constexpr double RampMinStepS = 1;
+
+// The fields of a step that hold a value of the right type, by their index in its kind's table.
+// read() leaves out the missing and mistyped ones, so that none is judged twice.
+using Present = unsigned;
+constexpr Present AllPresent = ~0u;
+
+bool has(Present present, int field)
+{
+    return present & (1u << field);
+}
+
+QString number(double value)
+{
+    return QString::number(value, 'g', 10);
+}
+
+// A value as an error quotes it: strings in quotes, arrays and objects by their kind.
+QString quoted(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::String:
+        return QLatin1Char('"') + value.toString().left(40) + QLatin1Char('"');
+    case QJsonValue::Double:
+        return number(value.toDouble());
+    case QJsonValue::Bool:
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QJsonValue::Array:
+        return QStringLiteral("a list");
+    case QJsonValue::Object:
+        return QStringLiteral("an object");
+    default:
+        break;
+    }
+    return QStringLiteral("null");
+}
+
+// The key table's words for a value outside a key's limits, under the file's path:
+// "steps[0].dose.rate_ml_min: 150 is above 100.0 ml/min".
+QString outside(const char *key, const QString &path, double value)
+{
+    const QString why = KeyTable::outside(KeyTable::key(QLatin1String(key)), value);
+    return why.isEmpty() ? QString() : path + why.mid(why.indexOf(QLatin1Char(':')));
+}
+
+class Rules
+{
+public:
+    QStringList &errors;
+
+    void add(const QString &error)
+    {
+        if (!error.isEmpty())
+            errors << error;
+    }
+
+    // A value the pump takes in thousandths, within the key's limits.
+    bool decimal(const char *key, const QString &path, double value)
+    {
+        if (!std::isfinite(value)) {
+            add(path + QStringLiteral(": is not a number"));
+            return false;
+        }
+        const QString error = outside(key, path, value);
+        if (!error.isEmpty()) {
+            add(error);
+            return false;
+        }
+        const double step = KeyTable::step(KeyTable::key(QLatin1String(key)));
+        const double steps = value / step;
+        if (std::fabs(steps - std::round(steps)) > 1e-6) {
+            add(QStringLiteral("%1: %2 is finer than %3 %4")
+                    .arg(path, number(value), number(step),
+                         KeyTable::key(QLatin1String(key)).unit));
+            return false;
+        }
+        return true;
+    }
+
+    // A run's or a ramp's time: the pump's dispense time, whole seconds, and not 0, which would
+    // run until stopped.
+    bool dispenseTime(const QString &path, double seconds)
+    {
+        if (!std::isfinite(seconds) || seconds != std::floor(seconds)) {
+            add(QStringLiteral("%1: %2 is not a whole number of seconds")
+                    .arg(path, number(seconds)));
+            return false;
+        }
+        if (seconds < 1) {
+            add(QStringLiteral("%1: %2 is below 1 s").arg(path, number(seconds)));
+            return false;
+        }
+        const QString error = outside("dispense-time", path, seconds);
+        add(error);
+        return error.isEmpty();
+    }
+
+    bool whole(const QString &path, int value, int minimum, int maximum)
+    {
+        if (value < minimum)
+            add(QStringLiteral("%1: %2 is below %3").arg(path).arg(value).arg(minimum));
+        else if (value > maximum)
+            add(QStringLiteral("%1: %2 is above %3").arg(path).arg(value).arg(maximum));
+        return value >= minimum && value <= maximum;
+    }
+
+    // The rules of one step's values; path names the kind ("steps[0].dose"), level counts the
+    // repeats the step is in.
+    void step(const ProgramStep &s, const QString &path, int level, Present present)
+    {
+        const auto at = [&path](const char *field) {
+            return path + QLatin1Char('.') + QLatin1String(field);
+        };
+        switch (s.kind) {
+        case Kind::Dose: {
+            const bool volume = has(present, 0) && decimal("volume", at("volume_ml"), s.volumeMl);
+            const bool rate =
+                has(present, 1) && decimal("flow-rate", at("rate_ml_min"), s.rateMlMin);
+            if (volume && rate) {
+                // The dose goes out as DosingPlan sets it up, its time as the pump's dispense
+                // time: the same rule decides here.
+                const Pump::DosingPlan plan =
+                    Pump::DosingPlan::dose(number(s.volumeMl), number(s.rateMlMin));
+                if (!plan.ok())
+                    add(path + QStringLiteral(": ") + plan.error);
+            }
+            break;
+        }
+        case Kind::Run:
+            if (has(present, 0))
+                decimal("flow-rate", at("rate_ml_min"), s.rateMlMin);
+            if (has(present, 1))
+                dispenseTime(at("for_s"), s.forS);
+            break;
+        case Kind::Ramp: {
+            if (has(present, 0))
+                decimal("flow-rate", at("from_ml_min"), s.fromMlMin);
+            if (has(present, 1))
+                decimal("flow-rate", at("to_ml_min"), s.toMlMin);
+            const bool time = has(present, 2) && dispenseTime(at("for_s"), s.forS);
+            const bool steps =
+                has(present, 3) && whole(at("steps"), s.rampSteps, RampMinSteps, RampMaxSteps);
+            if (time && steps && s.forS / s.rampSteps < RampMinStepS)
+                add(QStringLiteral("%1: %2 s in %3 steps is under %4 s a step")
+                        .arg(at("for_s"), number(s.forS))
+                        .arg(s.rampSteps)
+                        .arg(number(RampMinStepS)));
+            break;
+        }
+        case Kind::Wait:
+            if (!has(present, 0))
+                break;
+            if (!std::isfinite(s.forS) || s.forS <= 0)
+                add(QStringLiteral("%1: %2 is not above 0 s").arg(at("for_s"), number(s.forS)));
+            else if (s.forS > WaitMaxS)
+                add(QStringLiteral("%1: %2 is above %3 s (a day)")
+                        .arg(at("for_s"), number(s.forS), number(WaitMaxS)));
+            break;
+        case Kind::Prompt:
+            if (!has(present, 0))
+                break;
+            if (s.text.trimmed().isEmpty())
+                add(at("text") + QStringLiteral(": is empty"));
+            else if (s.text.size() > PromptMaxChars)
+                add(QStringLiteral("%1: %2 characters, above %3")
+                        .arg(at("text"))
+                        .arg(s.text.size())
+                        .arg(PromptMaxChars));
+            break;
+        case Kind::Repeat:
+            // Only the first repeat too deep is named; those within it are part of that error.
+            if (level + 1 == ProgramFile::MaxDepth + 1)
+                add(QStringLiteral("%1: repeats nest more than %2 deep")
+                        .arg(path)
+                        .arg(ProgramFile::MaxDepth));
+            if (has(present, 0))
+                whole(at("count"), s.count, 1, ProgramFile::MaxSteps);
+            break;
+        }
+    }
+
+    void steps(const std::vector<ProgramStep> &list, const QString &path)
+    {
+        if (list.empty())
+            add(path + QStringLiteral(": no steps"));
+    }
+
+    void name(const QString &name)
+    {
+        if (name.trimmed().isEmpty())
+            add(QStringLiteral("name: is empty"));
+        else if (name.size() > NameMaxChars)
+            add(QStringLiteral("name: %1 characters, above %2").arg(name.size()).arg(NameMaxChars));
+    }
+
+    void size(const std::vector<ProgramStep> &list)
+    {
+        constexpr long long counted = 1000000;
+        const long long n = ProgramPlan::unrolledCount(list, counted);
+        if (n > ProgramFile::MaxSteps)
+            add(QStringLiteral("steps: %1%2 steps once unrolled, above %3")
+                    .arg(n > counted ? QStringLiteral("over ") : QString())
+                    .arg(std::min(n, counted))
+                    .arg(ProgramFile::MaxSteps));
+    }
+};
+
+QString stepPath(const QString &listPath, int index)
+{
+    return QStringLiteral("%1[%2]").arg(listPath).arg(index);
+}
+
+// Walks a program built in memory through the rules.
+void checkSteps(Rules &rules, const std::vector<ProgramStep> &list, const QString &listPath,
+                int level)
+{
+    rules.steps(list, listPath);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const ProgramStep &s = list[i];
+        const QString path = stepPath(listPath, static_cast<int>(i)) + QLatin1Char('.') +
+                             ProgramStep::kindName(s.kind);
+        rules.step(s, path, level, AllPresent);
+        if (s.kind == Kind::Repeat)
+            checkSteps(rules, s.steps, path + QStringLiteral(".steps"), level + 1);
+    }
+}
+
+// Reads the file's JSON into a program, naming every missing, unknown and mistyped field, and
+// hands each value to the rules.
+class Reader
+{
+public:
+    explicit Reader(Rules &r)
+        : rules(r)
+    {}
+
+    std::vector<ProgramStep> steps(const QJsonValue &value, const QString &listPath, int level)
+    {
+        std::vector<ProgramStep> list;
+        if (!value.isArray()) {
+            rules.add(QStringLiteral("%1: %2 is not a list of steps").arg(listPath, quoted(value)));
+            return list;
+        }
+        const QJsonArray array = value.toArray();
+        if (array.isEmpty())
+            rules.add(listPath + QStringLiteral(": no steps"));
+        for (int i = 0; i < array.size(); ++i) {
+            ProgramStep s;
+            if (step(array.at(i), stepPath(listPath, i), level, s))
+                list.push_back(std::move(s));
+        }
+        return list;
+    }
+
+private:
+    bool step(const QJsonValue &value, const QString &path, int level, ProgramStep &s)
+    {
+        if (!value.isObject()) {
+            rules.add(QStringLiteral("%1: %2 is not a step").arg(path, quoted(value)));
+            return false;
+        }
+        const QJsonObject object = value.toObject();
+        if (object.size() != 1) {
+            rules.add(
+                object.isEmpty()
+                    ? QStringLiteral("%1: no step; a step is one of %2").arg(path, kindList())
+                    : QStringLiteral("%1: %2 steps in one; a step holds one of %3")
+                          .arg(path, object.keys().join(QStringLiteral(" and ")), kindList()));
+            return false;
+        }
+        const QString kindName = object.begin().key();
+        const KindFields *kind = nullptr;
+        for (const KindFields &k : kinds())
+            if (ProgramStep::kindName(k.kind) == kindName)
+                kind = &k;
+        const QString kindPath = path + QLatin1Char('.') + kindName;
+        if (!kind) {
+            rules.add(
+                QStringLiteral("%1: unknown step; a step is one of %2").arg(kindPath, kindList()));
+            return false;
+        }
+        s.kind = kind->kind;
+        const QJsonValue body = object.begin().value();
+        if (!body.isObject()) {
+            rules.add(QStringLiteral("%1: %2 is not an object").arg(kindPath, quoted(body)));
+            return false;
+        }
+        const QJsonObject fields = body.toObject();
+        Present present = 0;
+        for (std::size_t i = 0; i < kind->fields.size(); ++i) {
+            const Field &field = kind->fields[i];
+            const QString fieldPath = kindPath + QLatin1Char('.') + QLatin1String(field.name);
+            if (!fields.contains(QLatin1String(field.name))) {
+                rules.add(fieldPath + QStringLiteral(": missing"));
+                continue;
+            }
+            if (read(field, fields.value(QLatin1String(field.name)), fieldPath, level, s))
+                present |= 1u << i;
+        }
+        for (auto it = fields.begin(); it != fields.end(); ++it) {
+            bool known = false;
+            for (const Field &field : kind->fields)
+                known = known || it.key() == QLatin1String(field.name);
+            if (!known)
+                rules.add(kindPath + QLatin1Char('.') + it.key() +
+                          QStringLiteral(": unknown field"));
+        }
+        rules.step(s, kindPath, level, present);
+        return true;
+    }
+
+    bool read(const Field &field, const QJsonValue &value, const QString &path, int level,
+              ProgramStep &s)
+    {
+        switch (field.type) {
+        case Type::Number:
+            if (!value.isDouble()) {
+                rules.add(QStringLiteral("%1: %2 is not a number").arg(path, quoted(value)));
+                return false;
+            }
+            s.*field.number = value.toDouble();
+            return true;
+        case Type::Whole: {
+            const double x = value.toDouble();
+            if (!value.isDouble() || x != std::floor(x) ||
+                std::fabs(x) > std::numeric_limits<int>::max()) {
+                rules.add(QStringLiteral("%1: %2 is not a whole number").arg(path, quoted(value)));
+                return false;
+            }
+            s.*field.whole = static_cast<int>(x);
+            return true;
+        }
+        case Type::Text:
+            if (!value.isString()) {
+                rules.add(QStringLiteral("%1: %2 is not a text").arg(path, quoted(value)));
+                return false;
+            }
+            s.text = value.toString();
+            return true;
+        case Type::Steps:
+            s.steps = steps(value, path, level + 1);
+            return value.isArray();
+        }
+        return false;
+    }
+
+    Rules &rules;
+};
+
+QJsonObject stepJson(const ProgramStep &s)
+{
+    QJsonObject fields;
+    for (const Field &field : fieldsOf(s.kind).fields) {
+        const QString name = QLatin1String(field.name);
+        switch (field.type) {
+        case Type::Number:
+            fields.insert(name, s.*field.number);
+            break;
+        case Type::Whole:
+            fields.insert(name, s.*field.whole);
+            break;
+        case Type::Text:
+            fields.insert(name, s.text);
+            break;
+        case Type::Steps: {
+            QJsonArray inner;
+            for (const ProgramStep &child : s.steps)
+                inner.append(stepJson(child));
+            fields.insert(name, inner);
+            break;
+        }
+        }
+    }
+    return QJsonObject{{ProgramStep::kindName(s.kind), fields}};
+}
+
+QString sizeError(const QString &what, qint64 bytes)
+{
+    return QStringLiteral("%1 is %2 bytes, above %3")
+        .arg(what)
+        .arg(bytes)
+        .arg(ProgramFile::MaxBytes);
+}
+
+} // namespace
+
+ProgramFile::Checked ProgramFile::read(const QByteArray &json)
+{
+    Checked checked;
+    if (json.size() > MaxBytes) {
+        checked.errors << sizeError(QStringLiteral("the file"), json.size());
+        return checked;
+    }
+    QJsonParseError parseError{};
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        const int line = json.left(parseError.offset).count('\n') + 1;
+        checked.errors << QStringLiteral("offset %1 (line %2): %3")
+                              .arg(parseError.offset)
+                              .arg(line)
+                              .arg(parseError.errorString());
+        return checked;
+    }
+    if (!document.isObject()) {
+        checked.errors << QStringLiteral("the file holds no JSON object");
+        return checked;
+    }
+    const QJsonObject top = document.object();
+    Rules rules{checked.errors};
+    DosingProgram program;
+
+    const QJsonValue format = top.value(QLatin1String("format"));
+    if (format.isUndefined())
+        rules.add(QStringLiteral("format: missing"));
+    else if (format.toString() != QLatin1String(Format))
+        rules.add(
+            QStringLiteral("format: %1 is not %2").arg(quoted(format), QLatin1String(Format)));
+
+    const QJsonValue name = top.value(QLatin1String("name"));
+    if (name.isUndefined()) {
+        rules.add(QStringLiteral("name: missing"));
+    } else if (!name.isString()) {
+        rules.add(QStringLiteral("name: %1 is not a text").arg(quoted(name)));
+    } else {
+        program.name = name.toString();
+        rules.name(program.name);
+    }
+
+    const QJsonValue steps = top.value(QLatin1String("steps"));
+    if (steps.isUndefined()) {
+        rules.add(QStringLiteral("steps: missing"));
+    } else {
+        program.steps = Reader(rules).steps(steps, QStringLiteral("steps"), 0);
+        rules.size(program.steps);
+    }
+
+    for (auto it = top.begin(); it != top.end(); ++it)
+        if (it.key() != QLatin1String("format") && it.key() != QLatin1String("name") &&
+            it.key() != QLatin1String("steps"))
+            rules.add(it.key() + QStringLiteral(": unknown field"));
+
+    if (checked.ok())
+        checked.program = std::move(program);
+    return checked;
+}
+
+ProgramFile::Checked ProgramFile::load(const QString &path)
+{
+    Checked checked;
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        checked.errors << QStringLiteral("%1: is a folder, not a program file").arg(path);
+        return checked;
+    }
+    // The size first, so that a large file is never read whole; a pipe or device reports none,
+    // so the read below is bounded too.
+    if (info.size() > MaxBytes) {
+        checked.errors << sizeError(path, info.size());
+        return checked;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        checked.errors << QStringLiteral("%1: cannot be read: %2").arg(path, file.errorString());
+        return checked;
+    }
+    const QByteArray json = file.read(MaxBytes + 1);
+    if (json.size() > MaxBytes) {
+        checked.errors << QStringLiteral("%1 is over %2 bytes").arg(path).arg(MaxBytes);
+        return checked;
+    }
+    return read(json);
+}
+
+QByteArray ProgramFile::write(const DosingProgram &program)
+{
+    QJsonArray steps;
+    for (const ProgramStep &s : program.steps)
+        steps.append(stepJson(s));
+    const QJsonObject top{{QStringLiteral("format"), QLatin1String(Format)},
+                          {QStringLiteral("name"), program.name},
+                          {QStringLiteral("steps"), steps}};
+    return QJsonDocument(top).toJson(QJsonDocument::Indented);
+}
+
+QStringList ProgramFile::check(const DosingProgram &program)
+{
+    QStringList errors;
+    Rules rules{errors};
+    rules.name(program.name);
+    checkSteps(rules, program.steps, QStringLiteral("steps"), 0);
+    rules.size(program.steps);
+    return errors;
+}

@@ -1,0 +1,241 @@
+#include "program/ProgramFile.h"
+#include "program/ProgramPlan.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A whole file around the given steps.
+QByteArray withSteps(const QByteArray &steps)
+{
+    return R"({"format": "dosetta-program/1", "name": "t", "steps": [)" + steps + "]}";
+}
+
+ProgramStep dose(double volume, double rate)
+{
+    ProgramStep s;
+    s.kind = ProgramStep::Kind::Dose;
+    s.volumeMl = volume;
+    s.rateMlMin = rate;
+    return s;
+}
+
+} // namespace
+
+class ProgramFileTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void invalidFiles_data();
+    void invalidFiles();
+    void exampleReads();
+    void writeReadsBack();
+    void checkJudgesProgramsInMemory();
+    void loadRefuses();
+};
+
+void ProgramFileTest::invalidFiles_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QStringList>("errors");
+
+    // Values against the pump's limits.
+    QTest::newRow("rate above the pump's, in a repeat")
+        << withSteps(R"({"repeat": {"count": 2, "steps": [
+                          {"dose": {"volume_ml": 1, "rate_ml_min": 150}}]}})")
+        << QStringList{"steps[0].repeat.steps[0].dose.rate_ml_min: 150 is above 100.0 ml/min"};
+    QTest::newRow("volume below the pump's")
+        << withSteps(R"({"dose": {"volume_ml": 0.05, "rate_ml_min": 10}})")
+        << QStringList{"steps[0].dose.volume_ml: 0.05 is below 0.1 ml"};
+    QTest::newRow("volume finer than a microlitre")
+        << withSteps(R"({"dose": {"volume_ml": 1.0005, "rate_ml_min": 10}})")
+        << QStringList{"steps[0].dose.volume_ml: 1.0005 is finer than 0.001 ml"};
+    QTest::newRow("dose longer than the dispense time")
+        << withSteps(R"({"dose": {"volume_ml": 999, "rate_ml_min": 1}})")
+        << QStringList{"steps[0].dose: 999 ml at 1 ml/min takes longer than the longest "
+                       "dispense time"};
+    QTest::newRow("run of a fraction of a second")
+        << withSteps(R"({"run": {"rate_ml_min": 10, "for_s": 2.5}})")
+        << QStringList{"steps[0].run.for_s: 2.5 is not a whole number of seconds"};
+    QTest::newRow("run longer than the dispense time")
+        << withSteps(R"({"run": {"rate_ml_min": 10, "for_s": 6000}})")
+        << QStringList{"steps[0].run.for_s: 6000 is above 5999 s"};
+    QTest::newRow("ramp steps under a second")
+        << withSteps(R"({"ramp": {"from_ml_min": 5, "to_ml_min": 20, "for_s": 3, "steps": 4}})")
+        << QStringList{"steps[0].ramp.for_s: 3 s in 4 steps is under 1 s a step"};
+    QTest::newRow("ramp of one step")
+        << withSteps(R"({"ramp": {"from_ml_min": 5, "to_ml_min": 20, "for_s": 30, "steps": 1}})")
+        << QStringList{"steps[0].ramp.steps: 1 is below 2"};
+    QTest::newRow("wait of nothing") << withSteps(R"({"wait": {"for_s": 0}})")
+                                     << QStringList{"steps[0].wait.for_s: 0 is not above 0 s"};
+    QTest::newRow("wait over a day")
+        << withSteps(R"({"wait": {"for_s": 90000}})")
+        << QStringList{"steps[0].wait.for_s: 90000 is above 86400 s (a day)"};
+    QTest::newRow("prompt without text") << withSteps(R"({"prompt": {"text": "  "}})")
+                                         << QStringList{"steps[0].prompt.text: is empty"};
+
+    // Types, fields and the shape of the file.
+    QTest::newRow("volume as text")
+        << withSteps(R"({"dose": {"volume_ml": "5", "rate_ml_min": 10}})")
+        << QStringList{R"(steps[0].dose.volume_ml: "5" is not a number)"};
+    QTest::newRow("count a fraction")
+        << withSteps(R"({"repeat": {"count": 2.5, "steps": [{"wait": {"for_s": 1}}]}})")
+        << QStringList{"steps[0].repeat.count: 2.5 is not a whole number"};
+    QTest::newRow("field missing") << withSteps(R"({"run": {"rate_ml_min": 10}})")
+                                   << QStringList{"steps[0].run.for_s: missing"};
+    QTest::newRow("unknown field in a step") << withSteps(R"({"wait": {"for_s": 1, "speed": 2}})")
+                                             << QStringList{"steps[0].wait.speed: unknown field"};
+    QTest::newRow("unknown field at the top")
+        << QByteArray(R"({"format": "dosetta-program/1", "name": "t", "author": "x",
+                          "steps": [{"wait": {"for_s": 1}}]})")
+        << QStringList{"author: unknown field"};
+    QTest::newRow("unknown step")
+        << withSteps(R"({"squirt": {"volume_ml": 1}})")
+        << QStringList{"steps[0].squirt: unknown step; a step is one of dose, run, ramp, wait, "
+                       "prompt, repeat"};
+    QTest::newRow("two steps in one object")
+        << withSteps(R"({"wait": {"for_s": 1}, "prompt": {"text": "x"}})")
+        << QStringList{"steps[0]: prompt and wait steps in one; a step holds one of dose, run, "
+                       "ramp, wait, prompt, repeat"};
+    QTest::newRow("step not an object")
+        << withSteps("5") << QStringList{"steps[0]: 5 is not a step"};
+    QTest::newRow("other format") << QByteArray(R"({"format": "dosetta-program/2", "name": "t",
+                          "steps": [{"wait": {"for_s": 1}}]})")
+                                  << QStringList{
+                                         R"(format: "dosetta-program/2" is not dosetta-program/1)"};
+    QTest::newRow("name empty, steps missing")
+        << QByteArray(R"({"format": "dosetta-program/1", "name": ""})")
+        << QStringList{"name: is empty", "steps: missing"};
+    QTest::newRow("not an object")
+        << QByteArray("[1, 2]") << QStringList{"the file holds no JSON object"};
+
+    // Nesting and size.
+    QTest::newRow("repeats four deep")
+        << withSteps(R"({"repeat": {"count": 2, "steps": [
+                          {"repeat": {"count": 2, "steps": [
+                            {"repeat": {"count": 2, "steps": [
+                              {"repeat": {"count": 2, "steps": [
+                                {"wait": {"for_s": 1}}]}}]}}]}}]}})")
+        << QStringList{"steps[0].repeat.steps[0].repeat.steps[0].repeat.steps[0].repeat: "
+                       "repeats nest more than 3 deep"};
+    QTest::newRow("repeat zero times")
+        << withSteps(R"({"repeat": {"count": 0, "steps": [{"wait": {"for_s": 1}}]}})")
+        << QStringList{"steps[0].repeat.count: 0 is below 1"};
+    QTest::newRow("repeat of nothing") << withSteps(R"({"repeat": {"count": 2, "steps": []}})")
+                                       << QStringList{"steps[0].repeat.steps: no steps"};
+    QTest::newRow("no steps") << withSteps("") << QStringList{"steps: no steps"};
+    QTest::newRow("1200 steps once unrolled")
+        << withSteps(R"({"repeat": {"count": 30, "steps": [
+                          {"repeat": {"count": 40, "steps": [{"wait": {"for_s": 1}}]}}]}})")
+        << QStringList{"steps: 1200 steps once unrolled, above 1000"};
+
+    QTest::newRow("two errors, both listed")
+        << withSteps(R"({"dose": {"volume_ml": 1, "rate_ml_min": 150}},
+                        {"wait": {"for_s": 1}},
+                        {"wait": {"for_s": -1}})")
+        << QStringList{"steps[0].dose.rate_ml_min: 150 is above 100.0 ml/min",
+                       "steps[2].wait.for_s: -1 is not above 0 s"};
+}
+
+void ProgramFileTest::invalidFiles()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QStringList, errors);
+    const ProgramFile::Checked checked = ProgramFile::read(json);
+    QCOMPARE(checked.errors, errors);
+    // Nothing to send from a file with errors.
+    QVERIFY(checked.program.steps.empty());
+}
+
+void ProgramFileTest::exampleReads()
+{
+    const ProgramFile::Checked checked = ProgramFile::load(QStringLiteral(EXAMPLE_PROGRAM));
+    QCOMPARE(checked.errors, QStringList());
+    QCOMPARE(checked.program.name, QStringLiteral("Rinse and dose"));
+    QCOMPARE(checked.program.steps.size(), std::size_t(6));
+    const ProgramStep &repeat = checked.program.steps[2];
+    QCOMPARE(repeat.kind, ProgramStep::Kind::Repeat);
+    QCOMPARE(repeat.count, 3);
+    QCOMPARE(repeat.steps.size(), std::size_t(2));
+    QCOMPARE(repeat.steps[0].rateMlMin, 60.0);
+    QCOMPARE(checked.program.steps[4].rampSteps, 4);
+    QCOMPARE(checked.program.steps[5].text, QStringLiteral("Change the bottle, then continue"));
+
+    // By hand: 1 + 2 + 3 x (1 + 1) + 1 + 1 + 1 = 11 steps; 1 + 2 + 3 x (0.2 + 1) + 5 + 60 =
+    // 71.6 s; 0.5 + 3 x 0.2 + 10 x 5 / 60 + 12.5 x 60 / 60 = 14.433 ml.
+    const ProgramPlan::Summary summary =
+        ProgramPlan::summarize(ProgramPlan::unroll(checked.program));
+    QCOMPARE(summary.steps, 11);
+    QVERIFY(qAbs(summary.seconds - 71.6) < 1e-9);
+    QVERIFY(qAbs(summary.volumeMl - (0.5 + 0.6 + 50.0 / 60 + 12.5)) < 1e-9);
+    QCOMPARE(summary.prompts, 1);
+}
+
+void ProgramFileTest::writeReadsBack()
+{
+    const DosingProgram example = ProgramFile::load(QStringLiteral(EXAMPLE_PROGRAM)).program;
+    QVERIFY(!example.steps.empty());
+    const QByteArray written = ProgramFile::write(example);
+    QVERIFY2(written.contains("\n    "), written.constData()); // indented for people
+    const ProgramFile::Checked again = ProgramFile::read(written);
+    QCOMPARE(again.errors, QStringList());
+    QCOMPARE(ProgramFile::write(again.program), written);
+
+    const std::vector<PlannedStep> before = ProgramPlan::unroll(example);
+    const std::vector<PlannedStep> after = ProgramPlan::unroll(again.program);
+    QCOMPARE(after.size(), before.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        QCOMPARE(after[i].label(), before[i].label());
+        QCOMPARE(after[i].step.volumeMl, before[i].step.volumeMl);
+        QCOMPARE(after[i].step.rateMlMin, before[i].step.rateMlMin);
+        QCOMPARE(after[i].step.forS, before[i].step.forS);
+        QCOMPARE(after[i].step.text, before[i].step.text);
+    }
+}
+
+void ProgramFileTest::checkJudgesProgramsInMemory()
+{
+    DosingProgram program;
+    program.name = QStringLiteral("editor");
+    ProgramStep repeat;
+    repeat.kind = ProgramStep::Kind::Repeat;
+    repeat.count = 2;
+    repeat.steps = {dose(1, 10), dose(2, 150)};
+    program.steps = {dose(0.5, 30), repeat};
+    QCOMPARE(ProgramFile::check(program),
+             QStringList{"steps[1].repeat.steps[1].dose.rate_ml_min: 150 is above 100.0 ml/min"});
+
+    program.steps[1].steps[1].rateMlMin = 20;
+    QCOMPARE(ProgramFile::check(program), QStringList());
+    program.name.clear();
+    program.steps[1].count = 0;
+    QCOMPARE(ProgramFile::check(program),
+             (QStringList{"name: is empty", "steps[1].repeat.count: 0 is below 1"}));
+}
+
+void ProgramFileTest::loadRefuses()
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath("missing.json");
+    QStringList errors = ProgramFile::load(missing).errors;
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].startsWith(missing + ": cannot be read"), qPrintable(errors[0]));
+
+    const QString big = dir.filePath("big.json");
+    QFile file(big);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(withSteps(QByteArray(70000, ' ') + R"({"wait": {"for_s": 1}})"));
+    file.close();
+    errors = ProgramFile::load(big).errors;
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].endsWith("bytes, above 65536"), qPrintable(errors[0]));
+
+    errors = ProgramFile::read(R"({"format": "dosetta-program/1", "name": )").errors;
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].startsWith("offset 40 (line 1): "), qPrintable(errors[0]));
+}
+
+QTEST_GUILESS_MAIN(ProgramFileTest)
+#include "tst_programfile.moc"
