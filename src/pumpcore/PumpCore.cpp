@@ -3,6 +3,7 @@
 #include "BusinessLogic/Command.h"
 #include "BusinessLogic/LocalCommand.h"
 #include "GUI/OperationItem.h"
+#include "program/ProgramRunner.h"
 #include "pump/AttachTable.h"
 #include "recorder/RunStateJudge.h"
 
@@ -25,14 +26,17 @@ PumpCore::PumpCore(Options coreOptions, QObject *parent)
         Pump::AttachTable::attachAll(*refreshTimer, pumpItems.all());
         connect(refreshTimer.get(), &GUI::RefreshTimer::delivered, this, &PumpCore::roundDelivered);
         connect(refreshTimer.get(), &GUI::RefreshTimer::ticked, this, &PumpCore::tick);
-        connect(processSampler.get(), &ProcessSampler::sampled, this, &PumpCore::sampled);
+        connect(processSampler.get(), &ProcessSampler::sampled, this, &PumpCore::stamp);
     } else {
         refreshTimer->noCyclicDataUpdate(true);
     }
+    programRunner = std::make_unique<ProgramRunner>(*this);
 }
 
 PumpCore::~PumpCore()
 {
+    // The runner queues into the stack and listens to the sampler: it goes before both.
+    programRunner.reset();
     // The poller holds tickets of the stack and pointers to the items: it goes first.
     processSampler.reset();
     refreshTimer.reset();
@@ -74,7 +78,9 @@ PumpCore::Ticket PumpCore::submit(Lane lane, Id id, int value, bool logFlag)
 PumpCore::Ticket PumpCore::stop(bool logFlag)
 {
     BusinessLogic::Command *c = command(Id::Stop);
-    return c != nullptr ? commandStack.pushStop(c, logFlag) : 0;
+    const Ticket ticket = c != nullptr ? commandStack.pushStop(c, logFlag) : 0;
+    emit stopRequested();
+    return ticket;
 }
 
 PumpCore::Ticket PumpCore::submitSetting(Lane lane, Id id, int value, QObject *context,
@@ -153,4 +159,15 @@ void PumpCore::tick()
     if (!roundSampled)
         processSampler->sample();
     roundSampled = false;
+}
+
+void PumpCore::stamp(const ProcessSample &sample)
+{
+    ProcessSample s = sample;
+    const ProgramStatus &program = programRunner->status();
+    if (program.active()) {
+        s.program = program.name;
+        s.step = program.label;
+    }
+    emit sampled(s);
 }

@@ -22,6 +22,8 @@
 // arbiter, the poller, one set of items and the sampler, made in that order and destroyed in
 // reverse. Front-ends only add requests to the arbiter's lanes and read what comes back: the
 // verdict on each exchange, the items, the link state and the samples.
+class ProgramRunner;
+
 class PumpCore : public QObject
 {
     Q_OBJECT
@@ -59,6 +61,8 @@ public:
     Pump::PumpItems &items() { return pumpItems; }
     ProcessSampler &sampler() { return *processSampler; }
     LinkState linkState() const;
+    // The one dosing program runner the window, the tool and the bridge share.
+    ProgramRunner &program() { return *programRunner; }
 
     // Queues a command in that lane; 0 when the command does not exist. Stop always goes to the
     // Stop lane, whichever lane is named.
@@ -77,8 +81,11 @@ signals:
     // Every execution's answer with its verdict, after the items took it.
     void answered(const Answer &answer);
     void linkStateChanged(const LinkState &state);
-    // One picture of the polled values per refresh tick, once its round is in.
+    // One picture of the polled values per refresh tick, once its round is in; stamped with the
+    // running program's name and step.
     void sampled(const ProcessSample &sample);
+    // A Stop from any source was queued (before it goes on the wire).
+    void stopRequested();
 
 private:
     void judge(const Answer &answer);
@@ -86,6 +93,7 @@ private:
     void updateLinkState();
     void roundDelivered();
     void tick();
+    void stamp(const ProcessSample &sample);
 
     Options options;
     Communication communication;
@@ -95,6 +103,7 @@ private:
     Pump::PumpItems pumpItems;
     std::unique_ptr<GUI::RefreshTimer> refreshTimer;
     std::unique_ptr<ProcessSampler> processSampler;
+    std::unique_ptr<ProgramRunner> programRunner;
     LinkState verdictState;
     LinkState shownState;
     struct Held

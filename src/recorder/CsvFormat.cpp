@@ -9,7 +9,8 @@
 
 namespace {
 
-constexpr std::array<const char *, 12> columnNames{"time_utc",
+// The program's two columns came last, so that readers of the older files find theirs in place.
+constexpr std::array<const char *, 14> columnNames{"time_utc",
                                                    "elapsed_s",
                                                    "link",
                                                    "run_state",
@@ -20,7 +21,9 @@ constexpr std::array<const char *, 12> columnNames{"time_utc",
                                                    "time_elapsed_s",
                                                    "dispense_time_s",
                                                    "status",
-                                                   "errors"};
+                                                   "errors",
+                                                   "program",
+                                                   "step"};
 
 QString digits(qint64 n, int width)
 {
@@ -68,6 +71,8 @@ QByteArray CsvFormat::row(const ProcessSample &sample, qint64 startMs)
         sample.dispenseTimeS ? QString::number(*sample.dispenseTimeS) : QString(),
         sample.status ? flags(*sample.status) : QString(),
         sample.errors ? flags(*sample.errors) : QString(),
+        sample.program,
+        sample.step,
     };
     QString line;
     line.reserve(160);

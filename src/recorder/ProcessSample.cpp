@@ -66,5 +66,6 @@ bool ProcessSample::operator==(const ProcessSample &other) const
     return timeMs == other.timeMs && link == other.link && runState == other.runState &&
            mode == other.mode && flowRate == other.flowRate && volumeTarget == other.volumeTarget &&
            volumeDelivered == other.volumeDelivered && timeElapsedMs == other.timeElapsedMs &&
-           dispenseTimeS == other.dispenseTimeS && status == other.status && errors == other.errors;
+           dispenseTimeS == other.dispenseTimeS && status == other.status &&
+           errors == other.errors && program == other.program && step == other.step;
 }

@@ -34,6 +34,8 @@ struct ProcessSample
     std::optional<qint64> dispenseTimeS;   // set, whole seconds
     std::optional<QStringList> status;     // lit status flags, by their screen texts
     std::optional<QStringList> errors;     // error flags that are set, by their screen texts
+    QString program;                       // the running dosing program's name, else empty
+    QString step;                          // its step's label: "3.1 dose, pass 2/3"
 
     bool running() const { return runState == RunState::Running || runState == RunState::Priming; }
 

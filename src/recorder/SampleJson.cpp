@@ -42,6 +42,9 @@ QJsonObject SampleJson::object(const ProcessSample &sample, qint64 startMs)
                              : QJsonValue(),
         flags(sample.status),
         flags(sample.errors),
+        // Empty, not null, without a program: there is no program, not an unknown one.
+        sample.program,
+        sample.step,
     };
     const QStringList names = CsvFormat::columns();
     QJsonObject object;

@@ -107,7 +107,8 @@ void tst_ProcessRows::header()
 {
     QCOMPARE(CsvFormat::header(),
              QByteArray("time_utc,elapsed_s,link,run_state,mode,flow_rate_ml_min,volume_target_ml,"
-                        "volume_delivered_ml,time_elapsed_s,dispense_time_s,status,errors\r\n"));
+                        "volume_delivered_ml,time_elapsed_s,dispense_time_s,status,errors,"
+                        "program,step\r\n"));
 }
 
 void tst_ProcessRows::rows_data()
@@ -119,11 +120,11 @@ void tst_ProcessRows::rows_data()
     ProcessSample unknown;
     unknown.timeMs = Stamp;
     QTest::newRow("nothing known: empty fields, never 0")
-        << unknown << Stamp << QByteArray("2026-12-08T06:04:37.146Z,0.000,,unknown,,,,,,,,\r\n");
+        << unknown << Stamp << QByteArray("2026-12-08T06:04:37.146Z,0.000,,unknown,,,,,,,,,,\r\n");
     QTest::newRow("everything known")
         << fullSample() << Stamp - 1234567
         << QByteArray("2026-12-08T06:04:37.146Z,1234.567,connected,running,volume,25.000,12.500,"
-                      "1.234,75.40,90,Motor in Motion|Display ON,\r\n");
+                      "1.234,75.40,90,Motor in Motion|Display ON,,,\r\n");
 
     ProcessSample edge;
     edge = {0,
@@ -136,18 +137,28 @@ void tst_ProcessRows::rows_data()
             359999990,
             0,
             QStringList{},
-            QStringList{"Overpressure", "No encoder signal"}};
+            QStringList{"Overpressure", "No encoder signal"},
+            QString(),
+            QString()};
     QTest::newRow("zeros, a negative, the largest volume, flags in a row")
         << edge << qint64(0)
         << QByteArray("1970-01-01T00:00:00.000Z,0.000,port unavailable,priming,flow-dispense,"
-                      "-0.005,0.000,99999.999,359999.99,0,,Overpressure|No encoder signal\r\n");
+                      "-0.005,0.000,99999.999,359999.99,0,,Overpressure|No encoder signal,,\r\n");
     ProcessSample odd = fullSample();
     odd.status = QStringList{"a,b", "say \"hi\""};
     odd.errors.reset();
     QTest::newRow("a comma or a quote in a field is quoted")
         << odd << Stamp - 5
         << QByteArray("2026-12-08T06:04:37.146Z,0.005,connected,running,volume,25.000,12.500,"
-                      "1.234,75.40,90,\"a,b|say \"\"hi\"\"\",\r\n");
+                      "1.234,75.40,90,\"a,b|say \"\"hi\"\"\",,,\r\n");
+    ProcessSample stepped = fullSample();
+    stepped.program = QStringLiteral("Rinse and dose");
+    stepped.step = QStringLiteral("3.1 dose, pass 2/3");
+    QTest::newRow("a program's name and step last, the step quoted for its comma")
+        << stepped << Stamp
+        << QByteArray("2026-12-08T06:04:37.146Z,0.000,connected,running,volume,25.000,12.500,"
+                      "1.234,75.40,90,Motor in Motion|Display ON,,Rinse and dose,"
+                      "\"3.1 dose, pass 2/3\"\r\n");
 }
 
 void tst_ProcessRows::rows()
@@ -173,35 +184,35 @@ void tst_ProcessRows::samplesFromItems_data()
                   dispense = id(Id::GetDispenseTime);
 
     QTest::newRow("no answer yet: the placeholders (flow 10) are not written")
-        << QStringList{} << Key::None << QByteArray("connected,unknown,,,,,,,,\r\n");
+        << QStringList{} << Key::None << QByteArray("connected,unknown,,,,,,,,,,\r\n");
     QTest::newRow("running in flow mode")
         << QStringList{runMode + "0",      volume + "00001234", time + "00013045",
                        status + "001 1",   target + "00012500", flow + "00025000",
                        dispense + "000130"}
         << Key::Start
         << QByteArray("connected,running,flow,25.000,12.500,1.234,90.45,90,"
-                      "Motor in Motion|Display ON,\r\n");
+                      "Motor in Motion|Display ON,,,\r\n");
     QTest::newRow("moving after Prime: priming")
         << QStringList{status + "001 1"} << Key::Prime
-        << QByteArray("connected,priming,,,,,,,Motor in Motion|Display ON,\r\n");
+        << QByteArray("connected,priming,,,,,,,Motor in Motion|Display ON,,,\r\n");
     QTest::newRow("standing after Pause: paused")
         << QStringList{status + "000 1"} << Key::Pause
-        << QByteArray("connected,paused,,,,,,,Display ON,\r\n");
+        << QByteArray("connected,paused,,,,,,,Display ON,,,\r\n");
     QTest::newRow("standing after Start: the run ended, stopped")
         << QStringList{status + "000 1"} << Key::Start
-        << QByteArray("connected,stopped,,,,,,,Display ON,\r\n");
+        << QByteArray("connected,stopped,,,,,,,Display ON,,,\r\n");
     QTest::newRow("status without group 1: run state unknown")
         << QStringList{status + "009 2", status + "001 3"} << Key::Start
         << QByteArray("connected,unknown,,,,,,,Motor adjusted|Motor at dead center|"
-                      "Run mode active,\r\n");
+                      "Run mode active,,,\r\n");
     QTest::newRow("inverted flags: display off, master stop released")
         << QStringList{status + "004 1", status + "008 4"} << Key::None
-        << QByteArray("connected,stopped,,,,,,,,\r\n");
+        << QByteArray("connected,stopped,,,,,,,,,,\r\n");
     QTest::newRow("errors known and set, bit by bit")
         << QStringList{status + "249 6"} << Key::None
         << QByteArray("connected,unknown,,,,,,,,Overpressure|Signal 4-20mA too low|"
                       "Power supply failure|Motor not adjusted|Maximum temperature exceeded|"
-                      "No encoder signal\r\n");
+                      "No encoder signal,,\r\n");
 }
 
 void tst_ProcessRows::samplesFromItems()

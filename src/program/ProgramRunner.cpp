@@ -1,0 +1,532 @@
+#include "program/ProgramRunner.h"
+
+#include "program/ProgramPlan.h"
+#include "program/RampSegments.h"
+#include "pump/DosingPlan.h"
+#include "pumpcore/PumpCore.h"
+#include "recorder/RunStateJudge.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace {
+
+using Id = BusinessLogic::CommandSpezifier;
+using Kind = ProgramStep::Kind;
+using State = ProgramStatus::State;
+using Outcome = BusinessLogic::AnswerOutcome;
+
+QString number(double value)
+{
+    return QString::number(value, 'g', 10);
+}
+
+} // namespace
+
+struct ProgramRunner::Private
+{
+    enum class Phase {
+        None,
+        Setup,   // the step's commands are queued, the start not yet taken
+        Pumping, // the pump took the start: its polled state tells the end
+        Waiting,
+        Prompt
+    };
+
+    Private(ProgramRunner &owner, PumpCore &pumpCore)
+        : q(owner)
+        , core(pumpCore)
+    {}
+
+    ProgramRunner &q;
+    PumpCore &core;
+    std::vector<PlannedStep> plan;
+    ProgramStatus status;
+    std::size_t index = 0;
+    Phase phase = Phase::None;
+    QElapsedTimer clock;
+
+    // The program's commands on their way, with what they set for messages.
+    std::map<PumpCore::Ticket, QString> inFlight;
+    PumpCore::Ticket startTicket = 0;
+    PumpCore::Ticket pauseTicket = 0;
+    // Answers to these queries arrived after the start was taken: a sample holding all three
+    // shows the pump after the start, never the end of the step before.
+    bool freshVolume = false;
+    bool freshTime = false;
+    bool freshStatus = false;
+    // Trusted samples in a row that showed the pump standing short of the step's end.
+    int stoppedShort = 0;
+
+    // Paused by pause(); the state to go back to on resume().
+    bool held = false;
+    State heldFrom = State::Running;
+    // The pump took the Pause; false when it refused it because the step had already ended.
+    bool pumpPaused = false;
+
+    // A ramp: its runs, and what the finished ones delivered and lasted.
+    std::vector<RampSegments::Segment> segments;
+    std::size_t segment = 0;
+    double segmentsVolumeMl = 0;
+    double segmentsSeconds = 0;
+
+    double finishedVolumeMl = 0; // steps that ended
+    double stepVolumeMl = 0;     // the current step, as the pump reports it
+
+    QTimer waitTimer;
+    QElapsedTimer waitClock;
+    qint64 waitTotalMs = 0;
+    qint64 waitLeftMs = 0;
+
+    QTimer linkTimer;
+    // The Stop after a fault could not reach the pump: it goes out once the link is back.
+    bool stopOwed = false;
+    PumpCore::Ticket stopTicket = 0;
+    bool linkPortOpen = false;
+    bool ownStop = false;
+
+    const PlannedStep &current() const { return plan[index]; }
+
+    void changed()
+    {
+        if (clock.isValid())
+            status.elapsedMs = clock.elapsed();
+        status.volumeMl = finishedVolumeMl + stepVolumeMl;
+        emit q.statusChanged(status);
+    }
+
+    void begin(std::size_t i)
+    {
+        index = i;
+        if (index >= plan.size()) {
+            end(State::Done, QString());
+            return;
+        }
+        const PlannedStep &p = current();
+        status.position = static_cast<int>(index) + 1;
+        status.path = p.path;
+        status.label = p.label();
+        status.stepProgress = 0;
+        stepVolumeMl = 0;
+        stoppedShort = 0;
+        emit q.stepStarted(status);
+        switch (p.step.kind) {
+        case Kind::Dose:
+            queue(Pump::DosingPlan::dose(number(p.step.volumeMl), number(p.step.rateMlMin)));
+            break;
+        case Kind::Run:
+            queue(Pump::DosingPlan::run(number(p.step.rateMlMin),
+                                        QString::number(std::max(1LL, std::llround(p.step.forS)))));
+            break;
+        case Kind::Ramp:
+            segments = RampSegments::split(p.step.fromMlMin, p.step.toMlMin, p.step.forS,
+                                           p.step.rampSteps);
+            segment = 0;
+            segmentsVolumeMl = 0;
+            segmentsSeconds = 0;
+            queueSegment();
+            break;
+        case Kind::Wait:
+            phase = Phase::Waiting;
+            waitTotalMs = std::llround(p.step.forS * 1000.0);
+            waitLeftMs = waitTotalMs;
+            waitClock.start();
+            waitTimer.start(static_cast<int>(waitLeftMs));
+            break;
+        case Kind::Prompt:
+            phase = Phase::Prompt;
+            status.state = State::WaitingForOperator;
+            break;
+        case Kind::Repeat:
+            // Unrolled away; nothing to run.
+            finish();
+            return;
+        }
+        if (status.active())
+            changed();
+    }
+
+    void queueSegment()
+    {
+        const RampSegments::Segment &s = segments[segment];
+        queue(Pump::DosingPlan::run(number(s.rateMlMin), QString::number(s.seconds)));
+    }
+
+    void queue(const Pump::DosingPlan &setup)
+    {
+        if (!setup.ok()) {
+            fail(setup.error);
+            return;
+        }
+        phase = Phase::Setup;
+        freshVolume = freshTime = freshStatus = false;
+        for (const Pump::DosingPlan::Step &s : setup.steps) {
+            const PumpCore::Ticket ticket =
+                core.submit(BusinessLogic::Lane::Program, s.command, s.value);
+            if (ticket == 0) {
+                fail(QStringLiteral("%1 cannot be sent").arg(s.what));
+                return;
+            }
+            inFlight.emplace(ticket, s.what);
+            if (s.command == Id::Start)
+                startTicket = ticket;
+        }
+    }
+
+    void finish()
+    {
+        finishedVolumeMl += stepVolumeMl;
+        stepVolumeMl = 0;
+        status.stepProgress = 1;
+        status.volumeMl = finishedVolumeMl;
+        phase = Phase::None;
+        emit q.stepFinished(status);
+        begin(index + 1);
+    }
+
+    // Ends the program; a Stop goes out first unless it ended by itself or by a Stop.
+    void end(State state, const QString &reason, bool stopPump = true)
+    {
+        if (!status.active())
+            return;
+        // Nothing of the program may run after its end, a queued Start least of all.
+        core.stack().removeLane(BusinessLogic::Lane::Program);
+        inFlight.clear();
+        startTicket = pauseTicket = 0;
+        waitTimer.stop();
+        linkTimer.stop();
+        phase = Phase::None;
+        held = false;
+        if (state != State::Done && stopPump)
+            sendStop();
+        status.state = state;
+        status.reason = reason;
+        changed();
+        emit q.ended(status);
+    }
+
+    void fail(const QString &reason)
+    {
+        if (!status.active())
+            return;
+        if (!core.linkState().connected())
+            stopOwed = true;
+        end(State::Failed, reason);
+    }
+
+    void sendStop()
+    {
+        ownStop = true;
+        stopTicket = core.stop();
+        ownStop = false;
+    }
+
+    void answered(const Answer &answer)
+    {
+        if (answer.ticket == stopTicket && stopTicket != 0) {
+            stopTicket = 0;
+            if (answer.accepted())
+                stopOwed = false;
+        }
+        const auto it = inFlight.find(answer.ticket);
+        if (it != inFlight.end()) {
+            const QString what = it->second;
+            inFlight.erase(it);
+            ownAnswer(answer, what);
+            return;
+        }
+        if (phase == Phase::Pumping && answer.accepted()) {
+            switch (static_cast<Id>(answer.commandId)) {
+            case Id::GetActualVolume:
+                freshVolume = true;
+                break;
+            case Id::GetTimeActual:
+                freshTime = true;
+                break;
+            case Id::GetPumpStatus:
+                freshStatus = true;
+                break;
+            default:
+                break;
+            }
+        }
+    }
+
+    void ownAnswer(const Answer &answer, const QString &what)
+    {
+        const bool isPause = answer.ticket == pauseTicket;
+        if (isPause)
+            pauseTicket = 0;
+        if (!answer.accepted()) {
+            // A Pause that came as the step ended by itself: nothing left to pause.
+            if (isPause && answer.outcome == Outcome::Nak) {
+                pumpPaused = false;
+                return;
+            }
+            switch (answer.outcome) {
+            case Outcome::Nak:
+                fail(QStringLiteral("the pump refused %1").arg(what));
+                break;
+            case Outcome::Cleared:
+                fail(QStringLiteral("%1 was dropped from the queue").arg(what));
+                break;
+            default:
+                fail(QStringLiteral("no answer to %1").arg(what));
+                break;
+            }
+            return;
+        }
+        if (isPause) {
+            pumpPaused = true;
+            // Continued while the Pause was on its way.
+            if (!held)
+                sendResume();
+            return;
+        }
+        if (answer.ticket == startTicket) {
+            startTicket = 0;
+            phase = Phase::Pumping;
+            freshVolume = freshTime = freshStatus = false;
+            pumpPaused = false;
+            // Paused while the step was being set up: hold the pump at once.
+            if (held)
+                sendPause();
+        }
+    }
+
+    void sendResume()
+    {
+        // The pump's Start continues a paused dose with what remains of it.
+        startTicket = core.submit(BusinessLogic::Lane::Program, Id::Start, 0);
+        if (startTicket == 0) {
+            fail(QStringLiteral("start cannot be sent"));
+            return;
+        }
+        inFlight.emplace(startTicket, QStringLiteral("start"));
+        pumpPaused = false;
+    }
+
+    void sendPause()
+    {
+        pauseTicket = core.submit(BusinessLogic::Lane::Program, Id::Pause, 0);
+        if (pauseTicket != 0)
+            inFlight.emplace(pauseTicket, QStringLiteral("pause"));
+    }
+
+    void sampled(const ProcessSample &sample)
+    {
+        if (stopOwed && stopTicket == 0 && !status.active())
+            sendStop();
+        if (!status.active())
+            return;
+        if (sample.errors && !sample.errors->isEmpty()) {
+            fail(QStringLiteral("the pump reports an error: %1")
+                     .arg(sample.errors->join(QStringLiteral(", "))));
+            return;
+        }
+        if (phase == Phase::Waiting) {
+            const qint64 left = held ? waitLeftMs : waitLeftMs - waitClock.elapsed();
+            status.stepProgress =
+                waitTotalMs > 0 ? double(waitTotalMs - std::max<qint64>(0, left)) / waitTotalMs
+                                : 1.0;
+        } else if (phase == Phase::Pumping && freshVolume && freshTime && freshStatus) {
+            pumping(sample);
+            if (!status.active() || phase != Phase::Pumping)
+                return;
+        }
+        changed();
+    }
+
+    void pumping(const ProcessSample &sample)
+    {
+        const PlannedStep &p = current();
+        const double delivered = sample.volumeDelivered ? *sample.volumeDelivered / 1000.0 : 0;
+        const double elapsedS = sample.timeElapsedMs ? *sample.timeElapsedMs / 1000.0 : 0;
+        stepVolumeMl = segmentsVolumeMl + delivered;
+        switch (p.step.kind) {
+        case Kind::Dose:
+            status.stepProgress = p.step.volumeMl > 0 ? delivered / p.step.volumeMl : 0;
+            break;
+        case Kind::Run:
+        case Kind::Ramp:
+            status.stepProgress = p.step.forS > 0 ? (segmentsSeconds + elapsedS) / p.step.forS : 0;
+            break;
+        default:
+            break;
+        }
+        status.stepProgress = std::min(1.0, std::max(0.0, status.stepProgress));
+        if (sample.runState != ProcessSample::RunState::Stopped) {
+            stoppedShort = 0;
+            return;
+        }
+        // An error flag unknown yet is no error: the flags are checked on their own.
+        ProcessSample judged = sample;
+        if (!judged.errors)
+            judged.errors = QStringList();
+        if (!RunStateJudge::doseDone(judged, RunStateJudge::Key::Start)) {
+            // Standing short of the end twice in a row (one picture may mix two rounds): the pump
+            // ended the step by itself, at its keypad or for a reason it does not report.
+            if (++stoppedShort >= 2)
+                fail(QStringLiteral("the pump stopped before the step's end"));
+            return;
+        }
+        // Held: the next step waits for resume().
+        if (held)
+            return;
+        if (p.step.kind == Kind::Ramp && segment + 1 < segments.size()) {
+            segmentsVolumeMl += delivered;
+            segmentsSeconds += segments[segment].seconds;
+            ++segment;
+            stoppedShort = 0;
+            changed();
+            queueSegment();
+            return;
+        }
+        finish();
+    }
+
+    void waitDone()
+    {
+        if (phase == Phase::Waiting && !held && status.active())
+            finish();
+    }
+
+    void linkChanged(const LinkState &link)
+    {
+        const bool reopened = link.portOpen && !linkPortOpen;
+        linkPortOpen = link.portOpen;
+        // The port is back: the Stop owed goes out before anything else on it.
+        if (stopOwed && reopened && stopTicket == 0)
+            sendStop();
+        if (!status.active())
+            return;
+        if (link.connected() || link.kind == LinkState::Kind::Unknown)
+            linkTimer.stop();
+        else if (!linkTimer.isActive())
+            linkTimer.start(ProgramRunner::LinkLossMs);
+    }
+
+    void linkLost()
+    {
+        stopOwed = true;
+        fail(QStringLiteral("the link was lost for more than %1 s")
+                 .arg(ProgramRunner::LinkLossMs / 1000));
+    }
+
+    void stopRequested()
+    {
+        if (ownStop || !status.active())
+            return;
+        end(State::Stopped, QStringLiteral("stopped from outside the program"), false);
+    }
+};
+
+ProgramRunner::ProgramRunner(PumpCore &core, QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<Private>(*this, core))
+{
+    d->waitTimer.setSingleShot(true);
+    d->waitTimer.setTimerType(Qt::PreciseTimer);
+    d->linkTimer.setSingleShot(true);
+    d->linkPortOpen = core.linkState().portOpen;
+    connect(&d->waitTimer, &QTimer::timeout, this, [this] { d->waitDone(); });
+    connect(&d->linkTimer, &QTimer::timeout, this, [this] { d->linkLost(); });
+    connect(&core, &PumpCore::answered, this, [this](const Answer &a) { d->answered(a); });
+    connect(&core, &PumpCore::sampled, this, [this](const ProcessSample &s) { d->sampled(s); });
+    connect(&core, &PumpCore::linkStateChanged, this,
+            [this](const LinkState &link) { d->linkChanged(link); });
+    connect(&core, &PumpCore::stopRequested, this, [this] { d->stopRequested(); });
+}
+
+ProgramRunner::~ProgramRunner() = default;
+
+bool ProgramRunner::start(const DosingProgram &program, QString *error)
+{
+    const auto refuse = [error](const QString &why) {
+        if (error != nullptr)
+            *error = why;
+        return false;
+    };
+    if (d->status.active())
+        return refuse(QStringLiteral("a program is already running"));
+    std::vector<PlannedStep> plan = ProgramPlan::unroll(program);
+    if (plan.empty())
+        return refuse(QStringLiteral("the program has no steps"));
+    d->plan = std::move(plan);
+    d->status = ProgramStatus();
+    d->status.state = State::Running;
+    d->status.name = program.name;
+    d->status.total = static_cast<int>(d->plan.size());
+    d->finishedVolumeMl = 0;
+    d->stepVolumeMl = 0;
+    d->held = false;
+    d->inFlight.clear();
+    d->clock.start();
+    const LinkState link = d->core.linkState();
+    if (!link.connected() && link.kind != LinkState::Kind::Unknown)
+        d->linkTimer.start(LinkLossMs);
+    d->begin(0);
+    return true;
+}
+
+void ProgramRunner::pause()
+{
+    if (d->held ||
+        (d->status.state != State::Running && d->status.state != State::WaitingForOperator))
+        return;
+    d->held = true;
+    d->heldFrom = d->status.state;
+    d->status.state = State::Paused;
+    if (d->phase == Private::Phase::Pumping)
+        d->sendPause();
+    // While being set up, the Pause follows the start's acknowledgement.
+    if (d->phase == Private::Phase::Waiting) {
+        d->waitLeftMs -= d->waitClock.elapsed();
+        d->waitTimer.stop();
+    }
+    d->changed();
+}
+
+void ProgramRunner::resume()
+{
+    if (!d->held || d->status.state != State::Paused)
+        return;
+    d->held = false;
+    d->status.state = d->heldFrom;
+    // A Pause still on its way is followed by the Start once the pump took it; one it refused
+    // (the step had ended) needs none.
+    if (d->phase == Private::Phase::Pumping && d->pumpPaused)
+        d->sendResume();
+    if (d->phase == Private::Phase::Waiting) {
+        d->waitClock.start();
+        d->waitTimer.start(static_cast<int>(std::max<qint64>(0, d->waitLeftMs)));
+    }
+    d->changed();
+}
+
+void ProgramRunner::continuePrompt()
+{
+    if (d->phase == Private::Phase::Prompt && d->status.state == State::WaitingForOperator) {
+        d->status.state = State::Running;
+        d->finish();
+    }
+}
+
+void ProgramRunner::stop()
+{
+    d->end(State::Stopped, QStringLiteral("stopped"));
+}
+
+const ProgramStatus &ProgramRunner::status() const
+{
+    return d->status;
+}
+
+const std::vector<PlannedStep> &ProgramRunner::plan() const
+{
+    return d->plan;
+}

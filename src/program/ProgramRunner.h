@@ -1,0 +1,57 @@
+#pragma once
+
+#include "program/DosingProgram.h"
+#include "program/PlannedStep.h"
+#include "program/ProgramStatus.h"
+
+#include <QObject>
+
+#include <memory>
+#include <vector>
+
+class PumpCore;
+
+// Runs one dosing program at a time on the pump core: its commands go through the core's
+// arbiter in the program's lane, behind the local operator and the network and ahead of polls.
+// A step's end is judged from the pump's own polled state (volume delivered, its elapsed time,
+// the motor in motion), never from wall time alone. A Stop from any source ends the program;
+// a pump error flag, a refused command or a link lost for more than LinkLossMs ends it as failed,
+// after a Stop. Owned by the core, so that the window, the tool and the bridge share it.
+class ProgramRunner : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int LinkLossMs = 3000;
+
+    explicit ProgramRunner(PumpCore &core, QObject *parent = nullptr);
+    ~ProgramRunner() override;
+
+    // Starts a program that passed the file's checks; false, with the reason in *error, when a
+    // program is already active or the program is empty.
+    bool start(const DosingProgram &program, QString *error = nullptr);
+    // Holds the program and pauses the pump; resume() continues the current step with what
+    // remains of it.
+    void pause();
+    void resume();
+    // Ends a prompt step: the program goes on with the next step.
+    void continuePrompt();
+    // Ends the program and stops the pump (through the Stop lane).
+    void stop();
+
+    const ProgramStatus &status() const;
+    // The running (or last) program's steps, unrolled.
+    const std::vector<PlannedStep> &plan() const;
+
+signals:
+    // Every change of state or progress.
+    void statusChanged(const ProgramStatus &status);
+    void stepStarted(const ProgramStatus &status);
+    void stepFinished(const ProgramStatus &status);
+    // Done, stopped or failed (with the reason).
+    void ended(const ProgramStatus &status);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
