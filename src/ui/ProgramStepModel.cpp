@@ -113,6 +113,7 @@ void ProgramStepModel::setProgram(const DosingProgram &program)
     currentPath.clear();
     rebuild();
     endResetModel();
+    emit edited();
 }
 
 void ProgramStepModel::setName(const QString &name)
@@ -228,6 +229,7 @@ int ProgramStepModel::moveUp(int row)
     if (i > 0 && list[i - 1].kind == Kind::Repeat) {
         // Into the repeat above, as its last step.
         list[i - 1].steps.push_back(std::move(step));
+        at.back() = static_cast<int>(i) - 1;
         at.push_back(static_cast<int>(list[i - 1].steps.size()) - 1);
     } else if (i > 0) {
         list.insert(list.begin() + at.back() - 1, std::move(step));

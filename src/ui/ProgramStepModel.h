@@ -55,7 +55,7 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 signals:
-    // The program changed by an edit, an added, removed or moved step, or a new name.
+    // The program changed: replaced, edited, a step added, removed or moved, or a new name.
     void edited();
 
 private:
