@@ -329,6 +329,9 @@ QVariant ProgramStepModel::data(const QModelIndex &index, int role) const
     case Qt::BackgroundRole:
         if (!currentPath.isEmpty() && row.path == currentPath)
             return QBrush(QColor(190, 225, 250));
+        // A field the step has not is greyed, so that an empty cell to fill stands out.
+        if (!hasField(step.kind, column))
+            return QBrush(QColor(235, 235, 235));
         return QVariant();
     case Qt::FontRole:
         if (!currentPath.isEmpty() && row.path == currentPath) {

@@ -372,7 +372,10 @@ void ProgramTab::run()
     if (!tableChecked)
         return;
     QString error;
+    // Set first: the runner reports the start before it returns.
+    startedHere = true;
     if (!runner.start(steps->program(), &error)) {
+        startedHere = false;
         stateLabel->setStyleSheet(failedSheet);
         stateLabel->setText(screenText("The program did not start: %1").arg(error));
     }
@@ -509,7 +512,13 @@ void ProgramTab::showErrors(const QStringList &errors, const QString &heading)
 
 void ProgramTab::showStatus(const ProgramStatus &status)
 {
-    const QString where = screenText("step %1 of %2").arg(status.position).arg(status.total);
+    // A program started over the network or by the tool is not the table's: its steps are not
+    // marked there, and the line names it.
+    if (status.active())
+        shownRunForeign = !startedHere;
+    QString where = screenText("step %1 of %2").arg(status.position).arg(status.total);
+    if (shownRunForeign)
+        where = screenText("%1 of \"%2\"").arg(where, status.name);
     const QString counters =
         screenText("%1 elapsed, %2 delivered")
             .arg(duration(status.elapsedMs / 1000.0), millilitres(status.volumeMl));
@@ -566,10 +575,12 @@ void ProgramTab::showStatus(const ProgramStatus &status)
     promptLabel->setVisible(status.state == State::WaitingForOperator);
     promptButton->setVisible(status.state == State::WaitingForOperator);
 
-    if (status.active())
+    if (status.active() && !shownRunForeign)
         steps->setCurrentPath(status.path);
-    else if (status.state == State::Done || status.state == State::Idle)
+    else if (status.active() || status.state == State::Done || status.state == State::Idle)
         steps->setCurrentPath(QString());
+    if (!status.active())
+        startedHere = false;
     showControls();
 }
 

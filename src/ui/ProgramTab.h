@@ -74,7 +74,9 @@ private:
     QString path;
     bool changed = false;
     QStringList shownErrors;
-    bool tableChecked = false; // the table's program passes the checks
+    bool tableChecked = false;    // the table's program passes the checks
+    bool startedHere = false;     // the active program is the table's, run from this tab
+    bool shownRunForeign = false; // the program shown was started elsewhere
 
     QPushButton *newButton;
     QPushButton *openButton;

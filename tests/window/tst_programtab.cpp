@@ -93,7 +93,8 @@ void typeInto(QTableView *table, int row, int column, const QVariant &value)
 int markedRow(const ProgramStepModel &model)
 {
     for (int row = 0; row < model.rowCount(); ++row) {
-        if (model.index(row, 0).data(Qt::BackgroundRole).isValid())
+        // The step column always has its field: only the running step's mark colours it.
+        if (model.index(row, ProgramStepModel::Step).data(Qt::BackgroundRole).isValid())
             return row;
     }
     return -1;
@@ -403,6 +404,17 @@ void tst_ProgramTab::windowStopEndsProgram()
              qPrintable(find<QLabel>("labelProgramState")->text()));
     QVERIFY(find<QWidget>("buttonProgramRun")->isEnabled());
     QVERIFY(find<QWidget>("buttonProgramAddStep")->isEnabled());
+
+    // A program started elsewhere (the bridge, the tool) is named, and none of the table's rows
+    // is marked as its step.
+    QVERIFY(runner.start({QStringLiteral("from afar"), {step(Kind::Wait)}}));
+    QVERIFY(runner.status().active());
+    QCOMPARE(markedRow(*tab->model()), -1);
+    QVERIFY2(find<QLabel>("labelProgramState")->text().contains(QLatin1String("\"from afar\"")),
+             qPrintable(find<QLabel>("labelProgramState")->text()));
+    QVERIFY(!find<QWidget>("buttonProgramAddStep")->isEnabled());
+    runner.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!runner.status().active(), SettleMs);
 }
 
 QTEST_MAIN(tst_ProgramTab)
