@@ -4,6 +4,7 @@
 
 #include "PumpServer.h"
 #include "WindowOnSimulator.h"
+#include "program/ProgramFile.h"
 #include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
 #include "ui/ProgramStepDelegate.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QTableView>
@@ -89,6 +91,16 @@ void typeInto(QTableView *table, int row, int column, const QVariant &value)
     delegate->setModelData(editor.get(), table->model(), at);
 }
 
+// Answers the question that is about to be asked.
+void answerQuestion(QMessageBox::StandardButton answer)
+{
+    QTimer::singleShot(0, [answer] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box != nullptr);
+        box->button(answer)->click();
+    });
+}
+
 // The row the table marks as the running step; -1 when none.
 int markedRow(const ProgramStepModel &model)
 {
@@ -116,6 +128,8 @@ private slots:
     void editorsKeepLimits();
     void errorsBlockRunAndSave();
     void badFileOpensNothing();
+    void unsavedChangesAsk_data();
+    void unsavedChangesAsk();
 
     void builtSavedOpenedAndRun();
     void windowStopEndsProgram();
@@ -305,6 +319,37 @@ void tst_ProgramTab::badFileOpensNothing()
     QVERIFY2(errors.contains(QLatin1String("steps[1].wait.extra")), qPrintable(errors));
     // What runs is the table's program, which still passes.
     QVERIFY(tab.findChild<QAbstractButton *>(QStringLiteral("buttonProgramRun"))->isEnabled());
+}
+
+void tst_ProgramTab::unsavedChangesAsk_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("rowsAfterNew");
+    QTest::addColumn<int>("rowsInFile");
+
+    QTest::newRow("cancel keeps the table") << int(QMessageBox::Cancel) << 2 << 1;
+    QTest::newRow("discard drops the change") << int(QMessageBox::Discard) << 0 << 1;
+    QTest::newRow("save writes it first") << int(QMessageBox::Save) << 0 << 2;
+}
+
+void tst_ProgramTab::unsavedChangesAsk()
+{
+    QFETCH(int, answer);
+    QFETCH(int, rowsAfterNew);
+    QFETCH(int, rowsInFile);
+
+    PumpCore core{PumpCore::Options{false}};
+    ProgramTab tab(core.program());
+    tab.model()->setProgram({QStringLiteral("one wait"), {step(Kind::Wait)}});
+    const QString path = dir.filePath(QStringLiteral("ask.json"));
+    QVERIFY(tab.saveAs(path));
+    tab.model()->insertStep(Kind::Prompt, 0);
+    QVERIFY(tab.modified());
+
+    answerQuestion(static_cast<QMessageBox::StandardButton>(answer));
+    tab.newProgram();
+    QCOMPARE(tab.model()->rowCount(), rowsAfterNew);
+    QCOMPARE(static_cast<int>(ProgramFile::load(path).program.steps.size()), rowsInFile);
 }
 
 // ---------------------------------------------------------------------------------------------
