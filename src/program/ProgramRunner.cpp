@@ -429,6 +429,7 @@ ProgramRunner::ProgramRunner(PumpCore &core, QObject *parent)
     : QObject(parent)
     , d(std::make_unique<Private>(*this, core))
 {
+    qRegisterMetaType<ProgramStatus>();
     d->waitTimer.setSingleShot(true);
     d->waitTimer.setTimerType(Qt::PreciseTimer);
     d->linkTimer.setSingleShot(true);

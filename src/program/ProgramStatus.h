@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QMetaType>
 #include <QString>
 #include <QtGlobal>
 
@@ -33,3 +34,5 @@ struct ProgramStatus
     // step (the label), step_progress, elapsed_s, volume_ml, and reason once it ended so.
     QJsonObject toJson() const;
 };
+
+Q_DECLARE_METATYPE(ProgramStatus)

@@ -4,6 +4,7 @@
 
 #include "SimProcess.h"
 
+#include "program/ProgramFile.h"
 #include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
 #include "recorder/CsvRecorder.h"
@@ -14,7 +15,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -38,32 +41,13 @@ ProgramStep run(double rateMlMin, double forS)
     return s;
 }
 
-ProgramStep wait(double forS)
-{
-    ProgramStep s;
-    s.kind = ProgramStep::Kind::Wait;
-    s.forS = forS;
-    return s;
-}
-
-// The example, as its file gives it.
+// The example the documentation installs.
 DosingProgram rinseAndDose()
 {
-    ProgramStep repeat;
-    repeat.kind = ProgramStep::Kind::Repeat;
-    repeat.count = 3;
-    repeat.steps = {dose(0.2, 60), wait(1)};
-    ProgramStep ramp;
-    ramp.kind = ProgramStep::Kind::Ramp;
-    ramp.fromMlMin = 5;
-    ramp.toMlMin = 20;
-    ramp.forS = 60;
-    ramp.rampSteps = 4;
-    ProgramStep prompt;
-    prompt.kind = ProgramStep::Kind::Prompt;
-    prompt.text = QStringLiteral("Change the bottle, then continue");
-    return {QStringLiteral("Rinse and dose"),
-            {dose(0.5, 30), wait(2), repeat, run(10, 5), ramp, prompt}};
+    const ProgramFile::Checked checked = ProgramFile::load(QStringLiteral(EXAMPLE_PROGRAM));
+    if (!checked.ok())
+        qWarning() << checked.errors;
+    return checked.program;
 }
 
 // The frames that are no queries: what the program set and started.
@@ -191,15 +175,133 @@ void ProgramRunnerTest::exampleRunsAsWritten()
             steps.indexOf(QStringLiteral("5 ramp")));
 }
 
-void ProgramRunnerTest::pauseAndContinueMidDose() {}
+void ProgramRunnerTest::pauseAndContinueMidDose()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QSignalSpy ended(&rig.runner(), &ProgramRunner::ended);
+    double reported = -1;
+    QObject::connect(&rig.runner(), &ProgramRunner::stepFinished,
+                     [&reported](const ProgramStatus &s) { reported = s.volumeMl; });
+    const int before = actions(rig.sim).size();
+    // 100 s of the pump's time, 5 s at twenty times.
+    QVERIFY(rig.runner().start({QStringLiteral("slow"), {dose(50, 30)}}));
+    QVERIFY(rig.pumping());
 
-void ProgramRunnerTest::stopMidStep_data() {}
+    rig.runner().pause();
+    QCOMPARE(rig.runner().status().state, State::Paused);
+    // Held: the pump stands and its count stays where the pause found it.
+    std::optional<qint64> held;
+    int still = 0;
+    auto c = QObject::connect(&rig.core, &PumpCore::sampled, [&](const ProcessSample &s) {
+        if (s.runState != ProcessSample::RunState::Paused)
+            return;
+        still = held && s.volumeDelivered == held ? still + 1 : 0;
+        held = s.volumeDelivered;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(still >= 2, 10000);
+    QObject::disconnect(c);
+    QVERIFY(*held > 0 && *held < 50000);
+    QCOMPARE(rig.runner().status().state, State::Paused);
 
-void ProgramRunnerTest::stopMidStep() {}
+    rig.runner().resume();
+    QCOMPARE(rig.runner().status().state, State::Running);
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 20000);
+    QCOMPARE(rig.runner().status().state, State::Done);
+    // 50 ml once: set up and started once, paused, and continued by the same key.
+    QCOMPARE(actions(rig.sim).mid(before),
+             (QStringList{"01MS1", "01DV00050000", "01RV00030000", "01DT00014000", "01KY1", "01KY3",
+                          "01KY1"}));
+    QVERIFY2(qAbs(reported - 50) <= 0.5, qPrintable(QString::number(reported)));
+}
 
-void ProgramRunnerTest::pumpErrorMidStep() {}
+void ProgramRunnerTest::stopMidStep_data()
+{
+    QTest::addColumn<bool>("fromCore");
+    QTest::newRow("the core's Stop, as the window, the tool and the bridge send it") << true;
+    QTest::newRow("the program's own stop") << false;
+}
 
-void ProgramRunnerTest::linkHungUpMidStep() {}
+void ProgramRunnerTest::stopMidStep()
+{
+    QFETCH(bool, fromCore);
+    Rig rig;
+    QVERIFY(rig.start());
+    QSignalSpy ended(&rig.runner(), &ProgramRunner::ended);
+    // A run, then a dose that must never start.
+    QVERIFY(rig.runner().start({QStringLiteral("long"), {run(10, 600), dose(1, 10)}}));
+    QVERIFY(rig.pumping());
+
+    if (fromCore)
+        rig.core.stop();
+    else
+        rig.runner().stop();
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(rig.runner().status().state, State::Stopped);
+    QCOMPARE(rig.core.stack().queuedCount(BusinessLogic::Lane::Program), 0);
+
+    // The pump stands, and stays so: no start after the stop.
+    bool standing = false;
+    QObject::connect(&rig.core, &PumpCore::sampled, [&standing](const ProcessSample &s) {
+        standing = s.runState == ProcessSample::RunState::Stopped;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(standing, 5000);
+    const QStringList keys =
+        actions(rig.sim).filter(QRegularExpression(QStringLiteral("^01(KY|MS|DV)")));
+    QCOMPARE(keys.mid(keys.size() - 3), (QStringList{"01MS0", "01KY1", "01KY0"}));
+    QCOMPARE(actions(rig.sim).count(QStringLiteral("01KY0")), 1);
+}
+
+void ProgramRunnerTest::pumpErrorMidStep()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QSignalSpy ended(&rig.runner(), &ProgramRunner::ended);
+    QVERIFY(rig.runner().start({QStringLiteral("long"), {run(10, 600), dose(1, 10)}}));
+    QVERIFY(rig.pumping());
+
+    rig.sim.control("error overpressure on");
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 10000);
+    QCOMPARE(rig.runner().status().state, State::Failed);
+    QVERIFY2(rig.runner().status().reason.contains(QLatin1String("Overpressure")),
+             qPrintable(rig.runner().status().reason));
+    // Stopped all the same, and nothing started after.
+    QTRY_COMPARE_WITH_TIMEOUT(actions(rig.sim).constLast(), QStringLiteral("01KY0"), 5000);
+    QCOMPARE(actions(rig.sim).count(QStringLiteral("01KY1")), 1);
+}
+
+void ProgramRunnerTest::linkHungUpMidStep()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("pump"));
+    Rig rig({QStringLiteral("--link"), link});
+    QVERIFY(rig.start(link));
+    QSignalSpy ended(&rig.runner(), &ProgramRunner::ended);
+    QVERIFY(rig.runner().start({QStringLiteral("long"), {run(10, 600), dose(1, 10)}}));
+    QVERIFY(rig.pumping());
+
+    // Gone for longer than the runner waits for it, the pump dosing on all the while.
+    rig.sim.control("hangup 5");
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 10000);
+    QCOMPARE(rig.runner().status().state, State::Failed);
+    QVERIFY2(rig.runner().status().reason.contains(QLatin1String("link")),
+             qPrintable(rig.runner().status().reason));
+
+    // Back on a new device behind the same link, found again as the window's check finds it.
+    QVERIFY(QTest::qWaitFor([&rig] { return rig.core.link().portOpen || rig.core.link().reopen(); },
+                            10000));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.core.linkState().connected(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(actions(rig.sim).contains(QStringLiteral("01KY0")), 5000);
+    const std::vector<SimLog::Entry> log = rig.sim.log();
+    const auto hungUp = std::find_if(log.begin(), log.end(), [](const SimLog::Entry &e) {
+        return e.line.contains(QLatin1String("hung up"));
+    });
+    QVERIFY(hungUp != log.end());
+    const QStringList after = SimLog::received({hungUp, log.end()});
+    QVERIFY(!after.isEmpty());
+    QCOMPARE(after.first(), QStringLiteral("01KY0"));
+    QVERIFY(!after.contains(QStringLiteral("01KY1")));
+}
 
 QTEST_GUILESS_MAIN(ProgramRunnerTest)
 #include "tst_programrunner.moc"

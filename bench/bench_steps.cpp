@@ -1,0 +1,161 @@
+// A dosing program's step to step: from the pump's report that a step ended (the sample in which
+// the runner sees it) to the first byte of the next step's first frame on the line, over a
+// program of many short doses and runs. The pump core polls as the window and the bridge do; the
+// simulated pump's clock runs twenty times faster, its line at 9600 baud.
+//
+// The goal is one refresh tick plus one exchange: the runner may wait for nothing but the round
+// that tells it, and one exchange already on the wire.
+
+#include "BenchEnv.h"
+#include "BenchReport.h"
+#include "GUI/RefreshTimer.h"
+#include "PumpServer.h"
+#include "SampleStats.h"
+#include "WireTrace.h"
+#include "program/ProgramRunner.h"
+#include "pumpcore/PumpCore.h"
+#include "serial/Communication.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = BenchEnv::Clock;
+
+constexpr int Baud = 9600;
+constexpr int TurnaroundMs = 2;
+constexpr int Speed = 20;
+
+bool runUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+// Short pump steps only: a wait's end is the runner's own clock, not the pump's report.
+DosingProgram manySteps(int count)
+{
+    DosingProgram program;
+    program.name = QStringLiteral("step to step");
+    for (int i = 0; i < count; ++i) {
+        ProgramStep s;
+        if (i % 2 == 0) {
+            s.kind = ProgramStep::Kind::Dose;
+            s.volumeMl = 0.1;
+            s.rateMlMin = 60;
+        } else {
+            s.kind = ProgramStep::Kind::Run;
+            s.rateMlMin = 10;
+            s.forS = 1;
+        }
+        program.steps.push_back(s);
+    }
+    return program;
+}
+
+// A frame from the program that is no query: "<STX>01?.." is a poll.
+bool programFrame(const WireTrace::Frame &f)
+{
+    return f.kind == fluxosim::LogEntry::Kind::Received && f.bytes.size() > 3 && f.bytes[3] != '?';
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    BenchReport out("9 Program step to step");
+    const int steps = BenchEnv::positiveInt("PROGRAM_STEPS", 60);
+
+    WireTrace trace;
+    fluxosim::ServerOptions options;
+    options.pump.address = 1;
+    options.baud = Baud;
+    options.turnaroundMs = TurnaroundMs;
+    options.speed = Speed;
+    fluxosim::PumpServer pump(options);
+    pump.setListener([&trace](const fluxosim::LogEntry &entry) { trace.record(entry); });
+    std::string error;
+    if (!pump.start(&error)) {
+        out.failed(error);
+        return 1;
+    }
+    PumpCore core;
+    core.link().setAddress(1);
+    core.link().setCommPortName(QString::fromStdString(pump.devicePath()));
+    if (!runUntil([&core] { return core.linkState().connected(); }, 5000)) {
+        out.failed("the pump never answered");
+        return 1;
+    }
+
+    std::vector<Clock::time_point> ends; // each step's end as the runner saw it
+    ProgramRunner &runner = core.program();
+    QObject::connect(&runner, &ProgramRunner::stepFinished,
+                     [&ends](const ProgramStatus &) { ends.push_back(Clock::now()); });
+    bool over = false;
+    QObject::connect(&runner, &ProgramRunner::ended,
+                     [&over](const ProgramStatus &) { over = true; });
+    QString why;
+    if (!runner.start(manySteps(steps), &why)) {
+        out.failed(why.toStdString());
+        return 1;
+    }
+    // Each step takes a few ticks; a program that stalls fails the run.
+    if (!runUntil([&over] { return over; }, steps * 4 * GUI::RefreshTimer::IntervalMs)) {
+        out.failed("the program did not end in time");
+        return 1;
+    }
+    if (runner.status().state != ProgramStatus::State::Done) {
+        out.failed("the program ended " +
+                   ProgramStatus::stateName(runner.status().state).toStdString() + ": " +
+                   runner.status().reason.toStdString());
+        return 1;
+    }
+
+    // The first byte of a frame crossed the line its length earlier than its last.
+    const std::vector<WireTrace::Frame> frames = trace.frames();
+    std::vector<double> latencies;
+    for (std::size_t i = 0; i + 1 < ends.size(); ++i) {
+        for (const WireTrace::Frame &f : frames) {
+            if (f.at <= ends[i] || !programFrame(f))
+                continue;
+            const double firstByteMs =
+                BenchEnv::msBetween(ends[i], f.at) - f.bytes.size() * WireTrace::byteMs(Baud);
+            latencies.push_back(std::max(0.0, firstByteMs));
+            break;
+        }
+    }
+    if (latencies.empty()) {
+        out.failed("no step was followed by a frame");
+        return 1;
+    }
+    const SampleStats stats(latencies);
+    // One exchange: a setting's frame (15 bytes) and the longest answer, with the turnaround.
+    const double exchangeMs =
+        (15 + Communication::MaxAnswerLength) * WireTrace::byteMs(Baud) + TurnaroundMs;
+    const double goal = GUI::RefreshTimer::IntervalMs + exchangeMs;
+    out.info("steps measured", double(latencies.size()), "", 0);
+    out.atMost("end reported to the next step's first frame, median", stats.median(), "ms", 1,
+               goal);
+    out.atMost("end reported to the next step's first frame, 99th percentile", stats.percentile(99),
+               "ms", 1, goal);
+    out.info("end reported to the next step's first frame, largest", stats.max(), "ms", 1);
+    out.info("whole program, per step", double(runner.status().elapsedMs) / steps, "ms", 0);
+    core.link().setCommPortName(QString());
+    pump.stop();
+    return 0;
+}
