@@ -341,6 +341,9 @@ QVariant ProgramStepModel::data(const QModelIndex &index, int role) const
         }
         return QVariant();
     case Qt::ToolTipRole:
+        // The prompt's text may be cut off in its cell.
+        if (column == Text && step.kind == Kind::Prompt)
+            return step.text;
         return row.path;
     case Qt::DisplayRole:
     case Qt::EditRole:
