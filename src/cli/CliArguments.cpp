@@ -110,6 +110,17 @@ const std::vector<CommandForm> &forms()
          "  --ha-discovery        announce the pump to Home Assistant\n"
          "  --config FILE         \"key = value\" lines with the same names (and password);\n"
          "                        options given here win"},
+        {"program",
+         2,
+         2,
+         {},
+         {},
+         "program check FILE",
+         "Checks a dosing program file (JSON, \"format\": \"dosetta-program/1\") against the\n"
+         "pump's limits as a run would, and prints its summary: the steps once repeats are\n"
+         "unrolled, the expected time without prompts, the volume and the prompts. Nothing is\n"
+         "sent and no port is needed. Every error is listed, named by its path in the file\n"
+         "(\"steps[2].repeat.steps[0].dose.rate_ml_min: 150 is above 100.0 ml/min\"); exit 2."},
         {"help",
          0,
          1,
@@ -318,6 +329,11 @@ CliArguments CliArguments::parse(const QStringList &arguments)
             a.error =
                 QStringLiteral("--%1 and --no-%1 contradict each other").arg(QLatin1String(flag));
     }
+    // What program does with its file.
+    static const QStringList programActions{QStringLiteral("check")};
+    if (a.command == QLatin1String("program") && !programActions.contains(a.arguments.first()))
+        a.error = QStringLiteral("program: unknown action \"%1\"; it takes %2")
+                      .arg(a.arguments.first(), programActions.join(QStringLiteral(", ")));
     if (a.command == QLatin1String("help") && !a.arguments.isEmpty() &&
         a.arguments.first() != QLatin1String("keys") && formOf(a.arguments.first()) == nullptr)
         a.error = QStringLiteral("no help for \"%1\"").arg(a.arguments.first());
@@ -350,10 +366,11 @@ QString CliArguments::usage()
     for (const CommandForm &form : forms())
         text += QStringLiteral("  %1\n").arg(QLatin1String(form.synopsis));
     text += QStringLiteral(
-        "\nExit status: 0 done, 1 the pump refused or reports an error, 2 usage or a value out of\n"
-        "range (nothing sent), 3 no answer or no port, 128+N signal N (130 Ctrl-C, 131 SIGQUIT,\n"
-        "143 SIGTERM), 141 the output pipe was closed. dispense and run stop the pump before\n"
-        "they end on a signal or a closed pipe, or with 1 or 3 during --wait.\n"
+        "\nExit status: 0 done, 1 the pump refused or reports an error, 2 usage, a value out of\n"
+        "range or an invalid program (nothing sent), 3 no answer or no port, 128+N signal N\n"
+        "(130 Ctrl-C, 131 SIGQUIT, 143 SIGTERM), 141 the output pipe was closed. dispense and\n"
+        "run stop the pump before they end on a signal or a closed pipe, or with 1 or 3 during\n"
+        "--wait.\n"
         "'dosetta-cli help keys' lists the keys of get and set.\n");
     return text;
 }

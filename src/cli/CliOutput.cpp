@@ -49,12 +49,21 @@ void CliOutput::failure(int exitStatus) const
 {
     if (!asJson)
         return;
-    const QJsonObject object{{QStringLiteral("ok"), false},
+    QJsonObject object = failureFields;
+    const QJsonObject fields{{QStringLiteral("ok"), false},
                              {QStringLiteral("error"), lastMessage.isEmpty()
                                                            ? QJsonValue(QJsonValue::Null)
                                                            : QJsonValue(lastMessage)},
                              {QStringLiteral("exit"), exitStatus}};
+    for (auto it = fields.begin(); it != fields.end(); ++it)
+        object.insert(it.key(), it.value());
     put(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
+}
+
+void CliOutput::addToFailure(const QJsonObject &fields) const
+{
+    for (auto it = fields.begin(); it != fields.end(); ++it)
+        failureFields.insert(it.key(), it.value());
 }
 
 void CliOutput::progress(const QString &text) const

@@ -20,6 +20,8 @@ public:
     // In JSON mode, the failure as one object on standard output too: {"ok": false, "error": the
     // last message, "exit": the status}; nothing otherwise.
     void failure(int exitStatus) const;
+    // Fields the failure object carries besides those (program check: every error).
+    void addToFailure(const QJsonObject &fields) const;
     // Text on standard error as it stands (progress).
     void progress(const QString &text) const;
 
@@ -36,4 +38,5 @@ public:
 private:
     bool asJson;
     mutable QString lastMessage;
+    mutable QJsonObject failureFields;
 };

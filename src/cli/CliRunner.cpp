@@ -2,6 +2,7 @@
 
 #include "GUI/OperationItem.h"
 #include "cli/CliPump.h"
+#include "cli/ProgramCheckCommand.h"
 #include "cli/RunCommands.h"
 #include "cli/RunLoop.h"
 #include "cli/Suggestion.h"
@@ -133,6 +134,10 @@ int CliRunner::run()
         {QStringLiteral("serve"),
          [this] {
              return serve();
+         }},
+        {QStringLiteral("program"),
+         [this] {
+             return program();
          }},
     };
     const auto it = std::find_if(commands.begin(), commands.end(),
@@ -489,6 +494,12 @@ int CliRunner::serve()
     ending = true;
     bridge.stop(); // "offline", then an orderly disconnection
     return status;
+}
+
+int CliRunner::program()
+{
+    // The action was checked with the command line.
+    return ProgramCheckCommand(args, output).exec();
 }
 
 int CliRunner::help()

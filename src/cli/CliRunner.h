@@ -36,6 +36,7 @@ private:
     int action(Id command, const QString &name);
     int raw();
     int serve();
+    int program();
     int help();
 
     const CliArguments &args;

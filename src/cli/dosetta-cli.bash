@@ -28,7 +28,7 @@ _dosetta_cli()
     local cur prev words cword split
     _init_completion -s || return
 
-    local commands="ports search status get set start stop pause prime dispense run watch raw serve help"
+    local commands="ports search status get set start stop pause prime dispense run watch raw serve program help"
     local globals="--port --address --json --timeout --help --version"
 
     case $prev in
@@ -96,6 +96,15 @@ _dosetta_cli()
             COMPREPLY=($(compgen -W "--broker --id --topic-prefix --username --password-file
                 --ca-file --cert-file --key-file --config --allow-control --no-allow-control
                 --allow-config --no-allow-config --ha-discovery --help" -- "$cur")) ;;
+        program)
+            # program check|run FILE: the action, then the file.
+            if ((cword == i + 1)); then
+                COMPREPLY=($(compgen -W "check run" -- "$cur"))
+            elif [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "--help" -- "$cur"))
+            else
+                _filedir
+            fi ;;
         help) COMPREPLY=($(compgen -W "keys $commands" -- "$cur")) ;;
         *) COMPREPLY=($(compgen -W "--help" -- "$cur")) ;;
     esac

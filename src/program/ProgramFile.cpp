@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -93,6 +94,25 @@ bool has(Present present, int field)
     return present & (1u << field);
 }
 
+// Names and prompts reach terminals and the window as they are: no escape sequences, no line
+// breaks.
+bool hasControl(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+// Text from the file as an error shows it: control characters as '?', and cut short, so that a
+// file cannot write escape sequences to a terminal through its errors.
+QString shown(const QString &text)
+{
+    QString out = text.left(40);
+    for (QChar &c : out)
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char('?');
+    return text.size() > 40 ? out + QStringLiteral("...") : out;
+}
+
 QString number(double value)
 {
     return QString::number(value, 'g', 10);
@@ -103,7 +123,7 @@ QString quoted(const QJsonValue &value)
 {
     switch (value.type()) {
     case QJsonValue::String:
-        return QLatin1Char('"') + value.toString().left(40) + QLatin1Char('"');
+        return QLatin1Char('"') + shown(value.toString()) + QLatin1Char('"');
     case QJsonValue::Double:
         return number(value.toDouble());
     case QJsonValue::Bool:
@@ -244,6 +264,8 @@ public:
                 break;
             if (s.text.trimmed().isEmpty())
                 add(at("text") + QStringLiteral(": is empty"));
+            else if (hasControl(s.text))
+                add(at("text") + QStringLiteral(": holds a control character"));
             else if (s.text.size() > PromptMaxChars)
                 add(QStringLiteral("%1: %2 characters, above %3")
                         .arg(at("text"))
@@ -262,9 +284,9 @@ public:
         }
     }
 
-    void steps(const std::vector<ProgramStep> &list, const QString &path)
+    void steps(std::size_t count, const QString &path)
     {
-        if (list.empty())
+        if (count == 0)
             add(path + QStringLiteral(": no steps"));
     }
 
@@ -272,6 +294,8 @@ public:
     {
         if (name.trimmed().isEmpty())
             add(QStringLiteral("name: is empty"));
+        else if (hasControl(name))
+            add(QStringLiteral("name: holds a control character"));
         else if (name.size() > NameMaxChars)
             add(QStringLiteral("name: %1 characters, above %2").arg(name.size()).arg(NameMaxChars));
     }
@@ -297,7 +321,7 @@ QString stepPath(const QString &listPath, int index)
 void checkSteps(Rules &rules, const std::vector<ProgramStep> &list, const QString &listPath,
                 int level)
 {
-    rules.steps(list, listPath);
+    rules.steps(list.size(), listPath);
     for (std::size_t i = 0; i < list.size(); ++i) {
         const ProgramStep &s = list[i];
         const QString path = stepPath(listPath, static_cast<int>(i)) + QLatin1Char('.') +
@@ -325,8 +349,7 @@ public:
             return list;
         }
         const QJsonArray array = value.toArray();
-        if (array.isEmpty())
-            rules.add(listPath + QStringLiteral(": no steps"));
+        rules.steps(static_cast<std::size_t>(array.size()), listPath);
         for (int i = 0; i < array.size(); ++i) {
             ProgramStep s;
             if (step(array.at(i), stepPath(listPath, i), level, s))
@@ -344,11 +367,11 @@ private:
         }
         const QJsonObject object = value.toObject();
         if (object.size() != 1) {
-            rules.add(
-                object.isEmpty()
-                    ? QStringLiteral("%1: no step; a step is one of %2").arg(path, kindList())
-                    : QStringLiteral("%1: %2 steps in one; a step holds one of %3")
-                          .arg(path, object.keys().join(QStringLiteral(" and ")), kindList()));
+            rules.add(object.isEmpty()
+                          ? QStringLiteral("%1: no step; a step is one of %2").arg(path, kindList())
+                          : QStringLiteral("%1: %2 steps in one; a step holds one of %3")
+                                .arg(path, shown(object.keys().join(QStringLiteral(" and "))),
+                                     kindList()));
             return false;
         }
         const QString kindName = object.begin().key();
@@ -356,7 +379,7 @@ private:
         for (const KindFields &k : kinds())
             if (ProgramStep::kindName(k.kind) == kindName)
                 kind = &k;
-        const QString kindPath = path + QLatin1Char('.') + kindName;
+        const QString kindPath = path + QLatin1Char('.') + shown(kindName);
         if (!kind) {
             rules.add(
                 QStringLiteral("%1: unknown step; a step is one of %2").arg(kindPath, kindList()));
@@ -385,7 +408,7 @@ private:
             for (const Field &field : kind->fields)
                 known = known || it.key() == QLatin1String(field.name);
             if (!known)
-                rules.add(kindPath + QLatin1Char('.') + it.key() +
+                rules.add(kindPath + QLatin1Char('.') + shown(it.key()) +
                           QStringLiteral(": unknown field"));
         }
         rules.step(s, kindPath, level, present);
@@ -405,9 +428,12 @@ private:
             return true;
         case Type::Whole: {
             const double x = value.toDouble();
-            if (!value.isDouble() || x != std::floor(x) ||
-                std::fabs(x) > std::numeric_limits<int>::max()) {
+            if (!value.isDouble() || x != std::floor(x)) {
                 rules.add(QStringLiteral("%1: %2 is not a whole number").arg(path, quoted(value)));
+                return false;
+            }
+            if (std::fabs(x) > std::numeric_limits<int>::max()) {
+                rules.add(QStringLiteral("%1: %2 is out of range").arg(path, quoted(value)));
                 return false;
             }
             s.*field.whole = static_cast<int>(x);
@@ -474,10 +500,13 @@ ProgramFile::Checked ProgramFile::read(const QByteArray &json)
         checked.errors << sizeError(QStringLiteral("the file"), json.size());
         return checked;
     }
+    // Some editors start UTF-8 with a byte order mark; JSON itself has none.
+    const QByteArray bom("\xEF\xBB\xBF");
+    const QByteArray text = json.startsWith(bom) ? json.mid(bom.size()) : json;
     QJsonParseError parseError{};
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        const int line = json.left(parseError.offset).count('\n') + 1;
+        const int line = text.left(parseError.offset).count('\n') + 1;
         checked.errors << QStringLiteral("offset %1 (line %2): %3")
                               .arg(parseError.offset)
                               .arg(line)
@@ -520,7 +549,7 @@ ProgramFile::Checked ProgramFile::read(const QByteArray &json)
     for (auto it = top.begin(); it != top.end(); ++it)
         if (it.key() != QLatin1String("format") && it.key() != QLatin1String("name") &&
             it.key() != QLatin1String("steps"))
-            rules.add(it.key() + QStringLiteral(": unknown field"));
+            rules.add(shown(it.key()) + QStringLiteral(": unknown field"));
 
     if (checked.ok())
         checked.program = std::move(program);
