@@ -44,7 +44,9 @@ ProcessSample fullSample()
             75400,
             90,
             QStringList{"Motor in Motion", "Display ON"},
-            QStringList{}};
+            QStringList{},
+            QString(),
+            QString()};
 }
 
 // The items the sampler reads, as the window holds them.

@@ -38,7 +38,7 @@ QByteArray contents(const QString &path)
 bool wholeLines(const QByteArray &text)
 {
     for (const QByteArray &line : text.split('\n')) {
-        if (!line.isEmpty() && (!line.endsWith('\r') || line.count(',') != 11))
+        if (!line.isEmpty() && (!line.endsWith('\r') || line.count(',') != 13))
             return false;
     }
     return text.endsWith("\r\n");

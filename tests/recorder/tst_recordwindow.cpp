@@ -42,7 +42,7 @@ std::vector<Row> readRows(const QString &path)
     std::vector<Row> rows;
     for (const QByteArray &line : file.readAll().split('\n').mid(1)) {
         const QList<QByteArray> f = line.split(',');
-        if (f.size() == 12)
+        if (f.size() == 14)
             rows.push_back({f.at(1).toDouble(), QString::fromLatin1(f.at(3)),
                             QString::fromLatin1(f.at(5)),
                             f.at(7).isEmpty() ? -1 : f.at(7).toDouble()});

@@ -77,7 +77,7 @@ void RecordProgramTest::recordsFromTheStartAndEndsOnSigterm()
         "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z,\\d+\\.\\d{3},"
         "(connected|disconnected|port unavailable|),(running|paused|priming|stopped|unknown),"
         "(flow|volume|flow-dispense|),(\\d+\\.\\d{3}|),(\\d+\\.\\d{3}|),(\\d+\\.\\d{3}|),"
-        "(\\d+\\.\\d\\d|),(\\d+|),[^,]*,[^,]*\r$"));
+        "(\\d+\\.\\d\\d|),(\\d+|),[^,]*,[^,]*,[^,]*,[^,]*\r$"));
     for (int i = 1; i < lines.size() - 1; ++i)
         QVERIFY2(row.match(QString::fromUtf8(lines.at(i))).hasMatch(), lines.at(i).constData());
     // The last row has every value of the polled pump; the sim's flow rate is 10 ml/min.
