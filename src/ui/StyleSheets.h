@@ -229,7 +229,8 @@ inline constexpr Qt::GlobalColor trafficCheckBad = Qt::red;
 inline constexpr Qt::GlobalColor trafficRefused = Qt::magenta;
 
 // Marks beside the feedback line: the broker connection (NET), remote control allowed (REMOTE),
-// a recording (REC) and a recording that failed. The mark's colour fills its background.
+// a recording (REC), a recording that failed and a program running (PROGRAM). The mark's colour
+// fills its background.
 inline QString mark(const char *background)
 {
     return QStringLiteral("color: white; background-color: %1; font: bold 9pt \"Arial\"; "
@@ -240,6 +241,7 @@ inline constexpr char netMarkColour[] = "rgb(0,149,216)";
 inline constexpr char remoteMarkColour[] = "rgb(140,60,190)";
 inline constexpr char recordingMarkColour[] = "rgb(220,0,0)";
 inline constexpr char failedMarkColour[] = "rgb(255,100,0)";
+inline constexpr char programMarkColour[] = "rgb(0,140,60)";
 
 // The compact screen's state line (running or priming, paused, stopped, a dose done) and the
 // banner that names the pump's error flags.

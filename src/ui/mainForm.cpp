@@ -26,6 +26,8 @@
 #include "ui/OperatorPicks.h"
 #include "ui/PortTroubleTips.h"
 #include "ui/ProcessData.h"
+#include "ui/ProgramMark.h"
+#include "ui/ProgramTab.h"
 #include "ui/RefusalCause.h"
 #include "ui/StatusDisplay.h"
 #include "ui/StyleSheets.h"
@@ -144,6 +146,8 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     process = std::make_unique<ProcessData>(
         ProcessData::Parts{ui->TabsExtendedSettings, ui->tabHelp, ui->labelTransmissionState, &core,
                            instance->number()});
+    ProgramTab::addTo(ui->TabsExtendedSettings, process->tab(), core.program());
+    new ProgramMark(ui->labelTransmissionState, core.program(), this);
     network = std::make_unique<NetworkGroup>(NetworkGroup::Parts{
         ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState, &core, instance.get()});
     confirmation = new Confirmation({this, ui.get(), &core, &process->recorder()});

@@ -172,9 +172,9 @@ private:
     // Built by the window's helpers rather than by the form.
     bool addedInCode(const QWidget *w) const
     {
-        static const QStringList marks{"labelRecordMark", "labelNetMark", "labelRemoteMark",
-                                       "labelPumpState", "labelErrorBanner"};
-        for (const char *root : {"tabChart", "groupNetwork"}) {
+        static const QStringList marks{"labelRecordMark", "labelNetMark",     "labelRemoteMark",
+                                       "labelPumpState",  "labelErrorBanner", "labelProgramMark"};
+        for (const char *root : {"tabProgram", "tabChart", "groupNetwork"}) {
             const QWidget *r = find(root);
             if (w == r || r->isAncestorOf(w))
                 return true;
@@ -582,8 +582,8 @@ void tst_ScreenLayout::tabsWithoutFactory()
     QStringList titles;
     for (int i = 0; i < tabs->count(); ++i)
         titles << tabs->tabText(i);
-    QCOMPARE(titles,
-             (QStringList{"Settings", "I/O", "Cycle", "Status", "Communication", "Chart", "Help"}));
+    QCOMPARE(titles, (QStringList{"Settings", "I/O", "Cycle", "Status", "Communication", "Program",
+                                  "Chart", "Help"}));
     QCOMPARE(tabs->indexOf(find("TabFactory")), -1);
     QCOMPARE(tabs->currentWidget(), find("TabAdvanced"));
     QCOMPARE(tabs->tabText(tabs->currentIndex()), QString("Settings"));

@@ -10,14 +10,15 @@
 #include <string>
 
 // The window started against a fast simulated pump that answers at pumpAddress, talking to
-// windowAddress. False, with the simulator's reason as a warning, when the pump or its line cannot
-// be had.
+// windowAddress; its clock runs speed times faster. False, with the simulator's reason as a
+// warning, when the pump or its line cannot be had.
 inline bool startWindowOnSimulator(std::unique_ptr<fluxosim::PumpServer> &pump,
                                    std::unique_ptr<WindowRig> &rig, int pumpAddress = 1,
-                                   int windowAddress = 1)
+                                   int windowAddress = 1, int speed = 1)
 {
     fluxosim::ServerOptions options;
     options.fast = true;
+    options.speed = speed;
     options.pump.address = pumpAddress;
     pump = std::make_unique<fluxosim::PumpServer>(options);
     std::string error;

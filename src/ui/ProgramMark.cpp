@@ -1,0 +1,41 @@
+#include "ui/ProgramMark.h"
+
+#include "program/ProgramRunner.h"
+#include "ui/FeedbackMarks.h"
+#include "ui/StyleSheets.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+
+namespace {
+
+QString screenText(const char *text)
+{
+    return QCoreApplication::translate("mainScreen", text);
+}
+
+} // namespace
+
+ProgramMark::ProgramMark(QLabel *feedbackLabel, ProgramRunner &runner, QObject *parent)
+    : QObject(parent)
+    , label(FeedbackMarks::add(feedbackLabel, screenText("PROGRAM"), "labelProgramMark"))
+{
+    if (label)
+        label->setStyleSheet(StyleSheets::mark(StyleSheets::programMarkColour));
+    connect(&runner, &ProgramRunner::statusChanged, this, &ProgramMark::show);
+    connect(&runner, &ProgramRunner::ended, this, &ProgramMark::show);
+    show(runner.status());
+}
+
+void ProgramMark::show(const ProgramStatus &status)
+{
+    if (!label)
+        return;
+    if (!status.active()) {
+        label->hide();
+        return;
+    }
+    label->setText(screenText("PROGRAM %1/%2").arg(status.position).arg(status.total));
+    label->setToolTip(status.name + QStringLiteral(": ") + status.label);
+    label->show();
+}

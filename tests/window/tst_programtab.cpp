@@ -1,0 +1,466 @@
+// The Program tab: its table's moves in and out of repeats, its editors kept within the pump's
+// limits, a bad file that opens nothing, and a program built in the tab, saved, opened again and
+// run on the simulated pump until done, or stopped from the window's Stop button.
+
+#include "PumpServer.h"
+#include "WindowOnSimulator.h"
+#include "program/ProgramFile.h"
+#include "program/ProgramRunner.h"
+#include "pumpcore/PumpCore.h"
+#include "ui/ProgramStepDelegate.h"
+#include "ui/ProgramStepModel.h"
+#include "ui/ProgramTab.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemDelegate>
+#include <QAction>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+using Kind = ProgramStep::Kind;
+using State = ProgramStatus::State;
+
+// At --speed 20 the longest step below takes a fraction of a second of pump time; waits and
+// prompts are wall time.
+constexpr int RunMs = 20000;
+constexpr int SettleMs = 6000;
+
+ProgramStep step(Kind kind)
+{
+    return ProgramStepModel::newStep(kind);
+}
+
+// dose, repeat [wait], prompt
+DosingProgram threeSteps()
+{
+    return {QStringLiteral("three"), {step(Kind::Dose), step(Kind::Repeat), step(Kind::Prompt)}};
+}
+
+// Each row as "depth:kind".
+QString shape(const ProgramStepModel &model)
+{
+    QStringList rows;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QModelIndex at = model.index(row, ProgramStepModel::Step);
+        rows << QStringLiteral("%1:%2")
+                    .arg(at.data(ProgramStepModel::DepthRole).toInt())
+                    .arg(ProgramStep::kindName(
+                        static_cast<Kind>(at.data(ProgramStepModel::KindRole).toInt())));
+    }
+    return rows.join(QLatin1Char(' '));
+}
+
+// Every cell as shown.
+QStringList cells(const ProgramStepModel &model)
+{
+    QStringList all;
+    for (int row = 0; row < model.rowCount(); ++row)
+        for (int column = 0; column < model.columnCount(); ++column)
+            all << model.index(row, column).data().toString();
+    return all;
+}
+
+// A value typed into the cell's editor and committed, as the table does it.
+void typeInto(QTableView *table, int row, int column, const QVariant &value)
+{
+    const QModelIndex at = table->model()->index(row, column);
+    QAbstractItemDelegate *delegate = table->itemDelegate();
+    std::unique_ptr<QWidget> editor(
+        delegate->createEditor(table->viewport(), QStyleOptionViewItem(), at));
+    QVERIFY(editor);
+    delegate->setEditorData(editor.get(), at);
+    if (auto *box = qobject_cast<QDoubleSpinBox *>(editor.get()))
+        box->setValue(value.toDouble());
+    else if (auto *box = qobject_cast<QSpinBox *>(editor.get()))
+        box->setValue(value.toInt());
+    else if (auto *field = qobject_cast<QLineEdit *>(editor.get()))
+        field->setText(value.toString());
+    delegate->setModelData(editor.get(), table->model(), at);
+}
+
+// Answers the question that is about to be asked.
+void answerQuestion(QMessageBox::StandardButton answer)
+{
+    QTimer::singleShot(0, [answer] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box != nullptr);
+        box->button(answer)->click();
+    });
+}
+
+// The row the table marks as the running step; -1 when none.
+int markedRow(const ProgramStepModel &model)
+{
+    for (int row = 0; row < model.rowCount(); ++row) {
+        // The step column always has its field: only the running step's mark colours it.
+        if (model.index(row, ProgramStepModel::Step).data(Qt::BackgroundRole).isValid())
+            return row;
+    }
+    return -1;
+}
+
+} // namespace
+
+class tst_ProgramTab : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void moves_data();
+    void moves();
+    void editorsKeepLimits_data();
+    void editorsKeepLimits();
+    void errorsBlockRunAndSave();
+    void badFileOpensNothing();
+    void unsavedChangesAsk_data();
+    void unsavedChangesAsk();
+
+    void builtSavedOpenedAndRun();
+    void windowStopEndsProgram();
+
+private:
+    template<class W>
+    W *find(const char *name) const
+    {
+        return rig->window.findChild<W *>(QLatin1String(name));
+    }
+    ProgramTab *startTab();
+
+    std::unique_ptr<fluxosim::PumpServer> pump;
+    std::unique_ptr<WindowRig> rig;
+    QTemporaryDir dir;
+};
+
+void tst_ProgramTab::init()
+{
+    QVERIFY(dir.isValid());
+}
+
+void tst_ProgramTab::cleanup()
+{
+    rig.reset();
+    pump.reset();
+}
+
+ProgramTab *tst_ProgramTab::startTab()
+{
+    if (!startWindowOnSimulator(pump, rig, 1, 1, 20))
+        return nullptr;
+    return rig->window.findChild<ProgramTab *>();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The table
+
+void tst_ProgramTab::moves_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("shape");
+    QTest::addColumn<int>("rowAfter");
+
+    const QString start = QStringLiteral("0:dose 0:repeat 1:wait 0:prompt");
+    QTest::newRow("step down onto a repeat goes in first")
+        << "down" << 0 << "0:repeat 1:dose 1:wait 0:prompt" << 1;
+    QTest::newRow("step up onto a repeat goes in last")
+        << "up" << 3 << "0:dose 0:repeat 1:wait 1:prompt" << 3;
+    QTest::newRow("first inner step up leaves in front")
+        << "up" << 2 << "0:dose 0:wait 0:repeat 0:prompt" << 1;
+    QTest::newRow("last inner step down leaves after")
+        << "down" << 2 << "0:dose 0:repeat 0:wait 0:prompt" << 2;
+    QTest::newRow("a repeat moves with its steps")
+        << "up" << 1 << "0:repeat 1:wait 0:dose 0:prompt" << 0;
+    QTest::newRow("first step up stays") << "up" << 0 << start << -1;
+    QTest::newRow("last step down stays") << "down" << 3 << start << -1;
+    QTest::newRow("added after an inner step stays inside")
+        << "add" << 2 << "0:dose 0:repeat 1:wait 1:run 0:prompt" << 3;
+    QTest::newRow("added after a repeat goes after it")
+        << "add" << 1 << "0:dose 0:repeat 1:wait 0:run 0:prompt" << 3;
+    QTest::newRow("added with nothing selected goes last")
+        << "add" << -1 << "0:dose 0:repeat 1:wait 0:prompt 0:run" << 4;
+    QTest::newRow("a removed repeat takes its steps") << "remove" << 1 << "0:dose 0:prompt" << 0;
+}
+
+void tst_ProgramTab::moves()
+{
+    QFETCH(QString, action);
+    QFETCH(int, row);
+    QFETCH(QString, shape);
+    QFETCH(int, rowAfter);
+
+    ProgramStepModel model;
+    model.setProgram(threeSteps());
+    QSignalSpy edited(&model, &ProgramStepModel::edited);
+    int after = -1;
+    if (action == QLatin1String("up"))
+        after = model.moveUp(row);
+    else if (action == QLatin1String("down"))
+        after = model.moveDown(row);
+    else if (action == QLatin1String("add"))
+        after = model.insertStep(Kind::Run, row);
+    else
+        after = model.removeStep(row) ? 0 : -1;
+    QCOMPARE(::shape(model), shape);
+    QCOMPARE(after, rowAfter);
+    QCOMPARE(edited.count(), rowAfter < 0 ? 0 : 1);
+}
+
+// What a spin box lets through: the pump's limits and resolution where a key limits the field.
+void tst_ProgramTab::editorsKeepLimits_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<double>("typed");
+    QTest::addColumn<double>("kept");
+
+    const int dose = static_cast<int>(Kind::Dose);
+    const int run = static_cast<int>(Kind::Run);
+    const int ramp = static_cast<int>(Kind::Ramp);
+    const int wait = static_cast<int>(Kind::Wait);
+    QTest::newRow("dose rate above 100") << dose << int(ProgramStepModel::Rate) << 150.0 << 100.0;
+    QTest::newRow("dose rate below 1") << dose << int(ProgramStepModel::Rate) << 0.2 << 1.0;
+    QTest::newRow("dose volume below 0.1") << dose << int(ProgramStepModel::Volume) << 0.01 << 0.1;
+    QTest::newRow("dose volume to the thousandth")
+        << dose << int(ProgramStepModel::Volume) << 0.1234 << 0.123;
+    QTest::newRow("ramp's to-rate above 100")
+        << ramp << int(ProgramStepModel::ToRate) << 120.0 << 100.0;
+    QTest::newRow("run time above the dispense time")
+        << run << int(ProgramStepModel::Time) << 9000.0 << 5999.0;
+    QTest::newRow("run time in whole seconds") << run << int(ProgramStepModel::Time) << 2.6 << 3.0;
+    QTest::newRow("wait time in tenths") << wait << int(ProgramStepModel::Time) << 2.5 << 2.5;
+}
+
+void tst_ProgramTab::editorsKeepLimits()
+{
+    QFETCH(int, kind);
+    QFETCH(int, column);
+    QFETCH(double, typed);
+    QFETCH(double, kept);
+
+    ProgramStepModel model;
+    model.setProgram({QStringLiteral("limits"), {step(static_cast<Kind>(kind))}});
+    QTableView table;
+    table.setModel(&model);
+    table.setItemDelegate(new ProgramStepDelegate(&table));
+    typeInto(&table, 0, column, typed);
+    QCOMPARE(model.index(0, column).data(Qt::EditRole).toDouble(), kept);
+}
+
+void tst_ProgramTab::errorsBlockRunAndSave()
+{
+    PumpCore core{PumpCore::Options{false}};
+    ProgramTab tab(core.program());
+    auto *run = tab.findChild<QAbstractButton *>(QStringLiteral("buttonProgramRun"));
+    auto *save = tab.findChild<QAbstractButton *>(QStringLiteral("buttonProgramSaveAs"));
+    auto *list = tab.findChild<QListWidget *>(QStringLiteral("listProgramErrors"));
+    QVERIFY(!run->isEnabled()); // nothing to run yet
+
+    tab.model()->setProgram(threeSteps());
+    tab.model()->setName(QStringLiteral("three"));
+    QVERIFY(run->isEnabled());
+    QVERIFY(save->isEnabled());
+
+    // The repeat's only step goes: an empty repeat is an error, named by its path.
+    QVERIFY(tab.model()->removeStep(2));
+    QVERIFY(!tab.errors().isEmpty());
+    QVERIFY2(tab.errors().constFirst().startsWith(QLatin1String("steps[1].repeat.steps")),
+             qPrintable(tab.errors().join('\n')));
+    QCOMPARE(list->count(), tab.errors().size());
+    QVERIFY(!list->isHidden());
+    QVERIFY(!run->isEnabled());
+    QVERIFY(!save->isEnabled());
+    QVERIFY(!tab.saveAs(dir.filePath(QStringLiteral("bad.json"))));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("bad.json"))));
+
+    // A step added after the empty repeat and moved up goes into it.
+    QCOMPARE(tab.model()->insertStep(Kind::Wait, 1), 2);
+    QVERIFY(!tab.errors().isEmpty());
+    QCOMPARE(tab.model()->moveUp(2), 2);
+    QVERIFY2(tab.errors().isEmpty(), qPrintable(tab.errors().join('\n')));
+    QVERIFY(list->isHidden());
+    QVERIFY(run->isEnabled());
+}
+
+void tst_ProgramTab::badFileOpensNothing()
+{
+    PumpCore core{PumpCore::Options{false}};
+    ProgramTab tab(core.program());
+    tab.model()->setProgram(threeSteps());
+    const QStringList before = cells(*tab.model());
+
+    const QString path = dir.filePath(QStringLiteral("fast.json"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"({"format": "dosetta-program/1", "name": "too fast", "steps": [
+        {"dose": {"volume_ml": 1, "rate_ml_min": 150}}, {"wait": {"for_s": 1, "extra": 2}}]})");
+    file.close();
+
+    QVERIFY(!tab.open(path));
+    QCOMPARE(cells(*tab.model()), before);
+    QVERIFY(tab.filePath().isEmpty());
+    const QString errors = tab.errors().join(QLatin1Char('\n'));
+    QVERIFY2(errors.contains(QLatin1String("steps[0].dose.rate_ml_min")), qPrintable(errors));
+    QVERIFY2(errors.contains(QLatin1String("steps[1].wait.extra")), qPrintable(errors));
+    // What runs is the table's program, which still passes.
+    QVERIFY(tab.findChild<QAbstractButton *>(QStringLiteral("buttonProgramRun"))->isEnabled());
+}
+
+void tst_ProgramTab::unsavedChangesAsk_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("rowsAfterNew");
+    QTest::addColumn<int>("rowsInFile");
+
+    QTest::newRow("cancel keeps the table") << int(QMessageBox::Cancel) << 2 << 1;
+    QTest::newRow("discard drops the change") << int(QMessageBox::Discard) << 0 << 1;
+    QTest::newRow("save writes it first") << int(QMessageBox::Save) << 0 << 2;
+}
+
+void tst_ProgramTab::unsavedChangesAsk()
+{
+    QFETCH(int, answer);
+    QFETCH(int, rowsAfterNew);
+    QFETCH(int, rowsInFile);
+
+    PumpCore core{PumpCore::Options{false}};
+    ProgramTab tab(core.program());
+    tab.model()->setProgram({QStringLiteral("one wait"), {step(Kind::Wait)}});
+    const QString path = dir.filePath(QStringLiteral("ask.json"));
+    QVERIFY(tab.saveAs(path));
+    tab.model()->insertStep(Kind::Prompt, 0);
+    QVERIFY(tab.modified());
+
+    answerQuestion(static_cast<QMessageBox::StandardButton>(answer));
+    tab.newProgram();
+    QCOMPARE(tab.model()->rowCount(), rowsAfterNew);
+    QCOMPARE(static_cast<int>(ProgramFile::load(path).program.steps.size()), rowsInFile);
+}
+
+// ---------------------------------------------------------------------------------------------
+// On the simulated pump
+
+void tst_ProgramTab::builtSavedOpenedAndRun()
+{
+    ProgramTab *tab = startTab();
+    QVERIFY(tab != nullptr);
+    auto *table = find<QTableView>("tableProgramSteps");
+    ProgramStepModel *model = tab->model();
+    auto *name = find<QLineEdit>("lineEditProgramName");
+    name->selectAll();
+    QTest::keyClicks(name, QStringLiteral("Round trip"));
+    QCOMPARE(model->program().name, QStringLiteral("Round trip"));
+
+    find<QAction>("actionProgramAddDose")->trigger();
+    typeInto(table, 0, ProgramStepModel::Volume, 0.5);
+    typeInto(table, 0, ProgramStepModel::Rate, 30.0);
+    find<QAction>("actionProgramAddRepeat")->trigger(); // after the dose, selected
+    typeInto(table, 1, ProgramStepModel::Count, 2);
+    typeInto(table, 2, ProgramStepModel::Time, 0.3);
+    table->selectRow(1);
+    find<QAction>("actionProgramAddPrompt")->trigger(); // after the repeat
+    typeInto(table, 3, ProgramStepModel::Text, QStringLiteral("Change the bottle"));
+    QCOMPARE(shape(*model), QStringLiteral("0:dose 0:repeat 1:wait 0:prompt"));
+    QVERIFY2(tab->errors().isEmpty(), qPrintable(tab->errors().join('\n')));
+    const QStringList built = cells(*model);
+
+    const QString path = dir.filePath(QStringLiteral("round.json"));
+    QVERIFY(tab->saveAs(path));
+    QVERIFY(!tab->modified());
+    tab->newProgram();
+    QCOMPARE(model->rowCount(), 0);
+    QVERIFY(tab->open(path));
+    QCOMPARE(cells(*model), built);
+    QCOMPARE(name->text(), QStringLiteral("Round trip"));
+
+    auto *mark = find<QLabel>("labelProgramMark");
+    auto *prompt = find<QAbstractButton>("buttonProgramContinue");
+    ProgramRunner &runner = rig->core.program();
+    QTest::mouseClick(find<QAbstractButton>("buttonProgramRun"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(runner.status().active(), SettleMs);
+    QVERIFY(!mark->isHidden());
+    QVERIFY2(mark->text().startsWith(QLatin1String("PROGRAM ")), qPrintable(mark->text()));
+    QVERIFY2(mark->text().endsWith(QLatin1String("/4")), qPrintable(mark->text()));
+    // Nothing of the program can change while it runs.
+    for (const char *locked :
+         {"buttonProgramNew", "buttonProgramOpen", "buttonProgramSave", "buttonProgramSaveAs",
+          "buttonProgramAddStep", "buttonProgramRemoveStep", "lineEditProgramName"})
+        QVERIFY2(!find<QWidget>(locked)->isEnabled(), locked);
+    QVERIFY(!(model->flags(model->index(0, ProgramStepModel::Volume)) & Qt::ItemIsEditable));
+    QVERIFY(!tab->open(path));
+
+    QTRY_COMPARE_WITH_TIMEOUT(runner.status().state, State::WaitingForOperator, RunMs);
+    QCOMPARE(markedRow(*model), 3);
+    QCOMPARE(mark->text(), QStringLiteral("PROGRAM 4/4"));
+    QVERIFY(!prompt->isHidden());
+    QCOMPARE(find<QLabel>("labelProgramPrompt")->text(), QStringLiteral("Change the bottle"));
+    QTest::mouseClick(prompt, Qt::LeftButton);
+
+    QTRY_COMPARE_WITH_TIMEOUT(runner.status().state, State::Done, SettleMs);
+    QVERIFY(mark->isHidden());
+    QVERIFY(prompt->isHidden());
+    QCOMPARE(markedRow(*model), -1);
+    auto *bar = find<QProgressBar>("progressProgram");
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(find<QWidget>("buttonProgramAddStep")->isEnabled());
+    QVERIFY(model->flags(model->index(0, ProgramStepModel::Volume)) & Qt::ItemIsEditable);
+}
+
+void tst_ProgramTab::windowStopEndsProgram()
+{
+    ProgramTab *tab = startTab();
+    QVERIFY(tab != nullptr);
+    ProgramStep run = step(Kind::Run);
+    run.forS = 3000; // two and a half minutes at speed 20: it is stopped long before
+    tab->model()->setProgram({QStringLiteral("long run"), {run, step(Kind::Wait)}});
+    QVERIFY(tab->errors().isEmpty());
+
+    ProgramRunner &runner = rig->core.program();
+    QTest::mouseClick(find<QAbstractButton>("buttonProgramRun"), Qt::LeftButton);
+    auto *pumpState = find<QLabel>("labelPumpState");
+    QTRY_VERIFY2_WITH_TIMEOUT(pumpState->text() == QLatin1String("RUNNING"),
+                              qPrintable(runner.status().label + ' ' +
+                                         ProgramStatus::stateName(runner.status().state) + ' ' +
+                                         runner.status().reason + ' ' + pumpState->text()),
+                              SettleMs);
+    QCOMPARE(markedRow(*tab->model()), 0);
+
+    QTest::mouseClick(find<QAbstractButton>("buttonStop"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(runner.status().state, State::Stopped, SettleMs);
+    QTRY_COMPARE_WITH_TIMEOUT(pumpState->text(), QStringLiteral("STOPPED"), SettleMs);
+    QCOMPARE(runner.status().position, 1);
+    QVERIFY(find<QLabel>("labelProgramMark")->isHidden());
+    QVERIFY2(find<QLabel>("labelProgramState")->text().startsWith(QLatin1String("Stopped")),
+             qPrintable(find<QLabel>("labelProgramState")->text()));
+    QVERIFY(find<QWidget>("buttonProgramRun")->isEnabled());
+    QVERIFY(find<QWidget>("buttonProgramAddStep")->isEnabled());
+
+    // A program started elsewhere (the bridge, the tool) is named, and none of the table's rows
+    // is marked as its step.
+    QVERIFY(runner.start({QStringLiteral("from afar"), {step(Kind::Wait)}}));
+    QVERIFY(runner.status().active());
+    QCOMPARE(markedRow(*tab->model()), -1);
+    QVERIFY2(find<QLabel>("labelProgramState")->text().contains(QLatin1String("\"from afar\"")),
+             qPrintable(find<QLabel>("labelProgramState")->text()));
+    QVERIFY(!find<QWidget>("buttonProgramAddStep")->isEnabled());
+    runner.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!runner.status().active(), SettleMs);
+}
+
+QTEST_MAIN(tst_ProgramTab)
+#include "tst_programtab.moc"
