@@ -185,7 +185,11 @@ struct ProgramRunner::Private
         }
         phase = Phase::Setup;
         freshVolume = freshTime = freshStatus = false;
-        for (const Pump::DosingPlan::Step &s : setup.steps) {
+        // A step is one dose: cycles left on the pump would repeat it after their break.
+        std::vector<Pump::DosingPlan::Step> steps = setup.steps;
+        steps.insert(steps.begin() + 1,
+                     {Id::SetDispenseVolumeNumber, 1, QStringLiteral("one dose per start")});
+        for (const Pump::DosingPlan::Step &s : steps) {
             const PumpCore::Ticket ticket =
                 core.submit(BusinessLogic::Lane::Program, s.command, s.value);
             if (ticket == 0) {

@@ -1,6 +1,7 @@
 // dosetta-cli against the simulated pump on a pseudo-terminal: what it prints, what reaches the
 // pump, and its exit codes.
 
+#include "ChildSignal.h"
 #include "SimProcess.h"
 
 #include "platform/TerminationSignals.h"
@@ -277,7 +278,7 @@ void CliTest::interruptStopsThePump()
     for (int signalNumber : signalNumbers) {
         QTest::qWait(2000);
         QCOMPARE(p.state(), QProcess::Running);
-        ::kill(static_cast<pid_t>(p.processId()), signalNumber);
+        QVERIFY(signalChild(p, signalNumber));
     }
     QVERIFY(p.waitForFinished(20000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
@@ -342,7 +343,7 @@ void CliTest::faultsDuringARun()
     QVERIFY(p.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(received().size() >= frames, 10000);
     if (signalNumber != 0)
-        ::kill(static_cast<pid_t>(p.processId()), signalNumber);
+        QVERIFY(signalChild(p, signalNumber));
     pump.write(fault + '\n');
     QVERIFY(pump.waitForBytesWritten(5000));
     QVERIFY(p.waitForFinished(20000));

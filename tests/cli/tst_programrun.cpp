@@ -1,6 +1,7 @@
 // dosetta-cli program run against the simulated pump running 20 times faster: the events, the
 // recorded steps, the exit codes, and that every way out but done leaves the pump stopped.
 
+#include "ChildSignal.h"
 #include "SimProcess.h"
 
 #include <QFile>
@@ -161,7 +162,7 @@ void ProgramRunTest::interruptStopsThePump()
     QProcess p;
     start(p, sim.devicePath(), {"program", "run", write(QStringLiteral("long.json"), Long)});
     QTRY_VERIFY_WITH_TIMEOUT(sim.received().contains(QStringLiteral("01KY1")), 10000);
-    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    QVERIFY(signalChild(p, SIGINT));
     QVERIFY(p.waitForFinished(10000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 130);

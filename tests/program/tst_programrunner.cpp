@@ -139,15 +139,18 @@ void ProgramRunnerTest::exampleRunsAsWritten()
     QCOMPARE(rig.runner().status().state, State::Done);
     QCOMPARE(rig.runner().status().position, 11);
 
-    // Mode, values, dispense time and start for each pump step, nothing during waits and the
-    // prompt. 0.2 ml at 60 ml/min is under half a second: full flow, dispense time 0.
-    const QStringList shortDose{"01MS1", "01DV00000200", "01RV00060000", "01DT00000000", "01KY1"};
-    QStringList expected{"01MS1", "01DV00000500", "01RV00030000", "01DT00000100", "01KY1"};
+    // Mode, one dose per start, values, dispense time and start for each pump step, nothing during
+    // waits and the prompt. 0.2 ml at 60 ml/min is under half a second: full flow, dispense time 0.
+    const QStringList shortDose{"01MS1",        "01DN00001",    "01DV00000200",
+                                "01RV00060000", "01DT00000000", "01KY1"};
+    QStringList expected{"01MS1",        "01DN00001",    "01DV00000500",
+                         "01RV00030000", "01DT00000100", "01KY1"};
     for (int i = 0; i < 3; ++i)
         expected << shortDose;
-    expected << QStringList{"01MS0", "01RV00010000", "01DT00000500", "01KY1"};
+    expected << QStringList{"01MS0", "01DN00001", "01RV00010000", "01DT00000500", "01KY1"};
     for (const char *rate : {"01RV00005000", "01RV00010000", "01RV00015000", "01RV00020000"})
-        expected << QStringList{"01MS0", QString::fromLatin1(rate), "01DT00001500", "01KY1"};
+        expected << QStringList{"01MS0", "01DN00001", QString::fromLatin1(rate), "01DT00001500",
+                                "01KY1"};
     QCOMPARE(actions(rig.sim).mid(before0), expected);
 
     // dose, wait, three times dose and wait, run, ramp (15 s at 5, 10, 15, 20), prompt.
@@ -210,8 +213,8 @@ void ProgramRunnerTest::pauseAndContinueMidDose()
     QCOMPARE(rig.runner().status().state, State::Done);
     // 50 ml once: set up and started once, paused, and continued by the same key.
     QCOMPARE(actions(rig.sim).mid(before),
-             (QStringList{"01MS1", "01DV00050000", "01RV00030000", "01DT00014000", "01KY1", "01KY3",
-                          "01KY1"}));
+             (QStringList{"01MS1", "01DN00001", "01DV00050000", "01RV00030000", "01DT00014000",
+                          "01KY1", "01KY3", "01KY1"}));
     QVERIFY2(qAbs(reported - 50) <= 0.5, qPrintable(QString::number(reported)));
 }
 
