@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QStyle>
+#include <QTabBar>
 
 #include <initializer_list>
 
@@ -64,6 +65,8 @@ void WindowLook::applyStyleSheets(Ui::mainScreen &ui, QWidget &window)
         w->setStyleSheet(runButton);
     ui.buttonMode->setStyleSheet(QString::fromLatin1(StyleSheets::buttonBase));
     ui.TabsExtendedSettings->setStyleSheet(QString::fromLatin1(StyleSheets::tabs));
+    // Every tab's name in the window's width, none behind the scroll arrows: Help least of all.
+    ui.TabsExtendedSettings->tabBar()->setStyleSheet(QStringLiteral("font-size: 12pt;"));
     // The first tab page was shown, and so polished, while the form was being built; a later
     // sheet on an ancestor does not reach a polished page's palette, so polish that tree again.
     for (QWidget *w : ui.TabsExtendedSettings->findChildren<QWidget *>()) {
