@@ -1,9 +1,11 @@
 #include "ui/WindowAids.h"
 
+#include "pumpcore/PumpCore.h"
 #include "ui/ControlHints.h"
 #include "ui/EntryRevert.h"
 #include "ui/ErrorBanner.h"
 #include "ui/MouseEventLineEdit.h"
+#include "ui/ProgramMark.h"
 #include "ui/PumpStateLine.h"
 #include "ui/WheelGuard.h"
 #include "ui_mainForm.h"
@@ -14,6 +16,7 @@ void WindowAids::install(QWidget *window, Ui::mainScreen &ui, EditedFields &edit
 {
     new PumpStateLine(ui.labelUserAction, core, window);
     new ErrorBanner(ui.labelUserAction, core, window);
+    new ProgramMark(ui.labelTransmissionState, core.program(), window);
     (new WheelGuard(window))->guard(window);
     new EntryRevert(edited, window->findChildren<MouseEventLineEdit *>(), window);
     new ControlHints(ui, window);

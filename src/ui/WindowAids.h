@@ -11,7 +11,7 @@ class mainScreen;
 // What the window adds for its operator once every tab is built, each a child of the window that
 // needs no more wiring: a wheel turn over a widget not in use changes nothing, Escape puts back
 // what the pump reports, the run buttons carry their hints and the Stop key, and the feedback
-// line's neighbours show the pump's state and an error in plain view.
+// line's neighbours show the pump's state, an error and a running program's step in plain view.
 class WindowAids
 {
 public:

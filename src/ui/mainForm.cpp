@@ -26,7 +26,6 @@
 #include "ui/OperatorPicks.h"
 #include "ui/PortTroubleTips.h"
 #include "ui/ProcessData.h"
-#include "ui/ProgramMark.h"
 #include "ui/ProgramTab.h"
 #include "ui/RefusalCause.h"
 #include "ui/StatusDisplay.h"
@@ -41,9 +40,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QIcon>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 
@@ -147,7 +144,6 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
         ProcessData::Parts{ui->TabsExtendedSettings, ui->tabHelp, ui->labelTransmissionState, &core,
                            instance->number()});
     ProgramTab::addTo(ui->TabsExtendedSettings, process->tab(), core.program());
-    new ProgramMark(ui->labelTransmissionState, core.program(), this);
     network = std::make_unique<NetworkGroup>(NetworkGroup::Parts{
         ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState, &core, instance.get()});
     confirmation = new Confirmation({this, ui.get(), &core, &process->recorder()});

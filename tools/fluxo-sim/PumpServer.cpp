@@ -114,6 +114,11 @@ void PumpServer::stop()
     closeLine();
     closeFd(wakeFds[0]);
     closeFd(wakeFds[1]);
+    removeLink();
+}
+
+void PumpServer::removeLink()
+{
     struct stat info;
     if (!options.linkPath.empty() && ::lstat(options.linkPath.c_str(), &info) == 0 &&
         S_ISLNK(info.st_mode))
@@ -266,6 +271,9 @@ void PumpServer::pointLink()
 void PumpServer::hangUp(int seconds)
 {
     closeLine();
+    // As an unplugged adapter's device goes: a program reopening the path meanwhile must not
+    // reach the pseudo-terminal another program is given under the old name.
+    removeLink();
     assembler.reset();
     pending.clear();
     outgoing.clear();

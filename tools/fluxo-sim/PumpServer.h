@@ -69,6 +69,7 @@ private:
     bool openLine(std::string *error);
     void closeLine();
     void pointLink();
+    void removeLink();
     void hangUp(int seconds);
     void receive();
     void answerReadyFrames(std::int64_t nowUs);
