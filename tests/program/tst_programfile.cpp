@@ -105,13 +105,6 @@ void ProgramFileTest::invalidFiles_data()
         << withSteps(R"({"repeat": {"count": 30, "steps": [
                           {"repeat": {"count": 40, "steps": [{"wait": {"for_s": 1}}]}}]}})")
         << QStringList{"steps: 1200 steps once unrolled, above 1000"};
-
-    QTest::newRow("two errors, both listed")
-        << withSteps(R"({"dose": {"volume_ml": 1, "rate_ml_min": 150}},
-                        {"wait": {"for_s": 1}},
-                        {"wait": {"for_s": -1}})")
-        << QStringList{"steps[0].dose.rate_ml_min: 150 is above 100.0 ml/min",
-                       "steps[2].wait.for_s: -1 is not above 0 s"};
 }
 
 void ProgramFileTest::invalidFiles()
