@@ -1,6 +1,7 @@
 // dosetta-cli program check: the summary or every error, with no port to open.
 
-#include <QFile>
+#include "CliTool.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -24,15 +25,11 @@ struct Run
 Run check(const QString &file, bool json = false)
 {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // A port that does not exist: a check that opened one would end with 3.
-    env.insert(QStringLiteral("DOSETTA_PORT"), QStringLiteral("/nonexistent/ttyPUMP"));
-    env.insert(QStringLiteral("DOSETTA_ADDRESS"), QStringLiteral("1"));
-    p.setProcessEnvironment(env);
     QStringList arguments{QStringLiteral("program"), QStringLiteral("check"), file};
     if (json)
         arguments.prepend(QStringLiteral("--json"));
-    p.start(QStringLiteral(DOSETTA_CLI_PROGRAM), arguments);
+    // A port that does not exist: a check that opened one would end with 3.
+    startCli(p, QStringLiteral("/nonexistent/ttyPUMP"), arguments);
     Run r;
     if (!p.waitForFinished(20000))
         p.kill();
@@ -63,10 +60,8 @@ private:
 void ProgramCheckTest::initTestCase()
 {
     QVERIFY(dir.isValid());
-    invalidFile = dir.filePath(QStringLiteral("bad.json"));
-    QFile file(invalidFile);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(twoErrors);
+    invalidFile = writeFile(dir.filePath(QStringLiteral("bad.json")), twoErrors);
+    QVERIFY(!invalidFile.isEmpty());
 }
 
 void ProgramCheckTest::checks_data()

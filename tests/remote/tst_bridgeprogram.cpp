@@ -2,6 +2,7 @@
 // dosetta-cli serve running a program on the simulated pump (20 times its speed) through a real
 // mosquitto, as the tool runs it.
 
+#include "CliTool.h"
 #include "MosquittoBroker.h"
 #include "MqttRig.h"
 #include "MqttWatch.h"
@@ -58,13 +59,15 @@ private slots:
     void cleanupTestCase();
     void refusedFileSendsNothing_data();
     void refusedFileSendsNothing();
-    void runsToDone();
     void stopMidStepStopsProgramAndPump();
-    void sameFramesAsTheTool();
+    void runsToDoneWithTheToolsFrames();
 
 private:
     // Publishes a program file; the result that came back for it.
     QJsonObject send(const QByteArray &file, const QString &correlation, bool retained = false);
+    // The first message since `since` on topic whose key holds value.
+    QJsonObject waitFor(const char *topic, const char *key, const char *value, int since,
+                        const QString &correlation = QString(), int timeoutMs = 20000);
 
     MosquittoBroker broker;
     SimProcess sim{1, {"--speed", "20"}};
@@ -77,7 +80,6 @@ void BridgeProgramTest::requests_data()
 {
     QTest::addColumn<QString>("topic");
     QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<bool>("retained");
     QTest::addColumn<bool>("control");
     QTest::addColumn<QString>("error"); // a part of it; empty when it goes through
     QTest::addColumn<int>("action");
@@ -87,29 +89,24 @@ void BridgeProgramTest::requests_data()
         twelve << QStringLiteral(R"({"wait": {"for_s": -%1}})").arg(i + 1);
 
     // Without the permission a word is not even looked up: every word gets the same answer.
-    QTest::newRow("program-pause without control")
-        << "cmd" << QByteArray("program-pause") << false << false << "control not allowed"
-        << int(Action::None);
+    QTest::newRow("program-pause without control") << "cmd" << QByteArray("program-pause") << false
+                                                   << "control not allowed" << int(Action::None);
     QTest::newRow("program-continue as a JSON command")
-        << "cmd" << QByteArray(R"({"command":"program-continue"})") << false << true << ""
+        << "cmd" << QByteArray(R"({"command":"program-continue"})") << true << ""
         << int(Action::Continue);
-    QTest::newRow("program-stop") << "cmd" << QByteArray(" PROGRAM-STOP ") << false << true << ""
+    QTest::newRow("program-stop") << "cmd" << QByteArray(" PROGRAM-STOP ") << true << ""
                                   << int(Action::Stop);
     QTest::newRow("a file without control")
-        << "program/run" << Short << false << false << "control not allowed" << int(Action::Run);
-    QTest::newRow("a file") << "program/run" << Short << false << true << "" << int(Action::Run);
-    // Far over the other requests' limit, well within the file's.
-    QTest::newRow("a file of 60 KiB") << "program/run" << Short + QByteArray(60 * 1024, ' ')
-                                      << false << true << "" << int(Action::Run);
-    QTest::newRow("a file over 64 KiB")
-        << "program/run" << Short + QByteArray(64 * 1024, ' ') << false << true
-        << "longer than 65536 bytes" << int(Action::Run);
-    QTest::newRow("a retained file") << "program/run" << Short << true << true
-                                     << "retained requests are ignored" << int(Action::Run);
+        << "program/run" << Short << false << "control not allowed" << int(Action::Run);
+    // Goes through: far over the other requests' limit, well within the file's.
+    QTest::newRow("a file of 60 KiB")
+        << "program/run" << Short + QByteArray(60 * 1024, ' ') << true << "" << int(Action::Run);
+    QTest::newRow("a file over 64 KiB") << "program/run" << Short + QByteArray(64 * 1024, ' ')
+                                        << true << "longer than 65536 bytes" << int(Action::Run);
     QTest::newRow("twelve errors: three named, the rest counted")
-        << "program/run" << program("Bad", twelve.join(QLatin1Char(',')).toUtf8()) << false << true
+        << "program/run" << program("Bad", twelve.join(QLatin1Char(',')).toUtf8()) << true
         << "the program has 12 errors: steps[0].wait.for_s" << int(Action::Run);
-    QTest::newRow("not a program") << "program/run" << QByteArray("start") << false << true
+    QTest::newRow("not a program") << "program/run" << QByteArray("start") << true
                                    << "the program has 1 error" << int(Action::Run);
 }
 
@@ -117,7 +114,6 @@ void BridgeProgramTest::requests()
 {
     QFETCH(QString, topic);
     QFETCH(QByteArray, payload);
-    QFETCH(bool, retained);
     QFETCH(bool, control);
     QFETCH(QString, error);
     QFETCH(int, action);
@@ -127,7 +123,6 @@ void BridgeProgramTest::requests()
     MqttClient::Message m;
     m.topic = QStringLiteral("dosetta/p1/") + topic;
     m.payload = payload;
-    m.retained = retained;
     const RemoteRequest r = RemoteRequest::read(names, m, options);
     QCOMPARE(int(r.programAction), action);
     QCOMPARE(r.command, BusinessLogic::CommandSpezifier::Base);
@@ -205,89 +200,62 @@ void BridgeProgramTest::refusedFileSendsNothing()
     QCOMPARE(commands(sim.received().mid(before)), QStringList());
 }
 
-void BridgeProgramTest::runsToDone()
+QJsonObject BridgeProgramTest::waitFor(const char *topic, const char *key, const char *value,
+                                       int since, const QString &correlation, int timeoutMs)
 {
-    const QString topic = QStringLiteral("dosetta/p1/program");
-    const int since = watcher->lines().size();
-    const QJsonObject result = send(Short, QStringLiteral("short"));
-    QCOMPARE(result.value("answer").toString(), QStringLiteral("started"));
-    const auto inState = [](const char *state) {
-        return [state](const QJsonObject &o) {
-            return o.value("state").toString() == QLatin1String(state);
-        };
-    };
-    QCOMPARE(watcher->waitForObject(topic, inState("running"), QString(), since)
-                 .value("name")
-                 .toString(),
-             QStringLiteral("Short"));
-    const QJsonObject done =
-        watcher->waitForObject(topic, inState("done"), QString(), since, 20000);
-    QCOMPARE(done.value("position").toInt(), 2);
-    QCOMPARE(done.value("total").toInt(), 2);
+    return watcher->waitForObject(
+        QStringLiteral("dosetta/p1/") + QLatin1String(topic),
+        [key, value](const QJsonObject &o) {
+            return !key || o.value(QLatin1String(key)).toString() == QLatin1String(value);
+        },
+        correlation, since, timeoutMs);
 }
 
 // The plain cmd stop, as any client sends it, ends the program too.
 void BridgeProgramTest::stopMidStepStopsProgramAndPump()
 {
-    const QString topic = QStringLiteral("dosetta/p1/program");
     const int since = watcher->lines().size();
     const int start = sim.received().size();
     QCOMPARE(send(Long, QStringLiteral("long")).value("ok").toBool(), true);
     QTRY_VERIFY_WITH_TIMEOUT(sim.received().mid(start).contains(QStringLiteral("01KY1")), 10000);
     const int before = sim.received().size();
     QVERIFY(publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), "stop"));
-    const QJsonObject stopped = watcher->waitForObject(
-        topic, [](const QJsonObject &o) { return o.value("state").toString() == "stopped"; },
-        QString(), since);
-    QCOMPARE(stopped.value("name").toString(), QStringLiteral("Long"));
-    QVERIFY(
-        !watcher
-             ->waitForObject(
-                 QStringLiteral("dosetta/p1/state"),
-                 [](const QJsonObject &o) { return o.value("run_state").toString() == "stopped"; },
-                 QString(), since)
-             .isEmpty());
+    QCOMPARE(waitFor("program", "state", "stopped", since).value("name").toString(),
+             QStringLiteral("Long"));
+    QVERIFY(!waitFor("state", "run_state", "stopped", since).isEmpty());
     QStringList keys = commands(sim.received().mid(before)).filter(QStringLiteral("KY"));
     keys.removeDuplicates();
     QCOMPARE(keys, QStringList{"01KY0"});
     // Nothing to stop any more: the program word says so.
     QVERIFY(publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), "program-stop", false,
                     QStringLiteral("again")));
-    QCOMPARE(watcher
-                 ->waitForObject(
-                     QStringLiteral("dosetta/p1/result"), [](const QJsonObject &) { return true; },
-                     QStringLiteral("again"), since)
+    QCOMPARE(waitFor("result", nullptr, nullptr, since, QStringLiteral("again"))
                  .value("error")
                  .toString(),
              QStringLiteral("no program runs"));
 }
 
 // The window, the tool and the network share one runner: the same file makes the same frames.
-void BridgeProgramTest::sameFramesAsTheTool()
+void BridgeProgramTest::runsToDoneWithTheToolsFrames()
 {
     const int before = sim.received().size();
     const int since = watcher->lines().size();
-    QCOMPARE(send(Short, QStringLiteral("same")).value("ok").toBool(), true);
-    QVERIFY(!watcher
-                 ->waitForObject(
-                     QStringLiteral("dosetta/p1/program"),
-                     [](const QJsonObject &o) { return o.value("state").toString() == "done"; },
-                     QString(), since, 20000)
-                 .isEmpty());
+    QCOMPARE(send(Short, QStringLiteral("short")).value("answer").toString(),
+             QStringLiteral("started"));
+    QCOMPARE(waitFor("program", "state", "running", since).value("name").toString(),
+             QStringLiteral("Short"));
+    const QJsonObject done = waitFor("program", "state", "done", since);
+    QCOMPARE(done.value("position").toInt(), 2);
+    QCOMPARE(done.value("total").toInt(), 2);
     const QStringList overMqtt = commands(sim.received().mid(before));
 
     SimProcess twin(1, {"--speed", "20"});
     QVERIFY(twin.start());
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("short.json")));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(Short) == Short.size());
-    file.close();
+    const QString file = writeFile(dir.filePath(QStringLiteral("short.json")), Short);
+    QVERIFY(!file.isEmpty());
     QProcess tool;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DOSETTA_PORT"), twin.devicePath());
-    env.insert(QStringLiteral("DOSETTA_ADDRESS"), QStringLiteral("1"));
-    tool.setProcessEnvironment(env);
-    tool.start(QStringLiteral(DOSETTA_CLI_PROGRAM), {"program", "run", file.fileName()});
+    startCli(tool, twin.devicePath(), {"program", "run", file});
     QVERIFY(tool.waitForFinished(20000));
     QCOMPARE(tool.exitCode(), 0);
     QTRY_COMPARE(commands(twin.received()), overMqtt);

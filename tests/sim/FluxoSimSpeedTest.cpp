@@ -11,15 +11,10 @@ namespace {
 
 const QString program = QStringLiteral(FLUXO_SIM_PATH);
 
-QByteArray bytes(const std::string &s)
-{
-    return QByteArray(s.data(), static_cast<int>(s.size()));
-}
-
 // One frame out, the whole answer (ACK, NAK or a data frame) back.
 QByteArray ask(QSerialPort &port, const std::string &body)
 {
-    port.write(bytes(commandFrame(1, body)));
+    port.write(QByteArray::fromStdString(commandFrame(1, body)));
     port.waitForBytesWritten(100);
     QByteArray in;
     QElapsedTimer timer;
