@@ -2,6 +2,7 @@
 
 #include "program/ProgramPlan.h"
 #include "pump/DosingPlan.h"
+#include "pump/JsonKeys.h"
 #include "pump/KeyTable.h"
 
 #include <QFile>
@@ -503,6 +504,11 @@ ProgramFile::Checked ProgramFile::read(const QByteArray &json)
     // Some editors start UTF-8 with a byte order mark; JSON itself has none.
     const QByteArray bom("\xEF\xBB\xBF");
     const QByteArray text = json.startsWith(bom) ? json.mid(bom.size()) : json;
+    const QString twice = Pump::JsonKeys::repeated(text);
+    if (!twice.isNull()) {
+        checked.errors << QStringLiteral("\"%1\" is given twice in one object").arg(shown(twice));
+        return checked;
+    }
     QJsonParseError parseError{};
     const QJsonDocument document = QJsonDocument::fromJson(text, &parseError);
     if (parseError.error != QJsonParseError::NoError) {

@@ -1,5 +1,7 @@
 #include "remote/IdClaim.h"
 
+#include "pump/JsonKeys.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
@@ -161,6 +163,9 @@ IdClaim::Owner IdClaim::self(qint64 startMs)
 
 std::optional<IdClaim::Owner> IdClaim::parse(const QByteArray &json)
 {
+    // A record from the broker, which anyone may have written.
+    if (!Pump::JsonKeys::repeated(json).isNull())
+        return std::nullopt;
     const QJsonDocument document = QJsonDocument::fromJson(json);
     if (!document.isObject())
         return std::nullopt;

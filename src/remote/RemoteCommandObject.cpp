@@ -1,6 +1,7 @@
 #include "remote/RemoteCommandObject.h"
 
 #include "pump/DosingPlan.h"
+#include "pump/JsonKeys.h"
 #include "remote/RemoteRequest.h"
 
 #include <QJsonDocument>
@@ -33,6 +34,10 @@ std::optional<QString> fieldText(const QJsonObject &object, const QString &field
 void RemoteCommandObject::read(const QByteArray &payload, RemoteRequest &r)
 {
     r.kind = RemoteRequest::Kind::Command;
+    if (!Pump::JsonKeys::repeated(payload).isNull()) {
+        r.error = QStringLiteral("a key is given twice");
+        return;
+    }
     QJsonParseError parse;
     const QJsonDocument document = QJsonDocument::fromJson(payload, &parse);
     if (!document.isObject()) {

@@ -79,3 +79,10 @@ printf '\x02%s\n%s\n%s\n' 1h30m run --rate | k dispense-time
 printf '\x04%s\n%s\n%s\n%s\n%s\n' inf --json get cycles volume | k cycles
 printf '\x0e%s\n%s\n%s\n%s\n' 'Level Start/Stop' dispense --volume 0.5 | k digital-in1
 printf '\x0a%s\n%s\n%s\n%s\n' '95.5 %' --port /dev/ttyUSB0 watch --count | k calibration
+
+# Program files: the file's bytes.
+seed fuzz_program example.json <../../doc/programs/rinse-and-dose.json
+printf '%s' '{"format":"dosetta-program/1","name":"n","steps":[{"repeat":{"count":2,"steps":[{"repeat":{"count":3,"steps":[{"run":{"rate_ml_min":1.5,"for_s":2}}]}}]}}]}' |
+    seed fuzz_program nested
+printf '%s' '{"format":"dosetta-program/1","name":"e","steps":[{"dose":{"volume_ml":0.5,"rate_ml_min":150}},{"wait":{}}]}' |
+    seed fuzz_program errors

@@ -105,6 +105,14 @@ void ProgramFileTest::invalidFiles_data()
         << withSteps(R"({"repeat": {"count": 30, "steps": [
                           {"repeat": {"count": 40, "steps": [{"wait": {"for_s": 1}}]}}]}})")
         << QStringList{"steps: 1200 steps once unrolled, above 1000"};
+    // Ambiguous, and Qt's parser leaks on it: refused before parsing, however the key is spelt.
+    QTest::newRow("a key twice, once escaped")
+        << withSteps(R"({"dose": {"volume_ml": 1, "rate_ml_min": 10}},
+                        {"wait": {"for_s": 1}, "w\u0061it": {"for_s": 2}})")
+        << QStringList{"\"wait\" is given twice in one object"};
+    QTest::newRow("a key twice in a later step")
+        << withSteps(R"({"wait": {"for_s": 1}}, {"wait": {"for_s": 1, "for_s": {"x": 1}}})")
+        << QStringList{"\"for_s\" is given twice in one object"};
 }
 
 void ProgramFileTest::invalidFiles()
