@@ -32,24 +32,29 @@ ProgramCheckCommand::ProgramCheckCommand(const CliArguments &arguments, const Cl
     , output(out)
 {}
 
+std::optional<DosingProgram> ProgramCheckCommand::load(const QString &path, const CliOutput &output)
+{
+    const ProgramFile::Checked checked = ProgramFile::load(path);
+    if (checked.ok())
+        return checked.program;
+    for (const QString &error : checked.errors)
+        output.message(error);
+    // With --json the failure object carries them all, not only the last.
+    output.addToFailure({{QStringLiteral("file"), path},
+                         {QStringLiteral("errors"), QJsonArray::fromStringList(checked.errors)}});
+    return std::nullopt;
+}
+
 int ProgramCheckCommand::exec()
 {
     const QString path = args.arguments.value(1);
-    const ProgramFile::Checked checked = ProgramFile::load(path);
-    if (!checked.ok()) {
-        for (const QString &error : checked.errors)
-            output.message(error);
-        // With --json the failure object carries them all, not only the last.
-        output.addToFailure(
-            {{QStringLiteral("file"), path},
-             {QStringLiteral("errors"), QJsonArray::fromStringList(checked.errors)}});
+    const std::optional<DosingProgram> program = load(path, output);
+    if (!program)
         return CliRunner::Usage;
-    }
-    const ProgramPlan::Summary summary =
-        ProgramPlan::summarize(ProgramPlan::unroll(checked.program));
-    QJsonObject object = summaryJson(checked.program.name, summary);
+    const ProgramPlan::Summary summary = ProgramPlan::summarize(ProgramPlan::unroll(*program));
+    QJsonObject object = summaryJson(program->name, summary);
     object.insert(QStringLiteral("file"), path);
-    output.result(object, summaryText(checked.program.name, summary));
+    output.result(object, summaryText(program->name, summary));
     return CliRunner::Done;
 }
 

@@ -4,9 +4,9 @@
 #include "cli/CliOutput.h"
 #include "cli/CliPump.h"
 #include "cli/CliRunner.h"
+#include "cli/ProgramCheckCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RunLoop.h"
-#include "program/ProgramFile.h"
 #include "program/ProgramPlan.h"
 #include "program/ProgramRunner.h"
 #include "pump/DurationText.h"
@@ -18,7 +18,6 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QJsonArray>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -61,17 +60,10 @@ void ProgramRunCommand::event(const char *name, const ProgramStatus &status,
 int ProgramRunCommand::exec()
 {
     const QString file = args.arguments.value(1);
-    const ProgramFile::Checked checked = ProgramFile::load(file);
-    if (!checked.ok()) {
-        // As program check lists them.
-        for (const QString &error : checked.errors)
-            output.message(error);
-        output.addToFailure(
-            {{QStringLiteral("file"), file},
-             {QStringLiteral("errors"), QJsonArray::fromStringList(checked.errors)}});
+    const std::optional<DosingProgram> program = ProgramCheckCommand::load(file, output);
+    if (!program)
         return CliRunner::Usage;
-    }
-    const std::vector<PlannedStep> plan = ProgramPlan::unroll(checked.program);
+    const std::vector<PlannedStep> plan = ProgramPlan::unroll(*program);
     const int prompts = ProgramPlan::summarize(plan).prompts;
     const bool yes = args.flags.contains(QStringLiteral("yes"));
     const bool terminalIn = ::isatty(STDIN_FILENO) == 1;
@@ -203,7 +195,7 @@ int ProgramRunCommand::exec()
     });
 
     QString refusal;
-    if (!runner.start(checked.program, &refusal)) {
+    if (!runner.start(*program, &refusal)) {
         output.message(refusal.isEmpty() ? QStringLiteral("the program cannot start") : refusal);
         return CliRunner::Refused;
     }
