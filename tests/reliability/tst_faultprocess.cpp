@@ -95,7 +95,8 @@ void tst_faultprocess::faultsAreSurvived()
     QFETCH(int, holdMs);
     QFETCH(QString, returnEvent);
 
-    // The fault's window in the pump's log runs from its first command to "clear".
+    // The fault's window in the pump's log runs from its first command to "clear". The command may
+    // land in the same millisecond as the last entry read here, so the search starts at it.
     const TrafficLog before = rig.pumpLog("pump");
     const std::int64_t logEnd = before.entries().empty() ? 0 : before.entries().back().ms;
     for (const QString &command : on)
@@ -106,7 +107,7 @@ void tst_faultprocess::faultsAreSurvived()
     // Then until the pump's log covers the steady window after the recovery bound (the program
     // polls throughout, so it does; one that stopped fails the checks below after 10 s).
     const auto stretchAfter = [&](const TrafficLog &log) {
-        const std::int64_t from = log.eventAt("command: " + on.first().toStdString(), logEnd + 1);
+        const std::int64_t from = log.eventAt("command: " + on.first().toStdString(), logEnd);
         const std::int64_t cleared = log.eventAt("command: clear", from);
         const std::int64_t returned =
             returnEvent.isEmpty() ? from : log.eventAt(returnEvent.toStdString(), from);
@@ -123,7 +124,7 @@ void tst_faultprocess::faultsAreSurvived()
     QVERIFY2(program->running(), qPrintable(ChildProcess::describe(program->end())));
     QVERIFY(simulator->running());
     const TrafficLog log = rig.pumpLog("pump");
-    const std::int64_t from = log.eventAt("command: " + on.first().toStdString(), logEnd + 1);
+    const std::int64_t from = log.eventAt("command: " + on.first().toStdString(), logEnd);
     const std::int64_t cleared = log.eventAt("command: clear", from);
     QVERIFY(from != TrafficLog::Never && cleared != TrafficLog::Never);
     const std::int64_t end = log.entries().back().ms - LogTailMs;
