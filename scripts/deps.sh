@@ -5,8 +5,8 @@ set -euo pipefail
 
 packages=(
     cmake g++ make ninja-build pkg-config
-    # the linker for the many test executables
-    lld
+    # the linker for the many test executables, and the compiler cache
+    lld ccache
     qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qhelpgenerator-qt5
     libqt5charts5-dev
     # the MQTT bridge (libmosquitto, OpenSSL), the fleet benchmark's own client (Paho), and the

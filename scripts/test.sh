@@ -16,6 +16,10 @@ export CMAKE_GENERATOR=${CMAKE_GENERATOR:-Ninja}
 # fraction of the time full debug information takes.
 lines_only=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
     "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
+# The compiler cache: a run on a machine that built this code before, in any folder, compiles only
+# what changed. Paths are hashed relative to the checkout, so a fresh clone elsewhere still hits.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+lines_only+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 cmake -S . -B "$build" "${lines_only[@]}" >/dev/null
 cmake --build "$build" -j2
