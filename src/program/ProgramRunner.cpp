@@ -413,9 +413,13 @@ struct ProgramRunner::Private
 
     void pumping(const ProcessSample &sample)
     {
+        // Without the pump's counts (their polls went unanswered, the link is down) a sample
+        // tells nothing of the step: the volume and progress stay where the last one left them.
+        if (!sample.volumeDelivered || !sample.timeElapsedMs)
+            return;
         const PlannedStep &p = current();
-        const double delivered = sample.volumeDelivered ? *sample.volumeDelivered / 1000.0 : 0;
-        const double elapsedS = sample.timeElapsedMs ? *sample.timeElapsedMs / 1000.0 : 0;
+        const double delivered = *sample.volumeDelivered / 1000.0;
+        const double elapsedS = *sample.timeElapsedMs / 1000.0;
         stepVolumeMl = segmentsVolumeMl + delivered;
         switch (p.step.kind) {
         case Kind::Dose:
