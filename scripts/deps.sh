@@ -23,6 +23,9 @@ packages=(
     bash-completion
     # systemd-analyze, which checks the bridge's service unit
     systemd
+    # the SiLA tests' own client: gRPC and protobuf for Python, and X.509 to read the
+    # server's certificate
+    python3-grpcio python3-protobuf python3-cryptography
 )
 # Optional extras passed by the caller.
 packages+=("$@")
