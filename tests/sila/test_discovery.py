@@ -8,6 +8,7 @@ Run as a script: it enters the namespace (unshare) and runs its tests there.
 
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -115,6 +116,8 @@ class DiscoveryTest(unittest.TestCase):
             except subprocess.TimeoutExpired:
                 child.kill()
                 child.wait(5)
+        cls.avahi_log.close()
+        shutil.rmtree(cls.folder, ignore_errors=True)
 
     def test_found_by_browsing_and_reached_with_the_announced_certificate(self):
         rig = harness.Rig(insecure=False, discovery=True)
