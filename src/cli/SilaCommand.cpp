@@ -7,6 +7,7 @@
 #include "cli/ProgramRunCommand.h"
 #include "cli/RunLoop.h"
 #include "platform/TerminationSignals.h"
+#include "program/ProgramRunner.h"
 #include "remote/HeadlessPump.h"
 #include "sila/SilaDiscovery.h"
 #include "sila/SilaIdentity.h"
@@ -17,7 +18,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonObject>
-#include <QSet>
 
 namespace {
 
@@ -124,12 +124,6 @@ int SilaCommand::exec()
                            .arg(headless.problem().text())
                            .arg(HeadlessPump::ReopenMs / 1000));
     SilaPump silaPump(headless.core());
-    // The runs a client started and that have not ended: stopped when the server ends.
-    QSet<SilaPump::RunId> running;
-    QObject::connect(&silaPump, &SilaPump::runProgress, &silaPump,
-                     [&](SilaPump::RunId id) { running.insert(id); });
-    QObject::connect(&silaPump, &SilaPump::runEnded, &silaPump,
-                     [&](SilaPump::RunId id) { running.remove(id); });
     SilaServer server(silaPump, identity);
     QObject::connect(&server, &SilaServer::logged, &server,
                      [this](const QString &line) { output.message(line); });
@@ -190,7 +184,10 @@ int SilaCommand::exec()
     loop.exec();
 
     discovery.withdraw();
-    const bool stopNeeded = !running.isEmpty();
+    // Only SiLA clients start runs on this core, so an active one is theirs; priming goes on
+    // until stopped, and nobody would be left to stop it.
+    const bool stopNeeded = headless.core().program().status().active() ||
+                            silaPump.snapshot().state == QLatin1String("priming");
     if (stopNeeded)
         silaPump.stop();
     server.shutdown();
