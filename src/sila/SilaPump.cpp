@@ -1,0 +1,403 @@
+#include "sila/SilaPump.h"
+
+#include "program/DosingProgram.h"
+#include "program/ProgramRunner.h"
+#include "pump/DosingPlan.h"
+#include "pump/KeyTable.h"
+#include "pumpcore/PumpCore.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace {
+
+using Key = Pump::KeyTable::Key;
+using State = ProgramStatus::State;
+using Fault = ProgramStatus::Fault;
+
+constexpr double Unknown = std::numeric_limits<double>::quiet_NaN();
+
+const Key &key(const char *name)
+{
+    return Pump::KeyTable::key(QLatin1String(name));
+}
+
+QString number(double value)
+{
+    return QString::number(value, 'g', 10);
+}
+
+// Why the value may not go out, in the key table's words but without its key name, which is not
+// the parameter's; empty when it lies within the key's limits.
+QString outside(const Key &key, double value)
+{
+    if (std::isnan(value))
+        return QStringLiteral("NaN is not a number");
+    const QString why = Pump::KeyTable::outside(key, value);
+    const QString named = key.name + QStringLiteral(": ");
+    return why.startsWith(named) ? why.mid(named.size()) : why;
+}
+
+// Unknown numbers are NaN: equal to each other here, so that they are no change.
+bool same(double a, double b)
+{
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+SilaPump::Outcome outcome(SilaPump::Failure failure, const QString &message)
+{
+    return {failure, message};
+}
+
+} // namespace
+
+bool SilaPump::Snapshot::operator==(const Snapshot &other) const
+{
+    return same(volumeDeliveredMl, other.volumeDeliveredMl) &&
+           same(flowRateMlMin, other.flowRateMlMin) && state == other.state &&
+           errorFlags == other.errorFlags;
+}
+
+SilaPump::Invalid SilaPump::checkDose(double volumeMl, double rateMlMin)
+{
+    const Key &volume = key("volume");
+    const Key &rate = key("flow-rate");
+    const Key &time = key("dispense-time");
+    QString why = outside(volume, volumeMl);
+    if (!why.isEmpty())
+        return {QStringLiteral("Volume"), why};
+    why = outside(rate, rateMlMin);
+    if (!why.isEmpty())
+        return {QStringLiteral("FlowRate"), why};
+    // The pump spreads a dose over its dispense time, in whole seconds: the dose at that rate must
+    // take one. Rounded to none it would go at full flow, not at the rate asked.
+    const double seconds = volumeMl * 60.0 / rateMlMin;
+    const long long whole = std::llround(seconds);
+    const QString dose = QStringLiteral("%1 %2 at %3 %4 takes %5 %6")
+                             .arg(number(volumeMl), volume.unit, number(rateMlMin), rate.unit,
+                                  QString::number(seconds, 'f', 1), time.unit);
+    if (whole > time.maximum)
+        return {QStringLiteral("FlowRate"),
+                QStringLiteral("%1, longer than the longest dispense time of %2 %3")
+                    .arg(dose, number(time.maximum), time.unit)};
+    if (whole < std::max(time.minimum, Pump::KeyTable::step(time)))
+        return {QStringLiteral("FlowRate"),
+                QStringLiteral("%1, too short for a dispense time in whole seconds").arg(dose)};
+    // The plan that goes out decides last, so that nothing it would refuse passes here.
+    const Pump::DosingPlan plan = Pump::DosingPlan::dose(number(volumeMl), number(rateMlMin));
+    if (!plan.ok())
+        return {QStringLiteral("Volume"), plan.error};
+    return {};
+}
+
+SilaPump::Invalid SilaPump::checkFlow(double rateMlMin, double runTimeS)
+{
+    const Key &rate = key("flow-rate");
+    const Key &time = key("dispense-time");
+    QString why = outside(rate, rateMlMin);
+    if (!why.isEmpty())
+        return {QStringLiteral("FlowRate"), why};
+    why = outside(time, runTimeS);
+    if (!why.isEmpty())
+        return {QStringLiteral("RunTime"), why};
+    // The time goes out in whole seconds, and a time of none runs until stopped: a time that
+    // rounds to none would be taken for that.
+    const double shortest = Pump::KeyTable::step(time);
+    if (runTimeS > 0 && std::llround(runTimeS) < shortest)
+        return {QStringLiteral("RunTime"), QStringLiteral("%1 is below %2 %3; 0 runs until stopped")
+                                               .arg(number(runTimeS), number(shortest), time.unit)};
+    return {};
+}
+
+struct SilaPump::Private
+{
+    enum class Kind { Dose, Flow };
+
+    struct Run
+    {
+        RunId id = 0; // 0: none
+        Kind kind = Kind::Dose;
+        double targetMl = 0;
+        double rateMlMin = 0;
+        double runTimeS = 0; // a flow's; 0 until stopped
+        bool paused = false;
+        double lastDelivered = Unknown;
+        double lastProgress = Unknown;
+    };
+
+    Private(SilaPump &owner, PumpCore &pumpCore)
+        : q(owner)
+        , core(pumpCore)
+    {}
+
+    SilaPump &q;
+    PumpCore &core;
+    Snapshot shown;
+    Run run;
+    RunId lastId = 0;
+    // Within the runner's start: an end then is the start's failure, told to the caller alone.
+    bool starting = false;
+    std::optional<Outcome> endedWhileStarting;
+
+    ProgramRunner &runner() { return core.program(); }
+
+    Snapshot read() const
+    {
+        const ProcessSample s = core.sampler().take();
+        Snapshot now;
+        now.volumeDeliveredMl = s.volumeDelivered ? *s.volumeDelivered / 1000.0 : Unknown;
+        now.flowRateMlMin = s.flowRate ? *s.flowRate / 1000.0 : Unknown;
+        now.state = core.linkState().connected()
+                        ? ProcessSample::runStateText(s.runState)
+                        : ProcessSample::runStateText(ProcessSample::RunState::Unknown);
+        now.errorFlags = s.errors.value_or(QStringList());
+        return now;
+    }
+
+    // After every answer the items took, every sample and every change of the link: a change
+    // shows as soon as the answer that tells it is in.
+    void refresh()
+    {
+        const Snapshot now = read();
+        if (now == shown)
+            return;
+        shown = now;
+        emit q.snapshotChanged(shown);
+    }
+
+    bool mayStart(Outcome *out)
+    {
+        const auto refuse = [out](Failure failure, const QString &message) {
+            if (out != nullptr)
+                *out = outcome(failure, message);
+            return false;
+        };
+        if (runner().status().active())
+            return refuse(Failure::PumpRefused,
+                          run.id != 0 ? QStringLiteral("another dose or flow is running")
+                                      : QStringLiteral("a dosing program is running"));
+        const LinkState link = core.linkState();
+        if (!link.connected())
+            return refuse(Failure::LinkLost,
+                          QStringLiteral("the pump is not connected (%1)").arg(link.text()));
+        // Started at its keypad or by another front-end: not ours to set up anew.
+        const ProcessSample::RunState state = core.sampler().take().runState;
+        if (state == ProcessSample::RunState::Running || state == ProcessSample::RunState::Priming)
+            return refuse(Failure::PumpRefused,
+                          QStringLiteral("the pump is %1").arg(ProcessSample::runStateText(state)));
+        return true;
+    }
+
+    RunId start(const ProgramStep &step, const QString &name, Run asked, Outcome *out)
+    {
+        asked.id = ++lastId;
+        run = asked;
+        starting = true;
+        endedWhileStarting.reset();
+        QString error;
+        const bool ok = runner().start({name, {step}}, &error);
+        starting = false;
+        if (!ok || endedWhileStarting) {
+            run = Run();
+            if (out != nullptr)
+                *out = ok ? *endedWhileStarting : outcome(Failure::PumpRefused, error);
+            return 0;
+        }
+        return asked.id;
+    }
+
+    void statusChanged(const ProgramStatus &status)
+    {
+        if (run.id == 0 || starting || !status.active())
+            return;
+        const bool paused = status.state == State::Paused;
+        if (paused != run.paused) {
+            run.paused = paused;
+            emit q.runPaused(run.id, paused);
+        }
+        const double delivered = status.volumeMl;
+        double progress = std::min(1.0, std::max(0.0, status.stepProgress));
+        double remaining = -1;
+        if (run.kind == Kind::Dose)
+            remaining = std::max(0.0, run.targetMl - delivered) * 60.0 / run.rateMlMin;
+        else if (run.runTimeS > 0)
+            remaining = run.runTimeS * (1.0 - progress);
+        else
+            progress = 0;
+        if (same(delivered, run.lastDelivered) && same(progress, run.lastProgress))
+            return;
+        run.lastDelivered = delivered;
+        run.lastProgress = progress;
+        emit q.runProgress(run.id, delivered, progress, remaining);
+    }
+
+    static Outcome outcomeOf(const ProgramStatus &status)
+    {
+        switch (status.state) {
+        case State::Done:
+            return outcome(Failure::None, QString());
+        case State::Failed:
+            break;
+        default:
+            return outcome(Failure::Stopped, QStringLiteral("stopped before its end"));
+        }
+        switch (status.fault) {
+        case Fault::PumpError:
+            return outcome(Failure::PumpError, status.reason);
+        case Fault::Refused:
+            return outcome(Failure::PumpRefused, status.reason);
+        case Fault::LinkLost:
+            return outcome(Failure::LinkLost, status.reason);
+        case Fault::None:
+        case Fault::Other:
+            break;
+        }
+        // The pump stopped short of the end by itself, at its keypad for one.
+        return outcome(Failure::Stopped,
+                       QStringLiteral("stopped before its end: %1").arg(status.reason));
+    }
+
+    void ended(const ProgramStatus &status)
+    {
+        if (run.id == 0)
+            return;
+        const Outcome result = outcomeOf(status);
+        if (starting) {
+            endedWhileStarting = result;
+            return;
+        }
+        const RunId id = run.id;
+        // Over before anyone hears of it: a listener may start the next run at once.
+        run = Run();
+        emit q.runEnded(id, status.volumeMl, result);
+    }
+};
+
+SilaPump::SilaPump(PumpCore &core, QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<Private>(*this, core))
+{
+    qRegisterMetaType<SilaPump::RunId>("SilaPump::RunId");
+    qRegisterMetaType<SilaPump::Snapshot>();
+    qRegisterMetaType<SilaPump::Outcome>();
+    d->shown = d->read();
+    connect(&core, &PumpCore::answered, this, [this] { d->refresh(); });
+    connect(&core, &PumpCore::sampled, this, [this] { d->refresh(); });
+    connect(&core, &PumpCore::linkStateChanged, this, [this] { d->refresh(); });
+    connect(&core.program(), &ProgramRunner::statusChanged, this,
+            [this](const ProgramStatus &s) { d->statusChanged(s); });
+    connect(&core.program(), &ProgramRunner::ended, this,
+            [this](const ProgramStatus &s) { d->ended(s); });
+}
+
+SilaPump::~SilaPump() = default;
+
+SilaPump::Snapshot SilaPump::snapshot() const
+{
+    return d->shown;
+}
+
+SilaPump::RunId SilaPump::startDose(double volumeMl, double rateMlMin, Outcome *outcome)
+{
+    // Never a value outside the limits on the wire, whatever the caller checked.
+    const Invalid invalid = checkDose(volumeMl, rateMlMin);
+    if (!invalid.valid()) {
+        if (outcome != nullptr)
+            *outcome = {Failure::PumpRefused,
+                        invalid.parameter + QStringLiteral(": ") + invalid.message};
+        return 0;
+    }
+    if (!d->mayStart(outcome))
+        return 0;
+    ProgramStep step;
+    step.kind = ProgramStep::Kind::Dose;
+    step.volumeMl = volumeMl;
+    step.rateMlMin = rateMlMin;
+    Private::Run run;
+    run.kind = Private::Kind::Dose;
+    run.targetMl = volumeMl;
+    run.rateMlMin = rateMlMin;
+    return d->start(step, QStringLiteral("SiLA DoseVolume"), run, outcome);
+}
+
+SilaPump::RunId SilaPump::startFlow(double rateMlMin, double runTimeS, Outcome *outcome)
+{
+    const Invalid invalid = checkFlow(rateMlMin, runTimeS);
+    if (!invalid.valid()) {
+        if (outcome != nullptr)
+            *outcome = {Failure::PumpRefused,
+                        invalid.parameter + QStringLiteral(": ") + invalid.message};
+        return 0;
+    }
+    if (!d->mayStart(outcome))
+        return 0;
+    // Whole seconds, as the pump counts them; none runs until stopped.
+    const double seconds = runTimeS > 0 ? double(std::llround(runTimeS)) : 0;
+    ProgramStep step;
+    step.kind = ProgramStep::Kind::Run;
+    step.rateMlMin = rateMlMin;
+    step.forS = seconds;
+    Private::Run run;
+    run.kind = Private::Kind::Flow;
+    run.rateMlMin = rateMlMin;
+    run.runTimeS = seconds;
+    return d->start(step, QStringLiteral("SiLA GenerateFlow"), run, outcome);
+}
+
+void SilaPump::stop()
+{
+    // The core's Stop: ahead of everything on the wire, and the runner ends the run on hearing it.
+    d->core.stop();
+}
+
+bool SilaPump::prime(Outcome *outcome)
+{
+    const auto refuse = [outcome](Failure failure, const QString &message) {
+        if (outcome != nullptr)
+            *outcome = {failure, message};
+        return false;
+    };
+    if (d->runner().status().active())
+        return refuse(Failure::PumpRefused, d->run.id != 0
+                                                ? QStringLiteral("a dose or flow is running")
+                                                : QStringLiteral("a dosing program is running"));
+    const LinkState link = d->core.linkState();
+    if (!link.connected())
+        return refuse(Failure::LinkLost,
+                      QStringLiteral("the pump is not connected (%1)").arg(link.text()));
+    if (d->core.sampler().take().runState == ProcessSample::RunState::Running)
+        return refuse(Failure::PumpRefused, QStringLiteral("the pump is running"));
+    // The lane the bridge primes in: behind the operator, ahead of programs and polls.
+    if (d->core.submit(BusinessLogic::Lane::Remote, BusinessLogic::CommandSpezifier::Prime, 0) == 0)
+        return refuse(Failure::PumpRefused, QStringLiteral("the pump has no prime command"));
+    return true;
+}
+
+bool SilaPump::pause(RunId id, Outcome *outcome)
+{
+    if (id == 0 || id != d->run.id || d->runner().status().state != State::Running) {
+        if (outcome != nullptr)
+            *outcome = {Failure::PumpRefused, QStringLiteral("the run is not running")};
+        return false;
+    }
+    d->runner().pause();
+    return d->runner().status().state == State::Paused;
+}
+
+bool SilaPump::resume(RunId id, Outcome *outcome)
+{
+    if (id == 0 || id != d->run.id || d->runner().status().state != State::Paused) {
+        if (outcome != nullptr)
+            *outcome = {Failure::PumpRefused, QStringLiteral("the run is not paused")};
+        return false;
+    }
+    d->runner().resume();
+    return d->runner().status().state == State::Running;
+}
+
+bool SilaPump::paused(RunId id) const
+{
+    return id != 0 && id == d->run.id && d->runner().status().state == State::Paused;
+}
