@@ -102,10 +102,10 @@ SilaPump::Invalid SilaPump::checkFlow(double rateMlMin, double runTimeS)
     why = outside(time, runTimeS);
     if (!why.isEmpty())
         return {QStringLiteral("RunTime"), why};
-    // The time goes out in whole seconds, and a time of none runs until stopped: a time that
-    // rounds to none would be taken for that.
+    // A time of none runs until stopped; any other is at least the shortest the pump counts, so
+    // that none is taken for it once rounded to whole seconds.
     const double shortest = Pump::KeyTable::step(time);
-    if (runTimeS > 0 && std::llround(runTimeS) < shortest)
+    if (runTimeS > 0 && runTimeS < shortest)
         return {QStringLiteral("RunTime"), QStringLiteral("%1 is below %2 %3; 0 runs until stopped")
                                                .arg(number(runTimeS), number(shortest), time.unit)};
     return {};

@@ -117,8 +117,8 @@ void SilaPumpTest::checks_data()
     QTest::newRow("flow rate below") << false << 0.5 << 60.0 << "FlowRate: 0.5 is below 1.0 ml/min";
     QTest::newRow("run time above") << false << 10.0 << 6000.0 << "RunTime: 6000 is above 5999 s";
     QTest::newRow("run time negative") << false << 10.0 << -1.0 << "RunTime: -1 is below 0 s";
-    QTest::newRow("run time rounding to none")
-        << false << 10.0 << 0.4 << "RunTime: 0.4 is below 1 s; 0 runs until stopped";
+    QTest::newRow("run time under the shortest")
+        << false << 10.0 << 0.6 << "RunTime: 0.6 is below 1 s; 0 runs until stopped";
     QTest::newRow("run time NaN") << false << 10.0 << nan << "RunTime: NaN is not a number";
 }
 
