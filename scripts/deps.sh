@@ -27,6 +27,8 @@ packages=(
     libgrpc++-dev protobuf-compiler-grpc libprotobuf-dev protobuf-compiler libavahi-client-dev
     # its tests: an Avahi daemon on its own bus in a network namespace, and a Python client
     avahi-daemon avahi-utils dbus iproute2 python3-grpcio python3-protobuf
+    # the certificate's UUID extension, read by the tests' client
+    python3-cryptography
 )
 # Optional extras passed by the caller.
 packages+=("$@")
