@@ -1,23 +1,41 @@
 #include "sila/SilaPump.h"
 
+#include "GUI/OperationItemStatus.h"
 #include "program/DosingProgram.h"
 #include "program/ProgramRunner.h"
 #include "pump/DosingPlan.h"
 #include "pump/KeyTable.h"
+#include "pump/StatusFlags.h"
 #include "pumpcore/PumpCore.h"
+#include "recorder/RunStateJudge.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <optional>
 
 namespace {
 
+using Id = BusinessLogic::CommandSpezifier;
 using Key = Pump::KeyTable::Key;
 using State = ProgramStatus::State;
 using Fault = ProgramStatus::Fault;
 
 constexpr double Unknown = std::numeric_limits<double>::quiet_NaN();
+// The status group polled every tick: its bit 0 says the motor is in motion.
+constexpr int MotionGroup = 1;
+
+// The status flag the pump sets with any error; the error flags that name it are polled every few
+// ticks only.
+const Pump::StatusFlags::Flag &pumpErrorFlag()
+{
+    for (const Pump::StatusFlags::Flag &flag : Pump::StatusFlags::flags()) {
+        if (flag.kind == Pump::StatusFlags::Kind::Status && Pump::StatusFlags::alarm(flag))
+            return flag;
+    }
+    std::abort();
+}
 
 const Key &key(const char *name)
 {
@@ -71,20 +89,15 @@ SilaPump::Invalid SilaPump::checkDose(double volumeMl, double rateMlMin)
     why = outside(rate, rateMlMin);
     if (!why.isEmpty())
         return {QStringLiteral("FlowRate"), why};
-    // The pump spreads a dose over its dispense time, in whole seconds: the dose at that rate must
-    // take one. Rounded to none it would go at full flow, not at the rate asked.
+    // The pump spreads a dose over its dispense time, in whole seconds: at that rate the dose
+    // must fit the longest. One under half a second goes at full flow, as everywhere else.
     const double seconds = volumeMl * 60.0 / rateMlMin;
-    const long long whole = std::llround(seconds);
-    const QString dose = QStringLiteral("%1 %2 at %3 %4 takes %5 %6")
-                             .arg(number(volumeMl), volume.unit, number(rateMlMin), rate.unit,
-                                  QString::number(seconds, 'f', 1), time.unit);
-    if (whole > time.maximum)
+    if (std::llround(seconds) > time.maximum)
         return {QStringLiteral("FlowRate"),
-                QStringLiteral("%1, longer than the longest dispense time of %2 %3")
-                    .arg(dose, number(time.maximum), time.unit)};
-    if (whole < std::max(time.minimum, Pump::KeyTable::step(time)))
-        return {QStringLiteral("FlowRate"),
-                QStringLiteral("%1, too short for a dispense time in whole seconds").arg(dose)};
+                QStringLiteral("%1 %2 at %3 %4 takes %5 %6, longer than the longest dispense time "
+                               "of %7 %6")
+                    .arg(number(volumeMl), volume.unit, number(rateMlMin), rate.unit,
+                         QString::number(seconds, 'f', 1), time.unit, number(time.maximum))};
     // The plan that goes out decides last, so that nothing it would refuse passes here.
     const Pump::DosingPlan plan = Pump::DosingPlan::dose(number(volumeMl), number(rateMlMin));
     if (!plan.ok())
@@ -102,10 +115,10 @@ SilaPump::Invalid SilaPump::checkFlow(double rateMlMin, double runTimeS)
     why = outside(time, runTimeS);
     if (!why.isEmpty())
         return {QStringLiteral("RunTime"), why};
-    // The time goes out in whole seconds, and a time of none runs until stopped: a time that
-    // rounds to none would be taken for that.
+    // A time of none runs until stopped; any other is at least the shortest the pump counts, so
+    // that none is taken for it once rounded to whole seconds.
     const double shortest = Pump::KeyTable::step(time);
-    if (runTimeS > 0 && std::llround(runTimeS) < shortest)
+    if (runTimeS > 0 && runTimeS < shortest)
         return {QStringLiteral("RunTime"), QStringLiteral("%1 is below %2 %3; 0 runs until stopped")
                                                .arg(number(runTimeS), number(shortest), time.unit)};
     return {};
@@ -135,6 +148,14 @@ struct SilaPump::Private
     SilaPump &q;
     PumpCore &core;
     Snapshot shown;
+    // A run key the pump took after the motion flag was last read: until it is read again, the
+    // key tells the state. The sampler's own mark is cleared at each sample, which may come
+    // before that reading.
+    bool keyNewer = false;
+    // The pump's error flag as it was when the error flags were last read for disagreeing
+    // with it; none while the two agree.
+    std::optional<bool> errorReadFor;
+    PumpCore::Ticket errorRead = 0;
     Run run;
     RunId lastId = 0;
     // Within the runner's start: an end then is the start's failure, told to the caller alone.
@@ -143,17 +164,73 @@ struct SilaPump::Private
 
     ProgramRunner &runner() { return core.program(); }
 
+    ProcessSample::RunState runState() const
+    {
+        if (!core.linkState().connected())
+            return ProcessSample::RunState::Unknown;
+        const auto &status = core.items().get<OperationItemStatus>();
+        std::optional<bool> moving;
+        if (status.groupCurrent(MotionGroup))
+            moving = (status.statusWord(MotionGroup) & 1) != 0;
+        return RunStateJudge::judge(moving, core.sampler().lastAccepted(), keyNewer);
+    }
+
     Snapshot read() const
     {
         const ProcessSample s = core.sampler().take();
         Snapshot now;
         now.volumeDeliveredMl = s.volumeDelivered ? *s.volumeDelivered / 1000.0 : Unknown;
         now.flowRateMlMin = s.flowRate ? *s.flowRate / 1000.0 : Unknown;
-        now.state = core.linkState().connected()
-                        ? ProcessSample::runStateText(s.runState)
-                        : ProcessSample::runStateText(ProcessSample::RunState::Unknown);
+        now.state = ProcessSample::runStateText(runState());
         now.errorFlags = s.errors.value_or(QStringList());
         return now;
+    }
+
+    void answered(const Answer &answer)
+    {
+        if (answer.ticket != 0 && answer.ticket == errorRead) {
+            errorRead = 0;
+            // Read outside the poller's round: the item takes it here, as the poller's would.
+            GUI::OperationItem *item = core.items().find(Id::GetPumpStatus);
+            if (answer.outcome == BusinessLogic::AnswerOutcome::Answered && item != nullptr) {
+                Answer copy = answer;
+                item->update(&copy);
+            }
+        }
+        if (answer.accepted()) {
+            if (RunStateJudge::keyOf(answer.commandId)) {
+                keyNewer = true;
+            } else if (answer.commandId == BusinessLogic::toInt(Id::GetPumpStatus)) {
+                // Which group it read, as the status item reads it.
+                OperationItemStatus reading;
+                Answer copy = answer;
+                reading.update(&copy);
+                if (reading.groupKnown(MotionGroup))
+                    keyNewer = false;
+                errorFlagRead(reading);
+            }
+        }
+        refresh();
+    }
+
+    // An error that came or went shows in the flag read every tick; its names follow within an
+    // exchange rather than at their own turn some ticks later. Once per disagreement: a pump
+    // whose flag stays lit with no error named is not asked every tick.
+    void errorFlagRead(const OperationItemStatus &reading)
+    {
+        const Pump::StatusFlags::Flag &flag = pumpErrorFlag();
+        if (!reading.groupKnown(flag.group))
+            return;
+        const bool lit = Pump::StatusFlags::lit(flag, reading.statusWord(flag.group));
+        if (lit == !shown.errorFlags.isEmpty()) {
+            errorReadFor.reset();
+            return;
+        }
+        if (errorReadFor == lit)
+            return;
+        errorReadFor = lit;
+        errorRead = core.submit(BusinessLogic::Lane::Remote, Id::GetPumpStatus,
+                                Pump::StatusFlags::ErrorGroup, false);
     }
 
     // After every answer the items took, every sample and every change of the link: a change
@@ -167,6 +244,14 @@ struct SilaPump::Private
         emit q.snapshotChanged(shown);
     }
 
+    // Down, rather than not yet tried: a port just opened has no verdict before its first
+    // exchange, and a run's own commands find out (a silent pump ends it as a lost link).
+    bool linkUp() const
+    {
+        const LinkState link = core.linkState();
+        return link.connected() || link.kind == LinkState::Kind::Unknown;
+    }
+
     bool mayStart(Outcome *out)
     {
         const auto refuse = [out](Failure failure, const QString &message) {
@@ -178,12 +263,12 @@ struct SilaPump::Private
             return refuse(Failure::PumpRefused,
                           run.id != 0 ? QStringLiteral("another dose or flow is running")
                                       : QStringLiteral("a dosing program is running"));
-        const LinkState link = core.linkState();
-        if (!link.connected())
-            return refuse(Failure::LinkLost,
-                          QStringLiteral("the pump is not connected (%1)").arg(link.text()));
+        if (!linkUp())
+            return refuse(
+                Failure::LinkLost,
+                QStringLiteral("the pump is not connected (%1)").arg(core.linkState().text()));
         // Started at its keypad or by another front-end: not ours to set up anew.
-        const ProcessSample::RunState state = core.sampler().take().runState;
+        const ProcessSample::RunState state = runState();
         if (state == ProcessSample::RunState::Running || state == ProcessSample::RunState::Priming)
             return refuse(Failure::PumpRefused,
                           QStringLiteral("the pump is %1").arg(ProcessSample::runStateText(state)));
@@ -283,7 +368,7 @@ SilaPump::SilaPump(PumpCore &core, QObject *parent)
     qRegisterMetaType<SilaPump::Snapshot>();
     qRegisterMetaType<SilaPump::Outcome>();
     d->shown = d->read();
-    connect(&core, &PumpCore::answered, this, [this] { d->refresh(); });
+    connect(&core, &PumpCore::answered, this, [this](const Answer &a) { d->answered(a); });
     connect(&core, &PumpCore::sampled, this, [this] { d->refresh(); });
     connect(&core, &PumpCore::linkStateChanged, this, [this] { d->refresh(); });
     connect(&core.program(), &ProgramRunner::statusChanged, this,
@@ -363,14 +448,14 @@ bool SilaPump::prime(Outcome *outcome)
         return refuse(Failure::PumpRefused, d->run.id != 0
                                                 ? QStringLiteral("a dose or flow is running")
                                                 : QStringLiteral("a dosing program is running"));
-    const LinkState link = d->core.linkState();
-    if (!link.connected())
-        return refuse(Failure::LinkLost,
-                      QStringLiteral("the pump is not connected (%1)").arg(link.text()));
-    if (d->core.sampler().take().runState == ProcessSample::RunState::Running)
+    if (!d->linkUp())
+        return refuse(
+            Failure::LinkLost,
+            QStringLiteral("the pump is not connected (%1)").arg(d->core.linkState().text()));
+    if (d->runState() == ProcessSample::RunState::Running)
         return refuse(Failure::PumpRefused, QStringLiteral("the pump is running"));
     // The lane the bridge primes in: behind the operator, ahead of programs and polls.
-    if (d->core.submit(BusinessLogic::Lane::Remote, BusinessLogic::CommandSpezifier::Prime, 0) == 0)
+    if (d->core.submit(BusinessLogic::Lane::Remote, Id::Prime, 0) == 0)
         return refuse(Failure::PumpRefused, QStringLiteral("the pump has no prime command"));
     return true;
 }
