@@ -184,6 +184,7 @@ class DosingTest(RigTest):
 
     def test_a_second_run_is_refused_while_one_runs(self):
         self.run_until_running("DoseVolume", Volume=50.0, FlowRate=10.0)
+        since = len(self.state.values)
         refused = self.fdl.qualify("DefinedExecutionError", "PumpRefused")
         for command, params in (("DoseVolume", {"Volume": 1.0, "FlowRate": 10.0}),
                                 ("GenerateFlow", {"FlowRate": 10.0, "RunTime": 0.0})):
@@ -201,8 +202,10 @@ class DosingTest(RigTest):
         with self.assertRaises(silaclient.SilaError) as ctx:
             self.dosing.call("Prime")
         self.assertSilaError(ctx, "defined", identifier=refused)
-        # The first run goes on.
-        self.assertEqual(self.state.latest(), "running")
+        # The first run goes on, and is never shown as anything else.
+        time.sleep(1.0)
+        self.assertEqual({v for _, v in self.state.values[since - 1:]}, {"running"},
+                         self.state.values)
 
     def test_pump_error_ends_the_dose(self):
         flags = Watch(self.dosing, "ErrorFlags")
@@ -344,17 +347,37 @@ class ControlRefusedTest(RigTest):
 class LinkLostTest(RigTest):
     rig_options = {"speed": SPEED}
 
-    def test_lost_link_mid_dose(self):
+    def test_lost_link_during_a_dose(self):
         dosing = self.client.feature(DOSING)
         fdl = self.client.definitions[DOSING]
-        rows = [("hang-up", "hangup 2", None), ("silence", "silent on", "silent off")]
-        for name, fault, repair in rows:
+        sim = self.rig.sim
+
+        def delivering(mark, execution):
+            stream = dosing.info("DoseVolume", execution, timeout=10)
+            try:
+                for info in stream:
+                    if (info["progress"] or 0) > 0:
+                        return True
+                    if info["status"] not in ("waiting", "running"):
+                        return False
+                return False
+            finally:
+                stream.cancel()
+
+        # (row, when the fault comes, the fault, what ends it)
+        rows = [("hang-up mid-dose", delivering, "hangup 2", None),
+                ("silence mid-dose", delivering, "silent on", "silent off")]
+        for name, when, fault, repair in rows:
             with self.subTest(name):
                 state = Watch(dosing, "PumpState")
                 try:
+                    # Before the first answer the pump is not known; a run then is LinkLost.
+                    self.assertTrue(state.wait_latest(lambda s: s == "stopped", 15),
+                                    state.values)
+                    mark = sim.mark()
                     execution = dosing.start("DoseVolume", Volume=50.0, FlowRate=10.0)
-                    self.assertTrue(state.wait_latest(lambda s: s == "running", 10))
-                    self.rig.sim.control(fault)
+                    self.assertTrue(when(mark, execution))
+                    sim.control(fault)
                     infos = follow(dosing, "DoseVolume", execution, timeout=20)
                     self.assertEqual(infos[-1]["status"], "finishedWithError", infos)
                     with self.assertRaises(silaclient.SilaError) as ctx:
@@ -362,18 +385,21 @@ class LinkLostTest(RigTest):
                     self.assertSilaError(ctx, "defined", identifier=fdl.qualify(
                         "DefinedExecutionError", "LinkLost"))
                     self.assertTrue(state.wait(lambda s: s == "unknown", 5), state.values)
-                    mark = self.rig.sim.mark()
+                    mark = sim.mark()
                     if repair:
-                        self.rig.sim.control(repair)
+                        sim.control(repair)
                     # Back on the line, the pump is stopped first.
                     self.assertTrue(harness.wait_for(
-                        lambda: stop_frames(self.rig.sim.commands(since=mark)), 15),
+                        lambda: stop_frames(sim.commands(since=mark)), 15),
                         "no stop after the link came back")
                     self.assertTrue(state.wait_latest(lambda s: s == "stopped", 10),
                                     state.values)
-                    self.assertEqual(started_frames(self.rig.sim.commands(since=mark)), [])
+                    self.assertEqual(started_frames(sim.commands(since=mark)), [])
                 finally:
                     state.close()
+                    # A row that failed leaves the pump stopped for the next.
+                    sim.control("silent off")
+                    dosing.call("StopDosage")
 
 
 if __name__ == "__main__":
