@@ -10,10 +10,13 @@
 #include <avahi-common/malloc.h>
 #include <avahi-common/strlst.h>
 #include <avahi-common/thread-watch.h>
+#include <avahi-common/timeval.h>
 
 namespace {
 
 const char *const ServiceType = "_sila._tcp";
+// Without even a system bus, Avahi's client cannot wait for the daemon itself: tried again.
+constexpr unsigned RetryS = 3;
 // A TXT string holds at most 255 bytes, "key=" included.
 constexpr int MaxTxtString = 255;
 
@@ -58,7 +61,9 @@ struct SilaDiscovery::Private
     AvahiThreadedPoll *poll = nullptr;
     AvahiClient *client = nullptr;
     AvahiEntryGroup *group = nullptr;
-    bool wanted = false; // publish() called and not withdrawn
+    AvahiTimeout *retry = nullptr;
+    bool waiting = false; // for a daemon, and said so
+    bool wanted = false;  // publish() called and not withdrawn
     Record record;
     QByteArray instance; // the UUID, or Avahi's alternative after a collision
     QString lastProblem; // said once until it changes or the announcement succeeds
@@ -100,8 +105,41 @@ struct SilaDiscovery::Private
         // NO_FAIL: without a daemon the client waits for one instead of failing.
         client = avahi_client_new(avahi_threaded_poll_get(poll), AVAHI_CLIENT_NO_FAIL,
                                   &Private::clientChanged, this, &error);
-        if (client == nullptr)
-            report(QStringLiteral("cannot use Avahi: %1").arg(avahi_strerror(error)));
+        if (client != nullptr)
+            return;
+        waitForDaemon();
+        retryLater();
+    }
+
+    // Said once, whether the daemon was never there or went away.
+    void waitForDaemon()
+    {
+        if (!waiting)
+            report(noDaemon());
+        waiting = true;
+    }
+
+    void retryLater()
+    {
+        const AvahiPoll *api = avahi_threaded_poll_get(poll);
+        timeval when{};
+        avahi_elapse_time(&when, RetryS * 1000, 0);
+        if (retry == nullptr)
+            retry = api->timeout_new(api, &when, &Private::retryNow, this);
+        else
+            api->timeout_update(retry, &when);
+    }
+
+    static QString noDaemon()
+    {
+        return QStringLiteral("no Avahi daemon; the server is announced when one starts");
+    }
+
+    static void retryNow(AvahiTimeout *, void *data)
+    {
+        auto *d = static_cast<Private *>(data);
+        if (d->client == nullptr)
+            d->connectClient();
     }
 
     void dropClient()
@@ -159,6 +197,7 @@ struct SilaDiscovery::Private
         d->client = c; // the first call comes before avahi_client_new returns
         switch (state) {
         case AVAHI_CLIENT_S_RUNNING:
+            d->waiting = false;
             d->announce();
             break;
         case AVAHI_CLIENT_S_COLLISION:
@@ -168,18 +207,21 @@ struct SilaDiscovery::Private
                 avahi_entry_group_reset(d->group);
             break;
         case AVAHI_CLIENT_CONNECTING:
-            d->report(QStringLiteral("no Avahi daemon; the server is announced when one starts"));
+            d->waitForDaemon();
             break;
         case AVAHI_CLIENT_FAILURE:
             if (avahi_client_errno(c) == AVAHI_ERR_DISCONNECTED) {
                 // The daemon went away: a new client waits for it to come back.
                 d->report(QStringLiteral("lost the Avahi daemon; the server is announced again "
                                          "when it returns"));
+                d->waiting = true;
                 d->dropClient();
                 d->connectClient();
             } else {
                 d->report(
                     QStringLiteral("Avahi failed: %1").arg(avahi_strerror(avahi_client_errno(c))));
+                d->dropClient();
+                d->retryLater();
             }
             break;
         }
@@ -223,6 +265,8 @@ SilaDiscovery::~SilaDiscovery()
     avahi_threaded_poll_stop(d->poll);
     // The poll thread is gone: freeing the client withdraws the record.
     d->dropClient();
+    if (d->retry != nullptr)
+        avahi_threaded_poll_get(d->poll)->timeout_free(d->retry);
     avahi_threaded_poll_free(d->poll);
 }
 

@@ -1,10 +1,12 @@
 #include "sila/SilaPump.h"
 
+#include "GUI/OperationItemStatus.h"
 #include "program/DosingProgram.h"
 #include "program/ProgramRunner.h"
 #include "pump/DosingPlan.h"
 #include "pump/KeyTable.h"
 #include "pumpcore/PumpCore.h"
+#include "recorder/RunStateJudge.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,6 +20,8 @@ using State = ProgramStatus::State;
 using Fault = ProgramStatus::Fault;
 
 constexpr double Unknown = std::numeric_limits<double>::quiet_NaN();
+// The status group whose bit 0 says the motor is in motion.
+constexpr int MotionGroup = 1;
 
 const Key &key(const char *name)
 {
@@ -102,10 +106,10 @@ SilaPump::Invalid SilaPump::checkFlow(double rateMlMin, double runTimeS)
     why = outside(time, runTimeS);
     if (!why.isEmpty())
         return {QStringLiteral("RunTime"), why};
-    // The time goes out in whole seconds, and a time of none runs until stopped: a time that
-    // rounds to none would be taken for that.
+    // A time of none runs until stopped; any other is at least the shortest the pump counts, so
+    // that none is taken for it once rounded to whole seconds.
     const double shortest = Pump::KeyTable::step(time);
-    if (runTimeS > 0 && std::llround(runTimeS) < shortest)
+    if (runTimeS > 0 && runTimeS < shortest)
         return {QStringLiteral("RunTime"), QStringLiteral("%1 is below %2 %3; 0 runs until stopped")
                                                .arg(number(runTimeS), number(shortest), time.unit)};
     return {};
@@ -135,6 +139,10 @@ struct SilaPump::Private
     SilaPump &q;
     PumpCore &core;
     Snapshot shown;
+    // A run key the pump took after the motion flag was last read: until it is read again, the
+    // key tells the state. The sampler's own mark is cleared at each sample, which may come
+    // before that reading.
+    bool keyNewer = false;
     Run run;
     RunId lastId = 0;
     // Within the runner's start: an end then is the start's failure, told to the caller alone.
@@ -143,17 +151,44 @@ struct SilaPump::Private
 
     ProgramRunner &runner() { return core.program(); }
 
+    ProcessSample::RunState runState() const
+    {
+        if (!core.linkState().connected())
+            return ProcessSample::RunState::Unknown;
+        const auto &status = core.items().get<OperationItemStatus>();
+        std::optional<bool> moving;
+        if (status.groupCurrent(MotionGroup))
+            moving = (status.statusWord(MotionGroup) & 1) != 0;
+        return RunStateJudge::judge(moving, core.sampler().lastAccepted(), keyNewer);
+    }
+
     Snapshot read() const
     {
         const ProcessSample s = core.sampler().take();
         Snapshot now;
         now.volumeDeliveredMl = s.volumeDelivered ? *s.volumeDelivered / 1000.0 : Unknown;
         now.flowRateMlMin = s.flowRate ? *s.flowRate / 1000.0 : Unknown;
-        now.state = core.linkState().connected()
-                        ? ProcessSample::runStateText(s.runState)
-                        : ProcessSample::runStateText(ProcessSample::RunState::Unknown);
+        now.state = ProcessSample::runStateText(runState());
         now.errorFlags = s.errors.value_or(QStringList());
         return now;
+    }
+
+    void answered(const Answer &answer)
+    {
+        if (answer.accepted()) {
+            if (RunStateJudge::keyOf(answer.commandId)) {
+                keyNewer = true;
+            } else if (answer.commandId ==
+                       BusinessLogic::toInt(BusinessLogic::CommandSpezifier::GetPumpStatus)) {
+                // Which group it read, as the status item reads it.
+                OperationItemStatus reading;
+                Answer copy = answer;
+                reading.update(&copy);
+                if (reading.groupKnown(MotionGroup))
+                    keyNewer = false;
+            }
+        }
+        refresh();
     }
 
     // After every answer the items took, every sample and every change of the link: a change
@@ -167,6 +202,14 @@ struct SilaPump::Private
         emit q.snapshotChanged(shown);
     }
 
+    // Down, rather than not yet tried: a port just opened has no verdict before its first
+    // exchange, and a run's own commands find out (a silent pump ends it as a lost link).
+    bool linkUp() const
+    {
+        const LinkState link = core.linkState();
+        return link.connected() || link.kind == LinkState::Kind::Unknown;
+    }
+
     bool mayStart(Outcome *out)
     {
         const auto refuse = [out](Failure failure, const QString &message) {
@@ -178,12 +221,12 @@ struct SilaPump::Private
             return refuse(Failure::PumpRefused,
                           run.id != 0 ? QStringLiteral("another dose or flow is running")
                                       : QStringLiteral("a dosing program is running"));
-        const LinkState link = core.linkState();
-        if (!link.connected())
-            return refuse(Failure::LinkLost,
-                          QStringLiteral("the pump is not connected (%1)").arg(link.text()));
+        if (!linkUp())
+            return refuse(
+                Failure::LinkLost,
+                QStringLiteral("the pump is not connected (%1)").arg(core.linkState().text()));
         // Started at its keypad or by another front-end: not ours to set up anew.
-        const ProcessSample::RunState state = core.sampler().take().runState;
+        const ProcessSample::RunState state = runState();
         if (state == ProcessSample::RunState::Running || state == ProcessSample::RunState::Priming)
             return refuse(Failure::PumpRefused,
                           QStringLiteral("the pump is %1").arg(ProcessSample::runStateText(state)));
@@ -283,7 +326,7 @@ SilaPump::SilaPump(PumpCore &core, QObject *parent)
     qRegisterMetaType<SilaPump::Snapshot>();
     qRegisterMetaType<SilaPump::Outcome>();
     d->shown = d->read();
-    connect(&core, &PumpCore::answered, this, [this] { d->refresh(); });
+    connect(&core, &PumpCore::answered, this, [this](const Answer &a) { d->answered(a); });
     connect(&core, &PumpCore::sampled, this, [this] { d->refresh(); });
     connect(&core, &PumpCore::linkStateChanged, this, [this] { d->refresh(); });
     connect(&core.program(), &ProgramRunner::statusChanged, this,
@@ -363,11 +406,11 @@ bool SilaPump::prime(Outcome *outcome)
         return refuse(Failure::PumpRefused, d->run.id != 0
                                                 ? QStringLiteral("a dose or flow is running")
                                                 : QStringLiteral("a dosing program is running"));
-    const LinkState link = d->core.linkState();
-    if (!link.connected())
-        return refuse(Failure::LinkLost,
-                      QStringLiteral("the pump is not connected (%1)").arg(link.text()));
-    if (d->core.sampler().take().runState == ProcessSample::RunState::Running)
+    if (!d->linkUp())
+        return refuse(
+            Failure::LinkLost,
+            QStringLiteral("the pump is not connected (%1)").arg(d->core.linkState().text()));
+    if (d->runState() == ProcessSample::RunState::Running)
         return refuse(Failure::PumpRefused, QStringLiteral("the pump is running"));
     // The lane the bridge primes in: behind the operator, ahead of programs and polls.
     if (d->core.submit(BusinessLogic::Lane::Remote, BusinessLogic::CommandSpezifier::Prime, 0) == 0)

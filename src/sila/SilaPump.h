@@ -77,7 +77,8 @@ signals:
     // a flow until stopped).
     void runProgress(SilaPump::RunId id, double deliveredMl, double progress, double remainingS);
     void runPaused(SilaPump::RunId id, bool paused);
-    // The run is over: failure None when it ended as asked.
+    // The run is over: failure None when it ended as asked. deliveredMl is the pump's count as the
+    // run last heard it; one that is stopped ends at once, before the pump's final count comes.
     void runEnded(SilaPump::RunId id, double deliveredMl, const SilaPump::Outcome &outcome);
 
 private:

@@ -48,6 +48,8 @@ struct Rig
                          [this](SilaPump::RunId, double delivered, double p, double remaining) {
                              progress.push_back({delivered, p, remaining});
                          });
+        QObject::connect(&pump, &SilaPump::snapshotChanged,
+                         [this](const SilaPump::Snapshot &s) { states << s.state; });
     }
 
     bool start(const QString &port = {})
@@ -68,6 +70,7 @@ struct Rig
     PumpCore core;
     SilaPump pump{core};
     std::vector<Progress> progress;
+    QStringList states; // each change of the pump's state, as the property shows it
     QSignalSpy ended{&pump, &SilaPump::runEnded};
 };
 
@@ -89,6 +92,7 @@ private slots:
     void checks();
     void runEnds_data();
     void runEnds();
+    void startBeforeTheFirstAnswer();
     void refusedWhileActive();
     void snapshotFollowsThePump();
 };
@@ -117,8 +121,8 @@ void SilaPumpTest::checks_data()
     QTest::newRow("flow rate below") << false << 0.5 << 60.0 << "FlowRate: 0.5 is below 1.0 ml/min";
     QTest::newRow("run time above") << false << 10.0 << 6000.0 << "RunTime: 6000 is above 5999 s";
     QTest::newRow("run time negative") << false << 10.0 << -1.0 << "RunTime: -1 is below 0 s";
-    QTest::newRow("run time rounding to none")
-        << false << 10.0 << 0.4 << "RunTime: 0.4 is below 1 s; 0 runs until stopped";
+    QTest::newRow("run time under the shortest")
+        << false << 10.0 << 0.6 << "RunTime: 0.6 is below 1 s; 0 runs until stopped";
     QTest::newRow("run time NaN") << false << 10.0 << nan << "RunTime: NaN is not a number";
 }
 
@@ -177,6 +181,9 @@ void SilaPumpTest::runEnds()
                              10000);
     QVERIFY(rig.inState("running"));
     QCOMPARE(rig.ended.count(), 0);
+    // Running once started: never a glimpse of the pump as it stood before the start.
+    const QStringList since = rig.states.mid(rig.states.indexOf("running"));
+    QVERIFY2(since.count("running") == since.size(), qPrintable(rig.states.join(", ")));
 
     QSignalSpy paused(&rig.pump, &SilaPump::runPaused);
     if (how == "StopDosage") {
@@ -227,6 +234,18 @@ void SilaPumpTest::runEnds()
         between += p.progress > 0 && p.progress < 1;
     }
     QVERIFY(flow || between >= 2);
+}
+
+void SilaPumpTest::startBeforeTheFirstAnswer()
+{
+    Rig rig;
+    QVERIFY(rig.sim.start());
+    rig.core.link().setAddress(1);
+    rig.core.link().setCommPortName(rig.sim.devicePath());
+    SilaPump::Outcome why;
+    QVERIFY2(rig.pump.startDose(1, 10, &why) != 0, qPrintable(why.message));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.ended.count(), 1, 10000);
+    QCOMPARE(endOf(rig.ended).failure, Failure::None);
 }
 
 void SilaPumpTest::refusedWhileActive()

@@ -65,9 +65,6 @@ publish-workstation=no
 publish-hinfo=no
 CONF
 
-dbus-daemon --config-file="$work/bus.conf" --nofork 2>/dev/null &
-pids+=($!)
-for _ in $(seq 50); do [ -S "$work/bus" ] && break; sleep 0.1; done
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/bus
 
 start_avahi() {
@@ -96,15 +93,19 @@ openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=S
     -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 long_name=$(printf 'N%.0s' $(seq 300))
 
-# Started before the daemon: it says so once and announces when the daemon comes.
+# Started before even the bus is there: it says so once and announces when the daemon comes.
 mkfifo "$work/in"
 "$announce" "$uuid" 50052 1.0.1 "$long_name" "a dosing pump" "$work/cert.pem" \
     <"$work/in" >"$work/announce.out" 2>&1 &
 pids+=($!)
 exec 3>"$work/in"
 wait_for "^problem no Avahi daemon" 0
+dbus-daemon --config-file="$work/bus.conf" --nofork 2>/dev/null &
+pids+=($!)
+for _ in $(seq 50); do [ -S "$work/bus" ] && break; sleep 0.1; done
 start_avahi
 wait_for "^announced $uuid\$" 0
+[ "$(grep -c '^problem' "$work/announce.out")" -eq 1 ] || fail "the missing daemon was not said once"
 
 browse() { avahi-browse -rpt _sila._tcp | grep "^=;lo;IPv4;$uuid;" || true; }
 record=$(browse)
@@ -140,6 +141,8 @@ wait "$avahi" 2>/dev/null || true
 wait_for "^problem lost the Avahi daemon" "$lines"
 start_avahi
 wait_for "^announced $uuid\$" "$lines"
+[ "$(tail -n +"$((lines + 1))" "$work/announce.out" | grep -c '^problem')" -eq 1 ] ||
+    fail "the lost daemon was not said once"
 browse | grep -q '"server_name=Bench 7"' || fail "not announced again after the restart"
 
 # A second server with the same UUID: Avahi's alternative name, not a failure.
