@@ -67,7 +67,7 @@ def ms(seconds):
 def dose_samples(rig, dosing, count):
     """Per call: (latency, in-flight rest, rate ACK to FlowRate value)."""
     samples = []
-    rate_watch = silatest_watch(dosing, "FlowRate")
+    rate_watch = silatest.Watch(dosing, "FlowRate")
     try:
         for i in range(count):
             rate = 20.0 + (i % 2) * 40.0 + i / 100  # a new set-point every time
@@ -115,29 +115,25 @@ def dose_samples(rig, dosing, count):
     return samples
 
 
-def silatest_watch(feature, prop):
-    # The dosing tests' background watcher, kept out of the import path of test discovery.
-    import test_dosing
-    return test_dosing.Watch(feature, prop)
-
-
 def flag_samples(rig, dosing, count):
     """Per change: its stamp at the simulator to the value at the client; and the intervals
     between the queries of the error status group, which bound it."""
     samples = []
     missed = []  # (switched on, answers that told it, values seen meanwhile)
     mark = rig.sim.mark()
-    flags = silatest_watch(dosing, "ErrorFlags")
+    flags = silatest.Watch(dosing, "ErrorFlags")
     try:
         if not harness.wait_for(lambda: flags.values, 5):
             raise RuntimeError("no ErrorFlags value at subscribe")
-        for i in range(count):
-            on = i % 2 == 0
+        pump_on = False
+        for _ in range(count):
+            on = not pump_on
             time.sleep(random.uniform(0.2, 0.9))
             seen = len(flags.values)
             change = rig.sim.mark()
             t0 = time.time()
             rig.sim.control("error overpressure " + ("on" if on else "off"))
+            pump_on = on
             got = harness.wait_for(lambda: next(
                 (at for at, v in flags.values[seen:] if bool(v) == on), None), 10)
             if got is not None:
@@ -149,6 +145,11 @@ def flag_samples(rig, dosing, count):
                     and re.search(r"= (\d+)", f.line)
                     and (int(re.search(r"= (\d+)", f.line).group(1)) & 1) == on]
             missed.append((on, len(told), flags.values[seen:]))
+            # The stream still shows the state before: the pump goes back to it, unmeasured,
+            # so that the next change is one the stream has to show.
+            rig.sim.control("error overpressure " + ("off" if on else "on"))
+            pump_on = not on
+            time.sleep(1.0)
     finally:
         rig.sim.control("error overpressure off")
         flags.close()

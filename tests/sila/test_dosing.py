@@ -1,49 +1,17 @@
 """The dosing feature, PauseController and CancelController against the simulated pump."""
 
 import math
-import threading
 import time
 import unittest
 import uuid as uuidlib
 
 import harness
 import silaclient
-from silatest import CANCEL, DOSING, PAUSE, RigTest
+from silatest import CANCEL, DOSING, PAUSE, RigTest, Watch
 
 STATES = {"stopped", "running", "paused", "priming", "unknown"}
 # The simulator's clock runs this many times faster: a 10 s dose takes 2 s.
 SPEED = 5
-
-
-class Watch:
-    """Collects an observable property's values in the background, with their arrival times."""
-
-    def __init__(self, feature, prop):
-        self.stream = feature.subscribe(prop, timeout=120)
-        self.values = []
-        self.error = None
-        self.thread = threading.Thread(target=self._run, daemon=True)
-        self.thread.start()
-
-    def _run(self):
-        try:
-            for value in self.stream:
-                self.values.append((time.monotonic(), value))
-        except Exception as e:  # kept for the test to report
-            self.error = e
-
-    def latest(self):
-        return self.values[-1][1] if self.values else None
-
-    def wait(self, predicate, timeout):
-        return harness.wait_for(lambda: any(predicate(v) for _, v in self.values), timeout)
-
-    def wait_latest(self, predicate, timeout):
-        return harness.wait_for(lambda: self.values and predicate(self.values[-1][1]), timeout)
-
-    def close(self):
-        self.stream.cancel()
-        self.thread.join(5)
 
 
 def follow(feature, command, execution, timeout=60):
