@@ -23,25 +23,12 @@ bool same(double a, double b)
     return a == b || (std::isnan(a) && std::isnan(b));
 }
 
-// A parameter the client left out, or one that is not a number, is invalid like one out of
-// range; nothing is sent for it.
-grpc::Status missing(const QString &command, const QString &parameter)
-{
-    return SilaError::validation(SilaError::parameter(feature, command, parameter),
-                                 QStringLiteral("%1 is missing").arg(parameter));
-}
-
-grpc::Status invalid(const QString &command, const SilaPump::Invalid &check)
-{
-    return SilaError::validation(SilaError::parameter(feature, command, check.parameter),
-                                 check.message);
-}
-
+// A parameter that is not a number is invalid like one out of range.
 SilaPump::Invalid notANumber(const QString &parameter, double value)
 {
     if (std::isfinite(value))
         return {};
-    return {parameter, QStringLiteral("%1 is not a number").arg(parameter)};
+    return {parameter, QStringLiteral("not a number")};
 }
 
 QString number(double value)
@@ -110,6 +97,13 @@ grpc::Status SilaDosingService::refused(const QString &command)
     return SilaError::controlRefused(command);
 }
 
+grpc::Status SilaDosingService::rejected(const QString &command, const SilaPump::Invalid &check)
+{
+    emit logged(QStringLiteral("%1 refused: %2: %3").arg(command, check.parameter, check.message));
+    return SilaError::validation(SilaError::parameter(feature, command, check.parameter),
+                                 check.message);
+}
+
 grpc::Status
 SilaDosingService::start(const QString &command,
                          const std::function<SilaPump::RunId(SilaPump::Outcome *)> &begin,
@@ -145,16 +139,18 @@ SilaDosingService::DoseVolume(grpc::CallbackServerContext *call,
         if (!refusal.ok())
             return refusal;
         if (!request->has_volume())
-            return missing(doseVolume, QStringLiteral("Volume"));
+            return rejected(doseVolume,
+                            {QStringLiteral("Volume"), QStringLiteral("the parameter is missing")});
         if (!request->has_flowrate())
-            return missing(doseVolume, QStringLiteral("FlowRate"));
+            return rejected(doseVolume, {QStringLiteral("FlowRate"),
+                                         QStringLiteral("the parameter is missing")});
         const double volume = request->volume().value();
         const double rate = request->flowrate().value();
         for (const SilaPump::Invalid &check :
              {notANumber(QStringLiteral("Volume"), volume),
               notANumber(QStringLiteral("FlowRate"), rate), SilaPump::checkDose(volume, rate)}) {
             if (!check.valid())
-                return invalid(doseVolume, check);
+                return rejected(doseVolume, check);
         }
         return start(
             doseVolume,
@@ -173,16 +169,18 @@ SilaDosingService::GenerateFlow(grpc::CallbackServerContext *call,
         if (!refusal.ok())
             return refusal;
         if (!request->has_flowrate())
-            return missing(generateFlow, QStringLiteral("FlowRate"));
+            return rejected(generateFlow, {QStringLiteral("FlowRate"),
+                                           QStringLiteral("the parameter is missing")});
         if (!request->has_runtime())
-            return missing(generateFlow, QStringLiteral("RunTime"));
+            return rejected(generateFlow, {QStringLiteral("RunTime"),
+                                           QStringLiteral("the parameter is missing")});
         const double rate = request->flowrate().value();
         const double runTime = request->runtime().value();
         for (const SilaPump::Invalid &check :
              {notANumber(QStringLiteral("FlowRate"), rate),
               notANumber(QStringLiteral("RunTime"), runTime), SilaPump::checkFlow(rate, runTime)}) {
             if (!check.valid())
-                return invalid(generateFlow, check);
+                return rejected(generateFlow, check);
         }
         const QString what =
             runTime == 0 ? QStringLiteral("%1 ml/min until stopped").arg(number(rate))

@@ -92,6 +92,8 @@ signals:
 
 private:
     grpc::Status refused(const QString &command);
+    // A parameter left out or outside the pump's limits: nothing is sent.
+    grpc::Status rejected(const QString &command, const SilaPump::Invalid &check);
     grpc::Status start(const QString &command,
                        const std::function<SilaPump::RunId(SilaPump::Outcome *)> &begin,
                        const QString &what,

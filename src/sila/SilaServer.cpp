@@ -91,6 +91,9 @@ bool SilaServer::start(const Config &config, QString *error)
         new SilaCancelService(d->gate, d->pump, d->executions, config.allowControl, log));
 
     grpc::ServerBuilder builder;
+    // gRPC shares a port with whoever else binds it on Linux; a second server on a pump's port
+    // would take half of its clients.
+    builder.AddChannelArgument(GRPC_ARG_ALLOW_REUSEPORT, 0);
     int selected = 0;
     builder.AddListeningPort(address.toStdString(), credentials, &selected);
     builder.RegisterService(d->core.get());

@@ -291,6 +291,8 @@ private slots:
     void serverVersion();
     void executionsKeptAndForgotten();
     void shutdownWithOpenStreams();
+    void startRefused_data();
+    void startRefused();
 
 private:
     std::unique_ptr<Rig> rig;
@@ -684,6 +686,46 @@ void TestSilaServer::shutdownWithOpenStreams()
     // The pump is still dosing for the other servers; stop it for the tests after this one.
     rig->pump.stop();
     QVERIFY(QTest::qWaitFor([&] { return rig->pump.snapshot().state == "stopped"; }, 5000));
+}
+
+void TestSilaServer::startRefused_data()
+{
+    QTest::addColumn<bool>("taken");
+    QTest::addColumn<QByteArray>("certificate");
+    QTest::addColumn<QByteArray>("key");
+    const QByteArray garbage("-----BEGIN CERTIFICATE-----\nbm90IGEgY2VydGlmaWNhdGU=\n"
+                             "-----END CERTIFICATE-----\n");
+    QTest::newRow("address in use") << true << QByteArray() << QByteArray();
+    QTest::newRow("TLS without a certificate") << false << QByteArray() << QByteArray("key");
+    QTest::newRow("certificate that is none") << false << garbage << garbage;
+}
+
+// A server that cannot serve says so and leaves nothing listening.
+void TestSilaServer::startRefused()
+{
+    QFETCH(bool, taken);
+    QFETCH(QByteArray, certificate);
+    QFETCH(QByteArray, key);
+
+    SilaServer server(rig->pump, rig->identity);
+    SilaServer::Config config;
+    config.host = QStringLiteral("127.0.0.1");
+    config.port = taken ? rig->controlling.port() : 0;
+    config.insecure = taken;
+    config.certificatePem = certificate;
+    config.keyPem = key;
+    QString error;
+    QVERIFY(!server.start(config, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(server.port(), quint16(0));
+    // The server that holds the port still answers.
+    const grpc::Status status = offThread([&] {
+        grpc::ClientContext context;
+        prepare(context);
+        core::Get_ServerUUID_Responses responses;
+        return controlling->service->Get_ServerUUID(&context, {}, &responses);
+    });
+    QVERIFY2(status.ok(), qPrintable(kind(status)));
 }
 
 QTEST_GUILESS_MAIN(TestSilaServer)
