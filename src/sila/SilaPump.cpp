@@ -5,23 +5,37 @@
 #include "program/ProgramRunner.h"
 #include "pump/DosingPlan.h"
 #include "pump/KeyTable.h"
+#include "pump/StatusFlags.h"
 #include "pumpcore/PumpCore.h"
 #include "recorder/RunStateJudge.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <optional>
 
 namespace {
 
+using Id = BusinessLogic::CommandSpezifier;
 using Key = Pump::KeyTable::Key;
 using State = ProgramStatus::State;
 using Fault = ProgramStatus::Fault;
 
 constexpr double Unknown = std::numeric_limits<double>::quiet_NaN();
-// The status group whose bit 0 says the motor is in motion.
+// The status group polled every tick: its bit 0 says the motor is in motion.
 constexpr int MotionGroup = 1;
+
+// The status flag the pump sets with any error; the error flags that name it are polled every few
+// ticks only.
+const Pump::StatusFlags::Flag &pumpErrorFlag()
+{
+    for (const Pump::StatusFlags::Flag &flag : Pump::StatusFlags::flags()) {
+        if (flag.kind == Pump::StatusFlags::Kind::Status && Pump::StatusFlags::alarm(flag))
+            return flag;
+    }
+    std::abort();
+}
 
 const Key &key(const char *name)
 {
@@ -75,20 +89,15 @@ SilaPump::Invalid SilaPump::checkDose(double volumeMl, double rateMlMin)
     why = outside(rate, rateMlMin);
     if (!why.isEmpty())
         return {QStringLiteral("FlowRate"), why};
-    // The pump spreads a dose over its dispense time, in whole seconds: the dose at that rate must
-    // take one. Rounded to none it would go at full flow, not at the rate asked.
+    // The pump spreads a dose over its dispense time, in whole seconds: at that rate the dose
+    // must fit the longest. One under half a second goes at full flow, as everywhere else.
     const double seconds = volumeMl * 60.0 / rateMlMin;
-    const long long whole = std::llround(seconds);
-    const QString dose = QStringLiteral("%1 %2 at %3 %4 takes %5 %6")
-                             .arg(number(volumeMl), volume.unit, number(rateMlMin), rate.unit,
-                                  QString::number(seconds, 'f', 1), time.unit);
-    if (whole > time.maximum)
+    if (std::llround(seconds) > time.maximum)
         return {QStringLiteral("FlowRate"),
-                QStringLiteral("%1, longer than the longest dispense time of %2 %3")
-                    .arg(dose, number(time.maximum), time.unit)};
-    if (whole < std::max(time.minimum, Pump::KeyTable::step(time)))
-        return {QStringLiteral("FlowRate"),
-                QStringLiteral("%1, too short for a dispense time in whole seconds").arg(dose)};
+                QStringLiteral("%1 %2 at %3 %4 takes %5 %6, longer than the longest dispense time "
+                               "of %7 %6")
+                    .arg(number(volumeMl), volume.unit, number(rateMlMin), rate.unit,
+                         QString::number(seconds, 'f', 1), time.unit, number(time.maximum))};
     // The plan that goes out decides last, so that nothing it would refuse passes here.
     const Pump::DosingPlan plan = Pump::DosingPlan::dose(number(volumeMl), number(rateMlMin));
     if (!plan.ok())
@@ -143,6 +152,10 @@ struct SilaPump::Private
     // key tells the state. The sampler's own mark is cleared at each sample, which may come
     // before that reading.
     bool keyNewer = false;
+    // The pump's error flag as it was when the error flags were last read for disagreeing
+    // with it; none while the two agree.
+    std::optional<bool> errorReadFor;
+    PumpCore::Ticket errorRead = 0;
     Run run;
     RunId lastId = 0;
     // Within the runner's start: an end then is the start's failure, told to the caller alone.
@@ -175,20 +188,49 @@ struct SilaPump::Private
 
     void answered(const Answer &answer)
     {
+        if (answer.ticket != 0 && answer.ticket == errorRead) {
+            errorRead = 0;
+            // Read outside the poller's round: the item takes it here, as the poller's would.
+            GUI::OperationItem *item = core.items().find(Id::GetPumpStatus);
+            if (answer.outcome == BusinessLogic::AnswerOutcome::Answered && item != nullptr) {
+                Answer copy = answer;
+                item->update(&copy);
+            }
+        }
         if (answer.accepted()) {
             if (RunStateJudge::keyOf(answer.commandId)) {
                 keyNewer = true;
-            } else if (answer.commandId ==
-                       BusinessLogic::toInt(BusinessLogic::CommandSpezifier::GetPumpStatus)) {
+            } else if (answer.commandId == BusinessLogic::toInt(Id::GetPumpStatus)) {
                 // Which group it read, as the status item reads it.
                 OperationItemStatus reading;
                 Answer copy = answer;
                 reading.update(&copy);
                 if (reading.groupKnown(MotionGroup))
                     keyNewer = false;
+                errorFlagRead(reading);
             }
         }
         refresh();
+    }
+
+    // An error that came or went shows in the flag read every tick; its names follow within an
+    // exchange rather than at their own turn some ticks later. Once per disagreement: a pump
+    // whose flag stays lit with no error named is not asked every tick.
+    void errorFlagRead(const OperationItemStatus &reading)
+    {
+        const Pump::StatusFlags::Flag &flag = pumpErrorFlag();
+        if (!reading.groupKnown(flag.group))
+            return;
+        const bool lit = Pump::StatusFlags::lit(flag, reading.statusWord(flag.group));
+        if (lit == !shown.errorFlags.isEmpty()) {
+            errorReadFor.reset();
+            return;
+        }
+        if (errorReadFor == lit)
+            return;
+        errorReadFor = lit;
+        errorRead = core.submit(BusinessLogic::Lane::Remote, Id::GetPumpStatus,
+                                Pump::StatusFlags::ErrorGroup, false);
     }
 
     // After every answer the items took, every sample and every change of the link: a change
@@ -413,7 +455,7 @@ bool SilaPump::prime(Outcome *outcome)
     if (d->runState() == ProcessSample::RunState::Running)
         return refuse(Failure::PumpRefused, QStringLiteral("the pump is running"));
     // The lane the bridge primes in: behind the operator, ahead of programs and polls.
-    if (d->core.submit(BusinessLogic::Lane::Remote, BusinessLogic::CommandSpezifier::Prime, 0) == 0)
+    if (d->core.submit(BusinessLogic::Lane::Remote, Id::Prime, 0) == 0)
         return refuse(Failure::PumpRefused, QStringLiteral("the pump has no prime command"));
     return true;
 }
