@@ -88,10 +88,7 @@ int SilaCommand::exec()
         return CliRunner::Usage;
     }
     SilaServer::Config serverConfig;
-    // gRPC takes an IPv6 host in brackets, as the listen address writes it.
-    serverConfig.host = options.host.contains(QLatin1Char(':'))
-                            ? QStringLiteral("[%1]").arg(options.host)
-                            : options.host;
+    serverConfig.host = options.host; // IPv6 without brackets: the server adds them
     serverConfig.port = options.listenPort;
     serverConfig.insecure = options.insecure;
     serverConfig.allowControl = options.allowControl;
