@@ -60,14 +60,25 @@ def wait_for(predicate, timeout, step=0.02):
 
 
 def _stop(process, grace=5.0):
-    if process is None or process.poll() is not None:
-        return
-    process.send_signal(signal.SIGTERM)
-    try:
-        process.wait(grace)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait(5)
+    if process is not None and process.poll() is None:
+        process.send_signal(signal.SIGTERM)
+        try:
+            process.wait(grace)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait(5)
+
+
+def _close_pipes(process, readers=()):
+    # The readers end at the pipes' end of file, which the exit brings.
+    for reader in readers:
+        reader.join(2)
+    for pipe in (process.stdin, process.stdout, process.stderr):
+        if pipe:
+            try:
+                pipe.close()
+            except OSError:
+                pass
 
 
 class Frame:
@@ -102,10 +113,12 @@ class Simulator:
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.device = _read_line(self.process.stdout, time.monotonic() + 10)
         if not self.device:
-            self.close()
+            _stop(self.process)
+            _close_pipes(self.process)
             raise RuntimeError("fluxo-sim named no device")
         self.reader = threading.Thread(target=self._collect, daemon=True)
         self.reader.start()
+        self.readers = [self.reader]
 
     def _collect(self):
         for raw in self.process.stderr:
@@ -148,6 +161,7 @@ class Simulator:
             except OSError:
                 pass
         _stop(self.process)
+        _close_pipes(self.process, self.readers)
 
 
 def now_seconds():
@@ -181,19 +195,22 @@ class Server:
         if first is None:
             _stop(self.process)
             err = self.process.stderr.read().decode(errors="replace")
+            _close_pipes(self.process)
             raise RuntimeError(f"the server wrote no first line: {err.strip()}")
         self.first_line = first
         # The first line names where it listens; the port is the number after the last colon.
         m = re.search(r":(\d+)\b(?!.*:\d)", first)
         if not m:
             _stop(self.process)
+            _close_pipes(self.process)
             raise RuntimeError(f"no port in the server's first line: {first!r}")
         self.port = int(m.group(1))
         self.errors = []
-        threading.Thread(target=self._drain, args=(self.process.stdout, self.output),
-                         daemon=True).start()
-        threading.Thread(target=self._drain, args=(self.process.stderr, self.errors),
-                         daemon=True).start()
+        self.readers = [threading.Thread(target=self._drain, args=(pipe, into), daemon=True)
+                        for pipe, into in ((self.process.stdout, self.output),
+                                           (self.process.stderr, self.errors))]
+        for reader in self.readers:
+            reader.start()
 
     @staticmethod
     def _drain(stream, into):
@@ -214,15 +231,18 @@ class Server:
 
     def stop(self):
         """SIGTERM and the exit code (None when it had to be killed)."""
-        if self.process.poll() is not None:
-            return self.process.returncode
-        self.process.send_signal(signal.SIGTERM)
-        try:
-            return self.process.wait(10)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait(5)
-            return None
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            try:
+                code = self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(5)
+                code = None
+        else:
+            code = self.process.returncode
+        _close_pipes(self.process, self.readers)
+        return code
 
 
 class Rig:

@@ -1,5 +1,8 @@
-"""What the SiLA test files share: a rig with a connected client, and the identifiers."""
+"""What the SiLA test files share: a rig with a connected client, a property watcher, and the
+identifiers."""
 
+import threading
+import time
 import unittest
 
 import harness
@@ -20,6 +23,37 @@ def connect(server, credentials=None, options=()):
     client = silaclient.Client(server.channel(credentials, options), harness.service_fdl())
     client.discover()
     return client
+
+
+class Watch:
+    """Collects an observable property's values in the background, with their arrival times."""
+
+    def __init__(self, feature, prop):
+        self.stream = feature.subscribe(prop, timeout=120)
+        self.values = []
+        self.error = None
+        self.thread = threading.Thread(target=self._run, daemon=True)
+        self.thread.start()
+
+    def _run(self):
+        try:
+            for value in self.stream:
+                self.values.append((time.monotonic(), value))
+        except Exception as e:  # kept for the test to report
+            self.error = e
+
+    def latest(self):
+        return self.values[-1][1] if self.values else None
+
+    def wait(self, predicate, timeout):
+        return harness.wait_for(lambda: any(predicate(v) for _, v in self.values), timeout)
+
+    def wait_latest(self, predicate, timeout):
+        return harness.wait_for(lambda: self.values and predicate(self.values[-1][1]), timeout)
+
+    def close(self):
+        self.stream.cancel()
+        self.thread.join(5)
 
 
 class RigTest(unittest.TestCase):

@@ -69,13 +69,20 @@ def browse_until(predicate, timeout=15):
 
 
 def ca_of(txt):
-    """The certificate the TXT entries carry, split over ca0, ca1, ... when it is long."""
+    """The certificate the TXT entries carry, one line of it in each of ca0, ca1, ..."""
     parts = sorted((int(k[2:] or 0), v) for k, v in txt.items() if re.fullmatch(r"ca\d*", k))
     return "".join(v for _, v in parts)
 
 
 def pem_body(pem):
     return re.sub(r"-----[A-Z ]+-----|\s", "", pem)
+
+
+def pem_of(text):
+    """The certificate as PEM with its lines, however the record wrapped it."""
+    body = pem_body(text)
+    lines = [body[i:i + 64] for i in range(0, len(body), 64)]
+    return "-----BEGIN CERTIFICATE-----\n" + "\n".join(lines) + "\n-----END CERTIFICATE-----\n"
 
 
 class DiscoveryTest(unittest.TestCase):
@@ -131,8 +138,7 @@ class DiscoveryTest(unittest.TestCase):
             pem = ca_of(txt)
             self.assertTrue(pem, f"no certificate in {sorted(txt)}")
             self.assertEqual(pem_body(pem), pem_body(test_tls.served_certificate(port).decode()))
-            full = pem if "BEGIN" in pem else (
-                "-----BEGIN CERTIFICATE-----\n" + pem + "\n-----END CERTIFICATE-----\n")
+            full = pem_of(pem)
             certificate = x509.load_pem_x509_certificate(full.encode())
             names, addresses = test_tls.host_names(certificate)
             options = [] if "127.0.0.1" in addresses else [

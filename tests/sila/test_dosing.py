@@ -1,49 +1,17 @@
 """The dosing feature, PauseController and CancelController against the simulated pump."""
 
 import math
-import threading
 import time
 import unittest
 import uuid as uuidlib
 
 import harness
 import silaclient
-from silatest import CANCEL, DOSING, PAUSE, RigTest
+from silatest import CANCEL, DOSING, PAUSE, RigTest, Watch
 
 STATES = {"stopped", "running", "paused", "priming", "unknown"}
 # The simulator's clock runs this many times faster: a 10 s dose takes 2 s.
 SPEED = 5
-
-
-class Watch:
-    """Collects an observable property's values in the background, with their arrival times."""
-
-    def __init__(self, feature, prop):
-        self.stream = feature.subscribe(prop, timeout=120)
-        self.values = []
-        self.error = None
-        self.thread = threading.Thread(target=self._run, daemon=True)
-        self.thread.start()
-
-    def _run(self):
-        try:
-            for value in self.stream:
-                self.values.append((time.monotonic(), value))
-        except Exception as e:  # kept for the test to report
-            self.error = e
-
-    def latest(self):
-        return self.values[-1][1] if self.values else None
-
-    def wait(self, predicate, timeout):
-        return harness.wait_for(lambda: any(predicate(v) for _, v in self.values), timeout)
-
-    def wait_latest(self, predicate, timeout):
-        return harness.wait_for(lambda: self.values and predicate(self.values[-1][1]), timeout)
-
-    def close(self):
-        self.stream.cancel()
-        self.thread.join(5)
 
 
 def follow(feature, command, execution, timeout=60):
@@ -184,6 +152,7 @@ class DosingTest(RigTest):
 
     def test_a_second_run_is_refused_while_one_runs(self):
         self.run_until_running("DoseVolume", Volume=50.0, FlowRate=10.0)
+        since = len(self.state.values)
         refused = self.fdl.qualify("DefinedExecutionError", "PumpRefused")
         for command, params in (("DoseVolume", {"Volume": 1.0, "FlowRate": 10.0}),
                                 ("GenerateFlow", {"FlowRate": 10.0, "RunTime": 0.0})):
@@ -201,8 +170,10 @@ class DosingTest(RigTest):
         with self.assertRaises(silaclient.SilaError) as ctx:
             self.dosing.call("Prime")
         self.assertSilaError(ctx, "defined", identifier=refused)
-        # The first run goes on.
-        self.assertEqual(self.state.latest(), "running")
+        # The first run goes on, and is never shown as anything else.
+        time.sleep(1.0)
+        self.assertEqual({v for _, v in self.state.values[since - 1:]}, {"running"},
+                         self.state.values)
 
     def test_pump_error_ends_the_dose(self):
         flags = Watch(self.dosing, "ErrorFlags")
@@ -344,17 +315,37 @@ class ControlRefusedTest(RigTest):
 class LinkLostTest(RigTest):
     rig_options = {"speed": SPEED}
 
-    def test_lost_link_mid_dose(self):
+    def test_lost_link_during_a_dose(self):
         dosing = self.client.feature(DOSING)
         fdl = self.client.definitions[DOSING]
-        rows = [("hang-up", "hangup 2", None), ("silence", "silent on", "silent off")]
-        for name, fault, repair in rows:
+        sim = self.rig.sim
+
+        def delivering(mark, execution):
+            stream = dosing.info("DoseVolume", execution, timeout=10)
+            try:
+                for info in stream:
+                    if (info["progress"] or 0) > 0:
+                        return True
+                    if info["status"] not in ("waiting", "running"):
+                        return False
+                return False
+            finally:
+                stream.cancel()
+
+        # (row, when the fault comes, the fault, what ends it)
+        rows = [("hang-up mid-dose", delivering, "hangup 2", None),
+                ("silence mid-dose", delivering, "silent on", "silent off")]
+        for name, when, fault, repair in rows:
             with self.subTest(name):
                 state = Watch(dosing, "PumpState")
                 try:
+                    # Before the first answer the pump is not known; a run then is LinkLost.
+                    self.assertTrue(state.wait_latest(lambda s: s == "stopped", 15),
+                                    state.values)
+                    mark = sim.mark()
                     execution = dosing.start("DoseVolume", Volume=50.0, FlowRate=10.0)
-                    self.assertTrue(state.wait_latest(lambda s: s == "running", 10))
-                    self.rig.sim.control(fault)
+                    self.assertTrue(when(mark, execution))
+                    sim.control(fault)
                     infos = follow(dosing, "DoseVolume", execution, timeout=20)
                     self.assertEqual(infos[-1]["status"], "finishedWithError", infos)
                     with self.assertRaises(silaclient.SilaError) as ctx:
@@ -362,18 +353,21 @@ class LinkLostTest(RigTest):
                     self.assertSilaError(ctx, "defined", identifier=fdl.qualify(
                         "DefinedExecutionError", "LinkLost"))
                     self.assertTrue(state.wait(lambda s: s == "unknown", 5), state.values)
-                    mark = self.rig.sim.mark()
+                    mark = sim.mark()
                     if repair:
-                        self.rig.sim.control(repair)
+                        sim.control(repair)
                     # Back on the line, the pump is stopped first.
                     self.assertTrue(harness.wait_for(
-                        lambda: stop_frames(self.rig.sim.commands(since=mark)), 15),
+                        lambda: stop_frames(sim.commands(since=mark)), 15),
                         "no stop after the link came back")
                     self.assertTrue(state.wait_latest(lambda s: s == "stopped", 10),
                                     state.values)
-                    self.assertEqual(started_frames(self.rig.sim.commands(since=mark)), [])
+                    self.assertEqual(started_frames(sim.commands(since=mark)), [])
                 finally:
                     state.close()
+                    # A row that failed leaves the pump stopped for the next.
+                    sim.control("silent off")
+                    dosing.call("StopDosage")
 
 
 if __name__ == "__main__":
