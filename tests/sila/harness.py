@@ -19,7 +19,7 @@ import time
 import grpc
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SERVICE_FDL = os.path.join(HERE, "fdl", "SiLAService.sila.xml")
+SERVICE_FDL = os.path.join(HERE, "..", "..", "src", "sila", "features", "SiLAService.sila.xml")
 
 _STAMPED = re.compile(r"^(\d\d):(\d\d):(\d\d)\.(\d\d\d) (rx|tx|--) (.*)$")
 

@@ -332,15 +332,10 @@ class LinkLostTest(RigTest):
             finally:
                 stream.cancel()
 
-        def showing_running(mark, execution):
-            return state.wait_latest(lambda s: s == "running", 10)
-
-        # (row, when the fault comes, the fault, what ends it, times). A hang-up as the run is
-        # first shown running falls in the start's last exchanges about every other time.
-        rows = [("hang-up of 2 s mid-dose", delivering, "hangup 2", None, 1),
-                ("silence mid-dose", delivering, "silent on", "silent off", 1),
-                ("hang-up of 1 s mid-dose", delivering, "hangup 1", None, 1),
-                ("hang-up of 2 s as the run starts", showing_running, "hangup 2", None, 3)]
+        # (row, when the fault comes, the fault, what ends it, times). A link lost for longer
+        # than the runner's 3 s grace ends the run; a shorter one is ridden through by design.
+        rows = [("hang-up of 5 s mid-dose", delivering, "hangup 5", None, 1),
+                ("silence mid-dose", delivering, "silent on", "silent off", 1)]
         for name, when, fault, repair, times in rows:
             for attempt in range(times):
                 with self.subTest(name, attempt=attempt):

@@ -1,6 +1,6 @@
 // The SiLA server over real gRPC on a free port, with the simulator as the pump: the errors as
-// the standard encodes them, refused metadata and control, executions and their results, the
-// ways a run is stopped, and a shutdown with streams open.
+// the standard encodes them, refused metadata and control, the executions kept, and a shutdown
+// with streams open. Runs from start to end are the Python client's tests.
 
 #include "SimProcess.h"
 
@@ -17,7 +17,6 @@
 #include "SiLAService.grpc.pb.h"
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -242,21 +241,6 @@ std::string startDose(Client &client, double volume, double rate, grpc::Status *
     });
 }
 
-grpc::Status doseResult(Client &client, const std::string &uuid, double *delivered = nullptr)
-{
-    return offThread([&] {
-        grpc::ClientContext context;
-        prepare(context);
-        sila::CommandExecutionUUID request;
-        request.set_value(uuid);
-        dosing::DoseVolume_Responses responses;
-        const grpc::Status status = client.pump->DoseVolume_Result(&context, request, &responses);
-        if (delivered)
-            *delivered = responses.volumedelivered().value();
-        return status;
-    });
-}
-
 using Info = Watch<sila::ExecutionInfo>;
 
 std::unique_ptr<Info> watchDose(Client &client, const std::string &uuid)
@@ -283,10 +267,6 @@ private slots:
     void initTestCase();
     void refused_data();
     void refused();
-    void resultBeforeTheEnd();
-    void stopped_data();
-    void stopped();
-    void serverName();
     void serverVersion_data();
     void serverVersion();
     void executionsKeptAndForgotten();
@@ -465,129 +445,6 @@ void TestSilaServer::refused()
     QCOMPARE(kind(status), error);
     QTest::qWait(100);
     QCOMPARE(actions(rig->sim).size(), before);
-}
-
-// A result asked for before the end is refused; after the end it holds the volume, and the Info
-// stream followed the run to its final status.
-void TestSilaServer::resultBeforeTheEnd()
-{
-    grpc::Status status;
-    const std::string uuid = startDose(*controlling, 0.5, 60, &status);
-    QVERIFY2(status.ok(), qPrintable(QString::fromStdString(status.error_message())));
-    QCOMPARE(QString::fromStdString(uuid).size(), 36);
-    QCOMPARE(kind(doseResult(*controlling, uuid)),
-             QStringLiteral("framework COMMAND_EXECUTION_NOT_FINISHED"));
-    // Another command's result does not answer for this execution.
-    QCOMPARE(kind(offThread([&] {
-                 grpc::ClientContext context;
-                 prepare(context);
-                 sila::CommandExecutionUUID request;
-                 request.set_value(uuid);
-                 dosing::GenerateFlow_Responses responses;
-                 return controlling->pump->GenerateFlow_Result(&context, request, &responses);
-             })),
-             QStringLiteral("framework INVALID_COMMAND_EXECUTION_UUID"));
-
-    const auto info = watchDose(*controlling, uuid);
-    QVERIFY(info->waitForEnd(30000));
-    QVERIFY2(info->status().ok(), info->status().error_message().c_str());
-    const auto messages = info->messages();
-    QVERIFY(!messages.empty());
-    double progress = 0;
-    for (size_t i = 0; i + 1 < messages.size(); ++i) {
-        QCOMPARE(messages[i].commandstatus(), sila::ExecutionInfo::running);
-        QVERIFY(messages[i].progressinfo().value() >= progress);
-        progress = messages[i].progressinfo().value();
-    }
-    QCOMPARE(messages.back().commandstatus(), sila::ExecutionInfo::finishedSuccessfully);
-    QCOMPARE(messages.back().progressinfo().value(), 1.0);
-
-    double delivered = 0;
-    status = doseResult(*controlling, uuid, &delivered);
-    QVERIFY2(status.ok(), qPrintable(kind(status)));
-    QVERIFY2(qAbs(delivered - 0.5) < 0.05, qPrintable(QString::number(delivered)));
-
-    // A finished execution's Info stream gives its final status and ends.
-    const auto again = watchDose(*controlling, uuid);
-    QVERIFY(again->waitForEnd(5000));
-    QCOMPARE(again->messages().size(), size_t(1));
-    QCOMPARE(again->messages().front().commandstatus(), sila::ExecutionInfo::finishedSuccessfully);
-}
-
-void TestSilaServer::stopped_data()
-{
-    QTest::addColumn<int>("way");
-    QTest::newRow("StopDosage") << 0;
-    QTest::newRow("StopDosage from a server without control") << 1;
-    QTest::newRow("CancelCommand") << 2;
-    QTest::newRow("CancelAll") << 3;
-}
-
-// A stop from any of these ends a running dose with an undefined execution error, and the pump
-// stops.
-void TestSilaServer::stopped()
-{
-    QFETCH(int, way);
-
-    grpc::Status status;
-    const std::string uuid = startDose(*controlling, 500, 10, &status);
-    QVERIFY2(status.ok(), qPrintable(kind(status)));
-    const auto info = watchDose(*controlling, uuid);
-    QVERIFY(QTest::qWaitFor([&] { return rig->pump.snapshot().state == "running"; }, 5000));
-
-    status = offThread([&]() -> grpc::Status {
-        grpc::ClientContext context;
-        prepare(context);
-        switch (way) {
-        case 0:
-        case 1: {
-            dosing::StopDosage_Responses responses;
-            Client &client = way == 0 ? *controlling : *watching;
-            return client.pump->StopDosage(&context, {}, &responses);
-        }
-        case 2: {
-            cancelling::CancelCommand_Parameters parameters;
-            parameters.mutable_commandexecutionuuid()->mutable_uuid()->set_value(uuid);
-            cancelling::CancelCommand_Responses responses;
-            return controlling->cancel->CancelCommand(&context, parameters, &responses);
-        }
-        default: {
-            cancelling::CancelAll_Responses responses;
-            return controlling->cancel->CancelAll(&context, {}, &responses);
-        }
-        }
-    });
-    QVERIFY2(status.ok(), qPrintable(kind(status)));
-    QVERIFY(info->waitForEnd(10000));
-    QCOMPARE(info->messages().back().commandstatus(), sila::ExecutionInfo::finishedWithError);
-    QCOMPARE(kind(doseResult(*controlling, uuid)), QStringLiteral("undefined"));
-    QVERIFY(QTest::qWaitFor([&] { return rig->pump.snapshot().state == "stopped"; }, 5000));
-}
-
-void TestSilaServer::serverName()
-{
-    QSignalSpy changed(&rig->controlling, &SilaServer::serverNameChanged);
-    const std::string name = "Pump in room 2.14 \xc3\xa4";
-    const grpc::Status status = offThread([&] {
-        grpc::ClientContext context;
-        prepare(context);
-        core::SetServerName_Parameters parameters;
-        parameters.mutable_servername()->set_value(name);
-        core::SetServerName_Responses responses;
-        return controlling->service->SetServerName(&context, parameters, &responses);
-    });
-    QVERIFY2(status.ok(), qPrintable(kind(status)));
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(changed.constFirst().at(0).toString(), QString::fromStdString(name));
-    // Either server reads the name the identity keeps.
-    const std::string read = offThread([&] {
-        grpc::ClientContext context;
-        prepare(context);
-        core::Get_ServerName_Responses responses;
-        watching->service->Get_ServerName(&context, {}, &responses);
-        return responses.servername().value();
-    });
-    QCOMPARE(read, name);
 }
 
 void TestSilaServer::serverVersion_data()
