@@ -1,27 +1,13 @@
 #include "sila/SilaOptions.h"
 
-#include "pump/KeyTable.h"
+#include "pump/ServiceConfigFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <arpa/inet.h>
-#include <optional>
-#include <sys/stat.h>
 
 namespace {
-
-std::optional<bool> yesNo(const QString &text)
-{
-    const QString t = text.trimmed().toLower();
-    if (t == QLatin1String("yes") || t == QLatin1String("true") || t == QLatin1String("on") ||
-        t == QLatin1String("1"))
-        return true;
-    if (t == QLatin1String("no") || t == QLatin1String("false") || t == QLatin1String("off") ||
-        t == QLatin1String("0"))
-        return false;
-    return std::nullopt;
-}
 
 constexpr int MaxNameLength = 255;
 
@@ -83,12 +69,7 @@ void SilaOptions::readCredentials(const QString &folder)
 
 QStringList SilaOptions::exposedSecrets() const
 {
-    struct stat info
-    {
-    };
-    // The file itself, through any link: its mode is what guards the key.
-    if (keyFile.isEmpty() || ::stat(QFile::encodeName(keyFile).constData(), &info) != 0 ||
-        (info.st_mode & (S_IRGRP | S_IROTH)) == 0)
+    if (keyFile.isEmpty() || !Pump::ServiceConfigFile::othersMayRead(keyFile))
         return {};
     return {QStringLiteral("warning: %1 holds the server's key and its group or others may "
                            "read it; make it readable by the server's user alone (chmod 600)")
@@ -97,58 +78,29 @@ QStringList SilaOptions::exposedSecrets() const
 
 bool SilaOptions::readConfig(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    int number = 0;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        ++number;
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const int equals = line.indexOf(QLatin1Char('='));
-        const auto fail = [&](const QString &why) {
-            *error = QStringLiteral("%1:%2: %3").arg(path).arg(number).arg(why);
-            return false;
-        };
-        if (equals < 0)
-            return fail(QStringLiteral("not a \"key = value\" line"));
-        const QString key = line.left(equals).trimmed();
-        const QString value = line.mid(equals + 1).trimmed();
-        if (key == QLatin1String("port"))
-            port = value;
-        else if (key == QLatin1String("address")) {
-            bool ok = false;
-            address = value.toInt(&ok, 10);
-            if (!ok || address < 0 || address > Pump::KeyTable::HighestAddress)
-                return fail(QStringLiteral("address takes 0-%1, not \"%2\"")
-                                .arg(Pump::KeyTable::HighestAddress)
-                                .arg(value));
-        } else if (key == QLatin1String("listen")) {
-            QString why;
-            if (!setListen(value, &why))
-                return fail(why);
-        } else if (key == QLatin1String("cert"))
-            certFile = value;
-        else if (key == QLatin1String("key"))
-            keyFile = value;
-        else if (key == QLatin1String("name"))
-            name = value;
-        else if (key == QLatin1String("insecure") || key == QLatin1String("allow-control") ||
-                 key == QLatin1String("discovery")) {
-            const std::optional<bool> on = yesNo(value);
-            if (!on)
-                return fail(QStringLiteral("%1 takes yes or no, not \"%2\"").arg(key, value));
-            (key == QLatin1String("insecure")        ? insecure
-             : key == QLatin1String("allow-control") ? allowControl
-                                                     : discovery) = *on;
-        } else {
-            return fail(QStringLiteral("unknown key \"%1\"").arg(key));
-        }
-    }
-    return true;
+    using File = Pump::ServiceConfigFile;
+    return File::read(
+        path, &port, &address,
+        [&](const QString &key, const QString &value, QString *why) {
+            if (key == QLatin1String("listen"))
+                return setListen(value, why);
+            if (key == QLatin1String("cert"))
+                certFile = value;
+            else if (key == QLatin1String("key"))
+                keyFile = value;
+            else if (key == QLatin1String("name"))
+                name = value;
+            else if (key == QLatin1String("insecure"))
+                return File::flag(key, value, &insecure, why);
+            else if (key == QLatin1String("allow-control"))
+                return File::flag(key, value, &allowControl, why);
+            else if (key == QLatin1String("discovery"))
+                return File::flag(key, value, &discovery, why);
+            else
+                return false;
+            return true;
+        },
+        error);
 }
 
 QString SilaOptions::problem() const
