@@ -41,7 +41,7 @@ const std::string dosingFeature = "org.dosetta/dispensing/DosingPumpController/v
 struct Client
 {
     explicit Client(quint16 port)
-        : channel(grpc::CreateChannel("localhost:" + std::to_string(port),
+        : channel(grpc::CreateChannel("127.0.0.1:" + std::to_string(port),
                                       grpc::InsecureChannelCredentials()))
         , service(core::SiLAService::NewStub(channel))
         , pump(dosing::DosingPumpController::NewStub(channel))
