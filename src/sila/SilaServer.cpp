@@ -7,6 +7,7 @@
 #include "SilaExecutions.h"
 #include "SilaPauseService.h"
 
+#include <grpcpp/resource_quota.h>
 #include <grpcpp/security/server_credentials.h>
 #include <grpcpp/server.h>
 #include <grpcpp/server_builder.h>
@@ -14,6 +15,10 @@
 #include <chrono>
 
 namespace {
+
+constexpr int MaxRequestBytes = 64 * 1024;
+constexpr int MaxStreamsPerConnection = 100;
+constexpr std::size_t MaxMemoryBytes = 64 * 1024 * 1024;
 
 // How long a shutdown waits for calls to finish before gRPC cancels them.
 constexpr auto ShutdownDeadline = std::chrono::seconds(2);
@@ -94,6 +99,16 @@ bool SilaServer::start(const Config &config, QString *error)
     // gRPC shares a port with whoever else binds it on Linux; a second server on a pump's port
     // would take half of its clients.
     builder.AddChannelArgument(GRPC_ARG_ALLOW_REUSEPORT, 0);
+    // What one client may ask of a server on a shared network is bounded: every request we take
+    // is a few hundred bytes, streams per connection are few, and a client that vanished
+    // without closing its connection is found by keepalive and its streams end.
+    builder.SetMaxReceiveMessageSize(MaxRequestBytes);
+    builder.AddChannelArgument(GRPC_ARG_MAX_CONCURRENT_STREAMS, MaxStreamsPerConnection);
+    builder.AddChannelArgument(GRPC_ARG_KEEPALIVE_TIME_MS, 60 * 1000);
+    builder.AddChannelArgument(GRPC_ARG_KEEPALIVE_TIMEOUT_MS, 20 * 1000);
+    grpc::ResourceQuota quota("dosetta-sila");
+    quota.Resize(MaxMemoryBytes);
+    builder.SetResourceQuota(quota);
     int selected = 0;
     builder.AddListeningPort(address.toStdString(), credentials, &selected);
     builder.RegisterService(d->core.get());
