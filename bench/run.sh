@@ -9,12 +9,14 @@
 #   DISPLAY_CALLS=N       display updates per state (default 2000)
 #   STOP_CLICKS=N         Stop clicks per line condition (default 100)
 #   BENCH_ONLY="wire micro"  run only these (wire pollcycle display program session micro stop chart
-#                         fleet steps)
+#                         fleet steps sila)
 #   CHART_TICKS=N         samples fed to the chart (default 123429, a day at 700 ms)
 #   FLEET_PUMPS=N         pumps and bridges on the fleet's broker (default 10)
 #   FLEET_SETS=N          flow-rate sets per pump in the fleet (default 20)
 #   FLEET_IDLE_SECONDS=N  the fleet polling only, for the bridges' CPU at rest (default 20)
 #   PROGRAM_STEPS=N       short steps of the dosing program timed step to step (default 60)
+#   SILA_CALLS=N          DoseVolume calls timed to their first frame (default 40)
+#   SILA_CHANGES=N        pump error flags timed to the property stream (default 30)
 #
 # The figures are timings on a shared machine: run it on an otherwise quiet one.
 set -euo pipefail
@@ -23,7 +25,7 @@ root=$(pwd)
 
 scripts/deps.sh
 build=${DOSETTA_BUILD_DIR:-build}-bench
-all=(wire pollcycle display program session micro stop chart fleet steps)
+all=(wire pollcycle display program session micro stop chart fleet steps sila)
 only=(${BENCH_ONLY:-${all[*]}})
 targets=()
 for b in "${only[@]}"; do targets+=("bench_$b"); done

@@ -20,8 +20,14 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
  and shows the elapsed time, the volume delivered, status and error flags and
  the state of the link, and it diagnoses the link with a traffic log.
  .
+ dosetta-cli drives the pump from scripts, publishes it on an MQTT broker, and
+ serves it to lab orchestrators as a SiLA 2 server (gRPC, TLS, announced by
+ multicast DNS).
+ .
  The package also holds fluxo-sim, a simulated pump on a pseudo-terminal.")
 # Qt and the C++ runtime as dpkg-shlibdeps finds them; the look needs the Arial-compatible fonts.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+# The SiLA server announces itself through the Avahi daemon and runs without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "avahi-daemon")
 include(CPack)

@@ -23,6 +23,12 @@ packages=(
     bash-completion
     # systemd-analyze, which checks the bridge's service unit
     systemd
+    # the SiLA 2 server: gRPC and protobuf with their code generators, Avahi for discovery
+    libgrpc++-dev protobuf-compiler-grpc libprotobuf-dev protobuf-compiler libavahi-client-dev
+    # its tests: an Avahi daemon on its own bus in a network namespace, and a Python client
+    avahi-daemon avahi-utils dbus iproute2 python3-grpcio python3-protobuf
+    # the certificate's UUID extension, read by the tests' client
+    python3-cryptography
 )
 # Optional extras passed by the caller.
 packages+=("$@")

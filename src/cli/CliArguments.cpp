@@ -110,6 +110,27 @@ const std::vector<CommandForm> &forms()
          "  --ha-discovery        announce the pump to Home Assistant\n"
          "  --config FILE         \"key = value\" lines with the same names (and password);\n"
          "                        options given here win"},
+        {"sila",
+         0,
+         0,
+         {"listen", "cert", "key", "name", "config"},
+         {"insecure", "allow-control", "no-discovery"},
+         "sila [--listen HOST:PORT] [--insecure | --cert FILE --key FILE] [--name NAME] ...",
+         "Serves the pump as a SiLA 2 server for lab orchestrators until SIGTERM or SIGINT: the\n"
+         "features SiLAService, DosingPumpController, PauseController and CancelController over\n"
+         "gRPC, with TLS, announced on the local network as _sila._tcp. The server's UUID, name\n"
+         "and self-signed certificate are kept in the folder \"sila\" beside the settings.\n"
+         "  --listen HOST:PORT    where to listen (default 0.0.0.0:50052; IPv6 as [::1]:50052)\n"
+         "  --insecure            plain text instead of TLS (warned about)\n"
+         "  --cert FILE           TLS with the lab's own certificate (PEM) instead of the\n"
+         "  --key FILE            self-signed one, and its key\n"
+         "  --name NAME           the server name clients see (kept; 255 characters at most)\n"
+         "  --allow-control       take the commands that move the pump (DoseVolume,\n"
+         "                        GenerateFlow, Prime, pause); otherwise they are refused and\n"
+         "                        only the properties and StopDosage serve\n"
+         "  --no-discovery        do not announce the server by multicast DNS\n"
+         "  --config FILE         \"key = value\" lines: port, address, listen, insecure, cert,\n"
+         "                        key, name, allow-control, discovery; options given here win"},
         {"program",
          2,
          2,

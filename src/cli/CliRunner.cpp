@@ -6,6 +6,7 @@
 #include "cli/ProgramRunCommand.h"
 #include "cli/RunCommands.h"
 #include "cli/RunLoop.h"
+#include "cli/SilaCommand.h"
 #include "cli/Suggestion.h"
 #include "cli/WatchCommand.h"
 #include "platform/TerminationSignals.h"
@@ -139,6 +140,10 @@ int CliRunner::run()
         {QStringLiteral("program"),
          [this] {
              return program();
+         }},
+        {QStringLiteral("sila"),
+         [this] {
+             return SilaCommand(args, output, *pump).exec();
          }},
     };
     const auto it = std::find_if(commands.begin(), commands.end(),

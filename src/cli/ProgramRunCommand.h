@@ -25,13 +25,14 @@ public:
 
     int exec();
 
+    // Sends Stop, again while it meets silence and with a lost port opened again, until the
+    // pump takes it or boundMs pass; nothing else goes out meanwhile. True when it was taken.
+    // The SiLA server ends its runs with it too.
+    static bool stopPump(PumpCore &core, int boundMs);
+
 private:
     // One line on standard output for --json ("event" and the status), else the text.
     void event(const char *name, const ProgramStatus &status, const QString &text) const;
-    // Sends Stop, again while it meets silence and with a lost port opened again, until the
-    // pump takes it or boundMs pass; nothing else goes out meanwhile. True when it was taken.
-    static bool stopPump(PumpCore &core, int boundMs);
-
     const CliArguments &args;
     const CliOutput &output;
     CliPump &pump;

@@ -28,7 +28,7 @@ _dosetta_cli()
     local cur prev words cword split
     _init_completion -s || return
 
-    local commands="ports search status get set start stop pause prime dispense run watch raw serve program help"
+    local commands="ports search status get set start stop pause prime dispense run watch raw serve sila program help"
     local globals="--port --address --json --timeout --help --version"
 
     case $prev in
@@ -39,10 +39,10 @@ _dosetta_cli()
             compopt -o filenames 2>/dev/null
             COMPREPLY+=($(compgen -f -- "$cur"))
             return ;;
-        --csv | --config | --password-file | --ca-file | --cert-file | --key-file)
+        --csv | --config | --password-file | --ca-file | --cert-file | --key-file | --cert | --key)
             _filedir
             return ;;
-        --broker | --id | --topic-prefix | --username)
+        --broker | --id | --topic-prefix | --username | --listen | --name)
             return ;;
         --address | --timeout | --from | --to | --volume | --rate | --for | --interval | --count)
             return ;;
@@ -96,6 +96,9 @@ _dosetta_cli()
             COMPREPLY=($(compgen -W "--broker --id --topic-prefix --username --password-file
                 --ca-file --cert-file --key-file --config --allow-control --no-allow-control
                 --allow-config --no-allow-config --ha-discovery --help" -- "$cur")) ;;
+        sila)
+            COMPREPLY=($(compgen -W "--listen --insecure --cert --key --name --allow-control
+                --no-discovery --config --help" -- "$cur")) ;;
         program)
             # program check|run FILE: the action, then the file.
             if ((cword == i + 1)); then

@@ -19,6 +19,7 @@ namespace {
 using Id = BusinessLogic::CommandSpezifier;
 using Kind = ProgramStep::Kind;
 using State = ProgramStatus::State;
+using Fault = ProgramStatus::Fault;
 using Outcome = BusinessLogic::AnswerOutcome;
 
 QString number(double value)
@@ -140,8 +141,12 @@ struct ProgramRunner::Private
             queue(Pump::DosingPlan::dose(number(p.step.volumeMl), number(p.step.rateMlMin)));
             break;
         case Kind::Run:
+            // No time runs until stopped; a program file cannot ask for that, a remote caller may.
             queue(Pump::DosingPlan::run(number(p.step.rateMlMin),
-                                        QString::number(std::max(1LL, std::llround(p.step.forS)))));
+                                        p.step.forS > 0
+                                            ? std::optional<QString>(QString::number(
+                                                  std::max(1LL, std::llround(p.step.forS))))
+                                            : std::nullopt));
             break;
         case Kind::Ramp:
             segments = RampSegments::split(p.step.fromMlMin, p.step.toMlMin, p.step.forS,
@@ -180,7 +185,7 @@ struct ProgramRunner::Private
     void queue(const Pump::DosingPlan &setup)
     {
         if (!setup.ok()) {
-            fail(setup.error);
+            fail(Fault::Other, setup.error);
             return;
         }
         phase = Phase::Setup;
@@ -193,7 +198,7 @@ struct ProgramRunner::Private
             const PumpCore::Ticket ticket =
                 core.submit(BusinessLogic::Lane::Program, s.command, s.value);
             if (ticket == 0) {
-                fail(QStringLiteral("%1 cannot be sent").arg(s.what));
+                fail(Fault::Other, QStringLiteral("%1 cannot be sent").arg(s.what));
                 return;
             }
             inFlight.emplace(ticket, s.what);
@@ -240,13 +245,20 @@ struct ProgramRunner::Private
         core.stack().removeLane(BusinessLogic::Lane::Program);
     }
 
-    void fail(const QString &reason)
+    void fail(Fault fault, const QString &reason)
     {
         if (!status.active())
             return;
         if (!core.linkState().connected())
             stopOwed = true;
+        status.fault = fault;
         end(State::Failed, reason);
+    }
+
+    // A command dropped unanswered: the link's doing when it is down.
+    Fault droppedFault() const
+    {
+        return core.linkState().connected() ? Fault::Other : Fault::LinkLost;
     }
 
     void sendStop()
@@ -297,7 +309,7 @@ struct ProgramRunner::Private
             if (it != inFlight.end()) {
                 const QString what = it->second;
                 inFlight.erase(it);
-                fail(QStringLiteral("%1 was dropped from the queue").arg(what));
+                fail(droppedFault(), QStringLiteral("%1 was dropped from the queue").arg(what));
             }
         }
     }
@@ -315,13 +327,13 @@ struct ProgramRunner::Private
             }
             switch (answer.outcome) {
             case Outcome::Nak:
-                fail(QStringLiteral("the pump refused %1").arg(what));
+                fail(Fault::Refused, QStringLiteral("the pump refused %1").arg(what));
                 break;
             case Outcome::Cleared:
-                fail(QStringLiteral("%1 was dropped from the queue").arg(what));
+                fail(droppedFault(), QStringLiteral("%1 was dropped from the queue").arg(what));
                 break;
             default:
-                fail(QStringLiteral("no answer to %1").arg(what));
+                fail(Fault::LinkLost, QStringLiteral("no answer to %1").arg(what));
                 break;
             }
             return;
@@ -349,7 +361,7 @@ struct ProgramRunner::Private
         // The pump's Start continues a paused dose with what remains of it.
         startTicket = core.submit(BusinessLogic::Lane::Program, Id::Start, 0);
         if (startTicket == 0) {
-            fail(QStringLiteral("start cannot be sent"));
+            fail(Fault::Other, QStringLiteral("start cannot be sent"));
             return;
         }
         inFlight.emplace(startTicket, QStringLiteral("start"));
@@ -370,8 +382,8 @@ struct ProgramRunner::Private
         if (!status.active())
             return;
         if (sample.errors && !sample.errors->isEmpty()) {
-            fail(QStringLiteral("the pump reports an error: %1")
-                     .arg(sample.errors->join(QStringLiteral(", "))));
+            fail(Fault::PumpError, QStringLiteral("the pump reports an error: %1")
+                                       .arg(sample.errors->join(QStringLiteral(", "))));
             return;
         }
         if (errorTicks >= 0 || alarmLit(sample.status)) {
@@ -383,7 +395,7 @@ struct ProgramRunner::Private
                 phase = Phase::None; // nothing of the step goes on, resume() included
             }
             if (++errorTicks > ErrorNameTicks)
-                fail(QStringLiteral("the pump reports an error"));
+                fail(Fault::PumpError, QStringLiteral("the pump reports an error"));
             return;
         }
         if (phase == Phase::Waiting) {
@@ -401,9 +413,13 @@ struct ProgramRunner::Private
 
     void pumping(const ProcessSample &sample)
     {
+        // Without the pump's counts (their polls went unanswered, the link is down) a sample
+        // tells nothing of the step: the volume and progress stay where the last one left them.
+        if (!sample.volumeDelivered || !sample.timeElapsedMs)
+            return;
         const PlannedStep &p = current();
-        const double delivered = sample.volumeDelivered ? *sample.volumeDelivered / 1000.0 : 0;
-        const double elapsedS = sample.timeElapsedMs ? *sample.timeElapsedMs / 1000.0 : 0;
+        const double delivered = *sample.volumeDelivered / 1000.0;
+        const double elapsedS = *sample.timeElapsedMs / 1000.0;
         stepVolumeMl = segmentsVolumeMl + delivered;
         switch (p.step.kind) {
         case Kind::Dose:
@@ -429,7 +445,7 @@ struct ProgramRunner::Private
             // Standing short of the end twice in a row (one picture may mix two rounds): the pump
             // ended the step by itself, at its keypad or for a reason it does not report.
             if (++stoppedShort >= 2)
-                fail(QStringLiteral("the pump stopped before the step's end"));
+                fail(Fault::Other, QStringLiteral("the pump stopped before the step's end"));
             return;
         }
         // Held: the next step waits for resume().
@@ -471,8 +487,8 @@ struct ProgramRunner::Private
     void linkLost()
     {
         stopOwed = true;
-        fail(QStringLiteral("the link was lost for more than %1 s")
-                 .arg(ProgramRunner::LinkLossMs / 1000));
+        fail(Fault::LinkLost, QStringLiteral("the link was lost for more than %1 s")
+                                  .arg(ProgramRunner::LinkLossMs / 1000));
     }
 
     void stopRequested()

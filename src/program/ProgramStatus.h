@@ -9,13 +9,22 @@
 struct ProgramStatus
 {
     enum class State { Idle, Running, Paused, WaitingForOperator, Done, Stopped, Failed };
+    // What made a program fail, for front-ends that answer each cause differently.
+    enum class Fault {
+        None,
+        PumpError, // the pump set an error flag
+        Refused,   // the pump refused one of the program's commands
+        LinkLost,  // the pump stopped answering, or the link was lost too long
+        Other      // the pump stopped short of the step's end, a command was dropped, ...
+    };
 
     // "idle", "running", "paused", "waiting", "done", "stopped", "failed".
     static QString stateName(State state);
 
     State state = State::Idle;
-    QString reason;   // why it ended, when stopped or failed
-    QString name;     // the program's
+    QString reason;            // why it ended, when stopped or failed
+    Fault fault = Fault::None; // when failed
+    QString name;              // the program's
     int position = 0; // 1-based position of the current step once unrolled; 0 before the first
     int total = 0;    // steps once unrolled
     QString path;     // the current step's path in the file: "steps[2].repeat.steps[0]"

@@ -1,31 +1,12 @@
 #include "remote/BridgeOptions.h"
 
-#include "pump/KeyTable.h"
+#include "pump/ServiceConfigFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QUrl>
-
-#include <optional>
-#include <sys/stat.h>
-
-namespace {
-
-std::optional<bool> yesNo(const QString &text)
-{
-    const QString t = text.trimmed().toLower();
-    if (t == QLatin1String("yes") || t == QLatin1String("true") || t == QLatin1String("on") ||
-        t == QLatin1String("1"))
-        return true;
-    if (t == QLatin1String("no") || t == QLatin1String("false") || t == QLatin1String("off") ||
-        t == QLatin1String("0"))
-        return false;
-    return std::nullopt;
-}
-
-} // namespace
 
 bool BridgeOptions::readPasswordFile(const QString &path, QString *error)
 {
@@ -69,12 +50,7 @@ QStringList BridgeOptions::exposedSecrets() const
         files << keyFile;
     QStringList lines;
     for (const QString &path : files) {
-        struct stat info
-        {
-        };
-        // The file itself, through any link: its mode is what guards the secret.
-        if (::stat(QFile::encodeName(path).constData(), &info) == 0 &&
-            (info.st_mode & (S_IRGRP | S_IROTH)) != 0 && !lines.contains(path))
+        if (Pump::ServiceConfigFile::othersMayRead(path) && !lines.contains(path))
             lines << QStringLiteral("warning: %1 holds a secret that its group or others may read; "
                                     "make it readable by the bridge's user alone (chmod 600)")
                          .arg(path);
@@ -84,69 +60,40 @@ QStringList BridgeOptions::exposedSecrets() const
 
 bool BridgeOptions::readConfig(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    int number = 0;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        ++number;
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const int equals = line.indexOf(QLatin1Char('='));
-        const auto fail = [&](const QString &why) {
-            *error = QStringLiteral("%1:%2: %3").arg(path).arg(number).arg(why);
-            return false;
-        };
-        if (equals < 0)
-            return fail(QStringLiteral("not a \"key = value\" line"));
-        const QString key = line.left(equals).trimmed();
-        const QString value = line.mid(equals + 1).trimmed();
-        if (key == QLatin1String("port"))
-            port = value;
-        else if (key == QLatin1String("address")) {
-            bool ok = false;
-            address = value.toInt(&ok, 10);
-            if (!ok || address < 0 || address > Pump::KeyTable::HighestAddress)
-                return fail(QStringLiteral("address takes 0-%1, not \"%2\"")
-                                .arg(Pump::KeyTable::HighestAddress)
-                                .arg(value));
-        } else if (key == QLatin1String("broker"))
-            broker = value;
-        else if (key == QLatin1String("id"))
-            pumpId = value;
-        else if (key == QLatin1String("topic-prefix"))
-            topicPrefix = value;
-        else if (key == QLatin1String("username"))
-            username = value;
-        else if (key == QLatin1String("password")) {
-            password = value;
-            secretFiles << path;
-        } else if (key == QLatin1String("password-file")) {
-            QString why;
-            if (!readPasswordFile(value, &why))
-                return fail(why);
-        } else if (key == QLatin1String("ca-file"))
-            caFile = value;
-        else if (key == QLatin1String("cert-file"))
-            certFile = value;
-        else if (key == QLatin1String("key-file"))
-            keyFile = value;
-        else if (key == QLatin1String("allow-control") || key == QLatin1String("allow-config") ||
-                 key == QLatin1String("ha-discovery")) {
-            const std::optional<bool> on = yesNo(value);
-            if (!on)
-                return fail(QStringLiteral("%1 takes yes or no, not \"%2\"").arg(key, value));
-            (key == QLatin1String("allow-control")  ? allowControl
-             : key == QLatin1String("allow-config") ? allowConfig
-                                                    : haDiscovery) = *on;
-        } else {
-            return fail(QStringLiteral("unknown key \"%1\"").arg(key));
-        }
-    }
-    return true;
+    using File = Pump::ServiceConfigFile;
+    return File::read(
+        path, &port, &address,
+        [&](const QString &key, const QString &value, QString *why) {
+            if (key == QLatin1String("broker"))
+                broker = value;
+            else if (key == QLatin1String("id"))
+                pumpId = value;
+            else if (key == QLatin1String("topic-prefix"))
+                topicPrefix = value;
+            else if (key == QLatin1String("username"))
+                username = value;
+            else if (key == QLatin1String("password")) {
+                password = value;
+                secretFiles << path;
+            } else if (key == QLatin1String("password-file"))
+                return readPasswordFile(value, why);
+            else if (key == QLatin1String("ca-file"))
+                caFile = value;
+            else if (key == QLatin1String("cert-file"))
+                certFile = value;
+            else if (key == QLatin1String("key-file"))
+                keyFile = value;
+            else if (key == QLatin1String("allow-control"))
+                return File::flag(key, value, &allowControl, why);
+            else if (key == QLatin1String("allow-config"))
+                return File::flag(key, value, &allowConfig, why);
+            else if (key == QLatin1String("ha-discovery"))
+                return File::flag(key, value, &haDiscovery, why);
+            else
+                return false;
+            return true;
+        },
+        error);
 }
 
 bool BridgeOptions::tls() const

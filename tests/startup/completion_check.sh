@@ -18,7 +18,7 @@ expect() { # expect "completions in C order" word...
     got=$(printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | paste -sd ' ')
     [ "$got" = "$want" ] || { echo "FAIL: '$*' gives '$got', not '$want'"; failed=1; }
 }
-expect "search serve set start status stop" dosetta-cli s
+expect "search serve set sila start status stop" dosetta-cli s
 expect "flow-rate fluid" dosetta-cli get fl
 expect "off on" dosetta-cli set autostart o
 expect "dispense-time" dosetta-cli --port = /dev/null --address 1 set dis
@@ -27,5 +27,6 @@ expect "Reset Reset\\ \\&\\ Prime" dosetta-cli set digital-in2 Re
 expect "--help --rate --volume --wait" dosetta-cli dispense --
 expect "" dosetta-cli get calibration-v
 expect "--no-allow-config --no-allow-control" dosetta-cli serve --no-allow-c
+expect "--name --no-discovery" dosetta-cli sila --n
 [ $failed = 0 ] && echo "completion checked"
 exit $failed

@@ -18,7 +18,7 @@ rank() {
     GUI/* | pump/*) echo 4 ;;
     recorder/*) echo 5 ;;
     pumpcore/* | program/*) echo 6 ;;
-    remote/*) echo 7 ;;
+    remote/* | sila/*) echo 7 ;;
     *) echo "" ;;
     esac
 }

@@ -28,10 +28,13 @@ field() { dpkg-deb -f "$deb" "$1"; }
 depends=$(field Depends)
 # Computed from the programs' libraries, plus the fonts named by hand.
 for package in libc6 libstdc++6 libqt5core5a libqt5widgets5 libqt5serialport5 libqt5help5 \
-    libmosquitto1 fonts-liberation; do
+    libmosquitto1 libavahi-client3 fonts-liberation; do
     tr ',|' '\n\n' <<<"$depends" | awk '{print $1}' | grep -xF "$package" >/dev/null ||
         fail "Depends lacks $package: $depends"
 done
+# The SiLA server's announcement needs the Avahi daemon, and runs without it.
+field Recommends | tr ',' '\n' | awk '{print $1}' | grep -qx avahi-daemon ||
+    fail "Recommends lacks avahi-daemon: $(field Recommends)"
 
 dpkg-deb -x "$deb" "$scratch/root"
 for file in usr/bin/dosetta usr/bin/dosetta-cli usr/bin/fluxo-sim \
@@ -39,13 +42,13 @@ for file in usr/bin/dosetta usr/bin/dosetta-cli usr/bin/fluxo-sim \
     usr/share/applications/dosetta.desktop usr/share/icons/hicolor/256x256/apps/dosetta.png \
     usr/share/man/man1/dosetta.1.gz usr/share/man/man1/dosetta-cli.1.gz \
     usr/share/man/man1/fluxo-sim.1.gz usr/share/bash-completion/completions/dosetta-cli \
-    usr/lib/systemd/system/dosetta-bridge@.service \
+    usr/lib/systemd/system/dosetta-bridge@.service usr/lib/systemd/system/dosetta-sila@.service \
     usr/share/doc/dosetta/examples/rinse-and-dose.json; do
     [ -s "$scratch/root/$file" ] || fail "the package lacks /$file"
 done
 # Nothing of the build or the tests.
 extra=$(cd "$scratch/root" && find . -type f |
-    grep -vE '^\./usr/(bin/(dosetta|dosetta-cli|fluxo-sim)$|share/(dosetta/doc|applications|icons|man|doc/dosetta/examples)/|share/bash-completion/completions/dosetta-cli$|lib/systemd/system/dosetta-bridge@\.service$)' ||
+    grep -vE '^\./usr/(bin/(dosetta|dosetta-cli|fluxo-sim)$|share/(dosetta/doc|applications|icons|man|doc/dosetta/examples)/|share/bash-completion/completions/dosetta-cli$|lib/systemd/system/dosetta-(bridge|sila)@\.service$)' ||
     true)
 [ -z "$extra" ] || fail "the package holds more: $extra"
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks the bridge's service unit with systemd-analyze verify, as an instance and with its
+# Checks a service unit (the bridge's, the SiLA server's) with systemd-analyze verify, as an instance and with its
 # program at the built dosetta-cli; any complaint (an unknown or misspelt setting, a value
 # systemd cannot parse, a program that is not there) fails it.
 #
@@ -16,7 +16,8 @@ command -v systemd-analyze >/dev/null ||
     fail "systemd-analyze is missing: scripts/deps.sh installs systemd"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-instance="$scratch/dosetta-bridge@check.service"
+name=$(basename "$unit")
+instance="$scratch/${name/@./@check.}"
 # Quoted: the build may sit in a folder whose name holds a blank.
 sed "s|^ExecStart=/usr/bin/dosetta-cli |ExecStart=\"$program\" |" "$unit" >"$instance"
 grep -qF "ExecStart=\"$program\" " "$instance" || fail "no ExecStart=/usr/bin/dosetta-cli in $unit"

@@ -1,0 +1,122 @@
+#include "sila/SilaOptions.h"
+
+#include "pump/ServiceConfigFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <arpa/inet.h>
+
+namespace {
+
+constexpr int MaxNameLength = 255;
+
+} // namespace
+
+bool SilaOptions::setListen(const QString &text, QString *error)
+{
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    QString hostPart = text.left(colon);
+    const QString portPart = text.mid(colon + 1);
+    bool ok = colon > 0;
+    const uint number = portPart.toUInt(&ok, 10);
+    ok = ok && colon > 0 && number <= 65535;
+    if (ok && hostPart.startsWith(QLatin1Char('['))) {
+        // A bracketed host is an IPv6 address and nothing else.
+        ok = hostPart.endsWith(QLatin1Char(']'));
+        hostPart = hostPart.mid(1, hostPart.size() - 2);
+        in6_addr parsed{};
+        ok = ok && ::inet_pton(AF_INET6, hostPart.toLatin1().constData(), &parsed) == 1;
+    } else if (ok) {
+        // Unbracketed: a name or an IPv4 address; a bare IPv6 address would be ambiguous.
+        static const QString allowed = QStringLiteral("abcdefghijklmnopqrstuvwxyz"
+                                                      "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-");
+        ok = !hostPart.isEmpty() && hostPart.size() <= 253;
+        for (const QChar c : hostPart)
+            ok = ok && allowed.contains(c);
+    }
+    if (!ok) {
+        *error = QStringLiteral("\"%1\" is not HOST:PORT such as 0.0.0.0:%2, localhost:%2 or "
+                                "[::1]:%2 (port 0-65535, 0 for any free one)")
+                     .arg(text)
+                     .arg(DefaultPort);
+        listenBad = true;
+        return false;
+    }
+    host = hostPart;
+    listenPort = quint16(number);
+    listenBad = false;
+    return true;
+}
+
+QString SilaOptions::listenAddress(quint16 boundPort) const
+{
+    const bool v6 = host.contains(QLatin1Char(':'));
+    return (v6 ? QStringLiteral("[%1]:%2") : QStringLiteral("%1:%2")).arg(host).arg(boundPort);
+}
+
+void SilaOptions::readCredentials(const QString &folder)
+{
+    if (folder.isEmpty())
+        return;
+    // A blank credential stands for one the service does not need: the unit gives one when the
+    // file is missing.
+    const QString keyPath = folder + QStringLiteral("/key");
+    QFile file(keyPath);
+    if (file.open(QIODevice::ReadOnly) && !file.read(64 * 1024).trimmed().isEmpty())
+        keyFile = keyPath;
+}
+
+QStringList SilaOptions::exposedSecrets() const
+{
+    if (keyFile.isEmpty() || !Pump::ServiceConfigFile::othersMayRead(keyFile))
+        return {};
+    return {QStringLiteral("warning: %1 holds the server's key and its group or others may "
+                           "read it; make it readable by the server's user alone (chmod 600)")
+                .arg(keyFile)};
+}
+
+bool SilaOptions::readConfig(const QString &path, QString *error)
+{
+    using File = Pump::ServiceConfigFile;
+    return File::read(
+        path, &port, &address,
+        [&](const QString &key, const QString &value, QString *why) {
+            if (key == QLatin1String("listen"))
+                return setListen(value, why);
+            if (key == QLatin1String("cert"))
+                certFile = value;
+            else if (key == QLatin1String("key"))
+                keyFile = value;
+            else if (key == QLatin1String("name"))
+                name = value;
+            else if (key == QLatin1String("insecure"))
+                return File::flag(key, value, &insecure, why);
+            else if (key == QLatin1String("allow-control"))
+                return File::flag(key, value, &allowControl, why);
+            else if (key == QLatin1String("discovery"))
+                return File::flag(key, value, &discovery, why);
+            else
+                return false;
+            return true;
+        },
+        error);
+}
+
+QString SilaOptions::problem() const
+{
+    if (listenBad)
+        return QStringLiteral("the listen address is not HOST:PORT");
+    if (insecure && (!certFile.isEmpty() || !keyFile.isEmpty()))
+        return QStringLiteral("--insecure serves plain text: it takes no certificate or key");
+    if (certFile.isEmpty() != keyFile.isEmpty())
+        return QStringLiteral("a certificate needs its key, and a key its certificate");
+    for (const QString &file : {certFile, keyFile}) {
+        if (!file.isEmpty() && !QFileInfo(file).isReadable())
+            return QStringLiteral("%1 cannot be read").arg(file);
+    }
+    if (name.size() > MaxNameLength || name.contains(QLatin1Char('\n')))
+        return QStringLiteral("a server name is one line of at most %1 characters")
+            .arg(MaxNameLength);
+    return QString();
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// How the SiLA server listens, whom it says it is and what it lets clients do: from a
+// configuration file of "key = value" lines, then from the command line. A key file may come as
+// a service credential ($CREDENTIALS_DIRECTORY/key), so that the file itself stays root's.
+class SilaOptions
+{
+public:
+    static constexpr quint16 DefaultPort = 50052;
+
+    QString host = QStringLiteral("0.0.0.0"); // without brackets, also for IPv6
+    quint16 listenPort = DefaultPort;         // 0: any free port
+    bool insecure = false;
+    QString certFile; // the lab's own certificate and key; neither: a self-signed pair
+    QString keyFile;
+    QString name; // empty: the name kept from the last start
+    bool allowControl = false;
+    bool discovery = true;
+    // The pump line, for a server started from its file alone (a service); the command line's
+    // --port and --address win.
+    QString port;
+    int address = -1;
+
+    // Keys: port, address, listen, insecure, cert, key, name, allow-control, discovery (yes/no,
+    // true/false, on/off, 1/0). '#' starts a comment line. False, with the file, line and
+    // reason, on anything else.
+    bool readConfig(const QString &path, QString *error);
+    // "HOST:PORT", an IPv6 host in brackets ("[::1]:50052"). False with the reason.
+    bool setListen(const QString &text, QString *error);
+    // The credentials a service manager passed in this folder: "key" is the TLS key when it is
+    // there and not blank. Nothing to do for an empty folder name.
+    void readCredentials(const QString &folder);
+    // One line for the key file when its group or others may read it; empty otherwise.
+    QStringList exposedSecrets() const;
+    // Empty when the options can be used; else what is wrong with them.
+    QString problem() const;
+
+    // HOST:PORT as it may be printed and as gRPC takes it (IPv6 in brackets).
+    QString listenAddress() const { return listenAddress(listenPort); }
+    QString listenAddress(quint16 boundPort) const;
+
+private:
+    bool listenBad = false; // a bad listen address, said by problem() too
+};

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "PauseController.grpc.pb.h"
+
+#include <QString>
+
+#include <functional>
+
+class SilaCallGate;
+class SilaExecutions;
+class SilaPump;
+
+// PauseController on the pump's runs: pause and resume a running dose or flow by its execution.
+class SilaPauseService : public sila2::org::silastandard::core::commands::pausecontroller::v1::
+                             PauseController::CallbackService
+{
+public:
+    SilaPauseService(SilaCallGate &gate, SilaPump &pump, SilaExecutions &executions,
+                     bool allowControl, std::function<void(const QString &)> log);
+
+    grpc::ServerUnaryReactor *
+    Pause(grpc::CallbackServerContext *call,
+          const sila2::org::silastandard::core::commands::pausecontroller::v1::Pause_Parameters
+              *request,
+          sila2::org::silastandard::core::commands::pausecontroller::v1::Pause_Responses *response)
+        override;
+    grpc::ServerUnaryReactor *
+    Resume(grpc::CallbackServerContext *call,
+           const sila2::org::silastandard::core::commands::pausecontroller::v1::Resume_Parameters
+               *request,
+           sila2::org::silastandard::core::commands::pausecontroller::v1::Resume_Responses
+               *response) override;
+    grpc::ServerUnaryReactor *Get_Paused(
+        grpc::CallbackServerContext *call,
+        const sila2::org::silastandard::core::commands::pausecontroller::v1::Get_Paused_Parameters
+            *request,
+        sila2::org::silastandard::core::commands::pausecontroller::v1::Get_Paused_Responses
+            *response) override;
+
+private:
+    grpc::Status change(const QString &command, bool hasUuid, const std::string &uuid, bool pause);
+
+    SilaCallGate &gate;
+    SilaPump &pump;
+    SilaExecutions &executions;
+    bool allowControl;
+    std::function<void(const QString &)> log;
+};

@@ -1,0 +1,123 @@
+// dosetta-cli sila as a program: what it refuses before it listens, the line it serves with, and
+// how it ends on SIGTERM while a client's flow runs on the simulated pump.
+#include "SimProcess.h"
+
+#include <DosingPumpController.grpc.pb.h>
+#include <grpcpp/grpcpp.h>
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace pump = sila2::org::dosetta::dispensing::dosingpumpcontroller::v1;
+
+class TestSilaCommand : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QProcessEnvironment environment(const QTemporaryDir &dir)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+        env.remove(QStringLiteral("CREDENTIALS_DIRECTORY"));
+        return env;
+    }
+
+private slots:
+    // What the options themselves refuse is tested with them; here, that the command line
+    // reaches them and nothing starts.
+    void refusedBeforeListening_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("IPv6 without brackets")
+            << QStringList{"--listen", "::1:50052"} << "--listen: \"::1:50052\" is not HOST:PORT";
+        QTest::newRow("insecure with a certificate")
+            << QStringList{"--insecure", "--cert", "/etc/hostname", "--key", "/etc/hostname"}
+            << "takes no certificate or key";
+        QTest::newRow("unknown option")
+            << QStringList{"--broker", "mqtt://x"} << "sila has no option \"--broker\"";
+    }
+
+    void refusedBeforeListening()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        QProcess cli;
+        cli.setProcessEnvironment(environment(dir));
+        cli.start(QStringLiteral(DOSETTA_CLI_PROGRAM),
+                  QStringList{"--port", "/dev/null", "sila"} + options);
+        QVERIFY(cli.waitForFinished(10000));
+        QCOMPARE(cli.exitCode(), 2);
+        const QString errors = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(errors.contains(said), qPrintable(errors));
+        QCOMPARE(cli.readAllStandardOutput(), QByteArray());
+        // Refused before an identity was made.
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Halvo Dorvex/sila/uuid"))));
+    }
+
+    void sigtermStopsTheClientsFlow()
+    {
+        SimProcess sim(1, {QStringLiteral("--speed"), QStringLiteral("10")});
+        QVERIFY(sim.start());
+        QTemporaryDir dir;
+        QProcess cli;
+        cli.setProcessEnvironment(environment(dir));
+        cli.start(QStringLiteral(DOSETTA_CLI_PROGRAM),
+                  {"--port", sim.devicePath(), "--address", "1", "sila", "--listen", "127.0.0.1:0",
+                   "--insecure", "--allow-control", "--no-discovery"});
+        QVERIFY(cli.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(cli.canReadLine(), 15000);
+        const QString line = QString::fromUtf8(cli.readLine()).trimmed();
+        const QRegularExpressionMatch served =
+            QRegularExpression(
+                QStringLiteral(
+                    "^serving SiLA 2 \\(plain text, server UUID ([0-9a-f-]{36}), .*control "
+                    "allowed\\) on 127\\.0\\.0\\.1:(\\d+)$"))
+                .match(line);
+        QVERIFY2(served.hasMatch(), qPrintable(line));
+        QFile uuidFile(dir.filePath(QStringLiteral("Halvo Dorvex/sila/uuid")));
+        QVERIFY(uuidFile.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLatin1(uuidFile.readAll()).trimmed(), served.captured(1));
+
+        // A flow asked before the pump first answered would be refused: the link is not up.
+        QVERIFY(sim.waitForReceived(4, 10000));
+        const auto stub = pump::DosingPumpController::NewStub(grpc::CreateChannel(
+            "127.0.0.1:" + served.captured(2).toStdString(), grpc::InsecureChannelCredentials()));
+        pump::GenerateFlow_Parameters flow;
+        flow.mutable_flowrate()->set_value(30);
+        flow.mutable_runtime()->set_value(0);
+        grpc::ClientContext context;
+        context.set_deadline(std::chrono::system_clock::now() + std::chrono::seconds(10));
+        sila2::org::silastandard::CommandConfirmation confirmation;
+        const grpc::Status status = stub->GenerateFlow(&context, flow, &confirmation);
+        QVERIFY2(status.ok(), status.error_message().c_str());
+        QTRY_VERIFY_WITH_TIMEOUT(sim.received().contains(QStringLiteral("01KY1")), 10000);
+
+        QElapsedTimer clock;
+        clock.start();
+        ::kill(pid_t(cli.processId()), SIGTERM);
+        QVERIFY(cli.waitForFinished(10000));
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), 0);
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        // The simulator's log comes in on the event loop.
+        const auto stopAfterStart = [&sim] {
+            const QStringList frames = sim.received();
+            return frames.lastIndexOf(QStringLiteral("01KY0")) >
+                   frames.lastIndexOf(QStringLiteral("01KY1"));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(stopAfterStart(), 3000);
+        // Plain text is warned about, once.
+        const QString errors = QString::fromUtf8(cli.readAllStandardError());
+        QCOMPARE(errors.count(QStringLiteral("--insecure")), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSilaCommand)
+#include "tst_silacommand.moc"
