@@ -282,6 +282,9 @@ class ControlRefusedTest(RigTest):
             ("DoseVolume", lambda: dosing.start("DoseVolume", Volume=1.0, FlowRate=10.0)),
             ("GenerateFlow", lambda: dosing.start("GenerateFlow", FlowRate=10.0, RunTime=0.0)),
             ("Prime", lambda: dosing.call("Prime")),
+            ("Pause", lambda: self.client.feature(PAUSE).call(
+                "Pause", CommandExecutionUUID=str(uuidlib.uuid4()))),
+            ("CancelAll", lambda: self.client.feature(CANCEL).call("CancelAll")),
         ]
         for name, call in rows:
             with self.subTest(name):
