@@ -17,8 +17,11 @@ export CMAKE_GENERATOR=${CMAKE_GENERATOR:-Ninja}
 lines_only=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
     "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
 # The compiler cache: a run on a machine that built this code before, in any folder, compiles only
-# what changed. Paths are hashed relative to the checkout, so a fresh clone elsewhere still hits.
+# what changed. Paths are hashed relative to the checkout, so a fresh clone elsewhere still hits;
+# the sloppiness lets it cache what is compiled against the precompiled Qt headers, and files a
+# fresh clone has only just written.
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
 lines_only+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 cmake -S . -B "$build" "${lines_only[@]}" >/dev/null
