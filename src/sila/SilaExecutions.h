@@ -4,6 +4,7 @@
 #include "SilaStream.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <deque>
