@@ -234,8 +234,16 @@ const std::deque<QueueEntry> *CommandStack::nextLane(qint64 now) const
     return nullptr;
 }
 
+bool CommandStack::pollIsNext() const
+{
+    QMutexLocker lock(&queueMutex);
+    return onTheWire == 0 && nextLane(TickClock::now()) == &laneOf(Lane::Poll);
+}
+
 void CommandStack::ExecuteCommand()
 {
+    if (pollIsNext())
+        emit pollDue();
     QueueEntry entry;
     std::string text;
     {

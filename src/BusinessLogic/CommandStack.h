@@ -82,6 +82,9 @@ signals:
     void sendLastCommandInvalidReasons(std::vector<BusinessLogic::InvalidReason> reasons);
     // Entries removed by clear() or removeQueries(): they will never be answered.
     void entriesCleared(std::vector<BusinessLogic::Ticket> tickets);
+    // A poll is about to take the idle line: a source that reads a network hands in what has
+    // already arrived, so that a request a moment old does not wait for a whole poll.
+    void pollDue();
 
 protected:
     std::string txLine;
@@ -98,6 +101,7 @@ private:
     }
     // The lane whose front entry runs next; nothing when all are empty.
     const std::deque<QueueEntry> *nextLane(qint64 now) const;
+    bool pollIsNext() const;
     // Removes the entry with that ticket; false when a clear took it first.
     bool take(Ticket ticket);
     void drop(std::vector<Ticket> tickets);

@@ -327,6 +327,12 @@ void MqttClient::drive()
     settle(mosquitto_loop(handle, 0, 1));
 }
 
+void MqttClient::readArrived()
+{
+    if (online)
+        drive();
+}
+
 void MqttClient::settle(int rc)
 {
     if (rc != MOSQ_ERR_SUCCESS && handle != nullptr) {

@@ -51,6 +51,8 @@ public:
     // subscription and passes on the retain flag of what comes live, so that a request published
     // with it can be told apart; withRetained gets the retained messages as usual.
     void subscribe(const QStringList &filters, bool withRetained = false);
+    // Takes in what has already arrived, without waiting: before the line goes to a poll.
+    void readArrived();
     bool isConnected() const { return online; }
     // False, sending nothing, while not connected.
     bool publish(const QString &topic, const QByteArray &payload, int qos, bool retained,

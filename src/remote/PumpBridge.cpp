@@ -131,6 +131,8 @@ void PumpBridge::start()
         options, QStringLiteral("dosetta-%1-%2").arg(id).arg(QCoreApplication::applicationPid()));
     connect(client.get(), &MqttClient::connectedChanged, this, &PumpBridge::connectedChanged);
     connect(client.get(), &MqttClient::messageReceived, this, &PumpBridge::message);
+    connect(&pump.stack(), &BusinessLogic::CommandStack::pollDue, client.get(),
+            &MqttClient::readArrived);
     connect(client.get(), &MqttClient::refused, this, &PumpBridge::refused);
     connect(client.get(), &MqttClient::attemptFailed, this, &PumpBridge::attemptFailed);
     connect(client.get(), &MqttClient::subscriptionFailed, this,

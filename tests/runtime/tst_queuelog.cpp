@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <algorithm>
 #include <ctime>
 #include <memory>
 
@@ -315,7 +316,7 @@ void tst_queuelog::operatorLaneGoesFirst_data()
 {
     // "X value" queues in the operator's lane, "X value p" in the poller's, "r" the network's and
     // "g" a program's; the pushes after "|" are given while the first entry is on the wire (its
-    // sent line is being drawn).
+    // sent line is being drawn), those after "@" when the stack first says a poll is due.
     QTest::addColumn<QStringList>("pushes");
     QTest::addColumn<QStringList>("executions");
 
@@ -328,6 +329,9 @@ void tst_queuelog::operatorLaneGoesFirst_data()
     QTest::newRow("a program behind the operator and the network, ahead of polls")
         << QStringList{"A 1 p", "C 2 g", "R 3 r", "B 4", "C 5 g"}
         << QStringList{"B 4", "R 3", "C 2", "C 5", "A 1"};
+    QTest::newRow("a request handed in as a poll is due goes ahead of that poll")
+        << QStringList{"A 1 p", "B 2", "A 3 p", "@", "R 4 r"}
+        << QStringList{"B 2", "R 4", "A 1", "A 3"};
 }
 
 void tst_queuelog::operatorLaneGoesFirst()
@@ -348,11 +352,18 @@ void tst_queuelog::operatorLaneGoesFirst()
                               : stack.pushPoll(command, f.at(1).toInt(), true);
     };
     int split = pushes.indexOf("|");
-    for (const QString &push : pushes.mid(0, split))
+    int due = pushes.indexOf("@");
+    for (const QString &push : pushes.mid(0, std::max(split, due)))
         give(push);
     connect(&stack, &BusinessLogic::CommandStack::sendLastCommand, this, [&] {
         const QStringList later = split < 0 ? QStringList() : pushes.mid(split + 1);
         split = -1;
+        for (const QString &push : later)
+            give(push);
+    });
+    connect(&stack, &BusinessLogic::CommandStack::pollDue, this, [&] {
+        const QStringList later = due < 0 ? QStringList() : pushes.mid(due + 1);
+        due = -1;
         for (const QString &push : later)
             give(push);
     });
