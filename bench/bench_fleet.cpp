@@ -102,6 +102,10 @@ struct Timing
     double firstByteMs = 0; // publish to its first byte on the line
     double inFlightMs = 0;  // rest of the exchange on the wire at the publish
     bool overtaken = false; // a poll started after the publish, before the set
+    // The same when the broker's copy came back to this user, about when the bridge got it: the
+    // wait for the exchange then on the wire (from the publish), and a poll started after that.
+    double inFlightAtEchoMs = 0;
+    bool overtakenAfterEcho = false;
     bool acked = false;
     double ackMs = 0; // the ACK's last byte left the pump (system clock)
 };
@@ -229,7 +233,12 @@ Timing timingOf(const Sample &s, const std::vector<SimFrameLog::Frame> &frames)
             t.inFlightMs = end - s.publishMs;
         else if (start > s.publishMs)
             t.overtaken = true;
+        if (s.echoMs >= 0 && start <= s.echoMs && s.echoMs < end)
+            t.inFlightAtEchoMs = end - s.publishMs;
+        else if (s.echoMs >= 0 && start > s.echoMs)
+            t.overtakenAfterEcho = true;
     }
+    t.inFlightAtEchoMs = std::max(t.inFlightAtEchoMs, t.inFlightMs);
     return t;
 }
 
@@ -526,8 +535,10 @@ int main()
     std::vector<double> toState;
     std::vector<double> beyondAfterIdle;
     std::vector<double> beyondAfterTraffic;
+    std::vector<double> beyondAtEcho;
     int withExchange = 0;
     int overtaken = 0;
+    int overtakenAfterEcho = 0;
     int lost = 0;
     int refused = 0;
     const char *csvPath = std::getenv("FLEET_SAMPLES");
@@ -535,7 +546,7 @@ int main()
     if (csvPath != nullptr && *csvPath != '\0') {
         csv.open(csvPath);
         csv << "pump,set,publish_ms,quiet_ms,echo_ms,frame_ms,first_byte_ms,in_flight_ms,"
-               "overtaken,result_ms,ack_to_state_ms\n";
+               "overtaken,result_ms,ack_to_state_ms,in_flight_at_echo_ms,overtaken_after_echo\n";
     }
     for (Pump &p : pumps) {
         const auto frames = SimFrameLog::read(p.simLog, idleTo);
@@ -554,6 +565,8 @@ int main()
                 .push_back(t.frameDoneMs - t.inFlightMs);
             withExchange += t.inFlightMs > 0 ? 1 : 0;
             overtaken += t.overtaken ? 1 : 0;
+            beyondAtEcho.push_back(t.frameDoneMs - t.inFlightAtEchoMs);
+            overtakenAfterEcho += t.overtakenAfterEcho ? 1 : 0;
             if (s.resultMs >= 0)
                 toResult.push_back(s.resultMs - s.publishMs);
             if (s.echoMs >= 0)
@@ -572,7 +585,8 @@ int main()
                     << BenchReport::format(s.resultMs - s.publishMs, 1) << ','
                     << (t.acked && s.stateMs >= 0 ? BenchReport::format(s.stateMs - t.ackMs, 1)
                                                   : std::string())
-                    << '\n';
+                    << ',' << BenchReport::format(t.inFlightAtEchoMs, 1) << ','
+                    << (t.overtakenAfterEcho ? 1 : 0) << '\n';
         }
     }
 
@@ -621,6 +635,11 @@ int main()
              "ms", 1);
     out.atMost("after an idle second: beyond the exchange in flight, 99th percentile",
                afterIdle.percentile(99), "ms", 1, 30.0);
+    out.info("polls started after the set came back through the broker, before the set",
+             std::to_string(overtakenAfterEcho) + " of " + std::to_string(toFrame.size()));
+    out.info("frame at the pump beyond the exchange on the wire when the set came back through "
+             "the broker, 99th percentile",
+             SampleStats(beyondAtEcho).percentile(99), "ms", 1);
     std::vector<double> firstBeyond;
     for (std::size_t i = 0; i < toFirstByte.size(); ++i)
         firstBeyond.push_back(toFirstByte[i] - inFlight[i]);
