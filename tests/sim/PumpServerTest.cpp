@@ -141,9 +141,10 @@ void PumpServerTest::pacing()
              qPrintable(QString("%1 ms, expected %2").arg(result.lastMs).arg(expected)));
     const double spread = result.lastMs - result.firstMs;
     const double expectedSpread = (answerBytes - 1) * byteMs;
-    // A reader woken late for the first byte sees a shorter spread: the total above is the
-    // tight check of the line time, the spread only shows the answer is not sent in one go.
-    QVERIFY2(spread >= 0.9 * expectedSpread - 1.0 && spread < expectedSpread + 80,
+    // A reader woken late for the first byte sees a shorter spread (3.5 ms short of 12.5 on a
+    // busy machine): the total above is the tight check of the line time, the spread only shows
+    // the answer is not sent in one go, which would leave it under a millisecond.
+    QVERIFY2(spread >= expectedSpread / 3 && spread < expectedSpread + 80,
              qPrintable(QString("spread %1 ms, expected %2").arg(spread).arg(expectedSpread)));
 }
 
