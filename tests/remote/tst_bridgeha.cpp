@@ -315,8 +315,11 @@ void BridgeHaTest::pumpAvailabilityFollowsTheLink()
     bridge->terminate();
     QVERIFY(bridge->waitForFinished(5000));
     const QString journal = QString::fromUtf8(bridge->readAllStandardError());
-    QCOMPARE(journal.count(QStringLiteral("pump link: silent")), 1);
-    QCOMPARE(journal.count(QStringLiteral("pump link: connected")), 2);
+    // A machine slow enough to miss the first answer adds a silent spell at start: each silent
+    // line is still followed by one connected line.
+    const int silent = journal.count(QStringLiteral("pump link: silent"));
+    QVERIFY2(silent >= 1, qPrintable(journal));
+    QCOMPARE(journal.count(QStringLiteral("pump link: connected")), silent + 1);
     QVERIFY2(journal.contains(QStringLiteral(R"(request cmd "start": the pump refused it; it )")),
              qPrintable(journal));
     QVERIFY2(journal.contains(QStringLiteral(R"(request set/mode "volume": ACK)")),
