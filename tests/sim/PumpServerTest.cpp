@@ -93,6 +93,7 @@ private slots:
     void pacing_data();
     void pacing();
     void trickleSpreadsTheAnswer();
+    void slowSenderFrameEndsWithItsLastByte();
     void faultsOverTheLine_data();
     void faultsOverTheLine();
     void clientMayCloseAndReopen();
@@ -162,6 +163,39 @@ void PumpServerTest::trickleSpreadsTheAnswer()
     QVERIFY2(result.lastMs >= 12 * 20, qPrintable(QString::number(result.lastMs)));
     const double spread = result.lastMs - result.firstMs;
     QVERIFY2(spread >= 12 * 20 / 2 && spread < 12 * 20 + 200, qPrintable(QString::number(spread)));
+}
+
+void PumpServerTest::slowSenderFrameEndsWithItsLastByte()
+{
+    ServerOptions options;
+    options.turnaroundMs = 5;
+    PumpServer server(options);
+    QVERIFY(server.start());
+    auto port = openPort(server.devicePath());
+    QVERIFY(port);
+    server.clearLog();
+    const QByteArray query = frame("?SV");
+    // All but the check character, then the check character long after the line time: the
+    // pump can neither take the frame nor answer it before that byte.
+    port->write(query.left(query.size() - 1));
+    QVERIFY(port->waitForBytesWritten(100));
+    QTest::qWait(40);
+    const std::int64_t lastByteMs = server.elapsedMs();
+    const Exchange result = exchange(*port, query.right(1), 13);
+    QCOMPARE(result.answer.size(), 13);
+    const double byteMs = 10000.0 / 9600;
+    QVERIFY2(
+        result.firstMs >= options.turnaroundMs + byteMs - 0.5,
+        qPrintable(
+            QString("first answer byte %1 ms after the last request byte").arg(result.firstMs)));
+    QTRY_COMPARE(server.log().size(), std::size_t(2));
+    const auto log = server.log();
+    QCOMPARE(log[0].kind, LogEntry::Kind::Received);
+    QVERIFY2(log[0].ms >= lastByteMs,
+             qPrintable(QString("frame logged at %1 ms, its last byte written at %2 ms")
+                            .arg(log[0].ms)
+                            .arg(lastByteMs)));
+    QVERIFY(log[1].ms >= log[0].ms + options.turnaroundMs);
 }
 
 void PumpServerTest::faultsOverTheLine_data()

@@ -184,9 +184,16 @@ std::int64_t PumpServer::lineUs(std::size_t bytes) const
     return static_cast<std::int64_t>(bytes) * 10000000 / options.baud;
 }
 
-void PumpServer::record(LogEntry::Kind kind, const std::string &bytes, const std::string &verdict)
+void PumpServer::record(LogEntry::Kind kind, const std::string &bytes, const std::string &verdict,
+                        std::int64_t atUs)
 {
-    LogEntry entry{elapsedMs(), kind, bytes, verdict};
+    if (atUs < 0)
+        atUs = nowUs();
+    const auto wall =
+        std::chrono::duration_cast<std::chrono::microseconds>(wallOrigin.time_since_epoch())
+            .count() +
+        atUs;
+    LogEntry entry{atUs / 1000, kind, bytes, verdict, wall};
     Listener notify;
     {
         std::lock_guard<std::mutex> lock(stateMutex);
@@ -359,8 +366,10 @@ void PumpServer::receive()
         } else if (pending.size() >= maxPending) {
             record(LogEntry::Kind::Received, piece.bytes, "ignored: pump busy");
         } else {
-            // The frame is complete only once its last byte would have crossed the line.
-            pending.push_back({piece.bytes, piece.firstUs + lineUs(piece.bytes.size())});
+            // The frame is complete only once its last byte would have crossed the line, and
+            // not before it came, from a sender slower than the line.
+            pending.push_back(
+                {piece.bytes, std::max(now, piece.firstUs + lineUs(piece.bytes.size()))});
         }
     }
 }
@@ -377,7 +386,8 @@ void PumpServer::answerReadyFrames(std::int64_t now)
             reply = model.handle(frame.frame, pumpMs(frame.readyUs));
             trickleMs = model.faults().trickleMs;
         }
-        record(LogEntry::Kind::Received, frame.frame, reply.verdict);
+        // Stamped when its last byte crossed the line, not when this thread got to it.
+        record(LogEntry::Kind::Received, frame.frame, reply.verdict, frame.readyUs);
         if (reply.bytes.empty())
             continue;
         Outgoing out;
@@ -419,7 +429,8 @@ void PumpServer::transmit(std::int64_t now)
         out.sent = due;
         if (out.sent < out.bytes.size())
             return;
-        record(LogEntry::Kind::Sent, out.bytes, out.trickleUs > 0 ? "trickled" : "");
+        record(LogEntry::Kind::Sent, out.bytes, out.trickleUs > 0 ? "trickled" : "",
+               dueUs(out, out.bytes.size() - 1));
         outgoing.pop_front();
     }
 }

@@ -78,11 +78,15 @@ private:
     std::int64_t lineUs(std::size_t bytes) const;
     std::int64_t nowUs() const;
     std::int64_t pumpMs(std::int64_t us) const; // the model's clock, sped up by the speed option
-    void record(LogEntry::Kind kind, const std::string &bytes, const std::string &verdict);
+    // atUs: when it happened on the line, if not now (a frame that was handled late).
+    void record(LogEntry::Kind kind, const std::string &bytes, const std::string &verdict,
+                std::int64_t atUs = -1);
     void wake();
 
     const ServerOptions options;
     const std::chrono::steady_clock::time_point origin = std::chrono::steady_clock::now();
+    // The same instant on the system clock, for the log's time of day.
+    const std::chrono::system_clock::time_point wallOrigin = std::chrono::system_clock::now();
 
     mutable std::mutex modelMutex;
     PumpModel model;

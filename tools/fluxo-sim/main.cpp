@@ -11,7 +11,6 @@
 #include <poll.h>
 #include <pthread.h>
 #include <string>
-#include <sys/time.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -167,15 +166,14 @@ std::string parseArguments(int argc, char **argv, Settings &settings, bool &help
     return {};
 }
 
-std::string clockText()
+std::string clockText(std::int64_t wallUs)
 {
-    timeval now{};
-    ::gettimeofday(&now, nullptr);
+    const time_t seconds = static_cast<time_t>(wallUs / 1000000);
     tm local{};
-    ::localtime_r(&now.tv_sec, &local);
+    ::localtime_r(&seconds, &local);
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03ld", local.tm_hour, local.tm_min,
-                  local.tm_sec, static_cast<long>(now.tv_usec / 1000));
+                  local.tm_sec, static_cast<long>(wallUs % 1000000 / 1000));
     return text;
 }
 
@@ -245,7 +243,7 @@ int main(int argc, char **argv)
             std::fflush(stdout);
         }
         if (log || entry.kind == LogEntry::Kind::Event)
-            std::fprintf(stderr, "%s %s\n", clockText().c_str(), entry.text().c_str());
+            std::fprintf(stderr, "%s %s\n", clockText(entry.wallUs).c_str(), entry.text().c_str());
     });
     std::string error;
     if (!server.start(&error)) {
