@@ -1,10 +1,11 @@
 // A dosing program's step to step: from the pump's report that a step ended (the sample in which
-// the runner sees it) to the first byte of the next step's first frame on the line, over a
-// program of many short doses and runs. The pump core polls as the window and the bridge do; the
-// simulated pump's clock runs twenty times faster, its line at 9600 baud.
+// the runner sees it, and the count it then reads once more) to the first byte of the next step's
+// first frame on the line, over a program of many short doses and runs. The pump core polls as
+// the window and the bridge do; the simulated pump's clock runs twenty times faster, its line at
+// 9600 baud.
 //
 // The goal is one refresh tick plus one exchange: the runner may wait for nothing but the round
-// that tells it, and one exchange already on the wire.
+// that tells it, the count it reads after it, and one exchange already on the wire.
 
 #include "BenchEnv.h"
 #include "BenchReport.h"

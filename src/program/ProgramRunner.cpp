@@ -1,7 +1,9 @@
 #include "program/ProgramRunner.h"
 
+#include "GUI/OperationItem.h"
 #include "program/ProgramPlan.h"
 #include "program/RampSegments.h"
+#include "pump/AttachTable.h"
 #include "pump/DosingPlan.h"
 #include "pump/StatusFlags.h"
 #include "pumpcore/PumpCore.h"
@@ -53,6 +55,8 @@ struct ProgramRunner::Private
         None,
         Setup,   // the step's commands are queued, the start not yet taken
         Pumping, // the pump took the start: its polled state tells the end
+        Reading, // the pump stopped at the step's end: its count is read once more
+        Ended,   // that count came while paused: the next step waits for resume()
         Waiting,
         Prompt
     };
@@ -74,6 +78,7 @@ struct ProgramRunner::Private
     std::map<PumpCore::Ticket, QString> inFlight;
     PumpCore::Ticket startTicket = 0;
     PumpCore::Ticket pauseTicket = 0;
+    PumpCore::Ticket volumeTicket = 0;
     // Answers to these queries arrived after the start was taken: a sample holding all three
     // shows the pump after the start, never the end of the step before.
     bool freshVolume = false;
@@ -241,7 +246,7 @@ struct ProgramRunner::Private
     void dropQueued()
     {
         inFlight.clear();
-        startTicket = pauseTicket = 0;
+        startTicket = pauseTicket = volumeTicket = 0;
         core.stack().removeLane(BusinessLogic::Lane::Program);
     }
 
@@ -316,6 +321,11 @@ struct ProgramRunner::Private
 
     void ownAnswer(const Answer &answer, const QString &what)
     {
+        if (answer.ticket == volumeTicket) {
+            volumeTicket = 0;
+            lastVolume(answer);
+            return;
+        }
         const bool isPause = answer.ticket == pauseTicket;
         if (isPause)
             pauseTicket = 0;
@@ -451,8 +461,42 @@ struct ProgramRunner::Private
         // Held: the next step waits for resume().
         if (held)
             return;
-        if (p.step.kind == Kind::Ramp && segment + 1 < segments.size()) {
-            segmentsVolumeMl += delivered;
+        readLastVolume();
+    }
+
+    // The round that showed the pump standing may have read its count before it stopped (the
+    // volume is asked first): the step's volume is the count read after the end.
+    void readLastVolume()
+    {
+        phase = Phase::Reading;
+        volumeTicket = core.submit(BusinessLogic::Lane::Program, Id::GetActualVolume, 0);
+        if (volumeTicket == 0) {
+            fail(Fault::Other, QStringLiteral("the volume delivered cannot be asked for"));
+            return;
+        }
+        inFlight.emplace(volumeTicket, QStringLiteral("the query of the volume delivered"));
+    }
+
+    void lastVolume(const Answer &answer)
+    {
+        // Unanswered, the round's count stands: the step did end.
+        GUI::OperationItem *item = Pump::AttachTable::find(core.items().all(), Id::GetActualVolume);
+        if (answer.accepted() && item != nullptr) {
+            Answer copy = answer;
+            item->update(&copy);
+            if (item->known() && item->current())
+                stepVolumeMl = segmentsVolumeMl + item->value() / 1000.0;
+        }
+        phase = Phase::Ended;
+        if (!held)
+            advance();
+    }
+
+    // The pump's part of the step is over: the ramp's next run, or the next step.
+    void advance()
+    {
+        if (current().step.kind == Kind::Ramp && segment + 1 < segments.size()) {
+            segmentsVolumeMl = stepVolumeMl;
             segmentsSeconds += segments[segment].seconds;
             ++segment;
             stoppedShort = 0;
@@ -578,6 +622,10 @@ void ProgramRunner::resume()
     // (the step had ended) needs none.
     if (d->phase == Private::Phase::Pumping && d->pumpPaused)
         d->sendResume();
+    if (d->phase == Private::Phase::Ended) {
+        d->advance();
+        return;
+    }
     if (d->phase == Private::Phase::Waiting) {
         d->waitClock.start();
         d->waitTimer.start(static_cast<int>(std::max<qint64>(0, d->waitLeftMs)));

@@ -98,6 +98,7 @@ class ProgramRunnerTest : public QObject
 
 private slots:
     void exampleRunsAsWritten();
+    void timedRunsReportThePumpsLastCount();
     void pauseAndContinueMidDose();
     void stopMidStep_data();
     void stopMidStep();
@@ -161,6 +162,30 @@ void ProgramRunnerTest::exampleRunsAsWritten()
     const QByteArray text = file.readAll();
     const int pass2 = text.indexOf(",Rinse and dose,\"3.1 dose, pass 2/3\"\r\n");
     QVERIFY2(pass2 > 0 && pass2 < text.indexOf(",Rinse and dose,5 ramp\r\n"), text.constData());
+}
+
+void ProgramRunnerTest::timedRunsReportThePumpsLastCount()
+{
+    // A slow pump stretches each round of polls, so that a run often ends between the round's
+    // volume query and its status query.
+    Rig rig({QStringLiteral("--turnaround"), QStringLiteral("40")});
+    QVERIFY(rig.start());
+    QList<double> delivered;
+    double before = 0;
+    QObject::connect(&rig.runner(), &ProgramRunner::stepFinished, [&](const ProgramStatus &s) {
+        delivered << s.volumeMl - before;
+        before = s.volumeMl;
+    });
+    QSignalSpy ended(&rig.runner(), &ProgramRunner::ended);
+    QVERIFY(rig.runner().start({QStringLiteral("runs"), std::vector<ProgramStep>(6, run(60, 20))}));
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 60000);
+    QCOMPARE(rig.runner().status().state, State::Done);
+    // 60 ml/min for 20 s of the pump's clock: the pump counts 20 ml to the microlitre.
+    QCOMPARE(delivered.size(), 6);
+    for (int i = 0; i < delivered.size(); ++i)
+        QVERIFY2(qAbs(delivered.at(i) - 20.0) < 0.0005,
+                 qPrintable(QStringLiteral("run %1: %2 ml").arg(i + 1).arg(delivered.at(i))));
+    QVERIFY(qAbs(rig.runner().status().volumeMl - 120.0) < 0.001);
 }
 
 void ProgramRunnerTest::pauseAndContinueMidDose()
