@@ -484,8 +484,10 @@ struct ProgramRunner::Private
         if (answer.accepted() && item != nullptr) {
             Answer copy = answer;
             item->update(&copy);
+            // A count never falls within a run: a smaller one is not this run's (a late answer
+            // to another query, taken on a busy line).
             if (item->known() && item->current())
-                stepVolumeMl = segmentsVolumeMl + item->value() / 1000.0;
+                stepVolumeMl = std::max(stepVolumeMl, segmentsVolumeMl + item->value() / 1000.0);
         }
         phase = Phase::Ended;
         if (!held)
