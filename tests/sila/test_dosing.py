@@ -44,8 +44,13 @@ class DosingTest(RigTest):
 
     def run_until_running(self, command, **params):
         execution = self.dosing.start(command, **params)
-        self.assertTrue(self.state.wait_latest(lambda s: s == "running", 10),
-                        f"never running: {self.state.values}")
+        if not self.state.wait_latest(lambda s: s == "running", 10):
+            # What the run itself says, should it have ended before the pump moved.
+            try:
+                outcome = self.dosing.result(command, execution)
+            except silaclient.SilaError as error:
+                outcome = error.message
+            self.fail(f"never running: {self.state.values}; the run: {outcome}")
         return execution
 
     def test_validation_errors_send_nothing(self):
