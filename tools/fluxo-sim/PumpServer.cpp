@@ -189,11 +189,7 @@ void PumpServer::record(LogEntry::Kind kind, const std::string &bytes, const std
 {
     if (atUs < 0)
         atUs = nowUs();
-    const auto wall =
-        std::chrono::duration_cast<std::chrono::microseconds>(wallOrigin.time_since_epoch())
-            .count() +
-        atUs;
-    LogEntry entry{atUs / 1000, kind, bytes, verdict, wall};
+    LogEntry entry{atUs / 1000, kind, bytes, verdict, wallOriginUs + atUs};
     Listener notify;
     {
         std::lock_guard<std::mutex> lock(stateMutex);

@@ -85,8 +85,10 @@ private:
 
     const ServerOptions options;
     const std::chrono::steady_clock::time_point origin = std::chrono::steady_clock::now();
-    // The same instant on the system clock, for the log's time of day.
-    const std::chrono::system_clock::time_point wallOrigin = std::chrono::system_clock::now();
+    // The same instant on the system clock, in microseconds since the epoch: the log's time of day.
+    const std::int64_t wallOriginUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::system_clock::now().time_since_epoch())
+                                          .count();
 
     mutable std::mutex modelMutex;
     PumpModel model;
