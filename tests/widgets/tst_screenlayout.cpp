@@ -2,6 +2,7 @@
 // text, list entries and grid cell; fonts, frames, sizes, sheets, images, the tab order and the
 // tabs left once the Factory tab is removed.
 
+#include "ImageMatch.h"
 #include "SheetRules.h"
 
 #include "BusinessLogic/LoggingCommandStack.h"
@@ -1101,7 +1102,7 @@ void tst_ScreenLayout::runModeMenu()
 void tst_ScreenLayout::beforeFirstAnswer()
 {
     // Every status and error bullet starts grey.
-    const QImage grey = QImage(greyBullet).convertToFormat(QImage::Format_ARGB32);
+    const QImage grey(greyBullet);
     int bullets = 0;
     for (QLabel *label : form->findChildren<QLabel *>()) {
         if (!label->objectName().endsWith("Icon"))
@@ -1109,7 +1110,7 @@ void tst_ScreenLayout::beforeFirstAnswer()
         ++bullets;
         const QPixmap shown = label->pixmap(Qt::ReturnByValue);
         QVERIFY(!shown.isNull());
-        QCOMPARE(shown.toImage().convertToFormat(QImage::Format_ARGB32), grey);
+        QVERIFY2(ImageMatch::same(shown.toImage(), grey), qPrintable(label->objectName()));
     }
     QCOMPARE(bullets, 17);
     QVERIFY(find<QTextEdit>("textEditTxData")->document()->isEmpty());

@@ -2,6 +2,7 @@
 // flags, and the pump's values from the items, written only into widgets the operator is not
 // using; then how the answers of a pump search end it.
 
+#include "ImageMatch.h"
 #include "PtyPeer.h"
 #include "WindowRig.h"
 #include "platform/InstanceSettings.h"
@@ -30,7 +31,7 @@ const char greyBullet[] = ":/Images/Images/1406229026_bullet-grey.png";
 bool shows(QLabel *icon, const char *image)
 {
     const QImage shown = icon->pixmap(Qt::ReturnByValue).toImage();
-    return !shown.isNull() && shown == QPixmap(QString::fromLatin1(image)).toImage();
+    return ImageMatch::same(shown, QImage(QString::fromLatin1(image)));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "ImageMatch.h"
 #include "WindowRig.h"
 #include "pump/StatusFlags.h"
 
@@ -77,7 +78,7 @@ void tst_StatusIcons::bullets()
     QVERIFY(label != nullptr);
     const QImage shown = label->pixmap(Qt::ReturnByValue).toImage();
     for (auto it = images.cbegin(); it != images.cend(); ++it)
-        QCOMPARE(shown == QPixmap(it.value()).toImage(), it.key() == bullet);
+        QCOMPARE(ImageMatch::same(shown, QImage(it.value())), it.key() == bullet);
 }
 
 // The recorder names the flags by the table's texts: each must be the text beside its bullet.

@@ -2,6 +2,7 @@
 // buttons and what the pump reports back, the pump search on the bus, and the link state when
 // the pump falls silent and returns. Time bounds are generous: the machine may be busy.
 
+#include "ImageMatch.h"
 #include "PumpServer.h"
 #include "WindowOnSimulator.h"
 #include "platform/InstanceSettings.h"
@@ -27,7 +28,7 @@ constexpr int SettleMs = 6000;
 bool shows(QLabel *icon, const char *image)
 {
     const QImage shown = icon->pixmap(Qt::ReturnByValue).toImage();
-    return !shown.isNull() && shown == QPixmap(QString::fromLatin1(image)).toImage();
+    return ImageMatch::same(shown, QImage(QString::fromLatin1(image)));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // for a refused start, and the colour of the Status tab's bullets. Time bounds are generous: the
 // machine may be busy.
 
+#include "ImageMatch.h"
 #include "PumpServer.h"
 #include "WindowOnSimulator.h"
 #include "platform/InstanceSettings.h"
@@ -47,7 +48,7 @@ private:
     bool shows(const char *icon, const char *image) const
     {
         const QImage shown = label(icon)->pixmap(Qt::ReturnByValue).toImage();
-        return !shown.isNull() && shown == QPixmap(QString::fromLatin1(image)).toImage();
+        return ImageMatch::same(shown, QImage(QString::fromLatin1(image)));
     }
     // The last row's field in that column of the recording.
     QString recorded(const QString &path, int column) const;
