@@ -1,6 +1,7 @@
 #include "pump/EntryConversion.h"
 
 #include "pump/SendGate.h"
+#include "pump/TypedNumber.h"
 
 #include <QLocale>
 
@@ -22,26 +23,23 @@ std::optional<int> EntryConversion::fit(long double value)
 
 std::optional<int> EntryConversion::scaled(const QString &text, double factor, double addend)
 {
-    bool ok = false;
-    double x = text.toDouble(&ok);
-    // The program's "." first, then the operator's own decimal separator ("12,5" in German).
-    if (!ok && std::isfinite(x))
-        x = QLocale().toDouble(text, &ok);
-    // Not a number at all: nothing is sent, never a 0 nobody typed. An overflow reads as
-    // infinity and does not fit either.
-    if (!ok && std::isfinite(x))
+    // Not a number by the one rule, or beyond a double: nothing is sent, never a 0 or a
+    // thousandfold value nobody typed.
+    const std::optional<double> x = TypedNumber::read(text);
+    if (!x)
         return std::nullopt;
     // Extended precision: the addend only absorbs representation error (1.001 -> 1001).
-    return fit(static_cast<long double>(x) * factor + addend);
+    return fit(static_cast<long double>(*x) * factor + addend);
 }
 
 std::optional<int> EntryConversion::scaledFloat(const QString &text, double factor, double addend)
 {
+    const std::optional<QString> c = TypedNumber::cNotation(text);
+    if (!c)
+        return std::nullopt;
     bool ok = false;
-    float x = text.toFloat(&ok);
-    if (!ok && std::isfinite(x))
-        x = QLocale().toFloat(text, &ok);
-    if (!ok && std::isfinite(x))
+    const float x = QLocale::c().toFloat(*c, &ok);
+    if (!ok)
         return std::nullopt;
     return fit(static_cast<long double>(x) * factor + addend);
 }

@@ -7,9 +7,9 @@
 namespace Pump {
 
 // Turns what the operator typed into the integer a pump command carries. A decimal number is read
-// with "." and with the decimal separator of the operator's locale. A text that is not a number,
-// or a value that does not fit the command's integer (overflow, infinity, NaN), gives nothing, so
-// nothing is sent rather than a value nobody asked for.
+// by the typed-number rule (the point, or the locale's decimal comma; never a group separator). A
+// text that is not a number, or a value that does not fit the command's integer (overflow,
+// infinity, NaN), gives nothing, so nothing is sent rather than a value nobody asked for.
 class EntryConversion
 {
 public:

@@ -9,6 +9,7 @@
 #include "pump/EntryConversion.h"
 #include "pump/PumpItems.h"
 #include "pump/StatusFlags.h"
+#include "pump/TypedNumber.h"
 
 #include <QJsonArray>
 
@@ -198,14 +199,11 @@ QString outOfRange(const KeyTable::Key &key, const QString &text)
     return QStringLiteral("%1: %2 is outside %3").arg(key.name, text, KeyTable::range(key));
 }
 
-// A number in C notation; nothing for anything else, infinity and not-a-number included.
+// A number in C notation, by the rule the window reads typed numbers with: a comma is never
+// taken, neither as a decimal nor as a group separator; nothing for anything else.
 std::optional<double> number(const QString &text)
 {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return TypedNumber::read(text, QLocale::c());
 }
 
 KeyTable::Setting parseList(const KeyTable::Key &key, const QString &text)

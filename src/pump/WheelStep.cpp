@@ -1,5 +1,7 @@
 #include "pump/WheelStep.h"
 
+#include "pump/TypedNumber.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -22,9 +24,8 @@ int WheelStep::speedFactor(int delta, qint64 intervalMs)
 
 double WheelStep::readDecimal(const QString &text)
 {
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    return ok && std::isfinite(value) ? value : 0.0;
+    // The field may hold the operator's own decimal comma.
+    return TypedNumber::read(text).value_or(0.0);
 }
 
 double WheelStep::readInteger(const QString &text)

@@ -1,8 +1,9 @@
 #include "ui/OperatorPicks.h"
 
+#include "pump/EntryConversion.h"
 #include "pump/KeyTable.h"
-
 #include "pump/SendGate.h"
+#include "pump/TypedNumber.h"
 #include "pumpcore/PumpCore.h"
 
 OperatorPicks::OperatorPicks(PumpCore &core, QObject *context)
@@ -47,4 +48,23 @@ QString OperatorPicks::typed(const QString &key, int value, double inUnits,
     if (outside.isEmpty())
         held(k.set, value, item);
     return outside;
+}
+
+QString OperatorPicks::typedText(const QString &key, const QString &text, GUI::OperationItem &item)
+{
+    const std::optional<int> value = Pump::EntryConversion::scaled(text, 1000, 0.0005);
+    const QString why = refusal(key, text, value);
+    if (!why.isEmpty())
+        return why;
+    return typed(key, *value, *value / 1000.0, item);
+}
+
+QString OperatorPicks::refusal(const QString &key, const QString &text, std::optional<int> value)
+{
+    const Pump::KeyTable::Key &k = Pump::KeyTable::key(key);
+    if (value)
+        return Pump::KeyTable::outside(k, *value / 1000.0);
+    // A number too large for the command's integer is above the limit, not "no number".
+    const std::optional<double> x = Pump::TypedNumber::read(text);
+    return x ? Pump::KeyTable::outside(k, *x) : Pump::TypedNumber::refusal(key, text);
 }

@@ -34,6 +34,13 @@ public:
     // key's command and held as above when it lies within the key's limits, the limits the tool
     // and the network use too. Otherwise nothing goes; the reason comes back (empty when sent).
     QString typed(const QString &key, int value, double inUnits, GUI::OperationItem &item);
+    // A decimal key's value as the operator typed it, read by the typed-number rule and sent in
+    // thousandths as above. A text that is no number by the rule, or a value outside the limits,
+    // sends nothing and gives the reason.
+    QString typedText(const QString &key, const QString &text, GUI::OperationItem &item);
+    // Why a typed decimal key's value may not go (no number, or outside the limits); empty when
+    // it may. value: the text in thousandths, as the entry conversion gave it.
+    static QString refusal(const QString &key, const QString &text, std::optional<int> value);
 
 private:
     struct OnTheWay

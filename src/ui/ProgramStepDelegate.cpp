@@ -2,20 +2,25 @@
 
 #include "program/ProgramStep.h"
 #include "pump/KeyTable.h"
+#include "pump/TypedNumber.h"
 #include "ui/ProgramStepModel.h"
 
-#include <QDoubleSpinBox>
+#include <QCoreApplication>
 #include <QLineEdit>
-#include <QSpinBox>
 
 #include <cmath>
 #include <limits>
 
 namespace {
 
-int decimalsOf(double step)
+QString screenText(const char *text)
 {
-    return step >= 1 ? 0 : static_cast<int>(std::lround(-std::log10(step)));
+    return QCoreApplication::translate("mainScreen", text);
+}
+
+bool numeric(int column)
+{
+    return column != ProgramStepModel::Text && column != ProgramStepModel::Step;
 }
 
 } // namespace
@@ -23,64 +28,60 @@ int decimalsOf(double step)
 QWidget *ProgramStepDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                                            const QModelIndex &index) const
 {
-    const auto kind =
-        static_cast<ProgramStep::Kind>(index.data(ProgramStepModel::KindRole).toInt());
-    const int column = index.column();
-    if (column == ProgramStepModel::Text) {
-        auto *field = new QLineEdit(parent);
-        field->setFrame(false);
-        return field;
-    }
-    if (column == ProgramStepModel::Count) {
-        auto *box = new QSpinBox(parent);
-        box->setRange(1, std::numeric_limits<int>::max());
-        return box;
-    }
-    if (column == ProgramStepModel::Step)
+    if (index.column() == ProgramStepModel::Step)
         return QStyledItemDelegate::createEditor(parent, option, index);
-
-    auto *box = new QDoubleSpinBox(parent);
-    const QString keyName = ProgramStepModel::limitKeyName(kind, column);
-    if (const Pump::KeyTable::Key *key = Pump::KeyTable::find(keyName)) {
-        box->setRange(key->minimum, key->maximum);
-        const double step = Pump::KeyTable::step(*key);
-        box->setDecimals(decimalsOf(step));
-        box->setSingleStep(step >= 1 ? 1 : step * 100);
-        box->setSuffix(QLatin1Char(' ') + key->unit);
-    } else {
-        box->setRange(0, std::numeric_limits<int>::max());
-        box->setDecimals(1);
-        box->setSuffix(QStringLiteral(" s"));
+    auto *field = new QLineEdit(parent);
+    field->setFrame(false);
+    if (numeric(index.column())) {
+        const auto kind =
+            static_cast<ProgramStep::Kind>(index.data(ProgramStepModel::KindRole).toInt());
+        if (const Pump::KeyTable::Key *key =
+                Pump::KeyTable::find(ProgramStepModel::limitKeyName(kind, index.column())))
+            field->setToolTip(Pump::KeyTable::range(*key));
     }
-    box->setFrame(false);
-    return box;
+    return field;
 }
 
 void ProgramStepDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
 {
-    const QVariant value = index.data(Qt::EditRole);
-    if (auto *box = qobject_cast<QDoubleSpinBox *>(editor))
-        box->setValue(value.toDouble());
-    else if (auto *box = qobject_cast<QSpinBox *>(editor))
-        box->setValue(value.toInt());
-    else if (auto *field = qobject_cast<QLineEdit *>(editor))
-        field->setText(value.toString());
-    else
+    auto *field = qobject_cast<QLineEdit *>(editor);
+    if (field == nullptr) {
         QStyledItemDelegate::setEditorData(editor, index);
+        return;
+    }
+    const QVariant value = index.data(Qt::EditRole);
+    // Numbers in C notation, as the file holds them, and as the rule takes in any locale.
+    field->setText(value.type() == QVariant::Double ? QString::number(value.toDouble(), 'g', 12)
+                                                    : value.toString());
 }
 
 void ProgramStepDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
                                        const QModelIndex &index) const
 {
-    if (auto *box = qobject_cast<QDoubleSpinBox *>(editor)) {
-        box->interpretText();
-        model->setData(index, box->value());
-    } else if (auto *box = qobject_cast<QSpinBox *>(editor)) {
-        box->interpretText();
-        model->setData(index, box->value());
-    } else if (auto *field = qobject_cast<QLineEdit *>(editor)) {
-        model->setData(index, field->text());
-    } else {
+    auto *field = qobject_cast<QLineEdit *>(editor);
+    if (field == nullptr) {
         QStyledItemDelegate::setModelData(editor, model, index);
+        return;
     }
+    if (!numeric(index.column())) {
+        model->setData(index, field->text());
+        return;
+    }
+    const QString name = model->headerData(index.column(), Qt::Horizontal).toString();
+    const QString where = screenText("row %1, %2").arg(index.row() + 1).arg(name);
+    const std::optional<double> x = Pump::TypedNumber::read(field->text());
+    if (!x) {
+        emit refused(Pump::TypedNumber::refusal(where, field->text()));
+        return;
+    }
+    if (index.column() == ProgramStepModel::Count) {
+        if (*x != std::trunc(*x) || std::fabs(*x) > std::numeric_limits<int>::max()) {
+            emit refused(
+                screenText("%1: \"%2\" is not a whole number").arg(where, field->text().trimmed()));
+            return;
+        }
+        model->setData(index, static_cast<int>(*x));
+        return;
+    }
+    model->setData(index, *x);
 }

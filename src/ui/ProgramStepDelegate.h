@@ -2,9 +2,10 @@
 
 #include <QStyledItemDelegate>
 
-// Edits a step's field in place: a spin box within the limits of the pump's key for that field
-// (volume, flow rate, dispense time), with the key's resolution; a field no key limits gets a spin
-// box that only keeps it positive, and the file's checks below the table judge it.
+// Edits a step's field in place, as plain text read by the window's rule for typed numbers. What
+// was typed is kept as typed, within the limits or not: the file's checks below the table name a
+// value outside the pump's limits, with the limit, and Run waits until they pass. A text that is
+// no number (or, in a count, no whole number) changes nothing and says why.
 class ProgramStepDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -17,4 +18,8 @@ public:
     void setEditorData(QWidget *editor, const QModelIndex &index) const override;
     void setModelData(QWidget *editor, QAbstractItemModel *model,
                       const QModelIndex &index) const override;
+
+signals:
+    // A typed text that was not taken, with the reason ("row 2, Rate (ml/min): ...").
+    void refused(const QString &reason) const;
 };

@@ -175,7 +175,13 @@ ProgramTab::ProgramTab(ProgramRunner &runner, QWidget *parent)
     table->setObjectName(QStringLiteral("tableProgramSteps"));
     table->setFont(screenFont());
     table->setModel(steps);
-    table->setItemDelegate(new ProgramStepDelegate(table));
+    auto *delegate = new ProgramStepDelegate(table);
+    table->setItemDelegate(delegate);
+    // The cell keeps its value; the line above the checks says why the text was not taken.
+    connect(delegate, &ProgramStepDelegate::refused, this, [this](const QString &reason) {
+        checkLabel->setStyleSheet(failedSheet);
+        checkLabel->setText(reason);
+    });
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |

@@ -14,6 +14,7 @@
 #include "pump/DisplayFormat.h"
 #include "pump/EntryConversion.h"
 #include "pump/KeyTable.h"
+#include "pump/TypedNumber.h"
 #include "pumpcore/PumpCore.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
@@ -488,18 +489,19 @@ void mainForm::launchCmdPrime()
 
 void mainForm::launchCmdSetVolume()
 {
-    // No number, or none that fits: nothing goes, and the next update shows the pump's value.
-    const std::optional<int> value =
-        Pump::EntryConversion::scaled(ui->lineEditVolume->text(), 1000, 0.0005);
-    if (!editedFields.take({ui->lineEditVolume}) || !value)
+    if (!editedFields.take({ui->lineEditVolume}))
         return;
+    // Nothing goes for a text that is no number or a value outside the limits; the reason is
+    // shown, and the next update shows the pump's value.
     const Pump::SendGate::SetPoint setPoint = Pump::SendGate::setPoint(runMode);
     if (setPoint == Pump::SendGate::SetPoint::Volume)
-        ui->labelUserAction->setText(picks.typed(QStringLiteral("volume"), *value, *value / 1000.0,
-                                                 item<OperationItemVolumeTarget>()));
+        ui->labelUserAction->setText(picks.typedText(QStringLiteral("volume"),
+                                                     ui->lineEditVolume->text(),
+                                                     item<OperationItemVolumeTarget>()));
     else if (setPoint == Pump::SendGate::SetPoint::FlowRate)
-        ui->labelUserAction->setText(picks.typed(QStringLiteral("flow-rate"), *value,
-                                                 *value / 1000.0, item<OperationItemFlowrate>()));
+        ui->labelUserAction->setText(picks.typedText(QStringLiteral("flow-rate"),
+                                                     ui->lineEditVolume->text(),
+                                                     item<OperationItemFlowrate>()));
 }
 
 void mainForm::launchCmdSetDispenseTime()
@@ -526,8 +528,16 @@ void mainForm::launchCmdSetDispenseBreakTime()
 {
     const std::optional<int> value = Pump::EntryConversion::breakTime(
         ui->lineEditBreakTimeMin->text(), ui->lineEditBreakTimeSec->text());
-    if (!editedFields.take({ui->lineEditBreakTimeMin, ui->lineEditBreakTimeSec}) || !value)
+    if (!editedFields.take({ui->lineEditBreakTimeMin, ui->lineEditBreakTimeSec}))
         return;
+    if (!value) {
+        ui->labelUserAction->setText(
+            QStringLiteral("break-time: \"%1\" min \"%2\" s is not a whole number of minutes "
+                           "and seconds")
+                .arg(ui->lineEditBreakTimeMin->text().trimmed(),
+                     ui->lineEditBreakTimeSec->text().trimmed()));
+        return;
+    }
     picks.held(Id::SetDispenseVolumeBreakTime, *value, item<OperationItemVolumeBreakTime>());
 }
 
@@ -589,9 +599,13 @@ void mainForm::launchCmdSetLanguage(int index)
 
 void mainForm::launchCmdSetCustomCalibrationVolume()
 {
-    const std::optional<int> value =
-        Pump::EntryConversion::scaledFloat(ui->lineEditCalVolume->text(), 1000, 0.0005);
-    if (editedFields.take({ui->lineEditCalVolume}) && value)
+    const QString text = ui->lineEditCalVolume->text();
+    const std::optional<int> value = Pump::EntryConversion::scaledFloat(text, 1000, 0.0005);
+    if (!editedFields.take({ui->lineEditCalVolume}))
+        return;
+    const QString why = OperatorPicks::refusal(QStringLiteral("calibration-volume"), text, value);
+    ui->labelUserAction->setText(why);
+    if (why.isEmpty())
         push(Id::SetCustCalVol, *value);
 }
 
@@ -656,7 +670,11 @@ void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
 {
     const std::optional<int> value =
         Pump::EntryConversion::scaledFloat(ui->lineEditFactoryPumpStrokeVolume->text(), 10, 0.05);
-    if (editedFields.take({ui->lineEditFactoryPumpStrokeVolume}) && value) {
+    const bool edited = editedFields.take({ui->lineEditFactoryPumpStrokeVolume});
+    if (edited && !value) {
+        ui->labelUserAction->setText(Pump::TypedNumber::refusal(
+            QStringLiteral("stroke volume"), ui->lineEditFactoryPumpStrokeVolume->text()));
+    } else if (edited) {
         if (confirmation->strokeVolume(*value))
             picks.held(Id::SetFactoryPumpStrokeVolume, *value,
                        item<OperationItemFactoryStrokeVolume>());
@@ -670,7 +688,11 @@ void mainForm::launchCmdSetFactoryMeasuredCalVolume()
 {
     const std::optional<int> value =
         Pump::EntryConversion::scaledFloat(ui->lineEditFactoryCalVolume->text(), 1000, 0.0005);
-    if (editedFields.take({ui->lineEditFactoryCalVolume}) && value) {
+    const bool edited = editedFields.take({ui->lineEditFactoryCalVolume});
+    if (edited && !value) {
+        ui->labelUserAction->setText(Pump::TypedNumber::refusal(
+            QStringLiteral("factory calibration volume"), ui->lineEditFactoryCalVolume->text()));
+    } else if (edited) {
         if (confirmation->factoryCalibrationVolume(*value))
             push(Id::SetFactoryMeasuredCalVolume, *value);
         else

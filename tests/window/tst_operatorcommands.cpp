@@ -35,6 +35,8 @@ private slots:
     void runModeMenu_data();
     void runModeMenu();
     void refusedEntryShowsThePumpsValueAgain();
+    void typedNumberUnderLocale_data();
+    void typedNumberUnderLocale();
     void typedEntryWithTheFocus_data();
     void typedEntryWithTheFocus();
     void dispenseTimeFields_data();
@@ -362,6 +364,99 @@ void tst_OperatorCommands::refusedEntryShowsThePumpsValueAgain()
     QCOMPARE(rig->queued(), QString());
     rig->window.triggerUpdateValues();
     QCOMPARE(field->text(), QStringLiteral("25.00"));
+}
+
+// Under any locale a typed number means what the operator meant, or nothing goes and the
+// feedback line says why: a group separator is never read, a value outside the limits is never
+// cut to fit.
+void tst_OperatorCommands::typedNumberUnderLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("widget");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("queued");
+    QTest::addColumn<QString>("feedback"); // the start of the feedback line
+
+    const QString volume = QStringLiteral("lineEditVolume");
+    QTest::newRow("en_US: 0,500 ml sends nothing") << "en_US"
+                                                   << "ml" << volume << "0,500"
+                                                   << ""
+                                                   << "volume: \"0,500\" is not a number";
+    QTest::newRow("C: 0,500 ml sends nothing") << "C"
+                                               << "ml" << volume << "0,500"
+                                               << ""
+                                               << "volume: \"0,500\" is not a number";
+    QTest::newRow("en_US: 0,050 ml/min sends nothing") << "en_US"
+                                                       << "ml/min" << volume << "0,050"
+                                                       << ""
+                                                       << "flow-rate: \"0,050\" is not";
+    QTest::newRow("C: 0,050 ml/min sends nothing") << "C"
+                                                   << "ml/min" << volume << "0,050"
+                                                   << ""
+                                                   << "flow-rate: \"0,050\" is not";
+    QTest::newRow("de_DE: 12,5 ml/min is 12.5") << "de_DE"
+                                                << "ml/min" << volume << "12,5"
+                                                << "11:12500"
+                                                << "";
+    QTest::newRow("de_DE: 1.000,5 ml sends nothing") << "de_DE"
+                                                     << "ml" << volume << "1.000,5"
+                                                     << ""
+                                                     << "volume: \"1.000,5\" is not";
+    QTest::newRow("en_US: 150 ml/min is above the limit, not cut")
+        << "en_US"
+        << "ml/min" << volume << "150"
+        << ""
+        << "flow-rate: 150 is above 100.0 ml/min";
+    QTest::newRow("en_US: 0.05 ml/min is below the limit") << "en_US"
+                                                           << "ml/min" << volume << "0.05"
+                                                           << ""
+                                                           << "flow-rate: 0.05 is below 1.0";
+    QTest::newRow("C: calibration volume 0,5 sends nothing")
+        << "C"
+        << ""
+        << "lineEditCalVolume"
+        << "0,5"
+        << ""
+        << "calibration-volume: \"0,5\" is not";
+    QTest::newRow("C: calibration volume 150 is above the limit")
+        << "C"
+        << ""
+        << "lineEditCalVolume"
+        << "150"
+        << ""
+        << "calibration-volume: 150 is above 100.0 ml";
+    QTest::newRow("de_DE: calibration volume 12,5") << "de_DE"
+                                                    << ""
+                                                    << "lineEditCalVolume"
+                                                    << "12,5"
+                                                    << "33:12500"
+                                                    << "";
+}
+
+void tst_OperatorCommands::typedNumberUnderLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, mode);
+    QFETCH(QString, widget);
+    QFETCH(QString, input);
+    QFETCH(QString, queued);
+    QFETCH(QString, feedback);
+
+    const QLocale saved;
+    QLocale::setDefault(QLocale(locale));
+    if (!mode.isEmpty())
+        QVERIFY(rig->pickRunMode(mode));
+    rig->stack.clear();
+    const bool acted = act(widget, input);
+    QLocale::setDefault(saved);
+    QVERIFY2(acted, qPrintable(widget));
+    QCOMPARE(rig->queued(), queued);
+    const QString shown = rig->find<QLabel>("labelUserAction")->text();
+    if (feedback.isEmpty())
+        QCOMPARE(shown, QString());
+    else
+        QVERIFY2(shown.startsWith(feedback), qPrintable(shown));
 }
 
 void tst_OperatorCommands::typedEntryWithTheFocus_data()

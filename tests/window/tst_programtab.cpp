@@ -13,14 +13,12 @@
 #include <QAbstractButton>
 #include <QAbstractItemDelegate>
 #include <QAction>
-#include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -81,12 +79,9 @@ void typeInto(QTableView *table, int row, int column, const QVariant &value)
         delegate->createEditor(table->viewport(), QStyleOptionViewItem(), at));
     QVERIFY(editor);
     delegate->setEditorData(editor.get(), at);
-    if (auto *box = qobject_cast<QDoubleSpinBox *>(editor.get()))
-        box->setValue(value.toDouble());
-    else if (auto *box = qobject_cast<QSpinBox *>(editor.get()))
-        box->setValue(value.toInt());
-    else if (auto *field = qobject_cast<QLineEdit *>(editor.get()))
-        field->setText(value.toString());
+    auto *field = qobject_cast<QLineEdit *>(editor.get());
+    QVERIFY(field);
+    field->setText(value.toString());
     delegate->setModelData(editor.get(), table->model(), at);
 }
 
@@ -123,8 +118,8 @@ private slots:
 
     void moves_data();
     void moves();
-    void editorsKeepLimits_data();
-    void editorsKeepLimits();
+    void cellsKeepWhatWasTyped_data();
+    void cellsKeepWhatWasTyped();
     void errorsBlockRunSaveAndOpen();
     void unsavedChangesAsk_data();
     void unsavedChangesAsk();
@@ -216,45 +211,83 @@ void tst_ProgramTab::moves()
     QCOMPARE(edited.count(), rowAfter < 0 ? 0 : 1);
 }
 
-// What a spin box lets through: the pump's limits and resolution where a key limits the field.
-void tst_ProgramTab::editorsKeepLimits_data()
+// A cell keeps what was typed, and the checks name a value outside the pump's limits with the
+// limit (never a third key dropped so that 150 becomes 15, or 150 cut to 100). A text that is no
+// number changes nothing and says why.
+void tst_ProgramTab::cellsKeepWhatWasTyped_data()
 {
+    QTest::addColumn<QString>("locale");
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("column");
-    QTest::addColumn<double>("typed");
-    QTest::addColumn<double>("kept");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<double>("kept");  // NaN: the cell keeps the value it had
+    QTest::addColumn<QString>("said"); // in the checks' list, or the line above it; "" for none
 
+    const double before = qQNaN();
     const int dose = static_cast<int>(Kind::Dose);
     const int run = static_cast<int>(Kind::Run);
     const int ramp = static_cast<int>(Kind::Ramp);
-    const int wait = static_cast<int>(Kind::Wait);
-    QTest::newRow("dose rate above 100") << dose << int(ProgramStepModel::Rate) << 150.0 << 100.0;
-    QTest::newRow("dose rate below 1") << dose << int(ProgramStepModel::Rate) << 0.2 << 1.0;
-    QTest::newRow("dose volume below 0.1") << dose << int(ProgramStepModel::Volume) << 0.01 << 0.1;
-    QTest::newRow("dose volume to the thousandth")
-        << dose << int(ProgramStepModel::Volume) << 0.1234 << 0.123;
-    QTest::newRow("ramp's to-rate above 100")
-        << ramp << int(ProgramStepModel::ToRate) << 120.0 << 100.0;
-    QTest::newRow("run time above the dispense time")
-        << run << int(ProgramStepModel::Time) << 9000.0 << 5999.0;
-    QTest::newRow("run time in whole seconds") << run << int(ProgramStepModel::Time) << 2.6 << 3.0;
-    QTest::newRow("wait time in tenths") << wait << int(ProgramStepModel::Time) << 2.5 << 2.5;
+    const int repeat = static_cast<int>(Kind::Repeat);
+    const int rate = ProgramStepModel::Rate;
+    QTest::newRow("dose rate 150 is above the limit")
+        << "C" << dose << rate << "150" << 150.0 << "rate_ml_min: 150 is above 100.0 ml/min";
+    QTest::newRow("dose rate 0.2 is below the limit")
+        << "C" << dose << rate << "0.2" << 0.2 << "rate_ml_min: 0.2 is below 1.0 ml/min";
+    QTest::newRow("ramp's to-rate 120 is above the limit")
+        << "C" << ramp << int(ProgramStepModel::ToRate) << "120" << 120.0
+        << "to_ml_min: 120 is above 100.0 ml/min";
+    QTest::newRow("run time 9000 s is kept and refused")
+        << "C" << run << int(ProgramStepModel::Time) << "9000" << 9000.0 << "for_s: 9000";
+    QTest::newRow("run time 2.6 s is not whole seconds")
+        << "C" << run << int(ProgramStepModel::Time) << "2.6" << 2.6 << "not a whole number";
+    QTest::newRow("dose volume 12.5 is good")
+        << "C" << dose << int(ProgramStepModel::Volume) << "12.5" << 12.5 << "";
+    QTest::newRow("en_US: rate 0,5 is not a number")
+        << "en_US" << dose << rate << "0,5" << before << "row 1, Rate (ml/min): \"0,5\" is not";
+    QTest::newRow("de_DE: rate 12,5") << "de_DE" << dose << rate << "12,5" << 12.5 << "";
+    QTest::newRow("de_DE: rate 1.000,5 holds a group separator")
+        << "de_DE" << dose << rate << "1.000,5" << before << "is not a number";
+    QTest::newRow("repeat count 2.5 is not whole") << "C" << repeat << int(ProgramStepModel::Count)
+                                                   << "2.5" << before << "is not a whole number";
+    QTest::newRow("repeat count 0 is below 1")
+        << "C" << repeat << int(ProgramStepModel::Count) << "0" << 0.0 << "count: 0 is below 1";
 }
 
-void tst_ProgramTab::editorsKeepLimits()
+void tst_ProgramTab::cellsKeepWhatWasTyped()
 {
+    QFETCH(QString, locale);
     QFETCH(int, kind);
     QFETCH(int, column);
-    QFETCH(double, typed);
+    QFETCH(QString, typed);
     QFETCH(double, kept);
+    QFETCH(QString, said);
 
-    ProgramStepModel model;
-    model.setProgram({QStringLiteral("limits"), {step(static_cast<Kind>(kind))}});
-    QTableView table;
-    table.setModel(&model);
-    table.setItemDelegate(new ProgramStepDelegate(&table));
-    typeInto(&table, 0, column, typed);
-    QCOMPARE(model.index(0, column).data(Qt::EditRole).toDouble(), kept);
+    PumpCore core{PumpCore::Options{false}};
+    ProgramTab tab(core.program());
+    ProgramStep first = step(static_cast<Kind>(kind));
+    if (first.kind == Kind::Repeat)
+        first.steps = {step(Kind::Wait)};
+    tab.model()->setProgram({QStringLiteral("cells"), {first}});
+    auto *table = tab.findChild<QTableView *>(QStringLiteral("tableProgramSteps"));
+    const QVariant had = tab.model()->index(0, column).data(Qt::EditRole);
+    const QLocale saved;
+    QLocale::setDefault(QLocale(locale));
+    typeInto(table, 0, column, typed);
+    QLocale::setDefault(saved);
+
+    const QVariant now = tab.model()->index(0, column).data(Qt::EditRole);
+    if (qIsNaN(kept))
+        QCOMPARE(now, had);
+    else
+        QCOMPARE(now.toDouble(), kept);
+    const QString shown = tab.errors().join(QLatin1Char('\n')) + QLatin1Char('\n') +
+                          tab.findChild<QLabel *>(QStringLiteral("labelProgramCheck"))->text();
+    if (said.isEmpty())
+        QVERIFY2(tab.errors().isEmpty(), qPrintable(shown));
+    else
+        QVERIFY2(shown.contains(said), qPrintable(shown));
+    auto *runButton = tab.findChild<QAbstractButton *>(QStringLiteral("buttonProgramRun"));
+    QCOMPARE(runButton->isEnabled(), tab.errors().isEmpty());
 }
 
 void tst_ProgramTab::errorsBlockRunSaveAndOpen()

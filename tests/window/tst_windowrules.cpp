@@ -1,6 +1,7 @@
 #include "pump/DisplayFormat.h"
 #include "pump/EntryConversion.h"
 #include "pump/TimeDisplay.h"
+#include "pump/TypedNumber.h"
 
 #include <QtTest>
 
@@ -12,8 +13,8 @@ class tst_windowrules : public QObject
 private slots:
     void scaledEntry_data();
     void scaledEntry();
-    void scaledEntryInGerman_data();
-    void scaledEntryInGerman();
+    void scaledEntryInLocale_data();
+    void scaledEntryInLocale();
     void dispenseTime_data();
     void dispenseTime();
     void normalisedTime_data();
@@ -66,39 +67,6 @@ void tst_windowrules::scaledEntry_data()
         << "1e39" << true << 1000.0 << 0.0005 << false << 0;
 }
 
-// Under a German locale the operator's comma is read, and the program's "." still is.
-void tst_windowrules::scaledEntryInGerman_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("sent");
-    QTest::addColumn<int>("value");
-    QTest::newRow("12,5") << "12,5" << true << 12500;
-    QTest::newRow("12.5") << "12.5" << true << 12500;
-    QTest::newRow("0,05") << "0,05" << true << 50;
-    QTest::newRow("1.250,5 with a group separator") << "1.250,5" << true << 1250500;
-    QTest::newRow("abc") << "abc" << false << 0;
-    QTest::newRow("12,5 ml") << "12,5 ml" << false << 0;
-    QTest::newRow("empty") << "" << false << 0;
-}
-
-void tst_windowrules::scaledEntryInGerman()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, sent);
-    QFETCH(int, value);
-    const QLocale saved;
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const std::optional<int> result = Pump::EntryConversion::scaled(text, 1000.0, 0.0005);
-    const std::optional<int> single = Pump::EntryConversion::scaledFloat(text, 1000.0, 0.0005);
-    QLocale::setDefault(saved);
-    QCOMPARE(result.has_value(), sent);
-    QCOMPARE(single.has_value(), sent);
-    if (sent) {
-        QCOMPARE(*result, value);
-        QCOMPARE(*single, value);
-    }
-}
-
 void tst_windowrules::scaledEntry()
 {
     QFETCH(QString, text);
@@ -113,6 +81,77 @@ void tst_windowrules::scaledEntry()
     QCOMPARE(result.has_value(), sent);
     if (sent)
         QCOMPARE(*result, value);
+}
+
+// The operator's decimal comma is read only where the locale writes decimals with it; the
+// program's "." always is. A group separator is never taken: read as one, "0,500" would be 500.
+void tst_windowrules::scaledEntryInLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<int>("value");
+    QTest::newRow("de: 12,5") << "de_DE"
+                              << "12,5" << true << 12500;
+    QTest::newRow("de: 12.5") << "de_DE"
+                              << "12.5" << true << 12500;
+    QTest::newRow("de: 0,05") << "de_DE"
+                              << "0,05" << true << 50;
+    QTest::newRow("de: 1.250,5 holds a group separator") << "de_DE"
+                                                         << "1.250,5" << false << 0;
+    QTest::newRow("de: 1,2,5 holds two commas") << "de_DE"
+                                                << "1,2,5" << false << 0;
+    QTest::newRow("de: abc") << "de_DE"
+                             << "abc" << false << 0;
+    QTest::newRow("de: 12,5 ml") << "de_DE"
+                                 << "12,5 ml" << false << 0;
+    QTest::newRow("de: empty") << "de_DE"
+                               << "" << false << 0;
+    QTest::newRow("en: 0,500 is not 500") << "en_US"
+                                          << "0,500" << false << 0;
+    QTest::newRow("en: 0,050 is not 50") << "en_US"
+                                         << "0,050" << false << 0;
+    QTest::newRow("en: 1,000.5 holds a group separator") << "en_US"
+                                                         << "1,000.5" << false << 0;
+    QTest::newRow("en: 0.500") << "en_US"
+                               << "0.500" << true << 500;
+    QTest::newRow("en: blanks around 12.5") << "en_US"
+                                            << " 12.5 " << true << 12500;
+    QTest::newRow("C: 0,500 is not 500") << "C"
+                                         << "0,500" << false << 0;
+    QTest::newRow("C: 1,000 is not 1000") << "C"
+                                          << "1,000" << false << 0;
+    QTest::newRow("C: 2.5e1") << "C"
+                              << "2.5e1" << true << 25000;
+    QTest::newRow("fr: 12,5 (a comma locale with another group separator)")
+        << "fr_FR"
+        << "12,5" << true << 12500;
+    QTest::newRow("fr: 1 000,5 holds a group separator") << "fr_FR"
+                                                         << "1 000,5" << false << 0;
+}
+
+void tst_windowrules::scaledEntryInLocale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, text);
+    QFETCH(bool, sent);
+    QFETCH(int, value);
+    const QLocale saved;
+    QLocale::setDefault(QLocale(locale));
+    const std::optional<int> result = Pump::EntryConversion::scaled(text, 1000.0, 0.0005);
+    const std::optional<int> single = Pump::EntryConversion::scaledFloat(text, 1000.0, 0.0005);
+    const QString why = Pump::TypedNumber::refusal(QStringLiteral("volume"), text);
+    QLocale::setDefault(saved);
+    QCOMPARE(result.has_value(), sent);
+    QCOMPARE(single.has_value(), sent);
+    // Whatever is not sent says why, by the field's name.
+    QCOMPARE(why.isEmpty(), sent);
+    if (sent) {
+        QCOMPARE(*result, value);
+        QCOMPARE(*single, value);
+    } else {
+        QVERIFY2(why.startsWith(QLatin1String("volume: ")), qPrintable(why));
+    }
 }
 
 void tst_windowrules::dispenseTime_data()
