@@ -34,3 +34,18 @@ function(add_dosetta_test name)
         FAIL_REGULAR_EXPRESSION "SKIP   : "
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${cfg};XDG_RUNTIME_DIR=${cfg}/run;DOSETTA_PORTS=")
 endfunction()
+
+# dosetta_test_again(<name> <suffix> <VAR=value>...)
+# The test <name> once more as <name>_<suffix>, with settings of its own and extra environment.
+function(dosetta_test_again name suffix)
+    set(again ${name}_${suffix})
+    add_test(NAME ${again} COMMAND ${name})
+    set(cfg ${CMAKE_CURRENT_BINARY_DIR}/${again}-config)
+    file(MAKE_DIRECTORY ${cfg}/run)
+    file(CHMOD ${cfg}/run DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+    get_test_property(${name} TIMEOUT timeout)
+    set_tests_properties(${again} PROPERTIES
+        TIMEOUT ${timeout}
+        FAIL_REGULAR_EXPRESSION "SKIP   : "
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${cfg};XDG_RUNTIME_DIR=${cfg}/run;DOSETTA_PORTS=;${ARGN}")
+endfunction()
