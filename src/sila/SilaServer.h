@@ -44,7 +44,8 @@ public:
 signals:
     // SetServerName changed the name (already kept by the identity): discovery announces it.
     void serverNameChanged(const QString &name);
-    // One line per call that moves the pump or is refused, for the journal.
+    // One line per call that moves the pump or is refused, for the journal; the same line
+    // again within a second is counted and said once a second with its count.
     void logged(const QString &line);
 
 private:
