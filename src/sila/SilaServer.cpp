@@ -1,5 +1,6 @@
 #include "SilaServer.h"
 
+#include "BusinessLogic/TrafficLogFormat.h"
 #include "SilaCallGate.h"
 #include "SilaCancelService.h"
 #include "SilaCoreService.h"
@@ -87,11 +88,15 @@ bool SilaServer::start(const Config &config, QString *error)
     auto log = [this](const QString &line) {
         d->journal.add(line);
     };
-    d->core.reset(new SilaCoreService(d->gate, d->identity, {config.version, config.description},
-                                      [this, log](const QString &name) {
-                                          log(QStringLiteral("SetServerName %1").arg(name));
-                                          emit serverNameChanged(name);
-                                      }));
+    d->core.reset(new SilaCoreService(
+        d->gate, d->identity, {config.version, config.description}, config.allowConfig,
+        [this, log](const QString &name) {
+            // The client's text, which the journal must show without obeying it.
+            log(QStringLiteral("SetServerName %1")
+                    .arg(BusinessLogic::TrafficLogFormat::text(name)));
+            emit serverNameChanged(name);
+        },
+        log));
     d->dosing.reset(new SilaDosingService(d->gate, d->pump, d->executions, config.allowControl));
     connect(d->dosing.get(), &SilaDosingService::logged, this, log);
     d->pausing.reset(

@@ -26,8 +26,9 @@ public:
         QByteArray certificatePem; // TLS: required unless insecure
         QByteArray keyPem;
         bool allowControl = false;
-        QString version;     // the program's version, for ServerVersion
-        QString description; // ServerDescription
+        bool allowConfig = false; // SetServerName
+        QString version;          // the program's version, for ServerVersion
+        QString description;      // ServerDescription
     };
 
     // Neither is owned; both outlive the server.
