@@ -59,6 +59,7 @@ Ticket CommandStack::pushStop(Command *command, bool logFlag)
 {
     std::vector<Ticket> dropped;
     Ticket ticket = 0;
+    bool joined = true;
     {
         QMutexLocker lock(&queueMutex);
         for (std::deque<QueueEntry> &lane : lanes) {
@@ -73,11 +74,24 @@ Ticket CommandStack::pushStop(Command *command, bool logFlag)
             };
             lane.erase(std::remove_if(lane.begin(), lane.end(), startsMotor), lane.end());
         }
-        ticket = enqueue(command, 0, logFlag, Lane::Stop);
+        std::deque<QueueEntry> &stops = laneOf(Lane::Stop);
+        const auto waiting =
+            std::find_if(stops.begin(), stops.end(), [command, this](const QueueEntry &entry) {
+                return entry.command == command && entry.ticket != onTheWire;
+            });
+        if (waiting != stops.end()) {
+            // The waiting Stop says all this one would: a flood costs one frame, not one each.
+            waiting->logFlag = waiting->logFlag || logFlag;
+            ticket = waiting->ticket;
+        } else {
+            ticket = enqueue(command, 0, logFlag, Lane::Stop);
+            joined = false;
+        }
     }
     drop(std::move(dropped));
     // Not at the next tick: as soon as the event loop is back from the exchange on the wire.
-    QTimer::singleShot(0, this, &CommandStack::ExecuteCommand);
+    if (!joined)
+        QTimer::singleShot(0, this, &CommandStack::ExecuteCommand);
     return ticket;
 }
 
@@ -216,13 +230,17 @@ bool CommandStack::take(Ticket ticket)
 const std::deque<QueueEntry> *CommandStack::nextLane(qint64 now) const
 {
     const std::deque<QueueEntry> &stops = laneOf(Lane::Stop);
-    if (!stops.empty())
-        return &stops;
     const std::deque<QueueEntry> &polls = laneOf(Lane::Poll);
+    const bool pollOverdue = !polls.empty() && now - polls.front().queuedAt >= PollOverdueMs;
+    // The first Stop goes at once. One right behind a Stop that has just been sent changes
+    // nothing at the pump: it lets one overdue poll go first, so that a flood of Stops still
+    // hears the pump's count and errors.
+    if (!stops.empty())
+        return lastRun == Lane::Stop && pollOverdue ? &polls : &stops;
     // Requests never hold the polls off for long: an overdue poll takes every other turn from
     // remote requests, and every fourth from the local operator, whose burst of a few commands
     // still runs at once.
-    if (!polls.empty() && now - polls.front().queuedAt >= PollOverdueMs) {
+    if (pollOverdue) {
         const int turns = laneOf(Lane::Operator).empty() ? 1 : OperatorTurnsPerPoll;
         if (requestStreak >= turns)
             return &polls;
@@ -257,6 +275,7 @@ void CommandStack::ExecuteCommand()
             return;
         entry = lane->front();
         requestStreak = entry.lane == Lane::Poll ? 0 : requestStreak + 1;
+        lastRun = entry.lane;
         onTheWire = entry.ticket;
         currentCommand = entry.command;
         currentValue = entry.value;

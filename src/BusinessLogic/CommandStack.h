@@ -23,7 +23,9 @@ class Command;
 // The arbiter: five lanes, each first in first out, served in the order Stop, operator, remote,
 // program, polls, after the exchange already on the wire. Stop is never refused and runs at once; a
 // poll that has waited PollOverdueMs takes turns with the requests, so that polling never starves
-// under a stream of them.
+// under a stream of them. Stops are merged, not counted: one waiting Stop takes every Stop given
+// until it goes on the wire, and a Stop right behind a Stop lets one overdue poll go first, so that
+// a flood of Stops neither fills the wire nor hides what the pump says.
 class CommandStack : public QObject
 {
     Q_OBJECT
@@ -49,6 +51,8 @@ public:
     Ticket pushProgram(Command *command, int value, bool logFlag);
     // Stop, from any source: next after the exchange on the wire. Start and prime still queued
     // in any lane are dropped with it, so a stop is never undone by what was asked before it.
+    // A Stop that finds one waiting (not yet on the wire) joins it and gets its ticket: one
+    // frame, and one answer for every caller.
     Ticket pushStop(Command *command, bool logFlag);
 
     virtual void logTransmitted(const SystemTime &time);
@@ -109,6 +113,8 @@ private:
     std::array<std::deque<QueueEntry>, LaneCount> lanes;
     // Entries run since the last poll.
     int requestStreak = 0;
+    // The lane of the entry that ran last: a Stop right behind a Stop is a flood's, not news.
+    Lane lastRun = Lane::Poll;
     std::string pendingText;
     QTimer *executeTimer;
     mutable QRecursiveMutex queueMutex;

@@ -59,4 +59,26 @@ std::string TrafficLogFormat::line(const SystemTime &time, const std::string &fr
     return s;
 }
 
+QString TrafficLogFormat::text(const QString &text)
+{
+    QString out;
+    for (const uint c : text.toUcs4()) {
+        const QChar::Category kind = QChar::category(c);
+        // Qt counts line and paragraph separators as printable; a terminal breaks the line.
+        if (QChar::isPrint(c) && kind != QChar::Separator_Line &&
+            kind != QChar::Separator_Paragraph) {
+            out += QString::fromUcs4(&c, 1);
+            continue;
+        }
+        const QByteArray bytes = QString::fromUcs4(&c, 1).toUtf8();
+        for (const char byte : bytes) {
+            std::string escaped = "'/";
+            appendDigits(escaped, static_cast<unsigned char>(byte), 3);
+            escaped.push_back('\'');
+            out += QString::fromLatin1(escaped.data(), static_cast<int>(escaped.size()));
+        }
+    }
+    return out;
+}
+
 } // namespace BusinessLogic

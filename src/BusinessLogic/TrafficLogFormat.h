@@ -2,6 +2,8 @@
 
 #include "platform/SystemTime.h"
 
+#include <QString>
+
 #include <string>
 
 namespace BusinessLogic {
@@ -17,6 +19,11 @@ public:
     static void escape(std::string &line, std::size_t from);
     // Stamp followed by the escaped frame.
     static std::string line(const SystemTime &time, const std::string &frame);
+    // Text a client chose (a server name), for a log line or a terminal: printable characters as
+    // they are, every other one (control and format characters, line and paragraph separators)
+    // as its UTF-8 bytes in the frames' notation, so that it cannot move the cursor, recolour
+    // or break the line.
+    static QString text(const QString &text);
 };
 
 } // namespace BusinessLogic

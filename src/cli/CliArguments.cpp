@@ -114,7 +114,8 @@ const std::vector<CommandForm> &forms()
          0,
          0,
          {"listen", "cert", "key", "name", "config"},
-         {"insecure", "allow-control", "no-discovery"},
+         {"insecure", "allow-control", "no-allow-control", "allow-config", "no-allow-config",
+          "no-discovery"},
          "sila [--listen HOST:PORT] [--insecure | --cert FILE --key FILE] [--name NAME] ...",
          "Serves the pump as a SiLA 2 server for lab orchestrators until SIGTERM or SIGINT: the\n"
          "features SiLAService, DosingPumpController, PauseController and CancelController over\n"
@@ -128,9 +129,14 @@ const std::vector<CommandForm> &forms()
          "  --allow-control       take the commands that move the pump (DoseVolume,\n"
          "                        GenerateFlow, Prime, pause); otherwise they are refused and\n"
          "                        only the properties and StopDosage serve\n"
+         "  --allow-config        take SetServerName (one rename a second); otherwise it is\n"
+         "                        refused\n"
+         "  --no-allow-control, --no-allow-config\n"
+         "                        refuse them although the configuration file allows them\n"
          "  --no-discovery        do not announce the server by multicast DNS\n"
          "  --config FILE         \"key = value\" lines: port, address, listen, insecure, cert,\n"
-         "                        key, name, allow-control, discovery; options given here win"},
+         "                        key, name, allow-control, allow-config, discovery; options\n"
+         "                        given here win"},
         {"program",
          2,
          2,

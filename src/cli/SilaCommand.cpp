@@ -1,5 +1,6 @@
 #include "cli/SilaCommand.h"
 
+#include "BusinessLogic/TrafficLogFormat.h"
 #include "cli/CliArguments.h"
 #include "cli/CliOutput.h"
 #include "cli/CliPump.h"
@@ -64,8 +65,15 @@ int SilaCommand::exec()
     take("key", options.keyFile);
     take("name", options.name);
     options.insecure = options.insecure || args.flags.contains(QStringLiteral("insecure"));
-    options.allowControl =
-        options.allowControl || args.flags.contains(QStringLiteral("allow-control"));
+    // Given here, either way, it wins over the file.
+    const auto permission = [this](const QString &flag, bool &into) {
+        if (args.flags.contains(flag))
+            into = true;
+        else if (args.flags.contains(QStringLiteral("no-") + flag))
+            into = false;
+    };
+    permission(QStringLiteral("allow-control"), options.allowControl);
+    permission(QStringLiteral("allow-config"), options.allowConfig);
     if (args.flags.contains(QStringLiteral("no-discovery")))
         options.discovery = false;
     problem = options.problem();
@@ -92,6 +100,7 @@ int SilaCommand::exec()
     serverConfig.port = options.listenPort;
     serverConfig.insecure = options.insecure;
     serverConfig.allowControl = options.allowControl;
+    serverConfig.allowConfig = options.allowConfig;
     serverConfig.version = QStringLiteral(DOSETTA_VERSION);
     serverConfig.description = QStringLiteral("DOSETTA: a FLUXO dosing pump on %1, address %2")
                                    .arg(pump.port())
@@ -136,18 +145,23 @@ int SilaCommand::exec()
     const QString security = options.insecure ? QStringLiteral("plain text")
                              : selfSigned     ? QStringLiteral("TLS, self-signed")
                                               : QStringLiteral("TLS");
-    // The address last: a script takes the port from the end of the line.
+    const auto allowed = [](bool allow) {
+        return allow ? QStringLiteral("allowed") : QStringLiteral("not allowed");
+    };
+    // The address last: a script takes the port from the end of the line. The name may have
+    // come from a client: the line shows it escaped.
     output.result(
         {{QStringLiteral("listen"), options.listenAddress(server.port())},
          {QStringLiteral("port"), server.port()},
          {QStringLiteral("tls"), !options.insecure},
          {QStringLiteral("uuid"), identity.uuid()},
          {QStringLiteral("name"), identity.name()},
+         {QStringLiteral("config"), options.allowConfig},
          {QStringLiteral("control"), options.allowControl}},
-        QStringLiteral("serving SiLA 2 (%1, server UUID %2, name \"%3\", control %4) "
-                       "on %5")
-            .arg(security, identity.uuid(), identity.name(),
-                 options.allowControl ? QStringLiteral("allowed") : QStringLiteral("not allowed"),
+        QStringLiteral("serving SiLA 2 (%1, server UUID %2, name \"%3\", configuration %4, "
+                       "control %5) on %6")
+            .arg(security, identity.uuid(), BusinessLogic::TrafficLogFormat::text(identity.name()),
+                 allowed(options.allowConfig), allowed(options.allowControl),
                  options.listenAddress(server.port())));
 
     SilaDiscovery discovery;

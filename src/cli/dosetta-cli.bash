@@ -98,7 +98,8 @@ _dosetta_cli()
                 --allow-config --no-allow-config --ha-discovery --help" -- "$cur")) ;;
         sila)
             COMPREPLY=($(compgen -W "--listen --insecure --cert --key --name --allow-control
-                --no-discovery --config --help" -- "$cur")) ;;
+                --no-allow-control --allow-config --no-allow-config --no-discovery --config
+                --help" -- "$cur")) ;;
         program)
             # program check|run FILE: the action, then the file.
             if ((cword == i + 1)); then

@@ -94,10 +94,12 @@ PumpCore::Ticket PumpCore::submitSetting(Lane lane, Id id, int value, QObject *c
 
 void PumpCore::judge(const Answer &answer)
 {
-    const auto it = held.find(answer.ticket);
-    if (it != held.end()) {
-        const Held h = it->second;
-        held.erase(it);
+    const auto range = held.equal_range(answer.ticket);
+    std::vector<Held> waiting;
+    for (auto it = range.first; it != range.second; ++it)
+        waiting.push_back(it->second);
+    held.erase(range.first, range.second);
+    for (const Held &h : waiting) {
         if (h.context)
             h.done(answer.accepted());
     }
@@ -113,12 +115,14 @@ void PumpCore::judge(const Answer &answer)
 
 void PumpCore::cleared(const std::vector<Ticket> &tickets)
 {
+    std::vector<Held> waiting;
     for (Ticket ticket : tickets) {
-        const auto it = held.find(ticket);
-        if (it == held.end())
-            continue;
-        const Held h = it->second;
-        held.erase(it);
+        const auto range = held.equal_range(ticket);
+        for (auto it = range.first; it != range.second; ++it)
+            waiting.push_back(it->second);
+        held.erase(range.first, range.second);
+    }
+    for (const Held &h : waiting) {
         if (h.context)
             h.done(false);
     }

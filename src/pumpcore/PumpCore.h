@@ -111,6 +111,7 @@ private:
         QPointer<QObject> context;
         std::function<void(bool)> done;
     };
-    std::map<Ticket, Held> held;
+    // A Stop's ticket may be held by several callers: they joined one Stop.
+    std::multimap<Ticket, Held> held;
     bool roundSampled = false;
 };

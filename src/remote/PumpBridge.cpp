@@ -370,61 +370,73 @@ void PumpBridge::answered(const Answer &answer)
         }
         return;
     }
-    for (auto it = waiting.begin(); it != waiting.end(); ++it) {
-        if (it->ticket != answer.ticket)
-            continue;
-        const Waiting w = *it;
-        waiting.erase(it);
-        answering = w.topic;
-        if (!w.refused.isEmpty()) {
-            refusal(w, answer);
-            return;
+    // Every request that waits on it: Stops asked while one waited share its ticket.
+    std::vector<Waiting> asked;
+    for (auto it = waiting.begin(); it != waiting.end();) {
+        if (it->ticket == answer.ticket) {
+            asked.push_back(*it);
+            it = waiting.erase(it);
+        } else {
+            ++it;
         }
-        const bool accepted = answer.accepted();
-        // What would have dropped the rest, had it been queued, also ends it here.
-        const QString halt = w.stopped               ? QStringLiteral("a stop came")
-                             : !publishing()         ? QStringLiteral("the broker was lost")
-                             : !options.allowControl ? QStringLiteral("control was withdrawn")
-                                                     : QString();
-        if (accepted && !w.rest.empty() && halt.isEmpty()) {
-            nextStep(w);
-            return;
-        }
-        const QString text = answerText(answer.outcome);
-        // A run command changes the run state at once; a set waits for its read-back.
-        if (accepted && RunStateJudge::keyOf(answer.commandId))
-            emit stateDue();
-        const QString step =
-            w.stepCount == 0
-                ? QStringLiteral("it")
-                : QStringLiteral("%1 (step %2 of %3)").arg(w.what).arg(w.step).arg(w.stepCount);
-        if (answer.outcome == BusinessLogic::AnswerOutcome::Nak) {
-            // Named with the error flags, as the tool does: they are read right behind it.
-            Waiting reading = w;
-            reading.refused = step;
-            reading.ticket = pump.submit(BusinessLogic::Lane::Remote, Id::GetPumpStatus,
-                                         Pump::StatusFlags::ErrorGroup, false);
-            if (reading.ticket != 0) {
-                waiting.push_back(reading);
-                return;
-            }
-        }
-        QString error;
-        if (accepted && !w.rest.empty())
-            error =
-                QStringLiteral("%1 before the start; nothing was sent after %2").arg(halt, step);
-        else if (!accepted && w.stepCount == 0)
-            error = answer.outcome == BusinessLogic::AnswerOutcome::Nak
-                        ? QStringLiteral("the pump refused it")
-                        : text;
-        else if (!accepted)
-            error =
-                QStringLiteral("%1: %2%3")
-                    .arg(step, text,
-                         w.rest.empty() ? QString() : QStringLiteral("; nothing more was sent"));
-        result(w.key, w.name, w.value, w.correlation, error.isEmpty(), text, error);
+    }
+    BusinessLogic::Ticket flagsRead = 0;
+    for (const Waiting &w : asked)
+        answerWaiting(w, answer, &flagsRead);
+}
+
+void PumpBridge::answerWaiting(const Waiting &w, const Answer &answer,
+                               BusinessLogic::Ticket *flagsRead)
+{
+    answering = w.topic;
+    if (!w.refused.isEmpty()) {
+        refusal(w, answer);
         return;
     }
+    const bool accepted = answer.accepted();
+    // What would have dropped the rest, had it been queued, also ends it here.
+    const QString halt = w.stopped               ? QStringLiteral("a stop came")
+                         : !publishing()         ? QStringLiteral("the broker was lost")
+                         : !options.allowControl ? QStringLiteral("control was withdrawn")
+                                                 : QString();
+    if (accepted && !w.rest.empty() && halt.isEmpty()) {
+        nextStep(w);
+        return;
+    }
+    const QString text = answerText(answer.outcome);
+    // A run command changes the run state at once; a set waits for its read-back.
+    if (accepted && RunStateJudge::keyOf(answer.commandId))
+        emit stateDue();
+    const QString step =
+        w.stepCount == 0
+            ? QStringLiteral("it")
+            : QStringLiteral("%1 (step %2 of %3)").arg(w.what).arg(w.step).arg(w.stepCount);
+    if (answer.outcome == BusinessLogic::AnswerOutcome::Nak) {
+        // Named with the error flags, as the tool does: they are read right behind it, once for
+        // all the requests that shared the refused ticket.
+        Waiting reading = w;
+        reading.refused = step;
+        if (*flagsRead == 0)
+            *flagsRead = pump.submit(BusinessLogic::Lane::Remote, Id::GetPumpStatus,
+                                     Pump::StatusFlags::ErrorGroup, false);
+        reading.ticket = *flagsRead;
+        if (reading.ticket != 0) {
+            waiting.push_back(reading);
+            return;
+        }
+    }
+    QString error;
+    if (accepted && !w.rest.empty())
+        error = QStringLiteral("%1 before the start; nothing was sent after %2").arg(halt, step);
+    else if (!accepted && w.stepCount == 0)
+        error = answer.outcome == BusinessLogic::AnswerOutcome::Nak
+                    ? QStringLiteral("the pump refused it")
+                    : text;
+    else if (!accepted)
+        error = QStringLiteral("%1: %2%3")
+                    .arg(step, text,
+                         w.rest.empty() ? QString() : QStringLiteral("; nothing more was sent"));
+    result(w.key, w.name, w.value, w.correlation, error.isEmpty(), text, error);
 }
 
 void PumpBridge::programRequest(const RemoteRequest &r)

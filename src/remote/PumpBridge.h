@@ -119,6 +119,8 @@ private:
     void revoke(Pump::KeyTable::Permission permission);
     void message(const MqttClient::Message &message);
     void answered(const Answer &answer);
+    // flagsRead: the error flags' read after a NAK, shared by the requests of one ticket.
+    void answerWaiting(const Waiting &w, const Answer &answer, BusinessLogic::Ticket *flagsRead);
     void cleared(const std::vector<BusinessLogic::Ticket> &tickets);
     // key as asked, name the value's output name (none for a command or an unknown key).
     void result(const QString &key, const QString &name, const QString &value,

@@ -4,6 +4,7 @@
 #include "SilaError.h"
 #include "SilaFeatures.h"
 #include "SilaIdentity.h"
+#include "platform/TickClock.h"
 
 #include <QRegularExpression>
 
@@ -23,11 +24,14 @@ std::string utf8(const QString &text)
 } // namespace
 
 SilaCoreService::SilaCoreService(SilaCallGate &gate, SilaIdentity &identity, const About &about,
-                                 std::function<void(const QString &)> nameChanged)
+                                 bool allowConfig, std::function<void(const QString &)> nameChanged,
+                                 std::function<void(const QString &)> log)
     : gate(gate)
     , identity(identity)
     , about(about)
+    , allowConfig(allowConfig)
     , nameChanged(std::move(nameChanged))
+    , log(std::move(log))
 {}
 
 QString SilaCoreService::serverVersion(const QString &version)
@@ -86,8 +90,15 @@ SilaCoreService::SetServerName(grpc::CallbackServerContext *call,
                                v1::SetServerName_Responses *)
 {
     return gate.unary(call, [this, request] {
-        const QString parameter = SilaError::parameter(feature, QStringLiteral("SetServerName"),
-                                                       QStringLiteral("ServerName"));
+        const QString command = QStringLiteral("SetServerName");
+        if (!allowConfig) {
+            if (log)
+                log(QStringLiteral("%1 refused: the server does not allow configuration")
+                        .arg(command));
+            return SilaError::configRefused(command);
+        }
+        const QString parameter =
+            SilaError::parameter(feature, command, QStringLiteral("ServerName"));
         if (!request->has_servername())
             return SilaError::validation(parameter, QStringLiteral("the name is missing"));
         const QString name = QString::fromStdString(request->servername().value());
@@ -97,11 +108,24 @@ SilaCoreService::SetServerName(grpc::CallbackServerContext *call,
                                              .arg(name.size())
                                              .arg(NameLength));
         }
+        const QString problem = SilaIdentity::nameProblem(name);
+        if (!problem.isEmpty())
+            return SilaError::validation(parameter, problem);
+        const qint64 now = TickClock::now();
+        if (renamed && now - lastRename < RenameIntervalMs) {
+            return SilaError::framework(
+                SilaError::Framework::CommandExecutionNotAccepted,
+                QStringLiteral("the server was renamed less than a second ago; one rename a "
+                               "second is taken, try again in %1 ms")
+                    .arg(RenameIntervalMs - (now - lastRename)));
+        }
         QString error;
         if (!identity.setName(name, &error))
             return SilaError::undefined(QStringLiteral("the name cannot be kept: %1").arg(error));
+        renamed = true;
+        lastRename = now;
         if (nameChanged)
-            nameChanged(name);
+            nameChanged(identity.name());
         return grpc::Status::OK;
     });
 }

@@ -10,7 +10,7 @@ class SilaCallGate;
 class SilaIdentity;
 
 // The SiLAService feature: who the server is, what it implements, and its name, which a client
-// may change.
+// may change on a server that allows configuration, once a second at most.
 class SilaCoreService
     : public sila2::org::silastandard::core::silaservice::v1::SiLAService::CallbackService
 {
@@ -21,9 +21,14 @@ public:
         QString description;
     };
 
-    // nameChanged runs on the gate's thread after SetServerName kept a new name.
+    // One rename a second: each goes to disk and to the network's announcement.
+    static constexpr int RenameIntervalMs = 1000;
+
+    // nameChanged runs on the gate's thread after SetServerName kept a new name; log gets a line
+    // for each rename refused for want of permission.
     SilaCoreService(SilaCallGate &gate, SilaIdentity &identity, const About &about,
-                    std::function<void(const QString &)> nameChanged);
+                    bool allowConfig, std::function<void(const QString &)> nameChanged,
+                    std::function<void(const QString &)> log);
 
     // What ServerVersion reports: major.minor[.patch][_text], the program's version made to fit.
     static QString serverVersion(const QString &version);
@@ -83,5 +88,9 @@ private:
     SilaCallGate &gate;
     SilaIdentity &identity;
     About about;
+    bool allowConfig;
     std::function<void(const QString &)> nameChanged;
+    std::function<void(const QString &)> log;
+    bool renamed = false;
+    qint64 lastRename = 0; // monotonic ms
 };

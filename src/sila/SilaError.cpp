@@ -75,6 +75,14 @@ grpc::Status SilaError::controlRefused(const QString &command)
                          .arg(command));
 }
 
+grpc::Status SilaError::configRefused(const QString &command)
+{
+    return framework(Framework::CommandExecutionNotAccepted,
+                     QStringLiteral("%1 changes the server's configuration, and this server does "
+                                    "not allow it (it runs without --allow-config)")
+                         .arg(command));
+}
+
 bool SilaError::wellFormedUuid(const QString &uuid)
 {
     static const QRegularExpression pattern(

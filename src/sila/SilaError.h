@@ -24,6 +24,8 @@ public:
 
     // A command that moves the pump, on a server that does not allow control.
     static grpc::Status controlRefused(const QString &command);
+    // A command that changes the server's configuration, on a server that does not allow it.
+    static grpc::Status configRefused(const QString &command);
     // A command execution UUID as the standard writes it: 36 characters, lower case hex.
     static bool wellFormedUuid(const QString &uuid);
 

@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QSysInfo>
 #include <QUuid>
+#include <QVector>
 
 #include <openssl/asn1.h>
 #include <openssl/bio.h>
@@ -286,6 +287,10 @@ bool SilaIdentity::load(const QString &folder, QString *error)
                      .arg(MaxNameLength);
         return false;
     }
+    // A name kept before its characters were refused goes back to the default rather than
+    // reach the banner and the announcement again.
+    if (!nameProblem(line).isEmpty())
+        return setName(defaultName(), error);
     serverName = line;
     return true;
 }
@@ -300,15 +305,39 @@ QString SilaIdentity::name() const
     return serverName;
 }
 
-bool SilaIdentity::setName(const QString &name, QString *error)
+QString SilaIdentity::nameProblem(const QString &name)
 {
     const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty() || trimmed.size() > MaxNameLength ||
-        trimmed.contains(QLatin1Char('\n'))) {
-        *error =
-            QStringLiteral("a server name is one line of 1 to %1 characters").arg(MaxNameLength);
+    if (trimmed.isEmpty() || trimmed.size() > MaxNameLength)
+        return QStringLiteral("a server name is one line of 1 to %1 characters").arg(MaxNameLength);
+    const QVector<uint> characters = name.toUcs4();
+    for (int i = 0; i < characters.size(); ++i) {
+        switch (QChar::category(characters[i])) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            return QStringLiteral("a server name holds no control or format characters, and "
+                                  "character %1 is U+%2")
+                .arg(i + 1)
+                .arg(QString::number(characters[i], 16)
+                         .toUpper()
+                         .rightJustified(4, QLatin1Char('0')));
+        default:
+            break;
+        }
+    }
+    return QString();
+}
+
+bool SilaIdentity::setName(const QString &name, QString *error)
+{
+    const QString problem = nameProblem(name);
+    if (!problem.isEmpty()) {
+        *error = problem;
         return false;
     }
+    const QString trimmed = name.trimmed();
     if (folderPath.isEmpty()) {
         *error = QStringLiteral("no identity folder loaded");
         return false;

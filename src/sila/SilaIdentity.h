@@ -20,6 +20,10 @@ public:
     QString name() const;
     // At most 255 characters; kept for the next start. False with the reason otherwise.
     bool setName(const QString &name, QString *error);
+    // Why text cannot be a server name: blank, longer than 255 characters, or holding a control
+    // or format character or a line or paragraph separator, which would reach terminals, logs
+    // and the network's announcement as they are. Empty when it can.
+    static QString nameProblem(const QString &name);
 
     // The self-signed certificate and its key (PEM), made on first use and reused after.
     bool selfSigned(QByteArray *certificatePem, QByteArray *keyPem, QString *error);

@@ -1,17 +1,12 @@
 #include "sila/SilaOptions.h"
 
 #include "pump/ServiceConfigFile.h"
+#include "sila/SilaIdentity.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <arpa/inet.h>
-
-namespace {
-
-constexpr int MaxNameLength = 255;
-
-} // namespace
 
 bool SilaOptions::setListen(const QString &text, QString *error)
 {
@@ -94,6 +89,8 @@ bool SilaOptions::readConfig(const QString &path, QString *error)
                 return File::flag(key, value, &insecure, why);
             else if (key == QLatin1String("allow-control"))
                 return File::flag(key, value, &allowControl, why);
+            else if (key == QLatin1String("allow-config"))
+                return File::flag(key, value, &allowConfig, why);
             else if (key == QLatin1String("discovery"))
                 return File::flag(key, value, &discovery, why);
             else
@@ -115,8 +112,7 @@ QString SilaOptions::problem() const
         if (!file.isEmpty() && !QFileInfo(file).isReadable())
             return QStringLiteral("%1 cannot be read").arg(file);
     }
-    if (name.size() > MaxNameLength || name.contains(QLatin1Char('\n')))
-        return QStringLiteral("a server name is one line of at most %1 characters")
-            .arg(MaxNameLength);
+    if (!name.isEmpty())
+        return SilaIdentity::nameProblem(name);
     return QString();
 }

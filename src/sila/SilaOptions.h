@@ -18,15 +18,17 @@ public:
     QString keyFile;
     QString name; // empty: the name kept from the last start
     bool allowControl = false;
+    // Clients may change the server's configuration (its name).
+    bool allowConfig = false;
     bool discovery = true;
     // The pump line, for a server started from its file alone (a service); the command line's
     // --port and --address win.
     QString port;
     int address = -1;
 
-    // Keys: port, address, listen, insecure, cert, key, name, allow-control, discovery (yes/no,
-    // true/false, on/off, 1/0). '#' starts a comment line. False, with the file, line and
-    // reason, on anything else.
+    // Keys: port, address, listen, insecure, cert, key, name, allow-control, allow-config,
+    // discovery (yes/no, true/false, on/off, 1/0). '#' starts a comment line. False, with the
+    // file, line and reason, on anything else.
     bool readConfig(const QString &path, QString *error);
     // "HOST:PORT", an IPv6 host in brackets ("[::1]:50052"). False with the reason.
     bool setListen(const QString &text, QString *error);

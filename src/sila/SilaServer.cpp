@@ -1,11 +1,13 @@
 #include "SilaServer.h"
 
+#include "BusinessLogic/TrafficLogFormat.h"
 #include "SilaCallGate.h"
 #include "SilaCancelService.h"
 #include "SilaCoreService.h"
 #include "SilaDosingService.h"
 #include "SilaExecutions.h"
 #include "SilaPauseService.h"
+#include "platform/RepeatedLine.h"
 
 #include <grpcpp/resource_quota.h>
 #include <grpcpp/security/server_credentials.h>
@@ -31,12 +33,15 @@ struct SilaServer::Private
         : pump(pump)
         , identity(identity)
         , gate(server)
+        , journal([&server](const QString &line) { emit server.logged(line); })
     {}
 
     SilaPump &pump;
     SilaIdentity &identity;
     SilaCallGate gate;
     SilaExecutions executions;
+    // A flood of one request from clients costs the journal a line a second.
+    RepeatedLine journal;
     std::unique_ptr<SilaCoreService> core;
     std::unique_ptr<SilaDosingService> dosing;
     std::unique_ptr<SilaPauseService> pausing;
@@ -81,15 +86,19 @@ bool SilaServer::start(const Config &config, QString *error)
     const QString address = QStringLiteral("%1:%2").arg(host).arg(config.port);
 
     auto log = [this](const QString &line) {
-        emit logged(line);
+        d->journal.add(line);
     };
-    d->core.reset(new SilaCoreService(d->gate, d->identity, {config.version, config.description},
-                                      [this](const QString &name) {
-                                          emit logged(QStringLiteral("SetServerName %1").arg(name));
-                                          emit serverNameChanged(name);
-                                      }));
+    d->core.reset(new SilaCoreService(
+        d->gate, d->identity, {config.version, config.description}, config.allowConfig,
+        [this, log](const QString &name) {
+            // The client's text, which the journal must show without obeying it.
+            log(QStringLiteral("SetServerName %1")
+                    .arg(BusinessLogic::TrafficLogFormat::text(name)));
+            emit serverNameChanged(name);
+        },
+        log));
     d->dosing.reset(new SilaDosingService(d->gate, d->pump, d->executions, config.allowControl));
-    connect(d->dosing.get(), &SilaDosingService::logged, this, &SilaServer::logged);
+    connect(d->dosing.get(), &SilaDosingService::logged, this, log);
     d->pausing.reset(
         new SilaPauseService(d->gate, d->pump, d->executions, config.allowControl, log));
     d->cancelling.reset(
@@ -154,4 +163,5 @@ void SilaServer::shutdown()
     d->server->Wait();
     d->server.reset();
     d->port = 0;
+    d->journal.flush();
 }

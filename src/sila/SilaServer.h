@@ -26,8 +26,9 @@ public:
         QByteArray certificatePem; // TLS: required unless insecure
         QByteArray keyPem;
         bool allowControl = false;
-        QString version;     // the program's version, for ServerVersion
-        QString description; // ServerDescription
+        bool allowConfig = false; // SetServerName
+        QString version;          // the program's version, for ServerVersion
+        QString description;      // ServerDescription
     };
 
     // Neither is owned; both outlive the server.
@@ -44,7 +45,8 @@ public:
 signals:
     // SetServerName changed the name (already kept by the identity): discovery announces it.
     void serverNameChanged(const QString &name);
-    // One line per call that moves the pump or is refused, for the journal.
+    // One line per call that moves the pump or is refused, for the journal; the same line
+    // again within a second is counted and said once a second with its count.
     void logged(const QString &line);
 
 private:

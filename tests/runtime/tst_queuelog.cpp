@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <ctime>
 #include <memory>
+#include <set>
 
 using BusinessLogic::CommandSpezifier;
 using BusinessLogic::InvalidReason;
@@ -52,6 +53,8 @@ private slots:
     void handTypedTextOnTheWire();
     void operatorLaneGoesFirst_data();
     void operatorLaneGoesFirst();
+    void stopsJoinAndPollsKeepTheirTurn_data();
+    void stopsJoinAndPollsKeepTheirTurn();
     void removeQueries_data();
     void removeQueries();
     void oneExchangePerTickOnTheRealTimer();
@@ -374,6 +377,66 @@ void tst_queuelog::operatorLaneGoesFirst()
     QCOMPARE(stack.queuedCount(), 0);
     for (int i = 0; i < answers.count(); ++i) // each answer names the entry that ran
         QCOMPARE(answers.at(i).first().value<Answer>().ticket, tickets[executions.at(i)]);
+}
+
+void tst_queuelog::stopsJoinAndPollsKeepTheirTurn_data()
+{
+    // "S" is a Stop, "C value p" a poll; "~" waits until the polls queued so far are overdue.
+    // While each of the first `flooded` exchanges is on the wire, three more Stops are given.
+    QTest::addColumn<QStringList>("pushes");
+    QTest::addColumn<int>("flooded");
+    QTest::addColumn<QStringList>("executions");
+    QTest::addColumn<int>("stopTickets");
+
+    QTest::newRow("Stops given while one waits: one entry, one ticket")
+        << QStringList{"C 1 p", "S", "S", "S"} << 0 << QStringList{"B 0", "C 1"} << 1;
+    QTest::newRow("Stops given while one is on the wire: one more")
+        << QStringList{"S"} << 2 << QStringList{"B 0", "B 0", "B 0"} << 3;
+    QTest::newRow("a flood keeps the line from polls not yet overdue")
+        << QStringList{"C 1 p", "S"} << 2 << QStringList{"B 0", "B 0", "B 0", "C 1"} << 3;
+    QTest::newRow("first Stop at once, then an overdue poll behind each repeated Stop")
+        << QStringList{"C 1 p", "C 2 p", "~", "S"} << 3
+        << QStringList{"B 0", "C 1", "B 0", "C 2", "B 0"} << 3;
+}
+
+void tst_queuelog::stopsJoinAndPollsKeepTheirTurn()
+{
+    QFETCH(QStringList, pushes);
+    QFETCH(int, flooded);
+    QFETCH(QStringList, executions);
+    QFETCH(int, stopTickets);
+
+    BusinessLogic::LoggingCommandStack stack;
+    std::set<BusinessLogic::Ticket> stops;
+    const auto give = [&](const QString &push) {
+        if (push == "~")
+            QThread::msleep(BusinessLogic::CommandStack::PollOverdueMs + 20);
+        else if (push == "S")
+            stops.insert(stack.pushStop(recorder("B"), true));
+        else
+            stack.pushPoll(recorder(push.section(' ', 0, 0)), push.section(' ', 1, 1).toInt(),
+                           true);
+    };
+    for (const QString &push : pushes)
+        give(push);
+    connect(&stack, &BusinessLogic::CommandStack::sendLastCommand, this, [&] {
+        for (int i = 0; flooded > 0 && i < 3; ++i)
+            give("S");
+        --flooded;
+    });
+    QSignalSpy answers(&stack, &BusinessLogic::CommandStack::sendAnswer);
+    for (int tick = 0; tick < executions.size() + 1; ++tick)
+        stack.ExecuteCommand();
+    QCOMPARE(journal, executions);
+    QCOMPARE(int(stops.size()), stopTickets);
+    // Every Stop given is answered: each ticket handed out, once.
+    std::multiset<BusinessLogic::Ticket> answered;
+    for (const QList<QVariant> &answer : answers) {
+        const Answer a = answer.first().value<Answer>();
+        if (a.commandId == toInt(CommandSpezifier::Stop))
+            answered.insert(a.ticket);
+    }
+    QCOMPARE(answered, std::multiset<BusinessLogic::Ticket>(stops.begin(), stops.end()));
 }
 
 void tst_queuelog::removeQueries_data()

@@ -173,14 +173,16 @@ def now_seconds():
 class Server:
     """dosetta-cli sila serving the simulator's pump, with settings of its own."""
 
-    def __init__(self, sim, config_home, insecure=True, allow_control=True, extra=(),
-                 discovery=False):
+    def __init__(self, sim, config_home, insecure=True, allow_control=True, allow_config=False,
+                 extra=(), discovery=False):
         args = [program("DOSETTA_CLI"), "--port", sim.link, "--address", "1", "sila",
                 "--listen", "127.0.0.1:0"]
         if insecure:
             args.append("--insecure")
         if allow_control:
             args.append("--allow-control")
+        if allow_config:
+            args.append("--allow-config")
         if not discovery:
             args.append("--no-discovery")
         args += list(extra)

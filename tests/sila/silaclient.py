@@ -446,6 +446,11 @@ class Feature:
         return from_message(self._invoke(command, self.request(command, params), metadata,
                                          timeout))
 
+    def call_future(self, command, timeout=10, **params):
+        """An unobservable command sent without waiting: its gRPC future."""
+        _, _, stub = self.methods[command]
+        return stub.future(self.request(command, params), timeout=timeout)
+
     def get(self, prop, metadata=None, timeout=10):
         reply = self._invoke("Get_" + prop, self.request("Get_" + prop, {}), metadata, timeout)
         return from_message(reply)[prop]

@@ -127,7 +127,7 @@ class DiscoveryTest(unittest.TestCase):
         shutil.rmtree(cls.folder, ignore_errors=True)
 
     def test_found_by_browsing_and_reached_with_the_announced_certificate(self):
-        rig = harness.Rig(insecure=False, discovery=True)
+        rig = harness.Rig(insecure=False, discovery=True, allow_config=True)
         try:
             port = rig.server.port
             services = browse_until(lambda s: any(p == port for p, _ in s.values()))

@@ -1,13 +1,14 @@
 """The dosing feature, PauseController and CancelController against the simulated pump."""
 
 import math
+import re
 import time
 import unittest
 import uuid as uuidlib
 
 import harness
 import silaclient
-from silatest import CANCEL, DOSING, PAUSE, RigTest, Watch
+from silatest import CANCEL, DOSING, PAUSE, RigTest, Watch, connect
 
 STATES = {"stopped", "running", "paused", "priming", "unknown"}
 # The simulator's clock runs this many times faster: a 10 s dose takes 2 s.
@@ -318,6 +319,49 @@ class ControlRefusedTest(RigTest):
                 flags.close()
         finally:
             state.close()
+
+
+class StopFloodTest(RigTest):
+    """StopDosage from many clients at once, burst after burst for a few seconds."""
+
+    rig_options = {"speed": SPEED, "allow_control": False}
+    CLIENTS, PER_CLIENT, SECONDS, MOST_CALLS = 8, 25, 3.0, 12000
+    TICK = 0.7  # the poller's interval
+
+    def test_a_stop_flood_sends_one_stop_at_a_time_and_polls_go_on(self):
+        clients = [connect(self.rig.server) for _ in range(self.CLIENTS)]
+        try:
+            features = [c.feature(DOSING) for c in clients]
+            mark, logged = self.rig.sim.mark(), len(self.rig.server.errors)
+            start, began = harness.now_seconds(), time.monotonic()
+            calls = 0
+            while calls < self.MOST_CALLS and time.monotonic() - began < self.SECONDS:
+                burst = [f.call_future("StopDosage") for f in features
+                         for _ in range(self.PER_CLIENT)]
+                for call in burst:
+                    self.assertEqual(silaclient.from_message(call.result()), {})
+                calls += len(burst)
+            end = harness.now_seconds()
+            time.sleep(1.2)  # the journal's count of the last second
+        finally:
+            for c in clients:
+                c.channel.close()
+        frames = self.rig.sim.frames(since=mark)
+        # Every call was taken before its answer: what is still to come at the end is the Stop
+        # on the wire and the one all later calls joined.
+        late = stop_frames(f for f in frames if f.seconds >= end)
+        self.assertLessEqual(len(late), 2, f"{calls} calls; after them: {late}")
+        self.assertTrue(stop_frames(frames))
+        # The volume is asked at least every two ticks throughout.
+        asked = [f.seconds for f in frames
+                 if f.is_query() and f.body.endswith("?TV") and start <= f.seconds <= end]
+        gaps = [b - a for a, b in zip([start] + asked, asked + [end])]
+        self.assertLess(max(gaps), 2 * self.TICK + 0.35, gaps)
+        # One journal line a second, with the count of the calls it stands for.
+        lines = [x for x in self.rig.server.errors[logged:] if "StopDosage" in x]
+        self.assertLessEqual(len(lines), self.SECONDS + 3, lines)
+        counted = [re.search(r"\((\d+) more in the last second\)$", x) for x in lines]
+        self.assertEqual(sum(int(m.group(1)) if m else 1 for m in counted), calls, lines)
 
 
 class LinkLostTest(RigTest):

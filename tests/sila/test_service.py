@@ -1,6 +1,7 @@
 """SiLAService and the Feature Definitions, read by a client that knows only the standard."""
 
 import re
+import time
 import unittest
 
 import harness
@@ -10,6 +11,8 @@ from silatest import (ALL_FEATURES, CANCEL, DOSING, FOREIGN_METADATA, PAUSE, SER
 
 
 class ServiceTest(RigTest):
+    rig_options = {"allow_config": True}
+
     def test_implemented_features(self):
         self.assertEqual(set(self.client.feature(SERVICE).get("ImplementedFeatures")),
                          ALL_FEATURES)
@@ -138,6 +141,27 @@ class ServiceTest(RigTest):
             service.call("SetServerName", ServerName="x" * 100_000)
         self.assertEqual(service.get("ServerName"), before)
 
+    def test_rename_takes_printable_names_once_a_second(self):
+        service = self.client.feature(SERVICE)
+        parameter = self.client.definitions[SERVICE].qualify(
+            "Command", "SetServerName", "Parameter", "ServerName")
+        before = service.get("ServerName")
+        for name, bad in [("terminal escapes", "Bay \x1b[2J\x1b[31m3"),
+                          ("zero-width space", "Bay\u200b3"), ("line separator", "Bay\u20283")]:
+            with self.subTest(name):
+                with self.assertRaises(silaclient.SilaError) as ctx:
+                    service.call("SetServerName", ServerName=bad)
+                self.assertSilaError(ctx, "validation", parameter=parameter)
+        self.assertEqual(service.get("ServerName"), before)
+        service.call("SetServerName", ServerName="Bay 5 pump")
+        with self.assertRaises(silaclient.SilaError) as ctx:
+            service.call("SetServerName", ServerName="Bay 6 pump")
+        self.assertSilaError(ctx, "framework", error_type="COMMAND_EXECUTION_NOT_ACCEPTED")
+        self.assertEqual(service.get("ServerName"), "Bay 5 pump")
+        time.sleep(1.0)
+        service.call("SetServerName", ServerName="Bay 6 pump")
+        self.assertEqual(service.get("ServerName"), "Bay 6 pump")
+
     def test_client_metadata_is_refused(self):
         calls = [
             ("property", lambda md: self.client.feature(SERVICE).get("ServerUUID", metadata=md)),
@@ -161,7 +185,7 @@ class ServiceTest(RigTest):
 
 class RestartTest(unittest.TestCase):
     def test_uuid_and_name_survive_a_restart(self):
-        rig = harness.Rig()
+        rig = harness.Rig(allow_config=True)
         try:
             client = connect(rig.server)
             service = client.feature(SERVICE)
@@ -171,17 +195,21 @@ class RestartTest(unittest.TestCase):
             client.channel.close()
             self.assertEqual(rig.server.stop(), 0)
 
-            client = connect(rig.restart())
+            client = connect(rig.restart(allow_config=True))
             service = client.feature(SERVICE)
             self.assertEqual(service.get("ServerUUID"), uuid)
             self.assertEqual(service.get("ServerName"), "Pump in bay 3")
             client.channel.close()
 
-            # --name wins over the kept name.
+            # --name wins over the kept name; without --allow-config no client renames it.
             rig.restart(extra=["--name", "Bay 4"])
             client = connect(rig.server)
             self.assertEqual(client.feature(SERVICE).get("ServerName"), "Bay 4")
             self.assertEqual(client.feature(SERVICE).get("ServerUUID"), uuid)
+            with self.assertRaises(silaclient.SilaError) as ctx:
+                client.feature(SERVICE).call("SetServerName", ServerName="Bay 9")
+            self.assertEqual(ctx.exception.error_type, "COMMAND_EXECUTION_NOT_ACCEPTED")
+            self.assertEqual(client.feature(SERVICE).get("ServerName"), "Bay 4")
             client.channel.close()
         finally:
             rig.close()

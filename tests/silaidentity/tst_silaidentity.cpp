@@ -74,6 +74,9 @@ private slots:
         QTest::newRow("blanks only") << QStringLiteral("   ") << false;
         QTest::newRow("two lines") << QStringLiteral("pump\nsecond") << false;
         QTest::newRow("not ASCII") << QStringLiteral("Dosierpumpe Süd") << true;
+        QTest::newRow("terminal escape") << QStringLiteral("pump \x1b[31mred") << false;
+        QTest::newRow("zero-width space, Cf") << QStringLiteral("pump\u200b2") << false;
+        QTest::newRow("paragraph separator at the end") << QStringLiteral("pump\u2029") << false;
     }
 
     void names()

@@ -159,7 +159,7 @@ private slots:
         QFile file(dir.filePath(QStringLiteral("sila.conf")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("port = /dev/ttyUSB1\naddress = 7\nallow-control = on\ndiscovery = off\n"
-                   "insecure = true\nname = Bench 2 = left\n");
+                   "insecure = true\nname = Bench 2 = left\nallow-config = yes\n");
         file.close();
         SilaOptions options;
         QString why;
@@ -167,6 +167,7 @@ private slots:
         QCOMPARE(options.port, QStringLiteral("/dev/ttyUSB1"));
         QCOMPARE(options.address, 7);
         QVERIFY(options.allowControl);
+        QVERIFY(options.allowConfig);
         QVERIFY(!options.discovery);
         QVERIFY(options.insecure);
         QCOMPARE(options.name, QStringLiteral("Bench 2 = left"));

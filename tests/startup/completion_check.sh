@@ -27,6 +27,6 @@ expect "Reset Reset\\ \\&\\ Prime" dosetta-cli set digital-in2 Re
 expect "--help --rate --volume --wait" dosetta-cli dispense --
 expect "" dosetta-cli get calibration-v
 expect "--no-allow-config --no-allow-control" dosetta-cli serve --no-allow-c
-expect "--name --no-discovery" dosetta-cli sila --n
+expect "--name --no-allow-config --no-allow-control --no-discovery" dosetta-cli sila --n
 [ $failed = 0 ] && echo "completion checked"
 exit $failed
