@@ -89,8 +89,9 @@ const std::vector<CommandForm> &forms()
           "key-file", "config"},
          {"allow-control", "no-allow-control", "allow-config", "no-allow-config", "ha-discovery"},
          "serve --broker URL [--id ID] [--allow-control] [--allow-config] [--config FILE] ...",
-         "Publishes the pump on an MQTT broker until SIGTERM; with --allow-control it also takes\n"
-         "run commands and dosing values from there, with --allow-config the other settings.\n"
+         "Publishes the pump on an MQTT broker until SIGTERM, SIGINT, SIGHUP or SIGQUIT, and\n"
+         "then stops a run it started first; with --allow-control it also takes run commands\n"
+         "and dosing values from there, with --allow-config the other settings.\n"
          "  --broker URL          mqtt://HOST[:PORT] or mqtts://HOST[:PORT]\n"
          "  --id ID               the pump's id in the topics (default HOST-PORT-ADDRESS)\n"
          "  --topic-prefix P      the first topic level (default dosetta)\n"

@@ -2,6 +2,7 @@
 
 #include "GUI/OperationItem.h"
 #include "cli/CliPump.h"
+#include "cli/ExitStop.h"
 #include "cli/ProgramCheckCommand.h"
 #include "cli/ProgramRunCommand.h"
 #include "cli/RunCommands.h"
@@ -444,6 +445,8 @@ int CliRunner::serve()
                            ? BridgeOptions::defaultPumpId(QSysInfo::machineHostName(), pump->port(),
                                                           pump->address())
                            : options.pumpId;
+    // Only the bridge sets the pump going on this core: what runs when it leaves is its own.
+    ExitStop ours(headless.core());
     // The window's own bridge session: the same publishing, control and reconnection.
     BridgeSession bridge(headless.core(), QStringLiteral(DOSETTA_VERSION));
     QEventLoop loop;
@@ -497,8 +500,15 @@ int CliRunner::serve()
     bridge.start(options, id);
     if (bridge.state() != BridgeSession::State::Refused)
         loop.exec();
+    // Every way out comes here: a signal, the broker's refusal, the id taken. Stop first, while
+    // the broker still hears how it went; then "offline".
     ending = true;
-    bridge.stop(); // "offline", then an orderly disconnection
+    bridge.stopTakingRequests();
+    if (ours.needed())
+        output.message(ExitStop::stopPump(headless.core(), ExitStop::BoundMs)
+                           ? QStringLiteral("the pump was stopped: the bridge set it going")
+                           : QStringLiteral("the pump did not confirm the Stop; check it"));
+    bridge.stop();
     return status;
 }
 

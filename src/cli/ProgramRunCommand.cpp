@@ -4,6 +4,7 @@
 #include "cli/CliOutput.h"
 #include "cli/CliPump.h"
 #include "cli/CliRunner.h"
+#include "cli/ExitStop.h"
 #include "cli/ProgramCheckCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RunLoop.h"
@@ -16,8 +17,6 @@
 #include "recorder/CsvRecorder.h"
 #include "remote/HeadlessPump.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -212,7 +211,7 @@ int ProgramRunCommand::exec()
         // Interrupted: the tool's Stop ends the program as any Stop would.
         const QString why = status == RunLoop::ReaderGone ? QStringLiteral("output closed: ")
                                                           : QStringLiteral("interrupted: ");
-        output.message(stopPump(core, stopBoundMs)
+        output.message(ExitStop::stopPump(core, stopBoundMs)
                            ? why + QStringLiteral("the pump was stopped")
                            : why + QStringLiteral("the pump did not confirm the Stop; check it"));
         return status;
@@ -228,7 +227,7 @@ int ProgramRunCommand::exec()
         output.message(QStringLiteral("the link to the pump was lost; waiting up to %1 s for it "
                                       "to come back to stop the pump")
                            .arg(LinkReturnMs / 1000));
-        output.message(stopPump(core, LinkReturnMs)
+        output.message(ExitStop::stopPump(core, LinkReturnMs)
                            ? QStringLiteral("the link came back and the pump took the Stop")
                            : QStringLiteral("the Stop was not acknowledged within %1 s; check "
                                             "the pump")
@@ -241,50 +240,7 @@ int ProgramRunCommand::exec()
         QStringLiteral("the program %1: %2")
             .arg(ProgramStatus::stateName(end->state),
                  end->reason.isEmpty() ? QStringLiteral("no reason given") : end->reason));
-    if (!stopPump(core, stopBoundMs))
+    if (!ExitStop::stopPump(core, stopBoundMs))
         output.message(QStringLiteral("the pump did not confirm the Stop; check it"));
     return CliRunner::Refused;
-}
-
-bool ProgramRunCommand::stopPump(PumpCore &core, int boundMs)
-{
-    using BusinessLogic::Lane;
-    // Nothing but the Stop from here on, so that it is the last frame the pump gets.
-    core.refresher().noCyclicDataUpdate(true);
-    core.stack().removeLane(Lane::Poll);
-    QEventLoop wait;
-    bool taken = false;
-    PumpCore::Ticket mine = 0;
-    const int stopId = BusinessLogic::toInt(BusinessLogic::CommandSpezifier::Stop);
-    QObject::connect(&core, &PumpCore::answered, &wait, [&](const Answer &answer) {
-        if (answer.commandId == stopId && answer.accepted()) {
-            taken = true;
-            wait.quit();
-        } else if (answer.ticket == mine) {
-            mine = 0; // silent or refused: again at the next turn
-        }
-    });
-    QObject::connect(&core.stack(), &BusinessLogic::CommandStack::entriesCleared, &wait,
-                     [&](const std::vector<PumpCore::Ticket> &tickets) {
-                         if (std::find(tickets.begin(), tickets.end(), mine) != tickets.end())
-                             mine = 0;
-                     });
-    QElapsedTimer clock;
-    clock.start();
-    QTimer turn;
-    const auto attempt = [&] {
-        if (clock.elapsed() >= boundMs) {
-            wait.quit();
-            return;
-        }
-        if (!core.link().portOpen)
-            core.link().reopen();
-        if (core.link().portOpen && mine == 0)
-            mine = core.stop();
-    };
-    QObject::connect(&turn, &QTimer::timeout, &wait, attempt);
-    turn.start(200);
-    attempt();
-    wait.exec();
-    return taken;
 }

@@ -7,7 +7,6 @@
 class CliArguments;
 class CliOutput;
 class CliPump;
-class PumpCore;
 
 // program run FILE: a dosing program run to its end in the foreground on the core's program
 // runner. The runner judges each step's end from the polled samples, so the pump is reached as
@@ -24,11 +23,6 @@ public:
     ProgramRunCommand(const CliArguments &arguments, const CliOutput &output, CliPump &pump);
 
     int exec();
-
-    // Sends Stop, again while it meets silence and with a lost port opened again, until the
-    // pump takes it or boundMs pass; nothing else goes out meanwhile. True when it was taken.
-    // The SiLA server ends its runs with it too.
-    static bool stopPump(PumpCore &core, int boundMs);
 
 private:
     // One line on standard output for --json ("event" and the status), else the text.

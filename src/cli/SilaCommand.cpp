@@ -5,10 +5,9 @@
 #include "cli/CliOutput.h"
 #include "cli/CliPump.h"
 #include "cli/CliRunner.h"
-#include "cli/ProgramRunCommand.h"
+#include "cli/ExitStop.h"
 #include "cli/RunLoop.h"
 #include "platform/TerminationSignals.h"
-#include "program/ProgramRunner.h"
 #include "remote/HeadlessPump.h"
 #include "sila/SilaDiscovery.h"
 #include "sila/SilaIdentity.h"
@@ -129,6 +128,8 @@ int SilaCommand::exec()
         output.message(QStringLiteral("%1; trying again every %2 s")
                            .arg(headless.problem().text())
                            .arg(HeadlessPump::ReopenMs / 1000));
+    // Only SiLA clients set the pump going on this core: what runs at the end is theirs.
+    ExitStop ours(headless.core());
     SilaPump silaPump(headless.core());
     SilaServer server(silaPump, identity);
     QObject::connect(&server, &SilaServer::logged, &server,
@@ -195,14 +196,12 @@ int SilaCommand::exec()
     loop.exec();
 
     discovery.withdraw();
-    // Only SiLA clients start runs on this core, so an active one is theirs; priming goes on
-    // until stopped, and nobody would be left to stop it.
-    const bool stopNeeded = headless.core().program().status().active() ||
-                            silaPump.snapshot().state == QLatin1String("priming");
+    // Priming goes on until stopped, and nobody would be left to stop it.
+    const bool stopNeeded = ours.needed();
     if (stopNeeded)
         silaPump.stop();
     server.shutdown();
-    if (stopNeeded && !ProgramRunCommand::stopPump(headless.core(), StopBoundMs))
+    if (stopNeeded && !ExitStop::stopPump(headless.core(), ExitStop::BoundMs))
         output.message(QStringLiteral("the pump did not confirm the Stop; check it"));
     return CliRunner::Done;
 }

@@ -11,9 +11,6 @@ class CliPump;
 class SilaCommand
 {
 public:
-    // How long the Stop of a run still going at the end may take before the server gives up.
-    static constexpr int StopBoundMs = 3000;
-
     SilaCommand(const CliArguments &arguments, const CliOutput &output, CliPump &pump);
 
     int exec();

@@ -34,6 +34,12 @@ void BridgeSession::start(const BridgeOptions &options, const QString &pumpId)
     bridge->start();
 }
 
+void BridgeSession::stopTakingRequests()
+{
+    if (bridge)
+        bridge->stopTakingRequests();
+}
+
 void BridgeSession::stop()
 {
     release(true);

@@ -29,6 +29,8 @@ public:
 
     // The options must have passed BridgeOptions::problem(); a running bridge is stopped first.
     void start(const BridgeOptions &options, const QString &pumpId);
+    // Before the Stop of the way out: requests are answered that the bridge is leaving.
+    void stopTakingRequests();
     void stop();
     // Revoking either drops the queued remote requests it covered.
     void setControlAllowed(bool allowed);

@@ -69,6 +69,13 @@ IdClaim::IdClaim(const TopicNames &topicNames, qint64 startMs, QObject *parent)
     probeTimer.setSingleShot(true);
     probeTimer.setInterval(ProbeWaitMs);
     connect(&probeTimer, &QTimer::timeout, this, &IdClaim::decide);
+    dueTimer.setSingleShot(true);
+    connect(&dueTimer, &QTimer::timeout, this, [this] {
+        if (state == State::Granted) {
+            lastDue.start();
+            emit claimDue();
+        }
+    });
 }
 
 QStringList IdClaim::filters() const
@@ -94,6 +101,7 @@ void IdClaim::begin(MqttClient &client)
 void IdClaim::end()
 {
     probeTimer.stop();
+    dueTimer.stop();
     if (state != State::Refused)
         state = State::Idle;
 }
@@ -111,19 +119,21 @@ bool IdClaim::take(const MqttClient::Message &message)
         availability = message.payload;
         if (state == State::Granted && message.payload == Offline && foreignProbeMs >= 0 &&
             QDateTime::currentMSecsSinceEpoch() - foreignProbeMs < ForeignWillMs)
-            emit claimDue();
+            due();
         return true;
     }
     if (message.topic == names.owner()) {
         ownerJson = message.payload;
         const std::optional<Owner> owner = parse(message.payload);
-        // Two bridges that probed at the same moment both serve for a while: the later leaves.
-        if (state == State::Granted && owner && !same(*owner, me)) {
-            if (before(*owner, me)) {
+        if (state == State::Granted && !(owner && same(*owner, me))) {
+            // Two bridges that probed at the same moment both serve for a moment: the later
+            // leaves. Past it, a record is no claim: anyone allowed to write the topic can
+            // write one, and a bridge that serves does not leave the pump for it.
+            if (owner && before(*owner, me) && grantClock.elapsed() < RaceMs) {
                 state = State::Refused;
                 emit claimRefused(refusal(id, Online, owner, me));
             } else {
-                emit claimDue();
+                due();
             }
         }
         return true;
@@ -136,10 +146,22 @@ void IdClaim::decide()
     probeTimer.stop();
     const QString why = refusal(id, availability, parse(ownerJson), me);
     state = why.isEmpty() ? State::Granted : State::Refused;
-    if (why.isEmpty())
+    if (why.isEmpty()) {
+        grantClock.start();
         emit claimGranted();
-    else
+    } else {
         emit claimRefused(why);
+    }
+}
+
+void IdClaim::due()
+{
+    if (!lastDue.isValid() || lastDue.elapsed() >= RepublishGapMs) {
+        lastDue.start();
+        emit claimDue();
+    } else if (!dueTimer.isActive()) {
+        dueTimer.start(static_cast<int>(RepublishGapMs - lastDue.elapsed()));
+    }
 }
 
 QByteArray IdClaim::record() const

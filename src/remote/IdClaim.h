@@ -4,6 +4,7 @@
 #include "remote/TopicNames.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -14,7 +15,10 @@
 // record (host, pid, start time) that the serving bridge keeps next to it. Retained messages
 // arrive right behind the subscription, so a probe published to the id's probe topic and
 // received back marks that all of them are in. An id that is online under another owner is
-// taken; a record left behind ("offline", or a process of this host that is gone) is not.
+// taken; a record left behind ("offline", or a process of this host that is gone) is not. Once
+// granted, the id stays with this bridge until it leaves: a record someone else writes is written
+// over, except in the moment right after the grant, when two bridges that probed together may
+// both have been granted and the one started later gives way.
 class IdClaim : public QObject
 {
     Q_OBJECT
@@ -22,6 +26,12 @@ class IdClaim : public QObject
 public:
     // How long the probe may take before the claim is decided on what has arrived.
     static constexpr int ProbeWaitMs = 3000;
+    // How long after the grant a rival's record can still come from a probe made at the same
+    // time as this bridge's, rather than from someone writing over a bridge that serves.
+    static constexpr int RaceMs = ProbeWaitMs;
+    // The record and availability are republished at most this often, however many records
+    // others write.
+    static constexpr int RepublishGapMs = 1000;
 
     struct Owner
     {
@@ -64,6 +74,7 @@ private:
     enum class State { Idle, Probing, Granted, Refused };
 
     void decide();
+    void due();
 
     TopicNames names;
     QString id;
@@ -73,5 +84,8 @@ private:
     QByteArray availability;
     QByteArray ownerJson;
     QTimer probeTimer;
+    QElapsedTimer grantClock;
+    QElapsedTimer lastDue;
+    QTimer dueTimer;
     qint64 foreignProbeMs = -1; // when another bridge last probed this id
 };

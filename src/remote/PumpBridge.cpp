@@ -149,11 +149,20 @@ void PumpBridge::start()
     client->start(names.availability(), Offline);
 }
 
+void PumpBridge::stopTakingRequests()
+{
+    leaving = true;
+    held.clear();
+    pump.stack().removeLane(BusinessLogic::Lane::Remote);
+}
+
 void PumpBridge::finish()
 {
-    // Nobody watches the pump any more.
-    if (publishing())
+    // Nobody watches the pump any more, and no bridge serves the id.
+    if (publishing()) {
         client->publish(names.pump(), Offline, 1, true);
+        client->publish(names.owner(), QByteArray(), 1, true);
+    }
     if (client && claim.granted())
         client->finish(names.availability(), Offline);
     client.reset();
@@ -300,6 +309,13 @@ void PumpBridge::message(const MqttClient::Message &m)
         return;
     if (!r.error.isEmpty()) {
         result(r.key, r.name, r.value, r.correlation, false, QString(), r.error);
+        return;
+    }
+    // A stop still goes, as from any source.
+    if (leaving && r.command != BusinessLogic::CommandSpezifier::Stop &&
+        r.programAction != RemoteRequest::ProgramAction::Stop) {
+        result(r.key, r.name, r.value, r.correlation, false, QString(),
+               QStringLiteral("the bridge is leaving"));
         return;
     }
     if (r.programAction != RemoteRequest::ProgramAction::None) {

@@ -54,8 +54,11 @@ public:
     ~PumpBridge() override;
 
     void start();
-    // "offline" retained, then an orderly disconnection; a bridge that has not yet made sure its
-    // id is its own publishes nothing.
+    // From here on every request is answered that the bridge is leaving, and those still queued
+    // are dropped: nothing the network asks goes out behind the Stop of the way out.
+    void stopTakingRequests();
+    // The pump "offline" and the owner record cleared, "offline" retained, then an orderly
+    // disconnection; a bridge that has not yet made sure its id is its own publishes nothing.
     void finish();
 
     bool publishing() const;
@@ -162,5 +165,6 @@ private:
     // Requests that came before the claim was decided: served once it is granted.
     std::vector<MqttClient::Message> held;
     ProgramThrottle programThrottle;
+    bool leaving = false;
     QTimer programTimer; // the newest status, once the throttle lets it go
 };

@@ -1,6 +1,7 @@
 // Two real dosetta-cli serve with one pump id on one real mosquitto: the second (and a window's
 // session) leaves and names where the id is served, and the first goes on undisturbed. A record
-// left behind does not block.
+// left behind does not block, a forged one does not evict. Leaving on any ending signal, a bridge
+// stops the program it started, and only that, before "offline".
 
 #include "MosquittoBroker.h"
 #include "MqttRig.h"
@@ -8,11 +9,13 @@
 #include "SimProcess.h"
 #include "remote/BridgeSession.h"
 #include "remote/HeadlessPump.h"
+#include "remote/IdClaim.h"
 
 #include <QDeadlineTimer>
 #include <QHostInfo>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -29,9 +32,86 @@ private slots:
     void initTestCase();
     void secondBridgeLeaves();
     void recordLeftBehindDoesNotBlock();
+    void leavingStopsOnlyItsOwnRun_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("ours"); // the bridge started the run, else the keypad did
+        QTest::newRow("SIGTERM, its program") << SIGTERM << true;
+        QTest::newRow("SIGINT, its program") << SIGINT << true;
+        QTest::newRow("SIGHUP, its program") << SIGHUP << true;
+        QTest::newRow("SIGQUIT, its program") << SIGQUIT << true;
+        QTest::newRow("SIGTERM, the keypad's run") << SIGTERM << false;
+    }
+    void leavingStopsOnlyItsOwnRun()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, ours);
+        const QString root = QStringLiteral("dosetta/exit%1%2/").arg(signal).arg(ours);
+        QVERIFY(serve(root.section('/', 1, 1), ours));
+        ::kill(static_cast<pid_t>(bridge->processId()), signal);
+        if (ours) // Stop goes first, within a second
+            QTRY_VERIFY_WITH_TIMEOUT(sim->received().mid(mark).contains("01KY0"), 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge->state(), QProcess::NotRunning, 10000);
+        QCOMPARE(bridge->exitCode(), 0);
+        QCOMPARE(retained(broker.port(), root + "availability", "offline"), "offline");
+        QCOMPARE(retained(broker.port(), root + "pump", "offline"), "offline");
+        QCOMPARE(retained(broker.port(), root + "owner"), QByteArray());
+        QTest::qWait(100); // the simulator's log of the bridge's last frames
+        QCOMPARE(sim->received().mid(mark).contains("01KY0"), ours);
+    }
+
+    void forgedOwnerIsWrittenOver()
+    {
+        QVERIFY(serve("held", true));
+        QTest::qWait(IdClaim::RaceMs); // past the moment a racing bridge's record still counts in
+        MqttWatch results(broker.port(), "dosetta/held/result");
+        QVERIFY(publish(broker.port(), "dosetta/held/owner",
+                        R"({"host": "elsewhere", "pid": 1, "started": "2000-01-01T00:00:00Z"})",
+                        true));
+        const QByteArray mine = "\"pid\":" + QByteArray::number(bridge->processId());
+        QVERIFY(retained(broker.port(), "dosetta/held/owner", mine).contains(mine));
+        // Still serving: it answers, it is online, and its program still runs.
+        publish(broker.port(), "dosetta/held/cmd", "program-continue", false, "still");
+        const auto any = [](const QJsonObject &) {
+            return true;
+        };
+        QCOMPARE(results.waitForObject("dosetta/held/result", any, "still").value("error"),
+                 "the program is running");
+        QCOMPARE(retained(broker.port(), "dosetta/held/availability"), "online");
+        QCOMPARE(sim->received().mid(mark).filter("KY"), QStringList());
+    }
 
 private:
+    // Serves a fresh simulator as `id` until a program of the bridge's runs on it, or else its
+    // motor moves as after a start at the keypad.
+    bool serve(const QString &id, bool program)
+    {
+        sim = std::make_unique<SimProcess>(1, QStringList{"--speed", "20"});
+        const QString root = "dosetta/" + id + "/";
+        if (!sim->start())
+            return false;
+        bridge = startBridge(*sim, {"--broker", broker.url(), "--id", id, "--allow-control"});
+        if (retained(broker.port(), root + "pump", "online") != "online")
+            return false;
+        if (program)
+            publish(broker.port(), root + "program/run",
+                    R"({"format": "dosetta-program/1", "name": "Long",
+                        "steps": [{"run": {"rate_ml_min": 50, "for_s": 600}}]})");
+        else
+            sim->control("status 1 0 on");
+        for (QDeadlineTimer until(15000); !until.hasExpired(); QTest::qWait(20)) {
+            mark = sim->received().size();
+            if (program ? sim->received().contains("01KY1")
+                        : retained(broker.port(), root + "state", "running").contains("running"))
+                return true;
+        }
+        return false;
+    }
+
     MosquittoBroker broker;
+    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<QProcess> bridge;
+    int mark = 0; // the frames from when the pump runs on
 };
 
 void BridgeIdTest::initTestCase()

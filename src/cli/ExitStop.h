@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+
+class PumpCore;
+
+// What a front-end set going on a pump core of its own, and the Stop that ends it before the
+// front-end leaves. Nobody else queues run commands on that core, so a program on its runner is
+// the front-end's, and so is a Start or Prime the pump took, until the pump is seen standing or
+// any Stop is taken. A run set going at the pump's keypad, or by a program on another core, shows
+// only as a moving pump and is left as it is.
+class ExitStop : public QObject
+{
+    Q_OBJECT
+
+public:
+    // How long the Stop on the way out may take: silence and a lost port are tried again until
+    // then.
+    static constexpr int BoundMs = 3000;
+
+    explicit ExitStop(PumpCore &core, QObject *parent = nullptr);
+
+    // A program, run or priming of ours may still be going.
+    bool needed() const;
+    // Sends Stop, again while it meets silence and with a lost port opened again, until the pump
+    // takes it or boundMs pass; nothing else goes out meanwhile. True when it was taken.
+    static bool stopPump(PumpCore &core, int boundMs);
+
+private:
+    PumpCore &core;
+    bool moving = false; // a Start or Prime was taken, and no sample since shows the pump standing
+};
