@@ -154,10 +154,13 @@ void PumpBridge::stopTakingRequests()
     leaving = true;
     held.clear();
     pump.stack().removeLane(BusinessLogic::Lane::Remote);
+    // The counts still open are said while the session still passes the lines on.
+    requestLog.flush();
 }
 
 void PumpBridge::finish()
 {
+    requestLog.flush();
     // Nobody watches the pump any more, and no bridge serves the id.
     if (publishing()) {
         client->publish(names.pump(), Offline, 1, true);
@@ -582,9 +585,9 @@ void PumpBridge::result(const QString &key, const QString &name, const QString &
     if (!client)
         return;
     const QString root = names.command().chopped(3);
-    emit logged(QStringLiteral("request %1 \"%2\": %3")
-                    .arg(answering.startsWith(root) ? answering.mid(root.size()) : answering,
-                         logValue(value), ok ? answer : error));
+    requestLog.add(QStringLiteral("request %1 \"%2\": %3")
+                       .arg(answering.startsWith(root) ? answering.mid(root.size()) : answering,
+                            logValue(value), ok ? answer : error));
     QJsonObject object{{QStringLiteral("key"), key},
                        {QStringLiteral("name"), name.isEmpty() ? QJsonValue() : name},
                        {QStringLiteral("value"), value},

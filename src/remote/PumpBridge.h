@@ -2,6 +2,7 @@
 
 #include "BusinessLogic/Answer.h"
 #include "BusinessLogic/Ticket.h"
+#include "platform/RepeatedLine.h"
 #include "pump/DosingPlan.h"
 #include "pump/KeyTable.h"
 #include "recorder/ProcessSample.h"
@@ -162,6 +163,10 @@ private:
     QSet<QString> refusedFilters;
     qint64 startMs = 0;
     IdClaim claim;
+    // A flood of one request (a stop sent over and over) costs the journal a line a second.
+    RepeatedLine requestLog{[this](const QString &line) {
+        emit logged(line);
+    }};
     // Requests that came before the claim was decided: served once it is granted.
     std::vector<MqttClient::Message> held;
     ProgramThrottle programThrottle;

@@ -13,6 +13,7 @@
 
 #include <QDeadlineTimer>
 #include <QHostInfo>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <csignal>
@@ -79,6 +80,34 @@ private slots:
                  "the program is running");
         QCOMPARE(retained(broker.port(), "dosetta/held/availability"), "online");
         QCOMPARE(sim->received().mid(mark).filter("KY"), QStringList());
+    }
+
+    // A flood of stops costs the journal a line a second, with the count of those it stood for.
+    void stopFloodIsCounted()
+    {
+        QVERIFY(serve("flood", false));
+        MqttWatch results(broker.port(), "dosetta/flood/result");
+        const int calls = 40;
+        for (int i = 0; i < calls; ++i)
+            publish(broker.port(), "dosetta/flood/cmd", "stop", false, QByteArray::number(i));
+        const auto any = [](const QJsonObject &) {
+            return true;
+        };
+        QVERIFY(!results.waitForObject("dosetta/flood/result", any, QByteArray::number(calls - 1))
+                     .isEmpty());
+        bridge->terminate();
+        QVERIFY(bridge->waitForFinished(10000));
+        const QStringList lines = QString::fromUtf8(bridge->readAllStandardError())
+                                      .split(QLatin1Char('\n'))
+                                      .filter(QStringLiteral("request cmd \"stop\""));
+        int stood = 0;
+        const QRegularExpression more(QStringLiteral("\\((\\d+) more in the last second\\)$"));
+        for (const QString &line : lines) {
+            const QRegularExpressionMatch m = more.match(line);
+            stood += m.hasMatch() ? m.captured(1).toInt() : 1;
+        }
+        QCOMPARE(stood, calls);
+        QVERIFY2(lines.size() <= 6, qPrintable(lines.join(QLatin1Char('\n'))));
     }
 
 private:
