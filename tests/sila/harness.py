@@ -21,6 +21,9 @@ import grpc
 HERE = os.path.dirname(os.path.abspath(__file__))
 SERVICE_FDL = os.path.join(HERE, "..", "..", "src", "sila", "features", "SiLAService.sila.xml")
 
+# How long the server's link waits for an answer before it takes the pump as silent.
+ANSWER_WINDOW_MS = 80
+
 _STAMPED = re.compile(r"^(\d\d):(\d\d):(\d\d)\.(\d\d\d) (rx|tx|--) (.*)$")
 
 
@@ -153,6 +156,22 @@ class Simulator:
     def mark(self):
         with self.lock:
             return len(self.lines)
+
+    def late_before_stop(self, since=0):
+        """A setting or start that the simulator took in less than half the link's answer window
+        before the Stop that followed it, and the milliseconds between the two; None without one.
+        The server writes nothing while it waits for an answer, and wrote that frame a whole
+        window before the Stop: it lay unread for half a window at least, the simulator starved
+        of time at that very exchange. A silent pump takes it in a whole window before."""
+        frames = self.frames(since=since)
+        for before, stop in zip(frames, frames[1:]):
+            if not stop.body.endswith("KY0") or not before.body or before.is_query() or \
+                    before.body.endswith("KY0"):
+                continue
+            gap = round((stop.seconds - before.seconds) * 1000)
+            if gap < ANSWER_WINDOW_MS / 2:
+                return before, gap
+        return None
 
     def close(self):
         if self.process.stdin:
