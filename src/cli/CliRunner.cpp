@@ -2,6 +2,7 @@
 
 #include "GUI/OperationItem.h"
 #include "cli/CliPump.h"
+#include "cli/JournalCommand.h"
 #include "cli/ProgramCheckCommand.h"
 #include "cli/ProgramRunCommand.h"
 #include "cli/RunCommands.h"
@@ -140,6 +141,10 @@ int CliRunner::run()
         {QStringLiteral("program"),
          [this] {
              return program();
+         }},
+        {QStringLiteral("journal"),
+         [this] {
+             return JournalCommand(args, output).exec();
          }},
         {QStringLiteral("sila"),
          [this] {
