@@ -65,9 +65,18 @@ void CanonicalJson::append(QByteArray &out, const QJsonValue &value)
 void CanonicalJson::appendString(QByteArray &out, const QString &text)
 {
     static const char hex[] = "0123456789abcdef";
+    const QByteArray utf8 = text.toUtf8();
     out += '"';
-    // Bytes of multi-byte characters are all 0x80 and above, so only ASCII needs looking at.
-    for (const char c : text.toUtf8()) {
+    // Bytes of multi-byte characters are all 0x80 and above, so only ASCII needs looking at; the
+    // runs between escapes are copied whole.
+    const char *run = utf8.constData();
+    const char *const end = run + utf8.size();
+    for (const char *p = run; p != end; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c >= 0x20 && c != '"' && c != '\\')
+            continue;
+        out.append(run, static_cast<int>(p - run));
+        run = p + 1;
         switch (c) {
         case '"':
             out += "\\\"";
@@ -91,15 +100,12 @@ void CanonicalJson::appendString(QByteArray &out, const QString &text)
             out += "\\t";
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                out += "\\u00";
-                out += hex[(c >> 4) & 0xf];
-                out += hex[c & 0xf];
-            } else {
-                out += c;
-            }
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 0xf];
         }
     }
+    out.append(run, static_cast<int>(end - run));
     out += '"';
 }
 

@@ -37,7 +37,8 @@ struct Row
     bool oversize = false;
 };
 
-Row readRow(const QSqlQuery &q, int first = 0)
+// Fields are parsed unless only their text is wanted (the chain's check).
+Row readRow(const QSqlQuery &q, int first = 0, bool parse = true)
 {
     Row r;
     JournalEntry &e = r.entry;
@@ -52,8 +53,10 @@ Row readRow(const QSqlQuery &q, int first = 0)
     r.oversize = r.oversize || r.fieldsText.size() > JournalStore::MaxFieldsBytes;
     e.prevHash = q.value(first + 8).toString().toLatin1();
     e.hash = q.value(first + 9).toString().toLatin1();
-    e.fields = r.oversize ? QJsonObject{{QStringLiteral("oversize"), true}}
-                          : QJsonDocument::fromJson(r.fieldsText).object();
+    if (r.oversize)
+        e.fields = {{QStringLiteral("oversize"), true}};
+    else if (parse)
+        e.fields = QJsonDocument::fromJson(r.fieldsText).object();
     return r;
 }
 
@@ -139,11 +142,11 @@ bool JournalReader::entries(const JournalFilter &filter, const Take &take, bool 
     if (more != nullptr)
         *more = false;
     if (filter.limit <= 0)
-        return query(sql + QStringLiteral(" ORDER BY seq"), values,
+        return query(sql + QStringLiteral(" ORDER BY time_ms, seq"), values,
                      [&](QSqlQuery &q) { take(readRow(q).entry); });
     QVector<JournalEntry> newest;
     values << filter.limit + 1;
-    if (!query(sql + QStringLiteral(" ORDER BY seq DESC LIMIT ?"), values,
+    if (!query(sql + QStringLiteral(" ORDER BY time_ms DESC, seq DESC LIMIT ?"), values,
                [&](QSqlQuery &q) { newest << readRow(q).entry; }))
         return false;
     newestFirstToOldest(newest, filter.limit, more);
@@ -166,12 +169,14 @@ QVector<JournalRun> JournalReader::runs(const JournalFilter &filter, bool *more)
     QVariantList values{QLatin1String(JournalEntry::Kind::RunStart)};
     const QString starts =
         QStringLiteral("SELECT * FROM entries WHERE kind = ? AND run_id IS NOT NULL") +
-        where(filter, QString(), values) + QStringLiteral(" ORDER BY seq DESC LIMIT ?");
+        where(filter, QString(), values) +
+        QStringLiteral(" ORDER BY time_ms DESC, seq DESC LIMIT ?");
     values << (filter.limit > 0 ? filter.limit + 1 : -1)
            << QLatin1String(JournalEntry::Kind::RunEnd);
     const QString sql =
         QStringLiteral("SELECT %1, %2 FROM (%3) s LEFT JOIN entries e ON e.seq = (SELECT min(seq) "
-                       "FROM entries WHERE run_id = s.run_id AND kind = ?) ORDER BY s.seq DESC")
+                       "FROM entries WHERE run_id = s.run_id AND kind = ?) "
+                       "ORDER BY s.time_ms DESC, s.seq DESC")
             .arg(columns(QStringLiteral("s.")), columns(QStringLiteral("e.")), starts);
     QVector<JournalRun> list;
     query(sql, values, [&list](QSqlQuery &q) {
@@ -220,7 +225,7 @@ JournalVerdict JournalReader::verify()
                                 ++v.entries;
                                 if (broken)
                                     return;
-                                Row r = readRow(q);
+                                Row r = readRow(q, 0, false);
                                 const JournalEntry &e = r.entry;
                                 if (r.oversize || e.seq != prevSeq + 1 || e.prevHash != prevHash ||
                                     JournalChain::hash(e, r.fieldsText) != e.hash) {

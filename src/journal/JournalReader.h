@@ -28,9 +28,10 @@ public:
     bool open();
     const QString &problem() const { return problemText; }
 
-    // The entries that pass the filter, oldest first, one at a time; with a limit only the
-    // newest that many, and *more says whether the limit left some out. False, with problem(),
-    // when the file cannot be read.
+    // The entries that pass the filter, oldest first (by time, then sequence number: entries that
+    // processes queued at the same moment may reach the file in another order), one at a time;
+    // with a limit only the newest that many, and *more says whether the limit left some out.
+    // False, with problem(), when the file cannot be read.
     bool entries(const JournalFilter &filter, const Take &take, bool *more = nullptr);
     QVector<JournalEntry> entries(const JournalFilter &filter, bool *more = nullptr);
     // The runs whose run-start passes the filter (its kind aside), oldest first, each with its

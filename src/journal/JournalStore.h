@@ -10,7 +10,8 @@
 //
 //   entries(seq INTEGER PRIMARY KEY, time_ms INTEGER, pump TEXT, kind TEXT, origin TEXT,
 //           who TEXT, run_id TEXT NULL, fields TEXT, prev_hash TEXT, hash TEXT)
-//   indexes: (pump, time_ms), (time_ms), (kind, pump), (run_id) where run_id is not null
+//   indexes: (time_ms), (pump, time_ms), (kind, time_ms), (kind, pump, time_ms),
+//            (run_id) where run_id is not null
 class JournalStore
 {
 public:
