@@ -71,8 +71,9 @@ void JournalWriter::reportDrops()
 
 QByteArray JournalWriter::fit(JournalEntry &entry)
 {
+    // As the file will give them back: UTF-8, a broken UTF-16 pair (a cut one too) replaced.
     for (QString *text : {&entry.pump, &entry.kind, &entry.origin, &entry.who, &entry.runId})
-        text->truncate(JournalStore::MaxText);
+        *text = QString::fromUtf8(text->left(JournalStore::MaxText).toUtf8());
     QByteArray fieldsText = CanonicalJson::write(entry.fields);
     if (fieldsText.size() <= JournalStore::MaxFieldsBytes)
         return fieldsText;
