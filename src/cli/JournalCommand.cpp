@@ -3,6 +3,7 @@
 #include "cli/CliArguments.h"
 #include "cli/CliOutput.h"
 #include "cli/CliRunner.h"
+#include "cli/RunLoop.h"
 #include "journal/CanonicalJson.h"
 #include "journal/JournalReader.h"
 #include "journal/JournalStore.h"
@@ -98,7 +99,10 @@ int JournalCommand::exec()
             return CliRunner::Usage;
         }
         // Since the start of the period named, until its end: --until 2026-12-08 takes the day.
-        (option[0] == 's' ? filter.sinceMs : filter.untilMs) = option[0] == 's' ? from : to;
+        if (option[0] == 's')
+            filter.sinceMs = from;
+        else
+            filter.untilMs = to;
     }
     JournalReader reader(path);
     if (!reader.open()) {
@@ -145,12 +149,16 @@ int JournalCommand::list(JournalReader &reader, const JournalFilter &filter)
                                   cell(JournalTime::format(e.timeMs), 24) + cell(e.pump, 14) +
                                   cell(e.kind, 11) + cell(e.origin, 7) + cell(e.who, 10) +
                                   cell(shortId(e.runId), 8) + fieldsText(e.fields)));
+            // Nobody reads any more (journal | head): the rest is not read either.
+            return !CliOutput::readerGone();
         },
         &more);
     if (!read) {
         output.message(reader.problem());
         return CliRunner::NoAnswer;
     }
+    if (CliOutput::readerGone())
+        return RunLoop::ReaderGone;
     if (first)
         output.message(QStringLiteral("no entries to show"));
     leftOut(more, QStringLiteral("entries"));
@@ -175,6 +183,8 @@ int JournalCommand::runs(JournalReader &reader, const JournalFilter &filter)
                                 cell("ORIGIN", 7) + cell("WHO", 10) + cell("END (UTC)", 24) +
                                 cell("CAUSE", 10) + cell("VOLUME", 10) + cell("TIME", 9) + "ASKED");
     for (const JournalRun &run : list) {
+        if (CliOutput::readerGone())
+            return RunLoop::ReaderGone;
         const QJsonObject o = run.toJson();
         const auto text = [&o](const char *name) {
             const QJsonValue value = o.value(QLatin1String(name));

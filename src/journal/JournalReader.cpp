@@ -61,19 +61,19 @@ Row readRow(const QSqlQuery &q, int first = 0, bool parse = true)
 }
 
 // " AND ..." for the filter, its values appended to values.
-QString where(const JournalFilter &filter, const QString &table, QVariantList &values)
+QString where(const JournalFilter &filter, QVariantList &values)
 {
     QString sql;
     if (!filter.pump.isEmpty()) {
-        sql += QStringLiteral(" AND %1pump = ?").arg(table);
+        sql += QStringLiteral(" AND pump = ?");
         values << filter.pump;
     }
     if (filter.sinceMs != JournalFilter().sinceMs) {
-        sql += QStringLiteral(" AND %1time_ms >= ?").arg(table);
+        sql += QStringLiteral(" AND time_ms >= ?");
         values << filter.sinceMs;
     }
     if (filter.untilMs != JournalFilter().untilMs) {
-        sql += QStringLiteral(" AND %1time_ms < ?").arg(table);
+        sql += QStringLiteral(" AND time_ms < ?");
         values << filter.untilMs;
     }
     return sql;
@@ -109,18 +109,19 @@ bool JournalReader::open()
 }
 
 bool JournalReader::query(const QString &sql, const QVariantList &values,
-                          const std::function<void(QSqlQuery &)> &row)
+                          const std::function<bool(QSqlQuery &)> &row)
 {
     if (!store && !open())
         return false;
+    problemText.clear();
     QSqlQuery q(store->database());
     q.setForwardOnly(true);
     bool ok = q.prepare(sql);
     for (const QVariant &value : values)
         q.addBindValue(value);
     ok = ok && q.exec();
-    while (ok && q.next())
-        row(q);
+    while (ok && q.next() && row(q)) {
+    }
     if (!ok || q.lastError().isValid()) {
         problemText = QStringLiteral("journal %1: %2")
                           .arg(path, JournalStore::errorText(q.lastError(),
@@ -134,7 +135,7 @@ bool JournalReader::entries(const JournalFilter &filter, const Take &take, bool 
 {
     QVariantList values;
     QString sql = QStringLiteral("SELECT %1 FROM entries WHERE 1").arg(columns(QString())) +
-                  where(filter, QString(), values);
+                  where(filter, values);
     if (!filter.kind.isEmpty()) {
         sql += QStringLiteral(" AND kind = ?");
         values << filter.kind;
@@ -143,15 +144,20 @@ bool JournalReader::entries(const JournalFilter &filter, const Take &take, bool 
         *more = false;
     if (filter.limit <= 0)
         return query(sql + QStringLiteral(" ORDER BY time_ms, seq"), values,
-                     [&](QSqlQuery &q) { take(readRow(q).entry); });
+                     [&](QSqlQuery &q) { return take(readRow(q).entry); });
     QVector<JournalEntry> newest;
     values << filter.limit + 1;
     if (!query(sql + QStringLiteral(" ORDER BY time_ms DESC, seq DESC LIMIT ?"), values,
-               [&](QSqlQuery &q) { newest << readRow(q).entry; }))
+               [&](QSqlQuery &q) {
+                   newest << readRow(q).entry;
+                   return true;
+               }))
         return false;
     newestFirstToOldest(newest, filter.limit, more);
-    for (const JournalEntry &entry : qAsConst(newest))
-        take(entry);
+    for (const JournalEntry &entry : qAsConst(newest)) {
+        if (!take(entry))
+            break;
+    }
     return true;
 }
 
@@ -159,7 +165,12 @@ QVector<JournalEntry> JournalReader::entries(const JournalFilter &filter, bool *
 {
     QVector<JournalEntry> list;
     entries(
-        filter, [&list](const JournalEntry &entry) { list << entry; }, more);
+        filter,
+        [&list](const JournalEntry &entry) {
+            list << entry;
+            return true;
+        },
+        more);
     return list;
 }
 
@@ -169,8 +180,7 @@ QVector<JournalRun> JournalReader::runs(const JournalFilter &filter, bool *more)
     QVariantList values{QLatin1String(JournalEntry::Kind::RunStart)};
     const QString starts =
         QStringLiteral("SELECT * FROM entries WHERE kind = ? AND run_id IS NOT NULL") +
-        where(filter, QString(), values) +
-        QStringLiteral(" ORDER BY time_ms DESC, seq DESC LIMIT ?");
+        where(filter, values) + QStringLiteral(" ORDER BY time_ms DESC, seq DESC LIMIT ?");
     values << (filter.limit > 0 ? filter.limit + 1 : -1)
            << QLatin1String(JournalEntry::Kind::RunEnd);
     const QString sql =
@@ -185,6 +195,7 @@ QVector<JournalRun> JournalReader::runs(const JournalFilter &filter, bool *more)
         if (!q.value(ColumnCount).isNull())
             run.end = readRow(q, ColumnCount).entry;
         list << run;
+        return true;
     });
     newestFirstToOldest(list, filter.limit, more);
     return list;
@@ -209,6 +220,7 @@ QVector<JournalRun> JournalReader::openRuns(const QString &pump, const QString &
         JournalRun run;
         run.start = readRow(q).entry;
         list << run;
+        return true;
     });
     return list;
 }
@@ -220,21 +232,22 @@ JournalVerdict JournalReader::verify()
     qint64 prevSeq = 0;
     QByteArray prevHash = JournalChain::genesis();
     std::optional<Row> broken; // the first entry that does not hold; the rest are only counted
-    const bool read = query(QStringLiteral("SELECT %1 FROM entries ORDER BY seq").arg(columns({})),
-                            {}, [&](QSqlQuery &q) {
-                                ++v.entries;
-                                if (broken)
-                                    return;
-                                Row r = readRow(q, 0, false);
-                                const JournalEntry &e = r.entry;
-                                if (r.oversize || e.seq != prevSeq + 1 || e.prevHash != prevHash ||
-                                    JournalChain::hash(e, r.fieldsText) != e.hash) {
-                                    broken = std::move(r);
-                                    return;
-                                }
-                                prevSeq = e.seq;
-                                prevHash = e.hash;
-                            });
+    const QString sql = QStringLiteral("SELECT %1 FROM entries ORDER BY seq").arg(columns({}));
+    const bool read = query(sql, {}, [&](QSqlQuery &q) {
+        ++v.entries;
+        if (broken)
+            return true;
+        Row r = readRow(q, 0, false);
+        const JournalEntry &e = r.entry;
+        if (r.oversize || e.seq != prevSeq + 1 || e.prevHash != prevHash ||
+            JournalChain::hash(e, r.fieldsText) != e.hash) {
+            broken = std::move(r);
+            return true;
+        }
+        prevSeq = e.seq;
+        prevHash = e.hash;
+        return true;
+    });
     const auto bad = [&v](qint64 seq, P problem, const QString &reason) {
         v.firstBad = seq;
         v.problem = problem;
@@ -258,8 +271,10 @@ JournalVerdict JournalReader::verify()
         // Where the entry it was chained to went, if it is still in the file.
         qint64 other = 0;
         query(QStringLiteral("SELECT seq FROM entries WHERE hash = ? LIMIT 1"),
-              {QString::fromLatin1(e.prevHash)},
-              [&other](QSqlQuery &q) { other = q.value(0).toLongLong(); });
+              {QString::fromLatin1(e.prevHash)}, [&other](QSqlQuery &q) {
+                  other = q.value(0).toLongLong();
+                  return false;
+              });
         if (other > e.seq)
             return bad(e.seq, P::Reordered,
                        QStringLiteral("it was written after entry %1, which now comes after it")

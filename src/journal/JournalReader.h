@@ -19,7 +19,8 @@ class QSqlQuery;
 class JournalReader
 {
 public:
-    using Take = std::function<void(const JournalEntry &)>;
+    // Takes one entry; false stops the reading.
+    using Take = std::function<bool(const JournalEntry &)>;
 
     explicit JournalReader(const QString &path);
     ~JournalReader();
@@ -46,7 +47,7 @@ public:
 
 private:
     bool query(const QString &sql, const QVariantList &values,
-               const std::function<void(QSqlQuery &)> &row);
+               const std::function<bool(QSqlQuery &)> &row);
 
     const QString path;
     std::unique_ptr<JournalStore> store;
