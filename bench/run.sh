@@ -9,7 +9,7 @@
 #   DISPLAY_CALLS=N       display updates per state (default 2000)
 #   STOP_CLICKS=N         Stop clicks per line condition (default 100)
 #   BENCH_ONLY="wire micro"  run only these (wire pollcycle display program session micro stop chart
-#                         fleet steps sila)
+#                         fleet steps sila journal)
 #   CHART_TICKS=N         samples fed to the chart (default 123429, a day at 700 ms)
 #   FLEET_PUMPS=N         pumps and bridges on the fleet's broker (default 10)
 #   FLEET_SETS=N          flow-rate sets per pump in the fleet (default 20)
@@ -17,6 +17,7 @@
 #   PROGRAM_STEPS=N       short steps of the dosing program timed step to step (default 60)
 #   SILA_CALLS=N          DoseVolume calls timed to their first frame (default 40)
 #   SILA_CHANGES=N        pump error flags timed to the property stream (default 30)
+#   JOURNAL_ENTRIES=N     entries in the journal that dosetta-cli journal reads (default 1000000)
 #
 # The figures are timings on a shared machine: run it on an otherwise quiet one.
 set -euo pipefail
@@ -25,7 +26,7 @@ root=$(pwd)
 
 scripts/deps.sh
 build=${DOSETTA_BUILD_DIR:-build}-bench
-all=(wire pollcycle display program session micro stop chart fleet steps sila)
+all=(wire pollcycle display program session micro stop chart fleet steps sila journal)
 only=(${BENCH_ONLY:-${all[*]}})
 targets=()
 for b in "${only[@]}"; do targets+=("bench_$b"); done
@@ -51,7 +52,7 @@ status=0
 for b in "${only[@]}"; do
     echo "bench: running $b ..." >&2
     if ! (cd "$bin" && env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" \
-            XDG_RUNTIME_DIR="$work/run" DOSETTA_PORTS= "./bench_$b" \
+            XDG_RUNTIME_DIR="$work/run" XDG_STATE_HOME="$work/state" DOSETTA_PORTS= "./bench_$b" \
             >"$work/$b.out" 2>"$work/$b.err"); then
         status=1
         echo "bench: bench_$b failed; its messages:" >&2

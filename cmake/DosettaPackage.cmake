@@ -25,9 +25,10 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
  multicast DNS).
  .
  The package also holds fluxo-sim, a simulated pump on a pseudo-terminal.")
-# Qt and the C++ runtime as dpkg-shlibdeps finds them; the look needs the Arial-compatible fonts.
+# Qt and the C++ runtime as dpkg-shlibdeps finds them; the look needs the Arial-compatible fonts,
+# the journal Qt SQL's SQLite driver, a plugin no library links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, libqt5sql5-sqlite")
 # The SiLA server announces itself through the Avahi daemon and runs without it.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "avahi-daemon")
 include(CPack)

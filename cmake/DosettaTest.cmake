@@ -1,6 +1,6 @@
 # add_dosetta_test(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>])
 # One QtTest executable per area, registered with CTest. Every test runs headless with its
-# own settings directory, so no test reads or writes the user's settings.
+# own settings and state directories, so no test reads or writes the user's settings or journal.
 function(add_dosetta_test name)
     cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
@@ -32,7 +32,7 @@ function(add_dosetta_test name)
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
         FAIL_REGULAR_EXPRESSION "SKIP   : "
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${cfg};XDG_RUNTIME_DIR=${cfg}/run;DOSETTA_PORTS=")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${cfg};XDG_RUNTIME_DIR=${cfg}/run;XDG_STATE_HOME=${cfg}/state;DOSETTA_PORTS=")
 endfunction()
 
 # dosetta_test_again(<name> <suffix> <VAR=value>...)
@@ -47,5 +47,5 @@ function(dosetta_test_again name suffix)
     set_tests_properties(${again} PROPERTIES
         TIMEOUT ${timeout}
         FAIL_REGULAR_EXPRESSION "SKIP   : "
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${cfg};XDG_RUNTIME_DIR=${cfg}/run;DOSETTA_PORTS=;${ARGN}")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${cfg};XDG_RUNTIME_DIR=${cfg}/run;XDG_STATE_HOME=${cfg}/state;DOSETTA_PORTS=;${ARGN}")
 endfunction()

@@ -9,6 +9,8 @@ packages=(
     lld ccache
     qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qhelpgenerator-qt5
     libqt5charts5-dev
+    # the journal: Qt SQL's SQLite driver
+    libqt5sql5-sqlite
     # the MQTT bridge (libmosquitto, OpenSSL), the fleet benchmark's own client (Paho), and the
     # broker and clients the tests run against
     libmosquitto-dev libssl-dev libpaho-mqttpp-dev libpaho-mqtt-dev mosquitto mosquitto-clients

@@ -155,6 +155,29 @@ const std::vector<CommandForm> &forms()
          "  --csv OUT   record the run in the recorder's columns (- for standard output)\n"
          "  --yes       continue prompt steps at once; otherwise Enter on a terminal does,\n"
          "              and a program with a prompt needs one"},
+        {"journal",
+         0,
+         1,
+         {"pump", "since", "until", "kind", "limit", "file"},
+         {"runs", "csv", "path"},
+         "journal [verify] [--pump ID] [--since TIME] [--until TIME] [--runs] [--csv] ...",
+         "Lists what the pumps on this machine did, from every front-end, as its journal keeps\n"
+         "it: the newest entries (or runs), oldest first, as a table; --json one object a line,\n"
+         "--csv comma-separated with a header. It only reads the journal; no port is needed.\n"
+         "journal verify walks the journal's hash chain from its first entry: exit 0 and\n"
+         "\"N entries, chain intact\", or 1 naming the first entry that does not hold (changed,\n"
+         "missing, reordered). 3 when the journal cannot be read.\n"
+         "  --pump ID      only this pump's entries\n"
+         "  --since TIME   at or after TIME, ISO 8601: 2026-12-08, 2026-12-08T14:30,\n"
+         "                 2026-12-08T14:30:05.250, with Z or +01:00 after the time (else UTC)\n"
+         "  --until TIME   up to the end of TIME: --until 2026-12-08 takes that whole day\n"
+         "  --kind KIND    only this kind: run-start, run-end, setting, refused, link, ...\n"
+         "  --runs         runs instead: each run-start with its run-end; an open run shows so\n"
+         "  --limit N      the newest N (default 50); 0 shows all\n"
+         "  --csv          comma-separated values with a header line\n"
+         "  --file PATH    read this journal (default $DOSETTA_JOURNAL, else\n"
+         "                 $XDG_STATE_HOME/dosetta/journal.sqlite, ~/.local/state if unset)\n"
+         "  --path         print the journal's path and end"},
         {"help",
          0,
          1,
@@ -211,6 +234,9 @@ QString checkValue(const QString &option, const QString &value)
         if (!ok || !(s >= 0.1 && s <= 3600))
             return QStringLiteral("--interval takes seconds from 0.1 to 3600, not \"%1\"")
                 .arg(value);
+    } else if (option == QLatin1String("limit")) {
+        if (!wholeIn(value, 0, 100000000))
+            return QStringLiteral("--limit takes a whole number, 0 for all, not \"%1\"").arg(value);
     } else if (value.isEmpty()) {
         return QStringLiteral("--%1 needs a value").arg(option);
     }
@@ -372,6 +398,24 @@ CliArguments CliArguments::parse(const QStringList &arguments)
              a.arguments.first() == QLatin1String("check") &&
              (a.values.contains(QStringLiteral("csv")) || a.flags.contains(QStringLiteral("yes"))))
         a.error = QStringLiteral("program check sends nothing: --csv and --yes belong to run");
+    if (a.command == QLatin1String("journal")) {
+        const auto given = [&a](const char *option) {
+            return a.values.contains(QLatin1String(option)) ||
+                   a.flags.contains(QLatin1String(option));
+        };
+        if (!a.arguments.isEmpty() && a.arguments.first() != QLatin1String("verify"))
+            a.error = QStringLiteral("journal: unknown action \"%1\"; it takes verify")
+                          .arg(a.arguments.first());
+        else if (!a.arguments.isEmpty() &&
+                 (given("pump") || given("since") || given("until") || given("kind") ||
+                  given("limit") || given("runs") || given("csv")))
+            a.error = QStringLiteral("journal verify checks the whole journal: it takes --file "
+                                     "and --json only");
+        else if (given("csv") && a.json)
+            a.error = QStringLiteral("journal: --csv and --json exclude each other");
+        else if (given("runs") && given("kind"))
+            a.error = QStringLiteral("journal --runs shows runs: --kind belongs to entries");
+    }
     if (a.command == QLatin1String("help") && !a.arguments.isEmpty() &&
         a.arguments.first() != QLatin1String("keys") && formOf(a.arguments.first()) == nullptr)
         a.error = QStringLiteral("no help for \"%1\"").arg(a.arguments.first());

@@ -3,6 +3,7 @@
 #include "GUI/OperationItem.h"
 #include "cli/CliPump.h"
 #include "cli/ExitStop.h"
+#include "cli/JournalCommand.h"
 #include "cli/ProgramCheckCommand.h"
 #include "cli/ProgramRunCommand.h"
 #include "cli/RunCommands.h"
@@ -141,6 +142,10 @@ int CliRunner::run()
         {QStringLiteral("program"),
          [this] {
              return program();
+         }},
+        {QStringLiteral("journal"),
+         [this] {
+             return JournalCommand(args, output).exec();
          }},
         {QStringLiteral("sila"),
          [this] {

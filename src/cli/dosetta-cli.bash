@@ -28,7 +28,7 @@ _dosetta_cli()
     local cur prev words cword split
     _init_completion -s || return
 
-    local commands="ports search status get set start stop pause prime dispense run watch raw serve sila program help"
+    local commands="ports search status get set start stop pause prime dispense run watch raw serve sila program journal help"
     local globals="--port --address --json --timeout --help --version"
 
     case $prev in
@@ -39,12 +39,18 @@ _dosetta_cli()
             compopt -o filenames 2>/dev/null
             COMPREPLY+=($(compgen -f -- "$cur"))
             return ;;
-        --csv | --config | --password-file | --ca-file | --cert-file | --key-file | --cert | --key)
+        --csv | --config | --password-file | --ca-file | --cert-file | --key-file | --cert | --key | --file)
             _filedir
+            return ;;
+        --kind)
+            COMPREPLY=($(compgen -W "run-start run-end setting refused link program calibration
+                service" -- "$cur"))
             return ;;
         --broker | --id | --topic-prefix | --username | --listen | --name)
             return ;;
         --address | --timeout | --from | --to | --volume | --rate | --for | --interval | --count)
+            return ;;
+        --pump | --since | --until | --limit)
             return ;;
     esac
     $split && return
@@ -110,6 +116,16 @@ _dosetta_cli()
                 COMPREPLY=($(compgen -W "--help" -- "$cur"))
             else
                 _filedir
+            fi ;;
+        journal)
+            # journal [verify]: the action, or the options of a listing.
+            if [[ $cur == -* && " ${words[*]:i+1:cword-i-1} " == *" verify "* ]]; then
+                COMPREPLY=($(compgen -W "--file --help" -- "$cur"))
+            elif [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "--pump --since --until --kind --runs --limit --csv
+                    --file --path --help" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -W "verify" -- "$cur"))
             fi ;;
         help) COMPREPLY=($(compgen -W "keys $commands" -- "$cur")) ;;
         *) COMPREPLY=($(compgen -W "--help" -- "$cur")) ;;

@@ -28,5 +28,8 @@ expect "--help --rate --volume --wait" dosetta-cli dispense --
 expect "" dosetta-cli get calibration-v
 expect "--no-allow-config --no-allow-control" dosetta-cli serve --no-allow-c
 expect "--name --no-allow-config --no-allow-control --no-discovery" dosetta-cli sila --n
+expect "--path --pump" dosetta-cli journal --p
+expect "run-end run-start" dosetta-cli journal --kind run
+expect "--file --help" dosetta-cli journal verify --
 [ $failed = 0 ] && echo "completion checked"
 exit $failed

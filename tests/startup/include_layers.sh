@@ -10,7 +10,7 @@ src=$1
 # have no rank: they may include anything.
 rank() {
     case $1 in
-    platform/*) echo 0 ;;
+    platform/* | journal/*) echo 0 ;;
     BusinessLogic/AnswerOutcome.h | BusinessLogic/ControlCharacters.h | BusinessLogic/LrcChecker.*) echo 1 ;;
     serial/CommDialogue.*) echo "" ;;
     serial/*) echo 2 ;;
