@@ -50,11 +50,13 @@ void CliOutput::failure(int exitStatus) const
     if (!asJson)
         return;
     QJsonObject object = failureFields;
-    const QJsonObject fields{{QStringLiteral("ok"), false},
-                             {QStringLiteral("error"), lastMessage.isEmpty()
-                                                           ? QJsonValue(QJsonValue::Null)
-                                                           : QJsonValue(lastMessage)},
-                             {QStringLiteral("exit"), exitStatus}};
+    QString error = lastMessage;
+    if (!causeMessage.isEmpty() && causeMessage != lastMessage)
+        error = causeMessage + QStringLiteral("; ") + lastMessage;
+    const QJsonObject fields{
+        {QStringLiteral("ok"), false},
+        {QStringLiteral("error"), error.isEmpty() ? QJsonValue(QJsonValue::Null) : error},
+        {QStringLiteral("exit"), exitStatus}};
     for (auto it = fields.begin(); it != fields.end(); ++it)
         object.insert(it.key(), it.value());
     put(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
@@ -64,6 +66,13 @@ void CliOutput::addToFailure(const QJsonObject &fields) const
 {
     for (auto it = fields.begin(); it != fields.end(); ++it)
         failureFields.insert(it.key(), it.value());
+}
+
+void CliOutput::cause(const QString &text, const QJsonObject &fields) const
+{
+    message(text);
+    causeMessage = text;
+    addToFailure(fields);
 }
 
 void CliOutput::progress(const QString &text) const

@@ -22,6 +22,10 @@ public:
     void failure(int exitStatus) const;
     // Fields the failure object carries besides those (program check: every error).
     void addToFailure(const QJsonObject &fields) const;
+    // A message that says why the command failed (the pump's error flags, its silence, the lost
+    // port), with fields for the failure object ("errors"). The failure's "error" leads with it,
+    // whatever is said after it: the Stop on the way out must not hide why it was sent.
+    void cause(const QString &text, const QJsonObject &fields = QJsonObject()) const;
     // Text on standard error as it stands (progress).
     void progress(const QString &text) const;
 
@@ -38,5 +42,6 @@ public:
 private:
     bool asJson;
     mutable QString lastMessage;
+    mutable QString causeMessage;
     mutable QJsonObject failureFields;
 };

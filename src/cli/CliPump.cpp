@@ -6,6 +6,7 @@
 #include "cli/PortChoice.h"
 #include "platform/InstanceSettings.h"
 
+#include <QJsonArray>
 #include <QSettings>
 
 using BusinessLogic::AnswerOutcome;
@@ -74,19 +75,25 @@ bool CliPump::connect(int *exit)
     return true;
 }
 
+QJsonObject CliPump::errorsField(const std::optional<QStringList> &errors)
+{
+    return {{QStringLiteral("errors"), errors ? QJsonValue(QJsonArray::fromStringList(*errors))
+                                              : QJsonValue(QJsonValue::Null)}};
+}
+
 int CliPump::silent(const QString &what)
 {
     if (pumpSession && !pumpSession->portOpen()) {
-        output.message(
+        output.cause(
             QStringLiteral("%1: the port was lost. %2").arg(what, pumpSession->problem().text()));
     } else {
-        output.message(QStringLiteral("%1: no answer from the pump at address %2 on %3 within "
-                                      "%4 ms; check the cable, the pump's power and its address "
-                                      "('dosetta-cli search')")
-                           .arg(what)
-                           .arg(pumpAddress)
-                           .arg(portName)
-                           .arg(args.timeoutMs));
+        output.cause(QStringLiteral("%1: no answer from the pump at address %2 on %3 within "
+                                    "%4 ms; check the cable, the pump's power and its address "
+                                    "('dosetta-cli search')")
+                         .arg(what)
+                         .arg(pumpAddress)
+                         .arg(portName)
+                         .arg(args.timeoutMs));
     }
     return CliRunner::NoAnswer;
 }
@@ -106,7 +113,8 @@ int CliPump::errorsIn(const KeyTable::Key &key)
     const QStringList errors = KeyTable::json(key, pumpSession->items()).toVariant().toStringList();
     if (errors.isEmpty())
         return CliRunner::Done;
-    output.message(QStringLiteral("the pump reports: %1").arg(errors.join(QLatin1String(", "))));
+    output.cause(QStringLiteral("the pump reports: %1").arg(errors.join(QLatin1String(", "))),
+                 errorsField(errors));
     return CliRunner::Refused;
 }
 
@@ -114,10 +122,11 @@ int CliPump::refused(const QString &what)
 {
     const std::optional<QStringList> errors = errorFlags();
     if (errors && !errors->isEmpty())
-        output.message(QStringLiteral("the pump refused %1; it reports: %2")
-                           .arg(what, errors->join(QLatin1String(", "))));
+        output.cause(QStringLiteral("the pump refused %1; it reports: %2")
+                         .arg(what, errors->join(QLatin1String(", "))),
+                     errorsField(errors));
     else
-        output.message(QStringLiteral("the pump refused %1").arg(what));
+        output.cause(QStringLiteral("the pump refused %1").arg(what), errorsField(errors));
     return CliRunner::Refused;
 }
 

@@ -2,6 +2,7 @@
 
 #include "cli/PumpSession.h"
 
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -29,14 +30,18 @@ public:
     // A command that must be taken: true when it was; otherwise the message is given and *exit
     // set.
     bool send(Id command, long value, const QString &what, int *exit);
-    // The message for a refusal, with the lit error flags; returns the status.
+    // The message for a refusal, with the lit error flags; returns the status. It is the
+    // failure's cause, with the flags as "errors".
     int refused(const QString &what);
-    // The message for a silent pump or a lost port; returns the status.
+    // The message for a silent pump or a lost port, as the failure's cause; returns the status.
     int silent(const QString &what);
-    // Refused, with the flags named, when the key is the error flags and one is set.
+    // Refused, with the flags named (and as "errors"), when the key is the error flags and one
+    // is set.
     int errorsIn(const Pump::KeyTable::Key &key);
     // The lit error flags after reading them; nothing when the pump did not answer.
     std::optional<QStringList> errorFlags();
+    // {"errors": the flags' names}, null when they were not read: never [] for an unread list.
+    static QJsonObject errorsField(const std::optional<QStringList> &errors);
 
     // Valid after connect().
     PumpSession &session() { return *pumpSession; }

@@ -44,15 +44,16 @@ ProgramRunCommand::ProgramRunCommand(const CliArguments &arguments, const CliOut
     , pump(p)
 {}
 
-void ProgramRunCommand::event(const char *name, const ProgramStatus &status,
-                              const QString &text) const
+void ProgramRunCommand::event(const char *name, const ProgramStatus &status, const QString &text,
+                              const QJsonObject &fields) const
 {
     if (!events)
         return;
     QJsonObject object{{QStringLiteral("event"), QLatin1String(name)}};
-    const QJsonObject fields = status.toJson();
-    for (auto it = fields.begin(); it != fields.end(); ++it)
-        object.insert(it.key(), it.value());
+    for (const QJsonObject &part : {status.toJson(), fields}) {
+        for (auto it = part.begin(); it != part.end(); ++it)
+            object.insert(it.key(), it.value());
+    }
     output.result(object, text);
 }
 
@@ -103,6 +104,8 @@ int ProgramRunCommand::exec()
     RunLoop loop;
     ProgressDisplay progress(output, CliOutput::errorIsTerminal());
     std::optional<ProgramStatus> end;
+    // A pump error's flags, as the core read them when the program ended on it.
+    QJsonObject errors;
     State shown = State::Idle;
     bool everConnected = false;
     bool csvWarned = false;
@@ -179,6 +182,8 @@ int ProgramRunCommand::exec()
     });
     QObject::connect(&runner, &ProgramRunner::ended, &loop, [&](const ProgramStatus &s) {
         end = s;
+        if (s.fault == ProgramStatus::Fault::PumpError)
+            errors = CliPump::errorsField(core.sampler().take().errors);
         progress.finish();
         const QString summary =
             QStringLiteral("%1 of %2 steps, %3 in %4")
@@ -190,7 +195,8 @@ int ProgramRunCommand::exec()
               s.reason.isEmpty()
                   ? QStringLiteral("%1: %2").arg(ProgramStatus::stateName(s.state), summary)
                   : QStringLiteral("%1 (%2): %3")
-                        .arg(ProgramStatus::stateName(s.state), s.reason, summary));
+                        .arg(ProgramStatus::stateName(s.state), s.reason, summary),
+              errors);
     });
 
     QString refusal;
@@ -218,15 +224,19 @@ int ProgramRunCommand::exec()
     }
     if (!core.linkState().connected()) {
         if (!everConnected) {
-            output.message(QStringLiteral("the pump at address %1 on %2 never answered; nothing "
-                                          "was started")
-                               .arg(pump.address())
-                               .arg(pump.port()));
+            output.cause(QStringLiteral("the pump at address %1 on %2 never answered; nothing "
+                                        "was started")
+                             .arg(pump.address())
+                             .arg(pump.port()));
             return CliRunner::NoAnswer;
         }
-        output.message(QStringLiteral("the link to the pump was lost; waiting up to %1 s for it "
-                                      "to come back to stop the pump")
-                           .arg(LinkReturnMs / 1000));
+        output.cause(QStringLiteral("the program %1: %2; waiting up to %3 s for the link to come "
+                                    "back to stop the pump")
+                         .arg(ProgramStatus::stateName(end->state),
+                              end->reason.isEmpty()
+                                  ? QStringLiteral("the link to the pump was lost")
+                                  : end->reason)
+                         .arg(LinkReturnMs / 1000));
         output.message(ExitStop::stopPump(core, LinkReturnMs)
                            ? QStringLiteral("the link came back and the pump took the Stop")
                            : QStringLiteral("the Stop was not acknowledged within %1 s; check "
@@ -236,10 +246,10 @@ int ProgramRunCommand::exec()
     }
     // Failed with the pump's error or a refusal, or stopped by someone else: the runner sent its
     // Stop; one more makes sure of it before the tool lets go of the port.
-    output.message(
-        QStringLiteral("the program %1: %2")
-            .arg(ProgramStatus::stateName(end->state),
-                 end->reason.isEmpty() ? QStringLiteral("no reason given") : end->reason));
+    output.cause(QStringLiteral("the program %1: %2")
+                     .arg(ProgramStatus::stateName(end->state),
+                          end->reason.isEmpty() ? QStringLiteral("no reason given") : end->reason),
+                 errors);
     if (!ExitStop::stopPump(core, stopBoundMs))
         output.message(QStringLiteral("the pump did not confirm the Stop; check it"));
     return CliRunner::Refused;

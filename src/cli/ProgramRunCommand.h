@@ -2,6 +2,7 @@
 
 #include "program/ProgramStatus.h"
 
+#include <QJsonObject>
 #include <QString>
 
 class CliArguments;
@@ -25,8 +26,10 @@ public:
     int exec();
 
 private:
-    // One line on standard output for --json ("event" and the status), else the text.
-    void event(const char *name, const ProgramStatus &status, const QString &text) const;
+    // One line on standard output for --json ("event", the status and any fields), else the
+    // text.
+    void event(const char *name, const ProgramStatus &status, const QString &text,
+               const QJsonObject &fields = QJsonObject()) const;
     const CliArguments &args;
     const CliOutput &output;
     CliPump &pump;

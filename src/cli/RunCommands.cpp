@@ -119,9 +119,12 @@ int RunCommands::follow(RunLoop &loop, double targetVolume, int targetSeconds)
         if (word & 2) {
             progress.finish();
             const std::optional<QStringList> errors = pump.errorFlags();
-            output.message(QStringLiteral("the pump stopped with an error: %1")
-                               .arg(errors && !errors->isEmpty() ? errors->join(QLatin1String(", "))
-                                                                 : QStringLiteral("pump error")));
+            const QString named = !errors ? QStringLiteral("its error flags did not come")
+                                  : errors->isEmpty() ? QStringLiteral("no error flag is set")
+                                                      : errors->join(QLatin1String(", "));
+            output.cause(
+                QStringLiteral("%1: the pump stopped with an error: %2").arg(command, named),
+                CliPump::errorsField(errors));
             return CliRunner::Refused;
         }
         const bool moving = (word & 1) != 0;
@@ -152,7 +155,8 @@ int RunCommands::follow(RunLoop &loop, double targetVolume, int targetSeconds)
         }
         if (standingTicks >= startTicks) {
             progress.finish();
-            output.message(QStringLiteral("the pump took the start but did not move"));
+            output.cause(
+                QStringLiteral("%1: the pump took the start but did not move").arg(command));
             return CliRunner::Refused;
         }
         return std::nullopt;

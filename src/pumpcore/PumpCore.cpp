@@ -3,6 +3,7 @@
 #include "BusinessLogic/Command.h"
 #include "BusinessLogic/LocalCommand.h"
 #include "GUI/OperationItem.h"
+#include "GUI/OperationItemStatus.h"
 #include "program/ProgramRunner.h"
 #include "pump/AttachTable.h"
 #include "recorder/RunStateJudge.h"
@@ -108,9 +109,18 @@ void PumpCore::judge(const Answer &answer)
     if (answer.outcome != BusinessLogic::AnswerOutcome::Cleared &&
         onWire(command(static_cast<Id>(answer.commandId)))) {
         verdictState = LinkState::after(answer.outcome);
+        if (options.polling && answer.outcome == BusinessLogic::AnswerOutcome::Silent)
+            forgetStatusWords();
         updateLinkState();
     }
     emit answered(answer);
+}
+
+void PumpCore::forgetStatusWords()
+{
+    auto &status = pumpItems.get<OperationItemStatus>();
+    for (int group = 0; group < OperationItemStatus::GroupCount; ++group)
+        status.markStale(group);
 }
 
 void PumpCore::cleared(const std::vector<Ticket> &tickets)

@@ -90,6 +90,10 @@ signals:
 private:
     void judge(const Answer &answer);
     void cleared(const std::vector<Ticket> &tickets);
+    // The pump fell silent: the status words the poller read before are no reading of now, and
+    // each group counts again once it is answered. The tool keeps its words: it reads what it
+    // shows right before, and tries a silent exchange again.
+    void forgetStatusWords();
     void updateLinkState();
     void roundDelivered();
     void tick();

@@ -8,8 +8,10 @@
 #include <optional>
 
 // What the pump was doing at one moment, as the program knew it: one refresh tick's picture of
-// the polled values. A value the pump has not reported yet is absent, never 0. Quantities stay in
-// the pump's units; the CSV file and any other consumer scale them.
+// the polled values. A value the pump has not reported yet is absent, never 0. The status and
+// error flags are absent, and the run state unknown, while the link is not connected: never the
+// flags read before a silence. Quantities stay in the pump's units; the CSV file and any other
+// consumer scale them.
 struct ProcessSample
 {
     // The link as the window's link label shows it.

@@ -70,7 +70,9 @@ ProcessSample ProcessSampler::take() const
     if (live(timeElapsed))
         s.timeElapsedMs = elapsedMs(timeElapsed->text());
     s.dispenseTimeS = valueOf(dispenseTime);
-    if (status != nullptr) {
+    // The status words, the error flags and the run state they tell are the pump's state now
+    // only while the pump is heard: a silent pump's last words say nothing of what it does since.
+    if (status != nullptr && s.link == ProcessSample::Link::Connected) {
         const StatusWords words{status};
         std::optional<bool> moving;
         if (words.known(1))

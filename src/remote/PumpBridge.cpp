@@ -444,16 +444,23 @@ void PumpBridge::answerWaiting(const Waiting &w, const Answer &answer,
             return;
         }
     }
+    // Silence on a port that is gone is the port's doing: the error says so.
+    QString why = text;
+    if (answer.outcome == BusinessLogic::AnswerOutcome::Silent && !pump.link().portOpen) {
+        const QString problem = pump.link().portProblem.text();
+        why += problem.isEmpty() ? QStringLiteral(" (the port was lost)")
+                                 : QStringLiteral(" (the port was lost: %1)").arg(problem);
+    }
     QString error;
     if (accepted && !w.rest.empty())
         error = QStringLiteral("%1 before the start; nothing was sent after %2").arg(halt, step);
     else if (!accepted && w.stepCount == 0)
         error = answer.outcome == BusinessLogic::AnswerOutcome::Nak
                     ? QStringLiteral("the pump refused it")
-                    : text;
+                    : why;
     else if (!accepted)
         error = QStringLiteral("%1: %2%3")
-                    .arg(step, text,
+                    .arg(step, why,
                          w.rest.empty() ? QString() : QStringLiteral("; nothing more was sent"));
     result(w.key, w.name, w.value, w.correlation, error.isEmpty(), text, error);
 }
@@ -550,14 +557,15 @@ void PumpBridge::nextStep(Waiting w)
 
 void PumpBridge::refusal(const Waiting &w, const Answer &flags)
 {
+    // Null when the flags did not come: an unread list is never "no error".
+    QJsonValue errors;
     QStringList lit;
     GUI::OperationItem *item = pump.items().find(Id::GetPumpStatus);
     if (flags.accepted() && item != nullptr && item->spezifier() == flags.commandId) {
         Answer copy = flags;
         item->update(&copy);
-        lit = Pump::KeyTable::json(Pump::KeyTable::key(QStringLiteral("errors")), pump.items())
-                  .toVariant()
-                  .toStringList();
+        errors = Pump::KeyTable::json(Pump::KeyTable::key(QStringLiteral("errors")), pump.items());
+        lit = errors.toVariant().toStringList();
     }
     QString error = QStringLiteral("the pump refused %1").arg(w.refused);
     if (!lit.isEmpty())
@@ -565,7 +573,8 @@ void PumpBridge::refusal(const Waiting &w, const Answer &flags)
     if (!w.rest.empty())
         error += QStringLiteral("; nothing more was sent");
     result(w.key, w.name, w.value, w.correlation, false,
-           answerText(BusinessLogic::AnswerOutcome::Nak), error);
+           answerText(BusinessLogic::AnswerOutcome::Nak), error,
+           {{QStringLiteral("errors"), errors}});
 }
 
 void PumpBridge::cleared(const std::vector<BusinessLogic::Ticket> &tickets)
@@ -580,7 +589,7 @@ void PumpBridge::cleared(const std::vector<BusinessLogic::Ticket> &tickets)
 
 void PumpBridge::result(const QString &key, const QString &name, const QString &value,
                         const QByteArray &correlation, bool ok, const QString &answer,
-                        const QString &error)
+                        const QString &error, const QJsonObject &fields)
 {
     if (!client)
         return;
@@ -594,6 +603,8 @@ void PumpBridge::result(const QString &key, const QString &name, const QString &
                        {QStringLiteral("ok"), ok},
                        {QStringLiteral("answer"), answer.isEmpty() ? QJsonValue() : answer},
                        {QStringLiteral("error"), error.isEmpty() ? QJsonValue() : error}};
+    for (auto it = fields.begin(); it != fields.end(); ++it)
+        object.insert(it.key(), it.value());
     if (!correlation.isEmpty())
         object.insert(QStringLiteral("correlation"), QString::fromUtf8(correlation));
     client->publish(names.result(), QJsonDocument(object).toJson(QJsonDocument::Compact), 1, false,

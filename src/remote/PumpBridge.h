@@ -13,6 +13,7 @@
 #include "remote/StateThrottle.h"
 #include "remote/TopicNames.h"
 
+#include <QJsonObject>
 #include <QObject>
 #include <QSet>
 #include <QTimer>
@@ -126,10 +127,11 @@ private:
     // flagsRead: the error flags' read after a NAK, shared by the requests of one ticket.
     void answerWaiting(const Waiting &w, const Answer &answer, BusinessLogic::Ticket *flagsRead);
     void cleared(const std::vector<BusinessLogic::Ticket> &tickets);
-    // key as asked, name the value's output name (none for a command or an unknown key).
+    // key as asked, name the value's output name (none for a command or an unknown key);
+    // fields: more for the result object (a refusal's "errors").
     void result(const QString &key, const QString &name, const QString &value,
-                const QByteArray &correlation, bool ok, const QString &answer,
-                const QString &error);
+                const QByteArray &correlation, bool ok, const QString &answer, const QString &error,
+                const QJsonObject &fields = QJsonObject());
     void publishInfo(bool always);
     void linkChanged(const LinkState &state);
     // "online" while the pump answers, retained; always: even when it did not change.

@@ -308,15 +308,21 @@ void CliTest::faultsDuringARun_data()
     QTest::addColumn<QByteArray>("fault"); // on the simulator's standard input
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("keys"); // every KY frame the pump received
+    QTest::addColumn<QStringList>("said"); // in the --json failure object, whatever came after
     // The silent pump holds the tool in its first setting until the signal is on its way.
     QTest::newRow("Ctrl-C while the settings go out")
         << QStringList{"--silent"}
         << QStringList{"--timeout", "20000", "dispense", "--volume", "1", "--rate", "10"} << 1
-        << SIGINT << QByteArray("silent off") << 130 << QStringList{"01KY0"};
+        << SIGINT << QByteArray("silent off") << 130 << QStringList{"01KY0"} << QStringList();
     // The link leads to the new device, where the Stop arrives.
     QTest::newRow("hang-up during --wait")
         << QStringList{"--link"} << QStringList{"run", "--rate", "10", "--wait"} << 8 << 0
-        << QByteArray("hangup 0") << 3 << QStringList{"01KY1", "01KY0"};
+        << QByteArray("hangup 0") << 3 << QStringList{"01KY1", "01KY0"} << QStringList();
+    QTest::newRow("pump error during --wait: its flags, not only the Stop")
+        << QStringList() << QStringList{"--json", "run", "--rate", "20", "--for", "3", "--wait"}
+        << 10 << 0 << QByteArray("error encoder on") << 1 << QStringList{"01KY1", "01KY0"}
+        << QStringList{R"("errors":["No encoder signal"])",
+                       "stopped with an error: No encoder signal"};
 }
 
 void CliTest::faultsDuringARun()
@@ -328,6 +334,7 @@ void CliTest::faultsDuringARun()
     QFETCH(QByteArray, fault);
     QFETCH(int, exitCode);
     QFETCH(QStringList, keys);
+    QFETCH(QStringList, said);
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("pump"));
     if (simOptions.contains(QStringLiteral("--link")))
@@ -353,6 +360,9 @@ void CliTest::faultsDuringARun()
     QVERIFY(pump.waitForBytesWritten(5000));
     QVERIFY(p.waitForFinished(20000));
     QCOMPARE(p.exitCode(), exitCode);
+    const QByteArray failure = p.readAllStandardOutput().trimmed().split('\n').constLast();
+    for (const QString &text : said)
+        QVERIFY2(failure.contains(text.toUtf8()), failure.constData());
     // A Stop whose acknowledgement was missed goes out again.
     const auto keysSent = [&] {
         QStringList sent = received().filter(QRegularExpression(QStringLiteral("^01KY")));

@@ -32,6 +32,8 @@ struct Row
     QString runState;
     QString flow;
     double volume = -1; // unknown
+    QString link;
+    QString status;
 };
 
 // The rows after the header; the file's form is checked where the program records.
@@ -45,7 +47,8 @@ std::vector<Row> readRows(const QString &path)
         if (f.size() == 14)
             rows.push_back({f.at(1).toDouble(), QString::fromLatin1(f.at(3)),
                             QString::fromLatin1(f.at(5)),
-                            f.at(7).isEmpty() ? -1 : f.at(7).toDouble()});
+                            f.at(7).isEmpty() ? -1 : f.at(7).toDouble(),
+                            QString::fromLatin1(f.at(2)), QString::fromLatin1(f.at(10))});
     }
     return rows;
 }
@@ -102,6 +105,7 @@ private slots:
     void silenceWritesNothingFalse();
     void linkColumnIsTheLinkLabel_data();
     void linkColumnIsTheLinkLabel();
+    void wordsBeforeASilenceAreNotLive();
     void chartTabAndRecordMark();
 
 private:
@@ -240,7 +244,8 @@ void tst_RecordWindow::refusedSetPointNeverRecorded()
 }
 
 // A running pump goes silent for a few seconds: no cell holds a value it did not report, the volume
-// never goes backwards, and the run state never reads "stopped" while it runs.
+// never goes backwards, and the run state never reads "stopped" while it runs; the status flags
+// are left empty, not the last ones read.
 void tst_RecordWindow::silenceWritesNothingFalse()
 {
     QVERIFY(startUp());
@@ -270,6 +275,9 @@ void tst_RecordWindow::silenceWritesNothingFalse()
     for (const Row &row : rows) {
         QVERIFY2(row.runState != QLatin1String("stopped") || row.elapsed < 0.5,
                  qPrintable(row.runState));
+        if (row.link == QLatin1String("disconnected"))
+            QVERIFY2(row.status.isEmpty() && row.runState == QLatin1String("unknown"),
+                     qPrintable(row.status + ' ' + row.runState));
         if (row.volume < 0) {
             ++unknownRows;
             continue;
@@ -327,6 +335,27 @@ void tst_RecordWindow::linkColumnIsTheLinkLabel()
     const ProcessSample sample = rig->core.sampler().take();
     QCOMPARE(ProcessSample::linkText(sample.link), link);
     QCOMPARE(linkText() == QStringLiteral("PUMP CONNECTED"), labelConnected);
+    rig->link.portOpen = false; // it was never opened
+}
+
+// The error flags read before a silence are no reading of what follows it, though the pump
+// answers other polls again: unknown until their group is answered again.
+void tst_RecordWindow::wordsBeforeASilenceAreNotLive()
+{
+    using Id = BusinessLogic::CommandSpezifier;
+    using O = BusinessLogic::AnswerOutcome;
+    rig = std::make_unique<WindowRig>();
+    rig->refresher.noCyclicDataUpdate(true);
+    rig->link.portOpen = true;
+    Answer noError{BusinessLogic::toInt(Id::GetPumpStatus), "000 6"};
+    rig->window.itemForTests(Id::GetPumpStatus)->update(&noError);
+    const auto poll = [this](O outcome) {
+        emit rig->stack.sendAnswer({BusinessLogic::toInt(Id::GetActualVolume), "", 1, outcome});
+        return rig->core.sampler().take().errors;
+    };
+    QCOMPARE(poll(O::Answered), std::optional<QStringList>(QStringList()));
+    QCOMPARE(poll(O::Silent), std::nullopt);
+    QCOMPARE(poll(O::Answered), std::nullopt);
     rig->link.portOpen = false; // it was never opened
 }
 

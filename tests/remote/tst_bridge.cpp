@@ -159,6 +159,20 @@ void BridgeTest::stateFollowsARun()
                                      return o.value("volume_delivered_ml").toDouble() > first;
                                  })
                  .isEmpty());
+    // A silent spell in the run: no flags and no run state, never the ones read before it; the
+    // flags are heard again after it.
+    const int since = watcher->lines().size();
+    sim.control("silent on");
+    const QJsonObject silent = watcher->waitForObject(
+        state, [](const QJsonObject &o) { return o.value("link") == "disconnected"; }, {}, since);
+    QVERIFY(silent.value("status").isNull() && silent.value("errors").isNull());
+    QCOMPARE(silent.value("run_state").toString(), QStringLiteral("unknown"));
+    sim.control("silent off");
+    const auto heard = [](const QJsonObject &o) {
+        return o.value("status").toArray().contains("Motor in Motion") &&
+               o.value("errors").isArray();
+    };
+    QVERIFY(!watcher->waitForObject(state, heard, {}, since).isEmpty());
     publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), "stop");
     QVERIFY(logShows(sim, QStringLiteral("01KY0")));
 }

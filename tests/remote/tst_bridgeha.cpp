@@ -260,6 +260,8 @@ void BridgeHaTest::nakNamesTheErrorFlags()
     QCOMPARE(dose.value("answer").toString(), QStringLiteral("NAK"));
     QCOMPARE(dose.value("error").toString(),
              QStringLiteral("the pump refused start (step 4 of 4)") + flags);
+    for (const QJsonObject &refused : {start, dose})
+        QCOMPARE(refused.value("errors").toArray(), QJsonArray{"Maximum temperature exceeded"});
 }
 
 // The FLUXO 02 refuses 50 ml/min: the dose ends at that step and the pump is never started.
