@@ -473,3 +473,11 @@ QString CliArguments::commandHelp(const QString &command)
         .arg(QLatin1String(form->synopsis),
              QString::fromLatin1(form->text).replace(QLatin1String("{addresses}"), addressRange()));
 }
+
+void CliArguments::permission(const QString &flag, bool &into) const
+{
+    if (flags.contains(flag))
+        into = true;
+    else if (flags.contains(QStringLiteral("no-") + flag))
+        into = false;
+}

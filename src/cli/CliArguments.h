@@ -37,4 +37,6 @@ public:
 
     // Integer option values, already checked by parse().
     int intValue(const QString &option, int fallback) const;
+    // A permission given as --FLAG or --no-FLAG sets into; neither leaves it as the file had it.
+    void permission(const QString &flag, bool &into) const;
 };

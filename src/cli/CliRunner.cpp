@@ -420,14 +420,8 @@ int CliRunner::serve()
         return Usage;
     }
     // Given here, either way, it wins over the file.
-    const auto permission = [this](const QString &flag, bool &into) {
-        if (args.flags.contains(flag))
-            into = true;
-        else if (args.flags.contains(QStringLiteral("no-") + flag))
-            into = false;
-    };
-    permission(QStringLiteral("allow-control"), options.allowControl);
-    permission(QStringLiteral("allow-config"), options.allowConfig);
+    args.permission(QStringLiteral("allow-control"), options.allowControl);
+    args.permission(QStringLiteral("allow-config"), options.allowConfig);
     options.haDiscovery =
         options.haDiscovery || args.flags.contains(QStringLiteral("ha-discovery"));
     problem = options.problem();

@@ -65,14 +65,8 @@ int SilaCommand::exec()
     take("name", options.name);
     options.insecure = options.insecure || args.flags.contains(QStringLiteral("insecure"));
     // Given here, either way, it wins over the file.
-    const auto permission = [this](const QString &flag, bool &into) {
-        if (args.flags.contains(flag))
-            into = true;
-        else if (args.flags.contains(QStringLiteral("no-") + flag))
-            into = false;
-    };
-    permission(QStringLiteral("allow-control"), options.allowControl);
-    permission(QStringLiteral("allow-config"), options.allowConfig);
+    args.permission(QStringLiteral("allow-control"), options.allowControl);
+    args.permission(QStringLiteral("allow-config"), options.allowConfig);
     if (args.flags.contains(QStringLiteral("no-discovery")))
         options.discovery = false;
     problem = options.problem();

@@ -93,6 +93,9 @@ QString JournalStore::errorText(const QSqlError &error, const QString &fallback)
 QString JournalStore::explain(const QSqlError &error, const QString &fallback)
 {
     databaseError = true;
+    // SQLITE_BUSY and SQLITE_LOCKED, with or without their extended codes.
+    const int code = error.nativeErrorCode().toInt();
+    lastBusy = (code & 0xff) == 5 || (code & 0xff) == 6;
     const QString text = errorText(error, fallback);
     const QByteArray file = QFile::encodeName(path);
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
@@ -147,6 +150,7 @@ bool JournalStore::open()
 bool JournalStore::connect(bool immutable)
 {
     databaseError = false;
+    lastBusy = false;
     db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
     if (!db.isValid()) {
         close();

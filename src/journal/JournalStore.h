@@ -45,6 +45,9 @@ public:
     // Those words, and the system's when they are vague ("disk I/O error"): the file or its
     // folder cannot be written, or the disk is full.
     QString explain(const QSqlError &error, const QString &fallback);
+    // The last error explained was another process holding the file past the busy timeout (or
+    // SQLite giving way at once, as it does while a file is being set up): a wait, not a fault.
+    bool busy() const { return lastBusy; }
 
 private:
     bool connect(bool immutable);
@@ -57,6 +60,7 @@ private:
     const QString connection;
     QSqlDatabase db;
     QString problemText;
-    bool fresh = false;         // to write: the file holds nothing yet
+    bool fresh = false; // to write: the file holds nothing yet
+    bool lastBusy = false;
     bool databaseError = false; // the last failure was the database's, not the file's identity
 };

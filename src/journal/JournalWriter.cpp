@@ -29,13 +29,23 @@ void JournalWriter::run()
         else if (!write(store, batch))
             why = QStringLiteral("journal %1: %2").arg(path, writeError);
         if (why.isEmpty()) {
+            busySince.invalidate();
             queue.pop(static_cast<int>(batch.size()));
             if (failing)
                 problem(QStringLiteral("journal %1: written again").arg(path));
             failing = false;
             for (const JournalEntry &entry : batch)
                 written(entry);
+        } else if (store.busy() && !queue.stopping() &&
+                   (!busySince.isValid() || busySince.elapsed() < BusyQuietMs)) {
+            // Another process's transaction, or two processes setting up one new file: wait.
+            if (!busySince.isValid())
+                busySince.start();
+            store.close();
+            queue.waitForStop(BusyRetryMs);
+            continue;
         } else {
+            busySince.invalidate();
             if (!failing)
                 problem(why);
             failing = true;

@@ -2,6 +2,8 @@
 
 #include "journal/JournalEntry.h"
 
+#include <QElapsedTimer>
+
 #include <functional>
 #include <vector>
 
@@ -17,6 +19,10 @@ class JournalWriter
 public:
     static constexpr int BatchSize = 500;
     static constexpr int RetryMs = 1000;
+    // Another writer holding the file is waited for this long, trying again every BusyRetryMs,
+    // before it counts as a problem.
+    static constexpr int BusyQuietMs = 30000;
+    static constexpr int BusyRetryMs = 50;
 
     using Written = std::function<void(const JournalEntry &)>;
     using Problem = std::function<void(const QString &)>;
@@ -38,6 +44,7 @@ private:
     const Problem problem;
     QString writeError; // why the last write() failed
     bool failing = false;
+    QElapsedTimer busySince; // invalid while not kept waiting
     bool dropsReported = false;
     bool oversizeReported = false;
 };
