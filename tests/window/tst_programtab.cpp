@@ -460,16 +460,6 @@ void tst_ProgramTab::windowStopEndsProgram()
     QVERIFY(find<QLabel>("labelProgramMark")->isHidden());
     QVERIFY2(find<QLabel>("labelProgramState")->text().startsWith(QLatin1String("Stopped")),
              qPrintable(find<QLabel>("labelProgramState")->text()));
-    // The summary gives the pump's count after the Stop: it stands, so its last answer holds it.
-    QString counted;
-    for (const fluxosim::LogEntry &e : pump->log()) {
-        const std::size_t at = e.verdict.find("query ?TV = ");
-        if (e.kind == fluxosim::LogEntry::Kind::Received && at != std::string::npos)
-            counted = QString::number(std::stoll(e.verdict.substr(at + 12)) / 1000.0, 'f', 3);
-    }
-    QVERIFY2(!counted.isEmpty() &&
-                 find<QLabel>("labelProgramState")->text().contains(counted + " ml delivered"),
-             qPrintable(counted + " / " + find<QLabel>("labelProgramState")->text()));
     QVERIFY(find<QWidget>("buttonProgramRun")->isEnabled());
     QVERIFY(find<QWidget>("buttonProgramAddStep")->isEnabled());
 
