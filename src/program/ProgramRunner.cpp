@@ -768,6 +768,8 @@ bool ProgramRunner::start(const DosingProgram &program, QString *error)
             *error = why;
         return false;
     };
+    if (d->status.state == State::Ending)
+        return refuse(QStringLiteral("the last program is still ending: its count is being read"));
     if (d->status.active())
         return refuse(QStringLiteral("a program is already running"));
     std::vector<PlannedStep> plan = ProgramPlan::unroll(program);
