@@ -40,7 +40,8 @@ bool ExitStop::needed() const
 bool ExitStop::stopPump(PumpCore &core, int boundMs)
 {
     using BusinessLogic::Lane;
-    // Nothing but the Stop from here on, so that it is the last frame the pump gets.
+    // Nothing but the Stop from here on, so that it is the last command the pump gets (a program
+    // that ends reads the pump's count after it, which moves nothing).
     core.refresher().noCyclicDataUpdate(true);
     core.stack().removeLane(Lane::Poll);
     QEventLoop wait;

@@ -17,6 +17,7 @@
 #include "recorder/CsvRecorder.h"
 #include "remote/HeadlessPump.h"
 
+#include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -217,9 +218,23 @@ int ProgramRunCommand::exec()
         // Interrupted: the tool's Stop ends the program as any Stop would.
         const QString why = status == RunLoop::ReaderGone ? QStringLiteral("output closed: ")
                                                           : QStringLiteral("interrupted: ");
-        output.message(ExitStop::stopPump(core, stopBoundMs)
-                           ? why + QStringLiteral("the pump was stopped")
-                           : why + QStringLiteral("the pump did not confirm the Stop; check it"));
+        const bool stopped = ExitStop::stopPump(core, stopBoundMs);
+        // The program ends once the pump's count after the Stop is in; the runner bounds that.
+        if (!end && runner.status().state == State::Ending) {
+            QEventLoop wait;
+            QObject::connect(&runner, &ProgramRunner::ended, &wait, &QEventLoop::quit);
+            QTimer::singleShot(ProgramRunner::FinalCountMs + 1000, &wait, &QEventLoop::quit);
+            wait.exec();
+        }
+        // Polls stopped with the Stop: one last row holds the pump's final count, still under
+        // the program's name.
+        if (end)
+            core.sampler().sample();
+        QString text = why + (stopped ? QStringLiteral("the pump was stopped")
+                                      : QStringLiteral("the pump did not confirm the Stop"));
+        if (end)
+            text += QStringLiteral("; %1 delivered").arg(volumeText(end->volumeMl));
+        output.message(stopped ? text : text + QStringLiteral("; check it"));
         return status;
     }
     if (!core.linkState().connected()) {

@@ -7,6 +7,7 @@
 #include "pump/DosingPlan.h"
 #include "pump/StatusFlags.h"
 #include "pumpcore/PumpCore.h"
+#include "recorder/ProcessSampler.h"
 #include "recorder/RunStateJudge.h"
 
 #include <QElapsedTimer>
@@ -22,6 +23,7 @@ using Id = BusinessLogic::CommandSpezifier;
 using Kind = ProgramStep::Kind;
 using State = ProgramStatus::State;
 using Fault = ProgramStatus::Fault;
+using Cause = ProgramStatus::Cause;
 using Outcome = BusinessLogic::AnswerOutcome;
 
 QString number(double value)
@@ -46,6 +48,27 @@ bool alarmLit(const std::optional<QStringList> &status)
 // Ticks to wait for the error flags after the pump said it has an error: longer than the
 // poller's round of the status groups.
 constexpr int ErrorNameTicks = 8;
+
+Cause causeOf(Fault fault)
+{
+    switch (fault) {
+    case Fault::PumpError:
+        return Cause::PumpError;
+    case Fault::Refused:
+        return Cause::Refused;
+    case Fault::LinkLost:
+        return Cause::LinkLost;
+    case Fault::None:
+    case Fault::Other:
+        break;
+    }
+    return Cause::Other;
+}
+
+bool pumps(Kind kind)
+{
+    return kind == Kind::Dose || kind == Kind::Run || kind == Kind::Ramp;
+}
 
 } // namespace
 
@@ -94,6 +117,10 @@ struct ProgramRunner::Private
     State heldFrom = State::Running;
     // The pump took the Pause; false when it refused it because the step had already ended.
     bool pumpPaused = false;
+    // The pump took this run's Start: the count it reports is this run's, not the one before.
+    bool started = false;
+    // The last run's count was read after the pump stopped (or no run needed one).
+    bool countRead = true;
 
     // A ramp: its runs, and what the finished ones delivered and lasted.
     std::vector<RampSegments::Segment> segments;
@@ -116,6 +143,15 @@ struct ProgramRunner::Private
     bool linkPortOpen = false;
     bool ownStop = false;
 
+    // Ending: the state it ends in once the pump's count after the Stop is in, and its queries.
+    State endState = State::Idle;
+    PumpCore::Ticket finalVolumeTicket = 0;
+    PumpCore::Ticket finalTimeTicket = 0;
+    QTimer finalTimer;
+    // Samples carry the program's name and step until the first one after its end, which shows
+    // the pump's final count: the core stamps them with what changed() marks.
+    bool marking = false;
+
     const PlannedStep &current() const { return plan[index]; }
 
     void changed()
@@ -123,6 +159,8 @@ struct ProgramRunner::Private
         if (clock.isValid())
             status.elapsedMs = clock.elapsed();
         status.volumeMl = finishedVolumeMl + stepVolumeMl;
+        if (marking)
+            core.markSamples(status.name, status.label);
         emit q.statusChanged(status);
     }
 
@@ -130,7 +168,7 @@ struct ProgramRunner::Private
     {
         index = i;
         if (index >= plan.size()) {
-            end(State::Done, QString());
+            end(State::Done, Cause::Done, QString());
             return;
         }
         const PlannedStep &p = current();
@@ -139,6 +177,10 @@ struct ProgramRunner::Private
         status.label = p.label();
         status.stepProgress = 0;
         stepVolumeMl = 0;
+        // What a ramp's finished runs delivered belongs to that ramp only.
+        segmentsVolumeMl = 0;
+        segmentsSeconds = 0;
+        started = false;
         stoppedShort = 0;
         emit q.stepStarted(status);
         switch (p.step.kind) {
@@ -157,8 +199,6 @@ struct ProgramRunner::Private
             segments = RampSegments::split(p.step.fromMlMin, p.step.toMlMin, p.step.forS,
                                            p.step.rampSteps);
             segment = 0;
-            segmentsVolumeMl = 0;
-            segmentsSeconds = 0;
             queueSegment();
             break;
         case Kind::Wait:
@@ -194,6 +234,7 @@ struct ProgramRunner::Private
             return;
         }
         phase = Phase::Setup;
+        started = false;
         freshVolume = freshTime = freshStatus = false;
         // A step is one dose: cycles left on the pump would repeat it after their break.
         std::vector<Pump::DosingPlan::Step> steps = setup.steps;
@@ -223,11 +264,15 @@ struct ProgramRunner::Private
         begin(index + 1);
     }
 
-    // Ends the program; a Stop goes out first unless it ended by itself or by a Stop.
-    void end(State state, const QString &reason, bool stopPump = true)
+    // Ends the program; a Stop goes out first unless it ended by itself or by a Stop. When the
+    // pump ran for the step, its count is read once more after the Stop, and the program ends
+    // with that count.
+    void end(State state, Cause cause, const QString &reason, bool stopPump = true)
     {
-        if (!status.active())
+        if (!status.active() || status.state == State::Ending)
             return;
+        // Clears a Start still queued; one already on the wire keeps its ticket, and its answer
+        // tells whether the pump counts for this run.
         dropQueued();
         waitTimer.stop();
         linkTimer.stop();
@@ -236,17 +281,146 @@ struct ProgramRunner::Private
         if (state != State::Done && stopPump && errorTicks < 0)
             sendStop();
         errorTicks = -1;
-        status.state = state;
         status.reason = reason;
+        status.cause = cause;
+        const bool ran =
+            state != State::Done && pumps(current().step.kind) && (started || startTicket != 0);
+        if (ran && core.linkState().connected() && readFinalCount()) {
+            endState = state;
+            status.state = State::Ending;
+            changed();
+            return;
+        }
+        if (ran)
+            countRead = false;
+        close(state);
+    }
+
+    // Behind the Stop (its lane goes first, and a Stop from outside is queued just after this
+    // runs): the pump's count and clock once it stands.
+    bool readFinalCount()
+    {
+        finalVolumeTicket = core.submit(BusinessLogic::Lane::Program, Id::GetActualVolume, 0);
+        finalTimeTicket = core.submit(BusinessLogic::Lane::Program, Id::GetTimeActual, 0);
+        if (finalVolumeTicket == 0)
+            return false;
+        finalTimer.start(ProgramRunner::FinalCountMs);
+        return true;
+    }
+
+    void close(State state)
+    {
+        finalTimer.stop();
+        // A query still queued (a late count, a failed one) would tell nobody anything.
+        const std::vector<PumpCore::Ticket> left{finalVolumeTicket, finalTimeTicket};
+        finalVolumeTicket = finalTimeTicket = 0;
+        if (left[0] != 0 || left[1] != 0)
+            core.stack().removeTickets(BusinessLogic::Lane::Program, left);
+        startTicket = 0;
+        status.state = state;
+        status.finalCountRead = countRead;
+        if (!countRead) {
+            const QString unread = QStringLiteral("the pump's final count could not be read");
+            status.reason = status.reason.isEmpty() ? unread : status.reason + "; " + unread;
+        }
         changed();
         emit q.ended(status);
+    }
+
+    // An answer while ending: the Start that was on the wire, then the final count.
+    void endingAnswer(const Answer &answer)
+    {
+        if (answer.ticket == 0)
+            return;
+        if (answer.ticket == startTicket) {
+            startTicket = 0;
+            started = started || answer.accepted();
+        } else if (answer.ticket == finalVolumeTicket) {
+            finalVolumeTicket = 0;
+            const std::optional<double> count = countOf(answer, Id::GetActualVolume);
+            countRead = count.has_value();
+            if (count && started)
+                takeCount(*count / 1000.0);
+            // Without the count the time tells nothing worth waiting for.
+            if (!count) {
+                close(endState);
+                return;
+            }
+        } else if (answer.ticket == finalTimeTicket) {
+            finalTimeTicket = 0;
+            const std::optional<double> ms = countOf(answer, Id::GetTimeActual);
+            if (ms && started)
+                takeTime(*ms / 1000.0);
+        } else {
+            return;
+        }
+        if (finalVolumeTicket == 0 && finalTimeTicket == 0)
+            close(endState);
+    }
+
+    // An answer to the runner's own query of volume (thousandths of a ml) or elapsed time
+    // (milliseconds), through its item: nothing when it went unanswered.
+    std::optional<double> countOf(const Answer &answer, Id id)
+    {
+        GUI::OperationItem *item = Pump::AttachTable::find(core.items().all(), id);
+        if (!answer.accepted() || item == nullptr)
+            return std::nullopt;
+        Answer copy = answer;
+        item->update(&copy);
+        if (!item->known() || !item->current())
+            return std::nullopt;
+        if (id == Id::GetTimeActual)
+            return double(ProcessSampler::elapsedMs(item->text()));
+        return double(item->value());
+    }
+
+    // The current run's count: a count never falls within a run, so a smaller one is not this
+    // run's (a late answer to another query, taken on a busy line).
+    void takeCount(double deliveredMl)
+    {
+        stepVolumeMl = std::max(stepVolumeMl, segmentsVolumeMl + deliveredMl);
+        const PlannedStep &p = current();
+        if (p.step.kind == Kind::Dose && p.step.volumeMl > 0)
+            status.stepProgress = std::min(1.0, deliveredMl / p.step.volumeMl);
+    }
+
+    void takeTime(double elapsedS)
+    {
+        const PlannedStep &p = current();
+        if (p.step.kind != Kind::Dose && p.step.forS > 0)
+            status.stepProgress = std::min(1.0, (segmentsSeconds + elapsedS) / p.step.forS);
+    }
+
+    // Entries dropped while ending: a final query the queue cleared away (a lost port) was
+    // never answered; a Start dropped never reached the pump.
+    void endingCleared(PumpCore::Ticket ticket)
+    {
+        if (ticket == startTicket) {
+            startTicket = 0;
+        } else if (ticket == finalVolumeTicket) {
+            finalVolumeTicket = 0;
+            countRead = false;
+            close(endState);
+        } else if (ticket == finalTimeTicket) {
+            finalTimeTicket = 0;
+            if (finalVolumeTicket == 0)
+                close(endState);
+        }
+    }
+
+    void finalCountLate()
+    {
+        if (status.state != State::Ending)
+            return;
+        countRead = false;
+        close(endState);
     }
 
     // Nothing of the program may run after its end, a queued Start least of all.
     void dropQueued()
     {
         inFlight.clear();
-        startTicket = pauseTicket = volumeTicket = 0;
+        pauseTicket = volumeTicket = 0;
         core.stack().removeLane(BusinessLogic::Lane::Program);
     }
 
@@ -257,7 +431,7 @@ struct ProgramRunner::Private
         if (!core.linkState().connected())
             stopOwed = true;
         status.fault = fault;
-        end(State::Failed, reason);
+        end(State::Failed, causeOf(fault), reason);
     }
 
     // A command dropped unanswered: the link's doing when it is down.
@@ -279,6 +453,10 @@ struct ProgramRunner::Private
             stopTicket = 0;
             if (answer.accepted())
                 stopOwed = false;
+        }
+        if (status.state == State::Ending) {
+            endingAnswer(answer);
+            return;
         }
         const auto it = inFlight.find(answer.ticket);
         if (it != inFlight.end()) {
@@ -308,8 +486,16 @@ struct ProgramRunner::Private
     void cleared(const std::vector<PumpCore::Ticket> &tickets)
     {
         for (PumpCore::Ticket ticket : tickets) {
+            if (ticket == 0)
+                continue;
             if (ticket == stopTicket)
                 stopTicket = 0;
+            if (status.state == State::Ending) {
+                endingCleared(ticket);
+                continue;
+            }
+            if (ticket == startTicket)
+                startTicket = 0;
             const auto it = inFlight.find(ticket);
             if (it != inFlight.end()) {
                 const QString what = it->second;
@@ -357,6 +543,7 @@ struct ProgramRunner::Private
         }
         if (answer.ticket == startTicket) {
             startTicket = 0;
+            started = true;
             phase = Phase::Pumping;
             freshVolume = freshTime = freshStatus = false;
             pumpPaused = false;
@@ -389,7 +576,13 @@ struct ProgramRunner::Private
     {
         if (stopOwed && stopTicket == 0 && !status.active())
             sendStop();
-        if (!status.active())
+        // The core stamped this sample before it came here: once the program ended, it was the
+        // last one to carry the program's name.
+        if (marking && !status.active()) {
+            marking = false;
+            core.markSamples(QString(), QString());
+        }
+        if (!status.active() || status.state == State::Ending)
             return;
         if (sample.errors && !sample.errors->isEmpty()) {
             fail(Fault::PumpError, QStringLiteral("the pump reports an error: %1")
@@ -425,12 +618,14 @@ struct ProgramRunner::Private
     {
         // Without the pump's counts (their polls went unanswered, the link is down) a sample
         // tells nothing of the step: the volume and progress stay where the last one left them.
+        // A count without the time is still the last one the pump reported.
+        if (sample.volumeDelivered)
+            stepVolumeMl = segmentsVolumeMl + *sample.volumeDelivered / 1000.0;
         if (!sample.volumeDelivered || !sample.timeElapsedMs)
             return;
         const PlannedStep &p = current();
         const double delivered = *sample.volumeDelivered / 1000.0;
         const double elapsedS = *sample.timeElapsedMs / 1000.0;
-        stepVolumeMl = segmentsVolumeMl + delivered;
         switch (p.step.kind) {
         case Kind::Dose:
             status.stepProgress = p.step.volumeMl > 0 ? delivered / p.step.volumeMl : 0;
@@ -480,15 +675,10 @@ struct ProgramRunner::Private
     void lastVolume(const Answer &answer)
     {
         // Unanswered, the round's count stands: the step did end.
-        GUI::OperationItem *item = Pump::AttachTable::find(core.items().all(), Id::GetActualVolume);
-        if (answer.accepted() && item != nullptr) {
-            Answer copy = answer;
-            item->update(&copy);
-            // A count never falls within a run: a smaller one is not this run's (a late answer
-            // to another query, taken on a busy line).
-            if (item->known() && item->current())
-                stepVolumeMl = std::max(stepVolumeMl, segmentsVolumeMl + item->value() / 1000.0);
-        }
+        const std::optional<double> count = countOf(answer, Id::GetActualVolume);
+        countRead = count.has_value();
+        if (count)
+            stepVolumeMl = std::max(stepVolumeMl, segmentsVolumeMl + *count / 1000.0);
         phase = Phase::Ended;
         if (!held)
             advance();
@@ -522,7 +712,8 @@ struct ProgramRunner::Private
         // The port is back: the Stop owed goes out before anything else on it.
         if (stopOwed && reopened && stopTicket == 0)
             sendStop();
-        if (!status.active())
+        // Ending is bounded by its own timer.
+        if (!status.active() || status.state == State::Ending)
             return;
         if (link.connected() || link.kind == LinkState::Kind::Unknown)
             linkTimer.stop();
@@ -541,7 +732,8 @@ struct ProgramRunner::Private
     {
         if (ownStop || !status.active())
             return;
-        end(State::Stopped, QStringLiteral("stopped from outside the program"), false);
+        end(State::Stopped, Cause::OutsideStop, QStringLiteral("stopped from outside the program"),
+            false);
     }
 };
 
@@ -553,9 +745,11 @@ ProgramRunner::ProgramRunner(PumpCore &core, QObject *parent)
     d->waitTimer.setSingleShot(true);
     d->waitTimer.setTimerType(Qt::PreciseTimer);
     d->linkTimer.setSingleShot(true);
+    d->finalTimer.setSingleShot(true);
     d->linkPortOpen = core.linkState().portOpen;
     connect(&d->waitTimer, &QTimer::timeout, this, [this] { d->waitDone(); });
     connect(&d->linkTimer, &QTimer::timeout, this, [this] { d->linkLost(); });
+    connect(&d->finalTimer, &QTimer::timeout, this, [this] { d->finalCountLate(); });
     connect(&core, &PumpCore::answered, this, [this](const Answer &a) { d->answered(a); });
     connect(&core, &PumpCore::sampled, this, [this](const ProcessSample &s) { d->sampled(s); });
     connect(&core, &PumpCore::linkStateChanged, this,
@@ -574,6 +768,8 @@ bool ProgramRunner::start(const DosingProgram &program, QString *error)
             *error = why;
         return false;
     };
+    if (d->status.state == State::Ending)
+        return refuse(QStringLiteral("the last program is still ending: its count is being read"));
     if (d->status.active())
         return refuse(QStringLiteral("a program is already running"));
     std::vector<PlannedStep> plan = ProgramPlan::unroll(program);
@@ -586,8 +782,14 @@ bool ProgramRunner::start(const DosingProgram &program, QString *error)
     d->status.total = static_cast<int>(d->plan.size());
     d->finishedVolumeMl = 0;
     d->stepVolumeMl = 0;
+    d->segmentsVolumeMl = 0;
+    d->segmentsSeconds = 0;
+    d->started = false;
+    d->countRead = true;
     d->held = false;
+    d->marking = true;
     d->inFlight.clear();
+    d->startTicket = 0;
     d->clock.start();
     const LinkState link = d->core.linkState();
     if (!link.connected() && link.kind != LinkState::Kind::Unknown)
@@ -645,7 +847,7 @@ void ProgramRunner::continuePrompt()
 
 void ProgramRunner::stop()
 {
-    d->end(State::Stopped, QStringLiteral("stopped"));
+    d->end(State::Stopped, Cause::ProgramStop, QStringLiteral("stopped"));
 }
 
 const ProgramStatus &ProgramRunner::status() const

@@ -16,13 +16,20 @@ class PumpCore;
 // A step's end is judged from the pump's own polled state (volume delivered, its elapsed time,
 // the motor in motion), never from wall time alone. A Stop from any source ends the program;
 // a pump error flag, a refused command or a link lost for more than LinkLossMs ends it as failed,
-// after a Stop. Owned by the core, so that the window, the tool and the bridge share it.
+// after a Stop. However it ends, the program's volume is the pump's own count read after the
+// pump stopped, and ended() comes only once that count is in (or could not be read), so that
+// every front-end reports the same figure. Owned by the core, so that the window, the tool and
+// the bridge share it.
 class ProgramRunner : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr int LinkLossMs = 3000;
+    // How long an ending program waits for the pump's count after the Stop: the Stop's and the
+    // two queries' exchanges, each bounded by the link's answer window, with room for a busy
+    // queue.
+    static constexpr int FinalCountMs = 3000;
 
     explicit ProgramRunner(PumpCore &core, QObject *parent = nullptr);
     ~ProgramRunner() override;
@@ -48,7 +55,8 @@ signals:
     void statusChanged(const ProgramStatus &status);
     void stepStarted(const ProgramStatus &status);
     void stepFinished(const ProgramStatus &status);
-    // Done, stopped or failed (with the reason).
+    // Done, stopped or failed (with the reason and the cause), once the pump's count after its
+    // end is in: status.volumeMl is then the program's total as the pump counted it.
     void ended(const ProgramStatus &status);
 
 private:

@@ -13,6 +13,8 @@ QString ProgramStatus::stateName(State state)
         return QStringLiteral("paused");
     case State::WaitingForOperator:
         return QStringLiteral("waiting");
+    case State::Ending:
+        return QStringLiteral("ending");
     case State::Done:
         return QStringLiteral("done");
     case State::Stopped:
@@ -21,6 +23,29 @@ QString ProgramStatus::stateName(State state)
         break;
     }
     return QStringLiteral("failed");
+}
+
+QString ProgramStatus::causeName(Cause cause)
+{
+    switch (cause) {
+    case Cause::None:
+        return QString();
+    case Cause::Done:
+        return QStringLiteral("done");
+    case Cause::ProgramStop:
+        return QStringLiteral("program-stop");
+    case Cause::OutsideStop:
+        return QStringLiteral("outside-stop");
+    case Cause::PumpError:
+        return QStringLiteral("pump-error");
+    case Cause::Refused:
+        return QStringLiteral("refused");
+    case Cause::LinkLost:
+        return QStringLiteral("link-lost");
+    case Cause::Other:
+        break;
+    }
+    return QStringLiteral("other");
 }
 
 QJsonObject ProgramStatus::toJson() const
@@ -36,5 +61,9 @@ QJsonObject ProgramStatus::toJson() const
                   {QStringLiteral("volume_ml"), std::round(volumeMl * 1000.0) / 1000.0}};
     if (!reason.isEmpty())
         o.insert(QStringLiteral("reason"), reason);
+    if (cause != Cause::None)
+        o.insert(QStringLiteral("cause"), causeName(cause));
+    if (ended())
+        o.insert(QStringLiteral("final_count_read"), finalCountRead);
     return o;
 }

@@ -175,13 +175,16 @@ void PumpCore::tick()
     roundSampled = false;
 }
 
+void PumpCore::markSamples(const QString &program, const QString &step)
+{
+    markedProgram = program;
+    markedStep = step;
+}
+
 void PumpCore::stamp(const ProcessSample &sample)
 {
     ProcessSample s = sample;
-    const ProgramStatus &program = programRunner->status();
-    if (program.active()) {
-        s.program = program.name;
-        s.step = program.label;
-    }
+    s.program = markedProgram;
+    s.step = markedStep;
     emit sampled(s);
 }

@@ -77,12 +77,16 @@ public:
     // Whether a command goes on the wire (local commands and the receive-state query do not).
     static bool onWire(BusinessLogic::Command *command);
 
+    // The program and step every sample is stamped with until the next call; the runner sets
+    // them, and clears them once a sample holds its final count.
+    void markSamples(const QString &program, const QString &step);
+
 signals:
     // Every execution's answer with its verdict, after the items took it.
     void answered(const Answer &answer);
     void linkStateChanged(const LinkState &state);
     // One picture of the polled values per refresh tick, once its round is in; stamped with the
-    // running program's name and step.
+    // running program's name and step (see markSamples).
     void sampled(const ProcessSample &sample);
     // A Stop from any source, just before it is queued.
     void stopRequested();
@@ -118,4 +122,6 @@ private:
     // A Stop's ticket may be held by several callers: they joined one Stop.
     std::multimap<Ticket, Held> held;
     bool roundSampled = false;
+    QString markedProgram;
+    QString markedStep;
 };

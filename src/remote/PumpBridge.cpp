@@ -85,6 +85,7 @@ PumpBridge::PumpBridge(const BridgeOptions &bridgeOptions, const QString &pumpId
             Qt::DirectConnection);
     connect(&pump, &PumpCore::linkStateChanged, this, &PumpBridge::linkChanged);
     connect(&pump.program(), &ProgramRunner::statusChanged, this, &PumpBridge::programChanged);
+    connect(&pump.program(), &ProgramRunner::ended, this, &PumpBridge::programEnded);
     programTimer.setSingleShot(true);
     connect(&programTimer, &QTimer::timeout, this, &PumpBridge::publishProgram);
 }
@@ -505,6 +506,12 @@ void PumpBridge::programRequest(const RemoteRequest &r)
         break;
     case Action::Stop:
         if (runner.status().active()) {
+            // The answer waits for the pump's count after the Stop; the runner bounds that.
+            if (programStops.size() < MaxWaiting) {
+                programStops.emplace_back(r, answering);
+                runner.stop();
+                return;
+            }
             runner.stop();
             answer = QStringLiteral("stopped");
         } else {
@@ -528,6 +535,20 @@ void PumpBridge::programChanged(const ProgramStatus &status)
                         QJsonDocument(status.toJson()).toJson(QJsonDocument::Compact), 1, false);
     } else if (!programTimer.isActive()) {
         programTimer.start(static_cast<int>(wait));
+    }
+}
+
+void PumpBridge::programEnded(const ProgramStatus &status)
+{
+    const QString answer =
+        QStringLiteral("%1; %2 ml delivered")
+            .arg(ProgramStatus::stateName(status.state), QString::number(status.volumeMl, 'f', 3));
+    std::vector<std::pair<RemoteRequest, QString>> stops;
+    stops.swap(programStops);
+    for (const auto &stop : stops) {
+        const RemoteRequest &r = stop.first;
+        answering = stop.second;
+        result(r.key, r.name, r.value, r.correlation, true, answer, QString());
     }
 }
 

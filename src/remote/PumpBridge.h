@@ -139,9 +139,11 @@ private:
     // The discovery configs again when the pump's identity became known or changed.
     void publishDiscovery(bool always);
     void nextStep(Waiting w);
-    // program/run and the cmd words for the program runner: answered at once.
+    // program/run and the cmd words for the program runner: answered at once, but for a stop,
+    // answered when the program has ended, with the pump's final count.
     void programRequest(const RemoteRequest &request);
     void programChanged(const ProgramStatus &status);
+    void programEnded(const ProgramStatus &status);
     void publishProgram();
     // The refusal with the error flags the pump reports, read right after it.
     void refusal(const Waiting &w, const Answer &flags);
@@ -172,6 +174,9 @@ private:
     // Requests that came before the claim was decided: served once it is granted.
     std::vector<MqttClient::Message> held;
     ProgramThrottle programThrottle;
+    // program-stop requests waiting for the program's end, with their topics (at most
+    // MaxWaiting; more are answered at once).
+    std::vector<std::pair<RemoteRequest, QString>> programStops;
     bool leaving = false;
     QTimer programTimer; // the newest status, once the throttle lets it go
 };

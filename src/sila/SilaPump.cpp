@@ -348,11 +348,15 @@ struct SilaPump::Private
     {
         if (run.id == 0)
             return;
-        const Outcome result = outcomeOf(status);
+        Outcome result = outcomeOf(status);
         if (starting) {
             endedWhileStarting = result;
             return;
         }
+        // Cut short: the client hears what the pump counted, read after it stopped.
+        if (result.failure != Failure::None)
+            result.message +=
+                QStringLiteral("; %1 ml delivered").arg(QString::number(status.volumeMl, 'f', 3));
         const RunId id = run.id;
         // Over before anyone hears of it: a listener may start the next run at once.
         run = Run();

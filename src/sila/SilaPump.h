@@ -77,8 +77,9 @@ signals:
     // a flow until stopped).
     void runProgress(SilaPump::RunId id, double deliveredMl, double progress, double remainingS);
     void runPaused(SilaPump::RunId id, bool paused);
-    // The run is over: failure None when it ended as asked. deliveredMl is the pump's count as the
-    // run last heard it; one that is stopped ends at once, before the pump's final count comes.
+    // The run is over: failure None when it ended as asked. deliveredMl is the pump's count read
+    // after it stopped (the last one it reported when that read failed); a failure's message
+    // says it too.
     void runEnded(SilaPump::RunId id, double deliveredMl, const SilaPump::Outcome &outcome);
 
 private:

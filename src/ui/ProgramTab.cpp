@@ -561,6 +561,11 @@ void ProgramTab::showStatus(const ProgramStatus &status)
             prompt = plan[at].step.text;
         break;
     }
+    case State::Ending:
+        stateLabel->setStyleSheet(promptSheet);
+        stateLabel->setText(screenText("Ending at %1: %2; reading the pump's count. %3")
+                                .arg(where, status.reason, counters));
+        break;
     case State::Done:
         stateLabel->setStyleSheet(goodSheet);
         stateLabel->setText(screenText("Done: %1 steps. %2").arg(status.total).arg(counters));

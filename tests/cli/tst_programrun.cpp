@@ -121,7 +121,8 @@ void ProgramRunTest::refusedBeforeAnythingIsSent()
     QCOMPARE(sim.received(), QStringList());
 }
 
-// Ctrl-C in the middle of a step: the tool's Stop is the last frame the pump gets.
+// Ctrl-C in the middle of a step: the tool's Stop is the last command the pump gets, and the
+// tool reports what the pump counted after it.
 void ProgramRunTest::interruptStopsThePump()
 {
     SimProcess sim(1, {"--speed", "20"});
@@ -133,8 +134,14 @@ void ProgramRunTest::interruptStopsThePump()
     QVERIFY(p.waitForFinished(10000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 130);
-    QVERIFY2(p.readAllStandardError().contains("the pump was stopped"), "no word of the Stop");
-    QTRY_COMPARE(sim.received().constLast(), QStringLiteral("01KY0"));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    const QRegularExpressionMatch said =
+        QRegularExpression(QStringLiteral("the pump was stopped; ([0-9.]+) ml delivered"))
+            .match(err);
+    QVERIFY2(said.hasMatch(), qPrintable(err));
+    QTRY_COMPARE(sim.received().filter(QRegularExpression(QStringLiteral("^01[^?]"))).constLast(),
+                 QStringLiteral("01KY0"));
+    QTRY_COMPARE(said.captured(1).toDouble(), SimLog::runsTotal(sim.log()) / 1000.0);
 }
 
 // The line hangs up for longer than the program may lose it: the program fails, and the Stop is

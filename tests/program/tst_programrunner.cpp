@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <optional>
 
+Q_DECLARE_METATYPE(ProgramStep)
+
 namespace {
 
 using State = ProgramStatus::State;
@@ -35,6 +37,17 @@ ProgramStep run(double rateMlMin, double forS)
     s.kind = ProgramStep::Kind::Run;
     s.rateMlMin = rateMlMin;
     s.forS = forS;
+    return s;
+}
+
+ProgramStep ramp(double fromMlMin, double toMlMin, double forS, int steps)
+{
+    ProgramStep s;
+    s.kind = ProgramStep::Kind::Ramp;
+    s.fromMlMin = fromMlMin;
+    s.toMlMin = toMlMin;
+    s.forS = forS;
+    s.rampSteps = steps;
     return s;
 }
 
@@ -86,6 +99,26 @@ struct Rig
 
     ProgramRunner &runner() { return core.program(); }
 
+    // Until the pump took starts Starts and a sample since shows it moving.
+    bool pumpingInRun(int starts)
+    {
+        const auto took = [&] {
+            return actions(sim).count(QStringLiteral("01KY1")) >= starts;
+        };
+        return QTest::qWaitFor(took, 20000) && pumping();
+    }
+
+    // The pump's count (thousandths of a ml) over the runs since from; with settle, once it
+    // answered a count after the end (it stands then, and the log is complete up to there).
+    qint64 pumpsCount(bool settle = true, std::size_t from = 0)
+    {
+        const int answered = SimLog::countsAnswered(sim.log());
+        if (settle &&
+            !QTest::qWaitFor([&] { return SimLog::countsAnswered(sim.log()) > answered; }, 5000))
+            return -1;
+        return SimLog::runsTotal(sim.log(), from);
+    }
+
     SimProcess sim;
     PumpCore core;
 };
@@ -104,6 +137,9 @@ private slots:
     void stopMidStep();
     void pumpErrorMidStep();
     void linkHungUpMidStep();
+    void endsWithThePumpsCount_data();
+    void endsWithThePumpsCount();
+    void stoppedRampLeavesNothingToTheNext();
 };
 
 void ProgramRunnerTest::exampleRunsAsWritten()
@@ -252,7 +288,8 @@ void ProgramRunnerTest::stopMidStep()
         rig.core.stop();
     else
         rig.runner().stop();
-    QCOMPARE(ended.count(), 1);
+    // Ended once the pump's count after the Stop is in.
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, ProgramRunner::FinalCountMs);
     QCOMPARE(rig.runner().status().state, State::Stopped);
     QCOMPARE(rig.core.stack().queuedCount(BusinessLogic::Lane::Program), 0);
 
@@ -323,6 +360,96 @@ void ProgramRunnerTest::linkHungUpMidStep()
     const QStringList after = SimLog::received(sinceHangUp());
     QCOMPARE(after.first(), QStringLiteral("01KY0"));
     QVERIFY(!after.contains(QStringLiteral("01KY1")));
+}
+
+using Cause = ProgramStatus::Cause;
+
+void ProgramRunnerTest::endsWithThePumpsCount_data()
+{
+    QTest::addColumn<ProgramStep>("step");
+    QTest::addColumn<int>("starts"); // Starts the pump took before the end is made; 0: none made
+    QTest::addColumn<QByteArray>("end"); // "stop", "core stop", or a line for the simulator
+    QTest::addColumn<int>("cause");
+
+    QTest::newRow("dose done") << dose(0.5, 30) << 0 << QByteArray() << int(Cause::Done);
+    QTest::newRow("run done") << run(30, 20) << 0 << QByteArray() << int(Cause::Done);
+    QTest::newRow("ramp done") << ramp(10, 20, 20, 2) << 0 << QByteArray() << int(Cause::Done);
+    QTest::newRow("dose, the program's stop")
+        << dose(50, 30) << 1 << QByteArray("stop") << int(Cause::ProgramStop);
+    // Runs of three seconds each at the simulator's speed, stopped while the second runs.
+    QTest::newRow("ramp mid-second run, the program's stop")
+        << ramp(10, 20, 120, 2) << 2 << QByteArray("stop") << int(Cause::ProgramStop);
+    QTest::newRow("dose, the core's Stop")
+        << dose(50, 30) << 1 << QByteArray("core stop") << int(Cause::OutsideStop);
+    QTest::newRow("run, the core's Stop")
+        << run(10, 600) << 1 << QByteArray("core stop") << int(Cause::OutsideStop);
+    QTest::newRow("ramp mid-second run, the core's Stop")
+        << ramp(10, 20, 120, 2) << 2 << QByteArray("core stop") << int(Cause::OutsideStop);
+    QTest::newRow("dose, pump error")
+        << dose(50, 30) << 1 << QByteArray("error overpressure on") << int(Cause::PumpError);
+    // The pump doses on unheard: its last answered count is all there is.
+    QTest::newRow("run, link silent")
+        << run(10, 600) << 1 << QByteArray("silent on") << int(Cause::LinkLost);
+}
+
+// However a program ends, its total is what the pump counted, and the samples up to that count
+// carry the program.
+void ProgramRunnerTest::endsWithThePumpsCount()
+{
+    QFETCH(ProgramStep, step);
+    QFETCH(int, starts);
+    QFETCH(QByteArray, end);
+    QFETCH(int, cause);
+    Rig rig;
+    QVERIFY(rig.start());
+    QSignalSpy ended(&rig.runner(), &ProgramRunner::ended);
+    std::vector<ProcessSample> after;
+    QObject::connect(&rig.core, &PumpCore::sampled, [&](const ProcessSample &s) {
+        if (ended.count() > 0)
+            after.push_back(s);
+    });
+    QVERIFY(rig.runner().start({QStringLiteral("ends"), {step}}));
+    const QString label = rig.runner().status().label;
+    if (starts > 0)
+        QVERIFY(rig.pumpingInRun(starts));
+    if (end == "stop")
+        rig.runner().stop();
+    else if (end == "core stop")
+        rig.core.stop();
+    else if (!end.isEmpty())
+        rig.sim.control(end);
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 30000);
+    const ProgramStatus status = ended.first().first().value<ProgramStatus>();
+    QCOMPARE(int(status.cause), cause);
+    const bool silent = end == "silent on";
+    const qint64 counted = rig.pumpsCount(!silent);
+    QCOMPARE(std::llround(status.volumeMl * 1000), counted);
+    QVERIFY2(status.finalCountRead != silent, qPrintable(status.reason));
+
+    // The first sample after the end still carries the program, with the pump's last count.
+    QTRY_VERIFY_WITH_TIMEOUT(!after.empty(), 5000);
+    QCOMPARE(after.front().program, QStringLiteral("ends"));
+    QCOMPARE(after.front().step, label);
+    if (!silent && step.kind != ProgramStep::Kind::Ramp)
+        QCOMPARE(after.front().volumeDelivered.value_or(-1), counted);
+    QTRY_VERIFY_WITH_TIMEOUT(after.size() >= 2, 5000);
+    QCOMPARE(after.at(1).program, QString());
+}
+
+void ProgramRunnerTest::stoppedRampLeavesNothingToTheNext()
+{
+    Rig rig;
+    QVERIFY(rig.start());
+    QSignalSpy ended(&rig.runner(), &ProgramRunner::ended);
+    QVERIFY(rig.runner().start({QStringLiteral("ramp"), {ramp(10, 20, 120, 2)}}));
+    QVERIFY(rig.pumpingInRun(2));
+    rig.core.stop();
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 10000);
+
+    const std::size_t from = rig.sim.log().size();
+    QVERIFY(rig.runner().start({QStringLiteral("next"), {dose(1, 30)}}));
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, 10000);
+    QCOMPARE(std::llround(rig.runner().status().volumeMl * 1000), rig.pumpsCount(true, from));
 }
 
 QTEST_GUILESS_MAIN(ProgramRunnerTest)

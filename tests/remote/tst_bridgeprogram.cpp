@@ -216,12 +216,16 @@ void BridgeProgramTest::stopMidStepStopsProgramAndPump()
 {
     const int since = watcher->lines().size();
     const int start = sim.received().size();
+    const std::size_t logged = sim.log().size();
     QCOMPARE(send(Long, QStringLiteral("long")).value("ok").toBool(), true);
     QTRY_VERIFY_WITH_TIMEOUT(sim.received().mid(start).contains(QStringLiteral("01KY1")), 10000);
     const int before = sim.received().size();
     QVERIFY(publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), "stop"));
-    QCOMPARE(waitFor("program", "state", "stopped", since).value("name").toString(),
-             QStringLiteral("Long"));
+    const QJsonObject stopped = waitFor("program", "state", "stopped", since);
+    QCOMPARE(stopped.value("name").toString(), QStringLiteral("Long"));
+    // What the pump counted after the Stop, to the thousandth.
+    QTRY_COMPARE(stopped.value("volume_ml").toDouble(),
+                 SimLog::runsTotal(sim.log(), logged) / 1000.0);
     QVERIFY(!waitFor("state", "run_state", "stopped", since).isEmpty());
     QStringList keys = commands(sim.received().mid(before)).filter(QStringLiteral("KY"));
     keys.removeDuplicates();

@@ -207,6 +207,13 @@ void SilaPumpTest::runEnds()
                  qPrintable(endOf(rig.ended).message));
     if (failure == Failure::None)
         QVERIFY(qAbs(rig.ended.constLast().at(1).toDouble() - 50) <= 0.5);
+    // What the pump counted once it stood, in the result and in a failure's words.
+    const double delivered = rig.ended.constLast().at(1).toDouble();
+    if (failure != Failure::LinkLost)
+        QTRY_COMPARE(delivered, SimLog::runsTotal(rig.sim.log()) / 1000.0);
+    if (failure == Failure::Stopped || failure == Failure::PumpError)
+        QVERIFY(endOf(rig.ended).message.endsWith(QString::number(delivered, 'f', 3) +
+                                                  " ml delivered"));
     if (failure == Failure::LinkLost) {
         SilaPump::Outcome why;
         QCOMPARE(rig.pump.startDose(1, 10, &why), SilaPump::RunId(0));

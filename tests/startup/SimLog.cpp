@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 constexpr qint64 DayMs = 24 * 3600 * 1000;
@@ -60,4 +62,33 @@ std::vector<SimLog::Entry> SimLog::receivedEntries(const std::vector<Entry> &ent
             rx.push_back(entry);
     }
     return rx;
+}
+
+qint64 SimLog::runsTotal(const std::vector<Entry> &entries, std::size_t from)
+{
+    static const QRegularExpression count(QStringLiteral("query \\?TV = (\\d+)"));
+    qint64 total = 0;
+    qint64 last = 0;
+    bool running = false;
+    for (std::size_t i = from; i < entries.size(); ++i) {
+        const Entry &e = entries[i];
+        if (e.direction != QLatin1String("rx"))
+            continue;
+        if (e.line.contains(QLatin1String("KY1 start"))) {
+            total += running ? last : 0;
+            running = true;
+            last = 0;
+        }
+        const QRegularExpressionMatch m = count.match(e.line);
+        if (m.hasMatch())
+            last = m.captured(1).toLongLong();
+    }
+    return total + (running ? last : 0);
+}
+
+int SimLog::countsAnswered(const std::vector<Entry> &entries)
+{
+    return static_cast<int>(std::count_if(entries.begin(), entries.end(), [](const Entry &e) {
+        return e.direction == QLatin1String("rx") && e.line.contains(QLatin1String("query ?TV = "));
+    }));
 }
