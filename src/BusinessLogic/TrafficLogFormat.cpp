@@ -1,5 +1,7 @@
 #include "BusinessLogic/TrafficLogFormat.h"
 
+#include <QVector>
+
 namespace BusinessLogic {
 
 namespace {
