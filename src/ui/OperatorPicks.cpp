@@ -68,3 +68,15 @@ QString OperatorPicks::refusal(const QString &key, const QString &text, std::opt
     const std::optional<double> x = Pump::TypedNumber::read(text);
     return x ? Pump::KeyTable::outside(k, *x) : Pump::TypedNumber::refusal(key, text);
 }
+
+QString OperatorPicks::typedBreakTime(const QString &minutes, const QString &seconds,
+                                      GUI::OperationItem &item)
+{
+    const std::optional<int> value = Pump::EntryConversion::breakTime(minutes, seconds);
+    if (!value)
+        return QStringLiteral("break-time: \"%1\" min \"%2\" s is not a whole number of "
+                              "minutes and seconds")
+            .arg(minutes.trimmed(), seconds.trimmed());
+    held(BusinessLogic::CommandSpezifier::SetDispenseVolumeBreakTime, *value, item);
+    return QString();
+}

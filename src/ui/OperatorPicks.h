@@ -38,6 +38,10 @@ public:
     // thousandths as above. A text that is no number by the rule, or a value outside the limits,
     // sends nothing and gives the reason.
     QString typedText(const QString &key, const QString &text, GUI::OperationItem &item);
+    // The break time's two fields (minutes, seconds), sent and held as above; the reason, and
+    // nothing sent, when they are no whole numbers.
+    QString typedBreakTime(const QString &minutes, const QString &seconds,
+                           GUI::OperationItem &item);
     // Why a typed decimal key's value may not go (no number, or outside the limits); empty when
     // it may. value: the text in thousandths, as the entry conversion gave it.
     static QString refusal(const QString &key, const QString &text, std::optional<int> value);

@@ -489,19 +489,17 @@ void mainForm::launchCmdPrime()
 
 void mainForm::launchCmdSetVolume()
 {
-    if (!editedFields.take({ui->lineEditVolume}))
-        return;
     // Nothing goes for a text that is no number or a value outside the limits; the reason is
     // shown, and the next update shows the pump's value.
     const Pump::SendGate::SetPoint setPoint = Pump::SendGate::setPoint(runMode);
-    if (setPoint == Pump::SendGate::SetPoint::Volume)
-        ui->labelUserAction->setText(picks.typedText(QStringLiteral("volume"),
-                                                     ui->lineEditVolume->text(),
-                                                     item<OperationItemVolumeTarget>()));
-    else if (setPoint == Pump::SendGate::SetPoint::FlowRate)
-        ui->labelUserAction->setText(picks.typedText(QStringLiteral("flow-rate"),
-                                                     ui->lineEditVolume->text(),
-                                                     item<OperationItemFlowrate>()));
+    const bool volume = setPoint == Pump::SendGate::SetPoint::Volume;
+    if (editedFields.take({ui->lineEditVolume}) &&
+        (volume || setPoint == Pump::SendGate::SetPoint::FlowRate))
+        ui->labelUserAction->setText(picks.typedText(
+            volume ? QStringLiteral("volume") : QStringLiteral("flow-rate"),
+            ui->lineEditVolume->text(),
+            volume ? static_cast<GUI::OperationItem &>(item<OperationItemVolumeTarget>())
+                   : item<OperationItemFlowrate>()));
 }
 
 void mainForm::launchCmdSetDispenseTime()
@@ -526,19 +524,13 @@ void mainForm::launchCmdSetDispenseTime()
 
 void mainForm::launchCmdSetDispenseBreakTime()
 {
-    const std::optional<int> value = Pump::EntryConversion::breakTime(
-        ui->lineEditBreakTimeMin->text(), ui->lineEditBreakTimeSec->text());
     if (!editedFields.take({ui->lineEditBreakTimeMin, ui->lineEditBreakTimeSec}))
         return;
-    if (!value) {
-        ui->labelUserAction->setText(
-            QStringLiteral("break-time: \"%1\" min \"%2\" s is not a whole number of minutes "
-                           "and seconds")
-                .arg(ui->lineEditBreakTimeMin->text().trimmed(),
-                     ui->lineEditBreakTimeSec->text().trimmed()));
-        return;
-    }
-    picks.held(Id::SetDispenseVolumeBreakTime, *value, item<OperationItemVolumeBreakTime>());
+    const QString why =
+        picks.typedBreakTime(ui->lineEditBreakTimeMin->text(), ui->lineEditBreakTimeSec->text(),
+                             item<OperationItemVolumeBreakTime>());
+    if (!why.isEmpty())
+        ui->labelUserAction->setText(why);
 }
 
 void mainForm::launchCmdSetDispenseNumber()
@@ -603,9 +595,9 @@ void mainForm::launchCmdSetCustomCalibrationVolume()
     const std::optional<int> value = Pump::EntryConversion::scaledFloat(text, 1000, 0.0005);
     if (!editedFields.take({ui->lineEditCalVolume}))
         return;
-    const QString why = OperatorPicks::refusal(QStringLiteral("calibration-volume"), text, value);
-    ui->labelUserAction->setText(why);
-    if (why.isEmpty())
+    ui->labelUserAction->setText(
+        OperatorPicks::refusal(QStringLiteral("calibration-volume"), text, value));
+    if (ui->labelUserAction->text().isEmpty())
         push(Id::SetCustCalVol, *value);
 }
 
@@ -671,10 +663,10 @@ void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
     const std::optional<int> value =
         Pump::EntryConversion::scaledFloat(ui->lineEditFactoryPumpStrokeVolume->text(), 10, 0.05);
     const bool edited = editedFields.take({ui->lineEditFactoryPumpStrokeVolume});
-    if (edited && !value) {
+    if (edited && !value)
         ui->labelUserAction->setText(Pump::TypedNumber::refusal(
             QStringLiteral("stroke volume"), ui->lineEditFactoryPumpStrokeVolume->text()));
-    } else if (edited) {
+    else if (edited) {
         if (confirmation->strokeVolume(*value))
             picks.held(Id::SetFactoryPumpStrokeVolume, *value,
                        item<OperationItemFactoryStrokeVolume>());
@@ -689,10 +681,10 @@ void mainForm::launchCmdSetFactoryMeasuredCalVolume()
     const std::optional<int> value =
         Pump::EntryConversion::scaledFloat(ui->lineEditFactoryCalVolume->text(), 1000, 0.0005);
     const bool edited = editedFields.take({ui->lineEditFactoryCalVolume});
-    if (edited && !value) {
+    if (edited && !value)
         ui->labelUserAction->setText(Pump::TypedNumber::refusal(
             QStringLiteral("factory calibration volume"), ui->lineEditFactoryCalVolume->text()));
-    } else if (edited) {
+    else if (edited) {
         if (confirmation->factoryCalibrationVolume(*value))
             push(Id::SetFactoryMeasuredCalVolume, *value);
         else
