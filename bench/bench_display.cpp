@@ -9,6 +9,7 @@
 #include "GUI/OperationItem.h"
 #include "GUI/RefreshTimer.h"
 #include "SampleStats.h"
+#include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
 #include "serial/Communication.h"
 #include "ui/mainForm.h"
@@ -52,7 +53,8 @@ struct WindowGraph
     BusinessLogic::LoggingCommandStack &stack = core.stack();
     std::vector<BusinessLogic::Command *> &table = core.table();
     GUI::RefreshTimer &refresher = core.refresher();
-    mainForm window{core, qobject_cast<QApplication *>(QCoreApplication::instance())};
+    ProgramRunner runner{core};
+    mainForm window{core, runner, qobject_cast<QApplication *>(QCoreApplication::instance())};
 };
 
 // What a FLUXO 10 at rest reports, in the simulator's answer formats.

@@ -11,6 +11,7 @@
 #include "PumpServer.h"
 #include "WireTrace.h"
 #include "app/WindowStartup.h"
+#include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
 #include "serial/Communication.h"
 #include "ui/mainForm.h"
@@ -91,7 +92,8 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QDir::setCurrent(ownDirectory()); // the help collection lies beside the programs
     PumpCore core;
-    WindowStartup startup(core, application);
+    ProgramRunner runner(core);
+    WindowStartup startup(core, runner, application);
     mainForm *window = startup.window();
 
     const Milestones milestones(trace);

@@ -110,7 +110,7 @@ int main(int argc, char *argv[])
     Clock::time_point lastTick;
     QObject::connect(&core.refresher(), &GUI::RefreshTimer::ticked,
                      [&lastTick] { lastTick = Clock::now(); });
-    ProgramRunner &runner = core.program();
+    ProgramRunner runner(core);
     QObject::connect(&runner, &ProgramRunner::stepFinished, [&](const ProgramStatus &) {
         ends.push_back(Clock::now());
         rounds.push_back(lastTick);

@@ -11,6 +11,7 @@
 #include "CoreRig.h"
 #include "GUI/RefreshTimer.h"
 #include "SampleStats.h"
+#include "program/ProgramRunner.h"
 #include "pump/AttachTable.h"
 #include "ui/mainForm.h"
 
@@ -181,7 +182,8 @@ int main(int argc, char *argv[])
     GUI::RefreshTimer::resetStatusGroup();
     // Ticks come from the benchmark, each on a quiet link.
     Pump::AttachTable::attachAll(refresher, rig.core->items().all());
-    mainForm window(*rig.core);
+    ProgramRunner runner(*rig.core);
+    mainForm window(*rig.core, runner);
     for (BusinessLogic::Command *command : rig.core->commandObjects())
         window.addCommand(command);
     auto *stop = window.findChild<QPushButton *>(QStringLiteral("buttonStop"));

@@ -10,8 +10,9 @@
 
 #include <cstdio>
 
-WindowStartup::WindowStartup(PumpCore &core, QApplication &application, const QString &recordFile)
-    : mainWindow(std::make_unique<mainForm>(core, &application))
+WindowStartup::WindowStartup(PumpCore &core, ProgramRunner &runner, QApplication &application,
+                             const QString &recordFile)
+    : mainWindow(std::make_unique<mainForm>(core, runner, &application))
 {
     for (BusinessLogic::Command *command : core.table()) {
         if (command != nullptr)

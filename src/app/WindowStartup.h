@@ -5,6 +5,7 @@
 #include <memory>
 
 class HelpContent;
+class ProgramRunner;
 class PumpCore;
 class QApplication;
 class WindowCaptionEventFilter;
@@ -18,7 +19,8 @@ class WindowStartup
 {
 public:
     // recordFile: the file --record names, or empty.
-    WindowStartup(PumpCore &core, QApplication &application, const QString &recordFile = QString());
+    WindowStartup(PumpCore &core, ProgramRunner &runner, QApplication &application,
+                  const QString &recordFile = QString());
     ~WindowStartup();
 
     WindowStartup(const WindowStartup &) = delete;

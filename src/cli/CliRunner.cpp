@@ -11,6 +11,7 @@
 #include "cli/SilaCommand.h"
 #include "cli/Suggestion.h"
 #include "cli/WatchCommand.h"
+#include "journal/Journal.h"
 #include "platform/TerminationSignals.h"
 #include "remote/BridgeOptions.h"
 #include "remote/BridgeSession.h"
@@ -435,19 +436,21 @@ int CliRunner::serve()
     if (!pump->choose(&exit, options.port, options.address))
         return exit;
 
-    HeadlessPump headless(pump->port(), pump->address());
-    if (!headless.portOpen())
-        output.message(QStringLiteral("%1; trying again every %2 s")
-                           .arg(headless.problem().text())
-                           .arg(HeadlessPump::ReopenMs / 1000));
     const QString id = options.pumpId.isEmpty()
                            ? BridgeOptions::defaultPumpId(QSysInfo::machineHostName(), pump->port(),
                                                           pump->address())
                            : options.pumpId;
+    Journal journal;
+    HeadlessPump headless(pump->port(), pump->address(), &journal,
+                          {QLatin1String(JournalEntry::Origin::Bridge), id, QString(), QString()});
+    if (!headless.portOpen())
+        output.message(QStringLiteral("%1; trying again every %2 s")
+                           .arg(headless.problem().text())
+                           .arg(HeadlessPump::ReopenMs / 1000));
     // Only the bridge sets the pump going on this core: what runs when it leaves is its own.
-    ExitStop ours(headless.core());
+    ExitStop ours(headless.core(), headless.runner());
     // The window's own bridge session: the same publishing, control and reconnection.
-    BridgeSession bridge(headless.core(), QStringLiteral(DOSETTA_VERSION));
+    BridgeSession bridge(headless.core(), headless.runner(), QStringLiteral(DOSETTA_VERSION));
     QEventLoop loop;
     int status = Done;
     QString lastFailure;

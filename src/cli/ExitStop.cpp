@@ -10,9 +10,10 @@
 
 #include <algorithm>
 
-ExitStop::ExitStop(PumpCore &pumpCore, QObject *parent)
+ExitStop::ExitStop(PumpCore &pumpCore, const ProgramRunner &programRunner, QObject *parent)
     : QObject(parent)
     , core(pumpCore)
+    , runner(programRunner)
 {
     using Id = BusinessLogic::CommandSpezifier;
     connect(&core, &PumpCore::answered, this, [this](const Answer &answer) {
@@ -34,7 +35,7 @@ ExitStop::ExitStop(PumpCore &pumpCore, QObject *parent)
 
 bool ExitStop::needed() const
 {
-    return moving || core.program().status().active();
+    return moving || runner.status().active();
 }
 
 bool ExitStop::stopPump(PumpCore &core, int boundMs)

@@ -3,6 +3,7 @@
 #include <QObject>
 
 class PumpCore;
+class ProgramRunner;
 
 // What a front-end set going on a pump core of its own, and the Stop that ends it before the
 // front-end leaves. Nobody else queues run commands on that core, so a program on its runner is
@@ -18,7 +19,7 @@ public:
     // then.
     static constexpr int BoundMs = 3000;
 
-    explicit ExitStop(PumpCore &core, QObject *parent = nullptr);
+    ExitStop(PumpCore &core, const ProgramRunner &runner, QObject *parent = nullptr);
 
     // A program, run or priming of ours may still be going.
     bool needed() const;
@@ -28,5 +29,6 @@ public:
 
 private:
     PumpCore &core;
+    const ProgramRunner &runner;
     bool moving = false; // a Start or Prime was taken, and no sample since shows the pump standing
 };

@@ -8,6 +8,7 @@
 #include "cli/ProgramCheckCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RunLoop.h"
+#include "journal/Journal.h"
 #include "program/ProgramPlan.h"
 #include "program/ProgramRunner.h"
 #include "pump/DurationText.h"
@@ -92,7 +93,10 @@ int ProgramRunCommand::exec()
     }
     if (csvOut)
         CliOutput::text(QString::fromUtf8(CsvFormat::header()));
-    HeadlessPump headless(pump.port(), pump.address());
+    Journal journal;
+    HeadlessPump headless(pump.port(), pump.address(), &journal,
+                          {QLatin1String(JournalEntry::Origin::Cli), JournalEntry::localUser(),
+                           QString(), QString()});
     if (!headless.portOpen()) {
         const QString why = headless.problem().text();
         output.message(why.isEmpty() ? QStringLiteral("%1 cannot be opened").arg(pump.port())
@@ -100,7 +104,7 @@ int ProgramRunCommand::exec()
         return CliRunner::NoAnswer;
     }
     PumpCore &core = headless.core();
-    ProgramRunner &runner = core.program();
+    ProgramRunner &runner = headless.runner();
     // Signals are caught from before the start on: a Ctrl-C in between still stops the pump.
     RunLoop loop;
     ProgressDisplay progress(output, CliOutput::errorIsTerminal());

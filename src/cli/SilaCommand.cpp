@@ -7,6 +7,7 @@
 #include "cli/CliRunner.h"
 #include "cli/ExitStop.h"
 #include "cli/RunLoop.h"
+#include "journal/Journal.h"
 #include "platform/TerminationSignals.h"
 #include "remote/HeadlessPump.h"
 #include "sila/SilaDiscovery.h"
@@ -117,14 +118,17 @@ int SilaCommand::exec()
         selfSigned = true;
     }
 
-    HeadlessPump headless(pump.port(), pump.address());
+    Journal journal;
+    HeadlessPump headless(
+        pump.port(), pump.address(), &journal,
+        {QLatin1String(JournalEntry::Origin::Sila), identity.uuid(), QString(), QString()});
     if (!headless.portOpen())
         output.message(QStringLiteral("%1; trying again every %2 s")
                            .arg(headless.problem().text())
                            .arg(HeadlessPump::ReopenMs / 1000));
     // Only SiLA clients set the pump going on this core: what runs at the end is theirs.
-    ExitStop ours(headless.core());
-    SilaPump silaPump(headless.core());
+    ExitStop ours(headless.core(), headless.runner());
+    SilaPump silaPump(headless.core(), headless.runner());
     SilaServer server(silaPump, identity);
     QObject::connect(&server, &SilaServer::logged, &server,
                      [this](const QString &line) { output.message(line); });

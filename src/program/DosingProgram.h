@@ -11,4 +11,6 @@ struct DosingProgram
 {
     QString name;
     std::vector<ProgramStep> steps;
+    // Hex SHA-256 of the file it was read from; empty for a program made in memory.
+    QString fileSha256 = {};
 };

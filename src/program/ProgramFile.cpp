@@ -5,6 +5,7 @@
 #include "pump/JsonKeys.h"
 #include "pump/KeyTable.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -557,8 +558,11 @@ ProgramFile::Checked ProgramFile::read(const QByteArray &json)
             it.key() != QLatin1String("steps"))
             rules.add(shown(it.key()) + QStringLiteral(": unknown field"));
 
-    if (checked.ok())
+    if (checked.ok()) {
+        program.fileSha256 =
+            QString::fromLatin1(QCryptographicHash::hash(json, QCryptographicHash::Sha256).toHex());
         checked.program = std::move(program);
+    }
     return checked;
 }
 

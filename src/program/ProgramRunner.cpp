@@ -1,8 +1,10 @@
 #include "program/ProgramRunner.h"
 
 #include "GUI/OperationItem.h"
+#include "journal/JournalEntry.h"
 #include "program/ProgramPlan.h"
 #include "program/RampSegments.h"
+#include "program/RunRecord.h"
 #include "pump/AttachTable.h"
 #include "pump/DosingPlan.h"
 #include "pump/StatusFlags.h"
@@ -154,6 +156,14 @@ struct ProgramRunner::Private
 
     const PlannedStep &current() const { return plan[index]; }
 
+    // What the run's own commands carry: its owner and its id.
+    RequestOrigin runOrigin() const
+    {
+        RequestOrigin origin = status.origin;
+        origin.runId = status.runId;
+        return origin;
+    }
+
     void changed()
     {
         if (clock.isValid())
@@ -240,6 +250,7 @@ struct ProgramRunner::Private
         std::vector<Pump::DosingPlan::Step> steps = setup.steps;
         steps.insert(steps.begin() + 1,
                      {Id::SetDispenseVolumeNumber, 1, QStringLiteral("one dose per start")});
+        const PumpCore::OriginScope scope(core, runOrigin());
         for (const Pump::DosingPlan::Step &s : steps) {
             const PumpCore::Ticket ticket =
                 core.submit(BusinessLogic::Lane::Program, s.command, s.value);
@@ -324,6 +335,7 @@ struct ProgramRunner::Private
             status.reason = status.reason.isEmpty() ? unread : status.reason + "; " + unread;
         }
         changed();
+        RunRecord::end(core, status);
         emit q.ended(status);
     }
 
@@ -443,6 +455,7 @@ struct ProgramRunner::Private
     void sendStop()
     {
         ownStop = true;
+        const PumpCore::OriginScope scope(core, runOrigin());
         stopTicket = core.stop();
         ownStop = false;
     }
@@ -556,6 +569,7 @@ struct ProgramRunner::Private
     void sendResume()
     {
         // The pump's Start continues a paused dose with what remains of it.
+        const PumpCore::OriginScope scope(core, runOrigin());
         startTicket = core.submit(BusinessLogic::Lane::Program, Id::Start, 0);
         if (startTicket == 0) {
             fail(Fault::Other, QStringLiteral("start cannot be sent"));
@@ -567,6 +581,7 @@ struct ProgramRunner::Private
 
     void sendPause()
     {
+        const PumpCore::OriginScope scope(core, runOrigin());
         pauseTicket = core.submit(BusinessLogic::Lane::Program, Id::Pause, 0);
         if (pauseTicket != 0)
             inFlight.emplace(pauseTicket, QStringLiteral("pause"));
@@ -585,6 +600,7 @@ struct ProgramRunner::Private
         if (!status.active() || status.state == State::Ending)
             return;
         if (sample.errors && !sample.errors->isEmpty()) {
+            status.errorFlags = *sample.errors;
             fail(Fault::PumpError, QStringLiteral("the pump reports an error: %1")
                                        .arg(sample.errors->join(QStringLiteral(", "))));
             return;
@@ -728,10 +744,11 @@ struct ProgramRunner::Private
                                   .arg(ProgramRunner::LinkLossMs / 1000));
     }
 
-    void stopRequested()
+    void stopRequested(const RequestOrigin &by)
     {
         if (ownStop || !status.active())
             return;
+        status.stoppedBy = by;
         end(State::Stopped, Cause::OutsideStop, QStringLiteral("stopped from outside the program"),
             false);
     }
@@ -754,7 +771,8 @@ ProgramRunner::ProgramRunner(PumpCore &core, QObject *parent)
     connect(&core, &PumpCore::sampled, this, [this](const ProcessSample &s) { d->sampled(s); });
     connect(&core, &PumpCore::linkStateChanged, this,
             [this](const LinkState &link) { d->linkChanged(link); });
-    connect(&core, &PumpCore::stopRequested, this, [this] { d->stopRequested(); });
+    connect(&core, &PumpCore::stopRequested, this,
+            [this](const RequestOrigin &by) { d->stopRequested(by); });
     connect(&core.stack(), &BusinessLogic::CommandStack::entriesCleared, this,
             [this](const std::vector<PumpCore::Ticket> &tickets) { d->cleared(tickets); });
 }
@@ -762,6 +780,11 @@ ProgramRunner::ProgramRunner(PumpCore &core, QObject *parent)
 ProgramRunner::~ProgramRunner() = default;
 
 bool ProgramRunner::start(const DosingProgram &program, QString *error)
+{
+    return start(program, d->core.origin(), error);
+}
+
+bool ProgramRunner::start(const DosingProgram &program, const RequestOrigin &origin, QString *error)
 {
     const auto refuse = [error](const QString &why) {
         if (error != nullptr)
@@ -780,6 +803,9 @@ bool ProgramRunner::start(const DosingProgram &program, QString *error)
     d->status.state = State::Running;
     d->status.name = program.name;
     d->status.total = static_cast<int>(d->plan.size());
+    d->status.origin = origin;
+    d->status.origin.runId.clear();
+    d->status.runId = JournalEntry::newRunId();
     d->finishedVolumeMl = 0;
     d->stepVolumeMl = 0;
     d->segmentsVolumeMl = 0;
@@ -791,6 +817,7 @@ bool ProgramRunner::start(const DosingProgram &program, QString *error)
     d->inFlight.clear();
     d->startTicket = 0;
     d->clock.start();
+    RunRecord::begin(d->core, d->status, program);
     const LinkState link = d->core.linkState();
     if (!link.connected() && link.kind != LinkState::Kind::Unknown)
         d->linkTimer.start(LinkLossMs);
@@ -845,8 +872,10 @@ void ProgramRunner::continuePrompt()
     }
 }
 
-void ProgramRunner::stop()
+void ProgramRunner::stop(const RequestOrigin &by)
 {
+    if (d->status.active() && d->status.state != State::Ending)
+        d->status.stoppedBy = by.known() ? by : d->core.origin();
     d->end(State::Stopped, Cause::ProgramStop, QStringLiteral("stopped"));
 }
 

@@ -3,6 +3,7 @@
 #include "program/DosingProgram.h"
 #include "program/PlannedStep.h"
 #include "program/ProgramStatus.h"
+#include "pumpcore/RequestOrigin.h"
 
 #include <QObject>
 
@@ -18,8 +19,9 @@ class PumpCore;
 // a pump error flag, a refused command or a link lost for more than LinkLossMs ends it as failed,
 // after a Stop. However it ends, the program's volume is the pump's own count read after the
 // pump stopped, and ended() comes only once that count is in (or could not be read), so that
-// every front-end reports the same figure. Owned by the core, so that the window, the tool and
-// the bridge share it.
+// every front-end reports the same figure. Each run has an owner, the origin it was started
+// with, and a record in the core's journal from its start to that count. Every host owns one
+// beside its core, so that all its front-ends share it.
 class ProgramRunner : public QObject
 {
     Q_OBJECT
@@ -36,6 +38,8 @@ public:
 
     // Starts a program that passed the file's checks; false, with the reason in *error, when a
     // program is already active or the program is empty.
+    bool start(const DosingProgram &program, const RequestOrigin &origin, QString *error = nullptr);
+    // With the core's current origin.
     bool start(const DosingProgram &program, QString *error = nullptr);
     // Holds the program and pauses the pump; resume() continues the current step with what
     // remains of it.
@@ -43,8 +47,9 @@ public:
     void resume();
     // Ends a prompt step: the program goes on with the next step.
     void continuePrompt();
-    // Ends the program and stops the pump (through the Stop lane).
-    void stop();
+    // Ends the program and stops the pump (through the Stop lane); by whom, or the core's
+    // current origin.
+    void stop(const RequestOrigin &by = RequestOrigin());
 
     const ProgramStatus &status() const;
     // The running (or last) program's steps, unrolled.

@@ -1,5 +1,7 @@
 #include "program/ProgramStatus.h"
 
+#include <QJsonArray>
+
 #include <cmath>
 
 QString ProgramStatus::stateName(State state)
@@ -65,5 +67,13 @@ QJsonObject ProgramStatus::toJson() const
         o.insert(QStringLiteral("cause"), causeName(cause));
     if (ended())
         o.insert(QStringLiteral("final_count_read"), finalCountRead);
+    if (!runId.isEmpty())
+        o.insert(QStringLiteral("run_id"), runId);
+    if (origin.known())
+        o.insert(QStringLiteral("origin"), origin.toJson());
+    if (stoppedBy.known())
+        o.insert(QStringLiteral("stopped_by"), stoppedBy.toJson());
+    if (!errorFlags.isEmpty())
+        o.insert(QStringLiteral("flags"), QJsonArray::fromStringList(errorFlags));
     return o;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "pumpcore/RequestOrigin.h"
+
 #include <QJsonObject>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // A program's state and progress as every front-end shows it.
@@ -52,6 +55,10 @@ struct ProgramStatus
     // Once ended: the pump's count was read after it stopped. When not (silence, a lost link),
     // volumeMl is the last count the pump reported and the reason says so.
     bool finalCountRead = false;
+    QString runId;           // the journal's id of this run
+    RequestOrigin origin;    // who asked for it
+    RequestOrigin stoppedBy; // once stopped: whose Stop ended it
+    QStringList errorFlags;  // once failed with a pump error: the flags the pump named
 
     // Running, paused, waiting for the operator, or ending: nothing else may start yet.
     bool active() const
@@ -65,7 +72,8 @@ struct ProgramStatus
     }
     // The MQTT program topic's and the tool's --json shape: state, name, position, total, path,
     // step (the label), step_progress, elapsed_s, volume_ml, reason once it ended so, cause from
-    // ending on, and final_count_read once ended.
+    // ending on, and final_count_read once ended; run_id, origin, stopped_by once stopped from
+    // outside, flags once the pump named its error.
     QJsonObject toJson() const;
 };
 

@@ -2,10 +2,12 @@
 
 #include "BusinessLogic/Command.h"
 #include "BusinessLogic/LocalCommand.h"
+#include "BusinessLogic/SettingCommand.h"
 #include "GUI/OperationItem.h"
 #include "GUI/OperationItemStatus.h"
-#include "program/ProgramRunner.h"
+#include "journal/Journal.h"
 #include "pump/AttachTable.h"
+#include "pump/KeyTable.h"
 #include "recorder/RunStateJudge.h"
 
 PumpCore::PumpCore(Options coreOptions, QObject *parent)
@@ -31,13 +33,11 @@ PumpCore::PumpCore(Options coreOptions, QObject *parent)
     } else {
         refreshTimer->noCyclicDataUpdate(true);
     }
-    programRunner = std::make_unique<ProgramRunner>(*this);
+    connect(this, &PumpCore::linkStateChanged, this, &PumpCore::recordLink);
 }
 
 PumpCore::~PumpCore()
 {
-    // The runner queues into the stack and listens to the sampler: it goes before both.
-    programRunner.reset();
     // The poller holds tickets of the stack and pointers to the items: it goes first.
     processSampler.reset();
     refreshTimer.reset();
@@ -62,26 +62,141 @@ PumpCore::Ticket PumpCore::submit(Lane lane, Id id, int value, bool logFlag)
     BusinessLogic::Command *c = command(id);
     if (c == nullptr)
         return 0;
+    Ticket ticket = 0;
     switch (lane) {
     case Lane::Stop:
     case Lane::Operator:
-        return commandStack.push(c, value, logFlag);
-    case Lane::Remote:
-        return commandStack.pushRemote(c, value, logFlag);
-    case Lane::Program:
-        return commandStack.pushProgram(c, value, logFlag);
-    case Lane::Poll:
+        ticket = commandStack.push(c, value, logFlag);
         break;
+    case Lane::Remote:
+        ticket = commandStack.pushRemote(c, value, logFlag);
+        break;
+    case Lane::Program:
+        ticket = commandStack.pushProgram(c, value, logFlag);
+        break;
+    case Lane::Poll:
+        return commandStack.pushPoll(c, value, logFlag);
     }
-    return commandStack.pushPoll(c, value, logFlag);
+    remember(lane, id, value, ticket);
+    return ticket;
 }
 
 PumpCore::Ticket PumpCore::stop(bool logFlag)
 {
     // First, so that a program ends before the Stop drops what it queued.
-    emit stopRequested();
+    emit stopRequested(currentOrigin);
     BusinessLogic::Command *c = command(Id::Stop);
-    return c != nullptr ? commandStack.pushStop(c, logFlag) : 0;
+    if (c == nullptr)
+        return 0;
+    const Ticket ticket = commandStack.pushStop(c, logFlag);
+    remember(Lane::Stop, Id::Stop, 0, ticket);
+    return ticket;
+}
+
+void PumpCore::attachJournal(Journal *journal, const QString &pumpId)
+{
+    journalSink = journal;
+    pumpName = pumpId;
+}
+
+QString PumpCore::pumpId() const
+{
+    if (!pumpName.isEmpty())
+        return pumpName;
+    return QStringLiteral("%1:%2").arg(communication.portName()).arg(communication.address());
+}
+
+const RequestOrigin *PumpCore::originOf(Ticket ticket) const
+{
+    const auto it = sent.find(ticket);
+    return it != sent.end() ? &it->second.origin : nullptr;
+}
+
+namespace {
+
+const Pump::KeyTable::Key *settingKey(BusinessLogic::CommandSpezifier id)
+{
+    for (const Pump::KeyTable::Key &key : Pump::KeyTable::keys()) {
+        if (key.set == id)
+            return &key;
+    }
+    return nullptr;
+}
+
+QString verdictName(BusinessLogic::AnswerOutcome outcome)
+{
+    using Outcome = BusinessLogic::AnswerOutcome;
+    switch (outcome) {
+    case Outcome::Answered:
+        return QStringLiteral("accepted");
+    case Outcome::Unacknowledged:
+        return QStringLiteral("sent, not acknowledged");
+    case Outcome::Nak:
+        return QStringLiteral("refused");
+    case Outcome::Silent:
+        return QStringLiteral("no answer");
+    case Outcome::Cleared:
+        return QStringLiteral("dropped");
+    case Outcome::InvalidFrame:
+        break;
+    }
+    return QStringLiteral("garbled");
+}
+
+} // namespace
+
+void PumpCore::remember(Lane, Id id, int value, Ticket ticket)
+{
+    // A Stop joining one already queued shares its ticket: the first asker stays on record.
+    if (ticket == 0 || sent.count(ticket) != 0)
+        return;
+    Sent s{currentOrigin, id, value, QJsonValue()};
+    if (journalSink != nullptr &&
+        dynamic_cast<BusinessLogic::SettingCommand *>(command(id)) != nullptr) {
+        const Pump::KeyTable::Key *key = settingKey(id);
+        if (key != nullptr && key->readable())
+            s.before = Pump::KeyTable::json(*key, pumpItems);
+    }
+    sent.emplace(ticket, std::move(s));
+}
+
+void PumpCore::record(const Answer &answer)
+{
+    const auto it = sent.find(answer.ticket);
+    if (journalSink == nullptr || it == sent.end())
+        return;
+    const Sent &s = it->second;
+    if (dynamic_cast<BusinessLogic::SettingCommand *>(command(s.id)) == nullptr)
+        return;
+    const Pump::KeyTable::Key *key = settingKey(s.id);
+    QJsonObject fields{{QStringLiteral("command"), BusinessLogic::toInt(s.id)},
+                       {QStringLiteral("sent"), s.value},
+                       {QStringLiteral("verdict"), verdictName(answer.outcome)}};
+    if (key != nullptr) {
+        const QJsonValue value = Pump::KeyTable::json(*key, s.value);
+        fields.insert(QStringLiteral("key"), key->name);
+        fields.insert(QStringLiteral("value"), value);
+        if (key->readable())
+            fields.insert(QStringLiteral("before"), s.before);
+        // What the pump holds now as far as we know: the value sent once it took it.
+        fields.insert(QStringLiteral("after"), answer.accepted() ? value : s.before);
+    }
+    if (!s.origin.request.isEmpty())
+        fields.insert(QStringLiteral("request"), s.origin.request);
+    journalSink->append(pumpId(), QStringLiteral("setting"), s.origin.frontEnd, s.origin.who,
+                        fields, s.origin.runId);
+}
+
+void PumpCore::recordLink(const LinkState &state)
+{
+    if (journalSink == nullptr || state.kind == LinkState::Kind::Unknown ||
+        state.connected() == journaledConnected)
+        return;
+    journaledConnected = state.connected();
+    journalSink->append(pumpId(), QStringLiteral("link"), currentOrigin.frontEnd, currentOrigin.who,
+                        {{QStringLiteral("connected"), state.connected()},
+                         {QStringLiteral("state"), state.text()},
+                         {QStringLiteral("port"), communication.portName()}});
 }
 
 PumpCore::Ticket PumpCore::submitSetting(Lane lane, Id id, int value, QObject *context,
@@ -113,7 +228,9 @@ void PumpCore::judge(const Answer &answer)
             forgetStatusWords();
         updateLinkState();
     }
+    record(answer);
     emit answered(answer);
+    sent.erase(answer.ticket);
 }
 
 void PumpCore::forgetStatusWords()
@@ -127,6 +244,7 @@ void PumpCore::cleared(const std::vector<Ticket> &tickets)
 {
     std::vector<Held> waiting;
     for (Ticket ticket : tickets) {
+        sent.erase(ticket);
         const auto range = held.equal_range(ticket);
         for (auto it = range.first; it != range.second; ++it)
             waiting.push_back(it->second);

@@ -7,9 +7,11 @@
 #include "GUI/RefreshTimer.h"
 #include "pump/PumpItems.h"
 #include "pumpcore/LinkState.h"
+#include "pumpcore/RequestOrigin.h"
 #include "recorder/ProcessSampler.h"
 #include "serial/Communication.h"
 
+#include <QJsonValue>
 #include <QObject>
 #include <QPointer>
 
@@ -21,8 +23,10 @@
 // The pump as every front-end reaches it: the one link, every command, the queue and its
 // arbiter, the poller, one set of items and the sampler, made in that order and destroyed in
 // reverse. Front-ends only add requests to the arbiter's lanes and read what comes back: the
-// verdict on each exchange, the items, the link state and the samples.
-class ProgramRunner;
+// verdict on each exchange, the items, the link state and the samples. Each request carries the
+// origin set at the time (see OriginScope); with a journal attached, every setting sent and every
+// change of the link is recorded with it. The runner sits above, beside it in every host.
+class Journal;
 
 class PumpCore : public QObject
 {
@@ -59,10 +63,42 @@ public:
     BusinessLogic::Command *command(Id id) const;
     GUI::RefreshTimer &refresher() { return *refreshTimer; }
     Pump::PumpItems &items() { return pumpItems; }
+    const Pump::PumpItems &items() const { return pumpItems; }
     ProcessSampler &sampler() { return *processSampler; }
     LinkState linkState() const;
-    // The one dosing program runner the window, the tool and the bridge share.
-    ProgramRunner &program() { return *programRunner; }
+
+    // The journal this process writes, and the pump's name in it; none until a host attaches
+    // one. The journal outlives the core.
+    void attachJournal(Journal *journal, const QString &pumpId = QString());
+    Journal *journal() const { return journalSink; }
+    // The name given, or the port and address the link uses now: "/dev/ttyUSB0:1".
+    QString pumpId() const;
+
+    // The origin every request carries until another is set: the host's own (the window, the
+    // tool), or the client a front-end serves right now.
+    void setOrigin(const RequestOrigin &origin) { currentOrigin = origin; }
+    const RequestOrigin &origin() const { return currentOrigin; }
+    // Sets an origin for the requests of one scope and puts the one before back after it.
+    class OriginScope
+    {
+    public:
+        OriginScope(PumpCore &core, const RequestOrigin &origin)
+            : core(core)
+            , before(core.origin())
+        {
+            core.setOrigin(origin);
+        }
+        ~OriginScope() { core.setOrigin(before); }
+        OriginScope(const OriginScope &) = delete;
+        OriginScope &operator=(const OriginScope &) = delete;
+
+    private:
+        PumpCore &core;
+        RequestOrigin before;
+    };
+    // The origin of a request on its way, while its answer is being handed out; null for a
+    // poll or a ticket that is not on its way.
+    const RequestOrigin *originOf(Ticket ticket) const;
 
     // Queues a command in that lane; 0 when the command does not exist. Stop always goes to the
     // Stop lane, whichever lane is named.
@@ -88,8 +124,8 @@ signals:
     // One picture of the polled values per refresh tick, once its round is in; stamped with the
     // running program's name and step (see markSamples).
     void sampled(const ProcessSample &sample);
-    // A Stop from any source, just before it is queued.
-    void stopRequested();
+    // A Stop from any source, just before it is queued, with who asked for it.
+    void stopRequested(const RequestOrigin &by);
 
 private:
     void judge(const Answer &answer);
@@ -102,6 +138,9 @@ private:
     void roundDelivered();
     void tick();
     void stamp(const ProcessSample &sample);
+    void remember(Lane lane, Id id, int value, Ticket ticket);
+    void record(const Answer &answer);
+    void recordLink(const LinkState &state);
 
     Options options;
     Communication communication;
@@ -111,7 +150,6 @@ private:
     Pump::PumpItems pumpItems;
     std::unique_ptr<GUI::RefreshTimer> refreshTimer;
     std::unique_ptr<ProcessSampler> processSampler;
-    std::unique_ptr<ProgramRunner> programRunner;
     LinkState verdictState;
     LinkState shownState;
     struct Held
@@ -124,4 +162,17 @@ private:
     bool roundSampled = false;
     QString markedProgram;
     QString markedStep;
+    Journal *journalSink = nullptr;
+    QString pumpName;
+    RequestOrigin currentOrigin;
+    // Requests on their way with their origin; settings also with what the pump had before.
+    struct Sent
+    {
+        RequestOrigin origin;
+        Id id = Id::Base;
+        int value = 0;
+        QJsonValue before;
+    };
+    std::map<Ticket, Sent> sent;
+    bool journaledConnected = false;
 };

@@ -2,9 +2,11 @@
 
 #include "pumpcore/PumpCore.h"
 
-BridgeSession::BridgeSession(PumpCore &core, const QString &programVersion, QObject *parent)
+BridgeSession::BridgeSession(PumpCore &core, ProgramRunner &programRunner,
+                             const QString &programVersion, QObject *parent)
     : QObject(parent)
     , pump(core)
+    , runner(programRunner)
     , version(programVersion)
 {}
 
@@ -17,7 +19,7 @@ void BridgeSession::start(const BridgeOptions &options, const QString &pumpId)
 {
     release(true);
     root = options.topicPrefix + QLatin1Char('/') + pumpId;
-    bridge = std::make_unique<PumpBridge>(options, pumpId, pump, version);
+    bridge = std::make_unique<PumpBridge>(options, pumpId, pump, runner, version);
     connect(bridge.get(), &PumpBridge::publishingChanged, this, &BridgeSession::publishingChanged);
     connect(bridge.get(), &PumpBridge::refused, this, &BridgeSession::refused);
     connect(bridge.get(), &PumpBridge::subscriptionFailed, this,

@@ -10,6 +10,7 @@
 #include <memory>
 
 class PumpCore;
+class ProgramRunner;
 
 // The window's bridge to a broker, made when the operator connects and let go when they
 // disconnect: fed by the window's sampler and summed up in one state for the display. A broker
@@ -23,7 +24,8 @@ public:
     enum class State { Off, Connecting, Publishing, Refused };
 
     // The pump core is not owned and outlives the session.
-    BridgeSession(PumpCore &pump, const QString &version, QObject *parent = nullptr);
+    BridgeSession(PumpCore &pump, ProgramRunner &runner, const QString &version,
+                  QObject *parent = nullptr);
     // A running bridge says "offline" and disconnects in order.
     ~BridgeSession() override;
 
@@ -59,6 +61,7 @@ private:
     void release(bool orderly);
 
     PumpCore &pump;
+    ProgramRunner &runner;
     QString version;
     std::unique_ptr<PumpBridge> bridge;
     State current = State::Off;

@@ -64,11 +64,12 @@ QString knownText(const char *key, const Pump::PumpItems &items)
 } // namespace
 
 PumpBridge::PumpBridge(const BridgeOptions &bridgeOptions, const QString &pumpId, PumpCore &core,
-                       const QString &programVersion, QObject *parent)
+                       ProgramRunner &programRunner, const QString &programVersion, QObject *parent)
     : QObject(parent)
     , options(bridgeOptions)
     , id(pumpId)
     , pump(core)
+    , runner(programRunner)
     , version(programVersion)
     , names(bridgeOptions.topicPrefix, pumpId)
     , startMs(QDateTime::currentMSecsSinceEpoch())
@@ -84,8 +85,8 @@ PumpBridge::PumpBridge(const BridgeOptions &bridgeOptions, const QString &pumpId
     connect(&pump.stack(), &BusinessLogic::CommandStack::entriesCleared, this, &PumpBridge::cleared,
             Qt::DirectConnection);
     connect(&pump, &PumpCore::linkStateChanged, this, &PumpBridge::linkChanged);
-    connect(&pump.program(), &ProgramRunner::statusChanged, this, &PumpBridge::programChanged);
-    connect(&pump.program(), &ProgramRunner::ended, this, &PumpBridge::programEnded);
+    connect(&runner, &ProgramRunner::statusChanged, this, &PumpBridge::programChanged);
+    connect(&runner, &ProgramRunner::ended, this, &PumpBridge::programEnded);
     programTimer.setSingleShot(true);
     connect(&programTimer, &QTimer::timeout, this, &PumpBridge::publishProgram);
 }
@@ -470,7 +471,6 @@ void PumpBridge::programRequest(const RemoteRequest &r)
 {
     using Action = RemoteRequest::ProgramAction;
     using State = ProgramStatus::State;
-    ProgramRunner &runner = pump.program();
     const State state = runner.status().state;
     // What it cannot do now, and why: nothing runs, or the program is in another state.
     const QString wrongState = runner.status().active() ? QStringLiteral("the program is ") +
@@ -556,7 +556,7 @@ void PumpBridge::publishProgram()
 {
     if (!publishing())
         return;
-    const ProgramStatus &status = pump.program().status();
+    const ProgramStatus &status = runner.status();
     programThrottle.sent(status, QDateTime::currentMSecsSinceEpoch());
     client->publish(names.program(), QJsonDocument(status.toJson()).toJson(QJsonDocument::Compact),
                     1, false);

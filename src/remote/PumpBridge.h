@@ -25,6 +25,7 @@
 
 class LinkState;
 class PumpCore;
+class ProgramRunner;
 class RemoteRequest;
 struct ProgramStatus;
 
@@ -52,7 +53,7 @@ public:
 
     // The core is not owned and outlives the bridge.
     PumpBridge(const BridgeOptions &options, const QString &pumpId, PumpCore &core,
-               const QString &version, QObject *parent = nullptr);
+               ProgramRunner &runner, const QString &version, QObject *parent = nullptr);
     ~PumpBridge() override;
 
     void start();
@@ -152,6 +153,7 @@ private:
     BridgeOptions options;
     QString id;
     PumpCore &pump;
+    ProgramRunner &runner;
     QString version;
     TopicNames names;
     std::unique_ptr<MqttClient> client;

@@ -140,13 +140,15 @@ struct SilaPump::Private
         double lastProgress = Unknown;
     };
 
-    Private(SilaPump &owner, PumpCore &pumpCore)
+    Private(SilaPump &owner, PumpCore &pumpCore, ProgramRunner &programRunner)
         : q(owner)
         , core(pumpCore)
+        , programRunner(programRunner)
     {}
 
     SilaPump &q;
     PumpCore &core;
+    ProgramRunner &programRunner;
     Snapshot shown;
     // A run key the pump took after the motion flag was last read: until it is read again, the
     // key tells the state. The sampler's own mark is cleared at each sample, which may come
@@ -162,7 +164,7 @@ struct SilaPump::Private
     bool starting = false;
     std::optional<Outcome> endedWhileStarting;
 
-    ProgramRunner &runner() { return core.program(); }
+    ProgramRunner &runner() { return programRunner; }
 
     ProcessSample::RunState runState() const
     {
@@ -364,9 +366,9 @@ struct SilaPump::Private
     }
 };
 
-SilaPump::SilaPump(PumpCore &core, QObject *parent)
+SilaPump::SilaPump(PumpCore &core, ProgramRunner &runner, QObject *parent)
     : QObject(parent)
-    , d(std::make_unique<Private>(*this, core))
+    , d(std::make_unique<Private>(*this, core, runner))
 {
     qRegisterMetaType<SilaPump::RunId>("SilaPump::RunId");
     qRegisterMetaType<SilaPump::Snapshot>();
@@ -375,10 +377,9 @@ SilaPump::SilaPump(PumpCore &core, QObject *parent)
     connect(&core, &PumpCore::answered, this, [this](const Answer &a) { d->answered(a); });
     connect(&core, &PumpCore::sampled, this, [this] { d->refresh(); });
     connect(&core, &PumpCore::linkStateChanged, this, [this] { d->refresh(); });
-    connect(&core.program(), &ProgramRunner::statusChanged, this,
+    connect(&runner, &ProgramRunner::statusChanged, this,
             [this](const ProgramStatus &s) { d->statusChanged(s); });
-    connect(&core.program(), &ProgramRunner::ended, this,
-            [this](const ProgramStatus &s) { d->ended(s); });
+    connect(&runner, &ProgramRunner::ended, this, [this](const ProgramStatus &s) { d->ended(s); });
 }
 
 SilaPump::~SilaPump() = default;

@@ -8,6 +8,7 @@
 #include <memory>
 
 class PumpCore;
+class ProgramRunner;
 
 // The pump as the SiLA server's dosing feature sees it. Lives on the pump core's thread; knows
 // nothing of gRPC. Every run goes through the core's arbiter (the dosing program runner), so
@@ -51,7 +52,7 @@ public:
     static Invalid checkDose(double volumeMl, double rateMlMin);
     static Invalid checkFlow(double rateMlMin, double runTimeS); // runTimeS 0: until stopped
 
-    explicit SilaPump(PumpCore &core, QObject *parent = nullptr);
+    SilaPump(PumpCore &core, ProgramRunner &runner, QObject *parent = nullptr);
     ~SilaPump() override;
 
     Snapshot snapshot() const;

@@ -9,6 +9,7 @@
 
 class InstanceSettings;
 class ProcessSampler;
+class ProgramRunner;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -30,6 +31,7 @@ public:
         QWidget *focusBefore = nullptr;  // Tab comes into the group from this widget
         QLabel *feedbackLabel = nullptr; // the marks go to its right
         PumpCore *pump = nullptr;        // not owned; its samples are published as the state
+        ProgramRunner *runner = nullptr; // not owned; the runner beside that core
         InstanceSettings *settings = nullptr;
     };
 

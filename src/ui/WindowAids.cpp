@@ -12,11 +12,12 @@
 
 #include <QWidget>
 
-void WindowAids::install(QWidget *window, Ui::mainScreen &ui, EditedFields &edited, PumpCore &core)
+void WindowAids::install(QWidget *window, Ui::mainScreen &ui, EditedFields &edited, PumpCore &core,
+                         ProgramRunner &runner)
 {
     new PumpStateLine(ui.labelUserAction, core, window);
     new ErrorBanner(ui.labelUserAction, core, window);
-    new ProgramMark(ui.labelTransmissionState, core.program(), window);
+    new ProgramMark(ui.labelTransmissionState, runner, window);
     (new WheelGuard(window))->guard(window);
     new EntryRevert(edited, window->findChildren<MouseEventLineEdit *>(), window);
     new ControlHints(ui, window);

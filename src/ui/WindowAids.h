@@ -1,6 +1,7 @@
 #pragma once
 
 class EditedFields;
+class ProgramRunner;
 class PumpCore;
 class QWidget;
 
@@ -15,5 +16,6 @@ class mainScreen;
 class WindowAids
 {
 public:
-    static void install(QWidget *window, Ui::mainScreen &ui, EditedFields &edited, PumpCore &core);
+    static void install(QWidget *window, Ui::mainScreen &ui, EditedFields &edited, PumpCore &core,
+                        ProgramRunner &runner);
 };

@@ -66,11 +66,13 @@ QString twoDigits(int n)
 
 } // namespace
 
-mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *parent)
+mainForm::mainForm(PumpCore &pumpCore, ProgramRunner &programRunner, QApplication *application,
+                   QWidget *parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::mainScreen>())
     , commandStack(&pumpCore.stack())
     , core(pumpCore)
+    , runner(programRunner)
     , picks(pumpCore, this)
     , commandTable(&pumpCore.table())
     , application(application)
@@ -144,9 +146,10 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     process = std::make_unique<ProcessData>(
         ProcessData::Parts{ui->TabsExtendedSettings, ui->tabHelp, ui->labelTransmissionState, &core,
                            instance->number()});
-    ProgramTab::addTo(ui->TabsExtendedSettings, process->tab(), core.program());
-    network = std::make_unique<NetworkGroup>(NetworkGroup::Parts{
-        ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState, &core, instance.get()});
+    ProgramTab::addTo(ui->TabsExtendedSettings, process->tab(), runner);
+    network = std::make_unique<NetworkGroup>(
+        NetworkGroup::Parts{ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState,
+                            &core, &runner, instance.get()});
     confirmation = new Confirmation({this, ui.get(), &core, &process->recorder()});
     addressFollow = new AddressFollow({&core, ui->comboCommAddress, ui->labelUserAction}, this);
     connect(addressFollow, &AddressFollow::talkTo, this, &mainForm::launchCmdSetCommAddress);
@@ -154,7 +157,7 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
     ui->frameEditVolume->setFocus();
     WindowLook::setEntryBounds(*ui);
     editedFields.shown(findChildren<MouseEventLineEdit *>());
-    WindowAids::install(this, *ui, editedFields, core);
+    WindowAids::install(this, *ui, editedFields, core, runner);
 
     help = HelpSetup::build(this, ui->tabHelp);
     // Widgets added under the window's sheets name their font, or they fall back to the default.

@@ -59,6 +59,7 @@ class Communication;
 class Confirmation;
 class InstanceSettings;
 class PumpCore;
+class ProgramRunner;
 class NetworkGroup;
 class ProcessData;
 class QAbstractButton;
@@ -100,9 +101,10 @@ public:
     static constexpr const char *FactoryAccessCode = "--QZW service gate";
 
     // core: the pump the window shows and commands, not owned, outliving the window; its items
-    // are the window's items and its stack's logged exchanges fill the traffic views.
-    explicit mainForm(PumpCore &core, QApplication *application = nullptr,
-                      QWidget *parent = nullptr);
+    // are the window's items and its stack's logged exchanges fill the traffic views. runner:
+    // the runner beside it, which the Program tab and the network's bridge share.
+    mainForm(PumpCore &core, ProgramRunner &runner, QApplication *application = nullptr,
+             QWidget *parent = nullptr);
     ~mainForm() override;
 
     // True when the program's arguments open the Factory tab: the first one is the access code.
@@ -224,6 +226,7 @@ private:
     void hear(const Answer &answer);
 
     PumpCore &core;
+    ProgramRunner &runner;
     OperatorPicks picks;
     std::vector<BusinessLogic::Command *> *commandTable = nullptr;
     QApplication *application = nullptr;

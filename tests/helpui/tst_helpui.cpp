@@ -8,6 +8,7 @@
 #include "help/HelpCollection.h"
 #include "help/HelpContent.h"
 #include "help/WindowCaptionEventFilter.h"
+#include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
 #include "ui/mainForm.h"
 
@@ -36,7 +37,8 @@ struct HelpWindow
     HelpWindow() { qApp->installEventFilter(filter); }
 
     PumpCore core{PumpCore::Options{false}};
-    mainForm window{core, qobject_cast<QApplication *>(qApp)};
+    ProgramRunner runner{core};
+    mainForm window{core, runner, qobject_cast<QApplication *>(qApp)};
     HelpContent helpMap{&window, &window};
     WindowCaptionEventFilter *filter = new WindowCaptionEventFilter(&window, &window);
 };

@@ -97,7 +97,7 @@ struct Rig
         return ok;
     }
 
-    ProgramRunner &runner() { return core.program(); }
+    ProgramRunner &runner() { return programRunner; }
 
     // Until the pump took starts Starts and a sample since shows it moving.
     bool pumpingInRun(int starts)
@@ -121,6 +121,7 @@ struct Rig
 
     SimProcess sim;
     PumpCore core;
+    ProgramRunner programRunner{core};
 };
 
 } // namespace

@@ -66,7 +66,8 @@ bool WindowRig::start(QString *error)
     }
 
     core = std::make_unique<PumpCore>();
-    form = std::make_unique<mainForm>(*core);
+    runner = std::make_unique<ProgramRunner>(*core);
+    form = std::make_unique<mainForm>(*core, *runner);
     for (BusinessLogic::Command *command : core->table())
         form->addCommand(command);
     form->startUp();

@@ -4,6 +4,7 @@
 #include "LogEntry.h"
 #include "PumpServer.h"
 #include "StallProbe.h"
+#include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
 
 #include <QString>
@@ -83,6 +84,7 @@ private:
     std::string triggered;
 
     std::unique_ptr<PumpCore> core;
+    std::unique_ptr<ProgramRunner> runner;
     std::unique_ptr<mainForm> form;
     std::unique_ptr<StallProbe> stallProbe;
     QLabel *label = nullptr;

@@ -119,7 +119,7 @@ void BridgeGuardTest::revokingOrLosingTheBrokerDrops()
     QVERIFY(sim.start());
     HeadlessPump pump(sim.devicePath(), sim.address());
     QVERIFY(pump.portOpen());
-    BridgeSession session(pump.core(), QStringLiteral("test"));
+    BridgeSession session(pump.core(), pump.runner(), QStringLiteral("test"));
     BridgeOptions options;
     options.broker = broker.url();
     options.allowControl = true;

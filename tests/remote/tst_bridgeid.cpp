@@ -178,7 +178,7 @@ void BridgeIdTest::secondBridgeLeaves()
              qPrintable(said));
     // The window's session meets the same refusal and ends with it.
     HeadlessPump pump(secondPump.devicePath(), secondPump.address());
-    BridgeSession session(pump.core(), QStringLiteral("test"));
+    BridgeSession session(pump.core(), pump.runner(), QStringLiteral("test"));
     BridgeOptions options;
     options.broker = broker.url();
     session.start(options, QStringLiteral("twin"));

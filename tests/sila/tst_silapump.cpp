@@ -68,7 +68,8 @@ struct Rig
 
     SimProcess sim;
     PumpCore core;
-    SilaPump pump{core};
+    ProgramRunner runner{core};
+    SilaPump pump{core, runner};
     std::vector<Progress> progress;
     QStringList states; // each change of the pump's state, as the property shows it
     QSignalSpy ended{&pump, &SilaPump::runEnded};

@@ -4,6 +4,7 @@
 
 #include "SimProcess.h"
 
+#include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
 #include "sila/SilaCoreService.h"
 #include "sila/SilaExecutions.h"
@@ -199,7 +200,8 @@ struct Rig
     QTemporaryDir folder;
     SilaIdentity identity;
     PumpCore core;
-    SilaPump pump{core};
+    ProgramRunner runner{core};
+    SilaPump pump{core, runner};
     SilaServer controlling{pump, identity};
 };
 

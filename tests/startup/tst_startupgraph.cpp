@@ -6,6 +6,7 @@
 #include "BusinessLogic/CommandSpezifier.h"
 #include "app/ProgramGraph.h"
 #include "platform/InstanceSettings.h"
+#include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
 #include "ui/mainForm.h"
 
@@ -286,7 +287,8 @@ void StartupGraphTest::factoryTabInWindow()
     QCOMPARE(QCoreApplication::arguments(), expectedArguments);
 
     PumpCore core{PumpCore::Options{false}};
-    mainForm window(core, qobject_cast<QApplication *>(qApp));
+    ProgramRunner runner{core};
+    mainForm window(core, runner, qobject_cast<QApplication *>(qApp));
     appArgc = savedArgc;
 
     auto *tabs = window.findChild<QTabWidget *>("TabsExtendedSettings");

@@ -6,6 +6,7 @@
 #include "BusinessLogic/LoggingCommandStack.h"
 #include "BusinessLogic/SetVolume.h"
 #include "BusinessLogic/Start.h"
+#include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
 #include "serial/Communication.h"
 #include "ui/mainForm.h"
@@ -67,7 +68,8 @@ int main(int argc, char *argv[])
     BusinessLogic::LoggingCommandStack &stack = core.stack();
     BusinessLogic::Start start(&link);
     BusinessLogic::SetVolume setVolume(&link);
-    mainForm window(core);
+    ProgramRunner runner{core};
+    mainForm window(core, runner);
 
     // A few exchanges with the port closed: the frames as built, empty receptions.
     stack.push(&start, 0, true);

@@ -6,6 +6,7 @@
 #include "SheetRules.h"
 
 #include "BusinessLogic/LoggingCommandStack.h"
+#include "program/ProgramRunner.h"
 #include "pump/KeyTable.h"
 #include "pumpcore/PumpCore.h"
 #include "ui/MouseEventLineEdit.h"
@@ -184,6 +185,7 @@ private:
     }
 
     std::unique_ptr<PumpCore> core;
+    std::unique_ptr<ProgramRunner> runner;
     std::unique_ptr<mainForm> form;
 };
 
@@ -191,12 +193,14 @@ private:
 void tst_ScreenLayout::initTestCase()
 {
     core = std::make_unique<PumpCore>(PumpCore::Options{false});
-    form = std::make_unique<mainForm>(*core);
+    runner = std::make_unique<ProgramRunner>(*core);
+    form = std::make_unique<mainForm>(*core, *runner);
 }
 
 void tst_ScreenLayout::cleanupTestCase()
 {
     form.reset();
+    runner.reset();
     core.reset();
 }
 

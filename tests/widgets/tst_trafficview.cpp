@@ -7,6 +7,7 @@
 #include "BusinessLogic/Start.h"
 #include "PtyPeer.h"
 #include "TestFrames.h"
+#include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
 #include "serial/Communication.h"
 #include "ui/mainForm.h"
@@ -73,6 +74,7 @@ private:
     std::unique_ptr<PtyPeer> peer;
     std::unique_ptr<Communication> link;
     std::unique_ptr<PumpCore> core;
+    std::unique_ptr<ProgramRunner> runner;
     BusinessLogic::LoggingCommandStack *stack = nullptr;
     std::unique_ptr<mainForm> window;
 };
@@ -87,13 +89,15 @@ void tst_TrafficView::init()
     // The window draws its core's stack; the commands here run on the test's own link.
     core = std::make_unique<PumpCore>(PumpCore::Options{false});
     stack = &core->stack();
-    window = std::make_unique<mainForm>(*core);
+    runner = std::make_unique<ProgramRunner>(*core);
+    window = std::make_unique<mainForm>(*core, *runner);
 }
 
 void tst_TrafficView::cleanup()
 {
     window.reset();
     stack = nullptr;
+    runner.reset();
     core.reset();
     link.reset();
     peer.reset();

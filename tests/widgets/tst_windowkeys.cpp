@@ -1,3 +1,4 @@
+#include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
 #include "ui/mainForm.h"
 
@@ -26,7 +27,8 @@ void tst_windowkeys::escapeKeepsTheWindowOpen()
 {
     QFETCH(QString, focus);
     PumpCore core{PumpCore::Options{false}};
-    mainForm window(core);
+    ProgramRunner runner{core};
+    mainForm window(core, runner);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QWidget *target = &window;

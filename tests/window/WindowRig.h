@@ -5,6 +5,7 @@
 #include "BusinessLogic/CommandSet.h"
 #include "BusinessLogic/CommandSpezifier.h"
 #include "GUI/OperationItem.h"
+#include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
 #include "serial/Communication.h"
 #include "serial/PortCatalog.h"
@@ -168,5 +169,6 @@ public:
     BusinessLogic::LoggingCommandStack &stack = core.stack();
     std::vector<BusinessLogic::Command *> &table = core.table();
     GUI::RefreshTimer &refresher = core.refresher();
-    mainForm window{core, qobject_cast<QApplication *>(QCoreApplication::instance())};
+    ProgramRunner runner{core};
+    mainForm window{core, runner, qobject_cast<QApplication *>(QCoreApplication::instance())};
 };

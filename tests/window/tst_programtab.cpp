@@ -263,7 +263,8 @@ void tst_ProgramTab::cellsKeepWhatWasTyped()
     QFETCH(QString, said);
 
     PumpCore core{PumpCore::Options{false}};
-    ProgramTab tab(core.program());
+    ProgramRunner runner{core};
+    ProgramTab tab(runner);
     ProgramStep first = step(static_cast<Kind>(kind));
     if (first.kind == Kind::Repeat)
         first.steps = {step(Kind::Wait)};
@@ -293,7 +294,8 @@ void tst_ProgramTab::cellsKeepWhatWasTyped()
 void tst_ProgramTab::errorsBlockRunSaveAndOpen()
 {
     PumpCore core{PumpCore::Options{false}};
-    ProgramTab tab(core.program());
+    ProgramRunner runner{core};
+    ProgramTab tab(runner);
     auto *run = tab.findChild<QAbstractButton *>(QStringLiteral("buttonProgramRun"));
     auto *save = tab.findChild<QAbstractButton *>(QStringLiteral("buttonProgramSaveAs"));
     auto *list = tab.findChild<QListWidget *>(QStringLiteral("listProgramErrors"));
@@ -359,7 +361,8 @@ void tst_ProgramTab::unsavedChangesAsk()
     QFETCH(int, rowsInFile);
 
     PumpCore core{PumpCore::Options{false}};
-    ProgramTab tab(core.program());
+    ProgramRunner runner{core};
+    ProgramTab tab(runner);
     tab.model()->setProgram({QStringLiteral("one wait"), {step(Kind::Wait)}});
     const QString path = dir.filePath(QStringLiteral("ask.json"));
     QVERIFY(tab.saveAs(path));
@@ -407,7 +410,7 @@ void tst_ProgramTab::builtSavedOpenedAndRun()
 
     auto *mark = find<QLabel>("labelProgramMark");
     auto *prompt = find<QAbstractButton>("buttonProgramContinue");
-    ProgramRunner &runner = rig->core.program();
+    ProgramRunner &runner = rig->runner;
     QTest::mouseClick(find<QAbstractButton>("buttonProgramRun"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(runner.status().active(), SettleMs);
     QVERIFY(!mark->isHidden());
@@ -447,7 +450,7 @@ void tst_ProgramTab::windowStopEndsProgram()
     tab->model()->setProgram({QStringLiteral("long run"), {run, step(Kind::Wait)}});
     QVERIFY(tab->errors().isEmpty());
 
-    ProgramRunner &runner = rig->core.program();
+    ProgramRunner &runner = rig->runner;
     QTest::mouseClick(find<QAbstractButton>("buttonProgramRun"), Qt::LeftButton);
     auto *pumpState = find<QLabel>("labelPumpState");
     QTRY_COMPARE_WITH_TIMEOUT(pumpState->text(), QStringLiteral("RUNNING"), SettleMs);
