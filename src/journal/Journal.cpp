@@ -37,6 +37,12 @@ bool Journal::append(JournalEntry entry)
 {
     if (entry.timeMs == 0)
         entry.timeMs = QDateTime::currentMSecsSinceEpoch();
+    // An origin or user nobody knew is an empty text, never a missing one: the entry still goes
+    // on record.
+    for (QString *text : {&entry.pump, &entry.kind, &entry.origin, &entry.who}) {
+        if (text->isNull())
+            *text = QLatin1String("");
+    }
     return queue->push(std::move(entry));
 }
 

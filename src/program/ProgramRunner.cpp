@@ -1,15 +1,14 @@
 #include "program/ProgramRunner.h"
 
-#include "GUI/OperationItem.h"
 #include "journal/JournalEntry.h"
+#include "program/OutsideRuns.h"
 #include "program/ProgramPlan.h"
+#include "program/PumpCount.h"
 #include "program/RampSegments.h"
 #include "program/RunRecord.h"
-#include "pump/AttachTable.h"
 #include "pump/DosingPlan.h"
 #include "pump/StatusFlags.h"
 #include "pumpcore/PumpCore.h"
-#include "recorder/ProcessSampler.h"
 #include "recorder/RunStateJudge.h"
 
 #include <QElapsedTimer>
@@ -31,20 +30,6 @@ using Outcome = BusinessLogic::AnswerOutcome;
 QString number(double value)
 {
     return QString::number(value, 'g', 10);
-}
-
-// The status flag the pump sets with any error, read every tick; the error flags that name the
-// error come every few ticks only.
-bool alarmLit(const std::optional<QStringList> &status)
-{
-    if (!status)
-        return false;
-    for (const Pump::StatusFlags::Flag &flag : Pump::StatusFlags::flags()) {
-        if (flag.kind == Pump::StatusFlags::Kind::Status && Pump::StatusFlags::alarm(flag) &&
-            status->contains(QLatin1String(flag.text)))
-            return true;
-    }
-    return false;
 }
 
 // Ticks to wait for the error flags after the pump said it has an error: longer than the
@@ -374,16 +359,7 @@ struct ProgramRunner::Private
     // (milliseconds), through its item: nothing when it went unanswered.
     std::optional<double> countOf(const Answer &answer, Id id)
     {
-        GUI::OperationItem *item = Pump::AttachTable::find(core.items().all(), id);
-        if (!answer.accepted() || item == nullptr)
-            return std::nullopt;
-        Answer copy = answer;
-        item->update(&copy);
-        if (!item->known() || !item->current())
-            return std::nullopt;
-        if (id == Id::GetTimeActual)
-            return double(ProcessSampler::elapsedMs(item->text()));
-        return double(item->value());
+        return PumpCount::of(core, answer, id);
     }
 
     // The current run's count: a count never falls within a run, so a smaller one is not this
@@ -605,7 +581,7 @@ struct ProgramRunner::Private
                                        .arg(sample.errors->join(QStringLiteral(", "))));
             return;
         }
-        if (errorTicks >= 0 || alarmLit(sample.status)) {
+        if (errorTicks >= 0 || Pump::StatusFlags::alarmLit(sample.status)) {
             // Stopped at once; the program ends when the error's name comes, or without it.
             if (errorTicks < 0) {
                 dropQueued();
@@ -775,6 +751,7 @@ ProgramRunner::ProgramRunner(PumpCore &core, QObject *parent)
             [this](const RequestOrigin &by) { d->stopRequested(by); });
     connect(&core.stack(), &BusinessLogic::CommandStack::entriesCleared, this,
             [this](const std::vector<PumpCore::Ticket> &tickets) { d->cleared(tickets); });
+    outsideRuns = new OutsideRuns(core, *this, this);
 }
 
 ProgramRunner::~ProgramRunner() = default;
@@ -882,6 +859,11 @@ void ProgramRunner::stop(const RequestOrigin &by)
 const ProgramStatus &ProgramRunner::status() const
 {
     return d->status;
+}
+
+const OutsideRuns &ProgramRunner::outside() const
+{
+    return *outsideRuns;
 }
 
 const std::vector<PlannedStep> &ProgramRunner::plan() const

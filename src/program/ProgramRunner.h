@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+class OutsideRuns;
 class PumpCore;
 
 // Runs one dosing program at a time on the pump core: its commands go through the core's
@@ -52,6 +53,8 @@ public:
     void stop(const RequestOrigin &by = RequestOrigin());
 
     const ProgramStatus &status() const;
+    // The runs started outside the runner: the window's own keys, the keypad, an input.
+    const OutsideRuns &outside() const;
     // The running (or last) program's steps, unrolled.
     const std::vector<PlannedStep> &plan() const;
 
@@ -67,4 +70,5 @@ signals:
 private:
     struct Private;
     std::unique_ptr<Private> d;
+    OutsideRuns *outsideRuns = nullptr; // a child
 };

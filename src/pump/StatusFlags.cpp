@@ -40,4 +40,16 @@ const std::array<StatusFlags::Flag, StatusFlags::Count> &StatusFlags::flags()
     return table;
 }
 
+bool StatusFlags::alarmLit(const std::optional<QStringList> &litStatus)
+{
+    if (!litStatus)
+        return false;
+    for (const Flag &flag : flags()) {
+        if (flag.kind == Kind::Status && alarm(flag) &&
+            litStatus->contains(QLatin1String(flag.text)))
+            return true;
+    }
+    return false;
+}
+
 } // namespace Pump

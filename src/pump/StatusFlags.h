@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 
 namespace Pump {
 
@@ -40,6 +41,9 @@ public:
         return flag.kind == Kind::Error || (flag.group == 1 && flag.bit == 1);
     }
     // "No error" shows while none of the eight error bits is set.
+    // Whether the lit status flags (by their screen texts) hold the one the pump sets with any
+    // error; the error flags that name it are read less often.
+    static bool alarmLit(const std::optional<QStringList> &litStatus);
     static bool noError(int errorWord) { return (errorWord & 0xFF) == 0; }
 
     // The texts of the flags of that kind that are lit, in table order. words.word(group) gives

@@ -30,6 +30,7 @@ const char helpText[] =
     "  status G B on|off|auto  force bit B (0-7) of status group G (0-6) set or clear, or\n"
     "                          leave it to the pump; group 6 sets the error bits themselves\n"
     "  hangup S                hang up the pseudo-terminal, come back on a new one after S s\n"
+    "  key start|stop|prime|pause  press that key at the pump's keypad\n"
     "  clear                   all faults off\n"
     "  show                    list the faults that are set\n"
     "  help                    this list\n";
@@ -143,6 +144,16 @@ ControlResult applyControlCommand(const std::string &line, Faults &faults)
             return failure(usage + "hangup SECONDS (0-3600)");
         ControlResult result;
         result.hangupSeconds = static_cast<int>(seconds);
+        result.changed = true;
+        return result;
+    } else if (cmd == "key") {
+        static const char *const keys[] = {"stop", "start", "prime", "pause"};
+        ControlResult result;
+        for (int k = 0; k < 4 && n == 2; ++k)
+            if (w[1] == keys[k])
+                result.key = k;
+        if (result.key < 0)
+            return failure(usage + "key start|stop|prime|pause");
         result.changed = true;
         return result;
     } else if (cmd == "clear" && n == 1) {

@@ -344,6 +344,8 @@ int PumpModel::statusWord(int group, std::int64_t nowMs) const
 ControlResult PumpModel::control(const std::string &line, std::int64_t nowMs)
 {
     ControlResult result = applyControlCommand(line, currentFaults);
+    if (result.key >= 0)
+        result.message = runCommand(result.key, nowMs).verdict;
     if (currentFaults.errors) {
         run.stop(nowMs);
         priming = false;
