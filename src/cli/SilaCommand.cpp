@@ -1,12 +1,12 @@
 #include "cli/SilaCommand.h"
 
-#include "BusinessLogic/TrafficLogFormat.h"
 #include "cli/CliArguments.h"
 #include "cli/CliOutput.h"
 #include "cli/CliPump.h"
 #include "cli/CliRunner.h"
 #include "cli/ExitStop.h"
 #include "cli/RunLoop.h"
+#include "platform/EscapedText.h"
 #include "platform/TerminationSignals.h"
 #include "remote/HeadlessPump.h"
 #include "sila/SilaDiscovery.h"
@@ -155,7 +155,7 @@ int SilaCommand::exec()
          {QStringLiteral("control"), options.allowControl}},
         QStringLiteral("serving SiLA 2 (%1, server UUID %2, name \"%3\", configuration %4, "
                        "control %5) on %6")
-            .arg(security, identity.uuid(), BusinessLogic::TrafficLogFormat::text(identity.name()),
+            .arg(security, identity.uuid(), EscapedText::text(identity.name()),
                  allowed(options.allowConfig), allowed(options.allowControl),
                  options.listenAddress(server.port())));
 
