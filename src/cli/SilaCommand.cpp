@@ -1,6 +1,5 @@
 #include "cli/SilaCommand.h"
 
-#include "BusinessLogic/TrafficLogFormat.h"
 #include "cli/CliArguments.h"
 #include "cli/CliOutput.h"
 #include "cli/CliPump.h"
@@ -8,6 +7,7 @@
 #include "cli/ExitStop.h"
 #include "cli/RunLoop.h"
 #include "journal/Journal.h"
+#include "platform/EscapedText.h"
 #include "platform/TerminationSignals.h"
 #include "remote/HeadlessPump.h"
 #include "sila/SilaDiscovery.h"
@@ -159,7 +159,7 @@ int SilaCommand::exec()
          {QStringLiteral("control"), options.allowControl}},
         QStringLiteral("serving SiLA 2 (%1, server UUID %2, name \"%3\", configuration %4, "
                        "control %5) on %6")
-            .arg(security, identity.uuid(), BusinessLogic::TrafficLogFormat::text(identity.name()),
+            .arg(security, identity.uuid(), EscapedText::text(identity.name()),
                  allowed(options.allowConfig), allowed(options.allowControl),
                  options.listenAddress(server.port())));
 

@@ -210,6 +210,7 @@ PumpCore::Ticket PumpCore::submitSetting(Lane lane, Id id, int value, QObject *c
 
 void PumpCore::judge(const Answer &answer)
 {
+    takeReadBack(answer);
     const auto range = held.equal_range(answer.ticket);
     std::vector<Held> waiting;
     for (auto it = range.first; it != range.second; ++it)
@@ -242,6 +243,7 @@ void PumpCore::forgetStatusWords()
 
 void PumpCore::cleared(const std::vector<Ticket> &tickets)
 {
+    dropReadBacks(tickets);
     std::vector<Held> waiting;
     for (Ticket ticket : tickets) {
         sent.erase(ticket);
@@ -305,4 +307,34 @@ void PumpCore::stamp(const ProcessSample &sample)
     s.program = markedProgram;
     s.step = markedStep;
     emit sampled(s);
+}
+
+PumpCore::Ticket PumpCore::readBack(Lane lane, Id query, int parameter)
+{
+    GUI::OperationItem *item = pumpItems.find(query);
+    if (item == nullptr)
+        return 0;
+    const Ticket ticket = submit(lane, query, parameter, false);
+    if (ticket != 0)
+        readBacks.emplace(ticket, item);
+    return ticket;
+}
+
+void PumpCore::takeReadBack(const Answer &answer)
+{
+    const auto it = readBacks.find(answer.ticket);
+    if (it == readBacks.end())
+        return;
+    GUI::OperationItem *item = it->second;
+    readBacks.erase(it);
+    if (answer.accepted()) {
+        Answer copy = answer;
+        item->update(&copy);
+    }
+}
+
+void PumpCore::dropReadBacks(const std::vector<Ticket> &tickets)
+{
+    for (Ticket ticket : tickets)
+        readBacks.erase(ticket);
 }

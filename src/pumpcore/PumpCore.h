@@ -175,4 +175,19 @@ private:
     };
     std::map<Ticket, Sent> sent;
     bool journaledConnected = false;
+
+    // Read-backs: queries outside the poller's round whose answers the items take.
+public:
+    // A query whose answer the item of that query takes before anyone hears of it through
+    // answered(), as a polled answer is: a value read right behind its setting, the error flags
+    // right after a refusal. Not logged. An answer the pump did not give leaves the item as it
+    // is, for the poller to tell. 0 when no command or no item answers to that query.
+    Ticket readBack(Lane lane, Id query, int parameter);
+
+private:
+    void takeReadBack(const Answer &answer);
+    void dropReadBacks(const std::vector<Ticket> &tickets);
+
+    // The item each read-back's answer goes to; the poller's own queries are never in here.
+    std::map<Ticket, GUI::OperationItem *> readBacks;
 };

@@ -1,6 +1,6 @@
 #include "remote/IdClaim.h"
 
-#include "BusinessLogic/TrafficLogFormat.h"
+#include "platform/EscapedText.h"
 #include "pump/JsonKeys.h"
 
 #include <QCoreApplication>
@@ -223,7 +223,7 @@ QString IdClaim::refusal(const QString &id, const QByteArray &availability,
         return QString(); // left behind by a bridge of this host that has ended
     return QStringLiteral("the pump id \"%1\" is already online at the broker, served from host "
                           "%2, pid %3, since %4")
-        .arg(id, BusinessLogic::TrafficLogFormat::text(owner->host))
+        .arg(id, EscapedText::text(owner->host))
         .arg(owner->pid)
         .arg(owner->startMs > 0 ? isoTime(owner->startMs) : QStringLiteral("an unknown time"));
 }

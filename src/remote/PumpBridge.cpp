@@ -1,6 +1,5 @@
 #include "remote/PumpBridge.h"
 
-#include "GUI/OperationItem.h"
 #include "program/ProgramRunner.h"
 #include "pump/AttachTable.h"
 #include "pump/KeyTable.h"
@@ -19,7 +18,8 @@
 
 namespace {
 
-using Id = BusinessLogic::CommandSpezifier;
+using Id = PumpCore::Id;
+using Lane = PumpCore::Lane;
 
 const QByteArray Online = QByteArrayLiteral("online");
 const QByteArray Offline = QByteArrayLiteral("offline");
@@ -95,7 +95,7 @@ PumpBridge::~PumpBridge()
 {
     // Nobody would hear their results: what the network asked and is still queued goes.
     disconnect(&pump.stack(), nullptr, this, nullptr);
-    pump.stack().removeLane(BusinessLogic::Lane::Remote);
+    pump.stack().removeLane(Lane::Remote);
 }
 
 void PumpBridge::setControlAllowed(bool allowed)
@@ -115,7 +115,7 @@ void PumpBridge::setConfigAllowed(bool allowed)
 
 void PumpBridge::revoke(Pump::KeyTable::Permission permission)
 {
-    std::vector<BusinessLogic::Ticket> tickets;
+    std::vector<PumpCore::Ticket> tickets;
     for (const Waiting &w : waiting) {
         if (w.permission == permission)
             tickets.push_back(w.ticket);
@@ -124,7 +124,7 @@ void PumpBridge::revoke(Pump::KeyTable::Permission permission)
         if (r.permission == permission)
             tickets.push_back(r.ticket);
     }
-    pump.stack().removeTickets(BusinessLogic::Lane::Remote, tickets);
+    pump.stack().removeTickets(Lane::Remote, tickets);
 }
 
 void PumpBridge::start()
@@ -155,7 +155,7 @@ void PumpBridge::stopTakingRequests()
 {
     leaving = true;
     held.clear();
-    pump.stack().removeLane(BusinessLogic::Lane::Remote);
+    pump.stack().removeLane(Lane::Remote);
     // The counts still open are said while the session still passes the lines on.
     requestLog.flush();
 }
@@ -188,7 +188,7 @@ void PumpBridge::connectedChanged(bool connected)
         return;
     }
     // Nobody would hear their results.
-    pump.stack().removeLane(BusinessLogic::Lane::Remote);
+    pump.stack().removeLane(Lane::Remote);
     claim.end();
     held.clear();
     emit publishingChanged(false);
@@ -317,8 +317,7 @@ void PumpBridge::message(const MqttClient::Message &m)
         return;
     }
     // A stop still goes, as from any source.
-    if (leaving && r.command != BusinessLogic::CommandSpezifier::Stop &&
-        r.programAction != RemoteRequest::ProgramAction::Stop) {
+    if (leaving && r.command != Id::Stop && r.programAction != RemoteRequest::ProgramAction::Stop) {
         result(r.key, r.name, r.value, r.correlation, false, QString(),
                QStringLiteral("the bridge is leaving"));
         return;
@@ -327,20 +326,19 @@ void PumpBridge::message(const MqttClient::Message &m)
         programRequest(r);
         return;
     }
-    using BusinessLogic::Lane;
     if (pump.command(r.command) == nullptr) {
         result(r.key, r.name, r.value, r.correlation, false, QString(), QStringLiteral("no pump"));
         return;
     }
     // Stop is never refused, whatever waits: it goes next on the wire.
-    const bool stop = r.command == BusinessLogic::CommandSpezifier::Stop;
+    const bool stop = r.command == Id::Stop;
     if (!stop && waiting.size() + readBacks.size() >= MaxWaiting) {
         result(r.key, r.name, r.value, r.correlation, false, QString(),
                QStringLiteral("busy: too many requests wait for the pump"));
         return;
     }
     // Logged like the operator's commands, so it shows in the traffic log.
-    const BusinessLogic::Ticket ticket = pump.submit(Lane::Remote, r.command, r.commandValue);
+    const PumpCore::Ticket ticket = pump.submit(Lane::Remote, r.command, r.commandValue);
     Waiting w;
     w.ticket = ticket;
     w.key = r.key;
@@ -362,33 +360,27 @@ void PumpBridge::message(const MqttClient::Message &m)
     const Pump::KeyTable::Key *key =
         r.kind == RemoteRequest::Kind::Set ? Pump::KeyTable::find(r.key) : nullptr;
     if (key != nullptr && key->readable()) {
-        GUI::OperationItem *item = pump.items().find(key->query);
-        if (pump.command(key->query) != nullptr && item != nullptr)
-            readBacks.push_back(
-                {pump.submit(Lane::Remote, key->query, key->parameters.front(), false), item,
-                 r.permission});
+        const PumpCore::Ticket readBack =
+            pump.readBack(Lane::Remote, key->query, key->parameters.front());
+        if (readBack != 0)
+            readBacks.push_back({readBack, r.permission});
     }
 }
 
 void PumpBridge::answered(const Answer &answer)
 {
     // A stop, from whoever, ends the remote doses and runs still being set up.
-    if (answer.commandId == BusinessLogic::toInt(BusinessLogic::CommandSpezifier::Stop) &&
-        answer.accepted()) {
+    if (answer.commandId == BusinessLogic::toInt(Id::Stop) && answer.accepted()) {
         for (Waiting &w : waiting)
             w.stopped = w.stopped || !w.rest.empty();
     }
     for (auto it = readBacks.begin(); it != readBacks.end(); ++it) {
         if (it->ticket != answer.ticket)
             continue;
-        GUI::OperationItem *item = it->item;
         readBacks.erase(it);
-        Answer copy = answer;
-        if (copy.outcome == BusinessLogic::AnswerOutcome::Answered &&
-            item->spezifier() == copy.commandId) {
-            item->update(&copy);
+        // The core put the value in its item before this answer came here.
+        if (answer.accepted())
             emit stateDue();
-        }
         return;
     }
     // Every request that waits on it: Stops asked while one waited share its ticket.
@@ -401,13 +393,12 @@ void PumpBridge::answered(const Answer &answer)
             ++it;
         }
     }
-    BusinessLogic::Ticket flagsRead = 0;
+    PumpCore::Ticket flagsRead = 0;
     for (const Waiting &w : asked)
         answerWaiting(w, answer, &flagsRead);
 }
 
-void PumpBridge::answerWaiting(const Waiting &w, const Answer &answer,
-                               BusinessLogic::Ticket *flagsRead)
+void PumpBridge::answerWaiting(const Waiting &w, const Answer &answer, PumpCore::Ticket *flagsRead)
 {
     answering = w.topic;
     if (!w.refused.isEmpty()) {
@@ -438,8 +429,8 @@ void PumpBridge::answerWaiting(const Waiting &w, const Answer &answer,
         Waiting reading = w;
         reading.refused = step;
         if (*flagsRead == 0)
-            *flagsRead = pump.submit(BusinessLogic::Lane::Remote, Id::GetPumpStatus,
-                                     Pump::StatusFlags::ErrorGroup, false);
+            *flagsRead =
+                pump.readBack(Lane::Remote, Id::GetPumpStatus, Pump::StatusFlags::ErrorGroup);
         reading.ticket = *flagsRead;
         if (reading.ticket != 0) {
             waiting.push_back(reading);
@@ -566,7 +557,7 @@ void PumpBridge::nextStep(Waiting w)
 {
     const Pump::DosingPlan::Step step = w.rest.front();
     w.rest.erase(w.rest.begin());
-    w.ticket = pump.submit(BusinessLogic::Lane::Remote, step.command, step.value);
+    w.ticket = pump.submit(Lane::Remote, step.command, step.value);
     w.what = step.what;
     ++w.step;
     if (w.ticket == 0) {
@@ -581,10 +572,8 @@ void PumpBridge::refusal(const Waiting &w, const Answer &flags)
     // Null when the flags did not come: an unread list is never "no error".
     QJsonValue errors;
     QStringList lit;
-    GUI::OperationItem *item = pump.items().find(Id::GetPumpStatus);
-    if (flags.accepted() && item != nullptr && item->spezifier() == flags.commandId) {
-        Answer copy = flags;
-        item->update(&copy);
+    // The core put the flags in the status item before this answer came here.
+    if (flags.accepted()) {
         errors = Pump::KeyTable::json(Pump::KeyTable::key(QStringLiteral("errors")), pump.items());
         lit = errors.toVariant().toStringList();
     }
@@ -598,9 +587,9 @@ void PumpBridge::refusal(const Waiting &w, const Answer &flags)
            {{QStringLiteral("errors"), errors}});
 }
 
-void PumpBridge::cleared(const std::vector<BusinessLogic::Ticket> &tickets)
+void PumpBridge::cleared(const std::vector<PumpCore::Ticket> &tickets)
 {
-    for (BusinessLogic::Ticket ticket : tickets) {
+    for (PumpCore::Ticket ticket : tickets) {
         Answer answer;
         answer.ticket = ticket;
         answer.outcome = BusinessLogic::AnswerOutcome::Cleared;

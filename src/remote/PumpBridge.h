@@ -1,10 +1,9 @@
 #pragma once
 
-#include "BusinessLogic/Answer.h"
-#include "BusinessLogic/Ticket.h"
 #include "platform/RepeatedLine.h"
 #include "pump/DosingPlan.h"
 #include "pump/KeyTable.h"
+#include "pumpcore/PumpCore.h"
 #include "recorder/ProcessSample.h"
 #include "remote/BridgeOptions.h"
 #include "remote/IdClaim.h"
@@ -24,14 +23,9 @@
 #include <vector>
 
 class LinkState;
-class PumpCore;
 class ProgramRunner;
 class RemoteRequest;
 struct ProgramStatus;
-
-namespace GUI {
-class OperationItem;
-}
 
 // Publishes one pump on an MQTT broker and takes its commands from there: availability (with the
 // last will), whether the pump answers, the state after every refresh tick when it changed or
@@ -93,7 +87,7 @@ signals:
 private:
     struct Waiting
     {
-        BusinessLogic::Ticket ticket = 0;
+        PumpCore::Ticket ticket = 0;
         QString key;
         QString name;
         QString value;
@@ -112,8 +106,7 @@ private:
     };
     struct ReadBack
     {
-        BusinessLogic::Ticket ticket = 0;
-        GUI::OperationItem *item = nullptr;
+        PumpCore::Ticket ticket = 0;
         Pump::KeyTable::Permission permission = Pump::KeyTable::Permission::None;
     };
 
@@ -126,8 +119,8 @@ private:
     void message(const MqttClient::Message &message);
     void answered(const Answer &answer);
     // flagsRead: the error flags' read after a NAK, shared by the requests of one ticket.
-    void answerWaiting(const Waiting &w, const Answer &answer, BusinessLogic::Ticket *flagsRead);
-    void cleared(const std::vector<BusinessLogic::Ticket> &tickets);
+    void answerWaiting(const Waiting &w, const Answer &answer, PumpCore::Ticket *flagsRead);
+    void cleared(const std::vector<PumpCore::Ticket> &tickets);
     // key as asked, name the value's output name (none for a command or an unknown key);
     // fields: more for the result object (a refusal's "errors").
     void result(const QString &key, const QString &name, const QString &value,
@@ -159,7 +152,7 @@ private:
     std::unique_ptr<MqttClient> client;
     StateThrottle throttle;
     std::deque<Waiting> waiting;
-    // The query queued right behind an accepted set, and the item it updates.
+    // The core's read-back of a set value, queued right behind the set.
     std::deque<ReadBack> readBacks;
     QByteArray lastState;
     QByteArray lastInfo;

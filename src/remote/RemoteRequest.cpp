@@ -6,7 +6,6 @@
 
 namespace {
 
-using Id = BusinessLogic::CommandSpezifier;
 using Permission = Pump::KeyTable::Permission;
 
 // A payload may come as a bare text or as a JSON string ("\"flow\""): both mean the text.

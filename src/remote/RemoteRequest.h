@@ -1,6 +1,5 @@
 #pragma once
 
-#include "BusinessLogic/CommandSpezifier.h"
 #include "program/DosingProgram.h"
 #include "program/ProgramFile.h"
 #include "pump/DosingPlan.h"
@@ -19,6 +18,7 @@ class TopicNames;
 class RemoteRequest
 {
 public:
+    using Id = Pump::KeyTable::Id;
     enum class Kind { Set, Command, Program, Ignored };
     // What a request asks of the program runner.
     enum class ProgramAction { None, Run, Pause, Continue, Stop };
@@ -28,7 +28,7 @@ public:
     struct Word
     {
         const char *name;
-        BusinessLogic::CommandSpezifier command; // Base for a program's
+        Id command; // Base for a program's
         ProgramAction program;
         Pump::KeyTable::Permission permission;
     };
@@ -49,7 +49,7 @@ public:
         key; // the key, or the run command's name (dose and run for a JSON command); cut to MaxEcho
     QString name;  // a set's output name: what state calls the value ("flow_rate_ml_min")
     QString value; // as received, trimmed, cut to MaxEcho
-    BusinessLogic::CommandSpezifier command = BusinessLogic::CommandSpezifier::Base;
+    Id command = Id::Base;
     int commandValue = 0;
     // What the request needs: control for the run commands, the key's own for a set.
     Pump::KeyTable::Permission permission = Pump::KeyTable::Permission::None;

@@ -1,11 +1,11 @@
 #include "sila/SilaPump.h"
 
-#include "GUI/OperationItemStatus.h"
 #include "program/DosingProgram.h"
 #include "program/ProgramRunner.h"
 #include "pump/DosingPlan.h"
 #include "pump/KeyTable.h"
 #include "pump/StatusFlags.h"
+#include "pump/StatusReading.h"
 #include "pumpcore/PumpCore.h"
 #include "recorder/RunStateJudge.h"
 
@@ -17,7 +17,7 @@
 
 namespace {
 
-using Id = BusinessLogic::CommandSpezifier;
+using Id = PumpCore::Id;
 using Key = Pump::KeyTable::Key;
 using State = ProgramStatus::State;
 using Fault = ProgramStatus::Fault;
@@ -170,10 +170,10 @@ struct SilaPump::Private
     {
         if (!core.linkState().connected())
             return ProcessSample::RunState::Unknown;
-        const auto &status = core.items().get<OperationItemStatus>();
+        const Pump::StatusReading status(core.items());
         std::optional<bool> moving;
-        if (status.groupCurrent(MotionGroup))
-            moving = (status.statusWord(MotionGroup) & 1) != 0;
+        if (status.live(MotionGroup))
+            moving = (status.word(MotionGroup) & 1) != 0;
         return RunStateJudge::judge(moving, core.sampler().lastAccepted(), keyNewer);
     }
 
@@ -190,24 +190,16 @@ struct SilaPump::Private
 
     void answered(const Answer &answer)
     {
-        if (answer.ticket != 0 && answer.ticket == errorRead) {
+        // The core put the error flags read in the status item already.
+        if (answer.ticket != 0 && answer.ticket == errorRead)
             errorRead = 0;
-            // Read outside the poller's round: the item takes it here, as the poller's would.
-            GUI::OperationItem *item = core.items().find(Id::GetPumpStatus);
-            if (answer.outcome == BusinessLogic::AnswerOutcome::Answered && item != nullptr) {
-                Answer copy = answer;
-                item->update(&copy);
-            }
-        }
         if (answer.accepted()) {
             if (RunStateJudge::keyOf(answer.commandId)) {
                 keyNewer = true;
             } else if (answer.commandId == BusinessLogic::toInt(Id::GetPumpStatus)) {
-                // Which group it read, as the status item reads it.
-                OperationItemStatus reading;
-                Answer copy = answer;
-                reading.update(&copy);
-                if (reading.groupKnown(MotionGroup))
+                // Which group it read, whoever asked.
+                const Pump::StatusReading reading = Pump::StatusReading::of(answer);
+                if (reading.live(MotionGroup))
                     keyNewer = false;
                 errorFlagRead(reading);
             }
@@ -218,12 +210,12 @@ struct SilaPump::Private
     // An error that came or went shows in the flag read every tick; its names follow within an
     // exchange rather than at their own turn some ticks later. Once per disagreement: a pump
     // whose flag stays lit with no error named is not asked every tick.
-    void errorFlagRead(const OperationItemStatus &reading)
+    void errorFlagRead(const Pump::StatusReading &reading)
     {
         const Pump::StatusFlags::Flag &flag = pumpErrorFlag();
-        if (!reading.groupKnown(flag.group))
+        if (!reading.live(flag.group))
             return;
-        const bool lit = Pump::StatusFlags::lit(flag, reading.statusWord(flag.group));
+        const bool lit = Pump::StatusFlags::lit(flag, reading.word(flag.group));
         if (lit == !shown.errorFlags.isEmpty()) {
             errorReadFor.reset();
             return;
@@ -231,8 +223,8 @@ struct SilaPump::Private
         if (errorReadFor == lit)
             return;
         errorReadFor = lit;
-        errorRead = core.submit(BusinessLogic::Lane::Remote, Id::GetPumpStatus,
-                                Pump::StatusFlags::ErrorGroup, false);
+        errorRead =
+            core.readBack(PumpCore::Lane::Remote, Id::GetPumpStatus, Pump::StatusFlags::ErrorGroup);
     }
 
     // After every answer the items took, every sample and every change of the link: a change
@@ -460,7 +452,7 @@ bool SilaPump::prime(Outcome *outcome)
     if (d->runState() == ProcessSample::RunState::Running)
         return refuse(Failure::PumpRefused, QStringLiteral("the pump is running"));
     // The lane the bridge primes in: behind the operator, ahead of programs and polls.
-    if (d->core.submit(BusinessLogic::Lane::Remote, Id::Prime, 0) == 0)
+    if (d->core.submit(PumpCore::Lane::Remote, Id::Prime, 0) == 0)
         return refuse(Failure::PumpRefused, QStringLiteral("the pump has no prime command"));
     return true;
 }

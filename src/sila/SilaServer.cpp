@@ -1,12 +1,12 @@
 #include "SilaServer.h"
 
-#include "BusinessLogic/TrafficLogFormat.h"
 #include "SilaCallGate.h"
 #include "SilaCancelService.h"
 #include "SilaCoreService.h"
 #include "SilaDosingService.h"
 #include "SilaExecutions.h"
 #include "SilaPauseService.h"
+#include "platform/EscapedText.h"
 #include "platform/RepeatedLine.h"
 
 #include <grpcpp/resource_quota.h>
@@ -92,8 +92,7 @@ bool SilaServer::start(const Config &config, QString *error)
         d->gate, d->identity, {config.version, config.description}, config.allowConfig,
         [this, log](const QString &name) {
             // The client's text, which the journal must show without obeying it.
-            log(QStringLiteral("SetServerName %1")
-                    .arg(BusinessLogic::TrafficLogFormat::text(name)));
+            log(QStringLiteral("SetServerName %1").arg(EscapedText::text(name)));
             emit serverNameChanged(name);
         },
         log));

@@ -2,6 +2,7 @@
 #include "Require.h"
 
 #include "BusinessLogic/TrafficLogFormat.h"
+#include "platform/EscapedText.h"
 
 #include <cstdint>
 #include <string>
@@ -11,7 +12,7 @@
 // line gives back the frame byte for byte.
 //
 // Input: a choice byte, then the time fields (two bytes each), then the frame. Choice 0 formats a
-// whole line; otherwise the choice is the position escape() starts from in a raw line.
+// whole line; otherwise the choice is the position EscapedText::bytes starts from in a raw line.
 
 namespace {
 
@@ -98,9 +99,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     }
 
-    // escape() on a line whose first `from` bytes are left alone.
+    // EscapedText::bytes on a line whose first `from` bytes are left alone.
     std::string line = frame;
-    BusinessLogic::TrafficLogFormat::escape(line, from);
+    EscapedText::bytes(line, from);
     const std::size_t kept = std::min(from, frame.size());
     require(line.compare(0, kept, frame, 0, kept) == 0, "bytes before the start stay as they are");
     require(decode(line.substr(kept), decoded),

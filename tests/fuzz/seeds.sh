@@ -36,8 +36,8 @@ frame 0011001023 | c model-version-answer
 printf '' | c empty
 printf '\x03\x02' | c etx-before-stx
 
-# Log line: 0 for a whole line (or the start position for escape()), four 16-bit time fields
-# (hour, minute, second, milliseconds), then the frame.
+# Log line: 0 for a whole line (or the start position for EscapedText::bytes), four 16-bit time
+# fields (hour, minute, second, milliseconds), then the frame.
 l() { { printf "$1"'\x00\x09\x00\x05\x00\x07\x00\x2a'; cat; } | seed fuzz_logline "$2"; }
 frame 01KY1 | l '\x00' line-sent-frame
 printf '\x06' | l '\x00' line-ack
