@@ -21,6 +21,7 @@
 #include "ui/AddressFollow.h"
 #include "ui/Confirmation.h"
 #include "ui/ItemDisplay.h"
+#include "ui/JournalTab.h"
 #include "ui/LinkFeedback.h"
 #include "ui/MouseEventLineEdit.h"
 #include "ui/NetworkGroup.h"
@@ -145,6 +146,7 @@ mainForm::mainForm(PumpCore &pumpCore, QApplication *application, QWidget *paren
         ProcessData::Parts{ui->TabsExtendedSettings, ui->tabHelp, ui->labelTransmissionState, &core,
                            instance->number()});
     ProgramTab::addTo(ui->TabsExtendedSettings, process->tab(), core.program());
+    JournalTab::addTo(ui->TabsExtendedSettings, process->tab(), Journal::defaultPath());
     network = std::make_unique<NetworkGroup>(NetworkGroup::Parts{
         ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState, &core, instance.get()});
     confirmation = new Confirmation({this, ui.get(), &core, &process->recorder()});
