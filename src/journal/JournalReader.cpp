@@ -225,6 +225,46 @@ QVector<JournalRun> JournalReader::openRuns(const QString &pump, const QString &
     return list;
 }
 
+qint64 JournalReader::count(const JournalFilter &filter)
+{
+    QVariantList values;
+    QString sql = QStringLiteral("SELECT count(*) FROM entries WHERE 1") + where(filter, values);
+    if (!filter.kind.isEmpty()) {
+        sql += QStringLiteral(" AND kind = ?");
+        values << filter.kind;
+    }
+    qint64 n = 0;
+    if (!query(sql, values, [&n](QSqlQuery &q) {
+            n = q.value(0).toLongLong();
+            return false;
+        }))
+        return -1;
+    return n;
+}
+
+QStringList JournalReader::pumps(int max)
+{
+    // The next name after the last one found, from the pump index: no scan of the entries. A
+    // name longer than an entry holds is read cut, and found again: the list ends there.
+    QStringList names;
+    QString next;
+    const QString sql =
+        QStringLiteral("SELECT substr(min(pump), 1, %1) FROM entries WHERE pump > ?")
+            .arg(JournalStore::MaxText);
+    while (names.size() < max) {
+        next.clear();
+        query(sql, {names.isEmpty() ? QString(QLatin1String("")) : names.constLast()},
+              [&next](QSqlQuery &q) {
+                  next = q.value(0).toString();
+                  return false;
+              });
+        if (next.isEmpty() || names.contains(next))
+            break;
+        names << next;
+    }
+    return names;
+}
+
 JournalVerdict JournalReader::verify()
 {
     using P = JournalVerdict::Problem;

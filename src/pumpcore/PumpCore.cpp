@@ -1,6 +1,7 @@
 #include "pumpcore/PumpCore.h"
 
 #include "BusinessLogic/Command.h"
+#include "BusinessLogic/InvalidReason.h"
 #include "BusinessLogic/LocalCommand.h"
 #include "BusinessLogic/SettingCommand.h"
 #include "GUI/OperationItem.h"
@@ -15,6 +16,13 @@ PumpCore::PumpCore(Options coreOptions, QObject *parent)
     , options(coreOptions)
     , commandTable(commands.table())
 {
+    // Answers, command ids and the reasons a frame was invalid cross threads in queued signals.
+    qRegisterMetaType<Answer>("Answer");
+    qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::CommandSpezifier");
+    qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::ComanndSpezifier");
+    BusinessLogic::registerInvalidReasonMetaTypes();
+    qRegisterMetaType<std::vector<BusinessLogic::InvalidReason>>(
+        "vector<BusinessLogic::InvalidReason>");
     refreshTimer = std::make_unique<GUI::RefreshTimer>(&commandStack, &commandTable);
     processSampler = std::make_unique<ProcessSampler>(pumpItems.all(),
                                                       [this] { return linkState().sampleLink(); });

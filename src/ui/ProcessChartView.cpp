@@ -37,6 +37,8 @@ const QColor volumeColour = StyleSheets::chartVolume();
 const QColor flowColour = StyleSheets::chartFlow();
 const QColor startColour = StyleSheets::chartStart();
 const QColor stopColour = StyleSheets::chartStop();
+// The remote mark's purple: a run picked elsewhere, not one this chart saw begin.
+const QColor runColour(140, 60, 190);
 constexpr int TickCount = 6;
 // How far, in pixels, a point left out may lie from the line drawn.
 constexpr double Tolerance = 0.25;
@@ -83,6 +85,8 @@ ProcessChartView::ProcessChartView(const SampleHistory *history, QWidget *parent
     , flow(new QLineSeries(this))
     , started(new QScatterSeries(this))
     , stopped(new QScatterSeries(this))
+    , runStart(new QLineSeries(this))
+    , runEnd(new QLineSeries(this))
     , timeAxis(new QCategoryAxis(this))
     , volumeAxis(new QValueAxis(this))
     , flowAxis(new QValueAxis(this))
@@ -139,6 +143,18 @@ ProcessChartView::ProcessChartView(const SampleHistory *history, QWidget *parent
     for (QLegendMarker *marker : c->legend()->markers()) {
         connect(marker, &QLegendMarker::clicked, this, [this, marker] { toggle(marker); });
         marker->setShape(QLegend::MarkerShapeFromSeries);
+    }
+    // The run's two lines share one legend entry, shown while a run is marked.
+    runStart->setName(screenText("Journal run"));
+    for (QLineSeries *line : {runStart, runEnd}) {
+        line->setPen(QPen(runColour, 2, Qt::DashLine));
+        c->addSeries(line);
+        line->attachAxis(timeAxis);
+        line->attachAxis(volumeAxis);
+        for (QLegendMarker *marker : c->legend()->markers(line)) {
+            marker->setShape(QLegend::MarkerShapeFromSeries);
+            marker->setVisible(false);
+        }
     }
 
     setRenderHint(QPainter::Antialiasing, true);
@@ -276,6 +292,52 @@ void ProcessChartView::refresh()
     started->replace(starts);
     stopped->replace(stops);
     placeTimeTicks();
+    placeRunLines();
+}
+
+bool ProcessChartView::markRun(qint64 startMs, qint64 endMs)
+{
+    const auto kept = [this](qint64 ms) {
+        return ms != 0 && !history->empty() && ms >= history->firstMs() && ms <= history->lastMs();
+    };
+    runStartMs = kept(startMs) ? startMs : 0;
+    runEndMs = kept(endMs) ? endMs : 0;
+    const bool marked = runStartMs != 0 || runEndMs != 0;
+    for (QLegendMarker *marker : chart()->legend()->markers(runStart))
+        marker->setVisible(marked);
+    placeRunLines();
+    return marked;
+}
+
+void ProcessChartView::clearRun()
+{
+    markRun(0, 0);
+}
+
+bool ProcessChartView::showRun()
+{
+    if (runStartMs == 0 && runEndMs == 0)
+        return false;
+    // A line outside the history stands for a run that began before it or goes on after it.
+    const qint64 from = runStartMs != 0 ? runStartMs : history->firstMs();
+    const qint64 to = runEndMs != 0 ? runEndMs : history->lastMs();
+    const qint64 margin = std::max<qint64>((to - from) / 10, 5000);
+    autoScale = true;
+    freeRange(from - margin, to + margin);
+    return true;
+}
+
+void ProcessChartView::placeRunLines()
+{
+    const auto line = [this](qint64 ms) {
+        QVector<QPointF> points;
+        if (ms != 0 && ms >= shownFrom && ms <= shownTo)
+            points << QPointF(double(ms), volumeAxis->min())
+                   << QPointF(double(ms), volumeAxis->max());
+        return points;
+    };
+    runStart->replace(line(runStartMs));
+    runEnd->replace(line(runEndMs));
 }
 
 void ProcessChartView::placeTimeTicks()

@@ -58,6 +58,17 @@ public:
     QtCharts::QScatterSeries *startSeries() const { return started; }
     QtCharts::QScatterSeries *stopSeries() const { return stopped; }
 
+    // A run picked elsewhere (the journal's): a dashed line where it started and one where it
+    // ended (endMs 0: it goes on), each only where it falls within the history kept. False, and
+    // nothing marked, when neither does.
+    bool markRun(qint64 startMs, qint64 endMs);
+    void clearRun();
+    // The marked run with a margin either side, as a free range; false when none is marked.
+    bool showRun();
+    // The lines drawn, for tests: two points each, or none.
+    QtCharts::QLineSeries *runStartSeries() const { return runStart; }
+    QtCharts::QLineSeries *runEndSeries() const { return runEnd; }
+
 signals:
     void modeChanged(ProcessChartView::Mode mode);
 
@@ -74,6 +85,7 @@ private:
     void freeRange(qint64 from, qint64 to);
     void toggle(QtCharts::QLegendMarker *marker);
     void placeTimeTicks();
+    void placeRunLines();
     int columns() const;
     double msPerPixel() const;
 
@@ -82,6 +94,8 @@ private:
     QtCharts::QLineSeries *flow = nullptr;
     QtCharts::QScatterSeries *started = nullptr;
     QtCharts::QScatterSeries *stopped = nullptr;
+    QtCharts::QLineSeries *runStart = nullptr;
+    QtCharts::QLineSeries *runEnd = nullptr;
     QtCharts::QCategoryAxis *timeAxis = nullptr;
     QtCharts::QValueAxis *volumeAxis = nullptr;
     QtCharts::QValueAxis *flowAxis = nullptr;
@@ -102,4 +116,7 @@ private:
     qint64 ticksFrom = 0;
     qint64 ticksStep = 0;
     qint64 ticksOffset = 0;
+    // The marked run's lines, 0 where there is none.
+    qint64 runStartMs = 0;
+    qint64 runEndMs = 0;
 };

@@ -21,6 +21,7 @@
 #include "ui/AddressFollow.h"
 #include "ui/Confirmation.h"
 #include "ui/ItemDisplay.h"
+#include "ui/JournalTab.h"
 #include "ui/LinkFeedback.h"
 #include "ui/MouseEventLineEdit.h"
 #include "ui/NetworkGroup.h"
@@ -115,12 +116,6 @@ mainForm::mainForm(PumpCore &pumpCore, ProgramRunner &programRunner, QApplicatio
     statusDisplay =
         std::make_unique<StatusDisplay>(*ui, *this, core.items().get<OperationItemStatus>(),
                                         core.items().get<OperationItemTimeElapsed>());
-    qRegisterMetaType<Answer>("Answer");
-    qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::CommandSpezifier");
-    qRegisterMetaType<BusinessLogic::CommandSpezifier>("BusinessLogic::ComanndSpezifier");
-    BusinessLogic::registerInvalidReasonMetaTypes();
-    qRegisterMetaType<std::vector<BusinessLogic::InvalidReason>>(
-        "vector<BusinessLogic::InvalidReason>");
 
     traffic = std::make_unique<TrafficView>(TrafficView::Parts{
         commandStack, ui->textEditTxData, ui->textEditRxData, ui->buttonClearAll});
@@ -147,6 +142,7 @@ mainForm::mainForm(PumpCore &pumpCore, ProgramRunner &programRunner, QApplicatio
         ProcessData::Parts{ui->TabsExtendedSettings, ui->tabHelp, ui->labelTransmissionState, &core,
                            instance->number()});
     ProgramTab::addTo(ui->TabsExtendedSettings, process->tab(), runner);
+    JournalTab::addTo(ui->TabsExtendedSettings, process->tab(), core.journal());
     network = std::make_unique<NetworkGroup>(
         NetworkGroup::Parts{ui->groupComm, ui->checkboNoDataUpdate, ui->labelTransmissionState,
                             &core, &runner, instance.get()});

@@ -99,6 +99,7 @@ const QStringList mappedPages = {
     "programcheck.html",
     "programrun.html",
     "programprogress.html",
+    "journal.html",
     "chart.html",
     "record.html",
     "recordfile.html",

@@ -9,6 +9,7 @@
 #include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
 #include "serial/Communication.h"
+#include "ui/JournalTab.h"
 #include "ui/mainForm.h"
 
 #include <QAbstractItemView>
@@ -97,6 +98,13 @@ int main(int argc, char *argv[])
         tabs->setCurrentIndex(i);
         const QString name = tabs->tabText(i).toLower().remove(QLatin1Char('/'));
         ok &= save(window, dir, QString("advanced-%1").arg(name), suffix);
+    }
+
+    // The journal's other view.
+    if (auto *journal = window.findChild<JournalTab *>()) {
+        tabs->setCurrentWidget(journal);
+        journal->showView(JournalLoader::View::Changes);
+        ok &= save(window, dir, "advanced-journal-changes", suffix);
     }
 
     // A long list open, with its scroll bar.

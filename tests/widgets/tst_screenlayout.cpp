@@ -176,7 +176,7 @@ private:
     {
         static const QStringList marks{"labelRecordMark", "labelNetMark",     "labelRemoteMark",
                                        "labelPumpState",  "labelErrorBanner", "labelProgramMark"};
-        for (const char *root : {"tabProgram", "tabChart", "groupNetwork"}) {
+        for (const char *root : {"tabProgram", "tabJournal", "tabChart", "groupNetwork"}) {
             const QWidget *r = find(root);
             if (w == r || r->isAncestorOf(w))
                 return true;
@@ -588,7 +588,7 @@ void tst_ScreenLayout::tabsWithoutFactory()
     for (int i = 0; i < tabs->count(); ++i)
         titles << tabs->tabText(i);
     QCOMPARE(titles, (QStringList{"Settings", "I/O", "Cycle", "Status", "Communication", "Program",
-                                  "Chart", "Help"}));
+                                  "Journal", "Chart", "Help"}));
     QCOMPARE(tabs->indexOf(find("TabFactory")), -1);
     QCOMPARE(tabs->currentWidget(), find("TabAdvanced"));
     QCOMPARE(tabs->tabText(tabs->currentIndex()), QString("Settings"));
