@@ -13,6 +13,7 @@
 #include "cli/WatchCommand.h"
 #include "journal/Journal.h"
 #include "platform/TerminationSignals.h"
+#include "program/OrphanRuns.h"
 #include "remote/BridgeOptions.h"
 #include "remote/BridgeSession.h"
 #include "remote/HeadlessPump.h"
@@ -449,6 +450,11 @@ int CliRunner::serve()
                            .arg(HeadlessPump::ReopenMs / 1000));
     // Only the bridge sets the pump going on this core: what runs when it leaves is its own.
     ExitStop ours(headless.core(), headless.runner());
+    // Runs a process before this one left open on the pump: stopped and closed once it answers.
+    OrphanRuns orphans(headless.core(), headless.runner(), OrphanRuns::anyOrigin(), QString(),
+                       false);
+    QObject::connect(&orphans, &OrphanRuns::logged, &orphans,
+                     [this](const QString &line) { output.message(line); });
     // The window's own bridge session: the same publishing, control and reconnection.
     BridgeSession bridge(headless.core(), headless.runner(), QStringLiteral(DOSETTA_VERSION));
     QEventLoop loop;
@@ -506,10 +512,13 @@ int CliRunner::serve()
     // the broker still hears how it went; then "offline".
     ending = true;
     bridge.stopTakingRequests();
-    if (ours.needed())
+    if (ours.needed()) {
         output.message(ExitStop::stopPump(headless.core(), ExitStop::BoundMs)
                            ? QStringLiteral("the pump was stopped: the bridge set it going")
                            : QStringLiteral("the pump did not confirm the Stop; check it"));
+        // The journal, written as it goes out of scope, then holds the run's end.
+        ExitStop::awaitEnd(headless.runner());
+    }
     bridge.stop();
     return status;
 }

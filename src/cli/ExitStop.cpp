@@ -81,3 +81,15 @@ bool ExitStop::stopPump(PumpCore &core, int boundMs)
     wait.exec();
     return taken;
 }
+
+bool ExitStop::awaitEnd(const ProgramRunner &runner, int boundMs)
+{
+    static_assert(EndMs > ProgramRunner::FinalCountMs, "the count has a bound of its own");
+    if (!runner.status().active())
+        return true;
+    QEventLoop wait;
+    QObject::connect(&runner, &ProgramRunner::ended, &wait, &QEventLoop::quit);
+    QTimer::singleShot(boundMs, &wait, &QEventLoop::quit);
+    wait.exec();
+    return !runner.status().active();
+}

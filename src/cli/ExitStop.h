@@ -26,6 +26,10 @@ public:
     // Sends Stop, again while it meets silence and with a lost port opened again, until the pump
     // takes it or boundMs pass; nothing else goes out meanwhile. True when it was taken.
     static bool stopPump(PumpCore &core, int boundMs);
+    // Waits, at most boundMs, until a program that is still active ends: after the Stop it reads
+    // the pump's count and closes its run in the journal with it. True when none is active.
+    static bool awaitEnd(const ProgramRunner &runner, int boundMs = EndMs);
+    static constexpr int EndMs = 4000; // ProgramRunner::FinalCountMs and room for a busy queue
 
 private:
     PumpCore &core;

@@ -9,6 +9,7 @@
 #include "journal/Journal.h"
 #include "platform/EscapedText.h"
 #include "platform/TerminationSignals.h"
+#include "program/OrphanRuns.h"
 #include "remote/HeadlessPump.h"
 #include "sila/SilaDiscovery.h"
 #include "sila/SilaIdentity.h"
@@ -128,6 +129,11 @@ int SilaCommand::exec()
                            .arg(HeadlessPump::ReopenMs / 1000));
     // Only SiLA clients set the pump going on this core: what runs at the end is theirs.
     ExitStop ours(headless.core(), headless.runner());
+    // Runs a process before this one left open on the pump: stopped and closed once it answers.
+    OrphanRuns orphans(headless.core(), headless.runner(), OrphanRuns::anyOrigin(), QString(),
+                       false);
+    QObject::connect(&orphans, &OrphanRuns::logged, &orphans,
+                     [this](const QString &line) { output.message(line); });
     SilaPump silaPump(headless.core(), headless.runner());
     SilaServer server(silaPump, identity);
     QObject::connect(&server, &SilaServer::logged, &server,
@@ -201,5 +207,7 @@ int SilaCommand::exec()
     server.shutdown();
     if (stopNeeded && !ExitStop::stopPump(headless.core(), ExitStop::BoundMs))
         output.message(QStringLiteral("the pump did not confirm the Stop; check it"));
+    // The journal, written as it goes out of scope, then holds the run's end.
+    ExitStop::awaitEnd(headless.runner());
     return CliRunner::Done;
 }

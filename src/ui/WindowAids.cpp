@@ -5,6 +5,7 @@
 #include "ui/EntryRevert.h"
 #include "ui/ErrorBanner.h"
 #include "ui/MouseEventLineEdit.h"
+#include "ui/OrphanPrompt.h"
 #include "ui/ProgramMark.h"
 #include "ui/PumpStateLine.h"
 #include "ui/WheelGuard.h"
@@ -21,4 +22,5 @@ void WindowAids::install(QWidget *window, Ui::mainScreen &ui, EditedFields &edit
     (new WheelGuard(window))->guard(window);
     new EntryRevert(edited, window->findChildren<MouseEventLineEdit *>(), window);
     new ControlHints(ui, window);
+    new OrphanPrompt(window, core, runner);
 }

@@ -12,7 +12,8 @@ class mainScreen;
 // What the window adds for its operator once every tab is built, each a child of the window that
 // needs no more wiring: a wheel turn over a widget not in use changes nothing, Escape puts back
 // what the pump reports, the run buttons carry their hints and the Stop key, and the feedback
-// line's neighbours show the pump's state, an error and a running program's step in plain view.
+// line's neighbours show the pump's state, an error and a running program's step in plain view,
+// and a run that a window of the operator's left open on the pump is brought up.
 class WindowAids
 {
 public:
