@@ -1,12 +1,10 @@
 #include "program/OrphanRuns.h"
 
-#include "GUI/OperationItem.h"
 #include "journal/Journal.h"
 #include "journal/JournalReader.h"
 #include "program/ProgramRunner.h"
-#include "pump/AttachTable.h"
+#include "program/PumpCount.h"
 #include "pumpcore/PumpCore.h"
-#include "recorder/ProcessSampler.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -230,11 +228,11 @@ void OrphanRuns::answered(const Answer &answer)
         return;
     if (answer.ticket == volumeTicket) {
         volumeTicket = 0;
-        if (const std::optional<double> value = valueOf(answer, Id::GetActualVolume))
+        if (const std::optional<double> value = PumpCount::of(core, answer, Id::GetActualVolume))
             volumeMl = *value / 1000.0;
     } else if (answer.ticket == timeTicket) {
         timeTicket = 0;
-        if (const std::optional<double> value = valueOf(answer, Id::GetTimeActual))
+        if (const std::optional<double> value = PumpCount::of(core, answer, Id::GetTimeActual))
             seconds = *value / 1000.0;
     } else {
         return;
@@ -284,21 +282,6 @@ void OrphanRuns::count()
     timeTicket = core.submit(BusinessLogic::Lane::Operator, Id::GetTimeActual, 0);
     if (volumeTicket == 0 && timeTicket == 0)
         finish();
-}
-
-// An answer to one of the queries, through its item: nothing when it went unanswered.
-std::optional<double> OrphanRuns::valueOf(const Answer &answer, BusinessLogic::CommandSpezifier id)
-{
-    GUI::OperationItem *item = Pump::AttachTable::find(core.items().all(), id);
-    if (!answer.accepted() || item == nullptr)
-        return std::nullopt;
-    Answer copy = answer;
-    item->update(&copy);
-    if (!item->known() || !item->current())
-        return std::nullopt;
-    if (id == Id::GetTimeActual)
-        return double(ProcessSampler::elapsedMs(item->text()));
-    return double(item->value());
 }
 
 QString OrphanRuns::pumpText() const

@@ -78,7 +78,6 @@ private:
     void timedOut();
     void count();
     void finish();
-    std::optional<double> valueOf(const Answer &answer, BusinessLogic::CommandSpezifier id);
     // What was done to the pump, for the reason.
     QString pumpText() const;
 
