@@ -11,6 +11,7 @@
 #include "CoreRig.h"
 #include "GUI/RefreshTimer.h"
 #include "SampleStats.h"
+#include "journal/Journal.h"
 #include "program/ProgramRunner.h"
 #include "pump/AttachTable.h"
 #include "ui/mainForm.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <chrono>
@@ -182,6 +184,11 @@ int main(int argc, char *argv[])
     GUI::RefreshTimer::resetStatusGroup();
     // Ticks come from the benchmark, each on a quiet link.
     Pump::AttachTable::attachAll(refresher, rig.core->items().all());
+    // As the program runs it: every setting and run goes to the journal (STOP_JOURNAL=0: none).
+    QTemporaryDir folder;
+    Journal journal(folder.filePath(QStringLiteral("journal.sqlite")));
+    if (qEnvironmentVariable("STOP_JOURNAL") != QLatin1String("0"))
+        rig.core->attachJournal(&journal, QStringLiteral("bench:1"));
     ProgramRunner runner(*rig.core);
     mainForm window(*rig.core, runner);
     for (BusinessLogic::Command *command : rig.core->commandObjects())
