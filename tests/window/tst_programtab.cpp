@@ -126,6 +126,7 @@ private slots:
 
     void builtSavedOpenedAndRun();
     void windowStopEndsProgram();
+    void stoppedRampLeavesNothingToTheNext();
 
 private:
     template<class W>
@@ -476,6 +477,61 @@ void tst_ProgramTab::windowStopEndsProgram()
     QVERIFY(!find<QWidget>("buttonProgramAddStep")->isEnabled());
     runner.stop();
     QTRY_VERIFY_WITH_TIMEOUT(!runner.status().active(), SettleMs);
+}
+
+namespace {
+
+// The last count the pump answered after log entry from: once it stands, its final one.
+qint64 lastCount(const std::vector<fluxosim::LogEntry> &log, std::size_t from)
+{
+    qint64 last = -1;
+    for (std::size_t i = from; i < log.size(); ++i) {
+        const std::string &v = log[i].verdict;
+        const std::size_t at = v.find("query ?TV = ");
+        if (log[i].kind == fluxosim::LogEntry::Kind::Received && at != std::string::npos)
+            last = std::stoll(v.substr(at + 12));
+    }
+    return last;
+}
+
+} // namespace
+
+// A ramp stopped in its second run leaves nothing of its plan to the next program: the next
+// one's summary shows what the pump counted for it.
+void tst_ProgramTab::stoppedRampLeavesNothingToTheNext()
+{
+    ProgramTab *tab = startTab();
+    QVERIFY(tab != nullptr);
+    ProgramStep ramp = step(Kind::Ramp);
+    ramp.fromMlMin = 10;
+    ramp.toMlMin = 20;
+    ramp.forS = 120; // two runs of a minute, three seconds each at speed 20
+    ramp.rampSteps = 2;
+    tab->model()->setProgram({QStringLiteral("ramp"), {ramp}});
+    QVERIFY(tab->errors().isEmpty());
+    ProgramRunner &runner = rig->runner;
+    const auto starts = [this] {
+        int n = 0;
+        for (const fluxosim::LogEntry &e : pump->log())
+            n += e.verdict.find("KY1 start") != std::string::npos ? 1 : 0;
+        return n;
+    };
+    QTest::mouseClick(find<QAbstractButton>("buttonProgramRun"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(starts() >= 2, RunMs);
+    QTest::mouseClick(find<QAbstractButton>("buttonStop"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(runner.status().state, State::Stopped, SettleMs);
+
+    ProgramStep dose = step(Kind::Dose);
+    dose.volumeMl = 1;
+    dose.rateMlMin = 30;
+    tab->model()->setProgram({QStringLiteral("next"), {dose}});
+    const std::size_t from = pump->log().size();
+    QTest::mouseClick(find<QAbstractButton>("buttonProgramRun"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(runner.status().state, State::Done, RunMs);
+    const qint64 counted = lastCount(pump->log(), from);
+    QCOMPARE(std::llround(runner.status().volumeMl * 1000), counted);
+    const QString shown = find<QLabel>("labelProgramState")->text();
+    QVERIFY2(shown.contains(QString::number(counted / 1000.0, 'f', 3)), qPrintable(shown));
 }
 
 QTEST_MAIN(tst_ProgramTab)
