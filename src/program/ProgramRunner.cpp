@@ -195,7 +195,7 @@ struct ProgramRunner::Private
         emit q.stepStarted(status);
         switch (p.step.kind) {
         case Kind::Dose:
-            queue(Pump::DosingPlan::dose(number(p.step.volumeMl), number(p.step.rateMlMin)));
+            queue(doseSetup(p.step));
             break;
         case Kind::Run:
             // No time runs until stopped; a program file cannot ask for that, a remote caller may.
@@ -229,6 +229,14 @@ struct ProgramRunner::Private
         }
         if (status.active())
             changed();
+    }
+
+    // No rate doses at full flow; a program file always gives one, a front-end may not.
+    static Pump::DosingPlan doseSetup(const ProgramStep &step)
+    {
+        return Pump::DosingPlan::dose(
+            number(step.volumeMl),
+            step.rateMlMin > 0 ? std::optional<QString>(number(step.rateMlMin)) : std::nullopt);
     }
 
     void queueSegment()
@@ -744,6 +752,27 @@ struct ProgramRunner::Private
                                   .arg(ProgramRunner::LinkLossMs / 1000));
     }
 
+    // Nothing of the run goes out any more and nothing of it is judged; the pump is not
+    // stopped.
+    void releaseRun(const QString &reason)
+    {
+        dropQueued();
+        waitTimer.stop();
+        linkTimer.stop();
+        phase = Phase::None;
+        held = false;
+        errorTicks = -1;
+        startTicket = 0;
+        status.state = State::Done;
+        status.cause = Cause::Released;
+        status.reason =
+            reason.isEmpty() ? QStringLiteral("left to the pump, which runs on") : reason;
+        status.finalCountRead = false;
+        changed();
+        RunRecord::end(core, status);
+        emit q.ended(status);
+    }
+
     void stopRequested(const RequestOrigin &by)
     {
         if (ownStop || !status.active())
@@ -877,6 +906,12 @@ void ProgramRunner::stop(const RequestOrigin &by)
     if (d->status.active() && d->status.state != State::Ending)
         d->status.stoppedBy = by.known() ? by : d->core.origin();
     d->end(State::Stopped, Cause::ProgramStop, QStringLiteral("stopped"));
+}
+
+void ProgramRunner::release(const QString &reason)
+{
+    if (d->status.active() && d->status.state != State::Ending)
+        d->releaseRun(reason);
 }
 
 const ProgramStatus &ProgramRunner::status() const

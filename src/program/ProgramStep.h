@@ -2,6 +2,10 @@
 
 #include <QString>
 
+namespace Pump {
+class DosingPlan;
+}
+
 #include <vector>
 
 // One step of a dosing program as its file gives it, in the file's units; a repeat holds its own
@@ -12,6 +16,9 @@ struct ProgramStep
 
     // The file's name of the kind: "dose", "run", "ramp", "wait", "prompt", "repeat".
     static QString kindName(Kind kind);
+    // The one step of a checked dose or run that a front-end asked for by its words: a dose
+    // without a rate goes at full flow, a run without a time until stopped.
+    static ProgramStep of(const Pump::DosingPlan &plan);
 
     Kind kind = Kind::Wait;
     double volumeMl = 0;            // dose
