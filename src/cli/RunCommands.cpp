@@ -103,14 +103,28 @@ QJsonObject RunCommands::endFields(const ProgramStatus &status)
     return fields;
 }
 
+int RunCommands::prime()
+{
+    return go(ProgramStep::prime(), 0, 0);
+}
+
 int RunCommands::start(const Pump::DosingPlan &plan)
 {
     if (!plan.ok()) {
         output.message(plan.error);
         return CliRunner::Usage;
     }
+    return go(ProgramStep::of(plan), plan.targetVolume, plan.targetSeconds);
+}
+
+int RunCommands::go(const ProgramStep &step, double targetVolume, int targetSeconds)
+{
     const QString &command = args.command;
-    const bool follow = args.flags.contains(QStringLiteral("wait"));
+    const bool priming = step.kind == ProgramStep::Kind::Prime;
+    // A prime has no end of its own to wait for.
+    const bool follow = args.flags.contains(QStringLiteral("wait")) && !priming;
+    const int startId = BusinessLogic::toInt(priming ? BusinessLogic::CommandSpezifier::Prime
+                                                     : BusinessLogic::CommandSpezifier::Start);
     int exit = CliRunner::Done;
     if (!pump.choose(&exit))
         return exit;
@@ -138,9 +152,7 @@ int RunCommands::start(const Pump::DosingPlan &plan)
         portLost = portLost || (everConnected && !state.portOpen);
     });
     QObject::connect(&core, &PumpCore::answered, &loop, [&](const Answer &answer) {
-        if (answer.accepted() &&
-            answer.commandId == BusinessLogic::toInt(BusinessLogic::CommandSpezifier::Start) &&
-            runner.status().active())
+        if (answer.accepted() && answer.commandId == startId && runner.status().active())
             taken = true;
     });
     QObject::connect(&runner, &ProgramRunner::ended, &loop,
@@ -152,11 +164,11 @@ int RunCommands::start(const Pump::DosingPlan &plan)
                     return;
                 const QString clock =
                     Pump::DurationText::clock(static_cast<int>(s.elapsedMs / 1000));
-                if (plan.targetSeconds > 0)
-                    progress.show(s.stepProgress * plan.targetSeconds, plan.targetSeconds,
+                if (targetSeconds > 0)
+                    progress.show(s.stepProgress * targetSeconds, targetSeconds,
                                   QStringLiteral("s"), volumeText(s.volumeMl));
                 else
-                    progress.show(s.volumeMl, plan.targetVolume, QStringLiteral("ml"), clock);
+                    progress.show(s.volumeMl, targetVolume, QStringLiteral("ml"), clock);
             });
     }
     // A pump that never answered is given the tool's timeout before anything is asked of it, as
@@ -180,7 +192,7 @@ int RunCommands::start(const Pump::DosingPlan &plan)
     if (waited != CliRunner::Done)
         return interrupted(core, runner, waited, end);
     QString refusal;
-    if (!runner.start({command, {ProgramStep::of(plan)}}, &refusal)) {
+    if (!runner.start({command, {step}}, &refusal)) {
         output.message(refusal.isEmpty() ? QStringLiteral("the run cannot start") : refusal);
         return CliRunner::Refused;
     }
@@ -201,7 +213,8 @@ int RunCommands::start(const Pump::DosingPlan &plan)
     if (end && end->state == State::Done) {
         if (end->cause == Cause::Released) {
             output.result({{QStringLiteral("command"), command},
-                           {QStringLiteral("result"), QStringLiteral("started")},
+                           {QStringLiteral("result"),
+                            priming ? QStringLiteral("accepted") : QStringLiteral("started")},
                            {QStringLiteral("run_id"), end->runId}},
                           QString());
             return CliRunner::Done;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "program/ProgramStatus.h"
+#include "program/ProgramStep.h"
 #include "pump/DosingPlan.h"
 
 #include <QJsonObject>
@@ -26,6 +27,8 @@ public:
 
     int dispense();
     int run();
+    // Primes until stopped, as a run left to the pump once it took the prime.
+    int prime();
 
     // The result fields of a run's end: cause, volume_delivered_ml (the runner's count), whether
     // that count was read after the end, and the error flags when the pump named some.
@@ -34,6 +37,8 @@ public:
 private:
     // A plan that is not ok is a usage error, and nothing is opened or sent.
     int start(const Pump::DosingPlan &plan);
+    // targetVolume (ml) and targetSeconds for the progress shown; 0 for none.
+    int go(const ProgramStep &step, double targetVolume, int targetSeconds);
     // The tool's words for a run that ended other than done; returns the exit status.
     int failed(PumpCore &core, const ProgramStatus &end, bool everConnected);
     // A signal or a closed output pipe: the pump is stopped and the run's end awaited.

@@ -69,7 +69,7 @@ Cause causeOf(Fault fault)
 
 bool pumps(Kind kind)
 {
-    return kind == Kind::Dose || kind == Kind::Run || kind == Kind::Ramp;
+    return kind == Kind::Dose || kind == Kind::Run || kind == Kind::Ramp || kind == Kind::Prime;
 }
 
 } // namespace
@@ -222,6 +222,9 @@ struct ProgramRunner::Private
             phase = Phase::Prompt;
             status.state = State::WaitingForOperator;
             break;
+        case Kind::Prime:
+            queuePrime();
+            break;
         case Kind::Repeat:
             // Unrolled away; nothing to run.
             finish();
@@ -229,6 +232,29 @@ struct ProgramRunner::Private
         }
         if (status.active())
             changed();
+    }
+
+    // A prime has no end of its own and nothing to set up: the pump's prime key, which runs it
+    // at full flow until a Stop.
+    void queuePrime()
+    {
+        phase = Phase::Setup;
+        started = false;
+        freshVolume = freshTime = freshStatus = false;
+        const PumpCore::OriginScope scope(core, runOrigin());
+        startTicket = core.submit(BusinessLogic::Lane::Program, Id::Prime, 0);
+        if (startTicket == 0) {
+            fail(Fault::Other, QStringLiteral("prime cannot be sent"));
+            return;
+        }
+        inFlight.emplace(startTicket, QStringLiteral("prime"));
+    }
+
+    // A prime standing is one ended by the pump or at its keypad, never done.
+    void primeStood()
+    {
+        if (++stoppedShort >= 2)
+            fail(Fault::Other, QStringLiteral("the pump stopped priming"));
     }
 
     // No rate doses at full flow; a program file always gives one, a front-end may not.
@@ -666,6 +692,10 @@ struct ProgramRunner::Private
             stoppedShort = 0;
             return;
         }
+        if (p.step.kind == Kind::Prime) {
+            primeStood();
+            return;
+        }
         // An error flag unknown yet is no error: the flags are checked on their own.
         ProcessSample judged = sample;
         if (!judged.errors)
@@ -856,6 +886,9 @@ bool ProgramRunner::start(const DosingProgram &program, const RequestOrigin &ori
 
 void ProgramRunner::pause()
 {
+    // A prime's pause could only be continued by a Start, which would dose.
+    if (d->index < d->plan.size() && d->current().step.kind == Kind::Prime)
+        return;
     if (d->held ||
         (d->status.state != State::Running && d->status.state != State::WaitingForOperator))
         return;

@@ -25,8 +25,17 @@ QString ProgramStep::kindName(Kind kind)
         return QStringLiteral("wait");
     case Kind::Prompt:
         return QStringLiteral("prompt");
+    case Kind::Prime:
+        return QStringLiteral("prime");
     case Kind::Repeat:
         break;
     }
     return QStringLiteral("repeat");
+}
+
+ProgramStep ProgramStep::prime()
+{
+    ProgramStep step;
+    step.kind = Kind::Prime;
+    return step;
 }

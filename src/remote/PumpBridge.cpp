@@ -337,7 +337,8 @@ void PumpBridge::message(const MqttClient::Message &m)
         programRequest(r);
         return;
     }
-    if (!r.steps.empty()) {
+    // A prime is a run too: until a Stop, under the runner like a dose.
+    if (!r.steps.empty() || r.command == Id::Prime) {
         startRun(r);
         return;
     }
@@ -379,7 +380,9 @@ void PumpBridge::message(const MqttClient::Message &m)
 void PumpBridge::answered(const Answer &answer)
 {
     // The start of the pending run, which the runner sent for it.
-    if (pendingRun && answer.accepted() && answer.commandId == BusinessLogic::toInt(Id::Start) &&
+    if (pendingRun && answer.accepted() &&
+        (answer.commandId == BusinessLogic::toInt(Id::Start) ||
+         answer.commandId == BusinessLogic::toInt(Id::Prime)) &&
         runner.status().active() && runner.status().runId == pendingRun->runId)
         runAnswer(runner.status(), true);
     for (auto it = readBacks.begin(); it != readBacks.end(); ++it) {
@@ -632,7 +635,9 @@ void PumpBridge::refuse(const RemoteRequest &r, const QString &error)
 void PumpBridge::startRun(const RemoteRequest &r)
 {
     QString error;
-    if (!runner.start(r.program, originOf(r), &error)) {
+    const DosingProgram program =
+        r.steps.empty() ? DosingProgram{r.key, {ProgramStep::prime()}} : r.program;
+    if (!runner.start(program, originOf(r), &error)) {
         refuse(r, error.isEmpty() ? QStringLiteral("the run cannot start") : error);
         return;
     }

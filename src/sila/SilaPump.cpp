@@ -469,10 +469,11 @@ bool SilaPump::prime(Outcome *outcome, const RequestOrigin &origin)
             QStringLiteral("the pump is not connected (%1)").arg(d->core.linkState().text()));
     if (d->runState() == ProcessSample::RunState::Running)
         return refuse(Failure::PumpRefused, QStringLiteral("the pump is running"));
-    // The lane the bridge primes in: behind the operator, ahead of programs and polls.
-    const PumpCore::OriginScope scope(d->core, d->originOr(origin));
-    if (d->core.submit(BusinessLogic::Lane::Remote, Id::Prime, 0) == 0)
-        return refuse(Failure::PumpRefused, QStringLiteral("the pump has no prime command"));
+    // A run of its own until a Stop, as every front-end primes.
+    QString error;
+    if (!d->runner().start({QStringLiteral("SiLA Prime"), {ProgramStep::prime()}},
+                           d->originOr(origin), &error))
+        return refuse(Failure::PumpRefused, error);
     return true;
 }
 

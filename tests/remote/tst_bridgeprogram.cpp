@@ -285,6 +285,9 @@ void BridgeProgramTest::cmdRunsAndRefusalsAreJournaled_data()
     QTest::newRow("run stopped by a client")
         << "cmd" << QByteArray(R"({"command":"run","rate":10,"time":"10m"})") << true << "stopped"
         << "outside-stop";
+    QTest::newRow("prime until a client's stop")
+        << "cmd" << QByteArray("prime") << true << "stopped"
+        << "outside-stop";
     QTest::newRow("setting without permission") << "set/address" << QByteArray("7") << false << ""
                                                 << "configuration not allowed";
     QTest::newRow("dose over the limit")

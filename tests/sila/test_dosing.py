@@ -238,7 +238,11 @@ class DosingTest(RigTest):
         mark = self.rig.sim.mark()
         self.assertEqual(self.dosing.call("Prime"), {})
         self.assertTrue(self.state.wait(lambda s: s == "priming", 10), self.state.values)
-        self.assertTrue(self.rig.sim.commands(since=mark))
+        # The simulator's log is read by a thread of its own, a little behind the server.
+        self.assertTrue(harness.wait_for(lambda: self.rig.sim.commands(since=mark), 5))
+        # A run of the runner's, the caller's.
+        started = self.rig.server.journal_entries("run-start")[-1]
+        self.assertEqual((started["origin"], started["fields"]["program"]), ("sila", "SiLA Prime"))
 
     def test_pause_and_resume(self):
         pause = self.client.feature(PAUSE)
