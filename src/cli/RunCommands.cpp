@@ -242,7 +242,9 @@ int RunCommands::go(const ProgramStep &step, double targetVolume, int targetSeco
 int RunCommands::portGone(PumpCore &core, ProgramRunner &runner, std::optional<ProgramStatus> &end)
 {
     const int returnMs = ProgramRunCommand::LinkReturnMs;
-    const QString problem = core.link().portProblem.text();
+    QString problem = core.link().portProblem.text();
+    if (problem.endsWith(QLatin1Char('.')))
+        problem.chop(1);
     output.cause(
         QStringLiteral("%1: the port was lost%2; waiting up to %3 s for the link to "
                        "come back to stop the pump")
