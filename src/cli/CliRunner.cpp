@@ -118,8 +118,8 @@ int CliRunner::run()
              return action(Id::Pause, c);
          }},
         {QStringLiteral("prime"),
-         [&] {
-             return action(Id::Prime, c);
+         [this] {
+             return RunCommands(args, output, *pump).prime();
          }},
         {QStringLiteral("dispense"),
          [this] {

@@ -1,82 +1,78 @@
 #include "cli/RunCommands.h"
 
-#include "GUI/OperationItemStatus.h"
+#include "GUI/OperationItem.h"
 #include "cli/CliArguments.h"
 #include "cli/CliOutput.h"
 #include "cli/CliPump.h"
 #include "cli/CliRunner.h"
+#include "cli/ExitStop.h"
+#include "cli/ProgramRunCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RunLoop.h"
+#include "journal/Journal.h"
+#include "program/ProgramRunner.h"
+#include "pump/DurationText.h"
 #include "pump/KeyTable.h"
-#include "recorder/ProcessSampler.h"
+#include "pumpcore/PumpCore.h"
+#include "remote/HeadlessPump.h"
 
 #include <QElapsedTimer>
-#include <QThread>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QTimer>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 
 using Pump::KeyTable;
+using State = ProgramStatus::State;
+using Cause = ProgramStatus::Cause;
+
+namespace {
+
+double thousandths(double ml)
+{
+    return std::round(ml * 1000.0) / 1000.0;
+}
+
+QString volumeText(double ml)
+{
+    return KeyTable::thousandths(std::llround(ml * 1000)) + QStringLiteral(" ml");
+}
+
+// The key's value read from the pump now, into its item: the run's end may have come from a
+// round that read it before the pump stood.
+void readNow(PumpCore &core, const KeyTable::Key &key, int boundMs)
+{
+    GUI::OperationItem *item = core.items().find(key.query);
+    if (item == nullptr || core.command(key.query) == nullptr)
+        return;
+    QEventLoop wait;
+    const PumpCore::Ticket ticket =
+        core.submit(BusinessLogic::Lane::Program, key.query, key.parameters.front(), false);
+    if (ticket == 0)
+        return;
+    QObject::connect(&core, &PumpCore::answered, &wait, [&](const Answer &answer) {
+        if (answer.ticket != ticket)
+            return;
+        if (answer.accepted() && item->spezifier() == answer.commandId) {
+            Answer copy = answer;
+            item->update(&copy);
+        }
+        wait.quit();
+    });
+    QTimer::singleShot(boundMs, &wait, &QEventLoop::quit);
+    wait.exec();
+}
+
+} // namespace
 
 RunCommands::RunCommands(const CliArguments &arguments, const CliOutput &out, CliPump &p)
     : args(arguments)
     , output(out)
     , pump(p)
 {}
-
-int RunCommands::start(const Pump::DosingPlan &plan)
-{
-    if (!plan.ok()) {
-        output.message(plan.error);
-        return CliRunner::Usage;
-    }
-    int exit = CliRunner::Done;
-    if (!pump.connect(&exit))
-        return exit;
-    // Signals are caught from before the start on: a Ctrl-C in between still stops the pump. It
-    // is looked at after each step, since a step blocks.
-    RunLoop loop;
-    for (const Pump::DosingPlan::Step &step : plan.steps) {
-        if (!pump.send(step.command, step.value, step.what, &exit)) {
-            // A start that met silence may still have been taken.
-            return step.command == Id::Start && exit == CliRunner::NoAnswer ? stop(exit) : exit;
-        }
-        if (const std::optional<int> interrupted = loop.interruption())
-            return stop(*interrupted);
-    }
-    if (!args.flags.contains(QStringLiteral("wait"))) {
-        output.result({{QStringLiteral("command"), args.command},
-                       {QStringLiteral("result"), QStringLiteral("started")}},
-                      QString());
-        return CliRunner::Done;
-    }
-    const int status = follow(loop, plan.targetVolume, plan.targetSeconds);
-    return status == CliRunner::Done ? CliRunner::Done : stop(status);
-}
-
-int RunCommands::stop(int status)
-{
-    // A lost port is tried again for as long as a silent pump is: an adapter that is back, or a
-    // stable link that leads to the new device, still takes the Stop.
-    PumpSession &session = pump.session();
-    QElapsedTimer clock;
-    clock.start();
-    while (!session.portOpen() && !session.communication().reopen() &&
-           clock.elapsed() < args.timeoutMs)
-        QThread::msleep(100);
-    const QString why = status == RunLoop::ReaderGone ? QStringLiteral("output closed: ")
-                        : status > 128                ? QStringLiteral("interrupted: ")
-                                                      : QString();
-    if (!session.portOpen())
-        output.message(QStringLiteral("%1Stop could not be sent (%2); check the pump")
-                           .arg(why, session.problem().text()));
-    else if (session.run(Id::Stop).answered())
-        output.message(QStringLiteral("%1the pump was stopped").arg(why));
-    else
-        output.message(
-            QStringLiteral("%1Stop was sent, but the pump did not confirm it; check the pump")
-                .arg(why));
-    return status;
-}
 
 int RunCommands::dispense()
 {
@@ -95,72 +91,256 @@ int RunCommands::run()
         args.values.contains(QStringLiteral("for")) ? std::optional<QString>(time) : std::nullopt));
 }
 
-int RunCommands::follow(RunLoop &loop, double targetVolume, int targetSeconds)
+QJsonObject RunCommands::endFields(const ProgramStatus &status)
+{
+    QJsonObject fields{{QStringLiteral("cause"), ProgramStatus::causeName(status.cause)},
+                       {QStringLiteral("volume_delivered_ml"), thousandths(status.volumeMl)},
+                       {QStringLiteral("final_count_read"), status.finalCountRead}};
+    if (!status.runId.isEmpty())
+        fields.insert(QStringLiteral("run_id"), status.runId);
+    if (!status.errorFlags.isEmpty())
+        fields.insert(QStringLiteral("errors"), QJsonArray::fromStringList(status.errorFlags));
+    return fields;
+}
+
+int RunCommands::prime()
+{
+    return go(ProgramStep::prime(), 0, 0);
+}
+
+int RunCommands::start(const Pump::DosingPlan &plan)
+{
+    if (!plan.ok()) {
+        output.message(plan.error);
+        return CliRunner::Usage;
+    }
+    return go(ProgramStep::of(plan), plan.targetVolume, plan.targetSeconds);
+}
+
+int RunCommands::go(const ProgramStep &step, double targetVolume, int targetSeconds)
 {
     const QString &command = args.command;
-    PumpSession &session = pump.session();
+    const bool priming = step.kind == ProgramStep::Kind::Prime;
+    // A prime has no end of its own to wait for.
+    const bool follow = args.flags.contains(QStringLiteral("wait")) && !priming;
+    const int startId = BusinessLogic::toInt(priming ? BusinessLogic::CommandSpezifier::Prime
+                                                     : BusinessLogic::CommandSpezifier::Start);
+    int exit = CliRunner::Done;
+    if (!pump.choose(&exit))
+        return exit;
+    Journal journal;
+    HeadlessPump headless(pump.port(), pump.address(), &journal,
+                          {QLatin1String(JournalEntry::Origin::Cli), JournalEntry::localUser(),
+                           QString(), QString()});
+    if (!headless.portOpen()) {
+        const QString why = headless.problem().text();
+        output.message(why.isEmpty() ? QStringLiteral("%1 cannot be opened").arg(pump.port())
+                                     : why);
+        return CliRunner::NoAnswer;
+    }
+    PumpCore &core = headless.core();
+    ProgramRunner &runner = headless.runner();
+    // Signals are caught from before the start on: a Ctrl-C in between still stops the pump.
+    RunLoop loop;
     ProgressDisplay progress(output, CliOutput::errorIsTerminal());
-    const KeyTable::Key &delivered = KeyTable::key(QStringLiteral("volume-delivered"));
-    const KeyTable::Key &elapsed = KeyTable::key(QStringLiteral("time-elapsed"));
-    bool seenMoving = false;
-    std::optional<qint64> lastElapsedMs;
-    int standingTicks = 0;
-    const int intervalMs = 200;
-    // A pump that has not moved or counted time for this long did not start.
-    const int startTicks = 5000 / intervalMs;
-    const int status = loop.exec(intervalMs, [&]() -> std::optional<int> {
-        auto *flags = static_cast<OperationItemStatus *>(session.items().find(Id::GetPumpStatus));
-        if (!session.query(Id::GetPumpStatus, 1) || !session.read(delivered) ||
-            !session.read(elapsed)) {
-            progress.finish();
-            return pump.silent(command);
-        }
-        const int word = flags->statusWord(1);
-        if (word & 2) {
-            progress.finish();
-            const std::optional<QStringList> errors = pump.errorFlags();
-            const QString named = !errors ? QStringLiteral("its error flags did not come")
-                                  : errors->isEmpty() ? QStringLiteral("no error flag is set")
-                                                      : errors->join(QLatin1String(", "));
-            output.cause(
-                QStringLiteral("%1: the pump stopped with an error: %2").arg(command, named),
-                CliPump::errorsField(errors));
-            return CliRunner::Refused;
-        }
-        const bool moving = (word & 1) != 0;
-        const qint64 ms =
-            ProcessSampler::elapsedMs(session.items().find(Id::GetTimeActual)->text());
-        const double volume = session.items().find(Id::GetActualVolume)->value() / 1000.0;
-        seenMoving = seenMoving || moving;
-        const QString clock = KeyTable::text(elapsed, session.items());
-        if (targetSeconds > 0)
-            progress.show(ms / 1000.0, targetSeconds, QStringLiteral("s"),
-                          KeyTable::thousandths(std::llround(volume * 1000)) +
-                              QStringLiteral(" ml"));
-        else
-            progress.show(volume, targetVolume, QStringLiteral("ml"), clock);
-        // Standing, with its clock no longer counting (a break between doses still counts).
-        const bool standing = !moving && lastElapsedMs && *lastElapsedMs == ms;
-        lastElapsedMs = ms;
-        standingTicks = standing ? standingTicks + 1 : 0;
-        if (standing && (seenMoving || ms > 0)) {
-            progress.finish();
-            output.result({{QStringLiteral("command"), command},
-                           {QStringLiteral("result"), QStringLiteral("done")},
-                           {delivered.output, KeyTable::json(delivered, session.items())},
-                           {elapsed.output, KeyTable::json(elapsed, session.items())}},
-                          QStringLiteral("done: %1 ml in %2")
-                              .arg(KeyTable::text(delivered, session.items()), clock));
+    std::optional<ProgramStatus> end;
+    bool everConnected = false;
+    bool taken = false; // the pump took this run's start
+    bool portLost = false;
+    QObject::connect(&core, &PumpCore::linkStateChanged, &loop, [&](const LinkState &state) {
+        everConnected = everConnected || state.connected();
+        portLost = portLost || (everConnected && !state.portOpen);
+    });
+    QObject::connect(&core, &PumpCore::answered, &loop, [&](const Answer &answer) {
+        if (answer.accepted() && answer.commandId == startId && runner.status().active())
+            taken = true;
+    });
+    QObject::connect(&runner, &ProgramRunner::ended, &loop,
+                     [&](const ProgramStatus &s) { end = s; });
+    if (follow) {
+        QObject::connect(
+            &runner, &ProgramRunner::statusChanged, &loop, [&](const ProgramStatus &s) {
+                if (s.state != State::Running)
+                    return;
+                const QString clock =
+                    Pump::DurationText::clock(static_cast<int>(s.elapsedMs / 1000));
+                if (targetSeconds > 0)
+                    progress.show(s.stepProgress * targetSeconds, targetSeconds,
+                                  QStringLiteral("s"), volumeText(s.volumeMl));
+                else
+                    progress.show(s.volumeMl, targetVolume, QStringLiteral("ml"), clock);
+            });
+    }
+    // A pump that never answered is given the tool's timeout before anything is asked of it, as
+    // every other command gives it; a Ctrl-C meanwhile still stops it.
+    QElapsedTimer clock;
+    clock.start();
+    const int waited = loop.exec(100, [&]() -> std::optional<int> {
+        if (core.linkState().connected())
             return CliRunner::Done;
-        }
-        if (standingTicks >= startTicks) {
-            progress.finish();
-            output.cause(
-                QStringLiteral("%1: the pump took the start but did not move").arg(command));
-            return CliRunner::Refused;
+        if (clock.elapsed() >= std::max(1000, args.timeoutMs))
+            return CliRunner::NoAnswer;
+        return std::nullopt;
+    });
+    if (waited == CliRunner::NoAnswer) {
+        output.cause(QStringLiteral("the pump at address %1 on %2 never answered; nothing was "
+                                    "started")
+                         .arg(pump.address())
+                         .arg(pump.port()));
+        return CliRunner::NoAnswer;
+    }
+    if (waited != CliRunner::Done)
+        return interrupted(core, runner, waited, end);
+    QString refusal;
+    if (!runner.start({command, {step}}, &refusal)) {
+        output.message(refusal.isEmpty() ? QStringLiteral("the run cannot start") : refusal);
+        return CliRunner::Refused;
+    }
+    const int status = loop.exec(100, [&]() -> std::optional<int> {
+        if (end)
+            return end->state == State::Done ? CliRunner::Done : CliRunner::Refused;
+        // The tool ends a run whose port was lost, however soon it came back: the port may
+        // now lead elsewhere.
+        if (portLost && runner.status().active())
+            return CliRunner::NoAnswer;
+        if (!follow && taken) {
+            runner.release(QStringLiteral("dosetta-cli left the run to the pump"));
+            return CliRunner::Done;
         }
         return std::nullopt;
     });
     progress.finish();
+    if (end && end->state == State::Done) {
+        if (end->cause == Cause::Released) {
+            output.result({{QStringLiteral("command"), command},
+                           {QStringLiteral("result"),
+                            priming ? QStringLiteral("accepted") : QStringLiteral("started")},
+                           {QStringLiteral("run_id"), end->runId}},
+                          QString());
+            return CliRunner::Done;
+        }
+        const KeyTable::Key &elapsed = KeyTable::key(QStringLiteral("time-elapsed"));
+        readNow(core, elapsed, std::max(1000, args.timeoutMs));
+        QJsonObject result{{QStringLiteral("command"), command},
+                           {QStringLiteral("result"), QStringLiteral("done")},
+                           {elapsed.output, KeyTable::json(elapsed, core.items())}};
+        const QJsonObject fields = endFields(*end);
+        for (auto it = fields.begin(); it != fields.end(); ++it)
+            result.insert(it.key(), it.value());
+        output.result(result,
+                      QStringLiteral("done: %1 in %2")
+                          .arg(volumeText(end->volumeMl), KeyTable::text(elapsed, core.items())));
+        return CliRunner::Done;
+    }
+    if (end)
+        return failed(core, *end, everConnected);
+    if (status == CliRunner::NoAnswer)
+        return portGone(core, runner, end);
+    return interrupted(core, runner, status, end);
+}
+
+int RunCommands::portGone(PumpCore &core, ProgramRunner &runner, std::optional<ProgramStatus> &end)
+{
+    const int returnMs = ProgramRunCommand::LinkReturnMs;
+    QString problem = core.link().portProblem.text();
+    if (problem.endsWith(QLatin1Char('.')))
+        problem.chop(1);
+    output.cause(
+        QStringLiteral("%1: the port was lost%2; waiting up to %3 s for the link to "
+                       "come back to stop the pump")
+            .arg(args.command, problem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problem))
+            .arg(returnMs / 1000));
+    const bool stopped = ExitStop::stopPump(core, returnMs);
+    waitForEnd(runner, end);
+    if (end)
+        output.addToFailure(endFields(*end));
+    output.message(stopped ? QStringLiteral("the link came back and the pump took the Stop")
+                           : QStringLiteral("the Stop was not acknowledged within %1 s; check "
+                                            "the pump")
+                                 .arg(returnMs / 1000));
+    return CliRunner::NoAnswer;
+}
+
+void RunCommands::waitForEnd(ProgramRunner &runner, std::optional<ProgramStatus> &end)
+{
+    // The run ends once the pump's count after the Stop is in; the runner bounds that.
+    if (end || !runner.status().active())
+        return;
+    QEventLoop wait;
+    QObject::connect(&runner, &ProgramRunner::ended, &wait, &QEventLoop::quit);
+    QTimer::singleShot(ProgramRunner::FinalCountMs + 1000, &wait, &QEventLoop::quit);
+    wait.exec();
+}
+
+int RunCommands::interrupted(PumpCore &core, ProgramRunner &runner, int status,
+                             std::optional<ProgramStatus> &end)
+{
+    // Interrupted: the tool's Stop ends the run as any Stop would.
+    const int stopBoundMs = std::max(3000, 2 * args.timeoutMs);
+    const QString why = status == RunLoop::ReaderGone ? QStringLiteral("output closed: ")
+                                                      : QStringLiteral("interrupted: ");
+    const bool stopped = ExitStop::stopPump(core, stopBoundMs);
+    waitForEnd(runner, end);
+    QString text = why + (stopped ? QStringLiteral("the pump was stopped")
+                                  : QStringLiteral("the pump did not confirm the Stop"));
+    if (end) {
+        text += QStringLiteral("; %1 delivered").arg(volumeText(end->volumeMl));
+        output.addToFailure(endFields(*end));
+    }
+    output.message(stopped ? text : text + QStringLiteral("; check it"));
     return status;
+}
+
+int RunCommands::failed(PumpCore &core, const ProgramStatus &end, bool everConnected)
+{
+    const QString &command = args.command;
+    QJsonObject fields = endFields(end);
+    if (!core.linkState().connected()) {
+        if (!everConnected) {
+            output.cause(QStringLiteral("the pump at address %1 on %2 never answered; nothing "
+                                        "was started")
+                             .arg(pump.address())
+                             .arg(pump.port()),
+                         fields);
+            return CliRunner::NoAnswer;
+        }
+        const int returnMs = ProgramRunCommand::LinkReturnMs;
+        output.cause(QStringLiteral("%1 %2: %3; waiting up to %4 s for the link to come back to "
+                                    "stop the pump")
+                         .arg(command, ProgramStatus::stateName(end.state),
+                              end.reason.isEmpty() ? QStringLiteral("the link to the pump was lost")
+                                                   : end.reason)
+                         .arg(returnMs / 1000),
+                     fields);
+        output.message(ExitStop::stopPump(core, returnMs)
+                           ? QStringLiteral("the link came back and the pump took the Stop")
+                           : QStringLiteral("the Stop was not acknowledged within %1 s; check "
+                                            "the pump")
+                                 .arg(returnMs / 1000));
+        return CliRunner::NoAnswer;
+    }
+    QString text;
+    if (end.cause == Cause::PumpError) {
+        // Flags the runner did not wait for are the last the core read.
+        if (end.errorFlags.isEmpty()) {
+            const QJsonObject read = CliPump::errorsField(core.sampler().take().errors);
+            fields.insert(QStringLiteral("errors"), read.value(QStringLiteral("errors")));
+        }
+        const QJsonValue flags = fields.value(QStringLiteral("errors"));
+        const QStringList named = flags.toVariant().toStringList();
+        text = QStringLiteral("%1: the pump stopped with an error: %2")
+                   .arg(command, flags.isNull()    ? QStringLiteral("its error flags did not come")
+                                 : named.isEmpty() ? QStringLiteral("no error flag is set")
+                                                   : named.join(QLatin1String(", ")));
+    } else {
+        text = QStringLiteral("%1 %2 (%3): %4")
+                   .arg(command, ProgramStatus::stateName(end.state),
+                        ProgramStatus::causeName(end.cause),
+                        end.reason.isEmpty() ? QStringLiteral("no reason given") : end.reason);
+    }
+    output.cause(QStringLiteral("%1; %2 delivered").arg(text, volumeText(end.volumeMl)), fields);
+    // The runner sent its Stop; one more makes sure of it before the tool lets go of the port.
+    if (!ExitStop::stopPump(core, std::max(3000, 2 * args.timeoutMs)))
+        output.message(QStringLiteral("the pump did not confirm the Stop; check it"));
+    return CliRunner::Refused;
 }

@@ -1,15 +1,25 @@
 #pragma once
 
+#include "program/ProgramStatus.h"
+#include "program/ProgramStep.h"
 #include "pump/DosingPlan.h"
+
+#include <QJsonObject>
+
+#include <optional>
 
 class CliArguments;
 class CliOutput;
 class CliPump;
-class RunLoop;
+class ProgramRunner;
+class PumpCore;
 
-// dispense and run: set the pump up, start it and, with --wait, follow the run to its end with
-// its progress on standard error. Once they have begun to set the pump up, they stop it before
-// ending any other way than done: on a signal, a closed output pipe, a silent or failing pump.
+// dispense and run: a one-step run on the core's program runner, which sets the pump up, starts
+// it and judges its end, as it does for every front-end. With --wait the runner's end (its cause,
+// the pump's count read after the end, the error flags) is the result; without, the tool waits
+// until the pump took the start and leaves the run to it. Once the run was asked for, the pump is
+// stopped on any way out other than done or left: a signal, a closed output pipe, a silent or
+// failing pump.
 class RunCommands
 {
 public:
@@ -17,17 +27,26 @@ public:
 
     int dispense();
     int run();
+    // Primes until stopped, as a run left to the pump once it took the prime.
+    int prime();
+
+    // The result fields of a run's end: cause, volume_delivered_ml (the runner's count), whether
+    // that count was read after the end, and the error flags when the pump named some.
+    static QJsonObject endFields(const ProgramStatus &status);
 
 private:
-    using Id = BusinessLogic::CommandSpezifier;
-
-    // Sends the plan's steps in order; with --wait follows the run to its end. A plan that is
-    // not ok is a usage error, and nothing is sent.
+    // A plan that is not ok is a usage error, and nothing is opened or sent.
     int start(const Pump::DosingPlan &plan);
-    int follow(RunLoop &loop, double targetVolume, int targetSeconds);
-    // Sends Stop on the way out of a run this command started, when it ends other than done;
-    // a lost port is opened again first. Says how it went and returns status.
-    int stop(int status);
+    // targetVolume (ml) and targetSeconds for the progress shown; 0 for none.
+    int go(const ProgramStep &step, double targetVolume, int targetSeconds);
+    // The tool's words for a run that ended other than done; returns the exit status.
+    int failed(PumpCore &core, const ProgramStatus &end, bool everConnected);
+    // A signal or a closed output pipe: the pump is stopped and the run's end awaited.
+    int interrupted(PumpCore &core, ProgramRunner &runner, int status,
+                    std::optional<ProgramStatus> &end);
+    // The port was lost during the run: the pump is stopped once it is back.
+    int portGone(PumpCore &core, ProgramRunner &runner, std::optional<ProgramStatus> &end);
+    static void waitForEnd(ProgramRunner &runner, std::optional<ProgramStatus> &end);
 
     const CliArguments &args;
     const CliOutput &output;

@@ -19,6 +19,7 @@ double PlannedStep::expectedSeconds() const
         return step.forS;
     case ProgramStep::Kind::Prompt:
     case ProgramStep::Kind::Repeat:
+    case ProgramStep::Kind::Prime: // until stopped
         break;
     }
     return 0;
@@ -37,6 +38,7 @@ double PlannedStep::expectedVolumeMl() const
     case ProgramStep::Kind::Wait:
     case ProgramStep::Kind::Prompt:
     case ProgramStep::Kind::Repeat:
+    case ProgramStep::Kind::Prime:
         break;
     }
     return 0;

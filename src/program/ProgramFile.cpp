@@ -274,6 +274,9 @@ public:
                         .arg(s.text.size())
                         .arg(PromptMaxChars));
             break;
+        case Kind::Prime:
+            add(path + QStringLiteral(": a prime is no step of a file"));
+            break;
         case Kind::Repeat:
             // Only the first repeat too deep is named; those within it are part of that error.
             if (level + 1 == ProgramFile::MaxDepth + 1)
@@ -461,6 +464,9 @@ private:
 QJsonObject stepJson(const ProgramStep &s)
 {
     QJsonObject fields;
+    // Not in the file's table: it has no fields.
+    if (s.kind == Kind::Prime)
+        return QJsonObject{{ProgramStep::kindName(s.kind), fields}};
     for (const Field &field : fieldsOf(s.kind).fields) {
         const QString name = QLatin1String(field.name);
         switch (field.type) {

@@ -54,7 +54,7 @@ Cause causeOf(Fault fault)
 
 bool pumps(Kind kind)
 {
-    return kind == Kind::Dose || kind == Kind::Run || kind == Kind::Ramp;
+    return kind == Kind::Dose || kind == Kind::Run || kind == Kind::Ramp || kind == Kind::Prime;
 }
 
 } // namespace
@@ -180,7 +180,7 @@ struct ProgramRunner::Private
         emit q.stepStarted(status);
         switch (p.step.kind) {
         case Kind::Dose:
-            queue(Pump::DosingPlan::dose(number(p.step.volumeMl), number(p.step.rateMlMin)));
+            queue(doseSetup(p.step));
             break;
         case Kind::Run:
             // No time runs until stopped; a program file cannot ask for that, a remote caller may.
@@ -207,6 +207,9 @@ struct ProgramRunner::Private
             phase = Phase::Prompt;
             status.state = State::WaitingForOperator;
             break;
+        case Kind::Prime:
+            queuePrime();
+            break;
         case Kind::Repeat:
             // Unrolled away; nothing to run.
             finish();
@@ -214,6 +217,37 @@ struct ProgramRunner::Private
         }
         if (status.active())
             changed();
+    }
+
+    // A prime has no end of its own and nothing to set up: the pump's prime key, which runs it
+    // at full flow until a Stop.
+    void queuePrime()
+    {
+        phase = Phase::Setup;
+        started = false;
+        freshVolume = freshTime = freshStatus = false;
+        const PumpCore::OriginScope scope(core, runOrigin());
+        startTicket = core.submit(BusinessLogic::Lane::Program, Id::Prime, 0);
+        if (startTicket == 0) {
+            fail(Fault::Other, QStringLiteral("prime cannot be sent"));
+            return;
+        }
+        inFlight.emplace(startTicket, QStringLiteral("prime"));
+    }
+
+    // A prime standing is one ended by the pump or at its keypad, never done.
+    void primeStood()
+    {
+        if (++stoppedShort >= 2)
+            fail(Fault::Other, QStringLiteral("the pump stopped priming"));
+    }
+
+    // No rate doses at full flow; a program file always gives one, a front-end may not.
+    static Pump::DosingPlan doseSetup(const ProgramStep &step)
+    {
+        return Pump::DosingPlan::dose(
+            number(step.volumeMl),
+            step.rateMlMin > 0 ? std::optional<QString>(number(step.rateMlMin)) : std::nullopt);
     }
 
     void queueSegment()
@@ -634,6 +668,10 @@ struct ProgramRunner::Private
             stoppedShort = 0;
             return;
         }
+        if (p.step.kind == Kind::Prime) {
+            primeStood();
+            return;
+        }
         // An error flag unknown yet is no error: the flags are checked on their own.
         ProcessSample judged = sample;
         if (!judged.errors)
@@ -720,6 +758,27 @@ struct ProgramRunner::Private
                                   .arg(ProgramRunner::LinkLossMs / 1000));
     }
 
+    // Nothing of the run goes out any more and nothing of it is judged; the pump is not
+    // stopped.
+    void releaseRun(const QString &reason)
+    {
+        dropQueued();
+        waitTimer.stop();
+        linkTimer.stop();
+        phase = Phase::None;
+        held = false;
+        errorTicks = -1;
+        startTicket = 0;
+        status.state = State::Done;
+        status.cause = Cause::Released;
+        status.reason =
+            reason.isEmpty() ? QStringLiteral("left to the pump, which runs on") : reason;
+        status.finalCountRead = false;
+        changed();
+        RunRecord::end(core, status);
+        emit q.ended(status);
+    }
+
     void stopRequested(const RequestOrigin &by)
     {
         if (ownStop || !status.active())
@@ -804,6 +863,9 @@ bool ProgramRunner::start(const DosingProgram &program, const RequestOrigin &ori
 
 void ProgramRunner::pause()
 {
+    // A prime's pause could only be continued by a Start, which would dose.
+    if (d->index < d->plan.size() && d->current().step.kind == Kind::Prime)
+        return;
     if (d->held ||
         (d->status.state != State::Running && d->status.state != State::WaitingForOperator))
         return;
@@ -854,6 +916,12 @@ void ProgramRunner::stop(const RequestOrigin &by)
     if (d->status.active() && d->status.state != State::Ending)
         d->status.stoppedBy = by.known() ? by : d->core.origin();
     d->end(State::Stopped, Cause::ProgramStop, QStringLiteral("stopped"));
+}
+
+void ProgramRunner::release(const QString &reason)
+{
+    if (d->status.active() && d->status.state != State::Ending)
+        d->releaseRun(reason);
 }
 
 const ProgramStatus &ProgramRunner::status() const

@@ -51,6 +51,10 @@ public:
     // Ends the program and stops the pump (through the Stop lane); by whom, or the core's
     // current origin.
     void stop(const RequestOrigin &by = RequestOrigin());
+    // Stops following the run without a Stop: the pump goes on by itself (a tool that started a
+    // run and exits). The run ends as done with the cause "released" and the last count the
+    // pump reported, and its journal record is closed with the reason given.
+    void release(const QString &reason = QString());
 
     const ProgramStatus &status() const;
     // The runs started outside the runner: the window's own keys, the keypad, an input.

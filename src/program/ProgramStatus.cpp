@@ -44,6 +44,8 @@ QString ProgramStatus::causeName(Cause cause)
         return QStringLiteral("refused");
     case Cause::LinkLost:
         return QStringLiteral("link-lost");
+    case Cause::Released:
+        return QStringLiteral("released");
     case Cause::Other:
         break;
     }

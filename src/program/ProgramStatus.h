@@ -32,12 +32,14 @@ struct ProgramStatus
         PumpError,   // the pump set an error flag
         Refused,     // the pump refused one of the program's commands
         LinkLost,    // the pump stopped answering, or the link was lost too long
+        Released,    // the front-end left the run to the pump once it had started
         Other        // the pump stopped short of the step's end, a command was dropped, ...
     };
 
     // "idle", "running", "paused", "waiting", "ending", "done", "stopped", "failed".
     static QString stateName(State state);
-    // "done", "program-stop", "outside-stop", "pump-error", "refused", "link-lost", "other".
+    // "done", "program-stop", "outside-stop", "pump-error", "refused", "link-lost", "released",
+    // "other".
     static QString causeName(Cause cause);
 
     State state = State::Idle;

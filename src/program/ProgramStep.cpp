@@ -1,5 +1,17 @@
 #include "program/ProgramStep.h"
 
+#include "pump/DosingPlan.h"
+
+ProgramStep ProgramStep::of(const Pump::DosingPlan &plan)
+{
+    ProgramStep step;
+    step.kind = plan.volumeDose ? Kind::Dose : Kind::Run;
+    step.volumeMl = plan.targetVolume;
+    step.rateMlMin = plan.rateMlMin;
+    step.forS = plan.volumeDose ? 0 : plan.targetSeconds;
+    return step;
+}
+
 QString ProgramStep::kindName(Kind kind)
 {
     switch (kind) {
@@ -13,8 +25,17 @@ QString ProgramStep::kindName(Kind kind)
         return QStringLiteral("wait");
     case Kind::Prompt:
         return QStringLiteral("prompt");
+    case Kind::Prime:
+        return QStringLiteral("prime");
     case Kind::Repeat:
         break;
     }
     return QStringLiteral("repeat");
+}
+
+ProgramStep ProgramStep::prime()
+{
+    ProgramStep step;
+    step.kind = Kind::Prime;
+    return step;
 }

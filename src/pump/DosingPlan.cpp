@@ -53,6 +53,10 @@ DosingPlan DosingPlan::dose(const QString &volumeText, const std::optional<QStri
     plan.steps.push_back({time.command, time.value, QStringLiteral("the dispense time")});
     plan.steps.push_back({Id::Start, 0, QStringLiteral("start")});
     plan.targetVolume = volume.value / 1000.0;
+    plan.volumeDose = true;
+    if (rate)
+        plan.rateMlMin =
+            KeyTable::json(KeyTable::key(QStringLiteral("flow-rate")), rate->value).toDouble();
     return plan;
 }
 
@@ -72,6 +76,8 @@ DosingPlan DosingPlan::run(const QString &rateText, const std::optional<QString>
                   {time.command, time.value, QStringLiteral("the dispense time")},
                   {Id::Start, 0, QStringLiteral("start")}};
     plan.targetSeconds = timeText ? DurationText::seconds(*timeText).value_or(0) : 0;
+    plan.rateMlMin =
+        KeyTable::json(KeyTable::key(QStringLiteral("flow-rate")), rate.value).toDouble();
     return plan;
 }
 

@@ -28,6 +28,8 @@ public:
     QString error;           // why nothing may go out; empty when the steps may
     double targetVolume = 0; // ml, for a dose
     int targetSeconds = 0;   // for a run with a time
+    bool volumeDose = false; // a dose of targetVolume, else a run
+    double rateMlMin = 0;    // as asked; 0 for a dose at full flow
 
     bool ok() const { return error.isEmpty(); }
 

@@ -1,5 +1,6 @@
 #include "remote/PumpBridge.h"
 
+#include "journal/Journal.h"
 #include "program/ProgramRunner.h"
 #include "pump/AttachTable.h"
 #include "pump/KeyTable.h"
@@ -13,8 +14,12 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <cmath>
+#include <optional>
 
 namespace {
 
@@ -89,6 +94,10 @@ PumpBridge::PumpBridge(const BridgeOptions &bridgeOptions, const QString &pumpId
     connect(&runner, &ProgramRunner::ended, this, &PumpBridge::programEnded);
     programTimer.setSingleShot(true);
     connect(&programTimer, &QTimer::timeout, this, &PumpBridge::publishProgram);
+    // Written on the journal's own thread.
+    if (Journal *journal = pump.journal())
+        connect(journal, &Journal::written, this, &PumpBridge::publishJournal,
+                Qt::QueuedConnection);
 }
 
 PumpBridge::~PumpBridge()
@@ -312,29 +321,34 @@ void PumpBridge::message(const MqttClient::Message &m)
     const RemoteRequest r = RemoteRequest::read(names, m, options);
     if (r.kind == RemoteRequest::Kind::Ignored)
         return;
+    // Whatever goes to the pump from here goes as the client's.
+    const PumpCore::OriginScope scope(pump, originOf(r));
     if (!r.error.isEmpty()) {
-        result(r.key, r.name, r.value, r.correlation, false, QString(), r.error);
+        refuse(r, r.error);
         return;
     }
     // A stop still goes, as from any source.
     if (leaving && r.command != Id::Stop && r.programAction != RemoteRequest::ProgramAction::Stop) {
-        result(r.key, r.name, r.value, r.correlation, false, QString(),
-               QStringLiteral("the bridge is leaving"));
+        refuse(r, QStringLiteral("the bridge is leaving"));
         return;
     }
     if (r.programAction != RemoteRequest::ProgramAction::None) {
         programRequest(r);
         return;
     }
+    // A prime is a run too: until a Stop, under the runner like a dose.
+    if (!r.steps.empty() || r.command == Id::Prime) {
+        startRun(r);
+        return;
+    }
     if (pump.command(r.command) == nullptr) {
-        result(r.key, r.name, r.value, r.correlation, false, QString(), QStringLiteral("no pump"));
+        refuse(r, QStringLiteral("no pump"));
         return;
     }
     // Stop is never refused, whatever waits: it goes next on the wire.
     const bool stop = r.command == Id::Stop;
     if (!stop && waiting.size() + readBacks.size() >= MaxWaiting) {
-        result(r.key, r.name, r.value, r.correlation, false, QString(),
-               QStringLiteral("busy: too many requests wait for the pump"));
+        refuse(r, QStringLiteral("busy: too many requests wait for the pump"));
         return;
     }
     // Logged like the operator's commands, so it shows in the traffic log.
@@ -347,13 +361,6 @@ void PumpBridge::message(const MqttClient::Message &m)
     w.correlation = r.correlation;
     w.permission = r.permission;
     w.topic = m.topic;
-    if (!r.steps.empty()) {
-        // One step at a time: a step refused ends the request before anything after it goes.
-        w.step = 1;
-        w.stepCount = static_cast<int>(r.steps.size());
-        w.what = r.steps.front().what;
-        w.rest.assign(r.steps.begin() + 1, r.steps.end());
-    }
     waiting.push_back(w);
     // The value is read back right behind it, so that the state shows it within an exchange
     // rather than at the poller's next turn for that value.
@@ -369,11 +376,12 @@ void PumpBridge::message(const MqttClient::Message &m)
 
 void PumpBridge::answered(const Answer &answer)
 {
-    // A stop, from whoever, ends the remote doses and runs still being set up.
-    if (answer.commandId == BusinessLogic::toInt(Id::Stop) && answer.accepted()) {
-        for (Waiting &w : waiting)
-            w.stopped = w.stopped || !w.rest.empty();
-    }
+    // The start of the pending run, which the runner sent for it.
+    if (pendingRun && answer.accepted() &&
+        (answer.commandId == BusinessLogic::toInt(Id::Start) ||
+         answer.commandId == BusinessLogic::toInt(Id::Prime)) &&
+        runner.status().active() && runner.status().runId == pendingRun->runId)
+        runAnswer(runner.status(), true);
     for (auto it = readBacks.begin(); it != readBacks.end(); ++it) {
         if (it->ticket != answer.ticket)
             continue;
@@ -401,33 +409,20 @@ void PumpBridge::answered(const Answer &answer)
 void PumpBridge::answerWaiting(const Waiting &w, const Answer &answer, PumpCore::Ticket *flagsRead)
 {
     answering = w.topic;
-    if (!w.refused.isEmpty()) {
+    if (w.refused) {
         refusal(w, answer);
         return;
     }
     const bool accepted = answer.accepted();
-    // What would have dropped the rest, had it been queued, also ends it here.
-    const QString halt = w.stopped               ? QStringLiteral("a stop came")
-                         : !publishing()         ? QStringLiteral("the broker was lost")
-                         : !options.allowControl ? QStringLiteral("control was withdrawn")
-                                                 : QString();
-    if (accepted && !w.rest.empty() && halt.isEmpty()) {
-        nextStep(w);
-        return;
-    }
     const QString text = answerText(answer.outcome);
     // A run command changes the run state at once; a set waits for its read-back.
     if (accepted && RunStateJudge::keyOf(answer.commandId))
         emit stateDue();
-    const QString step =
-        w.stepCount == 0
-            ? QStringLiteral("it")
-            : QStringLiteral("%1 (step %2 of %3)").arg(w.what).arg(w.step).arg(w.stepCount);
     if (answer.outcome == BusinessLogic::AnswerOutcome::Nak) {
         // Named with the error flags, as the tool does: they are read right behind it, once for
         // all the requests that shared the refused ticket.
         Waiting reading = w;
-        reading.refused = step;
+        reading.refused = true;
         if (*flagsRead == 0)
             *flagsRead =
                 pump.readBack(Lane::Remote, Id::GetPumpStatus, Pump::StatusFlags::ErrorGroup);
@@ -445,16 +440,10 @@ void PumpBridge::answerWaiting(const Waiting &w, const Answer &answer, PumpCore:
                                  : QStringLiteral(" (the port was lost: %1)").arg(problem);
     }
     QString error;
-    if (accepted && !w.rest.empty())
-        error = QStringLiteral("%1 before the start; nothing was sent after %2").arg(halt, step);
-    else if (!accepted && w.stepCount == 0)
+    if (!accepted)
         error = answer.outcome == BusinessLogic::AnswerOutcome::Nak
                     ? QStringLiteral("the pump refused it")
                     : why;
-    else if (!accepted)
-        error = QStringLiteral("%1: %2%3")
-                    .arg(step, why,
-                         w.rest.empty() ? QString() : QStringLiteral("; nothing more was sent"));
     result(w.key, w.name, w.value, w.correlation, error.isEmpty(), text, error);
 }
 
@@ -471,7 +460,7 @@ void PumpBridge::programRequest(const RemoteRequest &r)
     QString error;
     switch (r.programAction) {
     case Action::Run:
-        if (runner.start(r.program, &error))
+        if (runner.start(r.program, originOf(r), &error))
             answer = QStringLiteral("started");
         else if (error.isEmpty())
             error = QStringLiteral("the program cannot start");
@@ -500,10 +489,10 @@ void PumpBridge::programRequest(const RemoteRequest &r)
             // The answer waits for the pump's count after the Stop; the runner bounds that.
             if (programStops.size() < MaxWaiting) {
                 programStops.emplace_back(r, answering);
-                runner.stop();
+                runner.stop(originOf(r));
                 return;
             }
-            runner.stop();
+            runner.stop(originOf(r));
             answer = QStringLiteral("stopped");
         } else {
             error = QStringLiteral("no program runs");
@@ -512,7 +501,11 @@ void PumpBridge::programRequest(const RemoteRequest &r)
     case Action::None:
         return;
     }
-    result(r.key, r.name, r.value, r.correlation, error.isEmpty(), answer, error);
+    if (!error.isEmpty()) {
+        refuse(r, error);
+        return;
+    }
+    result(r.key, r.name, r.value, r.correlation, true, answer, error);
 }
 
 void PumpBridge::programChanged(const ProgramStatus &status)
@@ -531,6 +524,8 @@ void PumpBridge::programChanged(const ProgramStatus &status)
 
 void PumpBridge::programEnded(const ProgramStatus &status)
 {
+    if (pendingRun && pendingRun->runId == status.runId)
+        runAnswer(status, false);
     const QString answer =
         QStringLiteral("%1; %2 ml delivered")
             .arg(ProgramStatus::stateName(status.state), QString::number(status.volumeMl, 'f', 3));
@@ -553,20 +548,6 @@ void PumpBridge::publishProgram()
                     1, false);
 }
 
-void PumpBridge::nextStep(Waiting w)
-{
-    const Pump::DosingPlan::Step step = w.rest.front();
-    w.rest.erase(w.rest.begin());
-    w.ticket = pump.submit(Lane::Remote, step.command, step.value);
-    w.what = step.what;
-    ++w.step;
-    if (w.ticket == 0) {
-        result(w.key, w.name, w.value, w.correlation, false, QString(), QStringLiteral("no pump"));
-        return;
-    }
-    waiting.push_back(w);
-}
-
 void PumpBridge::refusal(const Waiting &w, const Answer &flags)
 {
     // Null when the flags did not come: an unread list is never "no error".
@@ -577,11 +558,9 @@ void PumpBridge::refusal(const Waiting &w, const Answer &flags)
         errors = Pump::KeyTable::json(Pump::KeyTable::key(QStringLiteral("errors")), pump.items());
         lit = errors.toVariant().toStringList();
     }
-    QString error = QStringLiteral("the pump refused %1").arg(w.refused);
+    QString error = QStringLiteral("the pump refused it");
     if (!lit.isEmpty())
         error += QStringLiteral("; it reports: ") + lit.join(QLatin1String(", "));
-    if (!w.rest.empty())
-        error += QStringLiteral("; nothing more was sent");
     result(w.key, w.name, w.value, w.correlation, false,
            answerText(BusinessLogic::AnswerOutcome::Nak), error,
            {{QStringLiteral("errors"), errors}});
@@ -619,4 +598,82 @@ void PumpBridge::result(const QString &key, const QString &name, const QString &
         object.insert(QStringLiteral("correlation"), QString::fromUtf8(correlation));
     client->publish(names.result(), QJsonDocument(object).toJson(QJsonDocument::Compact), 1, false,
                     correlation);
+}
+
+RequestOrigin PumpBridge::originOf(const RemoteRequest &r) const
+{
+    return {QLatin1String(JournalEntry::Origin::Bridge), id, QString::fromUtf8(r.correlation),
+            QString()};
+}
+
+void PumpBridge::refuse(const RemoteRequest &r, const QString &error)
+{
+    if (Journal *journal = pump.journal()) {
+        const RequestOrigin origin = originOf(r);
+        QJsonObject fields{{QStringLiteral("topic"), answering},
+                           {QStringLiteral("key"), r.key},
+                           {QStringLiteral("value"), r.value},
+                           {QStringLiteral("reason"), error}};
+        if (!origin.request.isEmpty())
+            fields.insert(QStringLiteral("request"), origin.request);
+        journal->append(pump.pumpId(), QLatin1String(JournalEntry::Kind::Refused), origin.frontEnd,
+                        origin.who, fields);
+    }
+    result(r.key, r.name, r.value, r.correlation, false, QString(), error);
+}
+
+void PumpBridge::startRun(const RemoteRequest &r)
+{
+    QString error;
+    const DosingProgram program =
+        r.steps.empty() ? DosingProgram{r.key, {ProgramStep::prime()}} : r.program;
+    if (!runner.start(program, originOf(r), &error)) {
+        refuse(r, error.isEmpty() ? QStringLiteral("the run cannot start") : error);
+        return;
+    }
+    pendingRun = PendingRun{runner.status().runId, r.key, r.value, r.correlation, answering};
+    // Over before the start went out: a setting that cannot be sent.
+    if (runner.status().ended())
+        runAnswer(runner.status(), false);
+}
+
+void PumpBridge::runAnswer(const ProgramStatus &status, bool started)
+{
+    const PendingRun run = *pendingRun;
+    pendingRun.reset();
+    answering = run.topic;
+    QJsonObject fields{{QStringLiteral("run_id"), status.runId}};
+    if (started) {
+        emit stateDue();
+        result(run.key, QString(), run.value, run.correlation, true, QStringLiteral("started"),
+               QString(), fields);
+        return;
+    }
+    fields.insert(QStringLiteral("cause"), ProgramStatus::causeName(status.cause));
+    fields.insert(QStringLiteral("volume_ml"), std::round(status.volumeMl * 1000.0) / 1000.0);
+    // The flags the runner named, else those the core last read: never [] for an unread list.
+    std::optional<QStringList> flags;
+    if (!status.errorFlags.isEmpty())
+        flags = status.errorFlags;
+    else if (status.cause == ProgramStatus::Cause::PumpError ||
+             status.cause == ProgramStatus::Cause::Refused)
+        flags = pump.sampler().take().errors;
+    QString error =
+        status.reason.isEmpty() ? ProgramStatus::causeName(status.cause) : status.reason;
+    if (flags) {
+        fields.insert(QStringLiteral("errors"), QJsonArray::fromStringList(*flags));
+        if (!flags->isEmpty() && status.errorFlags.isEmpty())
+            error += QStringLiteral("; it reports: ") + flags->join(QLatin1String(", "));
+    }
+    const bool refused = status.cause == ProgramStatus::Cause::Refused;
+    result(run.key, QString(), run.value, run.correlation, false,
+           refused ? answerText(BusinessLogic::AnswerOutcome::Nak) : QString(), error, fields);
+}
+
+void PumpBridge::publishJournal(const JournalEntry &entry)
+{
+    if (!publishing() || entry.pump != pump.pumpId())
+        return;
+    client->publish(names.journal(), QJsonDocument(entry.toJson()).toJson(QJsonDocument::Compact),
+                    1, false);
 }

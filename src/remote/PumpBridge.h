@@ -4,6 +4,7 @@
 #include "pump/DosingPlan.h"
 #include "pump/KeyTable.h"
 #include "pumpcore/PumpCore.h"
+#include "pumpcore/RequestOrigin.h"
 #include "recorder/ProcessSample.h"
 #include "remote/BridgeOptions.h"
 #include "remote/IdClaim.h"
@@ -20,8 +21,10 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+class JournalEntry;
 class LinkState;
 class ProgramRunner;
 class RemoteRequest;
@@ -32,10 +35,12 @@ struct ProgramStatus;
 // every 10 s, the identity, and the outcome of each request with its correlation data. Requests
 // are checked by the key table and join the pump core's remote lane, behind the local operator
 // and ahead of the polls; a stop goes to the Stop lane and is never refused. A refused value
-// never reaches the queue. A JSON dose or run goes step by step and has one outcome: the first
-// step refused ends it, so the start, last, only goes when every step before it was taken.
-// A program file sent to program/run, checked whole first, runs on the core's program runner;
-// its state and progress go out on the program topic.
+// never reaches the queue. A JSON dose or run is a one-step run on the core's program runner,
+// as a program file sent to program/run is (checked whole first): the result says that the pump
+// took its start, or why it did not, and its state, progress and end (the cause, the pump's final
+// count) go out on the program topic. Everything asked goes to the pump under the client's
+// origin; with a journal on the core, a request the bridge refuses is journaled as refused, and
+// each entry this process writes for the pump goes out on the journal topic.
 class PumpBridge : public QObject
 {
     Q_OBJECT
@@ -94,15 +99,17 @@ private:
         QByteArray correlation;
         Pump::KeyTable::Permission permission = Pump::KeyTable::Permission::None;
         QString topic; // the request's, for the log
-        // A JSON dose or run: the step in flight (1-based), the steps after it, and whether a
-        // stop came meanwhile, which ends it before its start.
-        int step = 0;
-        int stepCount = 0;
-        QString what;
-        std::vector<Pump::DosingPlan::Step> rest;
-        bool stopped = false;
-        // Set while the error flags are read after a NAK: what was refused.
-        QString refused;
+        // Set while the error flags are read after a NAK.
+        bool refused = false;
+    };
+    // A JSON dose or run on the runner until the pump took its start or it ended.
+    struct PendingRun
+    {
+        QString runId;
+        QString key;
+        QString value;
+        QByteArray correlation;
+        QString topic;
     };
     struct ReadBack
     {
@@ -132,7 +139,14 @@ private:
     void publishPump(bool always);
     // The discovery configs again when the pump's identity became known or changed.
     void publishDiscovery(bool always);
-    void nextStep(Waiting w);
+    // Who asked, for the core and the journal: the bridge, its id, the correlation data.
+    RequestOrigin originOf(const RemoteRequest &request) const;
+    // A request the bridge itself refuses: journaled as refused, and answered.
+    void refuse(const RemoteRequest &request, const QString &error);
+    void startRun(const RemoteRequest &request);
+    // The pending run's result, once the pump took its start or the run ended before.
+    void runAnswer(const ProgramStatus &status, bool started);
+    void publishJournal(const JournalEntry &entry);
     // program/run and the cmd words for the program runner: answered at once, but for a stop,
     // answered when the program has ended, with the pump's final count.
     void programRequest(const RemoteRequest &request);
@@ -173,5 +187,6 @@ private:
     // MaxWaiting; more are answered at once).
     std::vector<std::pair<RemoteRequest, QString>> programStops;
     bool leaving = false;
+    std::optional<PendingRun> pendingRun;
     QTimer programTimer; // the newest status, once the throttle lets it go
 };

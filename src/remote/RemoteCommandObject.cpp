@@ -96,5 +96,7 @@ void RemoteCommandObject::read(const QByteArray &payload, RemoteRequest &r)
     if (!r.steps.empty()) {
         r.command = r.steps.front().command;
         r.commandValue = r.steps.front().value;
+        // What the program runner runs: the numbers, read here once.
+        r.program = DosingProgram{r.key, {ProgramStep::of(steps)}};
     }
 }

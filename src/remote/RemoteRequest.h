@@ -56,7 +56,8 @@ public:
     // Echoed with the result; empty when it came too long to be echoed.
     QByteArray correlation;
     QString error; // why it is refused; empty when it may go to the pump
-    // A JSON dose or run: every step, the first of them in command and commandValue.
+    // A JSON dose or run: every step, the first of them in command and commandValue; program
+    // holds it as the one step the program runner runs.
     std::vector<Pump::DosingPlan::Step> steps;
     ProgramAction programAction = ProgramAction::None;
     // program/run: the program, checked whole by the file's rules; key is "program/run" and

@@ -22,6 +22,8 @@ public:
     // A program's state and progress, and where a program file is sent to run.
     QString program() const { return base + QLatin1String("program"); }
     QString programRun() const { return base + QLatin1String("program/run"); }
+    // Each journal entry this process writes for the pump, as it is written.
+    QString journal() const { return base + QLatin1String("journal"); }
     QString set(const QString &key) const { return base + QLatin1String("set/") + key; }
     // The subscription that takes every set topic.
     QString setFilter() const { return base + QLatin1String("set/+"); }

@@ -14,6 +14,12 @@ SilaCallGate::SilaCallGate(QObject &context)
     : context(context)
 {}
 
+RequestOrigin SilaCallGate::originOf(const grpc::CallbackServerContext *call,
+                                     const QString &request)
+{
+    return {QStringLiteral("sila"), QString::fromStdString(call->peer()), request, QString()};
+}
+
 grpc::Status SilaCallGate::checkMetadata(const grpc::CallbackServerContext *call)
 {
     for (const auto &entry : call->client_metadata()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SilaStream.h"
+#include "pumpcore/RequestOrigin.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -25,6 +26,9 @@ public:
 
     // A call's SiLA client metadata refused as the standard says, or OK.
     static grpc::Status checkMetadata(const grpc::CallbackServerContext *call);
+    // Who made the call, as gRPC names the peer; request: its command execution, when it has one.
+    static RequestOrigin originOf(const grpc::CallbackServerContext *call,
+                                  const QString &request = QString());
 
     // An unary call: work runs on the context's thread and its status finishes the call.
     grpc::ServerUnaryReactor *unary(grpc::CallbackServerContext *call,

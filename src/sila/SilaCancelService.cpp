@@ -27,7 +27,8 @@ SilaCancelService::CancelCommand(grpc::CallbackServerContext *call,
                                  const cancelling::CancelCommand_Parameters *request,
                                  cancelling::CancelCommand_Responses *)
 {
-    return gate.unary(call, [this, request] {
+    const RequestOrigin origin = SilaCallGate::originOf(call);
+    return gate.unary(call, [this, request, origin] {
         const QString command = QStringLiteral("CancelCommand");
         if (!allowControl) {
             log(QStringLiteral("%1 refused: the server does not allow control").arg(command));
@@ -50,7 +51,9 @@ SilaCancelService::CancelCommand(grpc::CallbackServerContext *call,
                 QStringLiteral("%1 is not an execution that is running").arg(uuid));
         }
         // One run at a time: stopping the pump ends exactly this one.
-        pump.stop();
+        RequestOrigin by = origin;
+        by.request = uuid;
+        pump.stop(by);
         log(QStringLiteral("%1 %2").arg(command, uuid));
         return grpc::Status::OK;
     });
@@ -60,13 +63,14 @@ grpc::ServerUnaryReactor *SilaCancelService::CancelAll(grpc::CallbackServerConte
                                                        const cancelling::CancelAll_Parameters *,
                                                        cancelling::CancelAll_Responses *)
 {
-    return gate.unary(call, [this] {
+    const RequestOrigin origin = SilaCallGate::originOf(call);
+    return gate.unary(call, [this, origin] {
         const QString command = QStringLiteral("CancelAll");
         if (!allowControl) {
             log(QStringLiteral("%1 refused: the server does not allow control").arg(command));
             return SilaError::controlRefused(command);
         }
-        pump.stop();
+        pump.stop(origin);
         log(command);
         return grpc::Status::OK;
     });

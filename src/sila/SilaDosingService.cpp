@@ -89,32 +89,38 @@ grpc::Status SilaDosingService::error(const SilaPump::Outcome &outcome, bool pum
     return SilaError::undefined(message.isEmpty() ? QStringLiteral("the pump failed") : message);
 }
 
-grpc::Status SilaDosingService::refused(const QString &command)
+grpc::Status SilaDosingService::refused(const QString &command, const RequestOrigin &origin)
 {
     if (allowControl)
         return grpc::Status::OK;
-    emit logged(QStringLiteral("%1 refused: the server does not allow control").arg(command));
+    const QString why = QStringLiteral("the server does not allow control");
+    pump.journalRefused(origin, command, QString(), QString(), why);
+    emit logged(QStringLiteral("%1 refused: %2").arg(command, why));
     return SilaError::controlRefused(command);
 }
 
-grpc::Status SilaDosingService::rejected(const QString &command, const SilaPump::Invalid &check)
+grpc::Status SilaDosingService::rejected(const QString &command, const SilaPump::Invalid &check,
+                                         const RequestOrigin &origin, const QString &value)
 {
+    pump.journalRefused(origin, command, check.parameter, value, check.message);
     emit logged(QStringLiteral("%1 refused: %2: %3").arg(command, check.parameter, check.message));
     return SilaError::validation(SilaError::parameter(feature, command, check.parameter),
                                  check.message);
 }
 
-grpc::Status
-SilaDosingService::start(const QString &command,
-                         const std::function<SilaPump::RunId(SilaPump::Outcome *)> &begin,
-                         const QString &what, sila::CommandConfirmation *response)
+grpc::Status SilaDosingService::start(
+    const QString &command,
+    const std::function<SilaPump::RunId(SilaPump::Outcome *, const RequestOrigin &)> &begin,
+    const QString &what, sila::CommandConfirmation *response, RequestOrigin origin)
 {
     const QString uuid = executions.create(command);
+    origin.request = uuid;
     starting = uuid;
     SilaPump::Outcome outcome;
-    const SilaPump::RunId run = begin(&outcome);
+    const SilaPump::RunId run = begin(&outcome, origin);
     starting.clear();
     if (run == 0) {
+        pump.journalRefused(origin, command, QString(), what, outcome.message);
         executions.fail(uuid, error(outcome));
         emit logged(QStringLiteral("%1 %2: not started, %3").arg(command, what, outcome.message));
     } else {
@@ -134,28 +140,34 @@ SilaDosingService::DoseVolume(grpc::CallbackServerContext *call,
                               const dosing::DoseVolume_Parameters *request,
                               sila::CommandConfirmation *response)
 {
-    return gate.unary(call, [this, request, response] {
-        const grpc::Status refusal = refused(doseVolume);
+    const RequestOrigin origin = SilaCallGate::originOf(call);
+    return gate.unary(call, [this, request, response, origin] {
+        const grpc::Status refusal = refused(doseVolume, origin);
         if (!refusal.ok())
             return refusal;
         if (!request->has_volume())
             return rejected(doseVolume,
-                            {QStringLiteral("Volume"), QStringLiteral("the parameter is missing")});
+                            {QStringLiteral("Volume"), QStringLiteral("the parameter is missing")},
+                            origin);
         if (!request->has_flowrate())
-            return rejected(doseVolume, {QStringLiteral("FlowRate"),
-                                         QStringLiteral("the parameter is missing")});
+            return rejected(
+                doseVolume,
+                {QStringLiteral("FlowRate"), QStringLiteral("the parameter is missing")}, origin);
         const double volume = request->volume().value();
         const double rate = request->flowrate().value();
+        const QString what = QStringLiteral("%1 ml at %2 ml/min").arg(number(volume), number(rate));
         for (const SilaPump::Invalid &check :
              {notANumber(QStringLiteral("Volume"), volume),
               notANumber(QStringLiteral("FlowRate"), rate), SilaPump::checkDose(volume, rate)}) {
             if (!check.valid())
-                return rejected(doseVolume, check);
+                return rejected(doseVolume, check, origin, what);
         }
         return start(
             doseVolume,
-            [&](SilaPump::Outcome *outcome) { return pump.startDose(volume, rate, outcome); },
-            QStringLiteral("%1 ml at %2 ml/min").arg(number(volume), number(rate)), response);
+            [&](SilaPump::Outcome *outcome, const RequestOrigin &by) {
+                return pump.startDose(volume, rate, outcome, by);
+            },
+            what, response, origin);
     });
 }
 
@@ -164,31 +176,36 @@ SilaDosingService::GenerateFlow(grpc::CallbackServerContext *call,
                                 const dosing::GenerateFlow_Parameters *request,
                                 sila::CommandConfirmation *response)
 {
-    return gate.unary(call, [this, request, response] {
-        const grpc::Status refusal = refused(generateFlow);
+    const RequestOrigin origin = SilaCallGate::originOf(call);
+    return gate.unary(call, [this, request, response, origin] {
+        const grpc::Status refusal = refused(generateFlow, origin);
         if (!refusal.ok())
             return refusal;
         if (!request->has_flowrate())
-            return rejected(generateFlow, {QStringLiteral("FlowRate"),
-                                           QStringLiteral("the parameter is missing")});
+            return rejected(
+                generateFlow,
+                {QStringLiteral("FlowRate"), QStringLiteral("the parameter is missing")}, origin);
         if (!request->has_runtime())
-            return rejected(generateFlow, {QStringLiteral("RunTime"),
-                                           QStringLiteral("the parameter is missing")});
+            return rejected(generateFlow,
+                            {QStringLiteral("RunTime"), QStringLiteral("the parameter is missing")},
+                            origin);
         const double rate = request->flowrate().value();
         const double runTime = request->runtime().value();
+        const QString what =
+            runTime == 0 ? QStringLiteral("%1 ml/min until stopped").arg(number(rate))
+                         : QStringLiteral("%1 ml/min for %2 s").arg(number(rate), number(runTime));
         for (const SilaPump::Invalid &check :
              {notANumber(QStringLiteral("FlowRate"), rate),
               notANumber(QStringLiteral("RunTime"), runTime), SilaPump::checkFlow(rate, runTime)}) {
             if (!check.valid())
-                return rejected(generateFlow, check);
+                return rejected(generateFlow, check, origin, what);
         }
-        const QString what =
-            runTime == 0 ? QStringLiteral("%1 ml/min until stopped").arg(number(rate))
-                         : QStringLiteral("%1 ml/min for %2 s").arg(number(rate), number(runTime));
         return start(
             generateFlow,
-            [&](SilaPump::Outcome *outcome) { return pump.startFlow(rate, runTime, outcome); },
-            what, response);
+            [&](SilaPump::Outcome *outcome, const RequestOrigin &by) {
+                return pump.startFlow(rate, runTime, outcome, by);
+            },
+            what, response, origin);
     });
 }
 
@@ -253,8 +270,9 @@ grpc::ServerUnaryReactor *SilaDosingService::StopDosage(grpc::CallbackServerCont
                                                         dosing::StopDosage_Responses *)
 {
     // Never refused: a stop goes first, whoever asks.
-    return gate.unary(call, [this] {
-        pump.stop();
+    const RequestOrigin origin = SilaCallGate::originOf(call);
+    return gate.unary(call, [this, origin] {
+        pump.stop(origin);
         emit logged(QStringLiteral("StopDosage"));
         return grpc::Status::OK;
     });
@@ -264,12 +282,15 @@ grpc::ServerUnaryReactor *SilaDosingService::Prime(grpc::CallbackServerContext *
                                                    const dosing::Prime_Parameters *,
                                                    dosing::Prime_Responses *)
 {
-    return gate.unary(call, [this] {
-        const grpc::Status refusal = refused(QStringLiteral("Prime"));
+    const RequestOrigin origin = SilaCallGate::originOf(call);
+    return gate.unary(call, [this, origin] {
+        const grpc::Status refusal = refused(QStringLiteral("Prime"), origin);
         if (!refusal.ok())
             return refusal;
         SilaPump::Outcome outcome;
-        if (!pump.prime(&outcome)) {
+        if (!pump.prime(&outcome, origin)) {
+            pump.journalRefused(origin, QStringLiteral("Prime"), QString(), QString(),
+                                outcome.message);
             emit logged(QStringLiteral("Prime: not started, %1").arg(outcome.message));
             // Prime defines no PumpError of its own.
             return error(outcome, false);

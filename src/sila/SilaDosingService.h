@@ -91,13 +91,17 @@ signals:
     void logged(const QString &line);
 
 private:
-    grpc::Status refused(const QString &command);
+    // Refusals are journaled under the caller's origin.
+    grpc::Status refused(const QString &command, const RequestOrigin &origin);
     // A parameter left out or outside the pump's limits: nothing is sent.
-    grpc::Status rejected(const QString &command, const SilaPump::Invalid &check);
-    grpc::Status start(const QString &command,
-                       const std::function<SilaPump::RunId(SilaPump::Outcome *)> &begin,
-                       const QString &what,
-                       sila2::org::silastandard::CommandConfirmation *response);
+    grpc::Status rejected(const QString &command, const SilaPump::Invalid &check,
+                          const RequestOrigin &origin, const QString &value = QString());
+    // The run goes as the caller's, with its command execution as the request.
+    grpc::Status
+    start(const QString &command,
+          const std::function<SilaPump::RunId(SilaPump::Outcome *, const RequestOrigin &)> &begin,
+          const QString &what, sila2::org::silastandard::CommandConfirmation *response,
+          RequestOrigin origin);
     grpc::ServerWriteReactor<sila2::org::silastandard::ExecutionInfo> *
     info(grpc::CallbackServerContext *call, const QString &command,
          const sila2::org::silastandard::CommandExecutionUUID *request);

@@ -23,7 +23,7 @@ SilaPauseService::SilaPauseService(SilaCallGate &gate, SilaPump &pump, SilaExecu
 {}
 
 grpc::Status SilaPauseService::change(const QString &command, bool hasUuid,
-                                      const std::string &value, bool pause)
+                                      const std::string &value, bool pause, RequestOrigin origin)
 {
     if (!allowControl) {
         log(QStringLiteral("%1 refused: the server does not allow control").arg(command));
@@ -44,7 +44,9 @@ grpc::Status SilaPauseService::change(const QString &command, bool hasUuid,
             QStringLiteral("%1 is not an execution that is running").arg(uuid));
     }
     SilaPump::Outcome outcome;
-    const bool done = pause ? pump.pause(run, &outcome) : pump.resume(run, &outcome);
+    origin.request = uuid;
+    const bool done =
+        pause ? pump.pause(run, &outcome, origin) : pump.resume(run, &outcome, origin);
     if (!done) {
         log(QStringLiteral("%1 %2: %3").arg(command, uuid, outcome.message));
         return SilaError::defined(
@@ -59,9 +61,10 @@ grpc::ServerUnaryReactor *SilaPauseService::Pause(grpc::CallbackServerContext *c
                                                   const pausing::Pause_Parameters *request,
                                                   pausing::Pause_Responses *)
 {
-    return gate.unary(call, [this, request] {
+    const RequestOrigin origin = SilaCallGate::originOf(call);
+    return gate.unary(call, [this, request, origin] {
         return change(QStringLiteral("Pause"), request->has_commandexecutionuuid(),
-                      request->commandexecutionuuid().uuid().value(), true);
+                      request->commandexecutionuuid().uuid().value(), true, origin);
     });
 }
 
@@ -69,9 +72,10 @@ grpc::ServerUnaryReactor *SilaPauseService::Resume(grpc::CallbackServerContext *
                                                    const pausing::Resume_Parameters *request,
                                                    pausing::Resume_Responses *)
 {
-    return gate.unary(call, [this, request] {
+    const RequestOrigin origin = SilaCallGate::originOf(call);
+    return gate.unary(call, [this, request, origin] {
         return change(QStringLiteral("Resume"), request->has_commandexecutionuuid(),
-                      request->commandexecutionuuid().uuid().value(), false);
+                      request->commandexecutionuuid().uuid().value(), false, origin);
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PauseController.grpc.pb.h"
+#include "pumpcore/RequestOrigin.h"
 
 #include <QString>
 
@@ -38,7 +39,8 @@ public:
             *response) override;
 
 private:
-    grpc::Status change(const QString &command, bool hasUuid, const std::string &uuid, bool pause);
+    grpc::Status change(const QString &command, bool hasUuid, const std::string &uuid, bool pause,
+                        RequestOrigin origin);
 
     SilaCallGate &gate;
     SilaPump &pump;

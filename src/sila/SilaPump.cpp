@@ -1,5 +1,6 @@
 #include "sila/SilaPump.h"
 
+#include "journal/Journal.h"
 #include "program/DosingProgram.h"
 #include "program/ProgramRunner.h"
 #include "pump/DosingPlan.h"
@@ -269,14 +270,20 @@ struct SilaPump::Private
         return true;
     }
 
-    RunId start(const ProgramStep &step, const QString &name, Run asked, Outcome *out)
+    RequestOrigin originOr(const RequestOrigin &origin) const
+    {
+        return origin.known() ? origin : core.origin();
+    }
+
+    RunId start(const ProgramStep &step, const QString &name, Run asked, Outcome *out,
+                const RequestOrigin &origin)
     {
         asked.id = ++lastId;
         run = asked;
         starting = true;
         endedWhileStarting.reset();
         QString error;
-        const bool ok = runner().start({name, {step}}, &error);
+        const bool ok = runner().start({name, {step}}, originOr(origin), &error);
         starting = false;
         if (!ok || endedWhileStarting) {
             run = Run();
@@ -381,7 +388,8 @@ SilaPump::Snapshot SilaPump::snapshot() const
     return d->shown;
 }
 
-SilaPump::RunId SilaPump::startDose(double volumeMl, double rateMlMin, Outcome *outcome)
+SilaPump::RunId SilaPump::startDose(double volumeMl, double rateMlMin, Outcome *outcome,
+                                    const RequestOrigin &origin)
 {
     // Never a value outside the limits on the wire, whatever the caller checked.
     const Invalid invalid = checkDose(volumeMl, rateMlMin);
@@ -401,10 +409,11 @@ SilaPump::RunId SilaPump::startDose(double volumeMl, double rateMlMin, Outcome *
     run.kind = Private::Kind::Dose;
     run.targetMl = volumeMl;
     run.rateMlMin = rateMlMin;
-    return d->start(step, QStringLiteral("SiLA DoseVolume"), run, outcome);
+    return d->start(step, QStringLiteral("SiLA DoseVolume"), run, outcome, origin);
 }
 
-SilaPump::RunId SilaPump::startFlow(double rateMlMin, double runTimeS, Outcome *outcome)
+SilaPump::RunId SilaPump::startFlow(double rateMlMin, double runTimeS, Outcome *outcome,
+                                    const RequestOrigin &origin)
 {
     const Invalid invalid = checkFlow(rateMlMin, runTimeS);
     if (!invalid.valid()) {
@@ -425,16 +434,17 @@ SilaPump::RunId SilaPump::startFlow(double rateMlMin, double runTimeS, Outcome *
     run.kind = Private::Kind::Flow;
     run.rateMlMin = rateMlMin;
     run.runTimeS = seconds;
-    return d->start(step, QStringLiteral("SiLA GenerateFlow"), run, outcome);
+    return d->start(step, QStringLiteral("SiLA GenerateFlow"), run, outcome, origin);
 }
 
-void SilaPump::stop()
+void SilaPump::stop(const RequestOrigin &origin)
 {
     // The core's Stop: ahead of everything on the wire, and the runner ends the run on hearing it.
+    const PumpCore::OriginScope scope(d->core, d->originOr(origin));
     d->core.stop();
 }
 
-bool SilaPump::prime(Outcome *outcome)
+bool SilaPump::prime(Outcome *outcome, const RequestOrigin &origin)
 {
     const auto refuse = [outcome](Failure failure, const QString &message) {
         if (outcome != nullptr)
@@ -451,30 +461,34 @@ bool SilaPump::prime(Outcome *outcome)
             QStringLiteral("the pump is not connected (%1)").arg(d->core.linkState().text()));
     if (d->runState() == ProcessSample::RunState::Running)
         return refuse(Failure::PumpRefused, QStringLiteral("the pump is running"));
-    // The lane the bridge primes in: behind the operator, ahead of programs and polls.
-    if (d->core.submit(PumpCore::Lane::Remote, Id::Prime, 0) == 0)
-        return refuse(Failure::PumpRefused, QStringLiteral("the pump has no prime command"));
+    // A run of its own until a Stop, as every front-end primes.
+    QString error;
+    if (!d->runner().start({QStringLiteral("SiLA Prime"), {ProgramStep::prime()}},
+                           d->originOr(origin), &error))
+        return refuse(Failure::PumpRefused, error);
     return true;
 }
 
-bool SilaPump::pause(RunId id, Outcome *outcome)
+bool SilaPump::pause(RunId id, Outcome *outcome, const RequestOrigin &origin)
 {
     if (id == 0 || id != d->run.id || d->runner().status().state != State::Running) {
         if (outcome != nullptr)
             *outcome = {Failure::PumpRefused, QStringLiteral("the run is not running")};
         return false;
     }
+    const PumpCore::OriginScope scope(d->core, d->originOr(origin));
     d->runner().pause();
     return d->runner().status().state == State::Paused;
 }
 
-bool SilaPump::resume(RunId id, Outcome *outcome)
+bool SilaPump::resume(RunId id, Outcome *outcome, const RequestOrigin &origin)
 {
     if (id == 0 || id != d->run.id || d->runner().status().state != State::Paused) {
         if (outcome != nullptr)
             *outcome = {Failure::PumpRefused, QStringLiteral("the run is not paused")};
         return false;
     }
+    const PumpCore::OriginScope scope(d->core, d->originOr(origin));
     d->runner().resume();
     return d->runner().status().state == State::Running;
 }
@@ -482,4 +496,21 @@ bool SilaPump::resume(RunId id, Outcome *outcome)
 bool SilaPump::paused(RunId id) const
 {
     return id != 0 && id == d->run.id && d->runner().status().state == State::Paused;
+}
+
+void SilaPump::journalRefused(const RequestOrigin &origin, const QString &command,
+                              const QString &parameter, const QString &value, const QString &reason)
+{
+    Journal *journal = d->core.journal();
+    if (journal == nullptr)
+        return;
+    const RequestOrigin by = d->originOr(origin);
+    QJsonObject fields{{QStringLiteral("topic"), command},
+                       {QStringLiteral("key"), parameter},
+                       {QStringLiteral("value"), value},
+                       {QStringLiteral("reason"), reason}};
+    if (!by.request.isEmpty())
+        fields.insert(QStringLiteral("request"), by.request);
+    journal->append(d->core.pumpId(), QLatin1String(JournalEntry::Kind::Refused), by.frontEnd,
+                    by.who, fields);
 }

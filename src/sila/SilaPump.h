@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pumpcore/RequestOrigin.h"
+
 #include <QMetaType>
 #include <QObject>
 #include <QString>
@@ -57,18 +59,26 @@ public:
 
     Snapshot snapshot() const;
 
+    // Every call below goes to the pump as the origin's (the core's own when it is unknown).
+
     // Starts a dose or a flow; 0 with *outcome filled when it cannot start (another run or a
     // program is active: PumpRefused; link down: LinkLost). The checks above must have passed.
-    RunId startDose(double volumeMl, double rateMlMin, Outcome *outcome);
-    RunId startFlow(double rateMlMin, double runTimeS, Outcome *outcome);
+    RunId startDose(double volumeMl, double rateMlMin, Outcome *outcome,
+                    const RequestOrigin &origin = RequestOrigin());
+    RunId startFlow(double rateMlMin, double runTimeS, Outcome *outcome,
+                    const RequestOrigin &origin = RequestOrigin());
     // Stop first, whoever asked: ends the active run with Failure::Stopped.
-    void stop();
+    void stop(const RequestOrigin &origin = RequestOrigin());
     // Primes the pump; false with *outcome when it cannot (a run is active, link down).
-    bool prime(Outcome *outcome);
+    bool prime(Outcome *outcome, const RequestOrigin &origin = RequestOrigin());
     // Pause and resume the active run; false with *outcome when id is not the active run or
     // it is not in a state that allows it.
-    bool pause(RunId id, Outcome *outcome);
-    bool resume(RunId id, Outcome *outcome);
+    bool pause(RunId id, Outcome *outcome, const RequestOrigin &origin = RequestOrigin());
+    bool resume(RunId id, Outcome *outcome, const RequestOrigin &origin = RequestOrigin());
+    // A call refused before it reached the pump, in the core's journal when it has one: the
+    // command, the parameter it was about (none for the call as a whole), its value, and why.
+    void journalRefused(const RequestOrigin &origin, const QString &command,
+                        const QString &parameter, const QString &value, const QString &reason);
     bool paused(RunId id) const;
 
 signals:

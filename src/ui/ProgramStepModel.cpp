@@ -97,6 +97,8 @@ ProgramStep ProgramStepModel::newStep(ProgramStep::Kind kind)
     case Kind::Prompt:
         step.text = screenText("Continue when ready");
         break;
+    case Kind::Prime: // never offered: no file holds one
+        break;
     case Kind::Repeat:
         // A repeat without steps is an error: it starts with one to edit.
         step.count = 2;

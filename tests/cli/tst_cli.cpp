@@ -82,6 +82,8 @@ private slots:
     void interruptStopsThePump();
     void faultsDuringARun_data();
     void faultsDuringARun();
+    void runEndsWithThePumpsCount_data();
+    void runEndsWithThePumpsCount();
     void dispenseWithoutRateAtFullFlow();
     void signalActionsComeBack();
     void portProblems_data();
@@ -353,7 +355,11 @@ void CliTest::faultsDuringARun()
     p.setProcessEnvironment(cliEnvironment(simOptions.contains(link) ? link : device));
     p.start(QStringLiteral(DOSETTA_CLI_PROGRAM), arguments);
     QVERIFY(p.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(received().size() >= frames, 10000);
+    // A fault meant for the run comes once the pump took its start: polls go out before it.
+    const bool duringRun = keys.constFirst() == QLatin1String("01KY1");
+    QTRY_VERIFY_WITH_TIMEOUT(received().size() >= frames &&
+                                 (!duringRun || received().contains(QStringLiteral("01KY1"))),
+                             10000);
     if (signalNumber != 0)
         QVERIFY(signalChild(p, signalNumber));
     pump.write(fault + '\n');
@@ -371,6 +377,99 @@ void CliTest::faultsDuringARun()
     };
     QTRY_COMPARE(keysSent(), keys);
     QCOMPARE(received().constLast(), QStringLiteral("01KY0"));
+    pump.terminate();
+    QVERIFY(pump.waitForFinished(5000));
+}
+
+void CliTest::runEndsWithThePumpsCount_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("signalNumber"); // once the pump took the start; 0 for none
+    QTest::addColumn<QByteArray>("fault"); // on the simulator's standard input, likewise
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("cause"); // in the result and the journal's run-end
+    QTest::addColumn<QStringList>("errors");
+    QTest::newRow("pump error in dispense --wait")
+        << QStringList{"--json", "dispense", "--volume", "5", "--rate", "20", "--wait"} << 0
+        << QByteArray("error encoder on") << 1 << "pump-error" << QStringList{"No encoder signal"};
+    QTest::newRow("SIGINT in run --for --wait")
+        << QStringList{"--json", "run", "--rate", "20", "--for", "60s", "--wait"} << SIGINT
+        << QByteArray() << 130 << "outside-stop" << QStringList();
+    QTest::newRow("run without --wait is left to the pump")
+        << QStringList{"--json", "run", "--rate", "10"} << 0 << QByteArray() << 0 << "released"
+        << QStringList();
+    QTest::newRow("prime is left to the pump")
+        << QStringList{"--json", "prime"} << 0 << QByteArray() << 0 << "released" << QStringList();
+}
+
+void CliTest::runEndsWithThePumpsCount()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, signalNumber);
+    QFETCH(QByteArray, fault);
+    QFETCH(int, exitCode);
+    QFETCH(QString, cause);
+    QFETCH(QStringList, errors);
+    QTemporaryDir dir;
+    QProcess pump; // standard input stays open for the fault
+    pump.start(QStringLiteral(FLUXO_SIM_PROGRAM), {"--address", "1", "--log"});
+    QByteArray log;
+    const auto received = [&] {
+        log += pump.readAllStandardError();
+        return SimLog::received(SimLog::parse(log));
+    };
+    QVERIFY(pump.waitForReadyRead(5000));
+    const QString device = QString::fromLocal8Bit(pump.readLine()).trimmed();
+    QProcessEnvironment env = cliEnvironment(device);
+    env.insert(QStringLiteral("DOSETTA_JOURNAL"), dir.filePath(QStringLiteral("journal.sqlite")));
+    const auto cli = [&](const QStringList &more) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(DOSETTA_CLI_PROGRAM), more);
+        p.waitForFinished(20000);
+        return p.readAllStandardOutput();
+    };
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(DOSETTA_CLI_PROGRAM), arguments);
+    QVERIFY(p.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(received().contains(QStringLiteral("01KY1")) ||
+                                 received().contains(QStringLiteral("01KY2")),
+                             10000);
+    if (signalNumber != 0 || !fault.isEmpty()) {
+        QTest::qWait(1500); // something counted
+        if (signalNumber != 0)
+            QVERIFY(signalChild(p, signalNumber));
+        else
+            QVERIFY(pump.write(fault + '\n') > 0 && pump.waitForBytesWritten(5000));
+    }
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitCode(), exitCode);
+    const QJsonObject said =
+        QJsonDocument::fromJson(p.readAllStandardOutput().trimmed().split('\n').constLast())
+            .object();
+    QJsonObject end;
+    for (const QByteArray &line : cli({"--json", "journal", "--kind", "run-end"}).split('\n')) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        if (!o.isEmpty())
+            end = o;
+    }
+    QCOMPARE(end.value("origin").toString(), QStringLiteral("cli"));
+    const QJsonObject fields = end.value("fields").toObject();
+    QCOMPARE(fields.value("cause").toString(), cause);
+    if (cause == QLatin1String("released")) {
+        QCOMPARE(said.value("run_id").toString(), end.value("run_id").toString());
+        QVERIFY(cli({"get", "status"}).contains("Motor in Motion"));
+        cli({"stop"});
+    } else {
+        QCOMPARE(said.value("cause").toString(), cause);
+        QCOMPARE(said.value("errors").toVariant().toStringList(), errors);
+        // The pump's own count after the end, in the result and the journal alike.
+        const double count = cli({"get", "volume-delivered"}).trimmed().toDouble();
+        QVERIFY(count > 0);
+        QCOMPARE(said.value("volume_delivered_ml").toDouble(), count);
+        QCOMPARE(fields.value("volume_ml").toDouble(), count);
+    }
     pump.terminate();
     QVERIFY(pump.waitForFinished(5000));
 }

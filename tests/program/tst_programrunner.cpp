@@ -141,6 +141,8 @@ private slots:
     void endsWithThePumpsCount_data();
     void endsWithThePumpsCount();
     void stoppedRampLeavesNothingToTheNext();
+    void releasedRunGoesOnUnstopped_data();
+    void releasedRunGoesOnUnstopped();
 };
 
 void ProgramRunnerTest::exampleRunsAsWritten()
@@ -455,3 +457,38 @@ void ProgramRunnerTest::stoppedRampLeavesNothingToTheNext()
 
 QTEST_GUILESS_MAIN(ProgramRunnerTest)
 #include "tst_programrunner.moc"
+
+void ProgramRunnerTest::releasedRunGoesOnUnstopped_data()
+{
+    QTest::addColumn<ProgramStep>("step");
+    QTest::newRow("run until stopped") << run(10, 0);
+    QTest::newRow("dose mid-way") << dose(50, 30);
+}
+
+// Left to the pump: the run ends at once as released, and nothing more goes out for it.
+void ProgramRunnerTest::releasedRunGoesOnUnstopped()
+{
+    QFETCH(ProgramStep, step);
+    Rig rig;
+    QVERIFY(rig.start());
+    QSignalSpy ended(&rig.runner(), &ProgramRunner::ended);
+    QVERIFY(rig.runner().start({QStringLiteral("left"), {step}}));
+    QVERIFY(rig.pumpingInRun(1));
+    const int before = actions(rig.sim).size();
+    rig.runner().release();
+    QCOMPARE(ended.count(), 1);
+    const ProgramStatus status = ended.first().first().value<ProgramStatus>();
+    QCOMPARE(status.cause, Cause::Released);
+    QCOMPARE(ProgramStatus::causeName(status.cause), QStringLiteral("released"));
+    QVERIFY(!rig.runner().status().active());
+    // Two poll rounds later the pump still runs and was sent nothing but polls.
+    const int frames = rig.sim.received().size();
+    QVERIFY(rig.sim.waitForReceived(frames + 20, 10000));
+    QCOMPARE(actions(rig.sim).size(), before);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.core.sampler().take().runState, ProcessSample::RunState::Running,
+                              5000);
+    // A release again, or of nothing, ends nothing twice.
+    rig.runner().release();
+    QCOMPARE(ended.count(), 1);
+    rig.core.stop();
+}

@@ -8,6 +8,7 @@
 #include "MqttWatch.h"
 #include "SimProcess.h"
 
+#include "journal/JournalEntry.h"
 #include "remote/BridgeOptions.h"
 #include "remote/RemoteRequest.h"
 #include "remote/TopicNames.h"
@@ -61,6 +62,8 @@ private slots:
     void refusedFileSendsNothing();
     void stopMidStepStopsProgramAndPump();
     void runsToDoneWithTheToolsFrames();
+    void cmdRunsAndRefusalsAreJournaled_data();
+    void cmdRunsAndRefusalsAreJournaled();
 
 private:
     // Publishes a program file; the result that came back for it.
@@ -69,6 +72,8 @@ private:
     QJsonObject waitFor(const char *topic, const char *key, const char *value, int since,
                         const QString &correlation = QString(), int timeoutMs = 20000);
 
+    // The bridge's journal, read back with the tool.
+    QTemporaryDir journalDir;
     MosquittoBroker broker;
     SimProcess sim{1, {"--speed", "20"}};
     std::unique_ptr<QProcess> bridge;
@@ -145,6 +150,7 @@ void BridgeProgramTest::initTestCase()
     QVERIFY(broker.start());
     QVERIFY(sim.start());
     watcher = std::make_unique<MqttWatch>(broker.port(), QStringLiteral("dosetta/#"));
+    qputenv("DOSETTA_JOURNAL", journalDir.filePath(QStringLiteral("journal.sqlite")).toUtf8());
     bridge = startBridge(sim, {"--broker", broker.url(), "--id", "p1", "--allow-control"});
     QVERIFY(
         watcher->waitForText(QStringLiteral("dosetta/p1/availability"), QStringLiteral("online")));
@@ -264,6 +270,89 @@ void BridgeProgramTest::runsToDoneWithTheToolsFrames()
     QCOMPARE(tool.exitCode(), 0);
     QTRY_COMPARE(commands(twin.received()), overMqtt);
     QVERIFY2(overMqtt.filter(QStringLiteral("KY1")).size() == 2, qPrintable(overMqtt.join(' ')));
+}
+
+void BridgeProgramTest::cmdRunsAndRefusalsAreJournaled_data()
+{
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<bool>("stop");       // a plain cmd stop once the pump took the start
+    QTest::addColumn<QString>("outcome"); // the program's end state; empty: refused
+    QTest::addColumn<QString>("cause");   // the end's cause, or the refusal's reason (a part)
+    QTest::newRow("dose to its end")
+        << "cmd" << QByteArray(R"({"command":"dose","volume":0.5})") << false << "done"
+        << "done";
+    QTest::newRow("run stopped by a client")
+        << "cmd" << QByteArray(R"({"command":"run","rate":10,"time":"10m"})") << true << "stopped"
+        << "outside-stop";
+    QTest::newRow("prime until a client's stop")
+        << "cmd" << QByteArray("prime") << true << "stopped"
+        << "outside-stop";
+    QTest::newRow("setting without permission") << "set/address" << QByteArray("7") << false << ""
+                                                << "configuration not allowed";
+    QTest::newRow("dose over the limit")
+        << "cmd" << QByteArray(R"({"command":"dose","volume":5000})") << false << ""
+        << "volume";
+}
+
+// A JSON dose or run is the runner's, under the client's origin; refusals are journaled too,
+// and every entry goes out on the journal topic as the tool reads it from the file.
+void BridgeProgramTest::cmdRunsAndRefusalsAreJournaled()
+{
+    QFETCH(QString, topic);
+    QFETCH(QByteArray, payload);
+    QFETCH(bool, stop);
+    QFETCH(QString, outcome);
+    QFETCH(QString, cause);
+    const QString correlation = QString::fromLatin1(QTest::currentDataTag()).left(30);
+    const int since = watcher->lines().size();
+    const std::size_t logged = sim.log().size();
+    QVERIFY(
+        publish(broker.port(), QStringLiteral("dosetta/p1/") + topic, payload, false, correlation));
+    const QJsonObject result = waitFor("result", nullptr, nullptr, since, correlation);
+    QCOMPARE(result.value("ok").toBool(), !outcome.isEmpty());
+    const auto entry = [&](const char *kind) {
+        return watcher->waitForObject(
+            QStringLiteral("dosetta/p1/journal"),
+            [kind, &correlation](const QJsonObject &o) {
+                return o.value("kind").toString() == QLatin1String(kind) &&
+                       o.value("fields").toObject().value("request").toString() == correlation;
+            },
+            QString(), since);
+    };
+    QJsonObject journaled;
+    if (outcome.isEmpty()) {
+        QVERIFY2(result.value("error").toString().contains(cause),
+                 qPrintable(result.value("error").toString()));
+        journaled = entry(JournalEntry::Kind::Refused);
+        QVERIFY2(journaled.value("fields").toObject().value("reason").toString().contains(cause),
+                 QJsonDocument(journaled).toJson().constData());
+        QCOMPARE(journaled.value("fields").toObject().value("topic").toString(),
+                 QStringLiteral("dosetta/p1/") + topic);
+    } else {
+        QCOMPARE(result.value("answer").toString(), QStringLiteral("started"));
+        if (stop)
+            QVERIFY(publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), "stop"));
+        const QJsonObject end = waitFor("program", "state", outcome.toLatin1().constData(), since);
+        QCOMPARE(end.value("cause").toString(), cause);
+        QCOMPARE(end.value("run_id").toString(), result.value("run_id").toString());
+        // The pump's own count after the end, to the thousandth.
+        QTRY_COMPARE(end.value("volume_ml").toDouble(),
+                     SimLog::runsTotal(sim.log(), logged) / 1000.0);
+        journaled = entry(JournalEntry::Kind::RunStart);
+        QCOMPARE(journaled.value("run_id").toString(), result.value("run_id").toString());
+    }
+    QCOMPARE(journaled.value("origin").toString(), QStringLiteral("bridge"));
+    QCOMPARE(journaled.value("who").toString(), QStringLiteral("p1"));
+    // The same entry in the file, as the tool lists it.
+    QProcess tool;
+    startCli(tool, sim.devicePath(), {"--json", "journal"});
+    QVERIFY(tool.waitForFinished(10000));
+    bool found = false;
+    for (const QByteArray &line : tool.readAllStandardOutput().split('\n'))
+        found = found ||
+                QJsonDocument::fromJson(line).object().value("hash") == journaled.value("hash");
+    QVERIFY2(found, journaled.value("hash").toString().toLatin1().constData());
 }
 
 QTEST_GUILESS_MAIN(BridgeProgramTest)

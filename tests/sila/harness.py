@@ -6,6 +6,7 @@ FLUXO_SIM (CTest passes the built ones).
 """
 
 import datetime
+import json
 import os
 import re
 import select
@@ -205,8 +206,12 @@ class Server:
         if not discovery:
             args.append("--no-discovery")
         args += list(extra)
+        # The journal of this rig alone, read back with journal_entries().
+        self.journal = os.path.join(config_home, "journal.sqlite")
+        extra_env = env or {}
         env = dict(os.environ, XDG_CONFIG_HOME=config_home,
-                   XDG_RUNTIME_DIR=os.path.join(config_home, "run"), **(env or {}))
+                   XDG_RUNTIME_DIR=os.path.join(config_home, "run"), DOSETTA_JOURNAL=self.journal)
+        env.update(extra_env)
         os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
         self.args = args
         self.output = []
@@ -232,6 +237,13 @@ class Server:
                                            (self.process.stderr, self.errors))]
         for reader in self.readers:
             reader.start()
+
+    def journal_entries(self, kind):
+        """The journal's entries of one kind, as dosetta-cli journal --json lists them."""
+        listed = subprocess.run([program("DOSETTA_CLI"), "--json", "journal", "--file",
+                                 self.journal, "--kind", kind],
+                                capture_output=True, timeout=15, check=False)
+        return [json.loads(line) for line in listed.stdout.decode().splitlines() if line.strip()]
 
     @staticmethod
     def _drain(stream, into):

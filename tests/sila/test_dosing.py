@@ -79,6 +79,40 @@ class DosingTest(RigTest):
         time.sleep(1.0)
         self.assertEqual(self.rig.sim.commands(since=mark), [])
 
+    def test_calls_are_journaled_with_their_origin(self):
+        # A refusal before the pump, one by the pump's state, and a run that starts.
+        rows = [
+            ("validation", "DoseVolume", {"Volume": 0.0, "FlowRate": 10.0}, "refused", "Volume"),
+            ("started", "DoseVolume", {"Volume": 50.0, "FlowRate": 10.0}, "run-start", None),
+            ("another run", "GenerateFlow", {"FlowRate": 10.0, "RunTime": 0.0}, "refused", ""),
+        ]
+        for name, command, params, kind, key in rows:
+            with self.subTest(name):
+                before = len(self.rig.server.journal_entries(kind))
+                execution = None
+                try:
+                    execution = self.dosing.start(command, **params)
+                except silaclient.SilaError:
+                    pass
+                self.assertTrue(harness.wait_for(
+                    lambda: len(self.rig.server.journal_entries(kind)) > before, 5))
+                entry = self.rig.server.journal_entries(kind)[-1]
+                self.assertEqual(entry["origin"], "sila", entry)
+                # gRPC's name of the peer: the client's address and port.
+                self.assertIn("127.0.0.1", entry["who"], entry)
+                if key is not None:
+                    self.assertEqual(entry["fields"]["key"], key, entry)
+                    self.assertEqual(entry["fields"]["topic"], command, entry)
+                if execution is not None:
+                    self.assertEqual(entry["fields"]["request"], execution, entry)
+                if name == "started":
+                    # Still running for the row after it, which is refused for it.
+                    self.assertTrue(self.state.wait_latest(lambda s: s == "running", 10))
+                    started = execution
+        # Over, its count read, before the next test starts one.
+        self.dosing.call("StopDosage")
+        follow(self.dosing, "DoseVolume", started, timeout=10)
+
     def test_properties_are_sent_at_subscribe(self):
         checks = {
             "VolumeDelivered": lambda v: isinstance(v, float) and (math.isnan(v) or v >= 0),
@@ -204,7 +238,11 @@ class DosingTest(RigTest):
         mark = self.rig.sim.mark()
         self.assertEqual(self.dosing.call("Prime"), {})
         self.assertTrue(self.state.wait(lambda s: s == "priming", 10), self.state.values)
-        self.assertTrue(self.rig.sim.commands(since=mark))
+        # The simulator's log is read by a thread of its own, a little behind the server.
+        self.assertTrue(harness.wait_for(lambda: self.rig.sim.commands(since=mark), 5))
+        # A run of the runner's, the caller's.
+        started = self.rig.server.journal_entries("run-start")[-1]
+        self.assertEqual((started["origin"], started["fields"]["program"]), ("sila", "SiLA Prime"))
 
     def test_pause_and_resume(self):
         pause = self.client.feature(PAUSE)

@@ -74,7 +74,9 @@ qint64 SimLog::runsTotal(const std::vector<Entry> &entries, std::size_t from)
         const Entry &e = entries[i];
         if (e.direction != QLatin1String("rx"))
             continue;
-        if (e.line.contains(QLatin1String("KY1 start"))) {
+        // A prime counts as a run of its own.
+        if (e.line.contains(QLatin1String("KY1 start")) ||
+            e.line.contains(QLatin1String("KY2 prime"))) {
             total += running ? last : 0;
             running = true;
             last = 0;

@@ -32,7 +32,8 @@ public:
     // The received frames only.
     static std::vector<Entry> receivedEntries(const std::vector<Entry> &entries);
     // What the pump counted (thousandths of a ml) over the runs started from entries[from] on:
-    // the last count it answered before each next Start, and the last one of the final run.
+    // the last count it answered before each next Start or Prime, and the last one of the final
+    // run.
     static qint64 runsTotal(const std::vector<Entry> &entries, std::size_t from = 0);
     // How many ?TV queries the pump answered.
     static int countsAnswered(const std::vector<Entry> &entries);
