@@ -260,7 +260,7 @@ struct SilaPump::Private
         if (!linkUp())
             return refuse(
                 Failure::LinkLost,
-                QStringLiteral("the pump is not connected (%1)").arg(core.linkState().text()));
+                QStringLiteral("the pump is not connected (%1)").arg(core.linkState().described()));
         // Started at its keypad or by another front-end: not ours to set up anew.
         const ProcessSample::RunState state = runState();
         if (state == ProcessSample::RunState::Running || state == ProcessSample::RunState::Priming)
@@ -320,7 +320,12 @@ struct SilaPump::Private
         case State::Failed:
             break;
         default:
-            return outcome(Failure::Stopped, QStringLiteral("stopped before its end"));
+            // Whose Stop it was: another front-end on the same core may have sent it.
+            return outcome(Failure::Stopped,
+                           status.stoppedBy.known()
+                               ? QStringLiteral("stopped before its end by a Stop from %1")
+                                     .arg(status.stoppedBy.text())
+                               : QStringLiteral("stopped before its end"));
         }
         switch (status.fault) {
         case Fault::PumpError:
@@ -448,7 +453,7 @@ bool SilaPump::prime(Outcome *outcome)
     if (!d->linkUp())
         return refuse(
             Failure::LinkLost,
-            QStringLiteral("the pump is not connected (%1)").arg(d->core.linkState().text()));
+            QStringLiteral("the pump is not connected (%1)").arg(d->core.linkState().described()));
     if (d->runState() == ProcessSample::RunState::Running)
         return refuse(Failure::PumpRefused, QStringLiteral("the pump is running"));
     // The lane the bridge primes in: behind the operator, ahead of programs and polls.
