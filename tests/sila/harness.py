@@ -193,7 +193,8 @@ class Server:
     """dosetta-cli sila serving the simulator's pump, with settings of its own."""
 
     def __init__(self, sim, config_home, insecure=True, allow_control=True, allow_config=False,
-                 extra=(), discovery=False, env=None):
+                 extra=(), discovery=False, env=None, command=None):
+        """command: dosetta-cli's arguments instead of the sila command's, for serve."""
         args = [program("DOSETTA_CLI"), "--port", sim.link, "--address", "1", "sila",
                 "--listen", "127.0.0.1:0"]
         if insecure:
@@ -205,6 +206,8 @@ class Server:
         if not discovery:
             args.append("--no-discovery")
         args += list(extra)
+        if command is not None:
+            args = [program("DOSETTA_CLI"), *command]
         env = dict(os.environ, XDG_CONFIG_HOME=config_home,
                    XDG_RUNTIME_DIR=os.path.join(config_home, "run"), **(env or {}))
         os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
