@@ -29,6 +29,9 @@ public:
     // Takes one setting; file names a file that holds a password. False with an empty reason for
     // a key it does not know, with the reason for a value it refuses.
     bool take(const QString &key, const QString &value, const QString &file, QString *why);
+    // The settings taken so far hold for every pump of a service: a SiLA server's among them
+    // is for the pumps that have one, and no mistake for those that do not.
+    void sharedSoFar() { firstSilaKey.clear(); }
     // Empty when the pump can be served; else what is wrong.
     QString problem() const;
     // The MQTT id: the one given, else the pump's name, else <host>-<port name>-<address>.

@@ -135,7 +135,10 @@ bool ServiceConfig::plans(const QString &credentials, const QVector<Setting> &co
             return false;
         plan = PumpPlan();
         plan.name = section.name;
-        if (!apply(plan, shared) || !apply(plan, section.settings) || !finish(plan))
+        if (!apply(plan, shared))
+            return false;
+        plan.sharedSoFar();
+        if (!apply(plan, section.settings) || !finish(plan))
             return false;
         const QString at = QStringLiteral("%1:%2: pump %3").arg(path).arg(section.line);
         QString problem = plan.port.isEmpty() ? QStringLiteral("no port given") : plan.problem();
