@@ -53,7 +53,10 @@ PumpService::Change PumpService::apply(const QVector<PumpPlan> &plans)
         const QString name = plan.name;
         connect(thread.get(), &PumpThread::logged, this,
                 [this, name](const QString &text) { emit logged(line(name, text)); });
-        connect(thread.get(), &PumpThread::silaServing, this, &PumpService::silaServing);
+        connect(thread.get(), &PumpThread::silaServing, this,
+                [this, name](const QJsonObject &fields, const QString &text) {
+                    emit silaServing(fields, line(name, text));
+                });
         connect(thread.get(), &PumpThread::failed, this,
                 [this, name](const ServedPump::Outcome &outcome) {
                     ServedPump::Outcome said = outcome;

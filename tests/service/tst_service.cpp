@@ -114,7 +114,7 @@ private slots:
         ::kill(pid_t(service->processId()), SIGHUP);
         QCOMPARE(retained(broker.port(), "lab/three/pump", "online"), QByteArray("online"));
         QTRY_VERIFY_WITH_TIMEOUT(service->canReadLine(), 10000);
-        QVERIFY(service->readLine().startsWith("serving SiLA 2 (TLS, self-signed"));
+        QVERIFY(service->readLine().startsWith("pump three: serving SiLA 2 (TLS, self-signed"));
         QVERIFY2(said("reloaded: started three; stopped none; unchanged one, two"),
                  qPrintable(errors));
         QTest::qWait(1500);
