@@ -11,6 +11,7 @@
 #include "sila/SilaIdentity.h"
 
 #include <QEventLoop>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <csignal>
@@ -183,7 +184,10 @@ int ServeCommand::host(const CliOutput &output, const QVector<PumpPlan> &plans, 
             return;
         }
         const PumpService::Change change = service.apply(next);
-        const auto list = [](const QStringList &names) {
+        // The one pump of a file without sections has no name.
+        const auto list = [](QStringList names) {
+            names.replaceInStrings(QRegularExpression(QStringLiteral("^$")),
+                                   QStringLiteral("the pump"));
             return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
         };
         output.message(
