@@ -86,12 +86,18 @@ const std::vector<CommandForm> &forms()
          0,
          0,
          {"broker", "id", "topic-prefix", "username", "password-file", "ca-file", "cert-file",
-          "key-file", "config"},
-         {"allow-control", "no-allow-control", "allow-config", "no-allow-config", "ha-discovery"},
-         "serve --broker URL [--id ID] [--allow-control] [--allow-config] [--config FILE] ...",
-         "Publishes the pump on an MQTT broker until SIGTERM, SIGINT, SIGHUP or SIGQUIT, and\n"
-         "then stops a run it started first; with --allow-control it also takes run commands\n"
-         "and dosing values from there, with --allow-config the other settings.\n"
+          "key-file", "config", "sila", "sila-cert", "sila-key", "sila-name"},
+         {"allow-control", "no-allow-control", "allow-config", "no-allow-config", "ha-discovery",
+          "sila-insecure", "sila-allow-control", "sila-no-allow-control", "sila-allow-config",
+          "sila-no-allow-config", "sila-no-discovery"},
+         "serve [--broker URL] [--sila HOST:PORT] [--allow-control] [--config FILE] ...",
+         "Serves the pump until SIGTERM, SIGINT or SIGQUIT over MQTT (--broker), SiLA 2\n"
+         "(--sila) or both at once on one core, and then stops a run it started first. With\n"
+         "--allow-control the broker's clients may also run the pump and set the dosing\n"
+         "values, with --allow-config the other settings. A configuration file with\n"
+         "[pump NAME] sections serves every pump it lists, each on a thread of its own;\n"
+         "SIGHUP reads it again (pumps added start, removed ones stop, changed ones start\n"
+         "again, the rest run on). Without --config, SIGHUP ends it as SIGTERM does.\n"
          "  --broker URL          mqtt://HOST[:PORT] or mqtts://HOST[:PORT]\n"
          "  --id ID               the pump's id in the topics (default HOST-PORT-ADDRESS)\n"
          "  --topic-prefix P      the first topic level (default dosetta)\n"
@@ -109,8 +115,15 @@ const std::vector<CommandForm> &forms()
          "  --no-allow-control, --no-allow-config\n"
          "                        refuse them although the configuration file allows them\n"
          "  --ha-discovery        announce the pump to Home Assistant\n"
-         "  --config FILE         \"key = value\" lines with the same names (and password);\n"
-         "                        options given here win"},
+         "  --sila HOST:PORT      also serve the pump as a SiLA 2 server there; the options\n"
+         "                        of 'help sila' apply to it prefixed --sila-:\n"
+         "  --sila-insecure, --sila-cert FILE, --sila-key FILE, --sila-name NAME,\n"
+         "  --sila-allow-control, --sila-no-allow-control, --sila-allow-config,\n"
+         "  --sila-no-allow-config, --sila-no-discovery\n"
+         "  --config FILE         \"key = value\" lines with the same names (and password;\n"
+         "                        sila-discovery = no for --sila-no-discovery), optionally in\n"
+         "                        [pump NAME] sections with port and address each; options\n"
+         "                        given here win"},
         {"sila",
          0,
          0,
@@ -388,6 +401,10 @@ CliArguments CliArguments::parse(const QStringList &arguments)
             a.flags.contains(QStringLiteral("no-") + QLatin1String(flag)))
             a.error =
                 QStringLiteral("--%1 and --no-%1 contradict each other").arg(QLatin1String(flag));
+        if (a.flags.contains(QStringLiteral("sila-") + QLatin1String(flag)) &&
+            a.flags.contains(QStringLiteral("sila-no-") + QLatin1String(flag)))
+            a.error = QStringLiteral("--sila-%1 and --sila-no-%1 contradict each other")
+                          .arg(QLatin1String(flag));
     }
     // What program does with its file.
     static const QStringList programActions{QStringLiteral("check"), QStringLiteral("run")};

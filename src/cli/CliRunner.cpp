@@ -2,25 +2,15 @@
 
 #include "GUI/OperationItem.h"
 #include "cli/CliPump.h"
-#include "cli/ExitStop.h"
 #include "cli/JournalCommand.h"
 #include "cli/ProgramCheckCommand.h"
 #include "cli/ProgramRunCommand.h"
 #include "cli/RunCommands.h"
-#include "cli/RunLoop.h"
+#include "cli/ServeCommand.h"
 #include "cli/SilaCommand.h"
 #include "cli/Suggestion.h"
 #include "cli/WatchCommand.h"
-#include "journal/Journal.h"
-#include "platform/TerminationSignals.h"
-#include "program/OrphanRuns.h"
-#include "remote/BridgeOptions.h"
-#include "remote/BridgeSession.h"
-#include "remote/HeadlessPump.h"
 #include "serial/PortCatalog.h"
-
-#include <QEventLoop>
-#include <QSysInfo>
 
 #include <algorithm>
 #include <functional>
@@ -393,134 +383,7 @@ QString CliRunner::keysHelp()
 
 int CliRunner::serve()
 {
-    BridgeOptions options;
-    QString problem;
-    const QString config = args.values.value(QStringLiteral("config"));
-    if (!config.isEmpty() && !options.readConfig(config, &problem)) {
-        output.message(problem);
-        return Usage;
-    }
-    // A service's credentials (systemd's LoadCredential=), so that its files can be root's alone.
-    if (!options.readCredentials(qEnvironmentVariable("CREDENTIALS_DIRECTORY"), &problem)) {
-        output.message(problem);
-        return Usage;
-    }
-    const auto take = [this](const char *option, QString &into) {
-        if (args.values.contains(QLatin1String(option)))
-            into = args.values.value(QLatin1String(option));
-    };
-    take("broker", options.broker);
-    take("id", options.pumpId);
-    take("topic-prefix", options.topicPrefix);
-    take("username", options.username);
-    take("ca-file", options.caFile);
-    take("cert-file", options.certFile);
-    take("key-file", options.keyFile);
-    const QString passwordFile = args.values.value(QStringLiteral("password-file"));
-    if (!passwordFile.isEmpty() && !options.readPasswordFile(passwordFile, &problem)) {
-        output.message(QStringLiteral("--password-file: %1").arg(problem));
-        return Usage;
-    }
-    // Given here, either way, it wins over the file.
-    args.permission(QStringLiteral("allow-control"), options.allowControl);
-    args.permission(QStringLiteral("allow-config"), options.allowConfig);
-    options.haDiscovery =
-        options.haDiscovery || args.flags.contains(QStringLiteral("ha-discovery"));
-    problem = options.problem();
-    if (!problem.isEmpty()) {
-        output.message(problem);
-        return Usage;
-    }
-    for (const QString &warning : options.exposedSecrets())
-        output.message(warning);
-    int exit = Done;
-    if (!pump->choose(&exit, options.port, options.address))
-        return exit;
-
-    const QString id = options.pumpId.isEmpty()
-                           ? BridgeOptions::defaultPumpId(QSysInfo::machineHostName(), pump->port(),
-                                                          pump->address())
-                           : options.pumpId;
-    Journal journal;
-    HeadlessPump headless(pump->port(), pump->address(), &journal,
-                          {QLatin1String(JournalEntry::Origin::Bridge), id, QString(), QString()});
-    if (!headless.portOpen())
-        output.message(QStringLiteral("%1; trying again every %2 s")
-                           .arg(headless.problem().text())
-                           .arg(HeadlessPump::ReopenMs / 1000));
-    // Only the bridge sets the pump going on this core: what runs when it leaves is its own.
-    ExitStop ours(headless.core(), headless.runner());
-    // Runs a process before this one left open on the pump: stopped and closed once it answers.
-    OrphanRuns orphans(headless.core(), headless.runner(), OrphanRuns::anyOrigin(), QString(),
-                       false);
-    QObject::connect(&orphans, &OrphanRuns::logged, &orphans,
-                     [this](const QString &line) { output.message(line); });
-    // The window's own bridge session: the same publishing, control and reconnection.
-    BridgeSession bridge(headless.core(), headless.runner(), QStringLiteral(DOSETTA_VERSION));
-    QEventLoop loop;
-    int status = Done;
-    QString lastFailure;
-    bool ending = false;
-    QObject::connect(&bridge, &BridgeSession::stateChanged, &loop, [&](BridgeSession::State s) {
-        if (ending)
-            return;
-        switch (s) {
-        case BridgeSession::State::Publishing:
-            lastFailure.clear();
-            output.message(
-                QStringLiteral("publishing %1 on %2 (remote control %3, configuration %4)")
-                    .arg(bridge.topicRoot(), options.shownBroker(),
-                         options.allowControl ? QStringLiteral("allowed")
-                                              : QStringLiteral("not allowed"),
-                         options.allowConfig ? QStringLiteral("allowed")
-                                             : QStringLiteral("not allowed")));
-            break;
-        case BridgeSession::State::Refused:
-            output.message(QStringLiteral("the broker %1 refused the bridge: %2")
-                               .arg(options.shownBroker(), bridge.reason()));
-            status = NoAnswer;
-            loop.exit();
-            break;
-        case BridgeSession::State::Connecting:
-            // Said once per reason, not at every attempt.
-            if (!bridge.reason().isEmpty() && bridge.reason() != lastFailure)
-                output.message(bridge.reason() == BridgeSession::lostText()
-                                   ? QStringLiteral("lost the broker %1; reconnecting")
-                                         .arg(options.shownBroker())
-                                   : QStringLiteral("cannot reach the broker %1: %2; trying again")
-                                         .arg(options.shownBroker(), bridge.reason()));
-            lastFailure = bridge.reason();
-            break;
-        case BridgeSession::State::Off:
-            break;
-        }
-    });
-    QObject::connect(&bridge, &BridgeSession::logged, &loop,
-                     [&](const QString &line) { output.message(line); });
-    QObject::connect(&bridge, &BridgeSession::subscriptionFailed, &loop,
-                     [&](const QString &filter, const QString &reason) {
-                         output.message(QStringLiteral("the broker %1 refused the subscription to "
-                                                       "%2: %3")
-                                            .arg(options.shownBroker(), filter, reason));
-                     });
-    TerminationSignals termination(RunLoop::endingSignals());
-    QObject::connect(&termination, &TerminationSignals::received, &loop, [&] { loop.exit(); });
-    bridge.start(options, id);
-    if (bridge.state() != BridgeSession::State::Refused)
-        loop.exec();
-    // Every way out comes here: a signal, the broker's refusal, the id taken. Stop first, while
-    // the broker still hears how it went; then "offline".
-    ending = true;
-    bridge.stopTakingRequests();
-    if (ours.needed()) {
-        output.message(ExitStop::stopPump(headless.core(), ExitStop::BoundMs)
-                           ? QStringLiteral("the pump was stopped: the bridge set it going")
-                           : QStringLiteral("the pump did not confirm the Stop; check it"));
-        // The journal, written as it goes out of scope, then holds the run's end.
-        ExitStop::awaitEnd(headless.runner());
-    }
-    bridge.stop();
-    return status;
+    return ServeCommand(args, output, *pump).exec();
 }
 
 int CliRunner::program()

@@ -4,7 +4,6 @@
 #include "cli/CliOutput.h"
 #include "cli/CliPump.h"
 #include "cli/CliRunner.h"
-#include "cli/ExitStop.h"
 #include "cli/ProgramCheckCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RunLoop.h"
@@ -17,6 +16,7 @@
 #include "recorder/CsvFormat.h"
 #include "recorder/CsvRecorder.h"
 #include "remote/HeadlessPump.h"
+#include "service/ExitStop.h"
 
 #include <QEventLoop>
 #include <QSocketNotifier>

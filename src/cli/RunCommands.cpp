@@ -5,7 +5,7 @@
 #include "cli/CliOutput.h"
 #include "cli/CliPump.h"
 #include "cli/CliRunner.h"
-#include "cli/ExitStop.h"
+#include "service/ExitStop.h"
 #include "cli/ProgramRunCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RunLoop.h"

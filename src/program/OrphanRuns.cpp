@@ -94,7 +94,9 @@ bool OrphanRuns::find(const QString &journalPath, const QString &pump, const QSt
                       const QString &who, QVector<JournalRun> *runs, QString *problem)
 {
     runs->clear();
-    if (!QFileInfo::exists(journalPath))
+    // An empty file is one a writer (another pump of this process, perhaps) is setting up.
+    const QFileInfo file(journalPath);
+    if (!file.exists() || file.size() == 0)
         return true;
     JournalReader reader(journalPath);
     if (!reader.open()) {

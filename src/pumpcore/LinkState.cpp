@@ -67,3 +67,8 @@ QString LinkState::text() const
     }
     return QStringLiteral("unknown");
 }
+
+QString LinkState::described() const
+{
+    return cause.isEmpty() ? text() : QStringLiteral("%1: %2").arg(text(), cause);
+}

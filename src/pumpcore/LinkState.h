@@ -37,6 +37,9 @@ public:
     ProcessSample::Link sampleLink() const;
     // One word for the tool and the bridge.
     QString text() const;
+    // That word and its cause, for an error a client reads: "port problem: /dev/ttyUSB0: in use
+    // by dosetta-cli, pid 4711. ...".
+    QString described() const;
 
     bool operator==(const LinkState &o) const
     {

@@ -58,40 +58,46 @@ QStringList BridgeOptions::exposedSecrets() const
     return lines;
 }
 
-bool BridgeOptions::readConfig(const QString &path, QString *error)
+bool BridgeOptions::take(const QString &key, const QString &value, const QString &file,
+                         QString *why)
 {
     using File = Pump::ServiceConfigFile;
-    return File::read(
+    if (key == QLatin1String("broker"))
+        broker = value;
+    else if (key == QLatin1String("id"))
+        pumpId = value;
+    else if (key == QLatin1String("topic-prefix"))
+        topicPrefix = value;
+    else if (key == QLatin1String("username"))
+        username = value;
+    else if (key == QLatin1String("password")) {
+        password = value;
+        secretFiles << file;
+    } else if (key == QLatin1String("password-file"))
+        return readPasswordFile(value, why);
+    else if (key == QLatin1String("ca-file"))
+        caFile = value;
+    else if (key == QLatin1String("cert-file"))
+        certFile = value;
+    else if (key == QLatin1String("key-file"))
+        keyFile = value;
+    else if (key == QLatin1String("allow-control"))
+        return File::flag(key, value, &allowControl, why);
+    else if (key == QLatin1String("allow-config"))
+        return File::flag(key, value, &allowConfig, why);
+    else if (key == QLatin1String("ha-discovery"))
+        return File::flag(key, value, &haDiscovery, why);
+    else
+        return false;
+    return true;
+}
+
+bool BridgeOptions::readConfig(const QString &path, QString *error)
+{
+    return Pump::ServiceConfigFile::read(
         path, &port, &address,
         [&](const QString &key, const QString &value, QString *why) {
-            if (key == QLatin1String("broker"))
-                broker = value;
-            else if (key == QLatin1String("id"))
-                pumpId = value;
-            else if (key == QLatin1String("topic-prefix"))
-                topicPrefix = value;
-            else if (key == QLatin1String("username"))
-                username = value;
-            else if (key == QLatin1String("password")) {
-                password = value;
-                secretFiles << path;
-            } else if (key == QLatin1String("password-file"))
-                return readPasswordFile(value, why);
-            else if (key == QLatin1String("ca-file"))
-                caFile = value;
-            else if (key == QLatin1String("cert-file"))
-                certFile = value;
-            else if (key == QLatin1String("key-file"))
-                keyFile = value;
-            else if (key == QLatin1String("allow-control"))
-                return File::flag(key, value, &allowControl, why);
-            else if (key == QLatin1String("allow-config"))
-                return File::flag(key, value, &allowConfig, why);
-            else if (key == QLatin1String("ha-discovery"))
-                return File::flag(key, value, &haDiscovery, why);
-            else
-                return false;
-            return true;
+            return take(key, value, path, why);
         },
         error);
 }

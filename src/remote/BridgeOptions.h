@@ -29,6 +29,9 @@ public:
     // cert-file, key-file, allow-control, allow-config, ha-discovery (yes/no, true/false, on/off,
     // 1/0). '#' starts a comment line. False, with the file, line and reason, on anything else.
     bool readConfig(const QString &path, QString *error);
+    // One of those keys but port and address, from file (named when it holds a password). False
+    // with an empty reason for a key it does not know, with the reason for a value it refuses.
+    bool take(const QString &key, const QString &value, const QString &file, QString *why);
     // The first line of the file, without its line end.
     bool readPasswordFile(const QString &path, QString *error);
     // The credentials a service manager passed in this folder ($CREDENTIALS_DIRECTORY):

@@ -71,31 +71,36 @@ QStringList SilaOptions::exposedSecrets() const
                 .arg(keyFile)};
 }
 
-bool SilaOptions::readConfig(const QString &path, QString *error)
+bool SilaOptions::take(const QString &key, const QString &value, QString *why)
 {
     using File = Pump::ServiceConfigFile;
-    return File::read(
+    if (key == QLatin1String("listen"))
+        return setListen(value, why);
+    if (key == QLatin1String("cert"))
+        certFile = value;
+    else if (key == QLatin1String("key"))
+        keyFile = value;
+    else if (key == QLatin1String("name"))
+        name = value;
+    else if (key == QLatin1String("insecure"))
+        return File::flag(key, value, &insecure, why);
+    else if (key == QLatin1String("allow-control"))
+        return File::flag(key, value, &allowControl, why);
+    else if (key == QLatin1String("allow-config"))
+        return File::flag(key, value, &allowConfig, why);
+    else if (key == QLatin1String("discovery"))
+        return File::flag(key, value, &discovery, why);
+    else
+        return false;
+    return true;
+}
+
+bool SilaOptions::readConfig(const QString &path, QString *error)
+{
+    return Pump::ServiceConfigFile::read(
         path, &port, &address,
         [&](const QString &key, const QString &value, QString *why) {
-            if (key == QLatin1String("listen"))
-                return setListen(value, why);
-            if (key == QLatin1String("cert"))
-                certFile = value;
-            else if (key == QLatin1String("key"))
-                keyFile = value;
-            else if (key == QLatin1String("name"))
-                name = value;
-            else if (key == QLatin1String("insecure"))
-                return File::flag(key, value, &insecure, why);
-            else if (key == QLatin1String("allow-control"))
-                return File::flag(key, value, &allowControl, why);
-            else if (key == QLatin1String("allow-config"))
-                return File::flag(key, value, &allowConfig, why);
-            else if (key == QLatin1String("discovery"))
-                return File::flag(key, value, &discovery, why);
-            else
-                return false;
-            return true;
+            return take(key, value, why);
         },
         error);
 }

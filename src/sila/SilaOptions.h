@@ -30,6 +30,9 @@ public:
     // discovery (yes/no, true/false, on/off, 1/0). '#' starts a comment line. False, with the
     // file, line and reason, on anything else.
     bool readConfig(const QString &path, QString *error);
+    // One of those keys but port and address. False with an empty reason for a key it does not
+    // know, with the reason for a value it refuses.
+    bool take(const QString &key, const QString &value, QString *why);
     // "HOST:PORT", an IPv6 host in brackets ("[::1]:50052"). False with the reason.
     bool setListen(const QString &text, QString *error);
     // The credentials a service manager passed in this folder: "key" is the TLS key when it is

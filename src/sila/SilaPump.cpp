@@ -261,7 +261,7 @@ struct SilaPump::Private
         if (!linkUp())
             return refuse(
                 Failure::LinkLost,
-                QStringLiteral("the pump is not connected (%1)").arg(core.linkState().text()));
+                QStringLiteral("the pump is not connected (%1)").arg(core.linkState().described()));
         // Started at its keypad or by another front-end: not ours to set up anew.
         const ProcessSample::RunState state = runState();
         if (state == ProcessSample::RunState::Running || state == ProcessSample::RunState::Priming)
@@ -327,7 +327,12 @@ struct SilaPump::Private
         case State::Failed:
             break;
         default:
-            return outcome(Failure::Stopped, QStringLiteral("stopped before its end"));
+            // Whose Stop it was: another front-end on the same core may have sent it.
+            return outcome(Failure::Stopped,
+                           status.stoppedBy.known()
+                               ? QStringLiteral("stopped before its end by a Stop from %1")
+                                     .arg(status.stoppedBy.text())
+                               : QStringLiteral("stopped before its end"));
         }
         switch (status.fault) {
         case Fault::PumpError:
@@ -458,7 +463,7 @@ bool SilaPump::prime(Outcome *outcome, const RequestOrigin &origin)
     if (!d->linkUp())
         return refuse(
             Failure::LinkLost,
-            QStringLiteral("the pump is not connected (%1)").arg(d->core.linkState().text()));
+            QStringLiteral("the pump is not connected (%1)").arg(d->core.linkState().described()));
     if (d->runState() == ProcessSample::RunState::Running)
         return refuse(Failure::PumpRefused, QStringLiteral("the pump is running"));
     // A run of its own until a Stop, as every front-end primes.

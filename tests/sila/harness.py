@@ -194,7 +194,8 @@ class Server:
     """dosetta-cli sila serving the simulator's pump, with settings of its own."""
 
     def __init__(self, sim, config_home, insecure=True, allow_control=True, allow_config=False,
-                 extra=(), discovery=False, env=None):
+                 extra=(), discovery=False, env=None, command=None):
+        """command: dosetta-cli's arguments instead of the sila command's, for serve."""
         args = [program("DOSETTA_CLI"), "--port", sim.link, "--address", "1", "sila",
                 "--listen", "127.0.0.1:0"]
         if insecure:
@@ -206,6 +207,8 @@ class Server:
         if not discovery:
             args.append("--no-discovery")
         args += list(extra)
+        if command is not None:
+            args = [program("DOSETTA_CLI"), *command]
         # The journal of this rig alone, read back with journal_entries().
         self.journal = os.path.join(config_home, "journal.sqlite")
         extra_env = env or {}

@@ -19,6 +19,7 @@ rank() {
     recorder/*) echo 5 ;;
     pumpcore/* | program/*) echo 6 ;;
     remote/* | sila/*) echo 7 ;;
+    service/*) echo 8 ;;
     *) echo "" ;;
     esac
 }

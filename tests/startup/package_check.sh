@@ -42,13 +42,14 @@ for file in usr/bin/dosetta usr/bin/dosetta-cli usr/bin/fluxo-sim \
     usr/share/applications/dosetta.desktop usr/share/icons/hicolor/256x256/apps/dosetta.png \
     usr/share/man/man1/dosetta.1.gz usr/share/man/man1/dosetta-cli.1.gz \
     usr/share/man/man1/fluxo-sim.1.gz usr/share/bash-completion/completions/dosetta-cli \
-    usr/lib/systemd/system/dosetta-bridge@.service usr/lib/systemd/system/dosetta-sila@.service \
+    usr/lib/systemd/system/dosetta.service usr/lib/systemd/system/dosetta-bridge@.service \
+    usr/lib/systemd/system/dosetta-sila@.service \
     usr/share/doc/dosetta/examples/rinse-and-dose.json; do
     [ -s "$scratch/root/$file" ] || fail "the package lacks /$file"
 done
 # Nothing of the build or the tests.
 extra=$(cd "$scratch/root" && find . -type f |
-    grep -vE '^\./usr/(bin/(dosetta|dosetta-cli|fluxo-sim)$|share/(dosetta/doc|applications|icons|man|doc/dosetta/examples)/|share/bash-completion/completions/dosetta-cli$|lib/systemd/system/dosetta-(bridge|sila)@\.service$)' ||
+    grep -vE '^\./usr/(bin/(dosetta|dosetta-cli|fluxo-sim)$|share/(dosetta/doc|applications|icons|man|doc/dosetta/examples)/|share/bash-completion/completions/dosetta-cli$|lib/systemd/system/dosetta(-(bridge|sila)@)?\.service$)' ||
     true)
 [ -z "$extra" ] || fail "the package holds more: $extra"
 

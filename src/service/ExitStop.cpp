@@ -1,4 +1,4 @@
-#include "cli/ExitStop.h"
+#include "service/ExitStop.h"
 
 #include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
