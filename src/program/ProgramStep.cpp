@@ -14,7 +14,11 @@ QString ProgramStep::kindName(Kind kind)
     case Kind::Prompt:
         return QStringLiteral("prompt");
     case Kind::Repeat:
+        return QStringLiteral("repeat");
+    case Kind::Parallel:
+        return QStringLiteral("parallel");
+    case Kind::Gradient:
         break;
     }
-    return QStringLiteral("repeat");
+    return QStringLiteral("gradient");
 }
