@@ -296,9 +296,10 @@ public:
         }
         if (has(present, 0)) {
             if (s.pumps.size() != 2)
-                add(QStringLiteral("%1: %2 pumps; a gradient takes two")
+                add(QStringLiteral("%1: %2 pump%3; a gradient takes two")
                         .arg(at("pumps"))
-                        .arg(s.pumps.size()));
+                        .arg(s.pumps.size())
+                        .arg(s.pumps.size() == 1 ? QString() : QStringLiteral("s")));
             else if (s.pumps[0] == s.pumps[1])
                 add(QStringLiteral("%1: \"%2\" twice; a gradient takes two pumps")
                         .arg(at("pumps"), shown(s.pumps[0])));
@@ -535,12 +536,13 @@ private:
     // A parallel step's body: each pump's name with its steps, read as that pump's branch.
     void branches(const QJsonObject &body, const QString &path, int level, ProgramStep &s)
     {
-        const bool nested = !branch.isEmpty();
+        // Refused as a whole within a branch or in a program of one pump: its branches are not
+        // read.
+        const bool refused = !branch.isEmpty() || rules.pumps.isEmpty();
         for (auto it = body.begin(); it != body.end(); ++it) {
             ProgramStep::Branch b;
             b.pump = it.key();
-            // A parallel within a branch is refused as a whole; its branches are not read.
-            if (!nested) {
+            if (!refused) {
                 branch = b.pump;
                 b.steps = steps(it.value(), path + QLatin1Char('.') + shown(b.pump), level);
                 branch.clear();
