@@ -14,6 +14,8 @@ using Kind = ProgramStep::Kind;
 struct Draft
 {
     QString path;
+    QString lastPath; // a run of steps on one pump: where it ends
+
     std::vector<std::pair<QString, std::vector<ProgramStep>>> steps; // by pump, in their order
 
     std::vector<ProgramStep> &of(const QString &pump)
@@ -87,7 +89,9 @@ public:
                 // Steps in a row on one pump make one stage: nobody waits between them.
                 const bool joins =
                     !drafts.empty() && isSolo.back() && drafts.back().steps.front().first == solo;
-                if (!joins) {
+                if (joins) {
+                    drafts.back().lastPath = path + pass;
+                } else {
                     stage(path + pass);
                     isSolo.back() = true;
                 }
@@ -105,7 +109,7 @@ public:
 private:
     Draft &stage(const QString &path)
     {
-        drafts.push_back(Draft{path, {}});
+        drafts.push_back(Draft{path, QString(), {}});
         isSolo.push_back(false);
         return drafts.back();
     }
@@ -146,7 +150,7 @@ ProgramSplit ProgramSplit::of(const DosingProgram &program)
     gatherer.add(program.steps, QStringLiteral("steps"), program.pumps.first(), QString());
     for (Draft &d : gatherer.drafts) {
         Stage stage;
-        stage.path = d.path;
+        stage.path = d.lastPath.isEmpty() ? d.path : d.path + QStringLiteral(" to ") + d.lastPath;
         for (const QString &pump : program.pumps) {
             for (const auto &p : d.steps) {
                 if (p.first != pump)

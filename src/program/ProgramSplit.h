@@ -42,7 +42,9 @@ public:
 
     struct Stage
     {
-        QString path; // where the file has it: "steps[2].parallel", "steps[0]" for a run of steps
+        // Where the file has it: "steps[2].parallel", "steps[0] to steps[3]" for a run of steps on
+        // one pump, with the passes of repeats over several pumps: "... (pass 2/3)".
+        QString path;
         QStringList pumps;
         double seconds = 0; // expected: its longest part
     };
