@@ -154,9 +154,10 @@ const std::vector<CommandForm> &forms()
         {"program",
          2,
          2,
-         {"csv"},
+         {"csv", "pump"},
          {"yes"},
-         "program check FILE | program run FILE [--csv OUT] [--yes]",
+         "program check FILE | program run FILE [--csv OUT] [--yes] [--pump "
+         "NAME=PORT[:ADDRESS]]...",
          "Checks a dosing program file (JSON, \"format\": \"dosetta-program/1\") against the\n"
          "pump's limits as a run would, and prints its summary: the steps once repeats are\n"
          "unrolled, the expected time without prompts, the volume and the prompts. Nothing is\n"
@@ -165,9 +166,15 @@ const std::vector<CommandForm> &forms()
          "run checks it so too, then runs the program on the pump to its end: progress on\n"
          "standard error, with --json one event per line (step-started, step-finished, paused,\n"
          "continued, waiting, ended) on standard output. Every way out but done stops the pump.\n"
+         "A program that names its pumps (\"pumps\": [\"A\", \"B\"]) shows its plan per pump and\n"
+         "runs on one port per pump, each event naming its pump; a Stop, an error or a lost link\n"
+         "on one stops them all, and so does every way out but done.\n"
          "  --csv OUT   record the run in the recorder's columns (- for standard output)\n"
          "  --yes       continue prompt steps at once; otherwise Enter on a terminal does,\n"
-         "              and a program with a prompt needs one"},
+         "              and a program with a prompt needs one\n"
+         "  --pump NAME=PORT[:ADDRESS]\n"
+         "              the port (and address, else --address, else 1) of the program's pump\n"
+         "              NAME; once for each pump it names"},
         {"journal",
          0,
          1,
@@ -376,6 +383,7 @@ CliArguments CliArguments::parse(const QStringList &arguments)
             return a;
         }
         a.values.insert(name, value);
+        a.lists[name] << value;
     }
     if (a.help || a.version)
         return a;
@@ -413,8 +421,10 @@ CliArguments CliArguments::parse(const QStringList &arguments)
                       .arg(a.arguments.first(), programActions.join(QStringLiteral(", ")));
     else if (a.command == QLatin1String("program") &&
              a.arguments.first() == QLatin1String("check") &&
-             (a.values.contains(QStringLiteral("csv")) || a.flags.contains(QStringLiteral("yes"))))
-        a.error = QStringLiteral("program check sends nothing: --csv and --yes belong to run");
+             (a.values.contains(QStringLiteral("csv")) ||
+              a.values.contains(QStringLiteral("pump")) || a.flags.contains(QStringLiteral("yes"))))
+        a.error =
+            QStringLiteral("program check sends nothing: --csv, --pump and --yes belong to run");
     if (a.command == QLatin1String("journal")) {
         const auto given = [&a](const char *option) {
             return a.values.contains(QLatin1String(option)) ||

@@ -21,9 +21,11 @@ public:
     bool version = false; // --version
     QString command;
     QStringList arguments;          // the command's own arguments, in order
-    QHash<QString, QString> values; // the command's options with a value, by long name
-    QSet<QString> flags;            // the command's options without a value
-    QString error;                  // why the line cannot run; nothing is sent then
+    QHash<QString, QString> values; // the command's options with a value, by long name: the last
+    QHash<QString, QStringList>
+        lists;           // every value each was given, in order (--pump A=.. --pump B=..)
+    QSet<QString> flags; // the command's options without a value
+    QString error;       // why the line cannot run; nothing is sent then
 
     static CliArguments parse(const QStringList &arguments);
 

@@ -4,6 +4,7 @@
 #include "cli/CliOutput.h"
 #include "cli/CliRunner.h"
 #include "program/ProgramFile.h"
+#include "program/ProgramSplit.h"
 #include "pump/KeyTable.h"
 
 #include <QJsonArray>
@@ -23,6 +24,57 @@ QString duration(double seconds)
                       : QStringLiteral("%1 min").arg(s / 60);
     return s / 60 % 60 ? QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s / 60 % 60)
                        : QStringLiteral("%1 h").arg(s / 3600);
+}
+
+QString number(double value)
+{
+    return QString::number(value, 'g', 10);
+}
+
+// One step as the plan lists it: "run 16 ml/min for 10 s"; a repeat with its steps below it.
+void describe(const ProgramStep &s, const QString &indent, QStringList &lines)
+{
+    using Kind = ProgramStep::Kind;
+    QString text;
+    switch (s.kind) {
+    case Kind::Dose:
+        text =
+            QStringLiteral("dose %1 ml at %2 ml/min").arg(number(s.volumeMl), number(s.rateMlMin));
+        break;
+    case Kind::Run:
+        text = QStringLiteral("run %1 ml/min for %2").arg(number(s.rateMlMin), duration(s.forS));
+        break;
+    case Kind::Ramp:
+        text = QStringLiteral("ramp %1 to %2 ml/min over %3 in %4 steps")
+                   .arg(number(s.fromMlMin), number(s.toMlMin), duration(s.forS))
+                   .arg(s.rampSteps);
+        break;
+    case Kind::Wait:
+        text = QStringLiteral("wait %1").arg(duration(s.forS));
+        break;
+    case Kind::Prompt:
+        text = s.text.startsWith(QLatin1String(ProgramSplit::HoldPrefix))
+                   ? s.text
+                   : QStringLiteral("prompt: %1").arg(s.text);
+        break;
+    case Kind::Repeat:
+        text = QStringLiteral("repeat %1 times:").arg(s.count);
+        break;
+    case Kind::Prime: // no file holds one
+        text = QStringLiteral("prime until stopped");
+        break;
+    case Kind::Parallel:
+    case Kind::Gradient:
+        break;
+    }
+    lines << indent + text;
+    for (const ProgramStep &inner : s.steps)
+        describe(inner, indent + QStringLiteral("  "), lines);
+}
+
+QString summaryOf(const ProgramPlan::Summary &summary)
+{
+    return ProgramCheckCommand::summaryText(QString(), summary).mid(2);
 }
 
 } // namespace
@@ -51,6 +103,13 @@ int ProgramCheckCommand::exec()
     const std::optional<DosingProgram> program = load(path, output);
     if (!program)
         return CliRunner::Usage;
+    if (!program->pumps.isEmpty()) {
+        const ProgramSplit split = ProgramSplit::of(*program);
+        QJsonObject object = splitJson(program->name, split);
+        object.insert(QStringLiteral("file"), path);
+        output.result(object, splitText(program->name, split));
+        return CliRunner::Done;
+    }
     const ProgramPlan::Summary summary = ProgramPlan::summarize(ProgramPlan::unroll(*program));
     QJsonObject object = summaryJson(program->name, summary);
     object.insert(QStringLiteral("file"), path);
@@ -81,4 +140,67 @@ QJsonObject ProgramCheckCommand::summaryJson(const QString &name,
             {QStringLiteral("seconds"), std::round(summary.seconds * 1000) / 1000},
             {QStringLiteral("volume_ml"), std::round(summary.volumeMl * 1000) / 1000},
             {QStringLiteral("prompts"), summary.prompts}};
+}
+
+namespace {
+
+ProgramPlan::Summary partSummary(const ProgramSplit::Part &part)
+{
+    ProgramPlan::Summary summary;
+    summary.steps = part.steps;
+    summary.seconds = part.seconds;
+    summary.volumeMl = part.volumeMl;
+    summary.prompts = part.prompts;
+    return summary;
+}
+
+} // namespace
+
+ProgramPlan::Summary ProgramCheckCommand::total(const ProgramSplit &split)
+{
+    ProgramPlan::Summary summary;
+    for (const ProgramSplit::Part &part : split.parts) {
+        summary.steps += part.steps;
+        summary.volumeMl += part.volumeMl;
+        summary.prompts += part.prompts;
+    }
+    summary.seconds = split.seconds();
+    return summary;
+}
+
+QStringList ProgramCheckCommand::planLines(const ProgramSplit::Part &part)
+{
+    QStringList lines;
+    for (const ProgramStep &s : part.program.steps)
+        describe(s, QString(), lines);
+    return lines;
+}
+
+QString ProgramCheckCommand::splitText(const QString &name, const ProgramSplit &split)
+{
+    QString text = QStringLiteral("%1: %2 pumps, %3")
+                       .arg(name)
+                       .arg(split.parts.size())
+                       .arg(summaryOf(total(split)));
+    for (const ProgramSplit::Part &part : split.parts) {
+        text += QStringLiteral("\n%1: %2").arg(part.pump, summaryOf(partSummary(part)));
+        for (const QString &line : planLines(part))
+            text += QStringLiteral("\n  ") + line;
+    }
+    return text;
+}
+
+QJsonObject ProgramCheckCommand::splitJson(const QString &name, const ProgramSplit &split)
+{
+    QJsonObject object = summaryJson(name, total(split));
+    QJsonArray pumps;
+    for (const ProgramSplit::Part &part : split.parts) {
+        QJsonObject one = summaryJson(name, partSummary(part));
+        one.remove(QStringLiteral("name"));
+        one.insert(QStringLiteral("pump"), part.pump);
+        one.insert(QStringLiteral("plan"), QJsonArray::fromStringList(planLines(part)));
+        pumps.append(one);
+    }
+    object.insert(QStringLiteral("pumps"), pumps);
+    return object;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "program/ProgramPlan.h"
+#include "program/ProgramSplit.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -11,7 +12,8 @@ class CliArguments;
 class CliOutput;
 
 // program check FILE: reads a dosing program and checks it as a run would, then prints its
-// summary or every error. Nothing is opened or sent, so it needs no port.
+// summary or every error. Nothing is opened or sent, so it needs no port. A program that names
+// its pumps is shown pump by pump: each one's summary and its plan, holds included.
 class ProgramCheckCommand
 {
 public:
@@ -27,6 +29,15 @@ public:
     // what the prompts wait.
     static QString summaryText(const QString &name, const ProgramPlan::Summary &summary);
     static QJsonObject summaryJson(const QString &name, const ProgramPlan::Summary &summary);
+
+    // "Mix: 2 pumps, 16 steps, about 1 min, 20 ml", then for each pump its summary and its
+    // steps, one a line, a repeat's indented below it.
+    static QString splitText(const QString &name, const ProgramSplit &split);
+    // The summary with "pumps": each one's summary, "pump" and "plan" (its lines).
+    static QJsonObject splitJson(const QString &name, const ProgramSplit &split);
+    // The program's: every pump's steps, volume and prompts; the time stage by stage.
+    static ProgramPlan::Summary total(const ProgramSplit &split);
+    static QStringList planLines(const ProgramSplit::Part &part);
 
 private:
     const CliArguments &args;

@@ -4,6 +4,7 @@
 #include "cli/CliOutput.h"
 #include "cli/CliPump.h"
 #include "cli/CliRunner.h"
+#include "cli/MultiProgramRunCommand.h"
 #include "cli/ProgramCheckCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RunLoop.h"
@@ -65,6 +66,13 @@ int ProgramRunCommand::exec()
     const std::optional<DosingProgram> program = ProgramCheckCommand::load(file, output);
     if (!program)
         return CliRunner::Usage;
+    if (!program->pumps.isEmpty())
+        return MultiProgramRunCommand(args, output).exec(*program, file);
+    if (args.values.contains(QStringLiteral("pump"))) {
+        output.message(
+            QStringLiteral("%1 names no pumps: it runs on one, given by --port").arg(file));
+        return CliRunner::Usage;
+    }
     const std::vector<PlannedStep> plan = ProgramPlan::unroll(*program);
     const int prompts = ProgramPlan::summarize(plan).prompts;
     const bool yes = args.flags.contains(QStringLiteral("yes"));

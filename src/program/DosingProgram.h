@@ -3,6 +3,7 @@
 #include "program/ProgramStep.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -13,4 +14,6 @@ struct DosingProgram
     std::vector<ProgramStep> steps;
     // Hex SHA-256 of the file it was read from; empty for a program made in memory.
     QString fileSha256 = {};
+    // The names of the pumps it drives, the default one first; empty: one pump, unnamed.
+    QStringList pumps = {};
 };

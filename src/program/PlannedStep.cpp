@@ -16,9 +16,11 @@ double PlannedStep::expectedSeconds() const
     case ProgramStep::Kind::Run:
     case ProgramStep::Kind::Ramp:
     case ProgramStep::Kind::Wait:
+    case ProgramStep::Kind::Gradient:
         return step.forS;
     case ProgramStep::Kind::Prompt:
     case ProgramStep::Kind::Repeat:
+    case ProgramStep::Kind::Parallel:
     case ProgramStep::Kind::Prime: // until stopped
         break;
     }
@@ -35,9 +37,12 @@ double PlannedStep::expectedVolumeMl() const
     case ProgramStep::Kind::Ramp:
         // Equal steps from one rate to the other: on average halfway between them.
         return (step.fromMlMin + step.toMlMin) / 2.0 * step.forS / 60.0;
+    case ProgramStep::Kind::Gradient:
+        return step.totalMlMin * step.forS / 60.0;
     case ProgramStep::Kind::Wait:
     case ProgramStep::Kind::Prompt:
     case ProgramStep::Kind::Repeat:
+    case ProgramStep::Kind::Parallel:
     case ProgramStep::Kind::Prime:
         break;
     }

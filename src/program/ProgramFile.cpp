@@ -23,7 +23,8 @@ namespace {
 
 using Kind = ProgramStep::Kind;
 
-enum class Type { Number, Whole, Text, Steps };
+// Pump: the optional name of the pump a step runs on; Names: a gradient's two pumps.
+enum class Type { Number, Whole, Text, Steps, Pump, Names };
 
 // One field of a step's object, and where ProgramStep keeps it.
 struct Field
@@ -33,6 +34,8 @@ struct Field
     double ProgramStep::*number = nullptr;
     int ProgramStep::*whole = nullptr;
 };
+
+const Field pumpField{"pump", Type::Pump};
 
 struct KindFields
 {
@@ -45,21 +48,38 @@ const std::vector<KindFields> &kinds()
     static const std::vector<KindFields> table = {
         {Kind::Dose,
          {{"volume_ml", Type::Number, &ProgramStep::volumeMl},
-          {"rate_ml_min", Type::Number, &ProgramStep::rateMlMin}}},
+          {"rate_ml_min", Type::Number, &ProgramStep::rateMlMin},
+          pumpField}},
         {Kind::Run,
          {{"rate_ml_min", Type::Number, &ProgramStep::rateMlMin},
-          {"for_s", Type::Number, &ProgramStep::forS}}},
+          {"for_s", Type::Number, &ProgramStep::forS},
+          pumpField}},
         {Kind::Ramp,
          {{"from_ml_min", Type::Number, &ProgramStep::fromMlMin},
           {"to_ml_min", Type::Number, &ProgramStep::toMlMin},
           {"for_s", Type::Number, &ProgramStep::forS},
-          {"steps", Type::Whole, nullptr, &ProgramStep::rampSteps}}},
-        {Kind::Wait, {{"for_s", Type::Number, &ProgramStep::forS}}},
-        {Kind::Prompt, {{"text", Type::Text}}},
+          {"steps", Type::Whole, nullptr, &ProgramStep::rampSteps},
+          pumpField}},
+        {Kind::Wait, {{"for_s", Type::Number, &ProgramStep::forS}, pumpField}},
+        {Kind::Prompt, {{"text", Type::Text}, pumpField}},
         {Kind::Repeat,
-         {{"count", Type::Whole, nullptr, &ProgramStep::count}, {"steps", Type::Steps}}},
+         {{"count", Type::Whole, nullptr, &ProgramStep::count}, {"steps", Type::Steps}, pumpField}},
+        // Its fields are the pumps' names, each with its branch of steps.
+        {Kind::Parallel, {}},
+        {Kind::Gradient,
+         {{"pumps", Type::Names},
+          {"total_ml_min", Type::Number, &ProgramStep::totalMlMin},
+          {"from_percent", Type::Number, &ProgramStep::fromPercent},
+          {"to_percent", Type::Number, &ProgramStep::toPercent},
+          {"for_s", Type::Number, &ProgramStep::forS},
+          {"steps", Type::Whole, nullptr, &ProgramStep::rampSteps}}},
     };
     return table;
+}
+
+bool multiPump(Kind kind)
+{
+    return kind == Kind::Parallel || kind == Kind::Gradient;
 }
 
 const KindFields &fieldsOf(Kind kind)
@@ -70,11 +90,13 @@ const KindFields &fieldsOf(Kind kind)
     return kinds().front();
 }
 
-QString kindList()
+// The kinds a step may be: those that drive several pumps only in a program that names them.
+QString kindList(bool pumpsNamed)
 {
     QStringList names;
     for (const KindFields &k : kinds())
-        names << ProgramStep::kindName(k.kind);
+        if (pumpsNamed || !multiPump(k.kind))
+            names << ProgramStep::kindName(k.kind);
     return names.join(QStringLiteral(", "));
 }
 
@@ -85,6 +107,7 @@ constexpr double WaitMaxS = 86400; // a day
 constexpr int RampMinSteps = 2;
 constexpr int RampMaxSteps = 100;
 constexpr double RampMinStepS = 1;
+constexpr int PumpNameMaxChars = 32;
 
 // The fields of a step that hold a value of the right type, by their index in its kind's table.
 // read() leaves out the missing and mistyped ones, so that none is judged twice.
@@ -148,10 +171,21 @@ QString outside(const char *key, const QString &path, double value)
     return why.isEmpty() ? QString() : path + why.mid(why.indexOf(QLatin1Char(':')));
 }
 
+// Pump names go on command lines ("--pump A=PORT") and into topics: plain words only.
+bool pumpName(const QString &name)
+{
+    return !name.isEmpty() && name.size() <= PumpNameMaxChars &&
+           std::all_of(name.begin(), name.end(), [](QChar c) {
+               return (c.unicode() < 128 && c.isLetterOrNumber()) || c == QLatin1Char('-') ||
+                      c == QLatin1Char('_');
+           });
+}
+
 class Rules
 {
 public:
     QStringList &errors;
+    QStringList pumps = {}; // the program's; empty for a program of one unnamed pump
 
     void add(const QString &error)
     {
@@ -209,13 +243,104 @@ public:
         return value >= minimum && value <= maximum;
     }
 
-    // The rules of one step's values; path names the kind ("steps[0].dose"), level counts the
-    // repeats the step is in.
-    void step(const ProgramStep &s, const QString &path, int level, Present present)
+    // A name a step gives for its pump: one of the program's.
+    bool knownPump(const QString &path, const QString &name)
+    {
+        if (pumps.isEmpty()) {
+            add(path + QStringLiteral(": the program names no pumps (\"pumps\")"));
+            return false;
+        }
+        if (!pumps.contains(name)) {
+            add(QStringLiteral("%1: \"%2\" is not one of the program's pumps (%3)")
+                    .arg(path, shown(name), shown(pumps.join(QStringLiteral(", ")))));
+            return false;
+        }
+        return true;
+    }
+
+    void percent(const QString &path, double value)
+    {
+        if (!std::isfinite(value))
+            add(path + QStringLiteral(": is not a number"));
+        else if (value < 0)
+            add(QStringLiteral("%1: %2 is below 0").arg(path, number(value)));
+        else if (value > 100)
+            add(QStringLiteral("%1: %2 is above 100").arg(path, number(value)));
+    }
+
+    // The steps that drive several pumps at once: only in a program that names them, and never
+    // within a branch, which is one pump's.
+    void multiPumpStep(const ProgramStep &s, const QString &path, const QString &branch,
+                       Present present)
     {
         const auto at = [&path](const char *field) {
             return path + QLatin1Char('.') + QLatin1String(field);
         };
+        if (pumps.isEmpty()) {
+            add(path + QStringLiteral(": drives several pumps; the program names none "
+                                      "(\"pumps\")"));
+            return;
+        }
+        if (!branch.isEmpty()) {
+            add(QStringLiteral("%1: within %2's branch; a branch runs on its own pump only")
+                    .arg(path, shown(branch)));
+            return;
+        }
+        if (s.kind == Kind::Parallel) {
+            if (s.branches.empty())
+                add(path + QStringLiteral(": no branches; a branch is a pump's name with its "
+                                          "steps"));
+            for (const ProgramStep::Branch &b : s.branches)
+                knownPump(path + QLatin1Char('.') + shown(b.pump), b.pump);
+            return;
+        }
+        if (has(present, 0)) {
+            if (s.pumps.size() != 2)
+                add(QStringLiteral("%1: %2 pump%3; a gradient takes two")
+                        .arg(at("pumps"))
+                        .arg(s.pumps.size())
+                        .arg(s.pumps.size() == 1 ? QString() : QStringLiteral("s")));
+            else if (s.pumps[0] == s.pumps[1])
+                add(QStringLiteral("%1: \"%2\" twice; a gradient takes two pumps")
+                        .arg(at("pumps"), shown(s.pumps[0])));
+            else
+                for (int i = 0; i < 2; ++i)
+                    knownPump(QStringLiteral("%1[%2]").arg(at("pumps")).arg(i), s.pumps[i]);
+        }
+        if (has(present, 1))
+            decimal("flow-rate", at("total_ml_min"), s.totalMlMin);
+        if (has(present, 2))
+            percent(at("from_percent"), s.fromPercent);
+        if (has(present, 3))
+            percent(at("to_percent"), s.toPercent);
+        const bool time = has(present, 4) && dispenseTime(at("for_s"), s.forS);
+        const bool steps =
+            has(present, 5) && whole(at("steps"), s.rampSteps, RampMinSteps, RampMaxSteps);
+        if (time && steps && s.forS / s.rampSteps < RampMinStepS)
+            add(QStringLiteral("%1: %2 s in %3 steps is under %4 s a step")
+                    .arg(at("for_s"), number(s.forS))
+                    .arg(s.rampSteps)
+                    .arg(number(RampMinStepS)));
+    }
+
+    // The rules of one step's values; path names the kind ("steps[0].dose"), level counts the
+    // repeats the step is in, branch names the pump of the parallel branch it is in.
+    void step(const ProgramStep &s, const QString &path, int level, Present present,
+              const QString &branch = QString())
+    {
+        const auto at = [&path](const char *field) {
+            return path + QLatin1Char('.') + QLatin1String(field);
+        };
+        if (multiPump(s.kind)) {
+            multiPumpStep(s, path, branch, present);
+            return;
+        }
+        // The pump is the last field of every other kind.
+        const int pumpIndex = static_cast<int>(fieldsOf(s.kind).fields.size()) - 1;
+        if (has(present, pumpIndex) && !s.pump.isEmpty() && knownPump(at("pump"), s.pump) &&
+            !branch.isEmpty() && s.pump != branch)
+            add(QStringLiteral("%1: \"%2\" in %3's branch; a branch runs on its own pump only")
+                    .arg(at("pump"), shown(s.pump), shown(branch)));
         switch (s.kind) {
         case Kind::Dose: {
             const bool volume = has(present, 0) && decimal("volume", at("volume_ml"), s.volumeMl);
@@ -286,6 +411,9 @@ public:
             if (has(present, 0))
                 whole(at("count"), s.count, 1, ProgramFile::MaxSteps);
             break;
+        case Kind::Parallel:
+        case Kind::Gradient:
+            break;
         }
     }
 
@@ -303,6 +431,47 @@ public:
             add(QStringLiteral("name: holds a control character"));
         else if (name.size() > NameMaxChars)
             add(QStringLiteral("name: %1 characters, above %2").arg(name.size()).arg(NameMaxChars));
+    }
+
+    // The program's own list of pumps: plain, distinct names, each of which some step uses.
+    void pumpList(const QStringList &names, const std::vector<ProgramStep> &steps)
+    {
+        if (names.size() > ProgramFile::MaxPumps)
+            add(QStringLiteral("pumps: %1 pumps, above %2")
+                    .arg(names.size())
+                    .arg(ProgramFile::MaxPumps));
+        QStringList used;
+        if (!names.isEmpty())
+            usedPumps(steps, names.first(), used);
+        for (int i = 0; i < names.size(); ++i) {
+            const QString path = QStringLiteral("pumps[%1]").arg(i);
+            if (!pumpName(names[i]))
+                add(QStringLiteral("%1: \"%2\" is not a pump name (letters, digits, - and _, up "
+                                   "to %3)")
+                        .arg(path, shown(names[i]))
+                        .arg(PumpNameMaxChars));
+            else if (names.indexOf(names[i]) < i)
+                add(QStringLiteral("%1: \"%2\" is named twice").arg(path, names[i]));
+            else if (!used.contains(names[i]))
+                add(QStringLiteral("%1: \"%2\" has no step").arg(path, names[i]));
+        }
+    }
+
+    static void usedPumps(const std::vector<ProgramStep> &steps, const QString &pump,
+                          QStringList &used)
+    {
+        for (const ProgramStep &s : steps) {
+            const QString own = s.pump.isEmpty() ? pump : s.pump;
+            if (s.kind == Kind::Parallel) {
+                for (const ProgramStep::Branch &b : s.branches)
+                    usedPumps(b.steps, b.pump, used << b.pump);
+            } else if (s.kind == Kind::Gradient) {
+                used << s.pumps;
+            } else {
+                used << own;
+                usedPumps(s.steps, own, used);
+            }
+        }
     }
 
     void size(const std::vector<ProgramStep> &list)
@@ -324,16 +493,19 @@ QString stepPath(const QString &listPath, int index)
 
 // Walks a program built in memory through the rules.
 void checkSteps(Rules &rules, const std::vector<ProgramStep> &list, const QString &listPath,
-                int level)
+                int level, const QString &branch = QString())
 {
     rules.steps(list.size(), listPath);
     for (std::size_t i = 0; i < list.size(); ++i) {
         const ProgramStep &s = list[i];
         const QString path = stepPath(listPath, static_cast<int>(i)) + QLatin1Char('.') +
                              ProgramStep::kindName(s.kind);
-        rules.step(s, path, level, AllPresent);
+        rules.step(s, path, level, AllPresent, branch);
         if (s.kind == Kind::Repeat)
-            checkSteps(rules, s.steps, path + QStringLiteral(".steps"), level + 1);
+            checkSteps(rules, s.steps, path + QStringLiteral(".steps"), level + 1, branch);
+        if (s.kind == Kind::Parallel && branch.isEmpty())
+            for (const ProgramStep::Branch &b : s.branches)
+                checkSteps(rules, b.steps, path + QLatin1Char('.') + shown(b.pump), level, b.pump);
     }
 }
 
@@ -364,19 +536,38 @@ public:
     }
 
 private:
+    // A parallel step's body: each pump's name with its steps, read as that pump's branch.
+    void branches(const QJsonObject &body, const QString &path, int level, ProgramStep &s)
+    {
+        // Refused as a whole within a branch or in a program of one pump: its branches are not
+        // read.
+        const bool refused = !branch.isEmpty() || rules.pumps.isEmpty();
+        for (auto it = body.begin(); it != body.end(); ++it) {
+            ProgramStep::Branch b;
+            b.pump = it.key();
+            if (!refused) {
+                branch = b.pump;
+                b.steps = steps(it.value(), path + QLatin1Char('.') + shown(b.pump), level);
+                branch.clear();
+            }
+            s.branches.push_back(std::move(b));
+        }
+    }
+
     bool step(const QJsonValue &value, const QString &path, int level, ProgramStep &s)
     {
         if (!value.isObject()) {
             rules.add(QStringLiteral("%1: %2 is not a step").arg(path, quoted(value)));
             return false;
         }
+        const QString known = kindList(!rules.pumps.isEmpty());
         const QJsonObject object = value.toObject();
         if (object.size() != 1) {
-            rules.add(object.isEmpty()
-                          ? QStringLiteral("%1: no step; a step is one of %2").arg(path, kindList())
-                          : QStringLiteral("%1: %2 steps in one; a step holds one of %3")
-                                .arg(path, shown(object.keys().join(QStringLiteral(" and "))),
-                                     kindList()));
+            rules.add(
+                object.isEmpty()
+                    ? QStringLiteral("%1: no step; a step is one of %2").arg(path, known)
+                    : QStringLiteral("%1: %2 steps in one; a step holds one of %3")
+                          .arg(path, shown(object.keys().join(QStringLiteral(" and "))), known));
             return false;
         }
         const QString kindName = object.begin().key();
@@ -386,8 +577,7 @@ private:
                 kind = &k;
         const QString kindPath = path + QLatin1Char('.') + shown(kindName);
         if (!kind) {
-            rules.add(
-                QStringLiteral("%1: unknown step; a step is one of %2").arg(kindPath, kindList()));
+            rules.add(QStringLiteral("%1: unknown step; a step is one of %2").arg(kindPath, known));
             return false;
         }
         s.kind = kind->kind;
@@ -397,12 +587,18 @@ private:
             return false;
         }
         const QJsonObject fields = body.toObject();
+        if (s.kind == Kind::Parallel) {
+            branches(fields, kindPath, level, s);
+            rules.step(s, kindPath, level, AllPresent, branch);
+            return true;
+        }
         Present present = 0;
         for (std::size_t i = 0; i < kind->fields.size(); ++i) {
             const Field &field = kind->fields[i];
             const QString fieldPath = kindPath + QLatin1Char('.') + QLatin1String(field.name);
             if (!fields.contains(QLatin1String(field.name))) {
-                rules.add(fieldPath + QStringLiteral(": missing"));
+                if (field.type != Type::Pump)
+                    rules.add(fieldPath + QStringLiteral(": missing"));
                 continue;
             }
             if (read(field, fields.value(QLatin1String(field.name)), fieldPath, level, s))
@@ -416,7 +612,7 @@ private:
                 rules.add(kindPath + QLatin1Char('.') + shown(it.key()) +
                           QStringLiteral(": unknown field"));
         }
-        rules.step(s, kindPath, level, present);
+        rules.step(s, kindPath, level, present, branch);
         return true;
     }
 
@@ -454,12 +650,35 @@ private:
         case Type::Steps:
             s.steps = steps(value, path, level + 1);
             return value.isArray();
+        case Type::Pump:
+            if (!value.isString() || value.toString().isEmpty()) {
+                rules.add(QStringLiteral("%1: %2 is not a pump's name").arg(path, quoted(value)));
+                return false;
+            }
+            s.pump = value.toString();
+            return true;
+        case Type::Names: {
+            const QJsonArray names = value.toArray();
+            if (!value.isArray() ||
+                std::any_of(names.begin(), names.end(),
+                            [](const QJsonValue &v) { return !v.isString(); })) {
+                rules.add(QStringLiteral("%1: %2 is not a list of pumps' names")
+                              .arg(path, quoted(value)));
+                return false;
+            }
+            for (const QJsonValue &name : names)
+                s.pumps << name.toString();
+            return true;
+        }
         }
         return false;
     }
 
     Rules &rules;
+    QString branch; // the pump whose parallel branch is being read
 };
+
+QJsonArray stepsJson(const std::vector<ProgramStep> &steps);
 
 QJsonObject stepJson(const ProgramStep &s)
 {
@@ -479,16 +698,30 @@ QJsonObject stepJson(const ProgramStep &s)
         case Type::Text:
             fields.insert(name, s.text);
             break;
-        case Type::Steps: {
-            QJsonArray inner;
-            for (const ProgramStep &child : s.steps)
-                inner.append(stepJson(child));
-            fields.insert(name, inner);
+        case Type::Steps:
+            fields.insert(name, stepsJson(s.steps));
+            break;
+        case Type::Pump:
+            if (!s.pump.isEmpty())
+                fields.insert(name, s.pump);
+            break;
+        case Type::Names:
+            fields.insert(name, QJsonArray::fromStringList(s.pumps));
             break;
         }
-        }
     }
+    for (const ProgramStep::Branch &b : s.branches)
+        if (s.kind == Kind::Parallel)
+            fields.insert(b.pump, stepsJson(b.steps));
     return QJsonObject{{ProgramStep::kindName(s.kind), fields}};
+}
+
+QJsonArray stepsJson(const std::vector<ProgramStep> &steps)
+{
+    QJsonArray out;
+    for (const ProgramStep &s : steps)
+        out.append(stepJson(s));
+    return out;
 }
 
 QString sizeError(const QString &what, qint64 bytes)
@@ -551,6 +784,20 @@ ProgramFile::Checked ProgramFile::read(const QByteArray &json)
         rules.name(program.name);
     }
 
+    // Before the steps, which name them.
+    const QJsonValue pumps = top.value(QLatin1String("pumps"));
+    const QJsonArray pumpArray = pumps.toArray();
+    if (pumps.isUndefined()) {
+    } else if (!pumps.isArray() || pumpArray.isEmpty() ||
+               std::any_of(pumpArray.begin(), pumpArray.end(),
+                           [](const QJsonValue &v) { return !v.isString(); })) {
+        rules.add(QStringLiteral("pumps: %1 is not a list of pumps' names").arg(quoted(pumps)));
+    } else {
+        for (const QJsonValue &name : pumpArray)
+            program.pumps << name.toString();
+        rules.pumps = program.pumps;
+    }
+
     const QJsonValue steps = top.value(QLatin1String("steps"));
     if (steps.isUndefined()) {
         rules.add(QStringLiteral("steps: missing"));
@@ -558,10 +805,12 @@ ProgramFile::Checked ProgramFile::read(const QByteArray &json)
         program.steps = Reader(rules).steps(steps, QStringLiteral("steps"), 0);
         rules.size(program.steps);
     }
+    if (!program.pumps.isEmpty())
+        rules.pumpList(program.pumps, program.steps);
 
     for (auto it = top.begin(); it != top.end(); ++it)
         if (it.key() != QLatin1String("format") && it.key() != QLatin1String("name") &&
-            it.key() != QLatin1String("steps"))
+            it.key() != QLatin1String("steps") && it.key() != QLatin1String("pumps"))
             rules.add(shown(it.key()) + QStringLiteral(": unknown field"));
 
     if (checked.ok()) {
@@ -601,21 +850,22 @@ ProgramFile::Checked ProgramFile::load(const QString &path)
 
 QByteArray ProgramFile::write(const DosingProgram &program)
 {
-    QJsonArray steps;
-    for (const ProgramStep &s : program.steps)
-        steps.append(stepJson(s));
-    const QJsonObject top{{QStringLiteral("format"), QLatin1String(Format)},
-                          {QStringLiteral("name"), program.name},
-                          {QStringLiteral("steps"), steps}};
+    QJsonObject top{{QStringLiteral("format"), QLatin1String(Format)},
+                    {QStringLiteral("name"), program.name},
+                    {QStringLiteral("steps"), stepsJson(program.steps)}};
+    if (!program.pumps.isEmpty())
+        top.insert(QStringLiteral("pumps"), QJsonArray::fromStringList(program.pumps));
     return QJsonDocument(top).toJson(QJsonDocument::Indented);
 }
 
 QStringList ProgramFile::check(const DosingProgram &program)
 {
     QStringList errors;
-    Rules rules{errors};
+    Rules rules{errors, program.pumps};
     rules.name(program.name);
     checkSteps(rules, program.steps, QStringLiteral("steps"), 0);
     rules.size(program.steps);
+    if (!program.pumps.isEmpty())
+        rules.pumpList(program.pumps, program.steps);
     return errors;
 }

@@ -11,6 +11,11 @@
 // unrolled size) and names each error by its path:
 // "steps[2].repeat.steps[0].dose.rate_ml_min: 150 is above 100". A file with any error yields no
 // program, so nothing can be sent from it.
+//
+// A program may name the pumps it drives ("pumps": ["A", "B"]); a step then gives its pump
+// ("pump": "B", else the enclosing repeat's, else the first), a parallel step runs one branch of
+// steps per pump at once, and a gradient shares one total flow between two pumps. A program
+// without "pumps" drives one pump and knows neither.
 class ProgramFile
 {
 public:
@@ -18,6 +23,7 @@ public:
     static constexpr int MaxBytes = 64 * 1024;
     static constexpr int MaxSteps = 1000; // once unrolled
     static constexpr int MaxDepth = 3;    // repeats within repeats
+    static constexpr int MaxPumps = 8;
 
     struct Checked
     {

@@ -36,7 +36,13 @@ long long ProgramPlan::unrolledCount(const std::vector<ProgramStep> &steps, long
 {
     long long total = 0;
     for (const ProgramStep &step : steps) {
-        if (step.kind != ProgramStep::Kind::Repeat) {
+        if (step.kind == ProgramStep::Kind::Parallel) {
+            // Each branch is run by its own pump, and counts for itself.
+            for (const ProgramStep::Branch &branch : step.branches)
+                total += unrolledCount(branch.steps, limit);
+        } else if (step.kind == ProgramStep::Kind::Gradient) {
+            total += 2LL * std::max(1, std::min(step.rampSteps, static_cast<int>(limit)));
+        } else if (step.kind != ProgramStep::Kind::Repeat) {
             ++total;
         } else if (step.count > 0) {
             const long long inner = unrolledCount(step.steps, limit);

@@ -211,6 +211,8 @@ struct ProgramRunner::Private
             queuePrime();
             break;
         case Kind::Repeat:
+        case Kind::Parallel: // in a program that names its pumps: refused by start()
+        case Kind::Gradient:
             // Unrolled away; nothing to run.
             finish();
             return;
@@ -831,6 +833,10 @@ bool ProgramRunner::start(const DosingProgram &program, const RequestOrigin &ori
         return refuse(QStringLiteral("the last program is still ending: its count is being read"));
     if (d->status.active())
         return refuse(QStringLiteral("a program is already running"));
+    // Its steps name their pumps and may run several at once: a runner above the pumps' runners
+    // splits it.
+    if (!program.pumps.isEmpty())
+        return refuse(QStringLiteral("the program names its pumps; it runs on them together"));
     std::vector<PlannedStep> plan = ProgramPlan::unroll(program);
     if (plan.empty())
         return refuse(QStringLiteral("the program has no steps"));

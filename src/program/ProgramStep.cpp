@@ -28,9 +28,13 @@ QString ProgramStep::kindName(Kind kind)
     case Kind::Prime:
         return QStringLiteral("prime");
     case Kind::Repeat:
+        return QStringLiteral("repeat");
+    case Kind::Parallel:
+        return QStringLiteral("parallel");
+    case Kind::Gradient:
         break;
     }
-    return QStringLiteral("repeat");
+    return QStringLiteral("gradient");
 }
 
 ProgramStep ProgramStep::prime()

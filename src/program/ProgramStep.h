@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -9,14 +10,22 @@ class DosingPlan;
 }
 
 // One step of a dosing program as its file gives it, in the file's units; a repeat holds its own
-// steps. Only the fields of its kind mean anything.
+// steps, a parallel one list of steps per pump. Only the fields of its kind mean anything.
 struct ProgramStep
 {
     // Prime is a front-end's priming until stopped, run as a program of its own: no file may
     // ask for it.
-    enum class Kind { Dose, Run, Ramp, Wait, Prompt, Repeat, Prime };
+    enum class Kind { Dose, Run, Ramp, Wait, Prompt, Repeat, Parallel, Gradient, Prime };
 
-    // The file's name of the kind: "dose", "run", "ramp", "wait", "prompt", "repeat"; "prime".
+    // One pump's part of a parallel step.
+    struct Branch
+    {
+        QString pump;
+        std::vector<ProgramStep> steps;
+    };
+
+    // The file's name of the kind: "dose", "run", "ramp", "wait", "prompt", "repeat",
+    // "parallel", "gradient"; "prime".
     static QString kindName(Kind kind);
     // The step a front-end's prime runs as.
     static ProgramStep prime();
@@ -29,9 +38,17 @@ struct ProgramStep
     double rateMlMin = 0;           // dose, run
     double fromMlMin = 0;           // ramp
     double toMlMin = 0;             // ramp
-    double forS = 0;                // run, ramp, wait
-    int rampSteps = 0;              // ramp: equal steps from one rate to the other
+    double forS = 0;                // run, ramp, wait, gradient
+    int rampSteps = 0;              // ramp, gradient: equal steps from one value to the other
     int count = 0;                  // repeat
     QString text;                   // prompt
     std::vector<ProgramStep> steps; // repeat
+    // The pump it runs on, in a program that names its pumps; empty: the enclosing repeat's, else
+    // the program's first. Any kind but parallel and gradient.
+    QString pump = {};
+    std::vector<Branch> branches = {}; // parallel, in the file's order
+    QStringList pumps = {};            // gradient: two, the first one's share in percent
+    double totalMlMin = 0;             // gradient: both pumps together
+    double fromPercent = 0;            // gradient: the first pump's share at the start
+    double toPercent = 0;              // gradient: and at the end
 };

@@ -104,6 +104,9 @@ ProgramStep ProgramStepModel::newStep(ProgramStep::Kind kind)
         step.count = 2;
         step.steps.push_back(newStep(Kind::Wait));
         break;
+    case Kind::Parallel: // several pumps: not the window's, which drives one
+    case Kind::Gradient:
+        break;
     }
     return step;
 }

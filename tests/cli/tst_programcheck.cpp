@@ -15,6 +15,15 @@ const QByteArray twoErrors = R"({"format": "dosetta-program/1", "name": "bad", "
     {"repeat": {"count": 2, "steps": [{"dose": {"volume_ml": 1, "rate_ml_min": 150}}]}},
     {"wait": {"for_s": 0}}]})";
 
+const QByteArray twoPumps = R"({"format": "dosetta-program/1", "name": "Mix", "pumps": ["A", "B"],
+    "steps": [
+    {"dose": {"volume_ml": 1, "rate_ml_min": 30}},
+    {"run": {"rate_ml_min": 5, "for_s": 12}},
+    {"parallel": {"A": [{"run": {"rate_ml_min": 10, "for_s": 20}}],
+                  "B": [{"repeat": {"count": 2, "steps": [{"wait": {"for_s": 5}}]}}]}},
+    {"gradient": {"pumps": ["A", "B"], "total_ml_min": 20, "from_percent": 80, "to_percent": 20,
+                  "for_s": 60, "steps": 3}}]})";
+
 struct Run
 {
     int exitCode = -1;
@@ -62,6 +71,7 @@ void ProgramCheckTest::initTestCase()
     QVERIFY(dir.isValid());
     invalidFile = writeFile(dir.filePath(QStringLiteral("bad.json")), twoErrors);
     QVERIFY(!invalidFile.isEmpty());
+    QVERIFY(!writeFile(dir.filePath(QStringLiteral("mix.json")), twoPumps).isEmpty());
 }
 
 void ProgramCheckTest::checks_data()
@@ -80,6 +90,30 @@ void ProgramCheckTest::checks_data()
                                               "rate_ml_min: 150 is above 100.0 ml/min\n"
                                               "dosetta-cli: steps[1].wait.for_s: 0 is not above "
                                               "0 s\n");
+    // Each pump's own time and volume; the program's time stage by stage, each as long as its
+    // longest part: 2 s + 12 s + 20 s + 60 s.
+    QTest::newRow("two pumps: the plan per pump")
+        << QStringLiteral("mix.json") << 0
+        << QByteArray("Mix: 2 pumps, 11 steps, about 1 min 34 s, 25.333 ml\n"
+                      "A: 6 steps, about 1 min 34 s, 15.333 ml\n"
+                      "  dose 1 ml at 30 ml/min\n"
+                      "  run 5 ml/min for 12 s\n"
+                      "  run 10 ml/min for 20 s\n"
+                      "  hold until steps[2].parallel is done on A, B\n"
+                      "  run 16 ml/min for 20 s\n"
+                      "  run 10 ml/min for 20 s\n"
+                      "  run 4 ml/min for 20 s\n"
+                      "  hold until the program is done on every pump\n"
+                      "B: 5 steps, about 1 min 10 s, 10 ml\n"
+                      "  hold until steps[0] to steps[1] is done on A\n"
+                      "  repeat 2 times:\n"
+                      "    wait 5 s\n"
+                      "  hold until steps[2].parallel is done on A, B\n"
+                      "  run 4 ml/min for 20 s\n"
+                      "  run 10 ml/min for 20 s\n"
+                      "  run 16 ml/min for 20 s\n"
+                      "  hold until the program is done on every pump\n")
+        << QByteArray();
     QTest::newRow("missing file")
         << QStringLiteral("missing.json") << 2 << QByteArray()
         << QByteArray("dosetta-cli: missing.json: cannot be read: No such file or directory\n");
@@ -109,6 +143,17 @@ void ProgramCheckTest::asJson()
     QCOMPARE(object.value("seconds").toDouble(), 71.6);
     QCOMPARE(object.value("volume_ml").toDouble(), 14.433);
     QCOMPARE(object.value("prompts").toInt(), 1);
+
+    // Two pumps: the program's numbers and each pump's with its plan.
+    r = check(dir.filePath(QStringLiteral("mix.json")), true);
+    QCOMPARE(r.exitCode, 0);
+    object = QJsonDocument::fromJson(r.out).object();
+    QCOMPARE(object.value("seconds").toDouble(), 94.0);
+    const QJsonArray pumps = object.value("pumps").toArray();
+    QCOMPARE(pumps.size(), 2);
+    QCOMPARE(pumps.at(1).toObject().value("pump").toString(), QStringLiteral("B"));
+    QCOMPARE(pumps.at(1).toObject().value("volume_ml").toDouble(), 10.0);
+    QCOMPARE(pumps.at(1).toObject().value("plan").toArray().size(), 8);
 
     // One object with every error, not one per error nor only the last.
     r = check(invalidFile, true);

@@ -23,6 +23,14 @@ const QByteArray Short = R"({"format": "dosetta-program/1", "name": "Short", "st
 const QByteArray Long = R"({"format": "dosetta-program/1", "name": "Long", "steps": [
     {"run": {"rate_ml_min": 10, "for_s": 600}}]})";
 
+// B's dose waits for A's; then both at once.
+const QByteArray TwoPumps = R"({"format": "dosetta-program/1", "name": "Two", "pumps": ["A", "B"],
+    "steps": [
+    {"dose": {"volume_ml": 0.5, "rate_ml_min": 30}},
+    {"dose": {"volume_ml": 0.5, "rate_ml_min": 30, "pump": "B"}},
+    {"parallel": {"A": [{"run": {"rate_ml_min": 10, "for_s": 20}}],
+                  "B": [{"run": {"rate_ml_min": 20, "for_s": 20}}]}}]})";
+
 } // namespace
 
 class ProgramRunTest : public QObject
@@ -31,9 +39,11 @@ class ProgramRunTest : public QObject
 
 private slots:
     void runsToItsEnd();
+    void twoPumpsRunToTheirEnd();
     void refusedBeforeAnythingIsSent_data();
     void refusedBeforeAnythingIsSent();
     void interruptStopsThePump();
+    void interruptStopsEveryPump();
     void lostLinkStopsThePumpWhenItComesBack();
 
 private:
@@ -83,6 +93,50 @@ void ProgramRunTest::runsToItsEnd()
     QVERIFY2(wait > 0 && wait < text.indexOf(",Short,3 run\r\n"), text.constData());
 }
 
+// Each pump's events name it, the holds make none, and the program's end comes last with each
+// pump's own count.
+void ProgramRunTest::twoPumpsRunToTheirEnd()
+{
+    SimProcess a(1, {"--speed", "20"});
+    SimProcess b(2, {"--speed", "20"});
+    QVERIFY(a.start() && b.start());
+    QProcess p;
+    startCli(p, QStringLiteral("/nonexistent/ttyPUMP"),
+             {"--json", "program", "run", write(QStringLiteral("two.json"), TwoPumps), "--pump",
+              "A=" + a.devicePath(), "--pump", QStringLiteral("B=%1:2").arg(b.devicePath())});
+    QVERIFY(p.waitForFinished(30000));
+    const QByteArray err = p.readAllStandardError();
+    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, err.constData());
+    QStringList events;
+    QJsonObject last;
+    for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        last = QJsonDocument::fromJson(line).object();
+        const QString event = last.value("event").toString();
+        if (event.startsWith(QLatin1String("step-started")))
+            events << QStringLiteral("%1 %2").arg(last.value("pump").toString(),
+                                                  last.value("path").toString());
+    }
+    // Paths in each pump's own program: A holds before the parallel, B before its dose.
+    QCOMPARE(events.filter(QRegularExpression(QStringLiteral("^A "))),
+             (QStringList{"A steps[0]", "A steps[2]"}));
+    QCOMPARE(events.filter(QRegularExpression(QStringLiteral("^B "))),
+             (QStringList{"B steps[1]", "B steps[2]"}));
+    QCOMPARE(last.value("event").toString(), QStringLiteral("ended"));
+    QCOMPARE(last.value("state").toString(), QStringLiteral("done"));
+    const QJsonObject pumps = last.value("pumps").toObject();
+    // 0.5 ml and 10 ml/min for 20 s; 0.5 ml and 20 ml/min for 20 s.
+    const qint64 countA =
+        std::llround(pumps.value("A").toObject().value("volume_ml").toDouble() * 1000);
+    const qint64 countB =
+        std::llround(pumps.value("B").toObject().value("volume_ml").toDouble() * 1000);
+    QVERIFY2(qAbs(countA - 3833) <= 5 && qAbs(countB - 7167) <= 5,
+             qPrintable(QStringLiteral("%1 %2").arg(countA).arg(countB)));
+    QTRY_COMPARE(SimLog::runsTotal(a.log()), countA);
+    QTRY_COMPARE(SimLog::runsTotal(b.log()), countB);
+}
+
 void ProgramRunTest::refusedBeforeAnythingIsSent_data()
 {
     QTest::addColumn<QByteArray>("content");
@@ -98,6 +152,15 @@ void ProgramRunTest::refusedBeforeAnythingIsSent_data()
         << QByteArray(R"({"format": "dosetta-program/1", "name": "Ask", "steps": [
             {"prompt": {"text": "Go?"}}]})")
         << QStringList() << "--yes";
+    QTest::newRow("a pump of the program without its port")
+        << TwoPumps << QStringList{"--pump", "A=/nonexistent/ttyA"} << "--pump B=PORT";
+    QTest::newRow("a pump the program does not name")
+        << TwoPumps << QStringList{"--pump", "A=/nonexistent/ttyA", "--pump", "C=/nonexistent/ttyC"}
+        << "has no pump \"C\"";
+    QTest::newRow("two pumps on one port")
+        << TwoPumps
+        << QStringList{"--pump", "A=/nonexistent/tty:1", "--pump", "B=/nonexistent/tty:2"}
+        << "each pump needs a port of its own";
     QTest::newRow("record into a folder that is not there")
         << Short << QStringList{"--csv", "/nonexistent/run.csv"} << "--csv";
 }
@@ -142,6 +205,33 @@ void ProgramRunTest::interruptStopsThePump()
     QTRY_COMPARE(sim.received().filter(QRegularExpression(QStringLiteral("^01[^?]"))).constLast(),
                  QStringLiteral("01KY0"));
     QTRY_COMPARE(said.captured(1).toDouble(), SimLog::runsTotal(sim.log()) / 1000.0);
+}
+
+void ProgramRunTest::interruptStopsEveryPump()
+{
+    SimProcess a(1, {"--speed", "20"});
+    SimProcess b(1, {"--speed", "20"});
+    QVERIFY(a.start() && b.start());
+    QProcess p;
+    startCli(p, QStringLiteral("/nonexistent/ttyPUMP"),
+             {"program", "run",
+              write(QStringLiteral("both.json"),
+                    R"({"format": "dosetta-program/1", "name": "Both", "pumps": ["A", "B"],
+                        "steps": [{"parallel": {"A": [{"run": {"rate_ml_min": 10, "for_s": 600}}],
+                                   "B": [{"run": {"rate_ml_min": 10, "for_s": 600}}]}}]})"),
+              "--pump", "A=" + a.devicePath(), "--pump", "B=" + b.devicePath()});
+    QTRY_VERIFY_WITH_TIMEOUT(a.received().contains(QStringLiteral("01KY1")) &&
+                                 b.received().contains(QStringLiteral("01KY1")),
+                             10000);
+    QVERIFY(signalChild(p, SIGINT));
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitCode(), 130);
+    const QByteArray err = p.readAllStandardError();
+    QVERIFY2(err.contains("every pump was stopped"), err.constData());
+    for (SimProcess *sim : {&a, &b})
+        QTRY_COMPARE(
+            sim->received().filter(QRegularExpression(QStringLiteral("^01[^?]"))).constLast(),
+            QStringLiteral("01KY0"));
 }
 
 // The line hangs up for longer than the program may lose it: the program fails, and the Stop is

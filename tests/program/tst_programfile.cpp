@@ -1,5 +1,7 @@
 #include "program/ProgramFile.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -11,6 +13,16 @@ QByteArray withSteps(const QByteArray &steps)
     return R"({"format": "dosetta-program/1", "name": "t", "steps": [)" + steps + "]}";
 }
 
+// A file that names its pumps.
+QByteArray withPumps(const QByteArray &pumps, const QByteArray &steps)
+{
+    return R"({"format": "dosetta-program/1", "name": "t", "pumps": [)" + pumps +
+           R"(], "steps": [)" + steps + "]}";
+}
+
+const QByteArray parallelAB = R"({"parallel": {"A": [{"wait": {"for_s": 1}}],
+                                               "B": [{"wait": {"for_s": 1}}]}})";
+
 } // namespace
 
 class ProgramFileTest : public QObject
@@ -20,6 +32,8 @@ class ProgramFileTest : public QObject
 private slots:
     void invalidFiles_data();
     void invalidFiles();
+    void multiPumpFiles_data();
+    void multiPumpFiles();
     void exampleReadsAndWritesBack();
     void loadRefuses();
 };
@@ -123,6 +137,149 @@ void ProgramFileTest::invalidFiles()
     QCOMPARE(checked.errors, errors);
     // Nothing to send from a file with errors.
     QVERIFY(checked.program.steps.empty());
+}
+
+void ProgramFileTest::multiPumpFiles_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QStringList>("errors");
+
+    // Good files: each reads, and writes back as it read.
+    QTest::newRow("steps naming their pumps, a parallel and a gradient")
+        << withPumps(R"("A", "B")", R"({"dose": {"volume_ml": 1, "rate_ml_min": 10}},
+                        {"run": {"rate_ml_min": 10, "for_s": 5, "pump": "B"}}, )" +
+                                        parallelAB + R"(,
+                        {"gradient": {"pumps": ["B", "A"], "total_ml_min": 20, "from_percent": 0,
+                                      "to_percent": 100, "for_s": 60, "steps": 6}})")
+        << QStringList();
+    QTest::newRow("a repeat's pump for the steps within it, a parallel within a repeat")
+        << withPumps(R"("A", "B")", R"({"repeat": {"count": 2, "pump": "B", "steps": [
+                          {"wait": {"for_s": 1}}, {"wait": {"for_s": 1, "pump": "A"}}, )" +
+                                        parallelAB + "]}}")
+        << QStringList();
+    QTest::newRow("one named pump")
+        << withPumps(R"("left")", R"({"wait": {"for_s": 1}})") << QStringList();
+
+    // Pump names.
+    QTest::newRow("a step's pump not in the list")
+        << withPumps(R"("A", "B")", R"({"wait": {"for_s": 1, "pump": "C"}}, )" + parallelAB)
+        << QStringList{R"(steps[0].wait.pump: "C" is not one of the program's pumps (A, B))"};
+    QTest::newRow("a pump in a program that names none")
+        << withSteps(R"({"wait": {"for_s": 1, "pump": "A"}})")
+        << QStringList{R"(steps[0].wait.pump: the program names no pumps ("pumps"))"};
+    QTest::newRow("a pump's name that is no text")
+        << withPumps(R"("A")", R"({"wait": {"for_s": 1, "pump": 1}})")
+        << QStringList{"steps[0].wait.pump: 1 is not a pump's name"};
+    QTest::newRow("a name twice, a name with a space, a pump without steps")
+        << withPumps(R"("A", "A", "B C", "D")", R"({"wait": {"for_s": 1}})")
+        << QStringList{R"(pumps[1]: "A" is named twice)",
+                       R"(pumps[2]: "B C" is not a pump name (letters, digits, - and _, up to 32))",
+                       R"(pumps[3]: "D" has no step)"};
+    QTest::newRow("pumps that are not a list")
+        << QByteArray(R"({"format": "dosetta-program/1", "name": "t", "pumps": "A",
+                          "steps": [{"wait": {"for_s": 1}}]})")
+        << QStringList{R"(pumps: "A" is not a list of pumps' names)"};
+    QTest::newRow("nine pumps")
+        << withPumps(R"("A", "B", "C", "D", "E", "F", "G", "H", "I")",
+                     R"({"parallel": {"A": [{"wait": {"for_s": 1}}], "B": [{"wait": {"for_s": 1}}],
+                         "C": [{"wait": {"for_s": 1}}], "D": [{"wait": {"for_s": 1}}],
+                         "E": [{"wait": {"for_s": 1}}], "F": [{"wait": {"for_s": 1}}],
+                         "G": [{"wait": {"for_s": 1}}], "H": [{"wait": {"for_s": 1}}],
+                         "I": [{"wait": {"for_s": 1}}]}})")
+        << QStringList{"pumps: 9 pumps, above 8"};
+
+    // Parallel steps.
+    QTest::newRow("a branch for a pump not in the list")
+        << withPumps(R"("A", "B")", R"({"parallel": {"A": [{"wait": {"for_s": 1}}],
+                                                     "C": [{"wait": {"for_s": 1}}]}},
+                                        {"wait": {"for_s": 1, "pump": "B"}})")
+        << QStringList{R"(steps[0].parallel.C: "C" is not one of the program's pumps (A, B))"};
+    QTest::newRow("a step in A's branch naming B")
+        << withPumps(R"("A", "B")", R"({"parallel": {"A": [{"wait": {"for_s": 1, "pump": "B"}}],
+                                                     "B": [{"wait": {"for_s": 1}}]}})")
+        << QStringList{R"(steps[0].parallel.A[0].wait.pump: "B" in A's branch; a branch runs )"
+                       R"(on its own pump only)"};
+    QTest::newRow("a parallel within a branch, with a repeat between")
+        << withPumps(R"("A", "B")", R"({"parallel": {"A": [{"repeat": {"count": 2, "steps": [)" +
+                                        parallelAB + R"(]}}], "B": [{"wait": {"for_s": 1}}]}})")
+        << QStringList{"steps[0].parallel.A[0].repeat.steps[0].parallel: within A's branch; a "
+                       "branch runs on its own pump only"};
+    QTest::newRow("a parallel without branches, one with an empty branch")
+        << withPumps(R"("A")", R"({"parallel": {}}, {"parallel": {"A": []}})")
+        << QStringList{"steps[0].parallel: no branches; a branch is a pump's name with its steps",
+                       "steps[1].parallel.A: no steps"};
+    QTest::newRow("a parallel in a program that names no pumps")
+        << withSteps(parallelAB)
+        << QStringList{R"(steps[0].parallel: drives several pumps; the program names none )"
+                       R"(("pumps"))"};
+    QTest::newRow("an unknown step lists the kinds of several pumps")
+        << withPumps(R"("A")", R"({"wait": {"for_s": 1}}, {"squirt": {}})")
+        << QStringList{"steps[1].squirt: unknown step; a step is one of dose, run, ramp, wait, "
+                       "prompt, repeat, parallel, gradient"};
+
+    // Gradients.
+    QTest::newRow("a gradient over one pump twice, its total above the pumps' maximum")
+        << withPumps(R"("A", "B")",
+                     R"({"gradient": {"pumps": ["A", "A"], "total_ml_min": 120, "from_percent": 80,
+                                      "to_percent": 20, "for_s": 60, "steps": 6}}, )" +
+                         parallelAB)
+        << QStringList{R"(steps[0].gradient.pumps: "A" twice; a gradient takes two pumps)",
+                       "steps[0].gradient.total_ml_min: 120 is above 100.0 ml/min"};
+    QTest::newRow("percentages outside 0 to 100, steps under a second")
+        << withPumps(R"("A", "B")",
+                     R"({"gradient": {"pumps": ["A", "B"], "total_ml_min": 20, "from_percent": -5,
+                                      "to_percent": 100.5, "for_s": 5, "steps": 6}})")
+        << QStringList{"steps[0].gradient.from_percent: -5 is below 0",
+                       "steps[0].gradient.to_percent: 100.5 is above 100",
+                       "steps[0].gradient.for_s: 5 s in 6 steps is under 1 s a step"};
+    QTest::newRow("a gradient of one pump, a field missing, one unknown")
+        << withPumps(R"("A", "B")",
+                     R"({"gradient": {"pumps": ["A"], "total_ml_min": 20, "from_percent": 50,
+                                      "for_s": 60, "steps": 6, "pump": "B"}}, )" +
+                         parallelAB)
+        << QStringList{"steps[0].gradient.to_percent: missing",
+                       "steps[0].gradient.pump: unknown field",
+                       "steps[0].gradient.pumps: 1 pump; a gradient takes two"};
+    QTest::newRow("a gradient within a branch")
+        << withPumps(R"("A", "B")",
+                     R"({"parallel": {"A": [{"gradient": {"pumps": ["A", "B"], "total_ml_min": 20,
+                          "from_percent": 80, "to_percent": 20, "for_s": 60, "steps": 6}}],
+                          "B": [{"wait": {"for_s": 1}}]}})")
+        << QStringList{"steps[0].parallel.A[0].gradient: within A's branch; a branch runs on its "
+                       "own pump only"};
+    // Nesting and size: each branch and each gradient step counts.
+    QTest::newRow("branches over 1000 steps once unrolled")
+        << withPumps(
+               R"("A", "B")",
+               R"({"parallel": {"A": [{"repeat": {"count": 600, "steps": [{"wait": {"for_s": 1}}]}}],
+                          "B": [{"repeat": {"count": 600, "steps": [{"wait": {"for_s": 1}}]}}]}})")
+        << QStringList{"steps: 1200 steps once unrolled, above 1000"};
+    QTest::newRow("gradients over 1000 steps once unrolled")
+        << withPumps(R"("A", "B")", R"({"repeat": {"count": 6, "steps": [{"gradient": {
+                          "pumps": ["A", "B"], "total_ml_min": 20, "from_percent": 80,
+                          "to_percent": 20, "for_s": 5000, "steps": 100}}]}})")
+        << QStringList{"steps: 1200 steps once unrolled, above 1000"};
+}
+
+void ProgramFileTest::multiPumpFiles()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QStringList, errors);
+    const ProgramFile::Checked checked = ProgramFile::read(json);
+    QCOMPARE(checked.errors, errors);
+    if (!errors.isEmpty()) {
+        QVERIFY(checked.program.steps.empty());
+        return;
+    }
+    // The same rules in memory, and the file written back reads the same.
+    QCOMPARE(ProgramFile::check(checked.program), QStringList());
+    const QByteArray written = ProgramFile::write(checked.program);
+    const ProgramFile::Checked again = ProgramFile::read(written);
+    QCOMPARE(again.errors, QStringList());
+    QCOMPARE(again.program.pumps, checked.program.pumps);
+    QCOMPARE(ProgramFile::write(again.program), written);
+    QVERIFY2(QJsonDocument::fromJson(written).object() == QJsonDocument::fromJson(json).object(),
+             written.constData());
 }
 
 // The summary's numbers are checked by hand where program check prints them.
