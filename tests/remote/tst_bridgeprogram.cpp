@@ -61,6 +61,7 @@ private slots:
     void refusedFileSendsNothing_data();
     void refusedFileSendsNothing();
     void stopMidStepStopsProgramAndPump();
+    void stoppedRampLeavesNothingToTheNext();
     void runsToDoneWithTheToolsFrames();
     void cmdRunsAndRefusalsAreJournaled_data();
     void cmdRunsAndRefusalsAreJournaled();
@@ -243,6 +244,31 @@ void BridgeProgramTest::stopMidStepStopsProgramAndPump()
                  .value("error")
                  .toString(),
              QStringLiteral("no program runs"));
+}
+
+// A ramp stopped in its second run leaves nothing of its plan to the next program's total.
+void BridgeProgramTest::stoppedRampLeavesNothingToTheNext()
+{
+    // Two runs of a minute: three seconds each at the simulator's speed.
+    const QByteArray ramp = program(
+        "Ramp", R"({"ramp": {"from_ml_min": 10, "to_ml_min": 20, "for_s": 120, "steps": 2}})");
+    int since = watcher->lines().size();
+    const int start = sim.received().size();
+    QCOMPARE(send(ramp, QStringLiteral("ramp")).value("ok").toBool(), true);
+    QTRY_VERIFY_WITH_TIMEOUT(sim.received().mid(start).count(QStringLiteral("01KY1")) >= 2, 15000);
+    QVERIFY(publish(broker.port(), QStringLiteral("dosetta/p1/cmd"), "stop"));
+    QVERIFY(!waitFor("program", "state", "stopped", since).isEmpty());
+
+    since = watcher->lines().size();
+    const std::size_t logged = sim.log().size();
+    QCOMPARE(send(program("Next", R"({"dose": {"volume_ml": 1, "rate_ml_min": 30}})"),
+                  QStringLiteral("next"))
+                 .value("ok")
+                 .toBool(),
+             true);
+    const QJsonObject done = waitFor("program", "state", "done", since, QString(), 20000);
+    QCOMPARE(done.value("name").toString(), QStringLiteral("Next"));
+    QTRY_COMPARE(done.value("volume_ml").toDouble(), SimLog::runsTotal(sim.log(), logged) / 1000.0);
 }
 
 // The window, the tool and the network share one runner: the same file makes the same frames.
