@@ -8,10 +8,12 @@
 #include "journal/Journal.h"
 #include "platform/TerminationSignals.h"
 #include "service/PumpService.h"
+#include "service/ServiceBridge.h"
 #include "sila/SilaIdentity.h"
 
 #include <QEventLoop>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <csignal>
@@ -51,7 +53,7 @@ QVector<ServiceConfig::Setting> ServeCommand::commandLine() const
     return settings;
 }
 
-bool ServeCommand::plans(QVector<PumpPlan> *into, bool *named, int *exit)
+bool ServeCommand::plans(QVector<PumpPlan> *into, ServicePlan *side, bool *named, int *exit)
 {
     *exit = CliRunner::Usage;
     ServiceConfig config;
@@ -70,8 +72,10 @@ bool ServeCommand::plans(QVector<PumpPlan> *into, bool *named, int *exit)
     }
     // A service's credentials (systemd's LoadCredential=), so that its files can be root's alone.
     QVector<PumpPlan> plans;
-    if (!config.plans(qEnvironmentVariable("CREDENTIALS_DIRECTORY"), commandLine(), &plans,
-                      &problem)) {
+    const QString credentials = qEnvironmentVariable("CREDENTIALS_DIRECTORY");
+    if (!config.plans(credentials, commandLine(), &plans, &problem) ||
+        !config.service(credentials, commandLine(), QSysInfo::machineHostName(), plans, side,
+                        &problem)) {
         output.message(problem);
         return false;
     }
@@ -100,9 +104,10 @@ bool ServeCommand::plans(QVector<PumpPlan> *into, bool *named, int *exit)
 int ServeCommand::exec()
 {
     QVector<PumpPlan> first;
+    ServicePlan side;
     bool named = false;
     int exit = CliRunner::Done;
-    if (!plans(&first, &named, &exit))
+    if (!plans(&first, &side, &named, &exit))
         return exit;
     QStringList warned;
     for (const PumpPlan &plan : first) {
@@ -117,13 +122,13 @@ int ServeCommand::exec()
             warned << warning;
         }
     }
-    std::function<bool(QVector<PumpPlan> *, QString *)> reload;
+    Reload reload;
     if (args.values.contains(QStringLiteral("config"))) {
-        reload = [this, named](QVector<PumpPlan> *next, QString *why) {
+        reload = [this, named](QVector<PumpPlan> *next, ServicePlan *nextSide, QString *why) {
             bool nowNamed = false;
             int code = CliRunner::Done;
             // The reasons go out as they are found; the caller adds what it kept.
-            if (!plans(next, &nowNamed, &code)) {
+            if (!plans(next, nextSide, &nowNamed, &code)) {
                 *why = QString();
                 return false;
             }
@@ -135,11 +140,11 @@ int ServeCommand::exec()
             return true;
         };
     }
-    return host(output, first, named, reload);
+    return host(output, first, side, named, reload);
 }
 
-int ServeCommand::host(const CliOutput &output, const QVector<PumpPlan> &plans, bool named,
-                       const std::function<bool(QVector<PumpPlan> *, QString *)> &reload)
+int ServeCommand::host(const CliOutput &output, const QVector<PumpPlan> &plans,
+                       const ServicePlan &side, bool named, const Reload &reload)
 {
     // One per process: every pump's thread hands its entries to it.
     Journal journal;
@@ -152,6 +157,22 @@ int ServeCommand::host(const CliOutput &output, const QVector<PumpPlan> &plans, 
     };
     QObject::connect(&service, &PumpService::logged, &loop,
                      [&output](const QString &line) { output.message(line); });
+    // The service's own side on the broker, for programs across its pumps: made anew when a
+    // reload changes it.
+    std::unique_ptr<ServiceBridge> programs;
+    const auto serveSide = [&](const ServicePlan &plan) {
+        if (programs && programs->plan() == plan)
+            return;
+        if (programs)
+            programs->finish(QStringLiteral("the service's settings changed"));
+        programs.reset();
+        if (!named || !plan.mqtt())
+            return;
+        programs = std::make_unique<ServiceBridge>(plan, service, &journal);
+        QObject::connect(programs.get(), &ServiceBridge::logged, &loop,
+                         [&output](const QString &line) { output.message(line); });
+        programs->start();
+    };
     QObject::connect(
         &service, &PumpService::silaServing, &loop,
         [&output](const QJsonObject &fields, const QString &text) { output.result(fields, text); });
@@ -177,12 +198,14 @@ int ServeCommand::host(const CliOutput &output, const QVector<PumpPlan> &plans, 
             return;
         }
         QVector<PumpPlan> next;
+        ServicePlan nextSide;
         QString why;
-        if (!reload(&next, &why)) {
+        if (!reload(&next, &nextSide, &why)) {
             output.message(QStringLiteral("reload refused%1; the pumps served stay as they were")
                                .arg(why.isEmpty() ? QString() : QStringLiteral(": ") + why));
             return;
         }
+        serveSide(nextSide);
         const PumpService::Change change = service.apply(next);
         // The one pump of a file without sections has no name.
         const auto list = [](QStringList names) {
@@ -197,8 +220,13 @@ int ServeCommand::host(const CliOutput &output, const QVector<PumpPlan> &plans, 
     const PumpService::Change change = service.apply(plans);
     if (!named && !change.failed.isEmpty())
         return status;
+    serveSide(side);
     loop.exec();
-    // Every way out comes here: a signal, a refusal. Each pump stops what it set going.
+    // Every way out comes here: a signal, a refusal. A program across pumps is stopped and its
+    // end published first; then each pump stops what it set going.
+    if (programs)
+        programs->finish(QStringLiteral("the service is ending"));
     service.finishAll();
+    programs.reset();
     return status;
 }

@@ -23,16 +23,19 @@ public:
 
     int exec();
 
+    using Reload = std::function<bool(QVector<PumpPlan> *, ServicePlan *, QString *)>;
+
     // Serves the plans until a signal ends it; reload, when given, makes the next set on SIGHUP
     // (false, with the reason, keeps the pumps as they are). named: several pumps, each line
-    // with its pump's name; otherwise a pump that fails ends the service with its status.
-    static int host(const CliOutput &output, const QVector<PumpPlan> &plans, bool named,
-                    const std::function<bool(QVector<PumpPlan> *, QString *)> &reload);
+    // with its pump's name; otherwise a pump that fails ends the service with its status. Several
+    // pumps and a service plan with a broker: the service takes programs across its pumps too.
+    static int host(const CliOutput &output, const QVector<PumpPlan> &plans,
+                    const ServicePlan &service, bool named, const Reload &reload);
 
 private:
     // The pumps the configuration file and the command line describe; false with *exit set and
     // the message given.
-    bool plans(QVector<PumpPlan> *into, bool *named, int *exit);
+    bool plans(QVector<PumpPlan> *into, ServicePlan *side, bool *named, int *exit);
     QVector<ServiceConfig::Setting> commandLine() const;
 
     const CliArguments &args;

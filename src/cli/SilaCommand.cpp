@@ -59,5 +59,5 @@ int SilaCommand::exec()
     plan.address = pump.address();
     plan.silaOn = true;
     plan.sila = options;
-    return ServeCommand::host(output, {plan}, false, {});
+    return ServeCommand::host(output, {plan}, ServicePlan(), false, {});
 }

@@ -6,8 +6,12 @@
 #include "program/RunRecord.h"
 #include "pumpcore/PumpCore.h"
 
+#include <QDeadlineTimer>
 #include <QJsonObject>
 #include <QMetaObject>
+#include <QMutex>
+#include <QThread>
+#include <QWaitCondition>
 
 #include <limits>
 
@@ -42,37 +46,126 @@ void stopRun(ProgramRunner &runner, const QString &programId, const RequestOrigi
         Qt::QueuedConnection);
 }
 
+// The answers of the runners asked on their own threads.
+struct Answers
+{
+    QMutex mutex;
+    QWaitCondition done;
+    int left = 0;
+    QStringList busy;
+};
+
 } // namespace
+
+struct MultiPumpRunner::Mailbox
+{
+    QMutex mutex;
+    MultiPumpRunner *owner = nullptr;
+};
 
 MultiPumpRunner::MultiPumpRunner(const std::map<QString, Pump> &hostPumps, QObject *parent)
     : QObject(parent)
     , pumps(hostPumps)
+    , mailbox(std::make_shared<Mailbox>())
 {
     qRegisterMetaType<MultiPumpStatus>();
+    qRegisterMetaType<ProgramStatus>();
+    qRegisterMetaType<RequestOrigin>();
+    mailbox->owner = this;
     for (const auto &entry : pumps) {
         const QString name = entry.first;
         ProgramRunner *runner = &entry.second.runner;
-        connect(runner, &ProgramRunner::statusChanged, this,
-                [this, name](const ProgramStatus &s) { runChange(name, s); });
-        connect(runner, &ProgramRunner::stepStarted, this, [this, name](const ProgramStatus &s) {
-            if (!ours(s))
-                return;
-            current.runs[name] = s;
-            emit stepStarted(name, s);
-            release();
-        });
-        connect(runner, &ProgramRunner::stepFinished, this, [this, name](const ProgramStatus &s) {
-            if (ours(s))
-                emit stepFinished(name, s);
-        });
-        connect(runner, &ProgramRunner::ended, this,
-                [this, name](const ProgramStatus &s) { runEnded(name, s); });
-        connect(&entry.second.core, &PumpCore::stopRequested, this,
-                [this, name](const RequestOrigin &by) { stopRequested(name, by); });
+        // A signal already on its way when the pump was removed finds it gone and is dropped.
+        std::vector<QMetaObject::Connection> &w = wires[name];
+        w.push_back(connect(runner, &ProgramRunner::statusChanged, this,
+                            [this, name](const ProgramStatus &s) {
+                                if (pumps.count(name) > 0)
+                                    runChange(name, s);
+                            }));
+        w.push_back(connect(runner, &ProgramRunner::stepStarted, this,
+                            [this, name](const ProgramStatus &s) {
+                                if (!ours(s) || pumps.count(name) == 0)
+                                    return;
+                                current.runs[name] = s;
+                                emit stepStarted(name, s);
+                                release();
+                            }));
+        w.push_back(connect(runner, &ProgramRunner::stepFinished, this,
+                            [this, name](const ProgramStatus &s) {
+                                if (ours(s) && pumps.count(name) > 0)
+                                    emit stepFinished(name, s);
+                            }));
+        w.push_back(
+            connect(runner, &ProgramRunner::ended, this, [this, name](const ProgramStatus &s) {
+                if (pumps.count(name) > 0)
+                    runEnded(name, s);
+            }));
+        w.push_back(connect(&entry.second.core, &PumpCore::stopRequested, this,
+                            [this, name](const RequestOrigin &by) {
+                                if (pumps.count(name) > 0)
+                                    stopRequested(name, by);
+                            }));
     }
 }
 
-MultiPumpRunner::~MultiPumpRunner() = default;
+MultiPumpRunner::~MultiPumpRunner()
+{
+    // A runner that refuses its start after this is gone tells nobody.
+    QMutexLocker lock(&mailbox->mutex);
+    mailbox->owner = nullptr;
+}
+
+bool MultiPumpRunner::here(const QString &pump) const
+{
+    return pumps.at(pump).runner.thread() == thread();
+}
+
+QString MultiPumpRunner::busy(const QStringList &names) const
+{
+    const auto running = [](const QString &pump) {
+        return QStringLiteral("%1: a program is already running").arg(pump);
+    };
+    auto answers = std::make_shared<Answers>();
+    QStringList asked;
+    for (const QString &pump : names) {
+        ProgramRunner *runner = &pumps.at(pump).runner;
+        if (here(pump)) {
+            if (runner->status().active())
+                return running(pump);
+            continue;
+        }
+        asked << pump;
+        {
+            QMutexLocker lock(&answers->mutex);
+            ++answers->left;
+        }
+        // Read on the runner's own thread; dropped with the runner if it goes first.
+        QMetaObject::invokeMethod(
+            runner,
+            [runner, answers, pump] {
+                const bool active = runner->status().active();
+                QMutexLocker lock(&answers->mutex);
+                if (active)
+                    answers->busy << pump;
+                --answers->left;
+                answers->done.wakeAll();
+            },
+            Qt::QueuedConnection);
+    }
+    if (asked.isEmpty())
+        return QString();
+    const QDeadlineTimer deadline(AskMs);
+    QMutexLocker lock(&answers->mutex);
+    while (answers->left > 0 && !deadline.hasExpired())
+        answers->done.wait(&answers->mutex, deadline);
+    for (const QString &pump : asked)
+        if (answers->busy.contains(pump))
+            return running(pump);
+    if (answers->left > 0)
+        return QStringLiteral("a pump did not say within %1 s whether it is free; try again")
+            .arg(AskMs / 1000);
+    return QString();
+}
 
 bool MultiPumpRunner::start(const DosingProgram &program, const RequestOrigin &origin,
                             QString *error)
@@ -87,12 +180,12 @@ bool MultiPumpRunner::start(const DosingProgram &program, const RequestOrigin &o
     if (program.pumps.isEmpty())
         return refuse(QStringLiteral("the program names no pumps; it runs on one pump's runner"));
     for (const QString &pump : program.pumps) {
-        const auto it = pumps.find(pump);
-        if (it == pumps.end())
+        if (pumps.count(pump) == 0)
             return refuse(QStringLiteral("the program's pump \"%1\" is not here").arg(pump));
-        if (it->second.runner.status().active())
-            return refuse(QStringLiteral("%1: a program is already running").arg(pump));
     }
+    const QString taken = busy(program.pumps);
+    if (!taken.isEmpty())
+        return refuse(taken);
     parts = ProgramSplit::of(program);
     current = MultiPumpStatus();
     current.state = State::Running;
@@ -107,6 +200,10 @@ bool MultiPumpRunner::start(const DosingProgram &program, const RequestOrigin &o
     runOrigin.request = current.programId;
     runOrigin.runId.clear();
     for (const ProgramSplit::Part &part : parts.parts) {
+        if (!here(part.pump)) {
+            startOnThread(part, runOrigin);
+            continue;
+        }
         QString why;
         if (!pumps.at(part.pump).runner.start(part.program, runOrigin, &why)) {
             // Only another caller between the checks and here: what started is stopped.
@@ -115,7 +212,7 @@ bool MultiPumpRunner::start(const DosingProgram &program, const RequestOrigin &o
             current.causePump = part.pump;
             current.reason = QStringLiteral("%1: %2").arg(part.pump, why);
             for (const QString &pump : current.pumps)
-                stopRun(pumps.at(pump).runner, current.programId, runOrigin);
+                stopRunOf(pump, runOrigin);
             emit statusChanged(current);
             emit ended(current);
             return refuse(current.reason);
@@ -126,6 +223,66 @@ bool MultiPumpRunner::start(const DosingProgram &program, const RequestOrigin &o
     return true;
 }
 
+void MultiPumpRunner::startOnThread(const ProgramSplit::Part &part, const RequestOrigin &origin)
+{
+    ProgramRunner *runner = &pumps.at(part.pump).runner;
+    const std::shared_ptr<Mailbox> box = mailbox;
+    const QString pump = part.pump;
+    const DosingProgram program = part.program;
+    QMetaObject::invokeMethod(
+        runner,
+        [runner, box, pump, program, origin] {
+            QString why;
+            if (runner->start(program, origin, &why))
+                return;
+            // Posted while the owner cannot go away; once posted, it is dropped with the owner.
+            QMutexLocker lock(&box->mutex);
+            MultiPumpRunner *owner = box->owner;
+            if (owner != nullptr)
+                QMetaObject::invokeMethod(
+                    owner,
+                    [owner, pump, id = origin.request, why] { owner->runFailed(pump, id, why); },
+                    Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void MultiPumpRunner::runFailed(const QString &pump, const QString &programId, const QString &why)
+{
+    if (!current.active() || current.programId != programId || !current.pumps.contains(pump))
+        return;
+    ProgramStatus &run = current.runs[pump];
+    if (run.ended())
+        return;
+    run.state = State::Failed;
+    run.cause = Cause::Other;
+    run.fault = ProgramStatus::Fault::Other;
+    run.reason = why;
+    run.origin.request = programId;
+    emit runChanged(pump, run);
+    interlock(pump);
+    release();
+    finishIfAllEnded();
+}
+
+void MultiPumpRunner::removePump(const QString &pump, const QString &reason)
+{
+    if (pumps.count(pump) == 0)
+        return;
+    for (const QMetaObject::Connection &wire : wires[pump])
+        disconnect(wire);
+    wires.erase(pump);
+    pumps.erase(pump);
+    runFailed(pump, current.programId, reason);
+}
+
+void MultiPumpRunner::stopRunOf(const QString &pump, const RequestOrigin &by)
+{
+    const auto it = pumps.find(pump);
+    if (it != pumps.end())
+        stopRun(it->second.runner, current.programId, by);
+}
+
 void MultiPumpRunner::stop(const RequestOrigin &by)
 {
     if (current.state != State::Running && current.state != State::WaitingForOperator)
@@ -134,7 +291,7 @@ void MultiPumpRunner::stop(const RequestOrigin &by)
     current.cause = Cause::ProgramStop;
     current.stoppedBy = by.known() ? by : current.origin;
     for (const QString &pump : current.pumps)
-        stopRun(pumps.at(pump).runner, current.programId, current.stoppedBy);
+        stopRunOf(pump, current.stoppedBy);
     changed();
 }
 
@@ -142,8 +299,9 @@ void MultiPumpRunner::continuePrompt()
 {
     for (const QString &pump : current.pumps) {
         const ProgramStatus &run = current.runs[pump];
-        if (run.state == State::WaitingForOperator && !isHold(pump, run))
-            continueAt(pumps.at(pump).runner, current.programId, run.position);
+        const auto it = pumps.find(pump);
+        if (it != pumps.end() && run.state == State::WaitingForOperator && !isHold(pump, run))
+            continueAt(it->second.runner, current.programId, run.position);
     }
 }
 
@@ -201,7 +359,7 @@ void MultiPumpRunner::interlock(const QString &pump)
     by.runId.clear();
     for (const QString &other : current.pumps)
         if (other != pump)
-            stopRun(pumps.at(other).runner, current.programId, by);
+            stopRunOf(other, by);
     changed();
 }
 
@@ -229,9 +387,10 @@ void MultiPumpRunner::release()
         const auto it = current.runs.find(part.pump);
         if (it == current.runs.end() || !it->second.active())
             continue;
+        const auto host = pumps.find(part.pump);
         for (const ProgramSplit::Hold &hold : part.holds)
-            if (hold.position == it->second.position && hold.after <= done)
-                continueAt(pumps.at(part.pump).runner, current.programId, hold.position);
+            if (host != pumps.end() && hold.position == it->second.position && hold.after <= done)
+                continueAt(host->second.runner, current.programId, hold.position);
     }
 }
 

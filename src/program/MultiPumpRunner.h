@@ -9,6 +9,8 @@
 #include <QObject>
 
 #include <map>
+#include <memory>
+#include <vector>
 
 class ProgramRunner;
 class PumpCore;
@@ -26,9 +28,10 @@ class PumpCore;
 // program ends once every run has ended, with the pump's own final count for each, and with the
 // cause of the run that set the interlock off.
 //
-// It lives on the thread of the runners and cores it is given: start() calls the runners
-// directly. Everything else reaches them by queued calls, and it hears of them only through
-// their signals, so a host that moves each pump to a thread of its own need only queue start().
+// It may share the thread of the runners and cores it is given (the tool's one thread), or each
+// pump may live on a thread of its own (the service): a runner on another thread is asked and
+// started on that thread, and everything else reaches the runners by queued calls; it hears of
+// them only through their signals either way.
 class MultiPumpRunner : public QObject
 {
     Q_OBJECT
@@ -42,6 +45,9 @@ public:
     };
 
     // pumps: by the host's names for them, which a program's "pumps" name.
+    // How long start() waits for a runner on another thread to say whether it is free.
+    static constexpr int AskMs = 2000;
+
     explicit MultiPumpRunner(const std::map<QString, Pump> &pumps, QObject *parent = nullptr);
     ~MultiPumpRunner() override;
 
@@ -52,6 +58,9 @@ public:
     void stop(const RequestOrigin &by = RequestOrigin());
     // Continues the pumps that wait at a prompt of the program's own (never a hold).
     void continuePrompt();
+    // The host is about to destroy that pump: nothing is asked of it from now on, and a program
+    // whose run on it has not ended ends, its run failed for that reason, the others stopped.
+    void removePump(const QString &pump, const QString &reason);
 
     const MultiPumpStatus &status() const { return current; }
     // The running (or last) program as each pump runs it.
@@ -69,7 +78,16 @@ signals:
     void ended(const MultiPumpStatus &status);
 
 private:
+    struct Mailbox;
+
     bool ours(const ProgramStatus &run) const;
+    bool here(const QString &pump) const;
+    // Why the pumps cannot take a run now: busy, or silent on their own thread; empty when free.
+    QString busy(const QStringList &names) const;
+    void startOnThread(const ProgramSplit::Part &part, const RequestOrigin &origin);
+    // A run that could not start, or whose pump went: failed, and the program with it.
+    void runFailed(const QString &pump, const QString &programId, const QString &why);
+    void stopRunOf(const QString &pump, const RequestOrigin &by);
     void runChange(const QString &pump, const ProgramStatus &run);
     void runEnded(const QString &pump, const ProgramStatus &run);
     void stopRequested(const QString &pump, const RequestOrigin &by);
@@ -81,6 +99,9 @@ private:
     void journalStart(const DosingProgram &program);
 
     std::map<QString, Pump> pumps;
+    std::map<QString, std::vector<QMetaObject::Connection>> wires;
+    // Where a runner on another thread posts a refused start; emptied by the destructor.
+    std::shared_ptr<Mailbox> mailbox;
     MultiPumpStatus current;
     ProgramSplit parts;
     QElapsedTimer clock;

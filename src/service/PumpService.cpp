@@ -82,8 +82,10 @@ void PumpService::finishSome(const QStringList &names)
 {
     for (const QString &name : names) {
         const auto it = pumps.find(name);
-        if (it != pumps.end())
-            it->second->requestFinish();
+        if (it == pumps.end())
+            continue;
+        emit finishing(name);
+        it->second->requestFinish();
     }
     const QDeadlineTimer deadline(PumpThread::FinishMs);
     for (const QString &name : names) {
@@ -126,5 +128,26 @@ bool PumpService::invoke(const QString &name, std::function<void(ServedPump &)> 
     if (it == pumps.end())
         return false;
     it->second->invoke(std::move(work));
+    return true;
+}
+
+const PumpPlan *PumpService::plan(const QString &name) const
+{
+    const auto it = pumps.find(name);
+    return it == pumps.end() ? nullptr : &it->second->plan();
+}
+
+bool PumpService::hosts(const QStringList &names,
+                        std::map<QString, MultiPumpRunner::Pump> *into) const
+{
+    std::map<QString, MultiPumpRunner::Pump> found;
+    for (const QString &name : names) {
+        const auto it = pumps.find(name);
+        ServedPump *served = it == pumps.end() ? nullptr : it->second->served();
+        if (served == nullptr || served->core() == nullptr)
+            return false;
+        found.emplace(name, MultiPumpRunner::Pump{*served->core(), *served->runner()});
+    }
+    *into = found;
     return true;
 }

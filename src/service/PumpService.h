@@ -1,5 +1,6 @@
 #pragma once
 
+#include "program/MultiPumpRunner.h"
 #include "service/PumpPlan.h"
 #include "service/ServedPump.h"
 
@@ -48,6 +49,11 @@ public:
     void finish(const QString &name);
 
     QStringList names() const;
+    // The plan a pump is served by; null for a name not served.
+    const PumpPlan *plan(const QString &name) const;
+    // Those pumps' cores and runners, for a program across them: each lives on its pump's
+    // thread. False when one is not served.
+    bool hosts(const QStringList &names, std::map<QString, MultiPumpRunner::Pump> *into) const;
     // Runs work on that pump's thread with its served pump; false for a name not served.
     bool invoke(const QString &name, std::function<void(ServedPump &)> work);
 
@@ -55,6 +61,9 @@ public:
     static bool same(const PumpPlan &a, const PumpPlan &b);
 
 signals:
+    // Right before a pump is finished (removed, changed, or the service ends), on this object's
+    // thread: whatever runs across pumps lets go of it now.
+    void finishing(const QString &name);
     void logged(const QString &line);
     void silaServing(const QJsonObject &fields, const QString &text);
     // A pump that could not start, or whose front-end ended for good.

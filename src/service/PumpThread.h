@@ -39,6 +39,9 @@ public:
     bool waitFinished(int ms);
     // Runs work with the served pump on its thread, later; nothing once it is finishing.
     void invoke(std::function<void(ServedPump &)> work);
+    // After a start that succeeded, until requestFinish(): the served pump, whose core and runner
+    // may be named from any thread and used on the pump's own only (queued calls, signals).
+    ServedPump *served() const { return finishing ? nullptr : pump; }
 
 signals:
     void logged(const QString &line);

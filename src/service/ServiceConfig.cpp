@@ -93,11 +93,18 @@ bool ServiceConfig::plans(const QString &credentials, const QVector<Setting> &co
         return s.line > 0 ? QStringLiteral("%1:%2").arg(path).arg(s.line)
                           : QStringLiteral("--%1").arg(s.key);
     };
-    const auto apply = [&](PumpPlan &plan, const QVector<Setting> &settings) {
+    const auto apply = [&](PumpPlan &plan, const QVector<Setting> &settings,
+                           bool inSection = false) {
         for (const Setting &s : settings) {
             QString why;
-            if (!pumps.isEmpty() && s.line > 0 && s.key == QLatin1String("port") &&
-                plan.name.isEmpty())
+            if (s.key == QLatin1String(ServiceKey)) {
+                // The service's own, read by service(); it names no pump.
+                if (!inSection)
+                    continue;
+                why = QStringLiteral("service belongs above the first section: it names the "
+                                     "whole service, not one pump");
+            } else if (!pumps.isEmpty() && s.line > 0 && s.key == QLatin1String("port") &&
+                       plan.name.isEmpty())
                 why = QStringLiteral("port belongs in a pump's section: each pump has a line "
                                      "of its own");
             else if (!plan.take(s.key, s.value, path, &why) && why.isEmpty())
@@ -138,7 +145,7 @@ bool ServiceConfig::plans(const QString &credentials, const QVector<Setting> &co
         if (!apply(plan, shared))
             return false;
         plan.sharedSoFar();
-        if (!apply(plan, section.settings) || !finish(plan))
+        if (!apply(plan, section.settings, true) || !finish(plan))
             return false;
         const QString at = QStringLiteral("%1:%2: pump %3").arg(path).arg(section.line);
         QString problem = plan.port.isEmpty() ? QStringLiteral("no port given") : plan.problem();
@@ -174,5 +181,57 @@ bool ServiceConfig::plans(const QString &credentials, const QVector<Setting> &co
         plans.push_back(plan);
     }
     *into = plans;
+    return true;
+}
+
+bool ServiceConfig::service(const QString &credentials, const QVector<Setting> &commandLine,
+                            const QString &host, const QVector<PumpPlan> &plans, ServicePlan *into,
+                            QString *error) const
+{
+    ServicePlan side;
+    PumpPlan shares;
+    int line = 0;
+    QVector<Setting> settings;
+    for (const Setting &s : shared) {
+        if (s.key == QLatin1String(ServiceKey)) {
+            side.name = s.value;
+            line = s.line;
+        } else {
+            settings.push_back(s);
+        }
+    }
+    // The settings were checked by plans(): only what they hold is wanted here.
+    QString why;
+    for (const Setting &s : settings)
+        shares.take(s.key, s.value, path, &why);
+    if (!shares.bridge.readCredentials(credentials, &why)) {
+        *error = why;
+        return false;
+    }
+    for (const Setting &s : commandLine)
+        shares.take(s.key, s.value, path, &why);
+    const QString at = QStringLiteral("%1:%2: ").arg(path).arg(line);
+    if (line > 0 && !validName(side.name)) {
+        *error = at + QStringLiteral("\"%1\" cannot name the service: letters, digits, '.', '_' "
+                                     "and '-', 64 at most")
+                          .arg(side.name);
+        return false;
+    }
+    if (side.name.isEmpty())
+        side.name = validName(host) ? host : QStringLiteral("dosetta");
+    side.bridge = shares.bridge;
+    side.settings = shares.settings;
+    side.settings.prepend(QLatin1String(ServiceKey) + QLatin1Char('=') + side.name);
+    for (const PumpPlan &plan : plans) {
+        if (side.mqtt() && plan.mqtt() && plan.bridge.topicPrefix == side.bridge.topicPrefix &&
+            plan.pumpId(host) == side.name) {
+            *error = (line > 0 ? at : path + QStringLiteral(": ")) +
+                     QStringLiteral("the service's topics %1/%2 are pump %3's too: name the "
+                                    "service otherwise (service = NAME)")
+                         .arg(side.bridge.topicPrefix, side.name, plan.name);
+            return false;
+        }
+    }
+    *into = side;
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "service/PumpPlan.h"
+#include "service/ServicePlan.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,7 +11,8 @@
 // lines, and optionally "[pump NAME]" sections, one per pump. What stands above the first
 // section (the broker, and whatever else every pump shares) holds for every pump, and a section
 // may set it otherwise for its own. A file without sections describes one pump. Every error
-// names the file and its line.
+// names the file and its line. "service = NAME" above the first section names the service itself
+// on the broker (the host's name if not given); it is no pump's setting.
 class ServiceConfig
 {
 public:
@@ -48,4 +50,12 @@ public:
     // "--<key>: <reason>" for the command line's.
     bool plans(const QString &credentials, const QVector<Setting> &commandLine,
                QVector<PumpPlan> *into, QString *error) const;
+    // The service's own side: its name (host when the file gives none) and what every pump
+    // shares, then the credentials' and the command line's. Its topics may be no pump's of
+    // pumps (the result of plans()). False with the first error, as plans() gives it.
+    bool service(const QString &credentials, const QVector<Setting> &commandLine,
+                 const QString &host, const QVector<PumpPlan> &pumps, ServicePlan *into,
+                 QString *error) const;
+
+    static constexpr const char *ServiceKey = "service";
 };

@@ -1,9 +1,15 @@
 // Several pumps in one dosetta-cli serve, from one configuration file, against real simulators
 // and a real mosquitto: each pump publishes on its own, a reload takes a pump added or removed
 // without a gap in the others' polling, and a file with an error leaves the pumps as they were.
+// The service runs programs across its pumps from its own topics, with the interlock between
+// pumps on threads of their own.
 #include "MosquittoBroker.h"
 #include "MqttRig.h"
+#include "MqttWatch.h"
 #include "SimProcess.h"
+
+#include "journal/JournalEntry.h"
+#include "journal/JournalReader.h"
 
 #include <QFile>
 #include <QProcess>
@@ -41,6 +47,26 @@ qint64 longestPause(SimProcess &sim, qint64 fromMs)
         last = entry.ms;
     }
     return longest;
+}
+
+// When the simulator first received that frame at or after fromMs; -1 when it did not.
+qint64 firstFrame(SimProcess &sim, const QString &body, qint64 fromMs)
+{
+    for (const SimLog::Entry &entry : sim.log())
+        if (entry.direction == QLatin1String("rx") && entry.body == body && entry.ms >= fromMs)
+            return entry.ms;
+    return -1;
+}
+
+// Two pumps' program: a parallel step, then a gradient long enough to fail in.
+QByteArray program(const char *pumps)
+{
+    return QByteArray(R"({"format": "dosetta-program/1", "name": "mix", "pumps": )") + pumps +
+           R"(, "steps": [
+        {"parallel": {"A": [{"run": {"rate_ml_min": 10, "for_s": 20}}],
+                      "B": [{"dose": {"volume_ml": 1, "rate_ml_min": 30}}]}},
+        {"gradient": {"pumps": ["A", "B"], "total_ml_min": 20, "from_percent": 80,
+                      "to_percent": 20, "for_s": 600, "steps": 6}}]})";
 }
 
 } // namespace
@@ -149,6 +175,108 @@ private slots:
         for (const char *root : {"lab/one/", "lab/three/"})
             QCOMPARE(retained(broker.port(), QLatin1String(root) + "availability", "offline"),
                      QByteArray("offline"));
+    }
+
+    void programsAcrossPumps()
+    {
+        const QStringList fast{QStringLiteral("--speed"), QStringLiteral("20")};
+        SimProcess a(1, fast);
+        SimProcess b(2, fast);
+        QVERIFY(a.start() && b.start());
+        configPath = dir.filePath(QStringLiteral("programs.conf"));
+        const QString journalPath = dir.filePath(QStringLiteral("journal.sqlite"));
+        QVERIFY(write("broker = " + broker.url().toUtf8() +
+                      "\ntopic-prefix = lab\nservice = bench\nallow-control = yes\n" +
+                      section("A", a) + section("B", b)));
+        MqttWatch watch(broker.port(), QStringLiteral("lab/bench/#"));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DOSETTA_JOURNAL"), journalPath);
+        service = std::make_unique<QProcess>();
+        service->setProcessEnvironment(environment);
+        service->start(QStringLiteral(DOSETTA_CLI_PROGRAM), {"serve", "--config", configPath});
+        QVERIFY(service->waitForStarted());
+        QCOMPARE(retained(broker.port(), "lab/bench/availability", "online"), QByteArray("online"));
+        QCOMPARE(retained(broker.port(), "lab/A/pump", "online"), QByteArray("online"));
+        QCOMPARE(retained(broker.port(), "lab/B/pump", "online"), QByteArray("online"));
+        const auto answer = [&](const QString &correlation) {
+            return watch.waitForObject(
+                QStringLiteral("lab/bench/result"), [](const QJsonObject &) { return true; },
+                correlation);
+        };
+
+        // A pump the service does not serve: refused, and neither pump is set going.
+        const qint64 before = QTime::currentTime().msecsSinceStartOfDay();
+        QVERIFY(publish(broker.port(), "lab/bench/program/run",
+                        program(R"(["A", "C"])").replace(R"("B")", R"("C")"), false, "unknown"));
+        const QJsonObject refused = answer(QStringLiteral("unknown"));
+        QCOMPARE(refused.value("ok").toBool(true), false);
+        QVERIFY2(refused.value("error").toString().contains(
+                     "the program's pump \"C\" is not served here; the service serves A, B"),
+                 qPrintable(refused.value("error").toString()));
+        QTest::qWait(1000);
+        for (SimProcess *sim : {&a, &b})
+            QCOMPARE(firstFrame(*sim, QStringLiteral("01KY1"), before), qint64(-1));
+
+        // Each pump's share of the parallel step and of the gradient reaches its own line.
+        QVERIFY(publish(broker.port(), "lab/bench/program/run", program(R"(["A", "B"])"), false,
+                        "mix"));
+        const QJsonObject started = answer(QStringLiteral("mix"));
+        QVERIFY2(started.value("ok").toBool(), qPrintable(started.value("error").toString()));
+        const QString programId = started.value("program_id").toString();
+        QTRY_VERIFY_WITH_TIMEOUT(b.received().contains(QStringLiteral("02RV00004000")), 20000);
+        // The fault comes once B runs its share, not between its rate and its start.
+        const qint64 share = firstFrame(b, QStringLiteral("02RV00004000"), 0);
+        QTRY_VERIFY(firstFrame(b, QStringLiteral("02KY1"), share) >= 0);
+        QTest::qWait(300);
+        QVERIFY(a.received().contains(QStringLiteral("01RV00010000")));
+        QVERIFY(a.received().contains(QStringLiteral("01RV00016000")));
+        QVERIFY(b.received().contains(QStringLiteral("02RV00030000")));
+
+        // An error at B stops A within a second of B's own Stop, and the state names B's error.
+        const qint64 fault = QTime::currentTime().msecsSinceStartOfDay();
+        b.control("error overpressure on");
+        const QJsonObject failed = watch.waitForObject(
+            QStringLiteral("lab/bench/program"),
+            [](const QJsonObject &o) { return o.value("state").toString() == "failed"; }, QString(),
+            0, 15000);
+        QCOMPARE(failed.value("cause_pump").toString(), QStringLiteral("B"));
+        QCOMPARE(failed.value("cause").toString(), QStringLiteral("pump-error"));
+        // The flag's name when the runner read it before the end; the error either way.
+        QVERIFY2(failed.value("reason").toString().startsWith("B: the pump reports an error"),
+                 qPrintable(failed.value("reason").toString()));
+        const QJsonObject runs = failed.value("pumps").toObject();
+        QCOMPARE(runs.value("B").toObject().value("cause").toString(),
+                 QStringLiteral("pump-error"));
+        QCOMPARE(runs.value("A").toObject().value("state").toString(), QStringLiteral("stopped"));
+        const qint64 stopB = firstFrame(b, QStringLiteral("02KY0"), fault);
+        const qint64 stopA = firstFrame(a, QStringLiteral("01KY0"), fault);
+        QVERIFY2(stopB >= 0 && stopA >= 0 && stopA - stopB < 1000,
+                 qPrintable(QStringLiteral("B %1, A %2").arg(stopB).arg(stopA)));
+
+        ::kill(pid_t(service->processId()), SIGTERM);
+        QVERIFY(service->waitForFinished(15000));
+        QCOMPARE(retained(broker.port(), "lab/bench/availability", "offline"),
+                 QByteArray("offline"));
+
+        // On record: the refusal, the program under the client's correlation, a run per pump.
+        JournalReader reader(journalPath);
+        QVERIFY2(reader.open(), qPrintable(reader.problem()));
+        QStringList seen;
+        for (const JournalEntry &e : reader.entries(JournalFilter())) {
+            if (e.origin != QLatin1String("bridge") || e.who != QLatin1String("bench"))
+                continue;
+            if (e.kind == QLatin1String(JournalEntry::Kind::Program))
+                seen << QStringLiteral("program %1 %2")
+                            .arg(e.fields.value("request").toString(),
+                                 e.fields.value("program_id").toString() == programId ? "ok" : "?");
+            else if (e.kind == QLatin1String(JournalEntry::Kind::Refused))
+                seen << QStringLiteral("refused ") + e.fields.value("request").toString();
+        }
+        QCOMPARE(seen, (QStringList{"refused unknown", "program mix ok"}));
+        int runsOfProgram = 0;
+        for (const JournalRun &run : reader.runs(JournalFilter()))
+            runsOfProgram += run.start.fields.value("request").toString() == programId ? 1 : 0;
+        QCOMPARE(runsOfProgram, 2);
     }
 };
 

@@ -6,18 +6,23 @@
 #include <QtTest>
 
 using Setting = ServiceConfig::Setting;
+Q_DECLARE_METATYPE(QVector<Setting>)
 
 class TestServiceConfig : public QObject
 {
     Q_OBJECT
 
 private:
+    // The service's own side too, on a host called "host".
     static bool plans(const QByteArray &text, const QVector<Setting> &commandLine,
-                      QVector<PumpPlan> *into, QString *error)
+                      QVector<PumpPlan> *into, QString *error, ServicePlan *side = nullptr)
     {
         ServiceConfig config;
+        ServicePlan own;
         return ServiceConfig::parse(text, QStringLiteral("dosetta.conf"), &config, error) &&
-               config.plans(QString(), commandLine, into, error);
+               config.plans(QString(), commandLine, into, error) &&
+               config.service(QString(), commandLine, QStringLiteral("host"), *into,
+                              side != nullptr ? side : &own, error);
     }
 
 private slots:
@@ -105,6 +110,21 @@ private slots:
             << QByteArray("sila = 127.0.0.1:50100\n") + a + "[pump b]\nport = /dev/ttyS1\n"
             << "dosetta.conf:4: "
             << "its SiLA port 50100 is pump a's too";
+
+        // The service's own name.
+        QTest::newRow("the service named in a section") << head + a + "service = x\n"
+                                                        << "dosetta.conf:4: "
+                                                        << "service belongs above the first";
+        QTest::newRow("a service name with a slash")
+            << "service = a/b\n" + head + a << "dosetta.conf:1: "
+            << "\"a/b\" cannot name the service";
+        QTest::newRow("the service named like a pump")
+            << "service = a\n" + head + a << "dosetta.conf:1: "
+            << "the service's topics dosetta/a are pump a's too";
+        QTest::newRow("the host's name is a pump's")
+            << head + "[pump host]\nport = /dev/ttyS0\n"
+            << "dosetta.conf: "
+            << "the service's topics dosetta/host are pump host's too";
     }
     void refused()
     {
@@ -164,6 +184,47 @@ private slots:
                       {{"allow-control", "no", 0}}, &again, &error));
         QVERIFY(PumpService::same(list[0], again[0]));
         QVERIFY(!PumpService::same(list[1], again[1]));
+    }
+
+    void serviceSideFromWhatIsShared_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QVector<Setting>>("commandLine");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("broker"); // empty: no service side on the broker
+        QTest::addColumn<QString>("topics");
+        const QByteArray a = "[pump a]\nport = /dev/ttyS0\n";
+        QTest::newRow("named after the host")
+            << "broker = mqtt://lab\n" + a << QVector<Setting>() << "host"
+            << "mqtt://lab"
+            << "dosetta/host";
+        QTest::newRow("its own name and prefix")
+            << "service = bench\ntopic-prefix = lab\nbroker = mqtt://lab\n" + a
+            << QVector<Setting>() << "bench"
+            << "mqtt://lab"
+            << "lab/bench";
+        QTest::newRow("a pump's own broker is not the service's")
+            << a + "broker = mqtt://lab\n"
+            << QVector<Setting>() << "host" << QString() << "dosetta/host";
+        QTest::newRow("the command line's broker wins")
+            << "broker = mqtt://lab\n" + a << QVector<Setting>{{"broker", "mqtt://other", 0}}
+            << "host"
+            << "mqtt://other"
+            << "dosetta/host";
+    }
+    void serviceSideFromWhatIsShared()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QVector<Setting>, commandLine);
+        QVector<PumpPlan> list;
+        ServicePlan side;
+        QString error;
+        QVERIFY2(plans(text, commandLine, &list, &error, &side), qPrintable(error));
+        QTEST(side.name, "name");
+        QTEST(side.bridge.broker, "broker");
+        QTEST(side.bridge.topicPrefix + QLatin1Char('/') + side.name, "topics");
+        // The pumps do not take the service's name for a setting of theirs.
+        QVERIFY(!list.first().settings.join(' ').contains(QLatin1String("service")));
     }
 };
 
