@@ -4,8 +4,6 @@ address; the first line names every address bound, as ss sees them."""
 
 import os
 import shutil
-import socket
-import ssl
 import subprocess
 import tempfile
 import unittest
@@ -15,8 +13,11 @@ from cryptography import x509
 
 import harness
 import silaclient
-from silatest import DOSING, SERVICE, Watch, connect
-from test_tls import host_names
+from silatest import DOSING, SERVICE, connect
+from test_tls import host_names, served_certificate
+
+
+EC = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
 
 
 def openssl(*args, cwd):
@@ -24,32 +25,25 @@ def openssl(*args, cwd):
 
 
 class Authority:
-    """A lab authority and the client certificates it signs, in a folder."""
+    """A lab authority in a folder, and the client certificates it signs."""
 
     def __init__(self, folder, name):
-        self.folder = folder
-        self.name = name
-        openssl("req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                "-nodes", "-keyout", f"{name}.key", "-out", f"{name}.pem", "-days", "2", "-subj",
-                f"/CN={name}", cwd=folder)
+        self.folder, self.name = folder, name
+        self.pem = os.path.join(folder, f"{name}.pem")
+        openssl("req", "-x509", *EC, "-keyout", f"{name}.key", "-out", self.pem, "-days", "2",
+                "-subj", f"/CN={name}", cwd=folder)
         with open(os.path.join(folder, "client.ext"), "w", encoding="utf-8") as f:
             f.write("basicConstraints = CA:FALSE\nextendedKeyUsage = clientAuth\n")
 
-    @property
-    def pem(self):
-        return os.path.join(self.folder, f"{self.name}.pem")
-
     def client(self, common_name):
         """(key, certificate) PEM bytes of a client certificate it signed."""
-        stem = f"{self.name}-{common_name}"
-        openssl("req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                "-keyout", f"{stem}.key", "-out", f"{stem}.csr", "-subj", f"/CN={common_name}",
-                cwd=self.folder)
-        openssl("x509", "-req", "-in", f"{stem}.csr", "-CA", f"{self.name}.pem", "-CAkey",
+        stem = os.path.join(self.folder, f"{self.name}-{common_name}")
+        openssl("req", *EC, "-keyout", f"{stem}.key", "-out", f"{stem}.csr", "-subj",
+                f"/CN={common_name}", cwd=self.folder)
+        openssl("x509", "-req", "-in", f"{stem}.csr", "-CA", self.pem, "-CAkey",
                 f"{self.name}.key", "-CAcreateserial", "-out", f"{stem}.pem", "-days", "2",
                 "-extfile", "client.ext", cwd=self.folder)
-        with open(os.path.join(self.folder, f"{stem}.key"), "rb") as k, \
-                open(os.path.join(self.folder, f"{stem}.pem"), "rb") as c:
+        with open(f"{stem}.key", "rb") as k, open(f"{stem}.pem", "rb") as c:
             return k.read(), c.read()
 
 
@@ -60,7 +54,7 @@ class ClientCertificateTest(unittest.TestCase):
         cls.lab = Authority(cls.folder, "lab")
         cls.rig = harness.Rig(speed=5, insecure=False, allow_control=False,
                               extra=["--client-ca", cls.lab.pem, "--allow-control-for", "lab-a"])
-        cls.server_pem = served_certificate_with(cls.rig, cls.lab.client("probe"))
+        cls.server_pem = served_certificate(cls.rig.server.port)
 
     @classmethod
     def tearDownClass(cls):
@@ -71,21 +65,20 @@ class ClientCertificateTest(unittest.TestCase):
         names, addresses = host_names(x509.load_pem_x509_certificate(self.server_pem))
         return [] if "127.0.0.1" in addresses else [("grpc.ssl_target_name_override", names[0])]
 
-    def client_for(self, key_and_cert):
-        key, cert = key_and_cert if key_and_cert else (None, None)
-        credentials = grpc.ssl_channel_credentials(root_certificates=self.server_pem,
-                                                   private_key=key, certificate_chain=cert)
-        return connect(self.rig.server, credentials, self.channel_options())
+    def credentials(self, pair):
+        key, cert = pair if pair else (None, None)
+        return grpc.ssl_channel_credentials(root_certificates=self.server_pem, private_key=key,
+                                            certificate_chain=cert)
+
+    def client_for(self, pair):
+        return connect(self.rig.server, self.credentials(pair), self.channel_options())
 
     def test_clients_without_the_authoritys_certificate_are_refused_at_the_handshake(self):
         other = Authority(self.folder, "other")
         rows = [("no certificate", None), ("another authority's", other.client("lab-a"))]
         for name, pair in rows:
             with self.subTest(name):
-                key, cert = pair if pair else (None, None)
-                credentials = grpc.ssl_channel_credentials(
-                    root_certificates=self.server_pem, private_key=key, certificate_chain=cert)
-                channel = grpc.secure_channel(self.rig.server.target, credentials,
+                channel = grpc.secure_channel(self.rig.server.target, self.credentials(pair),
                                               self.channel_options())
                 try:
                     stub = channel.unary_unary(
@@ -102,17 +95,13 @@ class ClientCertificateTest(unittest.TestCase):
         client = self.client_for(self.lab.client("lab-a"))
         try:
             dosing = client.feature(DOSING)
-            state = Watch(dosing, "PumpState")
-            try:
-                execution = dosing.start("DoseVolume", Volume=50.0, FlowRate=10.0)
-                self.assertTrue(state.wait_latest(lambda s: s == "running", 10), state.values)
-                started = self.rig.server.journal_entries("run-start")[-1]
-                self.assertEqual((started["origin"], started["who"]), ("sila", "lab-a"), started)
-                self.assertEqual(started["fields"]["request"], execution, started)
-                dosing.call("StopDosage")
-                self.assertTrue(state.wait_latest(lambda s: s == "stopped", 10), state.values)
-            finally:
-                state.close()
+            execution = dosing.start("DoseVolume", Volume=50.0, FlowRate=10.0)
+            started = harness.wait_for(lambda: [
+                e for e in self.rig.server.journal_entries("run-start")
+                if e["fields"].get("request") == execution], 10)
+            dosing.call("StopDosage")
+            self.assertTrue(started, self.rig.server.journal_entries("run-start"))
+            self.assertEqual((started[0]["origin"], started[0]["who"]), ("sila", "lab-a"))
         finally:
             client.channel.close()
 
@@ -123,18 +112,16 @@ class ClientCertificateTest(unittest.TestCase):
             dosing = client.feature(DOSING)
             mark = self.rig.sim.mark()
             for command, params in [("DoseVolume", {"Volume": 1.0, "FlowRate": 10.0}),
-                                    ("GenerateFlow", {"FlowRate": 10.0, "RunTime": 5.0}),
-                                    ("Prime", None)]:
+                                    ("GenerateFlow", {"FlowRate": 10.0, "RunTime": 5.0})]:
                 with self.subTest(command):
                     with self.assertRaises(silaclient.SilaError) as ctx:
-                        if params is None:
-                            dosing.call(command)
-                        else:
-                            dosing.start(command, **params)
+                        dosing.start(command, **params)
                     self.assertEqual(ctx.exception.kind, "framework", str(ctx.exception))
                     self.assertIn("lab-b", ctx.exception.message)
-            refused = self.rig.server.journal_entries("refused")[-1]
-            self.assertEqual(refused["who"], "lab-b", refused)
+            # Written by the journal's own thread, a little after the answer.
+            self.assertTrue(harness.wait_for(lambda: [
+                e for e in self.rig.server.journal_entries("refused") if e.get("who") == "lab-b"],
+                5), self.rig.server.journal_entries("refused"))
             self.assertEqual(self.rig.sim.commands(since=mark), [])
             # Stop goes first, whoever asks: it reaches the pump.
             self.assertEqual(dosing.call("StopDosage"), {})
@@ -145,27 +132,6 @@ class ClientCertificateTest(unittest.TestCase):
             client.channel.close()
 
 
-def served_certificate_with(rig, pair):
-    """The server's certificate, read with a client certificate since the server asks for one."""
-    folder = tempfile.mkdtemp(prefix="sila-probe-")
-    try:
-        key, cert = pair
-        paths = [os.path.join(folder, n) for n in ("k.pem", "c.pem")]
-        for path, data in zip(paths, (key, cert)):
-            with open(path, "wb") as f:
-                f.write(data)
-        context = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
-        context.check_hostname = False
-        context.verify_mode = ssl.CERT_NONE
-        context.set_alpn_protocols(["h2"])
-        context.load_cert_chain(paths[1], paths[0])
-        with socket.create_connection(("127.0.0.1", rig.server.port), timeout=5) as raw:
-            with context.wrap_socket(raw) as tls:
-                return ssl.DER_cert_to_PEM_cert(tls.getpeercert(binary_form=True)).encode()
-    finally:
-        shutil.rmtree(folder, ignore_errors=True)
-
-
 def listening(port):
     """What ss sees listening on the port: "127.0.0.1:P", "[::1]:P", "[::]:P (IPv6 and IPv4)"
     for a wildcard that takes both (ss writes it "*")."""
@@ -173,16 +139,9 @@ def listening(port):
                          timeout=10, check=True).stdout
     found = set()
     for line in out.splitlines():
-        local = line.split()[3]
-        host, _, p = local.rpartition(":")
-        if host == "*":
-            found.add(f"[::]:{p} (IPv6 and IPv4)")
-        elif host.startswith("[::ffff:") and "." in host:
-            found.add(f"{host[8:-1]}:{p}")
-        elif host.startswith("[") or host.count(":") == 0:
-            found.add(f"{host}:{p}")
-        else:
-            found.add(f"[{host}]:{p}")
+        host, _, p = line.split()[3].rpartition(":")
+        host = host.replace("[::ffff:", "").rstrip("]") if "." in host else host
+        found.add(f"[::]:{p} (IPv6 and IPv4)" if host == "*" else f"{host}:{p}")
     return found
 
 
@@ -205,17 +164,10 @@ class ListenTest(unittest.TestCase):
                               capture_output=True, text=True, timeout=20, check=False)
 
     def test_control_for_anyone_on_a_non_loopback_address_is_refused_at_start(self):
-        ca = Authority(self.folder, "lab").pem
         rows = [
             ("IPv4 wildcard", ["--listen", "0.0.0.0:0", "--allow-control"], "--allow-anyone"),
             ("IPv6 wildcard, plain text",
              ["--listen", "[::]:0", "--insecure", "--allow-control"], "--allow-anyone"),
-            ("a host name", ["--listen", "pump.lab.example:0", "--allow-control"],
-             "--allow-anyone"),
-            ("names without an authority", ["--listen", "127.0.0.1:0", "--allow-control-for",
-                                            "lab-a"], "client authority"),
-            ("an authority without TLS", ["--listen", "127.0.0.1:0", "--insecure",
-                                          "--client-ca", ca], "TLS"),
         ]
         for name, args, reason in rows:
             with self.subTest(name):

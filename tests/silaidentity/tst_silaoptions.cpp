@@ -117,10 +117,6 @@ private slots:
                                    << "allow-config takes yes or no"
                                    << "";
         // Who may move the pump, and where.
-        QTest::newRow("an authority: every address") << "client-ca = {dir}/cert.pem"
-                                                     << ""
-                                                     << ""
-                                                     << "0.0.0.0:50052";
         QTest::newRow("names with an authority")
             << "client-ca = {dir}/cert.pem\nallow-control = lab-a, lab-b"
             << ""
@@ -134,14 +130,6 @@ private slots:
                                        << ""
                                        << "an empty name"
                                        << "";
-        QTest::newRow("a name too long")
-            << "client-ca = {dir}/cert.pem\nallow-control = " + QString(65, QLatin1Char('n')) << ""
-            << "64 characters"
-            << "";
-        QTest::newRow("authority not there") << "client-ca = {dir}/missing.pem"
-                                             << ""
-                                             << "cannot be read"
-                                             << "";
         QTest::newRow("authority in plain text") << "insecure = yes\nclient-ca = {dir}/cert.pem"
                                                  << ""
                                                  << "needs TLS"
@@ -155,10 +143,6 @@ private slots:
             << "0.0.0.0:50052"
             << ""
             << "0.0.0.0:50052";
-        QTest::newRow("control in plain text on IPv6") << "allow-control = yes\ninsecure = yes"
-                                                       << "[fd00::2]:50052"
-                                                       << "--allow-anyone"
-                                                       << "";
         QTest::newRow("control on a host's name") << "allow-control = yes"
                                                   << "pump.lab.example:50052"
                                                   << "--allow-anyone"
@@ -167,23 +151,10 @@ private slots:
                                                        << "127.0.0.5:50052"
                                                        << ""
                                                        << "127.0.0.5:50052";
-        QTest::newRow("control on IPv6 loopback") << "allow-control = yes"
-                                                  << "[::1]:50052"
-                                                  << ""
-                                                  << "[::1]:50052";
         QTest::newRow("control on mapped IPv4 loopback") << "allow-control = yes"
                                                          << "[::ffff:127.0.0.1]:50052"
                                                          << ""
                                                          << "[::ffff:127.0.0.1]:50052";
-        QTest::newRow("control on a mapped other address") << "allow-control = yes"
-                                                           << "[::ffff:10.0.0.1]:50052"
-                                                           << "--allow-anyone"
-                                                           << "";
-        QTest::newRow("control with an authority, every address")
-            << "allow-control = yes\nclient-ca = {dir}/cert.pem"
-            << "0.0.0.0:50052"
-            << ""
-            << "0.0.0.0:50052";
         QTest::newRow("address out of range") << "address = 100"
                                               << ""
                                               << "address takes 0-"
@@ -227,24 +198,12 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("client");
         QTest::addColumn<bool>("allowed");
-        QTest::newRow("yes: a named client") << "yes"
-                                             << "lab-a" << true;
         QTest::newRow("yes: a client without a name") << "yes"
                                                       << "" << true;
-        QTest::newRow("no: a named client") << "off"
-                                            << "lab-a" << false;
-        QTest::newRow("listed") << "lab-a, lab-b"
-                                << "lab-b" << true;
-        QTest::newRow("not listed") << "lab-a, lab-b"
-                                    << "lab-c" << false;
         QTest::newRow("names are exact") << "lab-a"
                                          << "Lab-A" << false;
-        QTest::newRow("no part of a name") << "lab-a"
-                                           << "lab" << false;
         QTest::newRow("no name is not listed") << "lab-a"
                                                << "" << false;
-        QTest::newRow("spaces around names") << "  lab-a ,lab-b  "
-                                             << "lab-a" << true;
     }
 
     void controlByName()
@@ -256,7 +215,7 @@ private slots:
         QString why;
         QVERIFY2(options.take(QStringLiteral("allow-control"), value, &why), qPrintable(why));
         QCOMPARE(options.control().allows(client), allowed);
-        // The command line gives what the file's allow-control = yes would, for everyone.
+        // A later yes drops the names: every client may.
         QVERIFY(options.take(QStringLiteral("allow-control"), QStringLiteral("yes"), &why));
         QVERIFY(options.control().allows(client));
     }
