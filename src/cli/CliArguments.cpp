@@ -86,10 +86,11 @@ const std::vector<CommandForm> &forms()
          0,
          0,
          {"broker", "id", "topic-prefix", "username", "password-file", "ca-file", "cert-file",
-          "key-file", "config", "sila", "sila-cert", "sila-key", "sila-name"},
+          "key-file", "config", "sila", "sila-cert", "sila-key", "sila-name", "sila-client-ca",
+          "sila-allow-control-for"},
          {"allow-control", "no-allow-control", "allow-config", "no-allow-config", "ha-discovery",
           "sila-insecure", "sila-allow-control", "sila-no-allow-control", "sila-allow-config",
-          "sila-no-allow-config", "sila-no-discovery"},
+          "sila-no-allow-config", "sila-no-discovery", "sila-allow-anyone"},
          "serve [--broker URL] [--sila HOST:PORT] [--allow-control] [--config FILE] ...",
          "Serves the pump until SIGTERM, SIGINT or SIGQUIT over MQTT (--broker), SiLA 2\n"
          "(--sila) or both at once on one core, and then stops a run it started first. With\n"
@@ -118,7 +119,8 @@ const std::vector<CommandForm> &forms()
          "  --sila HOST:PORT      also serve the pump as a SiLA 2 server there; the options\n"
          "                        of 'help sila' apply to it prefixed --sila-:\n"
          "  --sila-insecure, --sila-cert FILE, --sila-key FILE, --sila-name NAME,\n"
-         "  --sila-allow-control, --sila-no-allow-control, --sila-allow-config,\n"
+         "  --sila-client-ca FILE, --sila-allow-control, --sila-allow-control-for NAMES,\n"
+         "  --sila-no-allow-control, --sila-allow-anyone, --sila-allow-config,\n"
          "  --sila-no-allow-config, --sila-no-discovery\n"
          "  --config FILE         \"key = value\" lines with the same names (and password;\n"
          "                        sila-discovery = no for --sila-no-discovery), optionally in\n"
@@ -127,30 +129,47 @@ const std::vector<CommandForm> &forms()
         {"sila",
          0,
          0,
-         {"listen", "cert", "key", "name", "config"},
+         {"listen", "cert", "key", "name", "config", "client-ca", "allow-control-for"},
          {"insecure", "allow-control", "no-allow-control", "allow-config", "no-allow-config",
-          "no-discovery"},
+          "no-discovery", "allow-anyone"},
          "sila [--listen HOST:PORT] [--insecure | --cert FILE --key FILE] [--name NAME] ...",
          "Serves the pump as a SiLA 2 server for lab orchestrators until SIGTERM or SIGINT: the\n"
          "features SiLAService, DosingPumpController, PauseController and CancelController over\n"
          "gRPC, with TLS, announced on the local network as _sila._tcp. The server's UUID, name\n"
          "and self-signed certificate are kept in the folder \"sila\" beside the settings.\n"
-         "  --listen HOST:PORT    where to listen (default 0.0.0.0:50052; IPv6 as [::1]:50052)\n"
+         "TLS proves to clients that they talk to this server and keeps the traffic private;\n"
+         "it says nothing about the client. A client authority does: with --client-ca only\n"
+         "clients holding a certificate it signed get past the handshake, and each is known\n"
+         "(for --allow-control-for and in the journal) by its certificate's common name.\n"
+         "Without one the server listens on loopback alone unless told otherwise, and control\n"
+         "on any other address needs --allow-anyone. 'man dosetta-cli' shows how to make a\n"
+         "lab authority and a client certificate with openssl.\n"
+         "  --listen HOST:PORT    where to listen (default localhost:50052, both loopbacks;\n"
+         "                        with --client-ca 0.0.0.0:50052, every address; IPv6 as\n"
+         "                        [::1]:50052)\n"
          "  --insecure            plain text instead of TLS (warned about)\n"
          "  --cert FILE           TLS with the lab's own certificate (PEM) instead of the\n"
          "  --key FILE            self-signed one, and its key\n"
          "  --name NAME           the server name clients see (kept; 255 characters at most)\n"
+         "  --client-ca FILE      require a client certificate signed by this authority (PEM)\n"
          "  --allow-control       take the commands that move the pump (DoseVolume,\n"
-         "                        GenerateFlow, Prime, pause); otherwise they are refused and\n"
-         "                        only the properties and StopDosage serve\n"
+         "                        GenerateFlow, Prime, pause, cancel); otherwise they are\n"
+         "                        refused and only the properties and StopDosage serve\n"
+         "  --allow-control-for NAMES\n"
+         "                        take them from these clients alone: their certificates'\n"
+         "                        common names, \"lab-a,lab-b\" (needs --client-ca). A flag\n"
+         "                        of its own since --allow-control takes no value\n"
+         "  --allow-anyone        allow control on a non-loopback address without a client\n"
+         "                        authority: anyone who reaches it may run the pump (warned)\n"
          "  --allow-config        take SetServerName (one rename a second); otherwise it is\n"
          "                        refused\n"
          "  --no-allow-control, --no-allow-config\n"
          "                        refuse them although the configuration file allows them\n"
          "  --no-discovery        do not announce the server by multicast DNS\n"
          "  --config FILE         \"key = value\" lines: port, address, listen, insecure, cert,\n"
-         "                        key, name, allow-control, allow-config, discovery; options\n"
-         "                        given here win"},
+         "                        key, client-ca, name, allow-control (yes, no or\n"
+         "                        \"lab-a, lab-b\"), allow-anyone, allow-config, discovery;\n"
+         "                        options given here win"},
         {"program",
          2,
          2,
@@ -404,6 +423,18 @@ CliArguments CliArguments::parse(const QStringList &arguments)
         a.intValue(QStringLiteral("from"), 0) >
             a.intValue(QStringLiteral("to"), Pump::KeyTable::HighestAddress))
         a.error = QStringLiteral("search: --from is above --to");
+    for (const char *prefix : {"", "sila-"}) {
+        const QString names = QLatin1String(prefix) + QStringLiteral("allow-control-for");
+        if (!a.values.contains(names))
+            continue;
+        for (const char *flag : {"allow-control", "no-allow-control"}) {
+            const QString other = QLatin1String(prefix) + QLatin1String(flag);
+            if (a.flags.contains(other))
+                a.error = QStringLiteral("--%1 and --%2 contradict each other: the one lets "
+                                         "every client in or none, the other those named")
+                              .arg(other, names);
+        }
+    }
     for (const char *flag : {"allow-control", "allow-config"}) {
         if (a.flags.contains(QLatin1String(flag)) &&
             a.flags.contains(QStringLiteral("no-") + QLatin1String(flag)))

@@ -28,9 +28,9 @@ QVector<ServiceConfig::Setting> ServeCommand::commandLine() const
 {
     QVector<ServiceConfig::Setting> settings;
     // In the order given to the file's keys of the same names.
-    for (const char *option :
-         {"broker", "id", "topic-prefix", "username", "password-file", "ca-file", "cert-file",
-          "key-file", "sila", "sila-cert", "sila-key", "sila-name"}) {
+    for (const char *option : {"broker", "id", "topic-prefix", "username", "password-file",
+                               "ca-file", "cert-file", "key-file", "sila", "sila-cert", "sila-key",
+                               "sila-name", "sila-client-ca", "sila-allow-control-for"}) {
         const QString key = QLatin1String(option);
         if (args.values.contains(key))
             settings.push_back({key, args.values.value(key), 0});
@@ -47,6 +47,7 @@ QVector<ServiceConfig::Setting> ServeCommand::commandLine() const
     flag("sila-insecure", "sila-insecure", "yes");
     flag("sila-allow-control", "sila-allow-control", "yes");
     flag("sila-no-allow-control", "sila-allow-control", "no");
+    flag("sila-allow-anyone", "sila-allow-anyone", "yes");
     flag("sila-allow-config", "sila-allow-config", "yes");
     flag("sila-no-allow-config", "sila-allow-config", "no");
     flag("sila-no-discovery", "sila-discovery", "no");

@@ -37,9 +37,20 @@ int SilaCommand::exec()
     take("cert", options.certFile);
     take("key", options.keyFile);
     take("name", options.name);
+    take("client-ca", options.clientCaFile);
     options.insecure = options.insecure || args.flags.contains(QStringLiteral("insecure"));
     // Given here, either way, it wins over the file.
     args.permission(QStringLiteral("allow-control"), options.allowControl);
+    if (args.flags.contains(QStringLiteral("allow-control")) ||
+        args.flags.contains(QStringLiteral("no-allow-control")))
+        options.controlFor.clear();
+    const QString names = args.values.value(QStringLiteral("allow-control-for"));
+    if (!names.isEmpty() && !options.takeControlFor(names, &problem)) {
+        output.message(QStringLiteral("--allow-control-for: %1").arg(problem));
+        return CliRunner::Usage;
+    }
+    if (args.flags.contains(QStringLiteral("allow-anyone")))
+        options.allowAnyone = true;
     args.permission(QStringLiteral("allow-config"), options.allowConfig);
     if (args.flags.contains(QStringLiteral("no-discovery")))
         options.discovery = false;

@@ -39,14 +39,14 @@ _dosetta_cli()
             compopt -o filenames 2>/dev/null
             COMPREPLY+=($(compgen -f -- "$cur"))
             return ;;
-        --csv | --config | --password-file | --ca-file | --cert-file | --key-file | --cert | --key | --file | --sila-cert | --sila-key)
+        --csv | --config | --password-file | --ca-file | --cert-file | --key-file | --cert | --key | --file | --sila-cert | --sila-key | --client-ca | --sila-client-ca)
             _filedir
             return ;;
         --kind)
             COMPREPLY=($(compgen -W "run-start run-end setting refused link program calibration
                 service" -- "$cur"))
             return ;;
-        --broker | --id | --topic-prefix | --username | --listen | --name | --sila | --sila-name)
+        --broker | --id | --topic-prefix | --username | --listen | --name | --sila | --sila-name | --allow-control-for | --sila-allow-control-for)
             return ;;
         --address | --timeout | --from | --to | --volume | --rate | --for | --interval | --count)
             return ;;
@@ -102,10 +102,12 @@ _dosetta_cli()
             COMPREPLY=($(compgen -W "--broker --id --topic-prefix --username --password-file
                 --ca-file --cert-file --key-file --config --allow-control --no-allow-control
                 --allow-config --no-allow-config --ha-discovery --sila --sila-insecure --sila-cert
-                --sila-key --sila-name --sila-allow-control --sila-no-allow-control
+                --sila-key --sila-name --sila-client-ca --sila-allow-control
+                --sila-allow-control-for --sila-no-allow-control --sila-allow-anyone
                 --sila-allow-config --sila-no-allow-config --sila-no-discovery --help" -- "$cur")) ;;
         sila)
-            COMPREPLY=($(compgen -W "--listen --insecure --cert --key --name --allow-control
+            COMPREPLY=($(compgen -W "--listen --insecure --cert --key --client-ca --name --allow-control
+                --allow-control-for --allow-anyone
                 --no-allow-control --allow-config --no-allow-config --no-discovery --config
                 --help" -- "$cur")) ;;
         program)

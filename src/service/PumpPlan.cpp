@@ -95,8 +95,11 @@ QStringList PumpPlan::keys()
             QStringLiteral("sila-insecure"),
             QStringLiteral("sila-cert"),
             QStringLiteral("sila-key"),
+            QStringLiteral("sila-client-ca"),
             QStringLiteral("sila-name"),
             QStringLiteral("sila-allow-control"),
+            QStringLiteral("sila-allow-control-for"),
+            QStringLiteral("sila-allow-anyone"),
             QStringLiteral("sila-allow-config"),
             QStringLiteral("sila-discovery")};
 }

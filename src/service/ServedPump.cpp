@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QSysInfo>
 
 namespace {
@@ -101,6 +102,16 @@ ServedPump::Outcome ServedPump::startAll()
                 return {Failure::Setup, problem};
             selfSigned = true;
         }
+        if (!plan.sila.clientCaFile.isEmpty() &&
+            !readFile(plan.sila.clientCaFile, &clientCaPem, &problem))
+            return {Failure::Setup, problem};
+        if (plan.sila.controlForAnyone())
+            emit logged(
+                QStringLiteral(
+                    "warning: --allow-anyone: anyone who reaches %1 may run the pump, and the "
+                    "journal knows them by their address alone. Give a client authority "
+                    "(--client-ca) or listen on loopback")
+                    .arg(plan.sila.listenAddress()));
     }
     // With both front-ends the bridge's origin stands for the host; each front-end names its
     // own clients on their requests.
@@ -193,10 +204,12 @@ ServedPump::Outcome ServedPump::startSila()
 {
     const SilaOptions &options = servedPlan.sila;
     SilaServer::Config config;
-    config.host = options.host; // IPv6 without brackets: the server adds them
+    config.host = options.listenHost(); // IPv6 without brackets: the server adds them
     config.port = options.listenPort;
     config.insecure = options.insecure;
     config.allowControl = options.allowControl;
+    config.controlFor = options.controlFor;
+    config.clientCaPem = clientCaPem;
     config.allowConfig = options.allowConfig;
     config.version = version;
     config.description = QStringLiteral("DOSETTA: a FLUXO dosing pump on %1, address %2")
@@ -212,16 +225,33 @@ ServedPump::Outcome ServedPump::startSila()
         return {Failure::Unreachable,
                 QStringLiteral("cannot serve on %1: %2").arg(options.listenAddress(), problem)};
     const quint16 port = silaServer->port();
-    const QString security = options.insecure ? QStringLiteral("plain text")
-                             : selfSigned     ? QStringLiteral("TLS, self-signed")
-                                              : QStringLiteral("TLS");
+    QString security = options.insecure ? QStringLiteral("plain text")
+                       : selfSigned     ? QStringLiteral("TLS, self-signed")
+                                        : QStringLiteral("TLS");
+    if (!clientCaPem.isEmpty())
+        security += QStringLiteral(", client certificates required");
+    const SilaPermission control = options.control();
+    QString controlText = control.text();
+    if (options.controlForAnyone())
+        controlText += QStringLiteral(" to anyone (--allow-anyone)");
+    // What was bound, not what was asked: a name may give IPv4 and IPv6, a wildcard both.
+    QStringList bound = silaServer->addresses();
+    if (bound.isEmpty())
+        bound << options.listenAddress(port);
+    QJsonArray controlFor;
+    for (const QString &name : control.names())
+        controlFor.append(name);
     QJsonObject fields{{QStringLiteral("listen"), options.listenAddress(port)},
                        {QStringLiteral("port"), port},
                        {QStringLiteral("tls"), !options.insecure},
                        {QStringLiteral("uuid"), identity.uuid()},
                        {QStringLiteral("name"), identity.name()},
                        {QStringLiteral("config"), options.allowConfig},
-                       {QStringLiteral("control"), options.allowControl}};
+                       {QStringLiteral("control"), options.allowControl},
+                       {QStringLiteral("control_for"), controlFor},
+                       {QStringLiteral("client_ca"), !clientCaPem.isEmpty()},
+                       {QStringLiteral("allow_anyone"), options.controlForAnyone()},
+                       {QStringLiteral("bound"), QJsonArray::fromStringList(bound)}};
     if (!servedPlan.name.isEmpty())
         fields.insert(QStringLiteral("pump"), servedPlan.name);
     // The address last: a script takes the port from the end of the line. The name may have
@@ -229,8 +259,8 @@ ServedPump::Outcome ServedPump::startSila()
     emit silaServing(fields, QStringLiteral("serving SiLA 2 (%1, server UUID %2, name \"%3\", "
                                             "configuration %4, control %5) on %6")
                                  .arg(security, identity.uuid(), EscapedText::text(identity.name()),
-                                      allowed(options.allowConfig), allowed(options.allowControl),
-                                      options.listenAddress(port)));
+                                      allowed(options.allowConfig), controlText,
+                                      bound.join(QStringLiteral(", "))));
     if (!options.discovery)
         return {};
     record.uuid = identity.uuid();

@@ -83,6 +83,7 @@ private:
     SilaIdentity identity;
     QByteArray certificatePem;
     QByteArray keyPem;
+    QByteArray clientCaPem;
     bool selfSigned = false;
     std::unique_ptr<HeadlessPump> headless;
     std::unique_ptr<ExitStop> ours;

@@ -2,6 +2,8 @@
 
 #include "SilaError.h"
 
+#include <grpcpp/security/auth_context.h>
+
 #include <algorithm>
 
 namespace {
@@ -17,7 +19,21 @@ SilaCallGate::SilaCallGate(QObject &context)
 RequestOrigin SilaCallGate::originOf(const grpc::CallbackServerContext *call,
                                      const QString &request)
 {
-    return {QStringLiteral("sila"), QString::fromStdString(call->peer()), request, QString()};
+    const QString name = clientName(call);
+    return {QStringLiteral("sila"), name.isEmpty() ? QString::fromStdString(call->peer()) : name,
+            request, QString()};
+}
+
+QString SilaCallGate::clientName(const grpc::ServerContextBase *call)
+{
+    const std::shared_ptr<const grpc::AuthContext> auth = call->auth_context();
+    // Without a client authority no certificate is asked for, so none is authenticated.
+    if (!auth || !auth->IsPeerAuthenticated())
+        return QString();
+    const std::vector<grpc::string_ref> names = auth->FindPropertyValues("x509_common_name");
+    if (names.empty())
+        return QString();
+    return QString::fromUtf8(names.front().data(), int(names.front().size()));
 }
 
 grpc::Status SilaCallGate::checkMetadata(const grpc::CallbackServerContext *call)

@@ -26,9 +26,13 @@ public:
 
     // A call's SiLA client metadata refused as the standard says, or OK.
     static grpc::Status checkMetadata(const grpc::CallbackServerContext *call);
-    // Who made the call, as gRPC names the peer; request: its command execution, when it has one.
+    // Who made the call: the common name of its verified certificate, else as gRPC names the
+    // peer; request: its command execution, when it has one.
     static RequestOrigin originOf(const grpc::CallbackServerContext *call,
                                   const QString &request = QString());
+    // The common name of the client's certificate, which the handshake verified against the
+    // client authority; empty for a client without one.
+    static QString clientName(const grpc::ServerContextBase *call);
 
     // An unary call: work runs on the context's thread and its status finishes the call.
     grpc::ServerUnaryReactor *unary(grpc::CallbackServerContext *call,

@@ -14,13 +14,23 @@ const QString feature = QStringLiteral("org.silastandard/core.commands/CancelCon
 } // namespace
 
 SilaCancelService::SilaCancelService(SilaCallGate &gate, SilaPump &pump, SilaExecutions &executions,
-                                     bool allowControl, std::function<void(const QString &)> log)
+                                     const SilaPermission &control,
+                                     std::function<void(const QString &)> log)
     : gate(gate)
     , pump(pump)
     , executions(executions)
-    , allowControl(allowControl)
+    , control(control)
     , log(std::move(log))
 {}
+
+grpc::Status SilaCancelService::controlRefused(const QString &command, const QString &client)
+{
+    const QString named = control.refusal(client);
+    log(QStringLiteral("%1 refused: %2")
+            .arg(command, named.isEmpty() ? QStringLiteral("the server does not allow control")
+                                          : QStringLiteral("control: ") + named));
+    return SilaError::controlRefused(command, named);
+}
 
 grpc::ServerUnaryReactor *
 SilaCancelService::CancelCommand(grpc::CallbackServerContext *call,
@@ -28,12 +38,11 @@ SilaCancelService::CancelCommand(grpc::CallbackServerContext *call,
                                  cancelling::CancelCommand_Responses *)
 {
     const RequestOrigin origin = SilaCallGate::originOf(call);
-    return gate.unary(call, [this, request, origin] {
+    const QString client = SilaCallGate::clientName(call);
+    return gate.unary(call, [this, request, origin, client] {
         const QString command = QStringLiteral("CancelCommand");
-        if (!allowControl) {
-            log(QStringLiteral("%1 refused: the server does not allow control").arg(command));
-            return SilaError::controlRefused(command);
-        }
+        if (!control.allows(client))
+            return controlRefused(command, client);
         const QString parameter =
             SilaError::parameter(feature, command, QStringLiteral("CommandExecutionUUID"));
         if (!request->has_commandexecutionuuid()) {
@@ -64,12 +73,11 @@ grpc::ServerUnaryReactor *SilaCancelService::CancelAll(grpc::CallbackServerConte
                                                        cancelling::CancelAll_Responses *)
 {
     const RequestOrigin origin = SilaCallGate::originOf(call);
-    return gate.unary(call, [this, origin] {
+    const QString client = SilaCallGate::clientName(call);
+    return gate.unary(call, [this, origin, client] {
         const QString command = QStringLiteral("CancelAll");
-        if (!allowControl) {
-            log(QStringLiteral("%1 refused: the server does not allow control").arg(command));
-            return SilaError::controlRefused(command);
-        }
+        if (!control.allows(client))
+            return controlRefused(command, client);
         pump.stop(origin);
         log(command);
         return grpc::Status::OK;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CancelController.grpc.pb.h"
+#include "SilaPermission.h"
 
 #include <QString>
 
@@ -17,7 +18,7 @@ class SilaCancelService : public sila2::org::silastandard::core::commands::cance
 {
 public:
     SilaCancelService(SilaCallGate &gate, SilaPump &pump, SilaExecutions &executions,
-                      bool allowControl, std::function<void(const QString &)> log);
+                      const SilaPermission &control, std::function<void(const QString &)> log);
 
     grpc::ServerUnaryReactor *CancelCommand(
         grpc::CallbackServerContext *call,
@@ -33,9 +34,11 @@ public:
             *response) override;
 
 private:
+    // Logged, and the error for the client; client: its certificate name.
+    grpc::Status controlRefused(const QString &command, const QString &client);
     SilaCallGate &gate;
     SilaPump &pump;
     SilaExecutions &executions;
-    bool allowControl;
+    const SilaPermission control;
     std::function<void(const QString &)> log;
 };

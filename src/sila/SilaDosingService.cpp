@@ -44,12 +44,12 @@ QString uuidText(const sila::CommandExecutionUUID *request)
 } // namespace
 
 SilaDosingService::SilaDosingService(SilaCallGate &gate, SilaPump &pump, SilaExecutions &executions,
-                                     bool allowControl, QObject *parent)
+                                     const SilaPermission &control, QObject *parent)
     : QObject(parent)
     , gate(gate)
     , pump(pump)
     , executions(executions)
-    , allowControl(allowControl)
+    , control(control)
     , last(pump.snapshot())
 {
     connect(&pump, &SilaPump::snapshotChanged, this, &SilaDosingService::changed);
@@ -89,14 +89,17 @@ grpc::Status SilaDosingService::error(const SilaPump::Outcome &outcome, bool pum
     return SilaError::undefined(message.isEmpty() ? QStringLiteral("the pump failed") : message);
 }
 
-grpc::Status SilaDosingService::refused(const QString &command, const RequestOrigin &origin)
+grpc::Status SilaDosingService::refused(const QString &command, const RequestOrigin &origin,
+                                        const QString &client)
 {
-    if (allowControl)
+    if (control.allows(client))
         return grpc::Status::OK;
-    const QString why = QStringLiteral("the server does not allow control");
+    const QString named = control.refusal(client);
+    const QString why = named.isEmpty() ? QStringLiteral("the server does not allow control")
+                                        : QStringLiteral("control: %1").arg(named);
     pump.journalRefused(origin, command, QString(), QString(), why);
     emit logged(QStringLiteral("%1 refused: %2").arg(command, why));
-    return SilaError::controlRefused(command);
+    return SilaError::controlRefused(command, named);
 }
 
 grpc::Status SilaDosingService::rejected(const QString &command, const SilaPump::Invalid &check,
@@ -141,8 +144,9 @@ SilaDosingService::DoseVolume(grpc::CallbackServerContext *call,
                               sila::CommandConfirmation *response)
 {
     const RequestOrigin origin = SilaCallGate::originOf(call);
-    return gate.unary(call, [this, request, response, origin] {
-        const grpc::Status refusal = refused(doseVolume, origin);
+    const QString client = SilaCallGate::clientName(call);
+    return gate.unary(call, [this, request, response, origin, client] {
+        const grpc::Status refusal = refused(doseVolume, origin, client);
         if (!refusal.ok())
             return refusal;
         if (!request->has_volume())
@@ -177,8 +181,9 @@ SilaDosingService::GenerateFlow(grpc::CallbackServerContext *call,
                                 sila::CommandConfirmation *response)
 {
     const RequestOrigin origin = SilaCallGate::originOf(call);
-    return gate.unary(call, [this, request, response, origin] {
-        const grpc::Status refusal = refused(generateFlow, origin);
+    const QString client = SilaCallGate::clientName(call);
+    return gate.unary(call, [this, request, response, origin, client] {
+        const grpc::Status refusal = refused(generateFlow, origin, client);
         if (!refusal.ok())
             return refusal;
         if (!request->has_flowrate())
@@ -283,8 +288,9 @@ grpc::ServerUnaryReactor *SilaDosingService::Prime(grpc::CallbackServerContext *
                                                    dosing::Prime_Responses *)
 {
     const RequestOrigin origin = SilaCallGate::originOf(call);
-    return gate.unary(call, [this, origin] {
-        const grpc::Status refusal = refused(QStringLiteral("Prime"), origin);
+    const QString client = SilaCallGate::clientName(call);
+    return gate.unary(call, [this, origin, client] {
+        const grpc::Status refusal = refused(QStringLiteral("Prime"), origin, client);
         if (!refusal.ok())
             return refusal;
         SilaPump::Outcome outcome;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DosingPumpController.grpc.pb.h"
+#include "SilaPermission.h"
 #include "SilaPump.h"
 #include "SilaSubscribers.h"
 
@@ -21,7 +22,7 @@ class SilaDosingService : public QObject,
 
 public:
     SilaDosingService(SilaCallGate &gate, SilaPump &pump, SilaExecutions &executions,
-                      bool allowControl, QObject *parent = nullptr);
+                      const SilaPermission &control, QObject *parent = nullptr);
 
     // The server's thread, closing: every property stream ends.
     void close(const grpc::Status &status);
@@ -92,7 +93,9 @@ signals:
 
 private:
     // Refusals are journaled under the caller's origin.
-    grpc::Status refused(const QString &command, const RequestOrigin &origin);
+    // client: the caller's certificate name, read where the call came in.
+    grpc::Status refused(const QString &command, const RequestOrigin &origin,
+                         const QString &client);
     // A parameter left out or outside the pump's limits: nothing is sent.
     grpc::Status rejected(const QString &command, const SilaPump::Invalid &check,
                           const RequestOrigin &origin, const QString &value = QString());
@@ -113,7 +116,7 @@ private:
     SilaCallGate &gate;
     SilaPump &pump;
     SilaExecutions &executions;
-    bool allowControl;
+    const SilaPermission control;
     SilaPump::Snapshot last;
     // A run's signals may come while it is being started, before its id is known here.
     QString starting;

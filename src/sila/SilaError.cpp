@@ -67,8 +67,12 @@ grpc::Status SilaError::framework(Framework type, const QString &message)
     return aborted(error);
 }
 
-grpc::Status SilaError::controlRefused(const QString &command)
+grpc::Status SilaError::controlRefused(const QString &command, const QString &why)
 {
+    if (!why.isEmpty())
+        return framework(
+            Framework::CommandExecutionNotAccepted,
+            QStringLiteral("%1 moves the pump, and on this server %2").arg(command, why));
     return framework(Framework::CommandExecutionNotAccepted,
                      QStringLiteral("%1 moves the pump, and this server does not allow control "
                                     "(it runs without --allow-control)")

@@ -23,7 +23,8 @@ public:
     static grpc::Status framework(Framework type, const QString &message);
 
     // A command that moves the pump, on a server that does not allow control.
-    static grpc::Status controlRefused(const QString &command);
+    // why: the reason when the server allows control to other clients.
+    static grpc::Status controlRefused(const QString &command, const QString &why = QString());
     // A command that changes the server's configuration, on a server that does not allow it.
     static grpc::Status configRefused(const QString &command);
     // A command execution UUID as the standard writes it: 36 characters, lower case hex.

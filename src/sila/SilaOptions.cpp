@@ -1,5 +1,6 @@
 #include "sila/SilaOptions.h"
 
+#include "platform/ListeningAddresses.h"
 #include "pump/ServiceConfigFile.h"
 #include "sila/SilaIdentity.h"
 
@@ -44,10 +45,24 @@ bool SilaOptions::setListen(const QString &text, QString *error)
     return true;
 }
 
+QString SilaOptions::listenHost() const
+{
+    if (!host.isEmpty())
+        return host;
+    // gRPC takes IPv6 too on this wildcard where the machine has it.
+    return clientCaFile.isEmpty() ? QStringLiteral("localhost") : QStringLiteral("0.0.0.0");
+}
+
+bool SilaOptions::controlForAnyone() const
+{
+    return allowControl && clientCaFile.isEmpty() && !ListeningAddresses::loopback(listenHost());
+}
+
 QString SilaOptions::listenAddress(quint16 boundPort) const
 {
-    const bool v6 = host.contains(QLatin1Char(':'));
-    return (v6 ? QStringLiteral("[%1]:%2") : QStringLiteral("%1:%2")).arg(host).arg(boundPort);
+    const QString shown = listenHost();
+    const bool v6 = shown.contains(QLatin1Char(':'));
+    return (v6 ? QStringLiteral("[%1]:%2") : QStringLiteral("%1:%2")).arg(shown).arg(boundPort);
 }
 
 void SilaOptions::readCredentials(const QString &folder)
@@ -84,14 +99,49 @@ bool SilaOptions::take(const QString &key, const QString &value, QString *why)
         name = value;
     else if (key == QLatin1String("insecure"))
         return File::flag(key, value, &insecure, why);
+    else if (key == QLatin1String("client-ca"))
+        clientCaFile = value;
     else if (key == QLatin1String("allow-control"))
-        return File::flag(key, value, &allowControl, why);
+        return takeControl(value, why);
+    else if (key == QLatin1String("allow-control-for"))
+        return takeControlFor(value, why);
+    else if (key == QLatin1String("allow-anyone"))
+        return File::flag(key, value, &allowAnyone, why);
     else if (key == QLatin1String("allow-config"))
         return File::flag(key, value, &allowConfig, why);
     else if (key == QLatin1String("discovery"))
         return File::flag(key, value, &discovery, why);
     else
         return false;
+    return true;
+}
+
+bool SilaOptions::takeControl(const QString &value, QString *why)
+{
+    // yes or no, else the clients' names.
+    bool on = false;
+    QString notFlag;
+    if (Pump::ServiceConfigFile::flag(QStringLiteral("allow-control"), value, &on, &notFlag)) {
+        allowControl = on;
+        controlFor.clear();
+        return true;
+    }
+    if (!takeControlFor(value, why)) {
+        *why = QStringLiteral("allow-control takes yes, no or the clients' common names "
+                              "(\"lab-a, lab-b\"): %1")
+                   .arg(*why);
+        return false;
+    }
+    return true;
+}
+
+bool SilaOptions::takeControlFor(const QString &value, QString *why)
+{
+    QStringList names;
+    if (!SilaPermission::parseNames(value, &names, why))
+        return false;
+    allowControl = true;
+    controlFor = names;
     return true;
 }
 
@@ -113,7 +163,21 @@ QString SilaOptions::problem() const
         return QStringLiteral("--insecure serves plain text: it takes no certificate or key");
     if (certFile.isEmpty() != keyFile.isEmpty())
         return QStringLiteral("a certificate needs its key, and a key its certificate");
-    for (const QString &file : {certFile, keyFile}) {
+    if (insecure && !clientCaFile.isEmpty())
+        return QStringLiteral("--insecure has no TLS and so no client certificates: a client "
+                              "authority needs TLS");
+    if (allowControl && !controlFor.isEmpty() && clientCaFile.isEmpty())
+        return QStringLiteral("control for named clients needs a client authority "
+                              "(--client-ca): only a certificate it signed gives a client a "
+                              "name the server can trust");
+    if (controlForAnyone() && !allowAnyone)
+        return QStringLiteral("listening on %1 with control allowed and no client authority "
+                              "lets anyone who reaches it run the pump: listen on loopback "
+                              "(localhost:%2), give a client authority (--client-ca FILE), or "
+                              "accept that with --allow-anyone")
+            .arg(listenAddress())
+            .arg(listenPort);
+    for (const QString &file : {certFile, keyFile, clientCaFile}) {
         if (!file.isEmpty() && !QFileInfo(file).isReadable())
             return QStringLiteral("%1 cannot be read").arg(file);
     }

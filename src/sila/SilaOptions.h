@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SilaPermission.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,13 +13,21 @@ class SilaOptions
 public:
     static constexpr quint16 DefaultPort = 50052;
 
-    QString host = QStringLiteral("0.0.0.0"); // without brackets, also for IPv6
-    quint16 listenPort = DefaultPort;         // 0: any free port
+    // Without brackets, also for IPv6. Empty: loopback alone, or every address when clients
+    // prove who they are with certificates from the lab's client authority.
+    QString host;
+    quint16 listenPort = DefaultPort; // 0: any free port
     bool insecure = false;
     QString certFile; // the lab's own certificate and key; neither: a self-signed pair
     QString keyFile;
     QString name; // empty: the name kept from the last start
     bool allowControl = false;
+    QStringList controlFor; // with allowControl: these clients alone; empty: every client
+    // The lab's authority for client certificates: a client without one it signed is refused
+    // at the handshake, and one with it is known by its certificate's common name.
+    QString clientCaFile;
+    // Control for every client that reaches a non-loopback address, without a client authority.
+    bool allowAnyone = false;
     // Clients may change the server's configuration (its name).
     bool allowConfig = false;
     bool discovery = true;
@@ -26,9 +36,10 @@ public:
     QString port;
     int address = -1;
 
-    // Keys: port, address, listen, insecure, cert, key, name, allow-control, allow-config,
-    // discovery (yes/no, true/false, on/off, 1/0). '#' starts a comment line. False, with the
-    // file, line and reason, on anything else.
+    // Keys: port, address, listen, insecure, cert, key, client-ca, name, allow-control (yes/no
+    // or "CN1, CN2"), allow-control-for (names), allow-config, allow-anyone, discovery (yes/no,
+    // true/false, on/off, 1/0).
+    // '#' starts a comment line. False, with the file, line and reason, on anything else.
     bool readConfig(const QString &path, QString *error);
     // One of those keys but port and address. False with an empty reason for a key it does not
     // know, with the reason for a value it refuses.
@@ -43,9 +54,22 @@ public:
     // Empty when the options can be used; else what is wrong with them.
     QString problem() const;
 
+    // The host listened on: the one given, else the default for the client authority.
+    QString listenHost() const;
+    // Who may move the pump.
+    SilaPermission control() const { return SilaPermission(allowControl, controlFor); }
+    // Control for clients nobody vouches for on an address others may reach: allowed only when
+    // said with allowAnyone, and warned about then.
+    bool controlForAnyone() const;
+
     // HOST:PORT as it may be printed and as gRPC takes it (IPv6 in brackets).
     QString listenAddress() const { return listenAddress(listenPort); }
     QString listenAddress(quint16 boundPort) const;
+
+    // allow-control's value: yes or no, or the names of the clients allowed.
+    bool takeControl(const QString &value, QString *why);
+    // The names alone, as --allow-control-for gives them ("yes" is a client's name there).
+    bool takeControlFor(const QString &value, QString *why);
 
 private:
     bool listenBad = false; // a bad listen address, said by problem() too

@@ -14,21 +14,21 @@ const QString feature = QStringLiteral("org.silastandard/core.commands/PauseCont
 } // namespace
 
 SilaPauseService::SilaPauseService(SilaCallGate &gate, SilaPump &pump, SilaExecutions &executions,
-                                   bool allowControl, std::function<void(const QString &)> log)
+                                   const SilaPermission &control,
+                                   std::function<void(const QString &)> log)
     : gate(gate)
     , pump(pump)
     , executions(executions)
-    , allowControl(allowControl)
+    , control(control)
     , log(std::move(log))
 {}
 
 grpc::Status SilaPauseService::change(const QString &command, bool hasUuid,
-                                      const std::string &value, bool pause, RequestOrigin origin)
+                                      const std::string &value, bool pause, RequestOrigin origin,
+                                      const QString &client)
 {
-    if (!allowControl) {
-        log(QStringLiteral("%1 refused: the server does not allow control").arg(command));
-        return SilaError::controlRefused(command);
-    }
+    if (!control.allows(client))
+        return controlRefused(command, client);
     const QString parameter =
         SilaError::parameter(feature, command, QStringLiteral("CommandExecutionUUID"));
     if (!hasUuid)
@@ -57,14 +57,24 @@ grpc::Status SilaPauseService::change(const QString &command, bool hasUuid,
     return grpc::Status::OK;
 }
 
+grpc::Status SilaPauseService::controlRefused(const QString &command, const QString &client)
+{
+    const QString named = control.refusal(client);
+    log(QStringLiteral("%1 refused: %2")
+            .arg(command, named.isEmpty() ? QStringLiteral("the server does not allow control")
+                                          : QStringLiteral("control: ") + named));
+    return SilaError::controlRefused(command, named);
+}
+
 grpc::ServerUnaryReactor *SilaPauseService::Pause(grpc::CallbackServerContext *call,
                                                   const pausing::Pause_Parameters *request,
                                                   pausing::Pause_Responses *)
 {
     const RequestOrigin origin = SilaCallGate::originOf(call);
-    return gate.unary(call, [this, request, origin] {
+    const QString client = SilaCallGate::clientName(call);
+    return gate.unary(call, [this, request, origin, client] {
         return change(QStringLiteral("Pause"), request->has_commandexecutionuuid(),
-                      request->commandexecutionuuid().uuid().value(), true, origin);
+                      request->commandexecutionuuid().uuid().value(), true, origin, client);
     });
 }
 
@@ -73,9 +83,10 @@ grpc::ServerUnaryReactor *SilaPauseService::Resume(grpc::CallbackServerContext *
                                                    pausing::Resume_Responses *)
 {
     const RequestOrigin origin = SilaCallGate::originOf(call);
-    return gate.unary(call, [this, request, origin] {
+    const QString client = SilaCallGate::clientName(call);
+    return gate.unary(call, [this, request, origin, client] {
         return change(QStringLiteral("Resume"), request->has_commandexecutionuuid(),
-                      request->commandexecutionuuid().uuid().value(), false, origin);
+                      request->commandexecutionuuid().uuid().value(), false, origin, client);
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PauseController.grpc.pb.h"
+#include "SilaPermission.h"
 #include "pumpcore/RequestOrigin.h"
 
 #include <QString>
@@ -17,7 +18,7 @@ class SilaPauseService : public sila2::org::silastandard::core::commands::pausec
 {
 public:
     SilaPauseService(SilaCallGate &gate, SilaPump &pump, SilaExecutions &executions,
-                     bool allowControl, std::function<void(const QString &)> log);
+                     const SilaPermission &control, std::function<void(const QString &)> log);
 
     grpc::ServerUnaryReactor *
     Pause(grpc::CallbackServerContext *call,
@@ -39,12 +40,14 @@ public:
             *response) override;
 
 private:
+    // Logged, and the error for the client; client: its certificate name.
+    grpc::Status controlRefused(const QString &command, const QString &client);
     grpc::Status change(const QString &command, bool hasUuid, const std::string &uuid, bool pause,
-                        RequestOrigin origin);
+                        RequestOrigin origin, const QString &client);
 
     SilaCallGate &gate;
     SilaPump &pump;
     SilaExecutions &executions;
-    bool allowControl;
+    const SilaPermission control;
     std::function<void(const QString &)> log;
 };

@@ -7,6 +7,7 @@
 #include "SilaExecutions.h"
 #include "SilaPauseService.h"
 #include "platform/EscapedText.h"
+#include "platform/ListeningAddresses.h"
 #include "platform/RepeatedLine.h"
 
 #include <grpcpp/resource_quota.h>
@@ -24,6 +25,21 @@ constexpr std::size_t MaxMemoryBytes = 64 * 1024 * 1024;
 
 // How long a shutdown waits for calls to finish before gRPC cancels them.
 constexpr auto ShutdownDeadline = std::chrono::seconds(2);
+
+std::shared_ptr<grpc::ServerCredentials> tlsCredentials(const SilaServer::Config &config)
+{
+    grpc::SslServerCredentialsOptions options;
+    options.pem_key_cert_pairs.push_back(
+        {config.keyPem.toStdString(), config.certificatePem.toStdString()});
+    if (!config.clientCaPem.isEmpty()) {
+        // A client without a certificate from the lab's authority never gets past the
+        // handshake, so no call of its reaches us.
+        options.pem_root_certs = config.clientCaPem.toStdString();
+        options.client_certificate_request =
+            GRPC_SSL_REQUEST_AND_REQUIRE_CLIENT_CERTIFICATE_AND_VERIFY;
+    }
+    return grpc::SslServerCredentials(options);
+}
 
 } // namespace
 
@@ -48,6 +64,7 @@ struct SilaServer::Private
     std::unique_ptr<SilaCancelService> cancelling;
     std::unique_ptr<grpc::Server> server;
     int port = 0;
+    QStringList addresses;
 };
 
 SilaServer::SilaServer(SilaPump &pump, SilaIdentity &identity, QObject *parent)
@@ -74,11 +91,17 @@ bool SilaServer::start(const Config &config, QString *error)
             *error = QStringLiteral("TLS needs a certificate and its key");
             return false;
         }
-        grpc::SslServerCredentialsOptions options;
-        options.pem_key_cert_pairs.push_back(
-            {config.keyPem.toStdString(), config.certificatePem.toStdString()});
-        credentials = grpc::SslServerCredentials(options);
+        credentials = tlsCredentials(config);
     }
+    if (!config.controlFor.isEmpty() && config.clientCaPem.isEmpty()) {
+        *error = QStringLiteral("control for named clients needs a client authority");
+        return false;
+    }
+    if (config.insecure && !config.clientCaPem.isEmpty()) {
+        *error = QStringLiteral("plain text has no client certificates");
+        return false;
+    }
+    const SilaPermission control(config.allowControl, config.controlFor);
     // An IPv6 address goes in brackets before the port.
     const QString host = config.host.contains(QLatin1Char(':'))
                              ? QStringLiteral("[%1]").arg(config.host)
@@ -96,12 +119,10 @@ bool SilaServer::start(const Config &config, QString *error)
             emit serverNameChanged(name);
         },
         log));
-    d->dosing.reset(new SilaDosingService(d->gate, d->pump, d->executions, config.allowControl));
+    d->dosing.reset(new SilaDosingService(d->gate, d->pump, d->executions, control));
     connect(d->dosing.get(), &SilaDosingService::logged, this, log);
-    d->pausing.reset(
-        new SilaPauseService(d->gate, d->pump, d->executions, config.allowControl, log));
-    d->cancelling.reset(
-        new SilaCancelService(d->gate, d->pump, d->executions, config.allowControl, log));
+    d->pausing.reset(new SilaPauseService(d->gate, d->pump, d->executions, control, log));
+    d->cancelling.reset(new SilaCancelService(d->gate, d->pump, d->executions, control, log));
 
     grpc::ServerBuilder builder;
     // gRPC shares a port with whoever else binds it on Linux; a second server on a pump's port
@@ -133,13 +154,20 @@ bool SilaServer::start(const Config &config, QString *error)
         d->dosing.reset();
         d->pausing.reset();
         d->cancelling.reset();
-        *error = QStringLiteral("cannot serve on %1: the address is in use or not ours, or the "
-                                "certificate and key do not fit")
+        *error = QStringLiteral("cannot serve on %1: the address is in use or not ours, the "
+                                "certificate and key do not fit, or the client authority is no "
+                                "certificate")
                      .arg(address);
         return false;
     }
     d->port = selected;
+    d->addresses = ListeningAddresses::at(quint16(selected));
     return true;
+}
+
+QStringList SilaServer::addresses() const
+{
+    return d->addresses;
 }
 
 quint16 SilaServer::port() const
@@ -162,5 +190,6 @@ void SilaServer::shutdown()
     d->server->Wait();
     d->server.reset();
     d->port = 0;
+    d->addresses.clear();
     d->journal.flush();
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -26,6 +27,9 @@ public:
         QByteArray certificatePem; // TLS: required unless insecure
         QByteArray keyPem;
         bool allowControl = false;
+        QStringList controlFor; // with allowControl: these clients alone (certificate names)
+        // TLS: the authority a client's certificate must come from; empty: none is asked for.
+        QByteArray clientCaPem;
         bool allowConfig = false; // SetServerName
         QString version;          // the program's version, for ServerVersion
         QString description;      // ServerDescription
@@ -39,6 +43,8 @@ public:
     bool start(const Config &config, QString *error);
     // The port bound (the one asked, or the one picked for 0).
     quint16 port() const;
+    // Every address bound, as ListeningAddresses names them; after start().
+    QStringList addresses() const;
     // Ends every stream and call, waits for them (bounded), and stops listening.
     void shutdown();
 

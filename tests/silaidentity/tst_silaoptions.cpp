@@ -20,10 +20,10 @@ private slots:
         QTest::addColumn<QString>("refusal"); // a part of the reason; empty: usable
         QTest::addColumn<QString>("address"); // HOST:PORT when usable
 
-        QTest::newRow("nothing given") << ""
-                                       << ""
-                                       << ""
-                                       << "0.0.0.0:50052";
+        QTest::newRow("nothing given: loopback") << ""
+                                                 << ""
+                                                 << ""
+                                                 << "localhost:50052";
         QTest::newRow("a name and a port") << ""
                                            << "localhost:6000"
                                            << ""
@@ -79,7 +79,7 @@ private slots:
         QTest::newRow("own certificate and key") << "cert = {dir}/cert.pem\nkey = {dir}/key.pem"
                                                  << ""
                                                  << ""
-                                                 << "0.0.0.0:50052";
+                                                 << "localhost:50052";
         QTest::newRow("certificate without key") << "cert = {dir}/cert.pem"
                                                  << ""
                                                  << "needs its key"
@@ -103,7 +103,7 @@ private slots:
         QTest::newRow("comments and blank lines") << "# a pump\n\n  # more\nname = Bench 2"
                                                   << ""
                                                   << ""
-                                                  << "0.0.0.0:50052";
+                                                  << "localhost:50052";
         QTest::newRow("unknown key") << "\nbroker = mqtt://x"
                                      << ""
                                      << ":2: unknown key"
@@ -112,10 +112,49 @@ private slots:
                                          << ""
                                          << ":1: not a"
                                          << "";
-        QTest::newRow("yes or no") << "allow-control = maybe"
+        QTest::newRow("yes or no") << "allow-config = maybe"
                                    << ""
-                                   << "allow-control takes yes or no"
+                                   << "allow-config takes yes or no"
                                    << "";
+        // Who may move the pump, and where.
+        QTest::newRow("names with an authority")
+            << "client-ca = {dir}/cert.pem\nallow-control = lab-a, lab-b"
+            << ""
+            << ""
+            << "0.0.0.0:50052";
+        QTest::newRow("names without an authority") << "allow-control = lab-a, lab-b"
+                                                    << ""
+                                                    << "needs a client authority"
+                                                    << "";
+        QTest::newRow("an empty name") << "client-ca = {dir}/cert.pem\nallow-control = lab-a,,b"
+                                       << ""
+                                       << "an empty name"
+                                       << "";
+        QTest::newRow("authority in plain text") << "insecure = yes\nclient-ca = {dir}/cert.pem"
+                                                 << ""
+                                                 << "needs TLS"
+                                                 << "";
+        QTest::newRow("control on every address") << "allow-control = yes"
+                                                  << "0.0.0.0:50052"
+                                                  << "--allow-anyone"
+                                                  << "";
+        QTest::newRow("control on every address, said so")
+            << "allow-control = yes\nallow-anyone = yes"
+            << "0.0.0.0:50052"
+            << ""
+            << "0.0.0.0:50052";
+        QTest::newRow("control on a host's name") << "allow-control = yes"
+                                                  << "pump.lab.example:50052"
+                                                  << "--allow-anyone"
+                                                  << "";
+        QTest::newRow("control on a loopback address") << "allow-control = yes"
+                                                       << "127.0.0.5:50052"
+                                                       << ""
+                                                       << "127.0.0.5:50052";
+        QTest::newRow("control on mapped IPv4 loopback") << "allow-control = yes"
+                                                         << "[::ffff:127.0.0.1]:50052"
+                                                         << ""
+                                                         << "[::ffff:127.0.0.1]:50052";
         QTest::newRow("address out of range") << "address = 100"
                                               << ""
                                               << "address takes 0-"
@@ -151,6 +190,34 @@ private slots:
         } else {
             QVERIFY2(why.contains(refusal), qPrintable(why));
         }
+    }
+
+    // Who allow-control lets move the pump; client is the name of a verified certificate.
+    void controlByName_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("client");
+        QTest::addColumn<bool>("allowed");
+        QTest::newRow("yes: a client without a name") << "yes"
+                                                      << "" << true;
+        QTest::newRow("names are exact") << "lab-a"
+                                         << "Lab-A" << false;
+        QTest::newRow("no name is not listed") << "lab-a"
+                                               << "" << false;
+    }
+
+    void controlByName()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, client);
+        QFETCH(bool, allowed);
+        SilaOptions options;
+        QString why;
+        QVERIFY2(options.take(QStringLiteral("allow-control"), value, &why), qPrintable(why));
+        QCOMPARE(options.control().allows(client), allowed);
+        // A later yes drops the names: every client may.
+        QVERIFY(options.take(QStringLiteral("allow-control"), QStringLiteral("yes"), &why));
+        QVERIFY(options.control().allows(client));
     }
 
     void settingsFromTheFile()
