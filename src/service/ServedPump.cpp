@@ -2,6 +2,7 @@
 
 #include "journal/JournalEntry.h"
 #include "platform/EscapedText.h"
+#include "platform/UserFile.h"
 #include "program/OrphanRuns.h"
 #include "remote/BridgeSession.h"
 #include "remote/HeadlessPump.h"
@@ -10,20 +11,13 @@
 #include "sila/SilaServer.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QSysInfo>
 
 namespace {
 
 bool readFile(const QString &path, QByteArray *into, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    *into = file.read(1024 * 1024);
-    return true;
+    return UserFile::read(path, 1024 * 1024, into, error);
 }
 
 QString allowed(bool allow)

@@ -1,10 +1,8 @@
 #include "sila/SilaOptions.h"
 
+#include "platform/UserFile.h"
 #include "pump/ServiceConfigFile.h"
 #include "sila/SilaIdentity.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 #include <arpa/inet.h>
 
@@ -57,8 +55,9 @@ void SilaOptions::readCredentials(const QString &folder)
     // A blank credential stands for one the service does not need: the unit gives one when the
     // file is missing.
     const QString keyPath = folder + QStringLiteral("/key");
-    QFile file(keyPath);
-    if (file.open(QIODevice::ReadOnly) && !file.read(64 * 1024).trimmed().isEmpty())
+    QByteArray text;
+    QString unused;
+    if (UserFile::read(keyPath, 64 * 1024, &text, &unused) && !text.trimmed().isEmpty())
         keyFile = keyPath;
 }
 
@@ -114,8 +113,9 @@ QString SilaOptions::problem() const
     if (certFile.isEmpty() != keyFile.isEmpty())
         return QStringLiteral("a certificate needs its key, and a key its certificate");
     for (const QString &file : {certFile, keyFile}) {
-        if (!file.isEmpty() && !QFileInfo(file).isReadable())
-            return QStringLiteral("%1 cannot be read").arg(file);
+        const QString unreadable = file.isEmpty() ? QString() : UserFile::problem(file);
+        if (!unreadable.isEmpty())
+            return unreadable;
     }
     if (!name.isEmpty())
         return SilaIdentity::nameProblem(name);
