@@ -142,7 +142,7 @@ const std::vector<CommandForm> &forms()
          "  --name NAME           the server name clients see (kept; 255 characters at most)\n"
          "  --allow-control       take the commands that move the pump (DoseVolume,\n"
          "                        GenerateFlow, Prime, pause); otherwise they are refused and\n"
-         "                        only the properties and StopDosage serve\n"
+         "                        only the properties, StopDosage and the cancels serve\n"
          "  --allow-config        take SetServerName (one rename a second); otherwise it is\n"
          "                        refused\n"
          "  --no-allow-control, --no-allow-config\n"

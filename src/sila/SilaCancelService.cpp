@@ -14,11 +14,10 @@ const QString feature = QStringLiteral("org.silastandard/core.commands/CancelCon
 } // namespace
 
 SilaCancelService::SilaCancelService(SilaCallGate &gate, SilaPump &pump, SilaExecutions &executions,
-                                     bool allowControl, std::function<void(const QString &)> log)
+                                     std::function<void(const QString &)> log)
     : gate(gate)
     , pump(pump)
     , executions(executions)
-    , allowControl(allowControl)
     , log(std::move(log))
 {}
 
@@ -30,10 +29,6 @@ SilaCancelService::CancelCommand(grpc::CallbackServerContext *call,
     const RequestOrigin origin = SilaCallGate::originOf(call);
     return gate.unary(call, [this, request, origin] {
         const QString command = QStringLiteral("CancelCommand");
-        if (!allowControl) {
-            log(QStringLiteral("%1 refused: the server does not allow control").arg(command));
-            return SilaError::controlRefused(command);
-        }
         const QString parameter =
             SilaError::parameter(feature, command, QStringLiteral("CommandExecutionUUID"));
         if (!request->has_commandexecutionuuid()) {
@@ -65,11 +60,8 @@ grpc::ServerUnaryReactor *SilaCancelService::CancelAll(grpc::CallbackServerConte
 {
     const RequestOrigin origin = SilaCallGate::originOf(call);
     return gate.unary(call, [this, origin] {
+        // A Stop: taken with or without control, as StopDosage is.
         const QString command = QStringLiteral("CancelAll");
-        if (!allowControl) {
-            log(QStringLiteral("%1 refused: the server does not allow control").arg(command));
-            return SilaError::controlRefused(command);
-        }
         pump.stop(origin);
         log(command);
         return grpc::Status::OK;

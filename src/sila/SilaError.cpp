@@ -70,8 +70,8 @@ grpc::Status SilaError::framework(Framework type, const QString &message)
 grpc::Status SilaError::controlRefused(const QString &command)
 {
     return framework(Framework::CommandExecutionNotAccepted,
-                     QStringLiteral("%1 moves the pump, and this server does not allow control "
-                                    "(it runs without --allow-control)")
+                     QStringLiteral("%1 is refused: this server does not allow control of the "
+                                    "pump (it runs without --allow-control)")
                          .arg(command));
 }
 

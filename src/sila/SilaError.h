@@ -22,7 +22,8 @@ public:
     static grpc::Status undefined(const QString &message);
     static grpc::Status framework(Framework type, const QString &message);
 
-    // A command that moves the pump, on a server that does not allow control.
+    // A command that sets the pump going or holds it, on a server that does not allow control;
+    // the message names the command.
     static grpc::Status controlRefused(const QString &command);
     // A command that changes the server's configuration, on a server that does not allow it.
     static grpc::Status configRefused(const QString &command);

@@ -100,8 +100,7 @@ bool SilaServer::start(const Config &config, QString *error)
     connect(d->dosing.get(), &SilaDosingService::logged, this, log);
     d->pausing.reset(
         new SilaPauseService(d->gate, d->pump, d->executions, config.allowControl, log));
-    d->cancelling.reset(
-        new SilaCancelService(d->gate, d->pump, d->executions, config.allowControl, log));
+    d->cancelling.reset(new SilaCancelService(d->gate, d->pump, d->executions, log));
 
     grpc::ServerBuilder builder;
     // gRPC shares a port with whoever else binds it on Linux; a second server on a pump's port
