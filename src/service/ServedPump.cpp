@@ -90,6 +90,11 @@ ServedPump::Outcome ServedPump::startAll()
             if (!readFile(plan.sila.certFile, &certificatePem, &problem) ||
                 !readFile(plan.sila.keyFile, &keyPem, &problem))
                 return {Failure::Setup, problem};
+            // A pair that does not fit is a wrong configuration, told before gRPC refuses it.
+            problem = SilaIdentity::pairProblem(certificatePem, keyPem, plan.sila.certFile,
+                                                plan.sila.keyFile);
+            if (!problem.isEmpty())
+                return {Failure::Setup, problem};
         } else {
             if (!identity.selfSigned(&certificatePem, &keyPem, &problem))
                 return {Failure::Setup, problem};

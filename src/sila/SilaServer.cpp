@@ -132,9 +132,9 @@ bool SilaServer::start(const Config &config, QString *error)
         d->dosing.reset();
         d->pausing.reset();
         d->cancelling.reset();
-        *error = QStringLiteral("cannot serve on %1: the address is in use or not ours, or the "
-                                "certificate and key do not fit")
-                     .arg(address);
+        // The caller names the address.
+        *error = QStringLiteral("the address is in use or not ours, or the TLS library cannot "
+                                "use the certificate");
         return false;
     }
     d->port = selected;

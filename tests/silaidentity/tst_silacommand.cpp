@@ -1,6 +1,7 @@
 // dosetta-cli sila as a program: what it refuses before it listens, the line it serves with, and
 // how it ends on SIGTERM while a client's flow runs on the simulated pump.
 #include "SimProcess.h"
+#include "sila/SilaIdentity.h"
 
 #include <DosingPumpController.grpc.pb.h>
 #include <grpcpp/grpcpp.h>
@@ -59,6 +60,60 @@ private slots:
         QCOMPARE(cli.readAllStandardOutput(), QByteArray());
         // Refused before an identity was made.
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Halvo Dorvex/sila/uuid"))));
+    }
+
+    // The lab's certificate and key are checked as a pair before anything listens: a wrong
+    // pair is a wrong configuration (2, which the unit does not restart), told in one line.
+    void mismatchedPairIsOneLine_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("said");
+        const QStringList listen{"--listen", "127.0.0.1:0", "--no-discovery"};
+        QTest::newRow("another certificate's key")
+            << QStringList{"sila", "--cert", "{a}/certificate.pem", "--key", "{b}/key.pem"} + listen
+            << "the key {b}/key.pem does not belong to the certificate {a}/certificate.pem";
+        QTest::newRow("a key as the certificate")
+            << QStringList{"sila", "--cert", "{a}/key.pem", "--key", "{a}/key.pem"} + listen
+            << "{a}/key.pem holds no PEM certificate";
+        QTest::newRow("another certificate's key, served beside MQTT's options")
+            << QStringList{"serve",
+                           "--sila",
+                           "127.0.0.1:0",
+                           "--sila-cert",
+                           "{a}/certificate.pem",
+                           "--sila-key",
+                           "{b}/key.pem",
+                           "--sila-no-discovery"}
+            << "the key {b}/key.pem does not belong to the certificate {a}/certificate.pem";
+    }
+
+    void mismatchedPairIsOneLine()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        // Two servers' self-signed pairs, made as the server makes its own.
+        for (const char *name : {"a", "b"}) {
+            SilaIdentity identity;
+            QByteArray certificate;
+            QByteArray key;
+            QString problem;
+            QVERIFY2(identity.load(dir.filePath(QLatin1String(name)), &problem) &&
+                         identity.selfSigned(&certificate, &key, &problem),
+                     qPrintable(problem));
+            options.replaceInStrings(QLatin1Char('{') + QLatin1String(name) + QLatin1Char('}'),
+                                     dir.filePath(QLatin1String(name)));
+            said.replace(QLatin1Char('{') + QLatin1String(name) + QLatin1Char('}'),
+                         dir.filePath(QLatin1String(name)));
+        }
+        QProcess cli;
+        cli.setProcessEnvironment(environment(dir));
+        cli.start(QStringLiteral(DOSETTA_CLI_PROGRAM),
+                  QStringList{"--port", "/dev/null", "--address", "1"} + options);
+        QVERIFY(cli.waitForFinished(15000));
+        QCOMPARE(cli.exitCode(), 2);
+        const QString errors = QString::fromUtf8(cli.readAllStandardError());
+        QCOMPARE(errors, QStringLiteral("dosetta-cli: %1\n").arg(said));
     }
 
     void sigtermStopsTheClientsFlow()
