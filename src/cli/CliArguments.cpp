@@ -89,7 +89,7 @@ const std::vector<CommandForm> &forms()
           "key-file", "config", "sila", "sila-cert", "sila-key", "sila-name"},
          {"allow-control", "no-allow-control", "allow-config", "no-allow-config", "ha-discovery",
           "sila-insecure", "sila-allow-control", "sila-no-allow-control", "sila-allow-config",
-          "sila-no-allow-config", "sila-no-discovery"},
+          "sila-no-allow-config", "sila-no-discovery", "stop-left"},
          "serve [--broker URL] [--sila HOST:PORT] [--allow-control] [--config FILE] ...",
          "Serves the pump until SIGTERM, SIGINT or SIGQUIT over MQTT (--broker), SiLA 2\n"
          "(--sila) or both at once on one core, and then stops a run it started first. With\n"
@@ -123,13 +123,16 @@ const std::vector<CommandForm> &forms()
          "  --config FILE         \"key = value\" lines with the same names (and password;\n"
          "                        sila-discovery = no for --sila-no-discovery), optionally in\n"
          "                        [pump NAME] sections with port and address each; options\n"
-         "                        given here win"},
+         "                        given here win\n"
+         "  --stop-left           serve nothing: close the runs a service that has ended left\n"
+         "                        open on these pumps, stopping a pump still going (a unit's\n"
+         "                        ExecStopPost=)"},
         {"sila",
          0,
          0,
          {"listen", "cert", "key", "name", "config"},
          {"insecure", "allow-control", "no-allow-control", "allow-config", "no-allow-config",
-          "no-discovery"},
+          "no-discovery", "stop-left"},
          "sila [--listen HOST:PORT] [--insecure | --cert FILE --key FILE] [--name NAME] ...",
          "Serves the pump as a SiLA 2 server for lab orchestrators until SIGTERM or SIGINT: the\n"
          "features SiLAService, DosingPumpController, PauseController and CancelController over\n"
@@ -150,7 +153,9 @@ const std::vector<CommandForm> &forms()
          "  --no-discovery        do not announce the server by multicast DNS\n"
          "  --config FILE         \"key = value\" lines: port, address, listen, insecure, cert,\n"
          "                        key, name, allow-control, allow-config, discovery; options\n"
-         "                        given here win"},
+         "                        given here win\n"
+         "  --stop-left           serve nothing: close the runs a server that has ended left\n"
+         "                        open on the pump, stopping it if it still goes"},
         {"program",
          2,
          2,

@@ -29,6 +29,10 @@ public:
     static int host(const CliOutput &output, const QVector<PumpPlan> &plans, bool named,
                     const std::function<bool(QVector<PumpPlan> *, QString *)> &reload);
 
+    // Serves nothing: closes the runs an ended service left open on the plans' pumps, stopping
+    // a pump still going. Done, or NoAnswer when a pump or the journal could not be reached.
+    static int stopLeft(const CliOutput &output, const QVector<PumpPlan> &plans);
+
 private:
     // The pumps the configuration file and the command line describe; false with *exit set and
     // the message given.

@@ -103,11 +103,12 @@ _dosetta_cli()
                 --ca-file --cert-file --key-file --config --allow-control --no-allow-control
                 --allow-config --no-allow-config --ha-discovery --sila --sila-insecure --sila-cert
                 --sila-key --sila-name --sila-allow-control --sila-no-allow-control
-                --sila-allow-config --sila-no-allow-config --sila-no-discovery --help" -- "$cur")) ;;
+                --sila-allow-config --sila-no-allow-config --sila-no-discovery --stop-left
+                --help" -- "$cur")) ;;
         sila)
             COMPREPLY=($(compgen -W "--listen --insecure --cert --key --name --allow-control
                 --no-allow-control --allow-config --no-allow-config --no-discovery --config
-                --help" -- "$cur")) ;;
+                --stop-left --help" -- "$cur")) ;;
         program)
             # program check|run FILE: the action, then the file.
             if ((cword == i + 1)); then

@@ -116,6 +116,69 @@ private slots:
         QCOMPARE(errors, QStringLiteral("dosetta-cli: %1\n").arg(said));
     }
 
+    // After a server has ended however it ended: the run a killed process left open on its pump
+    // is closed and the pump stopped; with none, the pump is not even opened.
+    void stopLeftStopsOnlyWhatWasLeftGoing_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<bool>("killed"); // the run's process killed, or ended as it should
+        QTest::newRow("sila, a run left going") << QStringList{"sila", "--stop-left"} << true;
+        QTest::newRow("serve, a run left going")
+            << QStringList{"serve", "--sila", "127.0.0.1:0", "--stop-left"} << true;
+        QTest::newRow("sila, the run closed by its owner")
+            << QStringList{"sila", "--stop-left"} << false;
+    }
+
+    void stopLeftStopsOnlyWhatWasLeftGoing()
+    {
+        QFETCH(QStringList, command);
+        QFETCH(bool, killed);
+        SimProcess sim(1);
+        QVERIFY(sim.start());
+        QTemporaryDir dir;
+        QProcessEnvironment env = environment(dir);
+        env.insert(QStringLiteral("DOSETTA_JOURNAL"), dir.filePath(QStringLiteral("j.sqlite")));
+        const QStringList line{"--port", sim.devicePath(), "--address", "1"};
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.start(QStringLiteral(DOSETTA_CLI_PROGRAM),
+                  line + QStringList{"run", "--rate", "5", "--wait"});
+        QVERIFY(run.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(sim.received().contains(QStringLiteral("01KY1")), 10000);
+        if (killed)
+            ::kill(pid_t(run.processId()), SIGKILL);
+        else
+            run.terminate();
+        QVERIFY(run.waitForFinished(10000));
+        // Until the simulator's log of the run's own frames has caught up.
+        while (sim.waitForReceived(sim.received().size() + 1, 700)) {
+        }
+        const int framesBefore = sim.received().size();
+
+        QProcess left;
+        left.setProcessEnvironment(env);
+        left.start(QStringLiteral(DOSETTA_CLI_PROGRAM), line + command);
+        QVERIFY(left.waitForFinished(30000));
+        QCOMPARE(left.exitCode(), 0);
+        const QString said = QString::fromUtf8(left.readAllStandardError());
+        if (!killed) {
+            QCOMPARE(said, QString());
+            // The simulator's log comes through a pipe: a second for a frame to show.
+            QVERIFY(!sim.waitForReceived(framesBefore + 1, 1000));
+            return;
+        }
+        QVERIFY2(said.contains(QStringLiteral("owner-gone")) &&
+                     said.contains(QStringLiteral("was still running and was stopped")),
+                 qPrintable(said));
+        QTRY_VERIFY_WITH_TIMEOUT(sim.received().mid(framesBefore).contains("01KY0"), 5000);
+        QVERIFY(!sim.received().mid(framesBefore).contains(QStringLiteral("01KY1")));
+        // Closed: a second look finds nothing and opens nothing.
+        left.start(QStringLiteral(DOSETTA_CLI_PROGRAM), line + command);
+        QVERIFY(left.waitForFinished(30000));
+        QCOMPARE(left.exitCode(), 0);
+        QCOMPARE(left.readAllStandardError(), QByteArray());
+    }
+
     void sigtermStopsTheClientsFlow()
     {
         SimProcess sim(1, {QStringLiteral("--speed"), QStringLiteral("10")});

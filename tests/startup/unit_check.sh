@@ -20,8 +20,12 @@ trap 'rm -rf "$scratch"' EXIT
 name=$(basename "$unit")
 instance="$scratch/${name/@./@check.}"
 # Quoted: the build may sit in a folder whose name holds a blank.
-sed "s|^ExecStart=/usr/bin/dosetta-cli |ExecStart=\"$program\" |" "$unit" >"$instance"
+sed -e "s|^ExecStart=/usr/bin/dosetta-cli |ExecStart=\"$program\" |" \
+    -e "s|^ExecStopPost=-/usr/bin/dosetta-cli |ExecStopPost=-\"$program\" |" "$unit" >"$instance"
 grep -qF "ExecStart=\"$program\" " "$instance" || fail "no ExecStart=/usr/bin/dosetta-cli in $unit"
+# However the service ends, what it left going on its pumps is stopped.
+grep -qE "^ExecStopPost=-\"$program\" (serve|sila) .*--stop-left" "$instance" ||
+    fail "no ExecStopPost= with --stop-left in $unit"
 # Verify reports a setting it ignores on standard error and still succeeds: its output counts.
 said=$(systemd-analyze verify --man=no "$instance" 2>&1) || fail "systemd-analyze verify: $said"
 [ -z "$said" ] || fail "systemd-analyze verify complains: ${said//$scratch\//}"
