@@ -90,7 +90,7 @@ const std::vector<CommandForm> &forms()
           "sila-allow-control-for"},
          {"allow-control", "no-allow-control", "allow-config", "no-allow-config", "ha-discovery",
           "sila-insecure", "sila-allow-control", "sila-no-allow-control", "sila-allow-config",
-          "sila-no-allow-config", "sila-no-discovery", "sila-allow-anyone"},
+          "sila-no-allow-config", "sila-no-discovery", "sila-allow-anyone", "stop-left"},
          "serve [--broker URL] [--sila HOST:PORT] [--allow-control] [--config FILE] ...",
          "Serves the pump until SIGTERM, SIGINT or SIGQUIT over MQTT (--broker), SiLA 2\n"
          "(--sila) or both at once on one core, and then stops a run it started first. With\n"
@@ -125,13 +125,16 @@ const std::vector<CommandForm> &forms()
          "  --config FILE         \"key = value\" lines with the same names (and password;\n"
          "                        sila-discovery = no for --sila-no-discovery), optionally in\n"
          "                        [pump NAME] sections with port and address each; options\n"
-         "                        given here win"},
+         "                        given here win\n"
+         "  --stop-left           serve nothing: close the runs a service that has ended left\n"
+         "                        open on these pumps, stopping a pump still going (a unit's\n"
+         "                        ExecStopPost=)"},
         {"sila",
          0,
          0,
          {"listen", "cert", "key", "name", "config", "client-ca", "allow-control-for"},
          {"insecure", "allow-control", "no-allow-control", "allow-config", "no-allow-config",
-          "no-discovery", "allow-anyone"},
+          "no-discovery", "allow-anyone", "stop-left"},
          "sila [--listen HOST:PORT] [--insecure | --cert FILE --key FILE] [--name NAME] ...",
          "Serves the pump as a SiLA 2 server for lab orchestrators until SIGTERM or SIGINT: the\n"
          "features SiLAService, DosingPumpController, PauseController and CancelController over\n"
@@ -153,8 +156,8 @@ const std::vector<CommandForm> &forms()
          "  --name NAME           the server name clients see (kept; 255 characters at most)\n"
          "  --client-ca FILE      require a client certificate signed by this authority (PEM)\n"
          "  --allow-control       take the commands that move the pump (DoseVolume,\n"
-         "                        GenerateFlow, Prime, pause, cancel); otherwise they are\n"
-         "                        refused and only the properties and StopDosage serve\n"
+         "                        GenerateFlow, Prime, pause); otherwise they are refused and\n"
+         "                        only the properties, StopDosage and the cancels serve\n"
          "  --allow-control-for NAMES\n"
          "                        take them from these clients alone: their certificates'\n"
          "                        common names, \"lab-a,lab-b\" (needs --client-ca). A flag\n"
@@ -169,7 +172,9 @@ const std::vector<CommandForm> &forms()
          "  --config FILE         \"key = value\" lines: port, address, listen, insecure, cert,\n"
          "                        key, client-ca, name, allow-control (yes, no or\n"
          "                        \"lab-a, lab-b\"), allow-anyone, allow-config, discovery;\n"
-         "                        options given here win"},
+         "                        options given here win\n"
+         "  --stop-left           serve nothing: close the runs a server that has ended left\n"
+         "                        open on the pump, stopping it if it still goes"},
         {"program",
          2,
          2,

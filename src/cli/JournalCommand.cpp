@@ -8,8 +8,10 @@
 #include "journal/JournalReader.h"
 #include "journal/JournalStore.h"
 #include "journal/JournalTime.h"
+#include "platform/UserFile.h"
 #include "recorder/CsvFormat.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -103,6 +105,13 @@ int JournalCommand::exec()
             filter.sinceMs = from;
         else
             filter.untilMs = to;
+    }
+    // SQLite would open a FIFO given here and wait on it for ever; a missing file is the
+    // reader's to report.
+    const QString notAFile = QFileInfo::exists(path) ? UserFile::problem(path) : QString();
+    if (!notAFile.isEmpty()) {
+        output.message(QStringLiteral("journal %1").arg(notAFile));
+        return CliRunner::NoAnswer;
     }
     JournalReader reader(path);
     if (!reader.open()) {

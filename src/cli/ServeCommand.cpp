@@ -7,6 +7,7 @@
 #include "cli/RunLoop.h"
 #include "journal/Journal.h"
 #include "platform/TerminationSignals.h"
+#include "service/LeftRunStop.h"
 #include "service/PumpService.h"
 #include "service/ServiceBridge.h"
 #include "sila/SilaIdentity.h"
@@ -110,6 +111,8 @@ int ServeCommand::exec()
     int exit = CliRunner::Done;
     if (!plans(&first, &side, &named, &exit))
         return exit;
+    if (args.flags.contains(QStringLiteral("stop-left")))
+        return stopLeft(output, first);
     QStringList warned;
     for (const PumpPlan &plan : first) {
         QStringList warnings;
@@ -142,6 +145,16 @@ int ServeCommand::exec()
         };
     }
     return host(output, first, side, named, reload);
+}
+
+int ServeCommand::stopLeft(const CliOutput &output, const QVector<PumpPlan> &plans)
+{
+    Journal journal;
+    std::vector<LeftRunStop::Line> lines;
+    for (const PumpPlan &plan : plans)
+        lines.push_back({plan.port, plan.address});
+    LeftRunStop stop(journal, [&output](const QString &line) { output.message(line); });
+    return stop.run(lines) ? CliRunner::Done : CliRunner::NoAnswer;
 }
 
 int ServeCommand::host(const CliOutput &output, const QVector<PumpPlan> &plans,

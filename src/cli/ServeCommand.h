@@ -32,6 +32,10 @@ public:
     static int host(const CliOutput &output, const QVector<PumpPlan> &plans,
                     const ServicePlan &service, bool named, const Reload &reload);
 
+    // Serves nothing: closes the runs an ended service left open on the plans' pumps, stopping
+    // a pump still going. Done, or NoAnswer when a pump or the journal could not be reached.
+    static int stopLeft(const CliOutput &output, const QVector<PumpPlan> &plans);
+
 private:
     // The pumps the configuration file and the command line describe; false with *exit set and
     // the message given.

@@ -23,6 +23,16 @@ int SilaCommand::exec()
         output.message(problem);
         return CliRunner::Usage;
     }
+    // After the server, whatever its options: only the pump's line counts.
+    if (args.flags.contains(QStringLiteral("stop-left"))) {
+        int exit = CliRunner::Done;
+        if (!pump.choose(&exit, options.port, options.address))
+            return exit;
+        PumpPlan plan;
+        plan.port = pump.port();
+        plan.address = pump.address();
+        return ServeCommand::stopLeft(output, {plan});
+    }
     // A service's key as a credential (systemd's LoadCredential=), so that its file is root's.
     options.readCredentials(qEnvironmentVariable("CREDENTIALS_DIRECTORY"));
     const QString listen = args.values.value(QStringLiteral("listen"));

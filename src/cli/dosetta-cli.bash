@@ -104,12 +104,13 @@ _dosetta_cli()
                 --allow-config --no-allow-config --ha-discovery --sila --sila-insecure --sila-cert
                 --sila-key --sila-name --sila-client-ca --sila-allow-control
                 --sila-allow-control-for --sila-no-allow-control --sila-allow-anyone
-                --sila-allow-config --sila-no-allow-config --sila-no-discovery --help" -- "$cur")) ;;
+                --sila-allow-config --sila-no-allow-config --sila-no-discovery --stop-left
+                --help" -- "$cur")) ;;
         sila)
             COMPREPLY=($(compgen -W "--listen --insecure --cert --key --client-ca --name --allow-control
                 --allow-control-for --allow-anyone
                 --no-allow-control --allow-config --no-allow-config --no-discovery --config
-                --help" -- "$cur")) ;;
+                --stop-left --help" -- "$cur")) ;;
         program)
             # program check|run FILE: the action, then the file.
             if ((cword == i + 1)); then

@@ -1,5 +1,6 @@
 #include "program/ProgramFile.h"
 
+#include "platform/UserFile.h"
 #include "program/ProgramPlan.h"
 #include "pump/DosingPlan.h"
 #include "pump/JsonKeys.h"
@@ -824,25 +825,17 @@ ProgramFile::Checked ProgramFile::read(const QByteArray &json)
 ProgramFile::Checked ProgramFile::load(const QString &path)
 {
     Checked checked;
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        checked.errors << QStringLiteral("%1: is a folder, not a program file").arg(path);
+    // A folder, a FIFO or a device is refused before it is opened; the read stops one byte past
+    // the limit.
+    QByteArray json;
+    QString problem;
+    if (!UserFile::read(path, MaxBytes + 1, &json, &problem)) {
+        checked.errors << problem;
         return checked;
     }
-    // The size first, so that a large file is never read whole; a pipe or device reports none,
-    // so the read below is bounded too.
-    if (info.size() > MaxBytes) {
-        checked.errors << sizeError(path, info.size());
-        return checked;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        checked.errors << QStringLiteral("%1: cannot be read: %2").arg(path, file.errorString());
-        return checked;
-    }
-    const QByteArray json = file.read(MaxBytes + 1);
     if (json.size() > MaxBytes) {
-        checked.errors << QStringLiteral("%1 is over %2 bytes").arg(path).arg(MaxBytes);
+        const qint64 size = QFileInfo(path).size();
+        checked.errors << sizeError(path, std::max<qint64>(size, json.size()));
         return checked;
     }
     return read(json);

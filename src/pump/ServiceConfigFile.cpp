@@ -1,5 +1,6 @@
 #include "pump/ServiceConfigFile.h"
 
+#include "platform/UserFile.h"
 #include "pump/KeyTable.h"
 
 #include <QFile>
@@ -11,14 +12,18 @@ namespace Pump {
 bool ServiceConfigFile::read(const QString &path, QString *port, int *address, const Take &take,
                              QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    // A few dozen short lines; one byte more than allowed tells a file that is too long.
+    QByteArray text;
+    if (!UserFile::read(path, MaxBytes + 1, &text, error))
+        return false;
+    if (text.size() > MaxBytes) {
+        *error = QStringLiteral("%1: longer than %2 bytes").arg(path).arg(MaxBytes);
         return false;
     }
+    const QList<QByteArray> lines = text.split('\n');
     int number = 0;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    for (const QByteArray &bytes : lines) {
+        const QString line = QString::fromUtf8(bytes).trimmed();
         ++number;
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;

@@ -13,12 +13,15 @@ namespace Pump {
 class ServiceConfigFile
 {
 public:
+    static constexpr int MaxBytes = 64 * 1024;
+
     // Takes one of the service's own keys; false, with the reason, for a key it does not know or
     // a value it refuses.
     using Take = std::function<bool(const QString &key, const QString &value, QString *why)>;
 
     // Reads every line: "port" into *port, "address" (checked) into *address, the rest through
-    // take. False with "<path>:<line>: <reason>" at the first line that fails.
+    // take. False with "<path>:<line>: <reason>" at the first line that fails, or with the reason
+    // the file cannot be read (no regular file, over MaxBytes).
     static bool read(const QString &path, QString *port, int *address, const Take &take,
                      QString *error);
 

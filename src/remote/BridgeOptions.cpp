@@ -1,8 +1,8 @@
 #include "remote/BridgeOptions.h"
 
+#include "platform/UserFile.h"
 #include "pump/ServiceConfigFile.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
@@ -10,12 +10,11 @@
 
 bool BridgeOptions::readPasswordFile(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    // The first line of a short file; a FIFO or a device is refused rather than waited on.
+    QByteArray text;
+    if (!UserFile::read(path, 64 * 1024, &text, error))
         return false;
-    }
-    QByteArray line = file.readLine();
+    QByteArray line = text.left(text.indexOf('\n'));
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     password = QString::fromUtf8(line);
@@ -30,8 +29,9 @@ bool BridgeOptions::readCredentials(const QString &folder, QString *error)
     // A blank credential stands for one the service does not need: the unit gives one when the
     // file is missing.
     const auto blank = [](const QString &path) {
-        QFile file(path);
-        return !file.open(QIODevice::ReadOnly) || file.read(64 * 1024).trimmed().isEmpty();
+        QByteArray text;
+        QString unused;
+        return !UserFile::read(path, 64 * 1024, &text, &unused) || text.trimmed().isEmpty();
     };
     const QString passwordPath = folder + QStringLiteral("/password");
     if (QFileInfo(passwordPath).isFile() && !blank(passwordPath) &&
@@ -156,8 +156,9 @@ QString BridgeOptions::problem() const
     if (!password.isEmpty() && username.isEmpty())
         return QStringLiteral("a password needs a username");
     for (const QString &file : {caFile, certFile, keyFile}) {
-        if (!file.isEmpty() && !QFileInfo(file).isReadable())
-            return QStringLiteral("%1 cannot be read").arg(file);
+        const QString problem = file.isEmpty() ? QString() : UserFile::problem(file);
+        if (!problem.isEmpty())
+            return problem;
     }
     if ((!caFile.isEmpty() || !certFile.isEmpty()) && !tls())
         return QStringLiteral("certificates need a TLS broker address (mqtts://)");

@@ -1,7 +1,8 @@
 #include "remote/MqttClient.h"
 
+#include "platform/UserFile.h"
+
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QUrl>
@@ -249,9 +250,11 @@ QString MqttClient::prepare()
     }
     if (!options.tls())
         return QString();
+    // The library opens them itself, and would wait on a FIFO for ever.
     for (const QString &file : {options.caFile, options.certFile, options.keyFile}) {
-        if (!file.isEmpty() && !QFileInfo(file).isReadable())
-            return QStringLiteral("TLS: cannot read %1").arg(file);
+        const QString problem = file.isEmpty() ? QString() : UserFile::problem(file);
+        if (!problem.isEmpty())
+            return QStringLiteral("TLS: %1").arg(problem);
     }
     const QByteArray ca = options.caFile.toLocal8Bit();
     const QByteArray cert = options.certFile.toLocal8Bit();

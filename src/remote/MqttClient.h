@@ -37,9 +37,10 @@ public:
         bool retained = false;  // the retain flag as received
     };
 
-    // Announced at CONNECT: the broker drops a larger message for us instead of sending it. The
-    // largest request is a program file; the rest leaves room for its topic and properties.
-    static constexpr int MaxPacketBytes = ProgramFile::MaxBytes + 4096;
+    // Announced at CONNECT: the broker drops a larger message for us instead of sending it, and
+    // nobody can answer that. Twice the largest request (a program file), so that a request too
+    // long to take still arrives and is refused on result; the bridge holds one at a time.
+    static constexpr int MaxPacketBytes = 2 * ProgramFile::MaxBytes;
 
     MqttClient(const BridgeOptions &options, const QString &clientId, QObject *parent = nullptr);
     ~MqttClient() override;

@@ -2,6 +2,7 @@
 
 #include "journal/JournalEntry.h"
 #include "platform/EscapedText.h"
+#include "platform/UserFile.h"
 #include "program/OrphanRuns.h"
 #include "remote/BridgeSession.h"
 #include "remote/HeadlessPump.h"
@@ -10,7 +11,6 @@
 #include "sila/SilaServer.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QSysInfo>
 
@@ -18,13 +18,7 @@ namespace {
 
 bool readFile(const QString &path, QByteArray *into, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    *into = file.read(1024 * 1024);
-    return true;
+    return UserFile::read(path, 1024 * 1024, into, error);
 }
 
 QString allowed(bool allow)
@@ -96,6 +90,11 @@ ServedPump::Outcome ServedPump::startAll()
         } else if (!plan.sila.certFile.isEmpty()) {
             if (!readFile(plan.sila.certFile, &certificatePem, &problem) ||
                 !readFile(plan.sila.keyFile, &keyPem, &problem))
+                return {Failure::Setup, problem};
+            // A pair that does not fit is a wrong configuration, told before gRPC refuses it.
+            problem = SilaIdentity::pairProblem(certificatePem, keyPem, plan.sila.certFile,
+                                                plan.sila.keyFile);
+            if (!problem.isEmpty())
                 return {Failure::Setup, problem};
         } else {
             if (!identity.selfSigned(&certificatePem, &keyPem, &problem))

@@ -1,20 +1,16 @@
 #include "service/ServiceConfig.h"
 
+#include "platform/UserFile.h"
 #include "serial/PortProblem.h"
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QSysInfo>
 
 bool ServiceConfig::read(const QString &path, ServiceConfig *into, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
     // One byte more than allowed tells a file that is too long.
-    return parse(file.read(MaxBytes + 1), path, into, error);
+    QByteArray text;
+    return UserFile::read(path, MaxBytes + 1, &text, error) && parse(text, path, into, error);
 }
 
 bool ServiceConfig::validName(const QString &name)

@@ -14,23 +14,12 @@ const QString feature = QStringLiteral("org.silastandard/core.commands/CancelCon
 } // namespace
 
 SilaCancelService::SilaCancelService(SilaCallGate &gate, SilaPump &pump, SilaExecutions &executions,
-                                     const SilaPermission &control,
                                      std::function<void(const QString &)> log)
     : gate(gate)
     , pump(pump)
     , executions(executions)
-    , control(control)
     , log(std::move(log))
 {}
-
-grpc::Status SilaCancelService::controlRefused(const QString &command, const QString &client)
-{
-    const QString named = control.refusal(client);
-    log(QStringLiteral("%1 refused: %2")
-            .arg(command, named.isEmpty() ? QStringLiteral("the server does not allow control")
-                                          : QStringLiteral("control: ") + named));
-    return SilaError::controlRefused(command, named);
-}
 
 grpc::ServerUnaryReactor *
 SilaCancelService::CancelCommand(grpc::CallbackServerContext *call,
@@ -41,8 +30,6 @@ SilaCancelService::CancelCommand(grpc::CallbackServerContext *call,
     const QString client = SilaCallGate::clientName(call);
     return gate.unary(call, [this, request, origin, client] {
         const QString command = QStringLiteral("CancelCommand");
-        if (!control.allows(client))
-            return controlRefused(command, client);
         const QString parameter =
             SilaError::parameter(feature, command, QStringLiteral("CommandExecutionUUID"));
         if (!request->has_commandexecutionuuid()) {
@@ -73,11 +60,9 @@ grpc::ServerUnaryReactor *SilaCancelService::CancelAll(grpc::CallbackServerConte
                                                        cancelling::CancelAll_Responses *)
 {
     const RequestOrigin origin = SilaCallGate::originOf(call);
-    const QString client = SilaCallGate::clientName(call);
-    return gate.unary(call, [this, origin, client] {
+    return gate.unary(call, [this, origin] {
+        // A Stop: taken with or without control, as StopDosage is.
         const QString command = QStringLiteral("CancelAll");
-        if (!control.allows(client))
-            return controlRefused(command, client);
         pump.stop(origin);
         log(command);
         return grpc::Status::OK;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "CancelController.grpc.pb.h"
-#include "SilaPermission.h"
 
 #include <QString>
 
@@ -12,13 +11,14 @@ class SilaExecutions;
 class SilaPump;
 
 // CancelController on the pump's runs: cancelling a run stops the pump, which ends the run's
-// command with an error saying it was stopped.
+// command with an error saying it was stopped. A cancel is a Stop, so it is taken whether or not
+// the server allows control.
 class SilaCancelService : public sila2::org::silastandard::core::commands::cancelcontroller::v1::
                               CancelController::CallbackService
 {
 public:
     SilaCancelService(SilaCallGate &gate, SilaPump &pump, SilaExecutions &executions,
-                      const SilaPermission &control, std::function<void(const QString &)> log);
+                      std::function<void(const QString &)> log);
 
     grpc::ServerUnaryReactor *CancelCommand(
         grpc::CallbackServerContext *call,
@@ -35,10 +35,8 @@ public:
 
 private:
     // Logged, and the error for the client; client: its certificate name.
-    grpc::Status controlRefused(const QString &command, const QString &client);
     SilaCallGate &gate;
     SilaPump &pump;
     SilaExecutions &executions;
-    const SilaPermission control;
     std::function<void(const QString &)> log;
 };

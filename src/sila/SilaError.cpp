@@ -70,12 +70,11 @@ grpc::Status SilaError::framework(Framework type, const QString &message)
 grpc::Status SilaError::controlRefused(const QString &command, const QString &why)
 {
     if (!why.isEmpty())
-        return framework(
-            Framework::CommandExecutionNotAccepted,
-            QStringLiteral("%1 moves the pump, and on this server %2").arg(command, why));
+        return framework(Framework::CommandExecutionNotAccepted,
+                         QStringLiteral("%1 is refused: on this server %2").arg(command, why));
     return framework(Framework::CommandExecutionNotAccepted,
-                     QStringLiteral("%1 moves the pump, and this server does not allow control "
-                                    "(it runs without --allow-control)")
+                     QStringLiteral("%1 is refused: this server does not allow control of the "
+                                    "pump (it runs without --allow-control)")
                          .arg(command));
 }
 

@@ -22,8 +22,8 @@ public:
     static grpc::Status undefined(const QString &message);
     static grpc::Status framework(Framework type, const QString &message);
 
-    // A command that moves the pump, on a server that does not allow control.
-    // why: the reason when the server allows control to other clients.
+    // A command that sets the pump going or holds it, on a server that does not allow control
+    // (to this client: why says so); the message names the command.
     static grpc::Status controlRefused(const QString &command, const QString &why = QString());
     // A command that changes the server's configuration, on a server that does not allow it.
     static grpc::Status configRefused(const QString &command);

@@ -77,10 +77,17 @@ Cert readCertificate(const QByteArray &pem)
     return Cert(bio ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr) : nullptr);
 }
 
+// A key with a passphrase is not read: OpenSSL's own prompt would wait on the terminal.
+int noPassphrase(char *, int, int, void *)
+{
+    return 0;
+}
+
 Pkey readKey(const QByteArray &pem)
 {
     Bio bio(BIO_new_mem_buf(pem.constData(), pem.size()));
-    return Pkey(bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr) : nullptr);
+    return Pkey(bio ? PEM_read_bio_PrivateKey(bio.get(), nullptr, &noPassphrase, nullptr)
+                    : nullptr);
 }
 
 // Written beside the file and renamed over it, so a reader sees the old or the new one whole;
@@ -379,6 +386,25 @@ bool SilaIdentity::selfSigned(QByteArray *certificatePem, QByteArray *keyPem, QS
     *certificatePem = cert;
     *keyPem = key;
     return true;
+}
+
+QString SilaIdentity::pairProblem(const QByteArray &certificatePem, const QByteArray &keyPem,
+                                  const QString &certificatePath, const QString &keyPath)
+{
+    Cert cert = readCertificate(certificatePem);
+    Pkey key = readKey(keyPem);
+    QString problem;
+    if (!cert)
+        problem = QStringLiteral("%1 holds no PEM certificate").arg(certificatePath);
+    else if (!key)
+        problem = QStringLiteral("%1 holds no PEM private key (one with a passphrase is not "
+                                 "taken)")
+                      .arg(keyPath);
+    else if (X509_check_private_key(cert.get(), key.get()) != 1)
+        problem = QStringLiteral("the key %1 does not belong to the certificate %2")
+                      .arg(keyPath, certificatePath);
+    ERR_clear_error();
+    return problem;
 }
 
 QString SilaIdentity::uuidInCertificate(const QByteArray &certificatePem)

@@ -27,6 +27,11 @@ public:
 
     // The self-signed certificate and its key (PEM), made on first use and reused after.
     bool selfSigned(QByteArray *certificatePem, QByteArray *keyPem, QString *error);
+    // Why a lab's certificate and key (PEM, from certificatePath and keyPath) cannot serve
+    // together: either is unreadable as PEM, or the key is not the certificate's. Empty when
+    // they fit.
+    static QString pairProblem(const QByteArray &certificatePem, const QByteArray &keyPem,
+                               const QString &certificatePath, const QString &keyPath);
     // The UUID a certificate carries in the SiLA server UUID extension; empty when none.
     static QString uuidInCertificate(const QByteArray &certificatePem);
 

@@ -1,11 +1,9 @@
 #include "sila/SilaOptions.h"
 
 #include "platform/ListeningAddresses.h"
+#include "platform/UserFile.h"
 #include "pump/ServiceConfigFile.h"
 #include "sila/SilaIdentity.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 #include <arpa/inet.h>
 
@@ -72,8 +70,9 @@ void SilaOptions::readCredentials(const QString &folder)
     // A blank credential stands for one the service does not need: the unit gives one when the
     // file is missing.
     const QString keyPath = folder + QStringLiteral("/key");
-    QFile file(keyPath);
-    if (file.open(QIODevice::ReadOnly) && !file.read(64 * 1024).trimmed().isEmpty())
+    QByteArray text;
+    QString unused;
+    if (UserFile::read(keyPath, 64 * 1024, &text, &unused) && !text.trimmed().isEmpty())
         keyFile = keyPath;
 }
 
@@ -178,8 +177,9 @@ QString SilaOptions::problem() const
             .arg(listenAddress())
             .arg(listenPort);
     for (const QString &file : {certFile, keyFile, clientCaFile}) {
-        if (!file.isEmpty() && !QFileInfo(file).isReadable())
-            return QStringLiteral("%1 cannot be read").arg(file);
+        const QString unreadable = file.isEmpty() ? QString() : UserFile::problem(file);
+        if (!unreadable.isEmpty())
+            return unreadable;
     }
     if (!name.isEmpty())
         return SilaIdentity::nameProblem(name);

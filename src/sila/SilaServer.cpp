@@ -122,7 +122,7 @@ bool SilaServer::start(const Config &config, QString *error)
     d->dosing.reset(new SilaDosingService(d->gate, d->pump, d->executions, control));
     connect(d->dosing.get(), &SilaDosingService::logged, this, log);
     d->pausing.reset(new SilaPauseService(d->gate, d->pump, d->executions, control, log));
-    d->cancelling.reset(new SilaCancelService(d->gate, d->pump, d->executions, control, log));
+    d->cancelling.reset(new SilaCancelService(d->gate, d->pump, d->executions, log));
 
     grpc::ServerBuilder builder;
     // gRPC shares a port with whoever else binds it on Linux; a second server on a pump's port
@@ -154,10 +154,9 @@ bool SilaServer::start(const Config &config, QString *error)
         d->dosing.reset();
         d->pausing.reset();
         d->cancelling.reset();
-        *error = QStringLiteral("cannot serve on %1: the address is in use or not ours, the "
-                                "certificate and key do not fit, or the client authority is no "
-                                "certificate")
-                     .arg(address);
+        // The caller names the address.
+        *error = QStringLiteral("the address is in use or not ours, or the TLS library cannot "
+                                "use the certificate or the client authority");
         return false;
     }
     d->port = selected;

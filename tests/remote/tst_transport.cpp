@@ -83,6 +83,8 @@ private slots:
     void retainFlagAsReceived();
     void packetsOverTheAnnouncedSizeNeverArrive();
     void bigPayloadLeavesTheBridgeSmallAndServing();
+    void overLongRequestIsRefusedOnResult_data();
+    void overLongRequestIsRefusedOnResult();
     void tlsFailureIsNamed_data();
     void tlsFailureIsNamed();
 
@@ -207,6 +209,61 @@ void TransportTest::bigPayloadLeavesTheBridgeSmallAndServing()
              qPrintable(QStringLiteral("peak %1 kB -> %2 kB").arg(before).arg(after)));
     QCOMPARE(bridge->state(), QProcess::Running);
 
+    bridge->terminate();
+    QVERIFY(bridge->waitForFinished(5000));
+}
+
+void TransportTest::overLongRequestIsRefusedOnResult_data()
+{
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QByteArray>("refusal");
+    QTest::newRow("program file of 100 KiB")
+        << "program/run" << 100 * 1024 << QByteArray("request longer than 65536 bytes");
+    QTest::newRow("program file just inside the packet limit")
+        << "program/run" << MqttClient::MaxPacketBytes - 200
+        << QByteArray("request longer than 65536 bytes");
+    QTest::newRow("command of 100 KiB")
+        << "cmd" << 100 * 1024 << QByteArray("request longer than 256 bytes");
+}
+
+// What the broker passes on is answered, however long: the refusal, not silence.
+void TransportTest::overLongRequestIsRefusedOnResult()
+{
+    QFETCH(QString, topic);
+    QFETCH(int, size);
+    QFETCH(QByteArray, refusal);
+    SimProcess sim(1);
+    QVERIFY(sim.start());
+    auto bridge = startBridge(sim, {"--broker", broker.url(), "--id", "t2", "--allow-control"});
+    QVERIFY(bridge->waitForStarted(5000));
+    auto user = connected(optionsFor(broker), QStringLiteral("long"));
+    QVERIFY(user);
+    QSignalSpy received(user.get(), &MqttClient::messageReceived);
+    user->subscribe({"dosetta/t2/result", "dosetta/t2/availability"}, true);
+    const auto online = [&received] {
+        for (const QList<QVariant> &args : received) {
+            if (args.at(0).value<MqttClient::Message>().payload == "online")
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(online(), 20000);
+    QVERIFY(user->publish("dosetta/t2/" + topic, QByteArray(size, ' '), 1, false, "long"));
+    QByteArray result;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            for (const QList<QVariant> &args : received) {
+                const auto m = args.at(0).value<MqttClient::Message>();
+                if (m.topic.endsWith(QLatin1String("/result")) && m.correlation == "long")
+                    result = m.payload;
+            }
+            return !result.isEmpty();
+        }(),
+        10000);
+    QVERIFY2(result.contains(refusal), result.constData());
+    // Short: the start of the request at most, never the request.
+    QVERIFY2(result.size() < 1024, QByteArray::number(result.size()).constData());
     bridge->terminate();
     QVERIFY(bridge->waitForFinished(5000));
 }

@@ -329,16 +329,29 @@ class ControlRefusedTest(RigTest):
             ("Prime", lambda: dosing.call("Prime")),
             ("Pause", lambda: self.client.feature(PAUSE).call(
                 "Pause", CommandExecutionUUID=str(uuidlib.uuid4()))),
-            ("CancelAll", lambda: self.client.feature(CANCEL).call("CancelAll")),
         ]
         for name, call in rows:
             with self.subTest(name):
                 with self.assertRaises(silaclient.SilaError) as ctx:
                     call()
-                self.assertSilaError(ctx, "framework",
-                                     error_type="COMMAND_EXECUTION_NOT_ACCEPTED")
-        # Stop is never refused; it goes to the pump.
-        self.assertEqual(dosing.call("StopDosage"), {})
+                error = self.assertSilaError(ctx, "framework",
+                                             error_type="COMMAND_EXECUTION_NOT_ACCEPTED")
+                self.assertTrue(error.message.startswith(name + " is refused"), error.message)
+        # Stop is never refused, and a cancel is a Stop: each goes to the pump.
+        cancel = self.client.feature(CANCEL)
+        stops = [("StopDosage", lambda: dosing.call("StopDosage")),
+                 ("CancelAll", lambda: cancel.call("CancelAll"))]
+        for name, call in stops:
+            with self.subTest(name):
+                before = self.rig.sim.mark()
+                self.assertEqual(call(), {})
+                self.assertTrue(harness.wait_for(
+                    lambda: stop_frames(self.rig.sim.commands(since=before)), 5))
+        # Cancelling an execution is looked at, not refused: an unknown one is named so.
+        with self.assertRaises(silaclient.SilaError) as ctx:
+            cancel.call("CancelCommand", CommandExecutionUUID=str(uuidlib.uuid4()))
+        self.assertSilaError(ctx, "defined", identifier=self.client.definitions[CANCEL].qualify(
+            "DefinedExecutionError", "InvalidCommandExecutionUUID"))
         time.sleep(1.0)
         self.assertEqual([f.body for f in self.rig.sim.commands(since=mark)
                           if not f.body.endswith("KY0")], [])
