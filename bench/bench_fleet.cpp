@@ -10,7 +10,9 @@
 //     clock) and the simulator logs the RV frame; the rest of the exchange on the wire at the
 //     receipt is taken off (a set still in the broker cannot be put ahead of a poll that has
 //     started); the sets after an idle second also apart;
-//   - the broker's hop, from the publish to that receipt, and the frame counted from the publish;
+//   - the broker's hop, from the publish to that receipt (and to the broker's copy back at this
+//     client, which left the broker at about the same moment), and the frame counted from the
+//     publish;
 //   - change to state: from the pump's ACK of that frame to the state that shows the new value;
 //   - CPU (utime + stime) per pump over the measured period and resident memory (VmRSS, VmHWM)
 //     per pump, of the service or of every bridge; the broker and the simulators beside them.
@@ -100,6 +102,7 @@ struct Sample
     long long thousandths = 0; // the value as the frame carries it
     double publishMs = -1;
     double receiptMs = -1; // the service read it from its socket
+    double echoMs = -1;    // the broker's copy of the set, back at this client
     double resultMs = -1;
     bool resultOk = false;
     double stateMs = -1; // first state that shows the value
@@ -373,6 +376,7 @@ bool runFleet(const FleetRun &run)
         !client.subscribe(std::string(Prefix) + "/+/availability", &error) ||
         !client.subscribe(std::string(Prefix) + "/+/state", &error) ||
         !client.subscribe(std::string(Prefix) + "/+/result", &error) ||
+        !client.subscribe(std::string(Prefix) + "/+/set/flow-rate", &error) ||
         !client.keepAwake("bench-fleet/wake", &error)) {
         out.failed("client: " + error);
         return false;
@@ -451,6 +455,10 @@ bool runFleet(const FleetRun &run)
                     std::llround(flow * 1000.0) == s.thousandths)
                     s.stateMs = m.epochMs;
             }
+        } else if (kind == "set/flow-rate") {
+            // The broker hands the set to the service and to this client alike.
+            if (p.current >= 0 && samples[static_cast<std::size_t>(p.current)].echoMs < 0)
+                samples[static_cast<std::size_t>(p.current)].echoMs = m.epochMs;
         } else if (kind == "result") {
             const std::size_t dash = m.correlation.rfind('-');
             if (dash == std::string::npos)
@@ -605,6 +613,8 @@ bool runFleet(const FleetRun &run)
 
     // The frames at the pumps.
     std::vector<double> hop;
+    std::vector<double> echo;
+    std::vector<double> echoToReceipt;
     std::vector<double> fromPublish;
     std::vector<double> beyondFromPublish;
     std::vector<double> fromReceipt;
@@ -637,6 +647,10 @@ bool runFleet(const FleetRun &run)
             }
             const double over = t.frameMs - s.receiptMs - t.inFlightAtReceiptMs;
             hop.push_back(s.receiptMs - s.publishMs);
+            if (s.echoMs >= 0) {
+                echo.push_back(s.echoMs - s.publishMs);
+                echoToReceipt.push_back(s.receiptMs - s.echoMs);
+            }
             fromPublish.push_back(t.frameMs - s.publishMs);
             beyondFromPublish.push_back(t.frameMs - s.publishMs - t.inFlightAtPublishMs);
             fromReceipt.push_back(t.frameMs - s.receiptMs);
@@ -669,6 +683,9 @@ bool runFleet(const FleetRun &run)
                          << ','
                          << (t.acked && s.stateMs >= 0 ? BenchReport::format(s.stateMs - t.ackMs, 1)
                                                        : std::string())
+                         << ','
+                         << (s.echoMs >= 0 ? BenchReport::format(s.echoMs - s.publishMs, 2)
+                                           : std::string())
                          << '\n';
         }
     }
@@ -685,6 +702,15 @@ bool runFleet(const FleetRun &run)
     out.info("broker's hop, publish to receipt, median", hopStats.median(), "ms", 2);
     out.info("broker's hop, publish to receipt, 99th percentile", hopStats.percentile(99), "ms", 2);
     out.info("broker's hop, publish to receipt, max", hopStats.max(), "ms", 2);
+    // Where the hop goes: the broker's copy to this client left it at about the same moment.
+    const SampleStats echoStats(echo);
+    const SampleStats echoToReceiptStats(echoToReceipt);
+    out.info("publish to the broker's copy back at this client, median / 99th percentile",
+             BenchReport::format(echoStats.median(), 2) + " / " +
+                 BenchReport::format(echoStats.percentile(99), 2) + " ms");
+    out.info("that copy to the receipt, median / 99th percentile",
+             BenchReport::format(echoToReceiptStats.median(), 2) + " / " +
+                 BenchReport::format(echoToReceiptStats.percentile(99), 2) + " ms");
     const SampleStats fromReceiptStats(fromReceipt);
     out.info("receipt to frame at the pump, median", fromReceiptStats.median(), "ms", 1);
     out.info("receipt to frame at the pump, 99th percentile", fromReceiptStats.percentile(99), "ms",
@@ -843,7 +869,7 @@ int main()
         csv << "hosting,pumps,pump,set,publish_ms,quiet_ms,hop_ms,receipt_to_frame_ms,"
                "in_flight_at_receipt_ms,beyond_ms,overtaken_after_publish,"
                "overtaken_after_receipt,publish_to_frame_ms,in_flight_at_publish_ms,result_ms,"
-               "ack_to_state_ms\n";
+               "ack_to_state_ms,echo_ms\n";
     }
 
     bool ok = true;
