@@ -1,23 +1,32 @@
-// A fleet on one broker: a mosquitto broker of its own on 127.0.0.1, N simulated pumps (fluxo-sim,
-// paced at 9600 baud, frame log on) and N bridges (dosetta-cli serve), as a site would run them.
-// A remote user (an MQTT 5 client in this process) sets each pump's flow rate 20 times, to a
-// new value each time, at random moments of the poll cycle, every other set after a quiet spell
-// of 1.3 to 2 s (a client library may sleep longer once its connection has been idle for a
-// second), and measures:
-//   - command to frame: from the publish to the RV frame at the pump (the simulator's frame log,
-//     same machine clock), and the rest of the poll exchange the set found on the wire; the sets
-//     that follow an idle second (nothing from this user to that pump for 1.2 s) also apart;
+// A fleet on one broker, served two ways in one run: for each fleet size, N simulated pumps
+// (fluxo-sim, paced at 9600 baud, frame log on) served by ONE dosetta-cli serve --config process
+// (a generated file with a [pump pN] section per pump), then the same pumps served by N bridges
+// (dosetta-cli serve, one per pump), each on a mosquitto broker of its own on 127.0.0.1. A remote
+// user (an MQTT 5 client in this process) sets each pump's flow rate FLEET_SETS times, to a new
+// value each time, at random moments of the poll cycle, every other set after a quiet spell of
+// 1.3 to 2 s (an idle second for that pump's connection), and measures:
+//   - set to frame, counted from the service's receipt of the set: the service stamps each
+//     message it reads from its socket (DOSETTA_RECEIPT_STAMPS=1, on standard error, system
+//     clock) and the simulator logs the RV frame; the rest of the exchange on the wire at the
+//     receipt is taken off (a set still in the broker cannot be put ahead of a poll that has
+//     started); the sets after an idle second also apart;
+//   - the broker's hop, from the publish to that receipt (and to the broker's copy back at this
+//     client, which left the broker at about the same moment), and the frame counted from the
+//     publish;
 //   - change to state: from the pump's ACK of that frame to the state that shows the new value;
-//   - CPU (utime + stime) and memory (VmRSS, VmHWM) of every bridge, the broker and the pumps.
+//   - CPU (utime + stime) per pump over the measured period and resident memory (VmRSS, VmHWM)
+//     per pump, of the service or of every bridge; the broker and the simulators beside them.
 //
-// Run it with:  BENCH_ONLY=fleet FLEET_PUMPS=10 bench/run.sh
-//   FLEET_PUMPS=N         pumps and bridges (default 10)
-//   FLEET_SETS=N          flow-rate sets per pump (default 20, at most 99)
-//   FLEET_IDLE_SECONDS=N  polling only, before the sets, for the CPU at rest (default 20)
-//   FLEET_BROKER_NAGLE=1  the broker as installed: Nagle's algorithm on (by default the
-//                         benchmark's broker sends at once, set_tcp_nodelay true)
-//   FLEET_SAMPLES=FILE    also write every set's timings to FILE (CSV)
-//   FLEET_KEEP=1          keep the frame logs, the bridges' output and the broker's files
+// Run it with:  BENCH_ONLY=fleet bench/run.sh
+//   FLEET_COUNTS="1 10 30"  fleet sizes, each served both ways (FLEET_PUMPS=N: that size only)
+//   FLEET_HOSTING="service bridges"  either or both
+//   FLEET_SETS=N            flow-rate sets per pump (default 20, at most 99; twice that, at most
+//                           99, for a fleet of one, so that its idle-second series has 20 sets)
+//   FLEET_IDLE_SECONDS=N    polling only, before the sets, for the CPU at rest (default 10)
+//   FLEET_BROKER_NAGLE=1    the broker as installed: Nagle's algorithm on (by default the
+//                           benchmark's broker sends at once, set_tcp_nodelay true)
+//   FLEET_SAMPLES=FILE      also write every set's timings to FILE (CSV)
+//   FLEET_KEEP=1            keep the frame logs, the services' output and the brokers' files
 // Every process it starts ends with it, also when it is killed.
 
 #include "BenchEnv.h"
@@ -26,6 +35,7 @@
 #include "FleetClient.h"
 #include "LocalBroker.h"
 #include "ProcStat.h"
+#include "ReceiptLog.h"
 #include "SampleStats.h"
 #include "SimFrameLog.h"
 
@@ -37,16 +47,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -56,11 +67,15 @@ constexpr double ByteMs = 10.0 * 1000.0 / Baud; // 8N1
 constexpr const char *Prefix = "dosetta";
 // A set whose new value has not shown in the state by then counts as lost.
 constexpr double SampleTimeoutMs = 5000.0;
-// A set after this long without a message from the remote user to its bridge counts as one
-// that follows an idle second.
+// A set after this long without a message from the remote user to its pump counts as one that
+// follows an idle second.
 constexpr double IdleBeforeMs = 1200.0;
+// The goals for the service hold at this many pumps and more.
+constexpr int GoalPumps = 30;
 
 std::atomic<bool> interrupted{false};
+
+enum class Hosting { Service, Bridges };
 
 struct Pump
 {
@@ -68,14 +83,13 @@ struct Pump
     int address = 1;
     std::string device;
     std::string simLog;
-    std::string bridgeLog;
     std::unique_ptr<ChildProcess> sim = std::make_unique<ChildProcess>();
-    std::unique_ptr<ChildProcess> bridge = std::make_unique<ChildProcess>();
+    std::unique_ptr<ChildProcess> bridge = std::make_unique<ChildProcess>(); // one bridge each
     bool online = false;
     bool ready = false; // a state with the link up and a flow rate came
     // The set in progress: its sample index, or -1 while the next one is due at dueMs.
     int current = -1;
-    double lastSentMs = 0; // this user's last message to the bridge
+    double lastSentMs = 0; // this user's last message to the pump
     int nextIndex = 0;
     double dueMs = 0;
     std::vector<std::size_t> samples; // indices into the sample list
@@ -87,27 +101,28 @@ struct Sample
     int index = 0;
     long long thousandths = 0; // the value as the frame carries it
     double publishMs = -1;
+    double receiptMs = -1; // the service read it from its socket
+    double echoMs = -1;    // the broker's copy of the set, back at this client
     double resultMs = -1;
     bool resultOk = false;
     double stateMs = -1; // first state that shows the value
-    double echoMs = -1;  // the broker's copy of the set, back at this client
-    double quietMs = 0;  // since this user's last message to the same bridge
+    double quietMs = 0;  // since this user's last message to the same pump
 };
 
-// What a sample came to, from the pump's frame log.
+// What a sample came to, from the pump's frame log, all on the system clock.
 struct Timing
 {
     bool found = false;
-    double frameDoneMs = 0; // publish to the frame's last byte at the pump
-    double firstByteMs = 0; // publish to its first byte on the line
-    double inFlightMs = 0;  // rest of the exchange on the wire at the publish
-    bool overtaken = false; // a poll started after the publish, before the set
-    // The same when the broker's copy came back to this user, about when the bridge got it: the
-    // wait for the exchange then on the wire (from the publish), and a poll started after that.
-    double inFlightAtEchoMs = 0;
-    bool overtakenAfterEcho = false;
+    double frameMs = 0;     // the frame's last byte at the pump
+    double firstByteMs = 0; // its first byte on the line
+    // The rest of the exchange on the wire at the publish and at the receipt (0: none), and
+    // whether a poll started after that moment, before the set.
+    double inFlightAtPublishMs = 0;
+    bool overtakenAfterPublish = false;
+    double inFlightAtReceiptMs = 0;
+    bool overtakenAfterReceipt = false;
     bool acked = false;
-    double ackMs = 0; // the ACK's last byte left the pump (system clock)
+    double ackMs = 0; // the ACK's last byte left the pump
 };
 
 std::string ownDirectory()
@@ -176,6 +191,16 @@ std::pair<double, double> machineJiffies()
     return {total - idle, total};
 }
 
+std::string loadAverage()
+{
+    std::ifstream file("/proc/loadavg");
+    std::string one;
+    std::string five;
+    std::string fifteen;
+    file >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
 double ownCpuMs()
 {
     rusage usage{};
@@ -214,10 +239,9 @@ Timing timingOf(const Sample &s, const std::vector<SimFrameLog::Frame> &frames)
     if (set == frames.size())
         return t;
     const SimFrameLog::Frame &frame = frames[set];
-    const double firstByte = frame.epochMs - static_cast<double>(frame.wireBytes) * ByteMs;
     t.found = true;
-    t.frameDoneMs = frame.epochMs - s.publishMs;
-    t.firstByteMs = firstByte - s.publishMs;
+    t.frameMs = frame.epochMs;
+    t.firstByteMs = frame.epochMs - static_cast<double>(frame.wireBytes) * ByteMs;
     if (set + 1 < frames.size() && !frames[set + 1].received) {
         t.acked = frames[set + 1].text == "<ACK>";
         t.ackMs = frames[set + 1].epochMs;
@@ -229,78 +253,103 @@ Timing timingOf(const Sample &s, const std::vector<SimFrameLog::Frame> &frames)
         const double start = frames[i].epochMs - static_cast<double>(frames[i].wireBytes) * ByteMs;
         const double end = i + 1 < frames.size() && !frames[i + 1].received ? frames[i + 1].epochMs
                                                                             : frames[i].epochMs;
-        if (start <= s.publishMs && s.publishMs < end)
-            t.inFlightMs = end - s.publishMs;
-        else if (start > s.publishMs)
-            t.overtaken = true;
-        if (s.echoMs >= 0 && start <= s.echoMs && s.echoMs < end)
-            t.inFlightAtEchoMs = end - s.publishMs;
-        else if (s.echoMs >= 0 && start > s.echoMs)
-            t.overtakenAfterEcho = true;
+        const auto at = [&](double moment, double *inFlight, bool *overtaken) {
+            if (moment < 0)
+                return;
+            if (start <= moment && moment < end)
+                *inFlight = end - moment;
+            else if (start > moment)
+                *overtaken = true;
+        };
+        at(s.publishMs, &t.inFlightAtPublishMs, &t.overtakenAfterPublish);
+        at(s.receiptMs, &t.inFlightAtReceiptMs, &t.overtakenAfterReceipt);
     }
-    t.inFlightAtEchoMs = std::max(t.inFlightAtEchoMs, t.inFlightMs);
     return t;
 }
 
-void onSignal(int)
+std::vector<int> countsFromEnvironment()
 {
-    interrupted = true;
+    const int one = BenchEnv::positiveInt("FLEET_PUMPS", 0);
+    if (one > 0)
+        return {one};
+    const char *text = std::getenv("FLEET_COUNTS");
+    std::istringstream words(text != nullptr && *text != '\0' ? text : "1 10 30");
+    std::vector<int> counts;
+    int n = 0;
+    while (words >> n) {
+        if (n > 0 && n <= 64) // the service's own limit of pumps in one file
+            counts.push_back(n);
+    }
+    return counts;
 }
 
-} // namespace
-
-int main()
+std::vector<Hosting> hostingFromEnvironment()
 {
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-    const int count = BenchEnv::positiveInt("FLEET_PUMPS", 10);
-    const int sets = std::min(BenchEnv::positiveInt("FLEET_SETS", 20), 99);
-    const int idleSeconds = BenchEnv::positiveInt("FLEET_IDLE_SECONDS", 20);
-    BenchReport out("8 fleet of " + std::to_string(count));
-    const std::string bin = ownDirectory();
-
-    char pattern[] = "/tmp/bench-fleet-XXXXXX";
-    const char *made = ::mkdtemp(pattern);
-    if (made == nullptr) {
-        out.failed("no temporary directory");
-        return 1;
+    const char *text = std::getenv("FLEET_HOSTING");
+    std::istringstream words(text != nullptr && *text != '\0' ? text : "service bridges");
+    std::vector<Hosting> hostings;
+    std::string word;
+    while (words >> word) {
+        if (word == "service")
+            hostings.push_back(Hosting::Service);
+        else if (word == "bridges")
+            hostings.push_back(Hosting::Bridges);
     }
-    const std::string work = made;
-    const bool keep = std::getenv("FLEET_KEEP") != nullptr;
-    const auto cleanUp = [&work, keep] {
-        if (keep)
-            std::cerr << "bench_fleet: the logs are in " << work << '\n';
-        else
-            std::system(("rm -rf '" + work + "'").c_str());
-    };
+    return hostings;
+}
+
+struct FleetRun
+{
+    int count = 1;
+    Hosting hosting = Hosting::Service;
+    int sets = 20;
+    int idleSeconds = 10;
+    bool noDelay = true;
+    std::string bin;
+    std::string work; // this run's own directory
+    std::ofstream *csv = nullptr;
+};
+
+bool writeFile(const std::string &path, const std::string &text)
+{
+    std::ofstream file(path, std::ios::trunc);
+    file << text;
+    return static_cast<bool>(file);
+}
+
+// One fleet served one way: starts everything, measures, ends everything, reports.
+bool runFleet(const FleetRun &run)
+{
+    const int count = run.count;
+    const bool service = run.hosting == Hosting::Service;
+    const std::string hostingName =
+        service ? "one service" : std::to_string(count) + (count == 1 ? " bridge" : " bridges");
+    BenchReport out("8 fleet of " + std::to_string(count) + ", " + hostingName);
+    const std::string &work = run.work;
+    ::mkdir(work.c_str(), 0700);
+    out.info("load average at the start", loadAverage());
 
     std::string error;
-    const bool noDelay = BenchEnv::positiveInt("FLEET_BROKER_NAGLE", 0) != 1;
-    LocalBroker broker(work, noDelay);
+    LocalBroker broker(work, run.noDelay);
     if (!broker.start("/usr/sbin/mosquitto", &error)) {
         out.failed(error);
         tail(work + "/mosquitto.log", "mosquitto");
-        cleanUp();
-        return 1;
+        return false;
     }
 
-    // The pumps, then their bridges once every device is known.
+    // The pumps, then what serves them once every device is known.
     std::vector<Pump> pumps(static_cast<std::size_t>(count));
     std::map<std::string, std::size_t> byId;
     for (int i = 0; i < count; ++i) {
         Pump &p = pumps[static_cast<std::size_t>(i)];
-        char id[16];
-        std::snprintf(id, sizeof id, "fleet%02d", i + 1);
-        p.id = id;
+        p.id = "p" + std::to_string(i + 1);
         p.address = i % 98 + 1;
         p.simLog = work + "/" + p.id + "-sim.log";
-        p.bridgeLog = work + "/" + p.id + "-bridge.log";
         byId[p.id] = static_cast<std::size_t>(i);
-        if (!p.sim->start({bin + "/fluxo-sim", "--log", "--address", std::to_string(p.address)},
+        if (!p.sim->start({run.bin + "/fluxo-sim", "--log", "--address", std::to_string(p.address)},
                           work + "/" + p.id + "-sim.out", p.simLog, &error)) {
             out.failed(error);
-            cleanUp();
-            return 1;
+            return false;
         }
     }
     const auto started = BenchEnv::Clock::now();
@@ -314,11 +363,14 @@ int main()
         if (p.device.empty()) {
             out.failed("fluxo-sim " + p.id + " gave no device");
             tail(p.simLog, p.id);
-            cleanUp();
-            return 1;
+            return false;
         }
     }
 
+    // Each run journals to a file of its own, and every served set is stamped at its receipt;
+    // set before the client's threads run.
+    ::setenv("DOSETTA_JOURNAL", (work + "/journal.sqlite").c_str(), 1);
+    ::setenv("DOSETTA_RECEIPT_STAMPS", "1", 1);
     FleetClient client(broker.uri(), "bench-fleet-user");
     if (!client.connect(&error) ||
         !client.subscribe(std::string(Prefix) + "/+/availability", &error) ||
@@ -327,21 +379,57 @@ int main()
         !client.subscribe(std::string(Prefix) + "/+/set/flow-rate", &error) ||
         !client.keepAwake("bench-fleet/wake", &error)) {
         out.failed("client: " + error);
-        cleanUp();
-        return 1;
+        return false;
     }
 
-    const double bridgesStartedMs = FleetClient::nowMs();
-    for (Pump &p : pumps) {
-        if (!p.bridge->start({bin + "/dosetta-cli", "--port", p.device, "--address",
-                              std::to_string(p.address), "serve", "--broker", broker.uri(), "--id",
-                              p.id, "--allow-control"},
-                             p.bridgeLog, p.bridgeLog, &error)) {
-            out.failed(error);
-            cleanUp();
-            return 1;
+    ChildProcess serviceProcess;
+    std::vector<std::string> logs; // where the receipt stamps go
+    const double startedMs = FleetClient::nowMs();
+    if (service) {
+        std::string config =
+            "broker = " + broker.uri() + "\nallow-control = yes\n"; // what every pump shares
+        for (const Pump &p : pumps)
+            config += "\n[pump " + p.id + "]\nport = " + p.device +
+                      "\naddress = " + std::to_string(p.address) + "\n";
+        const std::string configPath = work + "/fleet.conf";
+        logs.push_back(work + "/service.log");
+        if (!writeFile(configPath, config) ||
+            !serviceProcess.start({run.bin + "/dosetta-cli", "serve", "--config", configPath},
+                                  work + "/service.out", logs.back(), &error)) {
+            out.failed(error.empty() ? "cannot write " + configPath : error);
+            return false;
+        }
+    } else {
+        for (Pump &p : pumps) {
+            logs.push_back(work + "/" + p.id + "-bridge.log");
+            if (!p.bridge->start({run.bin + "/dosetta-cli", "--port", p.device, "--address",
+                                  std::to_string(p.address), "serve", "--broker", broker.uri(),
+                                  "--id", p.id, "--allow-control"},
+                                 work + "/" + p.id + "-bridge.out", logs.back(), &error)) {
+                out.failed(error);
+                return false;
+            }
         }
     }
+    std::vector<ChildProcess *> hosts; // the processes that serve the pumps
+    if (service) {
+        hosts.push_back(&serviceProcess);
+    } else {
+        for (Pump &p : pumps)
+            hosts.push_back(p.bridge.get());
+    }
+    const auto endAll = [&] {
+        // Every host ends side by side (each pump says "offline" first), then the pumps and the
+        // broker.
+        for (ChildProcess *h : hosts)
+            h->terminate();
+        for (ChildProcess *h : hosts)
+            h->stop();
+        for (Pump &p : pumps)
+            p.sim->stop();
+        client.disconnect();
+        broker.stop();
+    };
 
     std::vector<Sample> samples;
     // Everything the client receives goes through here.
@@ -368,7 +456,7 @@ int main()
                     s.stateMs = m.epochMs;
             }
         } else if (kind == "set/flow-rate") {
-            // The broker hands the set to the bridge and to this client alike.
+            // The broker hands the set to the service and to this client alike.
             if (p.current >= 0 && samples[static_cast<std::size_t>(p.current)].echoMs < 0)
                 samples[static_cast<std::size_t>(p.current)].echoMs = m.epochMs;
         } else if (kind == "result") {
@@ -391,57 +479,55 @@ int main()
             handle(m);
     };
 
-    // Up: every bridge publishes, and its pump answers.
-    const double readyBy = bridgesStartedMs + 30000.0 + 500.0 * count;
+    // Up: every pump is published, and answers.
+    const double readyBy = startedMs + 30000.0 + 500.0 * count;
     bool allReady = false;
     while (!allReady && !interrupted && FleetClient::nowMs() < readyBy) {
         receive(FleetClient::nowMs() + 100);
         allReady = std::all_of(pumps.begin(), pumps.end(),
                                [](const Pump &p) { return p.online && p.ready; });
-        if (std::any_of(pumps.begin(), pumps.end(), [](Pump &p) { return !p.bridge->alive(); }))
+        if (std::any_of(hosts.begin(), hosts.end(), [](ChildProcess *h) { return !h->alive(); }))
             break;
     }
     const double readyMs = FleetClient::nowMs();
     if (!allReady) {
-        for (const Pump &p : pumps) {
-            if (!p.ready) {
-                out.failed(interrupted ? "interrupted" : p.id + " never published its state");
-                tail(p.bridgeLog, p.id);
+        for (std::size_t i = 0; i < pumps.size(); ++i) {
+            if (!pumps[i].ready) {
+                out.failed(interrupted ? "interrupted"
+                                       : pumps[i].id + " never published its state");
+                tail(logs[service ? 0 : i], service ? "service" : pumps[i].id);
                 break;
             }
         }
-        cleanUp();
-        return 1;
+        endAll();
+        return false;
     }
 
-    const auto cpuOf = [&](const std::function<ChildProcess &(Pump &)> &which) {
+    const auto cpuOf = [](const std::vector<ChildProcess *> &processes) {
         std::vector<double> ms;
-        for (Pump &p : pumps)
-            ms.push_back(ProcStat::cpuMs(which(p).pid()));
+        for (ChildProcess *c : processes)
+            ms.push_back(ProcStat::cpuMs(c->pid()));
         return ms;
     };
-    const auto bridgeOf = [](Pump &p) -> ChildProcess & {
-        return *p.bridge;
-    };
-    const auto simOf = [](Pump &p) -> ChildProcess & {
-        return *p.sim;
-    };
+    std::vector<ChildProcess *> sims;
+    for (Pump &p : pumps)
+        sims.push_back(p.sim.get());
 
     // Polling only, after the slow rotation has been round once.
     const double settleUntil = readyMs + 13000.0;
     while (!interrupted && FleetClient::nowMs() < settleUntil)
         receive(settleUntil);
     const double idleFrom = FleetClient::nowMs();
-    const std::vector<double> bridgeCpu0 = cpuOf(bridgeOf);
-    const std::vector<double> simCpu0 = cpuOf(simOf);
+    const std::vector<double> hostCpu0 = cpuOf(hosts);
+    const std::vector<double> simCpu0 = cpuOf(sims);
     const double brokerCpu0 = ProcStat::cpuMs(broker.child().pid());
     const double ownCpu0 = ownCpuMs();
     const auto machine0 = machineJiffies();
-    const double idleUntil = idleFrom + idleSeconds * 1000.0;
+    const double idleUntil = idleFrom + run.idleSeconds * 1000.0;
     while (!interrupted && FleetClient::nowMs() < idleUntil)
         receive(idleUntil);
     const double idleTo = FleetClient::nowMs();
-    const std::vector<double> bridgeCpu1 = cpuOf(bridgeOf);
+    const std::vector<double> hostCpu1 = cpuOf(hosts);
     const auto machine1 = machineJiffies();
 
     // The sets: each pump on its own, one at a time, the next 200 to 900 ms after the new value
@@ -453,7 +539,7 @@ int main()
     std::uniform_real_distribution<double> phase(0.0, 700.0);
     for (Pump &p : pumps) {
         p.dueMs = idleTo + phase(random);
-        p.lastSentMs = bridgesStartedMs; // nothing sent to it since the bridge started
+        p.lastSentMs = startedMs; // nothing sent to it since it was started
     }
     bool done = false;
     while (!done && !interrupted) {
@@ -472,7 +558,7 @@ int main()
                     next = std::min(next, s.publishMs + SampleTimeoutMs);
                 }
             }
-            if (p.current < 0 && p.nextIndex < sets && now >= p.dueMs) {
+            if (p.current < 0 && p.nextIndex < run.sets && now >= p.dueMs) {
                 Sample s;
                 s.pump = i;
                 s.index = p.nextIndex++;
@@ -487,67 +573,66 @@ int main()
                 samples[at].quietMs = samples[at].publishMs - p.lastSentMs;
                 p.lastSentMs = samples[at].publishMs;
             }
-            if (p.current < 0 && p.nextIndex < sets)
+            if (p.current < 0 && p.nextIndex < run.sets)
                 next = std::min(next, p.dueMs);
-            done = done && p.current < 0 && p.nextIndex >= sets;
+            done = done && p.current < 0 && p.nextIndex >= run.sets;
         }
         receive(next);
     }
     const double setsTo = FleetClient::nowMs();
-    const std::vector<double> bridgeCpu2 = cpuOf(bridgeOf);
-    const std::vector<double> simCpu2 = cpuOf(simOf);
+    const std::vector<double> hostCpu2 = cpuOf(hosts);
+    const std::vector<double> simCpu2 = cpuOf(sims);
     const double brokerCpu2 = ProcStat::cpuMs(broker.child().pid());
     const double ownCpu2 = ownCpuMs();
     const auto machine2 = machineJiffies();
     std::vector<double> rss;
     std::vector<double> hwm;
-    for (Pump &p : pumps) {
-        rss.push_back(ProcStat::statusMb(p.bridge->pid(), "VmRSS"));
-        hwm.push_back(ProcStat::statusMb(p.bridge->pid(), "VmHWM"));
+    for (ChildProcess *h : hosts) {
+        rss.push_back(ProcStat::statusMb(h->pid(), "VmRSS"));
+        hwm.push_back(ProcStat::statusMb(h->pid(), "VmHWM"));
     }
     const double brokerRss = ProcStat::statusMb(broker.child().pid(), "VmRSS");
-    int survivors = 0;
-    for (Pump &p : pumps)
-        survivors += p.bridge->alive() ? 1 : 0;
-
-    // All bridges end side by side (each says "offline" first), then the pumps and the broker.
-    for (Pump &p : pumps)
-        p.bridge->terminate();
-    for (Pump &p : pumps)
-        p.bridge->stop();
-    for (Pump &p : pumps)
-        p.sim->stop();
-    client.disconnect();
-    broker.stop();
+    const auto survivors =
+        std::count_if(hosts.begin(), hosts.end(), [](ChildProcess *h) { return h->alive(); });
+    endAll();
     if (interrupted) {
         out.failed("interrupted");
-        cleanUp();
-        return 1;
+        return false;
+    }
+
+    // The receipts, once every host has ended and written them all.
+    std::map<std::string, double> receipts;
+    for (const std::string &log : logs)
+        for (const auto &r : ReceiptLog::read(log, "/set/flow-rate"))
+            receipts.insert(r);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto found = receipts.find(pumps[samples[i].pump].id + "-" + std::to_string(i));
+        if (found != receipts.end())
+            samples[i].receiptMs = found->second;
     }
 
     // The frames at the pumps.
-    std::vector<double> toFrame;
-    std::vector<double> toFirstByte;
+    std::vector<double> hop;
+    std::vector<double> hopIdleLine;
+    std::vector<double> echo;
+    std::vector<double> echoToReceipt;
+    std::vector<double> fromPublish;
+    std::vector<double> beyondFromPublish;
+    std::vector<double> fromReceipt;
     std::vector<double> inFlight;
     std::vector<double> beyond;
-    std::vector<double> toResult;
-    std::vector<double> toEcho;
-    std::vector<double> toState;
+    std::vector<double> firstBeyond;
     std::vector<double> beyondAfterIdle;
     std::vector<double> beyondAfterTraffic;
-    std::vector<double> beyondAtEcho;
+    std::vector<double> toResult;
+    std::vector<double> toState;
     int withExchange = 0;
-    int overtaken = 0;
-    int overtakenAfterEcho = 0;
+    int overtakenAfterPublish = 0;
+    int overtakenAfterReceipt = 0;
     int lost = 0;
+    int unstamped = 0;
     int refused = 0;
-    const char *csvPath = std::getenv("FLEET_SAMPLES");
-    std::ofstream csv;
-    if (csvPath != nullptr && *csvPath != '\0') {
-        csv.open(csvPath);
-        csv << "pump,set,publish_ms,quiet_ms,echo_ms,frame_ms,first_byte_ms,in_flight_ms,"
-               "overtaken,result_ms,ack_to_state_ms,in_flight_at_echo_ms,overtaken_after_echo\n";
-    }
+    const std::string mode = service ? "service" : "bridges";
     for (Pump &p : pumps) {
         const auto frames = SimFrameLog::read(p.simLog, idleTo);
         for (std::size_t index : p.samples) {
@@ -557,110 +642,145 @@ int main()
                 ++lost;
                 continue;
             }
-            toFrame.push_back(t.frameDoneMs);
-            toFirstByte.push_back(t.firstByteMs);
-            inFlight.push_back(t.inFlightMs);
-            beyond.push_back(t.frameDoneMs - t.inFlightMs);
-            (s.quietMs >= IdleBeforeMs ? beyondAfterIdle : beyondAfterTraffic)
-                .push_back(t.frameDoneMs - t.inFlightMs);
-            withExchange += t.inFlightMs > 0 ? 1 : 0;
-            overtaken += t.overtaken ? 1 : 0;
-            beyondAtEcho.push_back(t.frameDoneMs - t.inFlightAtEchoMs);
-            overtakenAfterEcho += t.overtakenAfterEcho ? 1 : 0;
+            if (s.receiptMs < 0) {
+                ++unstamped;
+                continue;
+            }
+            const double over = t.frameMs - s.receiptMs - t.inFlightAtReceiptMs;
+            hop.push_back(s.receiptMs - s.publishMs);
+            if (t.inFlightAtPublishMs <= 0)
+                hopIdleLine.push_back(s.receiptMs - s.publishMs);
+            if (s.echoMs >= 0) {
+                echo.push_back(s.echoMs - s.publishMs);
+                echoToReceipt.push_back(s.receiptMs - s.echoMs);
+            }
+            fromPublish.push_back(t.frameMs - s.publishMs);
+            beyondFromPublish.push_back(t.frameMs - s.publishMs - t.inFlightAtPublishMs);
+            fromReceipt.push_back(t.frameMs - s.receiptMs);
+            inFlight.push_back(t.inFlightAtReceiptMs);
+            beyond.push_back(over);
+            firstBeyond.push_back(t.firstByteMs - s.receiptMs - t.inFlightAtReceiptMs);
+            (s.quietMs >= IdleBeforeMs ? beyondAfterIdle : beyondAfterTraffic).push_back(over);
+            withExchange += t.inFlightAtReceiptMs > 0 ? 1 : 0;
+            overtakenAfterPublish += t.overtakenAfterPublish ? 1 : 0;
+            overtakenAfterReceipt += t.overtakenAfterReceipt ? 1 : 0;
             if (s.resultMs >= 0)
-                toResult.push_back(s.resultMs - s.publishMs);
-            if (s.echoMs >= 0)
-                toEcho.push_back(s.echoMs - s.publishMs);
+                toResult.push_back(s.resultMs - s.receiptMs);
             if (!s.resultOk)
                 ++refused;
             if (t.acked && s.stateMs >= 0)
                 toState.push_back(s.stateMs - t.ackMs);
-            if (csv.is_open())
-                csv << p.id << ',' << s.index << ',' << BenchReport::format(s.publishMs, 1) << ','
-                    << BenchReport::format(s.quietMs, 1) << ','
-                    << BenchReport::format(s.echoMs - s.publishMs, 1) << ','
-                    << BenchReport::format(t.frameDoneMs, 1) << ','
-                    << BenchReport::format(t.firstByteMs, 1) << ','
-                    << BenchReport::format(t.inFlightMs, 1) << ',' << (t.overtaken ? 1 : 0) << ','
-                    << BenchReport::format(s.resultMs - s.publishMs, 1) << ','
-                    << (t.acked && s.stateMs >= 0 ? BenchReport::format(s.stateMs - t.ackMs, 1)
-                                                  : std::string())
-                    << ',' << BenchReport::format(t.inFlightAtEchoMs, 1) << ','
-                    << (t.overtakenAfterEcho ? 1 : 0) << '\n';
+            if (run.csv != nullptr)
+                *run.csv << mode << ',' << count << ',' << p.id << ',' << s.index << ','
+                         << BenchReport::format(s.publishMs, 1) << ','
+                         << BenchReport::format(s.quietMs, 1) << ','
+                         << BenchReport::format(s.receiptMs - s.publishMs, 2) << ','
+                         << BenchReport::format(t.frameMs - s.receiptMs, 2) << ','
+                         << BenchReport::format(t.inFlightAtReceiptMs, 2) << ','
+                         << BenchReport::format(over, 2) << ',' << (t.overtakenAfterPublish ? 1 : 0)
+                         << ',' << (t.overtakenAfterReceipt ? 1 : 0) << ','
+                         << BenchReport::format(t.frameMs - s.publishMs, 2) << ','
+                         << BenchReport::format(t.inFlightAtPublishMs, 2) << ','
+                         << (s.resultMs >= 0 ? BenchReport::format(s.resultMs - s.publishMs, 1)
+                                             : std::string())
+                         << ','
+                         << (t.acked && s.stateMs >= 0 ? BenchReport::format(s.stateMs - t.ackMs, 1)
+                                                       : std::string())
+                         << ','
+                         << (s.echoMs >= 0 ? BenchReport::format(s.echoMs - s.publishMs, 2)
+                                           : std::string())
+                         << '\n';
         }
     }
 
-    const SampleStats frame(toFrame);
-    const SampleStats first(toFirstByte);
-    const SampleStats flight(inFlight);
-    const SampleStats over(beyond);
-    const SampleStats result(toResult);
-    const SampleStats echo(toEcho);
-    const SampleStats state(toState);
-    out.info("pumps and bridges", count, "", 0);
-    out.info("broker", noDelay ? "set_tcp_nodelay true" : "set_tcp_nodelay false (as installed)");
-    out.info("start to every bridge publishing its pump", (readyMs - bridgesStartedMs) / 1000.0,
-             "s", 1);
-    out.info("sets measured (lost, refused)", std::to_string(toFrame.size()) + " (" +
-                                                  std::to_string(lost) + ", " +
-                                                  std::to_string(refused) + ")");
-    out.info("set through the broker and back to this client, median", echo.median(), "ms", 1);
-    out.info("set through the broker and back to this client, 99th percentile", echo.percentile(99),
-             "ms", 1);
-    out.info("set to frame at the pump, median", frame.median(), "ms", 1);
-    out.info("set to frame at the pump, 99th percentile", frame.percentile(99), "ms", 1);
-    out.info("set to frame at the pump, max", frame.max(), "ms", 1);
-    out.info("set to its first byte on the line, median", first.median(), "ms", 1);
-    out.info("set to its first byte on the line, 99th percentile", first.percentile(99), "ms", 1);
-    out.info("sets that met an exchange on the wire",
-             std::to_string(withExchange) + " of " + std::to_string(toFrame.size()));
-    out.info("rest of the exchange in flight, median", flight.median(), "ms", 1);
-    out.info("rest of the exchange in flight, 99th percentile", flight.percentile(99), "ms", 1);
+    const std::string of = " of " + std::to_string(beyond.size());
+    out.info("processes serving the pumps", std::to_string(hosts.size()));
+    out.info("broker",
+             run.noDelay ? "set_tcp_nodelay true" : "set_tcp_nodelay false (as installed)");
+    out.info("start to every pump published", (readyMs - startedMs) / 1000.0, "s", 1);
+    out.info("sets measured (lost, without a receipt stamp, refused)",
+             std::to_string(beyond.size()) + " (" + std::to_string(lost) + ", " +
+                 std::to_string(unstamped) + ", " + std::to_string(refused) + ")");
+    const SampleStats hopStats(hop);
+    out.info("broker's hop, publish to receipt, median", hopStats.median(), "ms", 2);
+    out.info("broker's hop, publish to receipt, 99th percentile", hopStats.percentile(99), "ms", 2);
+    out.info("broker's hop, publish to receipt, max", hopStats.max(), "ms", 2);
+    // Where the hop goes. The pump's thread reads its socket only between exchanges (it waits
+    // for an answer on the line), so a set that comes during one is read at its end; on an idle
+    // line the hop is the broker's and the thread's wake-up. The broker's copy to this client
+    // left it at about the moment the set left for the service.
+    const SampleStats idleLineStats(hopIdleLine);
+    out.info("broker's hop, sets published on an idle line, median / 99th percentile",
+             BenchReport::format(idleLineStats.median(), 2) + " / " +
+                 BenchReport::format(idleLineStats.percentile(99), 2) + " ms (" +
+                 std::to_string(hopIdleLine.size()) + " sets)");
+    const SampleStats echoStats(echo);
+    const SampleStats echoToReceiptStats(echoToReceipt);
+    out.info("publish to the broker's copy back at this client, median / 99th percentile",
+             BenchReport::format(echoStats.median(), 2) + " / " +
+                 BenchReport::format(echoStats.percentile(99), 2) + " ms");
+    out.info("that copy to the receipt, median / 99th percentile",
+             BenchReport::format(echoToReceiptStats.median(), 2) + " / " +
+                 BenchReport::format(echoToReceiptStats.percentile(99), 2) + " ms");
+    const SampleStats fromReceiptStats(fromReceipt);
+    out.info("receipt to frame at the pump, median", fromReceiptStats.median(), "ms", 1);
+    out.info("receipt to frame at the pump, 99th percentile", fromReceiptStats.percentile(99), "ms",
+             1);
+    out.info("sets that met an exchange on the wire at their receipt",
+             std::to_string(withExchange) + of);
+    out.info("rest of the exchange in flight at the receipt, 99th percentile",
+             SampleStats(inFlight).percentile(99), "ms", 1);
     out.info("polls started after the publish, before the set",
-             std::to_string(overtaken) + " of " + std::to_string(toFrame.size()));
-    out.info("frame at the pump beyond the exchange in flight, median", over.median(), "ms", 1);
-    out.atMost("frame at the pump beyond the exchange in flight, 99th percentile",
+             std::to_string(overtakenAfterPublish) + of);
+    out.info("polls started after the receipt, before the set",
+             std::to_string(overtakenAfterReceipt) + of);
+    const SampleStats over(beyond);
+    out.info("frame beyond the exchange in flight from the receipt, median", over.median(), "ms",
+             1);
+    out.atMost("frame beyond the exchange in flight from the receipt, 99th percentile",
                over.percentile(99), "ms", 1, 30.0);
+    out.info("frame beyond the exchange in flight from the receipt, max", over.max(), "ms", 1);
     const SampleStats afterIdle(beyondAfterIdle);
     const SampleStats afterTraffic(beyondAfterTraffic);
-    out.info("after traffic (< 1.2 s quiet): sets", static_cast<double>(afterTraffic.count()), "",
-             0);
-    out.info("after traffic: beyond the exchange in flight, median", afterTraffic.median(), "ms",
-             1);
-    out.info("after traffic: beyond the exchange in flight, 99th percentile",
-             afterTraffic.percentile(99), "ms", 1);
     out.info("after an idle second (>= 1.2 s quiet): sets", static_cast<double>(afterIdle.count()),
              "", 0);
     out.info("after an idle second: beyond the exchange in flight, median", afterIdle.median(),
              "ms", 1);
     out.atMost("after an idle second: beyond the exchange in flight, 99th percentile",
                afterIdle.percentile(99), "ms", 1, 30.0);
-    out.info("polls started after the set came back through the broker, before the set",
-             std::to_string(overtakenAfterEcho) + " of " + std::to_string(toFrame.size()));
-    out.info("frame at the pump beyond the exchange on the wire when the set came back through "
-             "the broker, 99th percentile",
-             SampleStats(beyondAtEcho).percentile(99), "ms", 1);
-    std::vector<double> firstBeyond;
-    for (std::size_t i = 0; i < toFirstByte.size(); ++i)
-        firstBeyond.push_back(toFirstByte[i] - inFlight[i]);
-    out.info("first byte on the line beyond the exchange in flight, 99th percentile",
+    out.info("after an idle second: beyond the exchange in flight, max", afterIdle.max(), "ms", 1);
+    out.info("after traffic (< 1.2 s quiet): sets", static_cast<double>(afterTraffic.count()), "",
+             0);
+    out.info("after traffic: beyond the exchange in flight, 99th percentile",
+             afterTraffic.percentile(99), "ms", 1);
+    out.info("first byte on the line beyond the exchange in flight from the receipt, 99th pct",
              SampleStats(firstBeyond).percentile(99), "ms", 1);
-    out.info("set to result at the client, median", result.median(), "ms", 1);
-    out.info("set to result at the client, 99th percentile", result.percentile(99), "ms", 1);
-    out.info("changes seen in the state",
-             std::to_string(toState.size()) + " of " + std::to_string(toFrame.size()));
+    const SampleStats whole(fromPublish);
+    out.info("publish to frame at the pump, median", whole.median(), "ms", 1);
+    out.info("publish to frame at the pump, 99th percentile", whole.percentile(99), "ms", 1);
+    out.info("frame beyond the exchange in flight from the publish, 99th percentile",
+             SampleStats(beyondFromPublish).percentile(99), "ms", 1);
+    const SampleStats result(toResult);
+    out.info("receipt to result at the client, median", result.median(), "ms", 1);
+    out.info("receipt to result at the client, 99th percentile", result.percentile(99), "ms", 1);
+    const SampleStats state(toState);
+    out.info("changes seen in the state", std::to_string(toState.size()) + of);
     out.info("ACK at the pump to state at the client, median", state.median(), "ms", 0);
     out.atMost("ACK at the pump to state at the client, 99th percentile", state.percentile(99),
                "ms", 0, 750.0);
-    out.info("ACK at the pump to state at the client, max", state.max(), "ms", 0);
 
+    // CPU as a share of one core, and memory, per pump: the service's divided among its pumps,
+    // a bridge's its own pump's.
+    const double perHost = service ? 1.0 / count : 1.0;
     std::vector<double> idleShare;
     std::vector<double> setShare;
     std::vector<double> runShare;
-    for (std::size_t i = 0; i < pumps.size(); ++i) {
-        idleShare.push_back((bridgeCpu1[i] - bridgeCpu0[i]) / (idleTo - idleFrom) * 100.0);
-        setShare.push_back((bridgeCpu2[i] - bridgeCpu1[i]) / (setsTo - idleTo) * 100.0);
-        runShare.push_back((bridgeCpu2[i] - bridgeCpu0[i]) / (setsTo - idleFrom) * 100.0);
+    double hostMs = 0;
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        idleShare.push_back((hostCpu1[i] - hostCpu0[i]) / (idleTo - idleFrom) * 100.0 * perHost);
+        setShare.push_back((hostCpu2[i] - hostCpu1[i]) / (setsTo - idleTo) * 100.0 * perHost);
+        runShare.push_back((hostCpu2[i] - hostCpu0[i]) / (setsTo - idleFrom) * 100.0 * perHost);
+        hostMs += hostCpu2[i] - hostCpu0[i];
     }
     const SampleStats idleCpu(idleShare);
     const SampleStats setCpu(setShare);
@@ -675,17 +795,46 @@ int main()
     out.info("run measured: polling only + sets",
              BenchReport::format(idleTo - idleFrom, 0) + " + " +
                  BenchReport::format(setsTo - idleTo, 0) + " ms");
-    out.info("bridge CPU, polling only, median (share of one core)", idleCpu.median(), "%", 2);
-    out.info("bridge CPU, polling only, max", idleCpu.max(), "%", 2);
-    out.info("bridge CPU, during the sets, median", setCpu.median(), "%", 2);
-    out.info("bridge CPU, during the sets, max", setCpu.max(), "%", 2);
-    out.info("bridge CPU, whole run, median", runCpu.median(), "%", 2);
-    out.atMost("bridge CPU, whole run, max", runCpu.max(), "%", 2, 2.0);
-    out.info("bridge resident memory (VmRSS), median", SampleStats(rss).median(), "MB", 1);
-    out.atMost("bridge resident memory (VmRSS), max", SampleStats(rss).max(), "MB", 1, 30.0);
-    out.info("bridge resident memory, peak (VmHWM), max", SampleStats(hwm).max(), "MB", 1);
-    out.info("bridges alive at the end",
-             std::to_string(survivors) + " of " + std::to_string(count));
+    std::vector<double> rssPerPump;
+    std::vector<double> hwmPerPump;
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        rssPerPump.push_back(rss[i] * perHost);
+        hwmPerPump.push_back(hwm[i] * perHost);
+    }
+    out.info("CPU per pump, polling only (share of one core)", idleCpu.max(), "%", 2);
+    out.info("CPU per pump, during the sets", setCpu.max(), "%", 2);
+    if (service) {
+        out.info("service CPU, whole run (share of one core)", hostMs / runMs * 100.0, "%", 1);
+        if (count >= GoalPumps)
+            out.atMost("CPU per pump in the service, whole run", runCpu.max(), "%", 2, 1.0);
+        else
+            out.info("CPU per pump in the service, whole run", runCpu.max(), "%", 2);
+        out.info("service resident memory (VmRSS); peak (VmHWM)",
+                 BenchReport::format(rss.front(), 1) + "; " + BenchReport::format(hwm.front(), 1) +
+                     " MB");
+        if (count >= GoalPumps)
+            out.atMost("resident memory per pump in the service", rssPerPump.front(), "MB", 2, 5.0);
+        else
+            out.info("resident memory per pump in the service", rssPerPump.front(), "MB", 2);
+        out.info("peak resident memory per pump in the service", hwmPerPump.front(), "MB", 2);
+    } else {
+        out.info("bridges' CPU, all together, whole run (share of one core)",
+                 hostMs / runMs * 100.0, "%", 1);
+        out.info("CPU per bridge, whole run, median", runCpu.median(), "%", 2);
+        out.atMost("CPU per bridge, whole run, max", runCpu.max(), "%", 2, 2.0);
+        out.info("bridge resident memory (VmRSS), median", SampleStats(rssPerPump).median(), "MB",
+                 1);
+        out.atMost("bridge resident memory (VmRSS), max", SampleStats(rssPerPump).max(), "MB", 1,
+                   30.0);
+        out.info("bridge resident memory, peak (VmHWM), max", SampleStats(hwmPerPump).max(), "MB",
+                 1);
+        double total = 0;
+        for (double r : rss)
+            total += r;
+        out.info("bridges' resident memory, all together", total, "MB", 1);
+    }
+    out.info("serving processes alive at the end",
+             std::to_string(survivors) + " of " + std::to_string(hosts.size()));
     out.info("broker CPU, whole run (share of one core)", (brokerCpu2 - brokerCpu0) / runMs * 100.0,
              "%", 2);
     out.info("broker resident memory (VmRSS)", brokerRss, "MB", 1);
@@ -694,6 +843,70 @@ int main()
     out.info("machine busy, polling only (all processes, share of all cores)",
              busy(machine0, machine1), "%", 1);
     out.info("machine busy, during the sets", busy(machine1, machine2), "%", 1);
-    cleanUp();
-    return 0;
+    return true;
+}
+
+void onSignal(int)
+{
+    interrupted = true;
+}
+
+} // namespace
+
+int main()
+{
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    const std::vector<int> counts = countsFromEnvironment();
+    const std::vector<Hosting> hostings = hostingFromEnvironment();
+    const int sets = std::min(BenchEnv::positiveInt("FLEET_SETS", 20), 99);
+    const int idleSeconds = BenchEnv::positiveInt("FLEET_IDLE_SECONDS", 10);
+    const bool noDelay = BenchEnv::positiveInt("FLEET_BROKER_NAGLE", 0) != 1;
+
+    char pattern[] = "/tmp/bench-fleet-XXXXXX";
+    const char *made = ::mkdtemp(pattern);
+    if (made == nullptr || counts.empty() || hostings.empty()) {
+        BenchReport("8 fleet").failed(made == nullptr ? "no temporary directory"
+                                                      : "no fleet size or no hosting to measure");
+        return 1;
+    }
+    const std::string work = made;
+    const bool keep = std::getenv("FLEET_KEEP") != nullptr;
+
+    const char *csvPath = std::getenv("FLEET_SAMPLES");
+    std::ofstream csv;
+    if (csvPath != nullptr && *csvPath != '\0') {
+        csv.open(csvPath);
+        csv << "hosting,pumps,pump,set,publish_ms,quiet_ms,hop_ms,receipt_to_frame_ms,"
+               "in_flight_at_receipt_ms,beyond_ms,overtaken_after_publish,"
+               "overtaken_after_receipt,publish_to_frame_ms,in_flight_at_publish_ms,result_ms,"
+               "ack_to_state_ms,echo_ms\n";
+    }
+
+    bool ok = true;
+    for (int count : counts) {
+        for (Hosting hosting : hostings) {
+            if (interrupted)
+                break;
+            FleetRun run;
+            run.count = count;
+            run.hosting = hosting;
+            run.sets = count == 1 ? std::min(2 * sets, 99) : sets;
+            run.idleSeconds = idleSeconds;
+            run.noDelay = noDelay;
+            run.bin = ownDirectory();
+            run.work = work + "/" + (hosting == Hosting::Service ? "service-" : "bridges-") +
+                       std::to_string(count);
+            run.csv = csv.is_open() ? &csv : nullptr;
+            std::cerr << "bench_fleet: " << count << " pumps, "
+                      << (hosting == Hosting::Service ? "one service" : "a bridge each")
+                      << " ...\n";
+            ok = runFleet(run) && ok;
+        }
+    }
+    if (keep)
+        std::cerr << "bench_fleet: the logs are in " << work << '\n';
+    else
+        std::system(("rm -rf '" + work + "'").c_str());
+    return ok && !interrupted ? 0 : 1;
 }

@@ -11,9 +11,10 @@
 #   BENCH_ONLY="wire micro"  run only these (wire pollcycle display program session micro stop chart
 #                         fleet steps sila journal)
 #   CHART_TICKS=N         samples fed to the chart (default 123429, a day at 700 ms)
-#   FLEET_PUMPS=N         pumps and bridges on the fleet's broker (default 10)
-#   FLEET_SETS=N          flow-rate sets per pump in the fleet (default 20)
-#   FLEET_IDLE_SECONDS=N  the fleet polling only, for the bridges' CPU at rest (default 20)
+#   FLEET_COUNTS="1 10 30"  fleet sizes, each served by one service process and by a bridge per
+#                         pump (FLEET_PUMPS=N: that size only; FLEET_HOSTING="service" or "bridges")
+#   FLEET_SETS=N          flow-rate sets per pump in the fleet (default 20, twice that for one pump)
+#   FLEET_IDLE_SECONDS=N  the fleet polling only, for the CPU at rest (default 10)
 #   PROGRAM_STEPS=N       short steps of the dosing program timed step to step (default 60)
 #   SILA_CALLS=N          DoseVolume calls timed to their first frame (default 40)
 #   SILA_CHANGES=N        pump error flags timed to the property stream (default 30)

@@ -1,6 +1,7 @@
 #include "remote/MqttClient.h"
 
 #include "platform/UserFile.h"
+#include "remote/ReceiptStamp.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -103,6 +104,7 @@ struct MqttClient::Hooks
             e.message.correlation = QByteArray(static_cast<const char *>(data), length);
             free(data);
         }
+        ReceiptStamp::note(e.message.topic, e.message.correlation);
         of(self)->events.push_back(std::move(e));
     }
 

@@ -2,7 +2,8 @@
 // and a real mosquitto: each pump publishes on its own, a reload takes a pump added or removed
 // without a gap in the others' polling, and a file with an error leaves the pumps as they were.
 // The service runs programs across its pumps from its own topics, with the interlock between
-// pumps on threads of their own.
+// pumps on threads of their own; receipt stamps for timing requests from outside come only when
+// asked for.
 #include "MosquittoBroker.h"
 #include "MqttRig.h"
 #include "MqttWatch.h"
@@ -11,6 +12,7 @@
 #include "journal/JournalEntry.h"
 #include "journal/JournalReader.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -277,6 +279,74 @@ private slots:
         for (const JournalRun &run : reader.runs(JournalFilter()))
             runsOfProgram += run.start.fields.value("request").toString() == programId ? 1 : 0;
         QCOMPARE(runsOfProgram, 2);
+    }
+
+    void receiptStampsOnlyWhenAsked_data()
+    {
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("DOSETTA_RECEIPT_STAMPS=1") << true;
+        QTest::newRow("not in the environment") << false;
+    }
+    // Each pump's thread stamps its own sets, on the system clock, one whole line each.
+    void receiptStampsOnlyWhenAsked()
+    {
+        QFETCH(bool, asked);
+        SimProcess one(1);
+        SimProcess two(2);
+        QVERIFY(one.start() && two.start());
+        configPath = dir.filePath(QStringLiteral("stamps.conf"));
+        QVERIFY(write("broker = " + broker.url().toUtf8() + "\nallow-control = yes\n" +
+                      section("s1", one) + section("s2", two)));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DOSETTA_RECEIPT_STAMPS"));
+        if (asked)
+            env.insert(QStringLiteral("DOSETTA_RECEIPT_STAMPS"), QStringLiteral("1"));
+        service = std::make_unique<QProcess>();
+        service->setProcessEnvironment(env);
+        service->start(QStringLiteral(DOSETTA_CLI_PROGRAM), {"serve", "--config", configPath});
+        for (const char *pump : {"s1", "s2"})
+            QCOMPARE(retained(broker.port(), QStringLiteral("dosetta/%1/availability").arg(pump),
+                              "online"),
+                     QByteArray("online"));
+        MqttWatch results(broker.port(), QStringLiteral("dosetta/+/result"));
+        const double from = double(QDateTime::currentMSecsSinceEpoch());
+        QVERIFY(publish(broker.port(), "dosetta/s1/set/flow-rate", "12.5", false, "set one"));
+        QVERIFY(publish(broker.port(), "dosetta/s2/set/flow-rate", "13.5", false, "set-two"));
+        for (const char *pump : {"s1", "s2"})
+            QVERIFY(!results
+                         .waitFor(
+                             QStringLiteral("dosetta/%1/result").arg(pump),
+                             [](const QByteArray &) { return true; },
+                             pump == QByteArray("s1") ? "set one" : "set-two")
+                         .isEmpty());
+        const double to = double(QDateTime::currentMSecsSinceEpoch()) + 1;
+
+        // The stamp is written before the set is handled, so it has come with the result.
+        QTest::qWait(200);
+        errors = QString::fromUtf8(service->readAllStandardError());
+        QStringList stamps;
+        for (const QString &line : errors.split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1String("receipt ")))
+                stamps << line;
+        }
+        if (!asked) {
+            QVERIFY2(stamps.isEmpty(), qPrintable(stamps.join('\n')));
+            return;
+        }
+        for (const QString &expected : {QStringLiteral("dosetta/s1/set/flow-rate set%20one"),
+                                        QStringLiteral("dosetta/s2/set/flow-rate set-two")}) {
+            const QStringList found = stamps.filter(QLatin1Char(' ') + expected);
+            QCOMPARE(found.size(), 1);
+            const QStringList fields = found.first().split(QLatin1Char(' '));
+            QCOMPARE(fields.size(), 4);
+            bool number = false;
+            const double at = fields.at(1).toDouble(&number);
+            QVERIFY(number);
+            QVERIFY2(at >= from && at <= to, qPrintable(QStringLiteral("%1 not within %2..%3")
+                                                            .arg(fields.at(1))
+                                                            .arg(from, 0, 'f', 0)
+                                                            .arg(to, 0, 'f', 0)));
+        }
     }
 };
 
