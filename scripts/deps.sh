@@ -20,7 +20,7 @@ packages=(
     # clang with its sanitizer and libFuzzer runtimes, for the test command's second stage
     clang libclang-rt-14-dev
     # manual page checks and the Debian package
-    groff-base man-db dpkg-dev file
+    groff-base man-db dpkg-dev file lintian
     # the completion check of dosetta-cli
     bash-completion
     # systemd-analyze, which checks the bridge's service unit

@@ -44,14 +44,30 @@ for file in usr/bin/dosetta usr/bin/dosetta-cli usr/bin/fluxo-sim \
     usr/share/man/man1/fluxo-sim.1.gz usr/share/bash-completion/completions/dosetta-cli \
     usr/lib/systemd/system/dosetta.service usr/lib/systemd/system/dosetta-bridge@.service \
     usr/lib/systemd/system/dosetta-sila@.service \
-    usr/share/doc/dosetta/examples/rinse-and-dose.json; do
+    usr/share/doc/dosetta/examples/rinse-and-dose.json \
+    usr/share/doc/dosetta/examples/one-pump.conf usr/share/doc/dosetta/examples/two-pumps.conf \
+    usr/share/doc/dosetta/copyright usr/share/doc/dosetta/changelog.gz; do
     [ -s "$scratch/root/$file" ] || fail "the package lacks /$file"
 done
 # Nothing of the build or the tests.
 extra=$(cd "$scratch/root" && find . -type f |
-    grep -vE '^\./usr/(bin/(dosetta|dosetta-cli|fluxo-sim)$|share/(dosetta/doc|applications|icons|man|doc/dosetta/examples)/|share/bash-completion/completions/dosetta-cli$|lib/systemd/system/dosetta(-(bridge|sila)@)?\.service$)' ||
+    grep -vE '^\./usr/(bin/(dosetta|dosetta-cli|fluxo-sim)$|share/(dosetta/doc|applications|icons|man|doc/dosetta/examples)/|share/doc/dosetta/(copyright|changelog\.gz)$|share/bash-completion/completions/dosetta-cli$|lib/systemd/system/dosetta(-(bridge|sila)@)?\.service$)' ||
     true)
 [ -z "$extra" ] || fail "the package holds more: $extra"
+
+# The changelog's latest entry is this version: a release that forgot it is caught here.
+latest=$(gzip -dc "$scratch/root/usr/share/doc/dosetta/changelog.gz" | sed -n 1p)
+[[ "$latest" == "dosetta ($version) "* ]] || fail "the changelog begins with '$latest'"
+
+# Debian's own checks: an error fails; warnings are shown.
+if ! command -v lintian >/dev/null; then
+    fail "lintian is missing (scripts/deps.sh installs it)"
+fi
+lintian --tag-display-limit 0 "$deb" >"$scratch/lintian.log" 2>&1 || true
+if grep -q '^E: ' "$scratch/lintian.log"; then
+    fail "lintian: $(grep '^E: ' "$scratch/lintian.log")"
+fi
+grep '^W: ' "$scratch/lintian.log" || true
 
 for program in dosetta dosetta-cli fluxo-sim; do
     shown=$(env -u DISPLAY -u QT_QPA_PLATFORM "$scratch/root/usr/bin/$program" --version) ||
