@@ -1,6 +1,5 @@
 #include "cli/RunCommands.h"
 
-#include "GUI/OperationItem.h"
 #include "cli/CliArguments.h"
 #include "cli/CliOutput.h"
 #include "cli/CliPump.h"
@@ -45,22 +44,15 @@ QString volumeText(double ml)
 // round that read it before the pump stood.
 void readNow(PumpCore &core, const KeyTable::Key &key, int boundMs)
 {
-    GUI::OperationItem *item = core.items().find(key.query);
-    if (item == nullptr || core.command(key.query) == nullptr)
-        return;
-    QEventLoop wait;
+    // The core's read-back: the item takes the answer before the caller hears of it.
     const PumpCore::Ticket ticket =
-        core.submit(BusinessLogic::Lane::Program, key.query, key.parameters.front(), false);
+        core.readBack(BusinessLogic::Lane::Program, key.query, key.parameters.front());
     if (ticket == 0)
         return;
+    QEventLoop wait;
     QObject::connect(&core, &PumpCore::answered, &wait, [&](const Answer &answer) {
-        if (answer.ticket != ticket)
-            return;
-        if (answer.accepted() && item->spezifier() == answer.commandId) {
-            Answer copy = answer;
-            item->update(&copy);
-        }
-        wait.quit();
+        if (answer.ticket == ticket)
+            wait.quit();
     });
     QTimer::singleShot(boundMs, &wait, &QEventLoop::quit);
     wait.exec();
