@@ -4,7 +4,9 @@
 #include "cli/CliOutput.h"
 #include "cli/CliRunner.h"
 #include "cli/PortChoice.h"
+#include "journal/Journal.h"
 #include "platform/InstanceSettings.h"
+#include "remote/HeadlessPump.h"
 
 #include <QJsonArray>
 #include <QSettings>
@@ -137,4 +139,18 @@ bool CliPump::send(Id command, long value, const QString &what, int *exit)
         return true;
     *exit = e.outcome == AnswerOutcome::Nak ? refused(what) : silent(what);
     return false;
+}
+
+std::unique_ptr<HeadlessPump> CliPump::polled(Journal &journal, int *exit)
+{
+    auto headless = std::make_unique<HeadlessPump>(
+        portName, pumpAddress, &journal,
+        RequestOrigin{QLatin1String(JournalEntry::Origin::Cli), JournalEntry::localUser(),
+                      QString(), QString()});
+    if (headless->portOpen())
+        return headless;
+    const QString why = headless->problem().text();
+    output.message(why.isEmpty() ? QStringLiteral("%1 cannot be opened").arg(portName) : why);
+    *exit = CliRunner::NoAnswer;
+    return nullptr;
 }

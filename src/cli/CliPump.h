@@ -11,6 +11,8 @@
 
 class CliArguments;
 class CliOutput;
+class HeadlessPump;
+class Journal;
 
 // The pump as one command of the tool reaches it: the port and address chosen and opened,
 // commands that must be taken, and what the tool says when the pump refuses or stays silent.
@@ -27,6 +29,9 @@ public:
     bool choose(int *exit, const QString &configPort = QString(), int configAddress = -1);
     // Chooses and opens the port; false, with the message given and *exit set, when it cannot.
     bool connect(int *exit);
+    // The chosen port and address as a polled pump with its runner, writing to journal as this
+    // user's tool; null, with the message given and *exit set, when the port cannot be opened.
+    std::unique_ptr<HeadlessPump> polled(Journal &journal, int *exit);
     // A command that must be taken: true when it was; otherwise the message is given and *exit
     // set.
     bool send(Id command, long value, const QString &what, int *exit);

@@ -102,17 +102,11 @@ int ProgramRunCommand::exec()
     if (csvOut)
         CliOutput::text(QString::fromUtf8(CsvFormat::header()));
     Journal journal;
-    HeadlessPump headless(pump.port(), pump.address(), &journal,
-                          {QLatin1String(JournalEntry::Origin::Cli), JournalEntry::localUser(),
-                           QString(), QString()});
-    if (!headless.portOpen()) {
-        const QString why = headless.problem().text();
-        output.message(why.isEmpty() ? QStringLiteral("%1 cannot be opened").arg(pump.port())
-                                     : why);
-        return CliRunner::NoAnswer;
-    }
-    PumpCore &core = headless.core();
-    ProgramRunner &runner = headless.runner();
+    const std::unique_ptr<HeadlessPump> headless = pump.polled(journal, &exit);
+    if (!headless)
+        return exit;
+    PumpCore &core = headless->core();
+    ProgramRunner &runner = headless->runner();
     // Signals are caught from before the start on: a Ctrl-C in between still stops the pump.
     RunLoop loop;
     ProgressDisplay progress(output, CliOutput::errorIsTerminal());

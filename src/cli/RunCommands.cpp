@@ -4,7 +4,6 @@
 #include "cli/CliOutput.h"
 #include "cli/CliPump.h"
 #include "cli/CliRunner.h"
-#include "service/ExitStop.h"
 #include "cli/ProgramRunCommand.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/RunLoop.h"
@@ -14,6 +13,7 @@
 #include "pump/KeyTable.h"
 #include "pumpcore/PumpCore.h"
 #include "remote/HeadlessPump.h"
+#include "service/ExitStop.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -121,17 +121,11 @@ int RunCommands::go(const ProgramStep &step, double targetVolume, int targetSeco
     if (!pump.choose(&exit))
         return exit;
     Journal journal;
-    HeadlessPump headless(pump.port(), pump.address(), &journal,
-                          {QLatin1String(JournalEntry::Origin::Cli), JournalEntry::localUser(),
-                           QString(), QString()});
-    if (!headless.portOpen()) {
-        const QString why = headless.problem().text();
-        output.message(why.isEmpty() ? QStringLiteral("%1 cannot be opened").arg(pump.port())
-                                     : why);
-        return CliRunner::NoAnswer;
-    }
-    PumpCore &core = headless.core();
-    ProgramRunner &runner = headless.runner();
+    const std::unique_ptr<HeadlessPump> headless = pump.polled(journal, &exit);
+    if (!headless)
+        return exit;
+    PumpCore &core = headless->core();
+    ProgramRunner &runner = headless->runner();
     // Signals are caught from before the start on: a Ctrl-C in between still stops the pump.
     RunLoop loop;
     ProgressDisplay progress(output, CliOutput::errorIsTerminal());
