@@ -34,6 +34,8 @@ private slots:
     void invalidFiles();
     void multiPumpFiles_data();
     void multiPumpFiles();
+    void draftsToMend_data();
+    void draftsToMend();
     void exampleReadsAndWritesBack();
     void loadRefuses();
 };
@@ -61,8 +63,16 @@ void ProgramFileTest::invalidFiles_data()
     QTest::newRow("ramp steps under a second")
         << withSteps(R"({"ramp": {"from_ml_min": 5, "to_ml_min": 20, "for_s": 3, "steps": 4}})")
         << QStringList{"steps[0].ramp.for_s: 3 s in 4 steps is under 1 s a step"};
-    QTest::newRow("wait of nothing") << withSteps(R"({"wait": {"for_s": 0}})")
-                                     << QStringList{"steps[0].wait.for_s: 0 is not above 0 s"};
+    QTest::newRow("wait of nothing")
+        << withSteps(R"({"wait": {"for_s": 0}})")
+        << QStringList{"steps[0].wait.for_s: 0 is below 1 s, the shortest wait the pump can time"};
+    QTest::newRow("wait under a second")
+        << withSteps(R"({"wait": {"for_s": 0.999}})")
+        << QStringList{"steps[0].wait.for_s: 0.999 is below 1 s, the shortest wait the pump can "
+                       "time"};
+    QTest::newRow("run longer than the dispense time")
+        << withSteps(R"({"run": {"rate_ml_min": 10, "for_s": 6000}})")
+        << QStringList{"steps[0].run.for_s: 6000 is above 5999 s (01:39:59)"};
     QTest::newRow("prompt with a line break")
         << withSteps(R"({"prompt": {"text": "Change\nthe bottle"}})")
         << QStringList{"steps[0].prompt.text: holds a control character"};
@@ -80,6 +90,14 @@ void ProgramFileTest::invalidFiles_data()
                                    << QStringList{"steps[0].run.for_s: missing"};
     QTest::newRow("unknown field in a step") << withSteps(R"({"wait": {"for_s": 1, "speed": 2}})")
                                              << QStringList{"steps[0].wait.speed: unknown field"};
+    QTest::newRow("mistyped field, top field and step")
+        << QByteArray(R"({"format": "dosetta-program/1", "naem": "t", "steps": [
+                          {"dose": {"volum_ml": 1, "rate_ml_min": 10}}, {"wiat": {"for_s": 1}}]})")
+        << QStringList{"name: missing", "steps[0].dose.volume_ml: missing",
+                       R"(steps[0].dose.volum_ml: unknown field (did you mean "volume_ml"?))",
+                       R"(steps[1].wiat: unknown step (did you mean "wait"?); a step is one of )"
+                       "dose, run, ramp, wait, prompt, repeat",
+                       R"(naem: unknown field (did you mean "name"?))"};
     QTest::newRow("unknown field at the top")
         << QByteArray(R"({"format": "dosetta-program/1", "name": "t", "author": "x",
                           "steps": [{"wait": {"for_s": 1}}]})")
@@ -238,7 +256,7 @@ void ProgramFileTest::multiPumpFiles_data()
                                       "for_s": 60, "steps": 6, "pump": "B"}}, )" +
                          parallelAB)
         << QStringList{"steps[0].gradient.to_percent: missing",
-                       "steps[0].gradient.pump: unknown field",
+                       R"(steps[0].gradient.pump: unknown field (did you mean "pumps"?))",
                        "steps[0].gradient.pumps: 1 pump; a gradient takes two"};
     QTest::newRow("a gradient within a branch")
         << withPumps(R"("A", "B")",
@@ -280,6 +298,56 @@ void ProgramFileTest::multiPumpFiles()
     QCOMPARE(ProgramFile::write(again.program), written);
     QVERIFY2(QJsonDocument::fromJson(written).object() == QJsonDocument::fromJson(json).object(),
              written.constData());
+}
+
+void ProgramFileTest::draftsToMend_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<QString>("kinds"); // the draft's steps, outermost first
+
+    QTest::newRow("values out of limits, mistyped, missing, unknown")
+        << withSteps(R"({"dose": {"volume_ml": 1, "rate_ml_min": 150}},
+                        {"repeat": {"count": "two", "steps": [{"wait": {"for_s": 0.5}}]}},
+                        {"run": {"rate_ml_min": 10, "speed": 1}})")
+        << true << "dose repeat run";
+    QTest::newRow("name not a text") << QByteArray(R"({"format": "dosetta-program/1", "name": 5,
+                          "steps": [{"wait": {"for_s": 1}}]})")
+                                     << true << "wait";
+    QTest::newRow("no JSON") << QByteArray("{\"format\": ") << false << "";
+    QTest::newRow("other format") << QByteArray(R"({"format": "x/1", "name": "t",
+                          "steps": [{"wait": {"for_s": 1}}]})")
+                                  << false << "";
+    QTest::newRow("steps missing")
+        << QByteArray(R"({"format": "dosetta-program/1", "name": "t"})") << false << "";
+    // Left out, it would shift every later step off its path.
+    QTest::newRow("an unknown step")
+        << withSteps(R"({"wait": {"for_s": 1}}, {"squirt": {}})") << false << "";
+    QTest::newRow("a step that is no object in a repeat")
+        << withSteps(R"({"repeat": {"count": 2, "steps": [5]}})") << false << "";
+}
+
+void ProgramFileTest::draftsToMend()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(bool, readable);
+    QFETCH(QString, kinds);
+    const ProgramFile::Checked checked = ProgramFile::read(json);
+    QVERIFY(!checked.ok());
+    QVERIFY(checked.program.steps.empty());
+    QCOMPARE(checked.readable, readable);
+    QStringList names;
+    for (const ProgramStep &s : checked.draft.steps)
+        names << ProgramStep::kindName(s.kind);
+    QCOMPARE(names.join(' '), kinds);
+    if (!readable)
+        return;
+    // The draft's errors name the paths the file's do: they line up with its steps.
+    QStringList paths;
+    for (const QString &error : checked.errors)
+        paths << error.section(QLatin1String(": "), 0, 0);
+    for (const QString &error : ProgramFile::check(checked.draft))
+        QVERIFY2(paths.contains(error.section(QLatin1String(": "), 0, 0)), qPrintable(error));
 }
 
 // The summary's numbers are checked by hand where program check prints them.
