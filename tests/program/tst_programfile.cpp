@@ -34,8 +34,6 @@ private slots:
     void invalidFiles();
     void multiPumpFiles_data();
     void multiPumpFiles();
-    void draftsToMend_data();
-    void draftsToMend();
     void exampleReadsAndWritesBack();
     void loadRefuses();
 };
@@ -66,13 +64,6 @@ void ProgramFileTest::invalidFiles_data()
     QTest::newRow("wait of nothing")
         << withSteps(R"({"wait": {"for_s": 0}})")
         << QStringList{"steps[0].wait.for_s: 0 is below 1 s, the shortest wait the pump can time"};
-    QTest::newRow("wait under a second")
-        << withSteps(R"({"wait": {"for_s": 0.999}})")
-        << QStringList{"steps[0].wait.for_s: 0.999 is below 1 s, the shortest wait the pump can "
-                       "time"};
-    QTest::newRow("run longer than the dispense time")
-        << withSteps(R"({"run": {"rate_ml_min": 10, "for_s": 6000}})")
-        << QStringList{"steps[0].run.for_s: 6000 is above 5999 s (01:39:59)"};
     QTest::newRow("prompt with a line break")
         << withSteps(R"({"prompt": {"text": "Change\nthe bottle"}})")
         << QStringList{"steps[0].prompt.text: holds a control character"};
@@ -298,56 +289,6 @@ void ProgramFileTest::multiPumpFiles()
     QCOMPARE(ProgramFile::write(again.program), written);
     QVERIFY2(QJsonDocument::fromJson(written).object() == QJsonDocument::fromJson(json).object(),
              written.constData());
-}
-
-void ProgramFileTest::draftsToMend_data()
-{
-    QTest::addColumn<QByteArray>("json");
-    QTest::addColumn<bool>("readable");
-    QTest::addColumn<QString>("kinds"); // the draft's steps, outermost first
-
-    QTest::newRow("values out of limits, mistyped, missing, unknown")
-        << withSteps(R"({"dose": {"volume_ml": 1, "rate_ml_min": 150}},
-                        {"repeat": {"count": "two", "steps": [{"wait": {"for_s": 0.5}}]}},
-                        {"run": {"rate_ml_min": 10, "speed": 1}})")
-        << true << "dose repeat run";
-    QTest::newRow("name not a text") << QByteArray(R"({"format": "dosetta-program/1", "name": 5,
-                          "steps": [{"wait": {"for_s": 1}}]})")
-                                     << true << "wait";
-    QTest::newRow("no JSON") << QByteArray("{\"format\": ") << false << "";
-    QTest::newRow("other format") << QByteArray(R"({"format": "x/1", "name": "t",
-                          "steps": [{"wait": {"for_s": 1}}]})")
-                                  << false << "";
-    QTest::newRow("steps missing")
-        << QByteArray(R"({"format": "dosetta-program/1", "name": "t"})") << false << "";
-    // Left out, it would shift every later step off its path.
-    QTest::newRow("an unknown step")
-        << withSteps(R"({"wait": {"for_s": 1}}, {"squirt": {}})") << false << "";
-    QTest::newRow("a step that is no object in a repeat")
-        << withSteps(R"({"repeat": {"count": 2, "steps": [5]}})") << false << "";
-}
-
-void ProgramFileTest::draftsToMend()
-{
-    QFETCH(QByteArray, json);
-    QFETCH(bool, readable);
-    QFETCH(QString, kinds);
-    const ProgramFile::Checked checked = ProgramFile::read(json);
-    QVERIFY(!checked.ok());
-    QVERIFY(checked.program.steps.empty());
-    QCOMPARE(checked.readable, readable);
-    QStringList names;
-    for (const ProgramStep &s : checked.draft.steps)
-        names << ProgramStep::kindName(s.kind);
-    QCOMPARE(names.join(' '), kinds);
-    if (!readable)
-        return;
-    // The draft's errors name the paths the file's do: they line up with its steps.
-    QStringList paths;
-    for (const QString &error : checked.errors)
-        paths << error.section(QLatin1String(": "), 0, 0);
-    for (const QString &error : ProgramFile::check(checked.draft))
-        QVERIFY2(paths.contains(error.section(QLatin1String(": "), 0, 0)), qPrintable(error));
 }
 
 // The summary's numbers are checked by hand where program check prints them.
