@@ -1,6 +1,6 @@
 #include "cli/CliArguments.h"
 
-#include "cli/Suggestion.h"
+#include "platform/Suggestion.h"
 #include "pump/KeyTable.h"
 
 #include <vector>

@@ -45,6 +45,14 @@ void CliOutput::message(const QString &text) const
     put(stderr, QStringLiteral("dosetta-cli: %1\n").arg(text).toUtf8());
 }
 
+void CliOutput::messages(const QStringList &texts) const
+{
+    for (const QString &text : texts)
+        message(text);
+    if (!texts.isEmpty())
+        lastMessage = texts.constFirst();
+}
+
 void CliOutput::failure(int exitStatus) const
 {
     if (!asJson)

@@ -2,6 +2,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 // Where the tool's words go: results on standard output, as text or as one JSON object per line;
 // messages on standard error. Every line is flushed at once, so a pipe sees it while the tool
@@ -17,6 +18,9 @@ public:
     void result(const QJsonObject &object, const QString &text) const;
     // "dosetta-cli: " and the text on standard error.
     void message(const QString &text) const;
+    // Each on a line of its own, in order; the failure's "error" is the first, where a fault in
+    // a file usually starts.
+    void messages(const QStringList &texts) const;
     // In JSON mode, the failure as one object on standard output too: {"ok": false, "error": the
     // last message, "exit": the status}; nothing otherwise.
     void failure(int exitStatus) const;

@@ -8,8 +8,8 @@
 #include "cli/RunCommands.h"
 #include "cli/ServeCommand.h"
 #include "cli/SilaCommand.h"
-#include "cli/Suggestion.h"
 #include "cli/WatchCommand.h"
+#include "platform/Suggestion.h"
 #include "serial/PortCatalog.h"
 
 #include <algorithm>

@@ -89,9 +89,8 @@ std::optional<DosingProgram> ProgramCheckCommand::load(const QString &path, cons
     const ProgramFile::Checked checked = ProgramFile::load(path);
     if (checked.ok())
         return checked.program;
-    for (const QString &error : checked.errors)
-        output.message(error);
-    // With --json the failure object carries them all, not only the last.
+    output.messages(checked.errors);
+    // With --json the failure object carries them all, not only the first.
     output.addToFailure({{QStringLiteral("file"), path},
                          {QStringLiteral("errors"), QJsonArray::fromStringList(checked.errors)}});
     return std::nullopt;

@@ -1,8 +1,10 @@
 #include "program/ProgramFile.h"
 
+#include "platform/Suggestion.h"
 #include "platform/UserFile.h"
 #include "program/ProgramPlan.h"
 #include "pump/DosingPlan.h"
+#include "pump/DurationText.h"
 #include "pump/JsonKeys.h"
 #include "pump/KeyTable.h"
 
@@ -105,6 +107,8 @@ QString kindList(bool pumpsNamed)
 constexpr int NameMaxChars = 100;
 constexpr int PromptMaxChars = 500;
 constexpr double WaitMaxS = 86400; // a day
+// The pump times a wait in whole seconds: anything shorter would not be a wait at all.
+constexpr double WaitMinS = 1;
 constexpr int RampMinSteps = 2;
 constexpr int RampMaxSteps = 100;
 constexpr double RampMinStepS = 1;
@@ -187,6 +191,9 @@ class Rules
 public:
     QStringList &errors;
     QStringList pumps = {}; // the program's; empty for a program of one unnamed pump
+    // A step that could not be read as one is left out of the program, so what was read no
+    // longer lines up with the file's paths.
+    bool stepLost = false;
 
     void add(const QString &error)
     {
@@ -231,7 +238,12 @@ public:
             return false;
         }
         const QString error = outside("dispense-time", path, seconds);
-        add(error);
+        if (!error.isEmpty()) {
+            // In seconds the limit means little; the pump's display shows it as a clock.
+            const auto longest =
+                static_cast<int>(KeyTable::key(QLatin1String("dispense-time")).maximum);
+            add(QStringLiteral("%1 (%2)").arg(error, Pump::DurationText::clock(longest)));
+        }
         return error.isEmpty();
     }
 
@@ -381,8 +393,11 @@ public:
         case Kind::Wait:
             if (!has(present, 0))
                 break;
-            if (!std::isfinite(s.forS) || s.forS <= 0)
-                add(QStringLiteral("%1: %2 is not above 0 s").arg(at("for_s"), number(s.forS)));
+            if (!std::isfinite(s.forS))
+                add(at("for_s") + QStringLiteral(": is not a number"));
+            else if (s.forS < WaitMinS)
+                add(QStringLiteral("%1: %2 is below %3 s, the shortest wait the pump can time")
+                        .arg(at("for_s"), number(s.forS), number(WaitMinS)));
             else if (s.forS > WaitMaxS)
                 add(QStringLiteral("%1: %2 is above %3 s (a day)")
                         .arg(at("for_s"), number(s.forS), number(WaitMaxS)));
@@ -524,6 +539,7 @@ public:
         std::vector<ProgramStep> list;
         if (!value.isArray()) {
             rules.add(QStringLiteral("%1: %2 is not a list of steps").arg(listPath, quoted(value)));
+            rules.stepLost = true;
             return list;
         }
         const QJsonArray array = value.toArray();
@@ -532,6 +548,8 @@ public:
             ProgramStep s;
             if (step(array.at(i), stepPath(listPath, i), level, s))
                 list.push_back(std::move(s));
+            else
+                rules.stepLost = true;
         }
         return list;
     }
@@ -578,7 +596,10 @@ private:
                 kind = &k;
         const QString kindPath = path + QLatin1Char('.') + shown(kindName);
         if (!kind) {
-            rules.add(QStringLiteral("%1: unknown step; a step is one of %2").arg(kindPath, known));
+            rules.add(QStringLiteral("%1: unknown step%2; a step is one of %3")
+                          .arg(kindPath,
+                               Suggestion::hint(kindName, known.split(QStringLiteral(", "))),
+                               known));
             return false;
         }
         s.kind = kind->kind;
@@ -605,14 +626,13 @@ private:
             if (read(field, fields.value(QLatin1String(field.name)), fieldPath, level, s))
                 present |= 1u << i;
         }
-        for (auto it = fields.begin(); it != fields.end(); ++it) {
-            bool known = false;
-            for (const Field &field : kind->fields)
-                known = known || it.key() == QLatin1String(field.name);
-            if (!known)
+        QStringList names;
+        for (const Field &field : kind->fields)
+            names << QLatin1String(field.name);
+        for (auto it = fields.begin(); it != fields.end(); ++it)
+            if (!names.contains(it.key()))
                 rules.add(kindPath + QLatin1Char('.') + shown(it.key()) +
-                          QStringLiteral(": unknown field"));
-        }
+                          QStringLiteral(": unknown field") + Suggestion::hint(it.key(), names));
         rules.step(s, kindPath, level, present, branch);
         return true;
     }
@@ -769,9 +789,10 @@ ProgramFile::Checked ProgramFile::read(const QByteArray &json)
     DosingProgram program;
 
     const QJsonValue format = top.value(QLatin1String("format"));
+    const bool formatWrong = format.toString() != QLatin1String(Format);
     if (format.isUndefined())
         rules.add(QStringLiteral("format: missing"));
-    else if (format.toString() != QLatin1String(Format))
+    else if (formatWrong)
         rules.add(
             QStringLiteral("format: %1 is not %2").arg(quoted(format), QLatin1String(Format)));
 
@@ -809,11 +830,17 @@ ProgramFile::Checked ProgramFile::read(const QByteArray &json)
     if (!program.pumps.isEmpty())
         rules.pumpList(program.pumps, program.steps);
 
+    const QStringList topNames{QStringLiteral("format"), QStringLiteral("name"),
+                               QStringLiteral("steps"), QStringLiteral("pumps")};
     for (auto it = top.begin(); it != top.end(); ++it)
-        if (it.key() != QLatin1String("format") && it.key() != QLatin1String("name") &&
-            it.key() != QLatin1String("steps") && it.key() != QLatin1String("pumps"))
-            rules.add(shown(it.key()) + QStringLiteral(": unknown field"));
+        if (!topNames.contains(it.key()))
+            rules.add(shown(it.key()) + QStringLiteral(": unknown field") +
+                      Suggestion::hint(it.key(), topNames));
 
+    // Of another format, the file is no program; with steps missing or lost, not this one.
+    checked.readable = !formatWrong && !steps.isUndefined() && !rules.stepLost;
+    if (checked.readable && !checked.ok())
+        checked.draft = program;
     if (checked.ok()) {
         program.fileSha256 =
             QString::fromLatin1(QCryptographicHash::hash(json, QCryptographicHash::Sha256).toHex());

@@ -10,7 +10,8 @@
 // against the limits every front-end uses (format, types, limits, unknown fields, nesting, the
 // unrolled size) and names each error by its path:
 // "steps[2].repeat.steps[0].dose.rate_ml_min: 150 is above 100". A file with any error yields no
-// program, so nothing can be sent from it.
+// program, so nothing can be sent from it; one whose errors are only in its values yields a draft
+// to mend in an editor.
 //
 // A program may name the pumps it drives ("pumps": ["A", "B"]); a step then gives its pump
 // ("pump": "B", else the enclosing repeat's, else the first), a parallel step runs one branch of
@@ -29,6 +30,13 @@ public:
     {
         DosingProgram program; // empty unless ok()
         QStringList errors;
+        // A program file in the right format whose every step could be read as one: its errors
+        // are in values (limits, types, missing or unknown fields) and name paths that fit the
+        // draft. Not so for what is no JSON, no program, or has steps that are not steps.
+        bool readable = false;
+        // What could be read of a readable file with errors, a missing or mistyped value as 0;
+        // never to run or send, only to mend. Empty otherwise.
+        DosingProgram draft;
         bool ok() const { return errors.isEmpty(); }
     };
 

@@ -298,6 +298,67 @@ void ProgramStepModel::setCurrentPath(const QString &path)
     }
 }
 
+namespace {
+
+// The column of a field in the file, by its name.
+int columnOfField(ProgramStep::Kind kind, const QString &field)
+{
+    using Column = ProgramStepModel::Column;
+    static const std::map<QString, int> columns = {{QStringLiteral("volume_ml"), Column::Volume},
+                                                   {QStringLiteral("rate_ml_min"), Column::Rate},
+                                                   {QStringLiteral("from_ml_min"), Column::Rate},
+                                                   {QStringLiteral("to_ml_min"), Column::ToRate},
+                                                   {QStringLiteral("for_s"), Column::Time},
+                                                   {QStringLiteral("count"), Column::Count},
+                                                   {QStringLiteral("text"), Column::Text}};
+    // A ramp's steps are its count; a repeat's are rows of their own.
+    if (field == QLatin1String("steps"))
+        return kind == Kind::Ramp ? Column::Count : Column::Step;
+    const auto it = columns.find(field);
+    return it == columns.end() ? Column::Step : it->second;
+}
+
+} // namespace
+
+std::pair<int, int> ProgramStepModel::cellOf(const QString &error) const
+{
+    const QString path = error.section(QLatin1String(": "), 0, 0);
+    // The innermost step whose path the error's starts with.
+    int best = -1;
+    for (int row = 0; row < rowCount(); ++row) {
+        const QString &own = rows[static_cast<std::size_t>(row)].path;
+        if (path.startsWith(own) && (path.size() == own.size() || path.at(own.size()) == '.') &&
+            (best < 0 || own.size() > rows[static_cast<std::size_t>(best)].path.size()))
+            best = row;
+    }
+    if (best < 0)
+        return {-1, Step};
+    // "steps[0].dose.volume_ml": the kind, then the field.
+    const QString rest = path.mid(rows[static_cast<std::size_t>(best)].path.size() + 1);
+    return {best, columnOfField(stepAt(best).kind, rest.section(QLatin1Char('.'), 1, 1))};
+}
+
+QString ProgramStepModel::numberOf(int row) const
+{
+    return row >= 0 && row < rowCount() ? rows[static_cast<std::size_t>(row)].number : QString();
+}
+
+void ProgramStepModel::setErrors(const QStringList &errors)
+{
+    if (errors == errorList)
+        return;
+    errorList = errors;
+    marks.clear();
+    for (const QString &error : errors) {
+        const std::pair<int, int> cell = cellOf(error);
+        if (cell.first >= 0)
+            marks[{rows[static_cast<std::size_t>(cell.first)].path, cell.second}] << error;
+    }
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1),
+                         {Qt::BackgroundRole, Qt::ToolTipRole});
+}
+
 void ProgramStepModel::setEditable(bool on)
 {
     if (editable == on)
@@ -324,6 +385,8 @@ QVariant ProgramStepModel::data(const QModelIndex &index, int role) const
     const Row &row = rows[static_cast<std::size_t>(index.row())];
     const ProgramStep &step = stepAt(index.row());
     const int column = index.column();
+    const auto mark = marks.find({row.path, column});
+    const bool marked = mark != marks.end();
     switch (role) {
     case KindRole:
         return static_cast<int>(step.kind);
@@ -334,6 +397,8 @@ QVariant ProgramStepModel::data(const QModelIndex &index, int role) const
     case Qt::BackgroundRole:
         if (!currentPath.isEmpty() && row.path == currentPath)
             return QBrush(QColor(190, 225, 250));
+        if (marked)
+            return QBrush(QColor(255, 190, 190));
         // A field the step has not is greyed, so that an empty cell to fill stands out.
         if (!hasField(step.kind, column))
             return QBrush(QColor(235, 235, 235));
@@ -346,6 +411,8 @@ QVariant ProgramStepModel::data(const QModelIndex &index, int role) const
         }
         return QVariant();
     case Qt::ToolTipRole:
+        if (marked)
+            return mark->second.join(QLatin1Char('\n'));
         // The prompt's text may be cut off in its cell.
         if (column == Text && step.kind == Kind::Prompt)
             return step.text;

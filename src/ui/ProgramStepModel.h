@@ -5,6 +5,8 @@
 
 #include <QAbstractTableModel>
 
+#include <map>
+#include <utility>
 #include <vector>
 
 // The Program tab's table: every step of the program one row, a repeat's steps right below it
@@ -43,6 +45,14 @@ public:
     int rowOf(const QString &path) const;
     // The running step's row is marked.
     void setCurrentPath(const QString &path);
+    // The program file's errors ("steps[1].wait.for_s: 0.5 is below 1 s"): each marks the cell
+    // of the field its path names, its message the cell's tooltip; an error of a whole step
+    // marks the step's own cell.
+    void setErrors(const QStringList &errors);
+    // Where an error's path points: its row and column; row -1 for none (the name, the size).
+    std::pair<int, int> cellOf(const QString &error) const;
+    // The row's number as the table shows it: "3.1".
+    QString numberOf(int row) const;
     // While a program runs nothing can be edited.
     void setEditable(bool editable);
 
@@ -78,6 +88,9 @@ private:
 
     DosingProgram prog;
     std::vector<Row> rows;
+    QStringList errorList;
+    // By row path and column: the messages that mark the cell.
+    std::map<std::pair<QString, int>, QStringList> marks;
     QString currentPath;
     bool editable = true;
 };

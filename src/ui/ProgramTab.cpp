@@ -266,6 +266,8 @@ ProgramTab::ProgramTab(ProgramRunner &runner, QWidget *parent)
 
     steps->setProgram({screenText("New program"), {}});
     nameField->setText(steps->program().name);
+    // Nothing typed yet: Open or New must not ask to save it.
+    changed = false;
     check();
     showFile();
     showStatus(runner.status());
@@ -307,14 +309,20 @@ bool ProgramTab::open(const QString &file)
     if (runner.status().active())
         return false;
     const ProgramFile::Checked checked = ProgramFile::load(file);
-    if (!checked.ok()) {
+    if (!checked.ok() && !checked.readable) {
         // The table keeps what it had; the file's errors stay until the next edit.
-        showErrors(checked.errors, screenText("%1 was not opened; what is wrong in it:")
-                                       .arg(QDir::toNativeSeparators(file)));
+        showErrors(checked.errors,
+                   screenText("%1 was not opened: it is no program file, or has steps that are "
+                              "no steps. What is wrong in it:")
+                       .arg(QDir::toNativeSeparators(file)),
+                   false);
         return false;
     }
-    steps->setProgram(checked.program);
-    nameField->setText(checked.program.name);
+    const DosingProgram &program = checked.ok() ? checked.program : checked.draft;
+    steps->setProgram(program);
+    nameField->setText(program.name);
+    // After setProgram, whose edit would clear them.
+    fileErrors = checked.errors;
     path = file;
     changed = false;
     check();
@@ -335,12 +343,7 @@ void ProgramTab::chooseAndSaveAs()
 {
     if (runner.status().active() || !tableChecked)
         return;
-    QString suggestion = path;
-    if (suggestion.isEmpty()) {
-        QString name = steps->program().name.simplified();
-        name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]+")), QStringLiteral("-"));
-        suggestion = QDir(documentsFolder()).filePath(name + QStringLiteral(".json"));
-    }
+    const QString suggestion = saveSuggestion();
     QFileDialog dialog(this, screenText("Save program"), QString(),
                        screenText("Dosing programs (*.json);;All files (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -349,6 +352,19 @@ void ProgramTab::chooseAndSaveAs()
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     saveAs(dialog.selectedFiles().constFirst());
+}
+
+QString ProgramTab::saveSuggestion() const
+{
+    if (!path.isEmpty())
+        return path;
+    QString name = steps->program().name.simplified();
+    name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]+")), QStringLiteral("-"));
+    // A fresh account has no documents folder yet; the dialog cannot start in one that is not.
+    QString folder = documentsFolder();
+    if (folder.isEmpty() || !QDir().mkpath(folder))
+        folder = QDir::homePath();
+    return QDir(folder).filePath(name + QStringLiteral(".json"));
 }
 
 bool ProgramTab::saveAs(const QString &file)
@@ -435,6 +451,8 @@ void ProgramTab::moveStep(bool up)
 void ProgramTab::edited()
 {
     changed = true;
+    // The table now stands on its own: what it shows is what would be saved.
+    fileErrors.clear();
     // The mark of the step a program ended on no longer fits the edited table.
     steps->setCurrentPath(QString());
     check();
@@ -445,7 +463,13 @@ void ProgramTab::check()
 {
     const DosingProgram &program = steps->program();
     tableChecked = false;
+    if (!fileErrors.isEmpty()) {
+        showErrors(fileErrors, screenText("The file has errors, marked in the table; it runs "
+                                          "and saves once they are mended:"));
+        return;
+    }
     if (program.steps.empty()) {
+        steps->setErrors({});
         shownErrors.clear();
         errorList->clear();
         errorList->hide();
@@ -460,6 +484,7 @@ void ProgramTab::check()
         return;
     }
     tableChecked = true;
+    steps->setErrors({});
     shownErrors.clear();
     errorList->clear();
     errorList->hide();
@@ -505,13 +530,21 @@ void ProgramTab::showFile()
     fileLabel->setToolTip(path);
 }
 
-void ProgramTab::showErrors(const QStringList &errors, const QString &heading)
+void ProgramTab::showErrors(const QStringList &errors, const QString &heading, bool inTable)
 {
     shownErrors = errors;
     checkLabel->setStyleSheet(failedSheet);
     checkLabel->setText(heading);
     errorList->clear();
-    errorList->addItems(errors);
+    // A file that did not open has other rows than the table.
+    if (inTable)
+        steps->setErrors(errors);
+    for (const QString &error : errors) {
+        // The table counts its rows from 1, the paths their steps from 0: each error says both.
+        const int row = inTable ? steps->cellOf(error).first : -1;
+        errorList->addItem(row < 0 ? error
+                                   : screenText("Row %1: %2").arg(steps->numberOf(row), error));
+    }
     errorList->show();
     showControls();
 }

@@ -35,13 +35,17 @@ public:
     bool modified() const { return changed; }
     // The errors shown: the table's, or those of the file that would not open.
     QStringList errors() const { return shownErrors; }
+    // Where Save as starts for a program not saved yet: the name in the documents folder, made
+    // when missing; the home folder when it cannot be made.
+    QString saveSuggestion() const;
 
 public slots:
     // Each asks first when unsaved changes would be lost.
     void newProgram();
     void chooseAndOpen();
-    // Loads the file into the table; false, with its errors shown and the table as it was, when
-    // it cannot be read or does not pass the checks.
+    // Loads the file into the table. A file whose errors are only in its values opens to be
+    // mended: the faulty cells marked, Run and Save off until it checks. False, with its errors
+    // shown and the table as it was, when it cannot be read or is no program file.
     bool open(const QString &file);
     // Saves to the file last opened or saved, or asks for one.
     bool save();
@@ -63,7 +67,8 @@ private:
     // Whether unsaved changes may go: asks to save them first.
     bool mayDropChanges();
     void showFile();
-    void showErrors(const QStringList &errors, const QString &heading);
+    // Errors of the table's program mark its cells; those of a file that did not open do not.
+    void showErrors(const QStringList &errors, const QString &heading, bool inTable = true);
     void showStatus(const ProgramStatus &status);
     void showControls();
     int selectedRow() const;
@@ -74,6 +79,7 @@ private:
     QString path;
     bool changed = false;
     QStringList shownErrors;
+    QStringList fileErrors;       // the opened file's, until the table is edited
     bool tableChecked = false;    // the table's program passes the checks
     bool startedHere = false;     // the active program is the table's, run from this tab
     bool shownRunForeign = false; // the program shown was started elsewhere

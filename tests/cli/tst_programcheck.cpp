@@ -60,6 +60,8 @@ private slots:
     void checks_data();
     void checks();
     void asJson();
+    void everyErrorInOrder_data();
+    void everyErrorInOrder();
 
 private:
     QTemporaryDir dir;
@@ -88,8 +90,8 @@ void ProgramCheckTest::checks_data()
     QTest::newRow("two errors") << QStringLiteral("bad.json") << 2 << QByteArray()
                                 << QByteArray("dosetta-cli: steps[0].repeat.steps[0].dose."
                                               "rate_ml_min: 150 is above 100.0 ml/min\n"
-                                              "dosetta-cli: steps[1].wait.for_s: 0 is not above "
-                                              "0 s\n");
+                                              "dosetta-cli: steps[1].wait.for_s: 0 is below 1 "
+                                              "s, the shortest wait the pump can time\n");
     // Each pump's own time and volume; the program's time stage by stage, each as long as its
     // longest part: 2 s + 12 s + 20 s + 60 s.
     QTest::newRow("two pumps: the plan per pump")
@@ -164,6 +166,48 @@ void ProgramCheckTest::asJson()
     QCOMPARE(object.value("exit").toInt(), 2);
     QCOMPARE(object.value("errors").toArray().size(), 2);
     QVERIFY(object.value("errors").toArray().at(1).toString().startsWith("steps[1].wait.for_s"));
+}
+
+void ProgramCheckTest::everyErrorInOrder_data()
+{
+    QTest::addColumn<QByteArray>("steps");
+    QTest::addColumn<QStringList>("errors");
+
+    QTest::newRow("a mistyped field")
+        << QByteArray(R"({"dose": {"volum_ml": 1, "rate_ml_min": 10}})")
+        << QStringList{"steps[0].dose.volume_ml: missing",
+                       R"(steps[0].dose.volum_ml: unknown field (did you mean "volume_ml"?))"};
+    QTest::newRow("longer than the pump can time, a wait too short to time")
+        << QByteArray(R"({"run": {"rate_ml_min": 10, "for_s": 6000}}, {"wait": {"for_s": 0.5}})")
+        << QStringList{"steps[0].run.for_s: 6000 is above 5999 s (01:39:59)",
+                       "steps[1].wait.for_s: 0.5 is below 1 s, the shortest wait the pump can "
+                       "time"};
+}
+
+void ProgramCheckTest::everyErrorInOrder()
+{
+    QFETCH(QByteArray, steps);
+    QFETCH(QStringList, errors);
+    const QString file =
+        writeFile(dir.filePath(QStringLiteral("errors.json")),
+                  R"({"format": "dosetta-program/1", "name": "bad", "steps": [)" + steps + "]}");
+    QVERIFY(!file.isEmpty());
+
+    Run r = check(file);
+    QCOMPARE(r.exitCode, 2);
+    QByteArray said;
+    for (const QString &error : errors)
+        said += "dosetta-cli: " + error.toUtf8() + '\n';
+    QCOMPARE(r.err, said);
+
+    r = check(file, true);
+    QCOMPARE(r.exitCode, 2);
+    const QJsonObject object = QJsonDocument::fromJson(r.out).object();
+    QStringList listed;
+    for (const QJsonValue &error : object.value("errors").toArray())
+        listed << error.toString();
+    QCOMPARE(listed, errors);
+    QCOMPARE(object.value("error").toString(), errors.constFirst());
 }
 
 QTEST_GUILESS_MAIN(ProgramCheckTest)

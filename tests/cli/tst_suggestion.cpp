@@ -2,7 +2,7 @@
 // stand.
 
 #include "cli/CliArguments.h"
-#include "cli/Suggestion.h"
+#include "platform/Suggestion.h"
 
 #include <QtTest>
 

@@ -61,8 +61,9 @@ void ProgramFileTest::invalidFiles_data()
     QTest::newRow("ramp steps under a second")
         << withSteps(R"({"ramp": {"from_ml_min": 5, "to_ml_min": 20, "for_s": 3, "steps": 4}})")
         << QStringList{"steps[0].ramp.for_s: 3 s in 4 steps is under 1 s a step"};
-    QTest::newRow("wait of nothing") << withSteps(R"({"wait": {"for_s": 0}})")
-                                     << QStringList{"steps[0].wait.for_s: 0 is not above 0 s"};
+    QTest::newRow("wait of nothing")
+        << withSteps(R"({"wait": {"for_s": 0}})")
+        << QStringList{"steps[0].wait.for_s: 0 is below 1 s, the shortest wait the pump can time"};
     QTest::newRow("prompt with a line break")
         << withSteps(R"({"prompt": {"text": "Change\nthe bottle"}})")
         << QStringList{"steps[0].prompt.text: holds a control character"};
@@ -80,6 +81,14 @@ void ProgramFileTest::invalidFiles_data()
                                    << QStringList{"steps[0].run.for_s: missing"};
     QTest::newRow("unknown field in a step") << withSteps(R"({"wait": {"for_s": 1, "speed": 2}})")
                                              << QStringList{"steps[0].wait.speed: unknown field"};
+    QTest::newRow("mistyped field, top field and step")
+        << QByteArray(R"({"format": "dosetta-program/1", "naem": "t", "steps": [
+                          {"dose": {"volum_ml": 1, "rate_ml_min": 10}}, {"wiat": {"for_s": 1}}]})")
+        << QStringList{"name: missing", "steps[0].dose.volume_ml: missing",
+                       R"(steps[0].dose.volum_ml: unknown field (did you mean "volume_ml"?))",
+                       R"(steps[1].wiat: unknown step (did you mean "wait"?); a step is one of )"
+                       "dose, run, ramp, wait, prompt, repeat",
+                       R"(naem: unknown field (did you mean "name"?))"};
     QTest::newRow("unknown field at the top")
         << QByteArray(R"({"format": "dosetta-program/1", "name": "t", "author": "x",
                           "steps": [{"wait": {"for_s": 1}}]})")
@@ -238,7 +247,7 @@ void ProgramFileTest::multiPumpFiles_data()
                                       "for_s": 60, "steps": 6, "pump": "B"}}, )" +
                          parallelAB)
         << QStringList{"steps[0].gradient.to_percent: missing",
-                       "steps[0].gradient.pump: unknown field",
+                       R"(steps[0].gradient.pump: unknown field (did you mean "pumps"?))",
                        "steps[0].gradient.pumps: 1 pump; a gradient takes two"};
     QTest::newRow("a gradient within a branch")
         << withPumps(R"("A", "B")",

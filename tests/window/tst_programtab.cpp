@@ -13,7 +13,10 @@
 #include <QAbstractButton>
 #include <QAbstractItemDelegate>
 #include <QAction>
+#include <QDialog>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -95,6 +98,18 @@ void answerQuestion(QMessageBox::StandardButton answer)
     });
 }
 
+// The cells marked with an error, as "row:column", by their tooltip: an unmarked cell's is its
+// path alone or a prompt's text.
+QStringList markedCells(const ProgramStepModel &model)
+{
+    QStringList marked;
+    for (int row = 0; row < model.rowCount(); ++row)
+        for (int column = 0; column < model.columnCount(); ++column)
+            if (model.index(row, column).data(Qt::ToolTipRole).toString().contains(": "))
+                marked << QStringLiteral("%1:%2").arg(row).arg(column);
+    return marked;
+}
+
 // The row the table marks as the running step; -1 when none.
 int markedRow(const ProgramStepModel &model)
 {
@@ -123,6 +138,12 @@ private slots:
     void errorsBlockRunSaveAndOpen();
     void unsavedChangesAsk_data();
     void unsavedChangesAsk();
+    void fileWithErrorsOpensToMend_data();
+    void fileWithErrorsOpensToMend();
+    void untouchedProgramDoesNotAsk_data();
+    void untouchedProgramDoesNotAsk();
+    void saveAsMakesTheFolder_data();
+    void saveAsMakesTheFolder();
 
     void builtSavedOpenedAndRun();
     void windowStopEndsProgram();
@@ -307,20 +328,27 @@ void tst_ProgramTab::errorsBlockRunSaveAndOpen()
     QVERIFY(run->isEnabled());
     QVERIFY(save->isEnabled());
 
-    // A bad file opens nothing: the table stays, and still runs.
+    // A file that is no program opens nothing: the table stays, and still runs.
     const QStringList before = cells(*tab.model());
     const QString path = dir.filePath(QStringLiteral("fast.json"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(R"({"format": "dosetta-program/1", "name": "too fast", "steps": [
+    file.write(R"({"format": "dosetta-program/9", "name": "too fast", "steps": [
         {"dose": {"volume_ml": 1, "rate_ml_min": 150}}, {"wait": {"for_s": 1, "extra": 2}}]})");
     file.close();
     QVERIFY(!tab.open(path));
     QCOMPARE(cells(*tab.model()), before);
     QVERIFY(tab.filePath().isEmpty());
     const QString errors = tab.errors().join(QLatin1Char('\n'));
+    QVERIFY2(errors.contains(QLatin1String("format:")), qPrintable(errors));
     QVERIFY2(errors.contains(QLatin1String("steps[0].dose.rate_ml_min")), qPrintable(errors));
     QVERIFY2(errors.contains(QLatin1String("steps[1].wait.extra")), qPrintable(errors));
+    // Its paths are not this table's rows.
+    QVERIFY(!tab.model()
+                 ->index(0, ProgramStepModel::Rate)
+                 .data(Qt::ToolTipRole)
+                 .toString()
+                 .contains(QLatin1String("150")));
     QVERIFY(run->isEnabled());
 
     // The repeat's only step goes: an empty repeat is an error, named by its path.
@@ -376,6 +404,149 @@ void tst_ProgramTab::unsavedChangesAsk()
     QCOMPARE(static_cast<int>(ProgramFile::load(path).program.steps.size()), rowsInFile);
 }
 
+void tst_ProgramTab::fileWithErrorsOpensToMend_data()
+{
+    QTest::addColumn<QByteArray>("steps");
+    QTest::addColumn<QStringList>("marked"); // "row:column"
+    QTest::addColumn<QString>("firstItem");  // the error list's first line
+    QTest::addColumn<QVariantList>("fixes"); // row, column, value, ...
+
+    QTest::newRow("a rate too high, a wait too short")
+        << QByteArray(R"({"dose": {"volume_ml": 1, "rate_ml_min": 150}},
+                         {"wait": {"for_s": 0.5}})")
+        << QStringList{"0:2", "1:4"}
+        << "Row 1: steps[0].dose.rate_ml_min: 150 is above 100.0 ml/min"
+        << QVariantList{0, int(ProgramStepModel::Rate), 30.0, 1, int(ProgramStepModel::Time), 2.0};
+    QTest::newRow("a count no number, a time too long within the repeat")
+        << QByteArray(R"({"repeat": {"count": "two", "steps": [
+                           {"run": {"rate_ml_min": 10, "for_s": 6000}}]}})")
+        << QStringList{"0:5", "1:4"}
+        << R"(Row 1: steps[0].repeat.count: "two" is not a whole number)"
+        << QVariantList{0, int(ProgramStepModel::Count), 2, 1, int(ProgramStepModel::Time), 60.0};
+    QTest::newRow("a mistyped field: the step's cell and the missing one")
+        << QByteArray(R"({"prompt": {"text": "Go"}}, {"wait": {"fro_s": 3}})")
+        << QStringList{"1:0", "1:4"} << "Row 2: steps[1].wait.for_s: missing"
+        << QVariantList{1, int(ProgramStepModel::Time), 3.0};
+}
+
+void tst_ProgramTab::fileWithErrorsOpensToMend()
+{
+    QFETCH(QByteArray, steps);
+    QFETCH(QStringList, marked);
+    QFETCH(QString, firstItem);
+    QFETCH(QVariantList, fixes);
+
+    PumpCore core{PumpCore::Options{false}};
+    ProgramRunner runner{core};
+    ProgramTab tab(runner);
+    auto *table = tab.findChild<QTableView *>(QStringLiteral("tableProgramSteps"));
+    auto *run = tab.findChild<QAbstractButton *>(QStringLiteral("buttonProgramRun"));
+    auto *save = tab.findChild<QAbstractButton *>(QStringLiteral("buttonProgramSaveAs"));
+    auto *list = tab.findChild<QListWidget *>(QStringLiteral("listProgramErrors"));
+    const QString path = dir.filePath(QStringLiteral("mend.json"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"({"format": "dosetta-program/1", "name": "mend me", "steps": [)" + steps + "]}");
+    file.close();
+
+    QVERIFY(tab.open(path));
+    QCOMPARE(tab.filePath(), path);
+    QVERIFY(!tab.modified());
+    QCOMPARE(markedCells(*tab.model()), marked);
+    QCOMPARE(list->count(), tab.errors().size());
+    QCOMPARE(list->item(0)->text(), firstItem);
+    QVERIFY(!run->isEnabled());
+    QVERIFY(!save->isEnabled());
+
+    for (int i = 0; i + 2 < fixes.size(); i += 3) {
+        QVERIFY(!run->isEnabled());
+        typeInto(table, fixes[i].toInt(), fixes[i + 1].toInt(), fixes[i + 2]);
+    }
+    QVERIFY2(tab.errors().isEmpty(), qPrintable(tab.errors().join('\n')));
+    QCOMPARE(markedCells(*tab.model()), QStringList());
+    QVERIFY(run->isEnabled());
+    QVERIFY(save->isEnabled());
+    QVERIFY(tab.modified());
+}
+
+void tst_ProgramTab::untouchedProgramDoesNotAsk_data()
+{
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<bool>("newFirst");
+    QTest::addColumn<QString>("shown"); // what Open shows first
+
+    QTest::newRow("a fresh tab") << false << false << "QFileDialog";
+    QTest::newRow("after New") << false << true << "QFileDialog";
+    QTest::newRow("a step added") << true << false << "QMessageBox";
+}
+
+void tst_ProgramTab::untouchedProgramDoesNotAsk()
+{
+    QFETCH(bool, edit);
+    QFETCH(bool, newFirst);
+    QFETCH(QString, shown);
+
+    PumpCore core{PumpCore::Options{false}};
+    ProgramRunner runner{core};
+    ProgramTab tab(runner);
+    if (newFirst)
+        tab.newProgram();
+    if (edit)
+        tab.model()->insertStep(Kind::Wait, -1);
+    QCOMPARE(tab.modified(), edit);
+
+    QString seen;
+    QTimer::singleShot(0, [&seen] {
+        QWidget *modal = QApplication::activeModalWidget();
+        QVERIFY(modal != nullptr);
+        seen = QLatin1String(modal->metaObject()->className());
+        if (auto *box = qobject_cast<QMessageBox *>(modal))
+            box->button(QMessageBox::Cancel)->click();
+        else if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+    });
+    tab.chooseAndOpen();
+    QCOMPARE(seen, shown);
+}
+
+void tst_ProgramTab::saveAsMakesTheFolder_data()
+{
+    QTest::addColumn<bool>("blocked"); // a file where the documents folder would be
+    QTest::addColumn<QString>("suggested");
+
+    QTest::newRow("a fresh account") << false << "Documents/New-program.json";
+    QTest::newRow("the folder cannot be made") << true << "New-program.json";
+}
+
+void tst_ProgramTab::saveAsMakesTheFolder()
+{
+    QFETCH(bool, blocked);
+    QFETCH(QString, suggested);
+
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    if (blocked) {
+        QFile documents(home.filePath(QStringLiteral("Documents")));
+        QVERIFY(documents.open(QIODevice::WriteOnly));
+    }
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
+    PumpCore core{PumpCore::Options{false}};
+    ProgramRunner runner{core};
+    ProgramTab tab(runner);
+    const QString suggestion = tab.saveSuggestion();
+    qputenv("HOME", oldHome);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+
+    QCOMPARE(suggestion, home.filePath(suggested));
+    QVERIFY(QFileInfo(suggestion).dir().exists());
+    tab.model()->setProgram({QStringLiteral("New program"), {step(Kind::Wait)}});
+    QVERIFY(tab.saveAs(suggestion));
+    QVERIFY(QFile::exists(suggestion));
+}
+
 void tst_ProgramTab::builtSavedOpenedAndRun()
 {
     ProgramTab *tab = startTab();
@@ -392,7 +563,7 @@ void tst_ProgramTab::builtSavedOpenedAndRun()
     typeInto(table, 0, ProgramStepModel::Rate, 30.0);
     find<QAction>("actionProgramAddRepeat")->trigger(); // after the dose, selected
     typeInto(table, 1, ProgramStepModel::Count, 2);
-    typeInto(table, 2, ProgramStepModel::Time, 0.3);
+    typeInto(table, 2, ProgramStepModel::Time, 1.0);
     table->selectRow(1);
     find<QAction>("actionProgramAddPrompt")->trigger(); // after the repeat
     typeInto(table, 3, ProgramStepModel::Text, QStringLiteral("Change the bottle"));

@@ -1,4 +1,4 @@
-#include "cli/Suggestion.h"
+#include "platform/Suggestion.h"
 
 #include <algorithm>
 #include <vector>
