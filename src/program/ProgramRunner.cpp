@@ -678,6 +678,17 @@ struct ProgramRunner::Private
         ProcessSample judged = sample;
         if (!judged.errors)
             judged.errors = QStringList();
+        // Judged by the step's own end, never by what the items last heard of the pump's
+        // settings: a value polled before this step's settings went out gives another end, and
+        // a run until stopped has none.
+        if (p.step.kind == Kind::Dose) {
+            judged.mode = ProcessSample::Mode::Volume;
+            judged.volumeTarget = std::llround(p.step.volumeMl * 1000);
+        } else {
+            judged.mode = ProcessSample::Mode::FlowDispense;
+            judged.dispenseTimeS = p.step.kind == Kind::Ramp ? segments[segment].seconds
+                                                             : std::llround(p.step.forS);
+        }
         if (!RunStateJudge::doseDone(judged, RunStateJudge::Key::Start)) {
             // Standing short of the end twice in a row (one picture may mix two rounds): the pump
             // ended the step by itself, at its keypad or for a reason it does not report.
