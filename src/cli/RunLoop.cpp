@@ -42,6 +42,8 @@ int RunLoop::exec(int intervalMs, const Tick &tick)
         std::optional<int> done = interruption();
         if (!done)
             done = tick();
+        if (wantedMs > 0 && timer.interval() != wantedMs)
+            timer.setInterval(wantedMs);
         if (!done)
             done = interruption();
         if (done) {
