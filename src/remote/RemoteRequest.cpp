@@ -185,7 +185,7 @@ RemoteRequest RemoteRequest::read(const TopicNames &topics, const MqttClient::Me
         return r;
     }
     if (key == nullptr && text.startsWith(QLatin1Char('{'))) {
-        RemoteCommandObject::read(message.payload, r);
+        RemoteCommandObject::read(message.payload, r, pumpType);
         r.key = cut(r.key);
         if (r.error.isEmpty() && !allowed(options, r.permission))
             r.error = QStringLiteral("control not allowed");

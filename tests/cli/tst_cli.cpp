@@ -651,31 +651,32 @@ QTEST_GUILESS_MAIN(CliTest)
 void CliTest::limitsFollowTheModel_data()
 {
     QTest::addColumn<bool>("fluxo02");
-    QTest::addColumn<QString>("rate");
-    QTest::addColumn<QString>("frame"); // the set-point's frame, sent only when taken
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("frame"); // the rate's frame, sent only when taken
     QTest::addColumn<int>("exit");
     QTest::addColumn<QString>("error"); // part of it
 
-    QTest::newRow("FLUXO 02 above its limit") << true << "50"
-                                              << "01RV00050000" << 2 << "20.0 ml/min on a FLUXO 02";
-    QTest::newRow("FLUXO 02 at its limit") << true << "20"
-                                           << "01RV00020000" << 0 << "";
-    QTest::newRow("FLUXO 10 above the smaller's limit") << false << "50"
-                                                        << "01RV00050000" << 0 << "";
-    QTest::newRow("FLUXO 02 beyond every limit") << true << "150"
-                                                 << "01RV00150000" << 2 << "100.0 ml/min";
+    const QString limit = QStringLiteral("20.0 ml/min on a FLUXO 02");
+    QTest::newRow("FLUXO 02 above its limit")
+        << true << QStringList{"set", "flow-rate", "50"} << "01RV00050000" << 2 << limit;
+    QTest::newRow("FLUXO 02 at its limit")
+        << true << QStringList{"set", "flow-rate", "20"} << "01RV00020000" << 0 << "";
+    QTest::newRow("FLUXO 10 above the smaller's limit")
+        << false << QStringList{"set", "flow-rate", "50"} << "01RV00050000" << 0 << "";
+    QTest::newRow("FLUXO 02 beyond every limit")
+        << true << QStringList{"set", "flow-rate", "150"} << "01RV00150000" << 2 << "100.0 ml/min";
 }
 
 void CliTest::limitsFollowTheModel()
 {
     QFETCH(bool, fluxo02);
-    QFETCH(QString, rate);
+    QFETCH(QStringList, arguments);
     QFETCH(QString, frame);
     QFETCH(int, exit);
     QFETCH(QString, error);
     SimProcess &pump = fluxo02 ? small : sim;
     const int seen = pump.received().count(frame);
-    const Run r = runCli(pump.devicePath(), {"set", "flow-rate", rate});
+    const Run r = runCli(pump.devicePath(), arguments);
     QCOMPARE(r.exitCode, exit);
     QVERIFY2(QString::fromUtf8(r.err).contains(error), r.err.constData());
     if (exit == 0)
