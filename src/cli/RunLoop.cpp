@@ -62,9 +62,10 @@ int RunLoop::exec(int intervalMs, const Tick &tick)
     timer.setTimerType(Qt::PreciseTimer);
     timer.setInterval(intervalMs);
     connect(&timer, &QTimer::timeout, &loop, ends);
+    // The rhythm counts from each tick's start, the first's included.
     QTimer::singleShot(0, &loop, [&] {
-        if (!ends())
-            timer.start();
+        timer.start();
+        ends();
     });
     loop.exec();
     return status;
