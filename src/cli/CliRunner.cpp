@@ -10,6 +10,7 @@
 #include "cli/SilaCommand.h"
 #include "cli/WatchCommand.h"
 #include "platform/Suggestion.h"
+#include "pump/ModelLimits.h"
 #include "serial/PortCatalog.h"
 
 #include <algorithm>
@@ -279,16 +280,29 @@ int CliRunner::set()
         output.message(unknownKey(name));
         return Usage;
     }
-    const KeyTable::Setting setting = KeyTable::parse(*key, value);
+    KeyTable::Setting setting = KeyTable::parse(*key, value);
     if (!setting.ok()) {
         output.message(setting.error);
         return Usage;
     }
     int exit = Done;
-    if (!pump->connect(&exit) || !pump->send(setting.command, setting.value,
-                                             QStringLiteral("%1 %2").arg(name, value), &exit))
+    if (!pump->connect(&exit))
         return exit;
     PumpSession &session = pump->session();
+    // What the widest limits let through may still lie beyond the connected pump type's.
+    if (Pump::ModelLimits::narrows(*key)) {
+        if (!session.read(KeyTable::key(QStringLiteral("model"))))
+            return pump->silent(QStringLiteral("model"));
+        setting = KeyTable::parse(
+            Pump::ModelLimits::of(*key, Pump::ModelLimits::pumpType(session.items().all())), value);
+        if (!setting.ok()) {
+            output.message(setting.error);
+            return Usage;
+        }
+    }
+    if (!pump->send(setting.command, setting.value, QStringLiteral("%1 %2").arg(name, value),
+                    &exit))
+        return exit;
     if (!key->readable()) {
         output.result({{key->output, KeyTable::json(*key, setting.value)}}, value);
         return Done;
@@ -377,6 +391,9 @@ QString CliRunner::keysHelp()
             range = key.unit;
         text += row(key.name, key.output, range) +
                 QStringLiteral("  %1 %2 (%3)\n").arg(QString(), -20).arg(key.help, access);
+        const QString narrower = Pump::ModelLimits::notes(key);
+        if (!narrower.isEmpty())
+            text += QStringLiteral("  %1 on a %2\n").arg(QString(), -20).arg(narrower);
     }
     return text;
 }

@@ -42,6 +42,8 @@ int RunLoop::exec(int intervalMs, const Tick &tick)
         std::optional<int> done = interruption();
         if (!done)
             done = tick();
+        if (wantedMs > 0 && timer.interval() != wantedMs)
+            timer.setInterval(wantedMs);
         if (!done)
             done = interruption();
         if (done) {
@@ -60,9 +62,10 @@ int RunLoop::exec(int intervalMs, const Tick &tick)
     timer.setTimerType(Qt::PreciseTimer);
     timer.setInterval(intervalMs);
     connect(&timer, &QTimer::timeout, &loop, ends);
+    // The rhythm counts from each tick's start, the first's included.
     QTimer::singleShot(0, &loop, [&] {
-        if (!ends())
-            timer.start();
+        timer.start();
+        ends();
     });
     loop.exec();
     return status;

@@ -37,8 +37,11 @@ public:
     // Runs the first tick at once, then one every intervalMs; returns the tick's exit status or
     // the interruption's.
     int exec(int intervalMs, const Tick &tick);
+    // Ticks every intervalMs from the next tick on; a tick may call it.
+    void setInterval(int intervalMs) { wantedMs = intervalMs; }
 
 private:
     TerminationSignals termination;
     int signalNumber = 0;
+    int wantedMs = 0; // 0: as exec was given
 };

@@ -7,6 +7,7 @@
 #include "program/RampSegments.h"
 #include "program/RunRecord.h"
 #include "pump/DosingPlan.h"
+#include "pump/ModelLimits.h"
 #include "pump/StatusFlags.h"
 #include "pumpcore/PumpCore.h"
 #include "recorder/RunStateJudge.h"
@@ -188,7 +189,8 @@ struct ProgramRunner::Private
                                         p.step.forS > 0
                                             ? std::optional<QString>(QString::number(
                                                   std::max(1LL, std::llround(p.step.forS))))
-                                            : std::nullopt));
+                                            : std::nullopt,
+                                        pumpType()));
             break;
         case Kind::Ramp:
             segments = RampSegments::split(p.step.fromMlMin, p.step.toMlMin, p.step.forS,
@@ -245,17 +247,21 @@ struct ProgramRunner::Private
     }
 
     // No rate doses at full flow; a program file always gives one, a front-end may not.
-    static Pump::DosingPlan doseSetup(const ProgramStep &step)
+    Pump::DosingPlan doseSetup(const ProgramStep &step) const
     {
         return Pump::DosingPlan::dose(
             number(step.volumeMl),
-            step.rateMlMin > 0 ? std::optional<QString>(number(step.rateMlMin)) : std::nullopt);
+            step.rateMlMin > 0 ? std::optional<QString>(number(step.rateMlMin)) : std::nullopt,
+            pumpType());
     }
+
+    // The connected pump's type, whose limits a step's values must keep.
+    QString pumpType() const { return Pump::ModelLimits::pumpType(core.items().all()); }
 
     void queueSegment()
     {
         const RampSegments::Segment &s = segments[segment];
-        queue(Pump::DosingPlan::run(number(s.rateMlMin), QString::number(s.seconds)));
+        queue(Pump::DosingPlan::run(number(s.rateMlMin), QString::number(s.seconds), pumpType()));
     }
 
     void queue(const Pump::DosingPlan &setup)

@@ -2,6 +2,7 @@
 
 #include "pump/DurationText.h"
 #include "pump/KeyTable.h"
+#include "pump/ModelLimits.h"
 
 #include <cmath>
 
@@ -9,9 +10,9 @@ namespace Pump {
 
 namespace {
 
-KeyTable::Setting setting(const char *key, const QString &text)
+KeyTable::Setting setting(const char *key, const QString &text, const QString &pumpType)
 {
-    return KeyTable::parse(KeyTable::key(QLatin1String(key)), text);
+    return KeyTable::parse(ModelLimits::of(KeyTable::key(QLatin1String(key)), pumpType), text);
 }
 
 DosingPlan refused(const QString &error)
@@ -23,14 +24,15 @@ DosingPlan refused(const QString &error)
 
 } // namespace
 
-DosingPlan DosingPlan::dose(const QString &volumeText, const std::optional<QString> &rateText)
+DosingPlan DosingPlan::dose(const QString &volumeText, const std::optional<QString> &rateText,
+                            const QString &pumpType)
 {
-    const KeyTable::Setting volume = setting("volume", volumeText);
+    const KeyTable::Setting volume = setting("volume", volumeText, pumpType);
     if (!volume.ok())
         return refused(volume.error);
     std::optional<KeyTable::Setting> rate;
     if (rateText) {
-        rate = setting("flow-rate", *rateText);
+        rate = setting("flow-rate", *rateText, pumpType);
         if (!rate->ok())
             return refused(rate->error);
     }
@@ -38,9 +40,9 @@ DosingPlan DosingPlan::dose(const QString &volumeText, const std::optional<QStri
     // flow. The time is always set, so that no dose is stretched over one left on the pump: the
     // whole seconds the volume takes at the rate given (under half a second is full flow), else
     // 0 for full flow.
-    const KeyTable::Setting time =
-        setting("dispense-time",
-                QString::number(rate ? std::llround(volume.value * 60.0 / rate->value) : 0));
+    const KeyTable::Setting time = setting(
+        "dispense-time",
+        QString::number(rate ? std::llround(volume.value * 60.0 / rate->value) : 0), pumpType);
     if (!time.ok())
         return refused(QStringLiteral("%1 ml at %2 ml/min takes longer than the longest "
                                       "dispense time")
@@ -60,14 +62,16 @@ DosingPlan DosingPlan::dose(const QString &volumeText, const std::optional<QStri
     return plan;
 }
 
-DosingPlan DosingPlan::run(const QString &rateText, const std::optional<QString> &timeText)
+DosingPlan DosingPlan::run(const QString &rateText, const std::optional<QString> &timeText,
+                           const QString &pumpType)
 {
-    const KeyTable::Setting rate = setting("flow-rate", rateText);
+    const KeyTable::Setting rate = setting("flow-rate", rateText, pumpType);
     if (!rate.ok())
         return refused(rate.error);
     // Without a time the run has no end of its own: a dispense time left on the pump would give
     // it one, so 0 is sent.
-    const KeyTable::Setting time = setting("dispense-time", timeText.value_or(QStringLiteral("0")));
+    const KeyTable::Setting time =
+        setting("dispense-time", timeText.value_or(QStringLiteral("0")), pumpType);
     if (!time.ok())
         return refused(time.error);
     DosingPlan plan;

@@ -33,10 +33,13 @@ public:
 
     bool ok() const { return error.isEmpty(); }
 
-    // volume in ml; rate in ml/min, nothing for full flow.
-    static DosingPlan dose(const QString &volume, const std::optional<QString> &rate);
+    // volume in ml; rate in ml/min, nothing for full flow. pumpType: the connected pump's, whose
+    // limits hold; empty for the widest.
+    static DosingPlan dose(const QString &volume, const std::optional<QString> &rate,
+                           const QString &pumpType = QString());
     // rate in ml/min; time a duration ("90s", "5m"), nothing for a run until stopped.
-    static DosingPlan run(const QString &rate, const std::optional<QString> &time);
+    static DosingPlan run(const QString &rate, const std::optional<QString> &time,
+                          const QString &pumpType = QString());
 };
 
 } // namespace Pump

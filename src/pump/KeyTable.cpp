@@ -196,7 +196,9 @@ KeyTable::Setting refused(const QString &text)
 
 QString outOfRange(const KeyTable::Key &key, const QString &text)
 {
-    return QStringLiteral("%1: %2 is outside %3").arg(key.name, text, KeyTable::range(key));
+    const QString why =
+        QStringLiteral("%1: %2 is outside %3").arg(key.name, text, KeyTable::range(key));
+    return key.model.isEmpty() ? why : why + QStringLiteral(" on a ") + key.model;
 }
 
 // A number in C notation, by the rule the window reads typed numbers with: a comma is never
@@ -375,14 +377,15 @@ QString KeyTable::outside(const Key &key, double value)
 {
     const QString unit = key.unit.isEmpty() ? QString() : QLatin1Char(' ') + key.unit;
     const int decimals = key.kind == Kind::Decimal || key.kind == Kind::Percent ? 1 : 0;
+    const QString on = key.model.isEmpty() ? QString() : QStringLiteral(" on a ") + key.model;
     if (value < key.minimum)
-        return QStringLiteral("%1: %2 is below %3%4")
+        return QStringLiteral("%1: %2 is below %3%4%5")
             .arg(key.name, QString::number(value), QString::number(key.minimum, 'f', decimals),
-                 unit);
+                 unit, on);
     if (value > key.maximum)
-        return QStringLiteral("%1: %2 is above %3%4")
+        return QStringLiteral("%1: %2 is above %3%4%5")
             .arg(key.name, QString::number(value), QString::number(key.maximum, 'f', decimals),
-                 unit);
+                 unit, on);
     return QString();
 }
 

@@ -65,6 +65,7 @@ public:
         std::vector<int> parameters{0}; // the query's parameter per exchange (status groups)
         QString help;
         Permission permission = Permission::None; // None: read only
+        QString model; // the pump type whose narrower limits these are; empty: the widest
 
         bool readable() const { return query != Id::Base; }
         bool settable() const { return set != Id::Base; }

@@ -228,8 +228,7 @@ void PumpCore::judge(const Answer &answer)
         if (h.context)
             h.done(answer.accepted());
     }
-    if (RunStateJudge::keyOf(answer.commandId))
-        processSampler->commandDone(answer.commandId, answer.accepted());
+    processSampler->commandDone(answer.commandId, answer.accepted());
     if (answer.outcome != BusinessLogic::AnswerOutcome::Cleared &&
         onWire(command(static_cast<Id>(answer.commandId)))) {
         verdictState = LinkState::after(answer.outcome);

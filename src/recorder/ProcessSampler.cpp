@@ -66,8 +66,9 @@ ProcessSample ProcessSampler::take() const
         s.mode = ProcessSample::modeOf(runMode->value());
     s.flowRate = valueOf(flowRate);
     s.volumeTarget = valueOf(volumeTarget);
-    s.volumeDelivered = valueOf(volumeDelivered);
-    if (live(timeElapsed))
+    if (!volumeBeforeStart)
+        s.volumeDelivered = valueOf(volumeDelivered);
+    if (live(timeElapsed) && !timeBeforeStart)
         s.timeElapsedMs = elapsedMs(timeElapsed->text());
     s.dispenseTimeS = valueOf(dispenseTime);
     // The status words, the error flags and the run state they tell are the pump's state now
@@ -101,8 +102,16 @@ void ProcessSampler::commandDone(int commandId, bool accepted)
 {
     if (!accepted)
         return;
+    if (commandId == static_cast<int>(Id::GetActualVolume))
+        volumeBeforeStart = false;
+    else if (commandId == static_cast<int>(Id::GetTimeActual))
+        timeBeforeStart = false;
     if (const std::optional<RunStateJudge::Key> key = RunStateJudge::keyOf(commandId)) {
         lastKey = *key;
         keySinceSample = true;
+        // The pump counts a new run from here (a resumed one goes on counting, and is read
+        // again just as soon).
+        if (*key == RunStateJudge::Key::Start || *key == RunStateJudge::Key::Prime)
+            volumeBeforeStart = timeBeforeStart = true;
     }
 }

@@ -40,7 +40,7 @@ public slots:
     // Takes a sample and hands it on; the keys taken so far are older than the next one's status.
     void sample();
     // Every executed command: the run keys the pump took decide between paused and stopped,
-    // priming and running.
+    // priming and running; a start makes the run's counts unknown until they are read again.
     void commandDone(int commandId, bool accepted);
 
 signals:
@@ -60,4 +60,8 @@ private:
     // A key taken since the last sample: the status the items hold was read before it (status
     // group 1 is asked once per tick, and the key's exchange came after that answer).
     bool keySinceSample = false;
+    // A start was taken after the delivered volume or the elapsed time was last read: what the
+    // items hold is the previous run's.
+    bool volumeBeforeStart = false;
+    bool timeBeforeStart = false;
 };

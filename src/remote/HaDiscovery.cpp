@@ -1,6 +1,7 @@
 #include "remote/HaDiscovery.h"
 
 #include "pump/KeyTable.h"
+#include "pump/ModelLimits.h"
 #include "pump/StatusFlags.h"
 #include "recorder/ProcessSample.h"
 #include "remote/TopicNames.h"
@@ -29,6 +30,22 @@ const KeyTable::Key &keyOf(const char *name)
     return KeyTable::key(QLatin1String(name));
 }
 
+QString runState(ProcessSample::RunState state)
+{
+    return ProcessSample::runStateText(state);
+}
+
+// The entries the pump can be set to: a list may show more than it takes.
+QStringList settable(const KeyTable::Key &key)
+{
+    QStringList out;
+    for (const QString &entry : key.entries) {
+        if (KeyTable::parse(key, entry).ok())
+            out << entry;
+    }
+    return out;
+}
+
 // The status flag the pump lights with any error ("Pump error").
 QString errorStatusText()
 {
@@ -49,12 +66,14 @@ std::vector<std::pair<QString, QByteArray>> HaDiscovery::configs(const TopicName
         {QStringLiteral("identifiers"), QJsonArray{pumpId}},
         {QStringLiteral("name"), QStringLiteral("DOSETTA %1").arg(pumpId)},
         {QStringLiteral("manufacturer"), QStringLiteral("Halvo Dorvex")},
-        {QStringLiteral("model"), device.model.isEmpty() ? QStringLiteral("FLUXO") : device.model},
-        {QStringLiteral("sw_version"), device.version}};
-    // Home Assistant has one software field, which carries this program's version; the pump's
-    // own firmware goes beside its model.
+        {QStringLiteral("model"), device.model.isEmpty() ? QStringLiteral("FLUXO") : device.model}};
+    // The device is the pump: its software is its firmware. This program is the origin.
     if (!device.firmware.isEmpty())
-        card.insert(QStringLiteral("hw_version"), device.firmware);
+        card.insert(QStringLiteral("sw_version"), device.firmware);
+    if (!device.configurationUrl.isEmpty())
+        card.insert(QStringLiteral("configuration_url"), device.configurationUrl);
+    const QJsonObject origin{{QStringLiteral("name"), QStringLiteral("DOSETTA")},
+                             {QStringLiteral("sw_version"), device.version}};
     const QJsonObject bridge{{QStringLiteral("topic"), topics.availability()}};
     const QJsonObject pump{{QStringLiteral("topic"), topics.pump()}};
 
@@ -80,6 +99,7 @@ std::vector<std::pair<QString, QByteArray>> HaDiscovery::configs(const TopicName
         config.insert(QStringLiteral("unique_id"),
                       pumpId + QLatin1Char('_') + QLatin1String(e.objectId));
         config.insert(QStringLiteral("device"), card);
+        config.insert(QStringLiteral("origin"), origin);
         config.insert(QStringLiteral("availability"),
                       bridgeOnly ? QJsonArray{bridge} : QJsonArray{bridge, pump});
         config.insert(QStringLiteral("availability_mode"), QStringLiteral("all"));
@@ -97,7 +117,8 @@ std::vector<std::pair<QString, QByteArray>> HaDiscovery::configs(const TopicName
             f.insert(QStringLiteral("device_class"), QLatin1String(deviceClass));
         return f;
     };
-    const auto number = [&](const KeyTable::Key &key, const char *deviceClass) {
+    const auto number = [&](const KeyTable::Key &widest, const char *deviceClass) {
+        const KeyTable::Key key = Pump::ModelLimits::of(widest, device.model);
         QJsonObject f{{QStringLiteral("command_topic"), topics.set(key.name)},
                       {QStringLiteral("value_template"), field(key)},
                       {QStringLiteral("min"), key.minimum},
@@ -113,17 +134,38 @@ std::vector<std::pair<QString, QByteArray>> HaDiscovery::configs(const TopicName
     // The delivered volume restarts with each run: Home Assistant counts a drop as a reset.
     add({"sensor", "volume_delivered", "Volume delivered", false,
          sensor(keyOf("volume-delivered"), "volume", "total_increasing")});
-    // Home Assistant's flow rate class has no mL/min: a plain measurement.
-    add({"sensor", "flow_rate", "Flow rate", false,
-         sensor(keyOf("flow-rate"), nullptr, "measurement")});
+    // The flow the pump delivers, not its set-point (that is the number's): none while it
+    // stands, the set-point while it runs at a rate, unknown where the state does not tell it
+    // (a dose spread over its time, a prime). Home Assistant's flow rate class has no mL/min.
+    const KeyTable::Key &rate = keyOf("flow-rate");
+    QJsonObject flow = sensor(rate, nullptr, "measurement");
+    flow.insert(QStringLiteral("value_template"),
+                QStringLiteral("{% if value_json.run_state in ['%1', '%2'] %}0{% elif "
+                               "value_json.run_state == '%3' and value_json.mode in ['%4', '%5'] "
+                               "%}{{ value_json.%6 }}{% else %}None{% endif %}")
+                    .arg(runState(ProcessSample::RunState::Stopped),
+                         runState(ProcessSample::RunState::Paused),
+                         runState(ProcessSample::RunState::Running),
+                         ProcessSample::modeText(ProcessSample::Mode::Flow),
+                         ProcessSample::modeText(ProcessSample::Mode::FlowDispense), rate.output));
+    add({"sensor", "flow_rate", "Flow rate", false, flow});
     add({"sensor", "time_elapsed", "Time elapsed", false,
          sensor(keyOf("time-elapsed"), "duration", "measurement")});
-    // Judged from the status flags; no key of its own.
+    // Judged from the status flags; no key of its own. Unknown is no option but no state.
+    QJsonArray states;
+    for (const ProcessSample::RunState s :
+         {ProcessSample::RunState::Running, ProcessSample::RunState::Paused,
+          ProcessSample::RunState::Priming, ProcessSample::RunState::Stopped})
+        states.append(runState(s));
     add({"sensor",
          "run_state",
          "State",
          false,
-         {{QStringLiteral("value_template"), QStringLiteral("{{ value_json.run_state }}")}}});
+         {{QStringLiteral("device_class"), QStringLiteral("enum")},
+          {QStringLiteral("options"), states},
+          {QStringLiteral("value_template"),
+           QStringLiteral("{{ value_json.run_state if value_json.run_state in %1 else None }}")
+               .arg(QString::fromUtf8(QJsonDocument(states).toJson(QJsonDocument::Compact)))}}});
     const KeyTable::Key &errors = keyOf("errors");
     const KeyTable::Key &status = keyOf("status");
     add({"binary_sensor",
@@ -134,7 +176,11 @@ std::vector<std::pair<QString, QByteArray>> HaDiscovery::configs(const TopicName
           {QStringLiteral("value_template"),
            QStringLiteral("{{ 'ON' if (value_json.%1 or []) | length > 0 or '%2' in "
                           "(value_json.%3 or []) else 'OFF' }}")
-               .arg(errors.output, errorStatusText(), status.output)}}});
+               .arg(errors.output, errorStatusText(), status.output)},
+          // Which flags are set, beside whether any is.
+          {QStringLiteral("json_attributes_topic"), topics.state()},
+          {QStringLiteral("json_attributes_template"),
+           QStringLiteral("{{ {'%1': value_json.%1 or []} | tojson }}").arg(errors.output)}}});
     // Available while the bridge runs, so that a pump that stopped answering shows as off.
     add({"binary_sensor",
          "link",
@@ -159,7 +205,7 @@ std::vector<std::pair<QString, QByteArray>> HaDiscovery::configs(const TopicName
          true,
          {{QStringLiteral("command_topic"), topics.set(mode.name)},
           {QStringLiteral("value_template"), field(mode)},
-          {QStringLiteral("options"), QJsonArray::fromStringList(mode.entries)}}});
+          {QStringLiteral("options"), QJsonArray::fromStringList(settable(mode))}}});
     for (const char *command : {"start", "stop", "pause", "prime"}) {
         const QString name = QLatin1String(command);
         const QByteArray title = (name.left(1).toUpper() + name.mid(1)).toLatin1();

@@ -4,6 +4,7 @@
 #include "program/ProgramRunner.h"
 #include "pump/AttachTable.h"
 #include "pump/KeyTable.h"
+#include "pump/ModelLimits.h"
 #include "pump/StatusFlags.h"
 #include "pumpcore/LinkState.h"
 #include "pumpcore/PumpCore.h"
@@ -299,7 +300,7 @@ void PumpBridge::publishDiscovery(bool always)
     if (!options.haDiscovery || !publishing())
         return;
     const HaDiscovery::Device device{knownText("model", pump.items()),
-                                     knownText("firmware", pump.items()), version};
+                                     knownText("firmware", pump.items()), version, QString()};
     const QString identity = device.model + QLatin1Char('\n') + device.firmware;
     if (!always && identity == discoveredIdentity)
         return;
@@ -318,7 +319,8 @@ void PumpBridge::message(const MqttClient::Message &m)
         return;
     }
     answering = m.topic;
-    const RemoteRequest r = RemoteRequest::read(names, m, options);
+    const RemoteRequest r =
+        RemoteRequest::read(names, m, options, Pump::ModelLimits::pumpType(pump.items().all()));
     if (r.kind == RemoteRequest::Kind::Ignored)
         return;
     // Whatever goes to the pump from here goes as the client's.

@@ -31,7 +31,7 @@ std::optional<QString> fieldText(const QJsonObject &object, const QString &field
 
 } // namespace
 
-void RemoteCommandObject::read(const QByteArray &payload, RemoteRequest &r)
+void RemoteCommandObject::read(const QByteArray &payload, RemoteRequest &r, const QString &pumpType)
 {
     r.kind = RemoteRequest::Kind::Command;
     if (!Pump::JsonKeys::repeated(payload).isNull()) {
@@ -89,8 +89,8 @@ void RemoteCommandObject::read(const QByteArray &payload, RemoteRequest &r)
         return;
     }
     const Pump::DosingPlan steps = r.key == QLatin1String("dose")
-                                       ? Pump::DosingPlan::dose(*required, optional)
-                                       : Pump::DosingPlan::run(*required, optional);
+                                       ? Pump::DosingPlan::dose(*required, optional, pumpType)
+                                       : Pump::DosingPlan::run(*required, optional, pumpType);
     r.error = steps.error;
     r.steps = steps.steps;
     if (!r.steps.empty()) {

@@ -15,5 +15,7 @@ class RemoteCommandObject
 public:
     // Fills a request for the cmd topic from the object: a plain command as its word would, a
     // dose or run as its steps with the start last. Says why in request.error when it cannot.
-    static void read(const QByteArray &payload, RemoteRequest &request);
+    // pumpType: the connected pump's, whose limits a dose's or run's values must keep.
+    static void read(const QByteArray &payload, RemoteRequest &request,
+                     const QString &pumpType = QString());
 };

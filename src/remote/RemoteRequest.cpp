@@ -1,5 +1,6 @@
 #include "remote/RemoteRequest.h"
 
+#include "pump/ModelLimits.h"
 #include "remote/BridgeOptions.h"
 #include "remote/RemoteCommandObject.h"
 #include "remote/TopicNames.h"
@@ -113,7 +114,7 @@ QString RemoteRequest::programErrors(const QStringList &errors)
 }
 
 RemoteRequest RemoteRequest::read(const TopicNames &topics, const MqttClient::Message &message,
-                                  const BridgeOptions &options)
+                                  const BridgeOptions &options, const QString &pumpType)
 {
     RemoteRequest r;
     if (message.topic == topics.command()) {
@@ -184,7 +185,7 @@ RemoteRequest RemoteRequest::read(const TopicNames &topics, const MqttClient::Me
         return r;
     }
     if (key == nullptr && text.startsWith(QLatin1Char('{'))) {
-        RemoteCommandObject::read(message.payload, r);
+        RemoteCommandObject::read(message.payload, r, pumpType);
         r.key = cut(r.key);
         if (r.error.isEmpty() && !allowed(options, r.permission))
             r.error = QStringLiteral("control not allowed");
@@ -198,7 +199,8 @@ RemoteRequest RemoteRequest::read(const TopicNames &topics, const MqttClient::Me
             r.error = QStringLiteral("unknown command: ") + wordList();
         return r;
     }
-    const Pump::KeyTable::Setting s = Pump::KeyTable::parse(*key, text);
+    const Pump::KeyTable::Setting s =
+        Pump::KeyTable::parse(Pump::ModelLimits::of(*key, pumpType), text);
     r.error = withoutValue(s.error, key->name, text);
     r.command = s.command;
     r.commandValue = s.value;

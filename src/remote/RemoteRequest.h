@@ -67,8 +67,10 @@ public:
     // The options' allowControl and allowConfig say what may be asked. In this order, an
     // oversized payload (unread), correlation data too long to echo, a retained message and a
     // missing permission are refused before the value is checked; no error repeats the value.
+    // pumpType: the connected pump's ("FLUXO 02"), whose limits a set's value must keep; empty
+    // while unknown, for the widest.
     static RemoteRequest read(const TopicNames &topics, const MqttClient::Message &message,
-                              const BridgeOptions &options);
+                              const BridgeOptions &options, const QString &pumpType = QString());
     // Every word of the cmd topic, in the order help texts give them.
     static const std::vector<Word> &words();
     // The word of the cmd topic; null for none.

@@ -5,6 +5,7 @@
 #include "program/ProgramRunner.h"
 #include "pump/DosingPlan.h"
 #include "pump/KeyTable.h"
+#include "pump/ModelLimits.h"
 #include "pump/StatusFlags.h"
 #include "pump/StatusReading.h"
 #include "pumpcore/PumpCore.h"
@@ -79,10 +80,10 @@ bool SilaPump::Snapshot::operator==(const Snapshot &other) const
            errorFlags == other.errorFlags;
 }
 
-SilaPump::Invalid SilaPump::checkDose(double volumeMl, double rateMlMin)
+SilaPump::Invalid SilaPump::checkDose(double volumeMl, double rateMlMin, const QString &pumpType)
 {
     const Key &volume = key("volume");
-    const Key &rate = key("flow-rate");
+    const Key rate = Pump::ModelLimits::of(key("flow-rate"), pumpType);
     const Key &time = key("dispense-time");
     QString why = outside(volume, volumeMl);
     if (!why.isEmpty())
@@ -106,9 +107,9 @@ SilaPump::Invalid SilaPump::checkDose(double volumeMl, double rateMlMin)
     return {};
 }
 
-SilaPump::Invalid SilaPump::checkFlow(double rateMlMin, double runTimeS)
+SilaPump::Invalid SilaPump::checkFlow(double rateMlMin, double runTimeS, const QString &pumpType)
 {
-    const Key &rate = key("flow-rate");
+    const Key rate = Pump::ModelLimits::of(key("flow-rate"), pumpType);
     const Key &time = key("dispense-time");
     QString why = outside(rate, rateMlMin);
     if (!why.isEmpty())
@@ -146,6 +147,8 @@ struct SilaPump::Private
         , core(pumpCore)
         , programRunner(programRunner)
     {}
+
+    QString pumpType() const { return Pump::ModelLimits::pumpType(core.items().all()); }
 
     SilaPump &q;
     PumpCore &core;
@@ -397,7 +400,7 @@ SilaPump::RunId SilaPump::startDose(double volumeMl, double rateMlMin, Outcome *
                                     const RequestOrigin &origin)
 {
     // Never a value outside the limits on the wire, whatever the caller checked.
-    const Invalid invalid = checkDose(volumeMl, rateMlMin);
+    const Invalid invalid = checkDose(volumeMl, rateMlMin, d->pumpType());
     if (!invalid.valid()) {
         if (outcome != nullptr)
             *outcome = {Failure::PumpRefused,
@@ -420,7 +423,7 @@ SilaPump::RunId SilaPump::startDose(double volumeMl, double rateMlMin, Outcome *
 SilaPump::RunId SilaPump::startFlow(double rateMlMin, double runTimeS, Outcome *outcome,
                                     const RequestOrigin &origin)
 {
-    const Invalid invalid = checkFlow(rateMlMin, runTimeS);
+    const Invalid invalid = checkFlow(rateMlMin, runTimeS, d->pumpType());
     if (!invalid.valid()) {
         if (outcome != nullptr)
             *outcome = {Failure::PumpRefused,

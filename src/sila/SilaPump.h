@@ -51,8 +51,11 @@ public:
         QString message;
         bool valid() const { return parameter.isEmpty(); }
     };
-    static Invalid checkDose(double volumeMl, double rateMlMin);
-    static Invalid checkFlow(double rateMlMin, double runTimeS); // runTimeS 0: until stopped
+    // pumpType: the connected pump's, whose limits hold; empty for the widest.
+    static Invalid checkDose(double volumeMl, double rateMlMin,
+                             const QString &pumpType = QString());
+    static Invalid checkFlow(double rateMlMin, double runTimeS, // runTimeS 0: until stopped
+                             const QString &pumpType = QString());
 
     SilaPump(PumpCore &core, ProgramRunner &runner, QObject *parent = nullptr);
     ~SilaPump() override;

@@ -27,6 +27,7 @@
 #include "GUI/OperationItemVolumeNumber.h"
 #include "GUI/OperationItemVolumeTarget.h"
 #include "pump/DisplayFormat.h"
+#include "pump/ModelLimits.h"
 #include "pump/PumpItems.h"
 #include "ui/EditedFields.h"
 #include "ui/StatusDisplay.h"
@@ -88,8 +89,10 @@ void ItemDisplay::update()
                 volume ? QStringLiteral("     ml     ") : QStringLiteral("   ml/min   ");
             if (ui.buttonMode->text() != unit)
                 ui.buttonMode->setText(unit);
-            const Pump::KeyTable::Key &key = Pump::KeyTable::key(
-                volume ? QStringLiteral("volume") : QStringLiteral("flow-rate"));
+            const Pump::KeyTable::Key key = Pump::ModelLimits::of(
+                Pump::KeyTable::key(volume ? QStringLiteral("volume")
+                                           : QStringLiteral("flow-rate")),
+                Pump::DisplayFormat::pumpType(item<OperationItemModelVersion>().text()));
             ui.lineEditVolume->minimum = key.minimum;
             ui.lineEditVolume->maximum = key.maximum;
             // Mode 2 dispenses at a flow rate for the dispense time: its set-point is a rate.

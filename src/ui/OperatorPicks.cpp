@@ -2,6 +2,7 @@
 
 #include "pump/EntryConversion.h"
 #include "pump/KeyTable.h"
+#include "pump/ModelLimits.h"
 #include "pump/SendGate.h"
 #include "pump/TypedNumber.h"
 #include "pumpcore/PumpCore.h"
@@ -43,7 +44,9 @@ bool OperatorPicks::pick(BusinessLogic::CommandSpezifier id, GUI::OperationItem 
 QString OperatorPicks::typed(const QString &key, int value, double inUnits,
                              GUI::OperationItem &item)
 {
-    const Pump::KeyTable::Key &k = Pump::KeyTable::key(key);
+    // The connected pump type's limits, as every other front-end checks them.
+    const Pump::KeyTable::Key k = Pump::ModelLimits::of(
+        Pump::KeyTable::key(key), Pump::ModelLimits::pumpType(core.items().all()));
     const QString outside = Pump::KeyTable::outside(k, inUnits);
     if (outside.isEmpty())
         held(k.set, value, item);

@@ -92,14 +92,21 @@ private slots:
     void jsonFailuresAndCsvToStandardOutput();
     void outputNamesAndTypes_data();
     void outputNamesAndTypes();
+    void limitsFollowTheModel_data();
+    void limitsFollowTheModel();
+    void watchAtAnIntervalThePumpAllows_data();
+    void watchAtAnIntervalThePumpAllows();
 
 private:
     SimProcess sim{1};
+    // A FLUXO 02, which moves at most 20 ml/min.
+    SimProcess small{1, {QStringLiteral("--type"), QStringLiteral("02")}};
 };
 
 void CliTest::initTestCase()
 {
     QVERIFY(sim.start());
+    QVERIFY(small.start());
 }
 
 void CliTest::statusAsJson()
@@ -640,3 +647,82 @@ void CliTest::outputNamesAndTypes()
 
 QTEST_GUILESS_MAIN(CliTest)
 #include "tst_cli.moc"
+
+void CliTest::limitsFollowTheModel_data()
+{
+    QTest::addColumn<bool>("fluxo02");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("frame"); // the rate's frame, sent only when taken
+    QTest::addColumn<int>("exit");
+    QTest::addColumn<QString>("error"); // part of it
+
+    const QString limit = QStringLiteral("20.0 ml/min on a FLUXO 02");
+    QTest::newRow("FLUXO 02 above its limit")
+        << true << QStringList{"set", "flow-rate", "50"} << "01RV00050000" << 2 << limit;
+    QTest::newRow("FLUXO 02 at its limit")
+        << true << QStringList{"set", "flow-rate", "20"} << "01RV00020000" << 0 << "";
+    QTest::newRow("FLUXO 10 above the smaller's limit")
+        << false << QStringList{"set", "flow-rate", "50"} << "01RV00050000" << 0 << "";
+    QTest::newRow("FLUXO 02 beyond every limit")
+        << true << QStringList{"set", "flow-rate", "150"} << "01RV00150000" << 2 << "100.0 ml/min";
+}
+
+void CliTest::limitsFollowTheModel()
+{
+    QFETCH(bool, fluxo02);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, frame);
+    QFETCH(int, exit);
+    QFETCH(QString, error);
+    SimProcess &pump = fluxo02 ? small : sim;
+    const int seen = pump.received().count(frame);
+    const Run r = runCli(pump.devicePath(), arguments);
+    QCOMPARE(r.exitCode, exit);
+    QVERIFY2(QString::fromUtf8(r.err).contains(error), r.err.constData());
+    if (exit == 0)
+        QVERIFY(logShows(pump, frame, seen));
+    else
+        QCOMPARE(pump.received().count(frame), seen);
+    // The limits the help gives name the smaller pump's too.
+    QVERIFY(runCli(pump.devicePath(), {"help", "keys"})
+                .out.contains("on a FLUXO 02: 1.0 - 20.0 ml/min"));
+}
+
+void CliTest::watchAtAnIntervalThePumpAllows_data()
+{
+    QTest::addColumn<QString>("interval");
+    QTest::addColumn<bool>("widened");
+    // The simulator answers a sample's queries in well over 0.2 s and well under 2 s.
+    QTest::newRow("faster than the pump answers") << "0.2" << true;
+    QTest::newRow("slower than it answers") << "2" << false;
+}
+
+// Either the interval asked for, or the one the tool says it uses instead: samples come at it.
+void CliTest::watchAtAnIntervalThePumpAllows()
+{
+    QFETCH(QString, interval);
+    QFETCH(bool, widened);
+    const int count = 4;
+    const Run r = runCli(sim.devicePath(), {"--json", "watch", "--count", QString::number(count),
+                                            "--interval", interval});
+    QCOMPARE(r.exitCode, 0);
+    const QRegularExpressionMatch said =
+        QRegularExpression(QStringLiteral("sampling every ([0-9.]+) s, not ([0-9.]+) s"))
+            .match(QString::fromUtf8(r.err));
+    QCOMPARE(said.hasMatch(), widened);
+    const double expected = widened ? said.captured(1).toDouble() : interval.toDouble();
+    if (widened) {
+        QCOMPARE(said.captured(2), interval);
+        QVERIFY(expected > interval.toDouble());
+    }
+    QList<double> times;
+    for (const QByteArray &line : r.out.split('\n')) {
+        if (!line.trimmed().isEmpty())
+            times << QJsonDocument::fromJson(line).object().value("elapsed_s").toDouble(-1);
+    }
+    QCOMPARE(times.size(), count);
+    // The mean gap: one sample slower than the next does not move it.
+    const double mean = (times.last() - times.first()) / (count - 1);
+    QVERIFY2(mean >= expected - 0.1 && mean <= expected + 0.5,
+             qPrintable(QStringLiteral("%1 s apart, not %2 s").arg(mean).arg(expected)));
+}

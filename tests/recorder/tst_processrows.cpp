@@ -103,6 +103,8 @@ private slots:
     void samplesFromItems_data();
     void samplesFromItems();
     void decimalCommaLocaleChangesNothing();
+    void countsReadBeforeAStart_data();
+    void countsReadBeforeAStart();
 };
 
 void tst_ProcessRows::header()
@@ -224,8 +226,6 @@ void tst_ProcessRows::samplesFromItems()
     QFETCH(QByteArray, row);
 
     Items items;
-    for (const QString &answer : answers)
-        items.feed(answer);
     ProcessSampler sampler(
         items.all(), [] { return Link::Connected; }, [] { return Stamp; });
     // A refused Stop after the accepted key must not count, nor an unrelated command.
@@ -233,6 +233,11 @@ void tst_ProcessRows::samplesFromItems()
         sampler.commandDone(BusinessLogic::toInt(idOf(key)), true);
     sampler.commandDone(BusinessLogic::toInt(Id::Stop), false);
     sampler.commandDone(BusinessLogic::toInt(Id::SetVolume), true);
+    // The answers of the polls after the key, as the core hands them to both.
+    for (const QString &answer : answers) {
+        items.feed(answer);
+        sampler.commandDone(answer.section(QLatin1Char(':'), 0, 0).toInt(), true);
+    }
 
     QSignalSpy spy(&sampler, &ProcessSampler::sampled);
     sampler.sample(); // the first sample after a key shows the key itself
@@ -282,6 +287,52 @@ void tst_ProcessRows::decimalCommaLocaleChangesNothing()
     QCOMPARE(QLocale(QLocale::German).decimalPoint(), QChar(','));
     QCOMPARE(plain.count('\n'), 51);
     QCOMPARE(german, plain);
+}
+
+void tst_ProcessRows::countsReadBeforeAStart_data()
+{
+    // "id:text" is an answer; "+Start" a key the pump took, "-Start" one it refused.
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QByteArray>("counts"); // volume delivered and time elapsed, as in a row
+
+    const auto id = [](Id i) {
+        return QString::number(BusinessLogic::toInt(i)) + ':';
+    };
+    const QString volume = id(Id::GetActualVolume) + "00091392";
+    const QString time = id(Id::GetTimeActual) + "00013045";
+    const QString newVolume = id(Id::GetActualVolume) + "00000159";
+    QTest::newRow("read, no start") << QStringList{volume, time} << QByteArray("91.392,90.45");
+    QTest::newRow("read before a start: the last run's")
+        << QStringList{volume, time, "+Start"} << QByteArray(",");
+    QTest::newRow("read before a prime") << QStringList{volume, time, "+Prime"} << QByteArray(",");
+    QTest::newRow("volume read again, time not yet")
+        << QStringList{volume, time, "+Start", newVolume} << QByteArray("0.159,");
+    QTest::newRow("a refused start changes nothing")
+        << QStringList{volume, time, "-Start"} << QByteArray("91.392,90.45");
+    QTest::newRow("a pause goes on counting")
+        << QStringList{volume, time, "+Pause"} << QByteArray("91.392,90.45");
+}
+
+void tst_ProcessRows::countsReadBeforeAStart()
+{
+    QFETCH(QStringList, events);
+    QFETCH(QByteArray, counts);
+    Items items;
+    ProcessSampler sampler(
+        items.all(), [] { return Link::Connected; }, [] { return Stamp; });
+    const std::map<QString, Id> keys = {
+        {"Start", Id::Start}, {"Prime", Id::Prime}, {"Pause", Id::Pause}};
+    for (const QString &e : events) {
+        if (e.startsWith('+') || e.startsWith('-')) {
+            sampler.commandDone(BusinessLogic::toInt(keys.at(e.mid(1))), e.startsWith('+'));
+            continue;
+        }
+        items.feed(e);
+        sampler.commandDone(e.section(QLatin1Char(':'), 0, 0).toInt(), true);
+    }
+    // Volume delivered and time elapsed: the columns after the flow rate and the dose.
+    const QList<QByteArray> columns = afterTimes(CsvFormat::row(sampler.take(), Stamp)).split(',');
+    QCOMPARE(columns.at(5) + ',' + columns.at(6), counts);
 }
 
 QTEST_GUILESS_MAIN(tst_ProcessRows)

@@ -64,6 +64,9 @@ private slots:
     void badJsonStartsNothing();
     void nakNamesTheErrorFlags();
     void refusedStepStartsNothing();
+    // Needs the FLUXO 02's bridge with control.
+    void discoveryFollowsTheModel_data();
+    void discoveryFollowsTheModel();
     void controlEntitiesGoWithoutControl();
     void pumpAvailabilityFollowsTheLink();
 
@@ -150,8 +153,9 @@ void BridgeHaTest::discoveryReadsTheRealState()
             return o.value("device").toObject().value("model").toString().startsWith("FLUXO ");
         });
     QVERIFY2(!c.isEmpty(), qPrintable(config));
-    for (const char *field : {"sw_version", "hw_version"})
-        QVERIFY(!c.value("device").toObject().value(field).toString().isEmpty());
+    // The device's software is the pump's firmware; this program is the origin.
+    QVERIFY(c.value("device").toObject().value("sw_version").toString().startsWith('V'));
+    QVERIFY(!c.value("origin").toObject().value("sw_version").toString().isEmpty());
 
     QStringList availability;
     for (const QJsonValue &a : c.value("availability").toArray())
@@ -264,16 +268,21 @@ void BridgeHaTest::nakNamesTheErrorFlags()
         QCOMPARE(refused.value("errors").toArray(), QJsonArray{"Maximum temperature exceeded"});
 }
 
-// The FLUXO 02 refuses 50 ml/min: the dose ends at that step and the pump is never started.
+// A FLUXO 02 moves at most 20 ml/min: a dose at 50 is refused by its limits, before anything
+// goes to the pump, and the pump is never started.
 void BridgeHaTest::refusedStepStartsNothing()
 {
+    const auto fluxo02 = [](const QJsonObject &o) {
+        return o.value("model") == "FLUXO 02";
+    };
+    QVERIFY(!watch->waitForObject("dosetta/h2/info", fluxo02, QString(), 0, 20000).isEmpty());
     const QJsonObject r =
         result(QStringLiteral("h2"), QStringLiteral(R"({"command":"dose","volume":5,"rate":50})"));
     QCOMPARE(r.value("ok").toBool(true), false);
-    QCOMPARE(r.value("error").toString(), QStringLiteral("the pump refused the flow rate"));
-    QCOMPARE(r.value("cause").toString(), QStringLiteral("refused"));
+    QVERIFY2(r.value("error").toString().contains(QStringLiteral("20.0 ml/min on a FLUXO 02")),
+             qPrintable(r.value("error").toString()));
     const QStringList done = actions(small.received(), 2);
-    QVERIFY2(done.contains(QStringLiteral("02RV00050000")), qPrintable(done.join(' ')));
+    QVERIFY2(!done.contains(QStringLiteral("02RV00050000")), qPrintable(done.join(' ')));
     QVERIFY2(!done.contains(QStringLiteral("02KY1")), qPrintable(done.join(' ')));
 }
 
@@ -329,6 +338,59 @@ void BridgeHaTest::pumpAvailabilityFollowsTheLink()
     // Stopped in order: both topics say offline.
     MqttWatch late(broker.port(), QStringLiteral("dosetta/h1/+"));
     QVERIFY(late.waitForText("dosetta/h1/pump", "offline"));
+}
+
+void BridgeHaTest::discoveryFollowsTheModel_data()
+{
+    QTest::addColumn<QString>("pumpId");
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<double>("maximum"); // of the flow rate's number
+    QTest::newRow("FLUXO 10") << "h1"
+                              << "FLUXO 10" << 100.0;
+    QTest::newRow("FLUXO 02") << "h2"
+                              << "FLUXO 02" << 20.0;
+}
+
+// What Home Assistant offers follows the pump connected: the limits of its type, the modes it
+// takes, the states the bridge publishes, the flags behind an error.
+void BridgeHaTest::discoveryFollowsTheModel()
+{
+    QFETCH(QString, pumpId);
+    QFETCH(QString, model);
+    QFETCH(double, maximum);
+    MqttWatch ha(broker.port(), QStringLiteral("homeassistant/#"));
+    const auto config = [&](const char *entity) {
+        return ha.waitForObject(
+            QStringLiteral("homeassistant/%1/config").arg(QString::fromLatin1(entity).arg(pumpId)),
+            [&](const QJsonObject &o) {
+                return o.value("device").toObject().value("model").toString() == model;
+            });
+    };
+    const QJsonObject number = config("number/%1/flow_rate_setpoint");
+    QCOMPARE(number.value("max").toDouble(), maximum);
+    QCOMPARE(number.value("origin").toObject().value("name").toString(), QStringLiteral("DOSETTA"));
+
+    QCOMPARE(config("select/%1/mode").value("options").toArray(),
+             (QJsonArray{QStringLiteral("flow"), QStringLiteral("volume")}));
+
+    const QJsonObject state = config("sensor/%1/run_state");
+    QCOMPARE(state.value("device_class").toString(), QStringLiteral("enum"));
+    const QJsonArray options = state.value("options").toArray();
+    for (const char *s : {"running", "paused", "priming", "stopped"})
+        QVERIFY2(options.contains(QLatin1String(s)), s);
+    const QJsonObject published =
+        watch->waitForObject(QStringLiteral("dosetta/%1/state").arg(pumpId),
+                             [](const QJsonObject &o) { return o.value("link") == "connected"; });
+    QVERIFY2(options.contains(published.value("run_state")),
+             qPrintable(published.value("run_state").toString()));
+
+    const QJsonObject error = config("binary_sensor/%1/error");
+    QCOMPARE(error.value("json_attributes_topic").toString(),
+             QStringLiteral("dosetta/%1/state").arg(pumpId));
+    QVERIFY(error.value("json_attributes_template").toString().contains("value_json.errors"));
+
+    // No sensor passes the set-point off as a flow: the flow sensor reads the run state too.
+    QVERIFY(config("sensor/%1/flow_rate").value("value_template").toString().contains("run_state"));
 }
 
 QTEST_GUILESS_MAIN(BridgeHaTest)

@@ -4,6 +4,7 @@
 // percent, the pump's list codes), not computed by the table under test.
 
 #include "pump/KeyTable.h"
+#include "pump/ModelLimits.h"
 #include "remote/BridgeOptions.h"
 #include "remote/RemoteRequest.h"
 #include "remote/TopicNames.h"
@@ -21,6 +22,8 @@ private slots:
     void parse();
     void remote_data();
     void remote();
+    void modelLimits_data();
+    void modelLimits();
 };
 
 void tst_KeyParse::parse_data()
@@ -200,3 +203,48 @@ void tst_KeyParse::remote()
 
 QTEST_APPLESS_MAIN(tst_KeyParse)
 #include "tst_keyparse.moc"
+
+// The connected pump type narrows a key's limits for every front-end alike: the tool's and the
+// bridge's parse, and the check the window and SiLA make of a typed number.
+void tst_KeyParse::modelLimits_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("error"); // part of it; empty: taken
+
+    const auto row = [](const char *type, const char *key, const char *text, const char *error) {
+        QTest::addRow("%s %s %s", type, key, text) << type << key << text << error;
+    };
+    row("FLUXO 02", "flow-rate", "20", "");
+    row("FLUXO 02", "flow-rate", "20.001", "20.0 ml/min on a FLUXO 02");
+    row("FLUXO 02", "flow-rate", "50", "20.0 ml/min on a FLUXO 02");
+    row("FLUXO 02", "volume", "999.9", "");
+    row("FLUXO 10", "flow-rate", "100", "");
+    row("FLUXO 10", "flow-rate", "100.5", "1.0 - 100.0 ml/min");
+    // Not known yet: the widest limits, as before the pump said what it is.
+    row("", "flow-rate", "100", "");
+}
+
+void tst_KeyParse::modelLimits()
+{
+    QFETCH(QString, type);
+    QFETCH(QString, key);
+    QFETCH(QString, text);
+    QFETCH(QString, error);
+    const Pump::KeyTable::Key limited = Pump::ModelLimits::of(Pump::KeyTable::key(key), type);
+    const Pump::KeyTable::Setting s = Pump::KeyTable::parse(limited, text);
+    QVERIFY2(s.error.contains(error), qPrintable(s.error));
+    QCOMPARE(s.ok(), error.isEmpty());
+    // The window's and SiLA's check of the number agrees with the parse.
+    QCOMPARE(Pump::KeyTable::outside(limited, text.toDouble()).isEmpty(), error.isEmpty());
+
+    const TopicNames topics(QStringLiteral("lab"), QStringLiteral("p1"));
+    BridgeOptions options;
+    options.allowControl = true;
+    MqttClient::Message message;
+    message.topic = QStringLiteral("lab/p1/set/") + key;
+    message.payload = text.toUtf8();
+    const RemoteRequest r = RemoteRequest::read(topics, message, options, type);
+    QCOMPARE(r.error.isEmpty(), error.isEmpty());
+}
