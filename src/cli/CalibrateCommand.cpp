@@ -1,13 +1,18 @@
 #include "cli/CalibrateCommand.h"
 
+#include "balance/BalanceReader.h"
 #include "cli/CliArguments.h"
 #include "cli/CliOutput.h"
 #include "cli/CliPump.h"
 #include "cli/CliRunner.h"
+#include "cli/RunLoop.h"
 #include "journal/Journal.h"
+#include "program/ProgramRunner.h"
+#include "pump/DosingPlan.h"
 #include "pump/KeyTable.h"
 #include "pumpcore/PumpCore.h"
 #include "remote/HeadlessPump.h"
+#include "service/ExitStop.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -127,6 +132,72 @@ bool CalibrateCommand::sendPercent(PumpCore &core, double percent) const
     return taken.value_or(false);
 }
 
+int CalibrateCommand::weigh(HeadlessPump &headless, double nominal, int doses,
+                            std::vector<double> *masses) const
+{
+    const QString port = args.values.value(QStringLiteral("balance"));
+    const int balanceMs = args.intValue(QStringLiteral("balance-timeout"), DefaultBalanceMs);
+    BalanceReader balance;
+    if (!balance.open(port)) {
+        output.message(QStringLiteral("calibrate: %1").arg(balance.error()));
+        return CliRunner::NoAnswer;
+    }
+    PumpCore &core = headless.core();
+    ProgramRunner &runner = headless.runner();
+    const QString volume = QString::number(nominal, 'f', 3);
+    // A Ctrl-C from here on stops the pump.
+    RunLoop loop;
+    for (int i = 1; i <= doses; ++i) {
+        if (!balance.zero(balanceMs)) {
+            output.message(QStringLiteral("calibrate: dose %1: %2").arg(i).arg(balance.error()));
+            return CliRunner::NoAnswer;
+        }
+        std::optional<ProgramStatus> end;
+        QMetaObject::Connection ended = QObject::connect(&runner, &ProgramRunner::ended, &loop,
+                                                         [&](const ProgramStatus &s) { end = s; });
+        QString refusal;
+        const bool started =
+            runner.start({QStringLiteral("calibrate"),
+                          {ProgramStep::of(Pump::DosingPlan::dose(volume, std::nullopt))}},
+                         &refusal);
+        if (!started) {
+            QObject::disconnect(ended);
+            output.message(refusal.isEmpty() ? QStringLiteral("calibrate: the dose cannot start")
+                                             : refusal);
+            return CliRunner::Refused;
+        }
+        const int status = loop.exec(100, [&]() -> std::optional<int> {
+            if (end)
+                return end->state == ProgramStatus::State::Done ? CliRunner::Done
+                                                                : CliRunner::Refused;
+            return std::nullopt;
+        });
+        QObject::disconnect(ended);
+        if (status != CliRunner::Done) {
+            ExitStop::stopPump(core, std::max(3000, 2 * args.timeoutMs));
+            output.message(end ? QStringLiteral("calibrate: dose %1 %2: %3")
+                                     .arg(i)
+                                     .arg(ProgramStatus::stateName(end->state),
+                                          end->reason.isEmpty()
+                                              ? ProgramStatus::causeName(end->cause)
+                                              : end->reason)
+                               : QStringLiteral("calibrate: interrupted during dose %1; the pump "
+                                                "was stopped")
+                                     .arg(i));
+            return status;
+        }
+        const BalanceReader::Reading reading = balance.stableWeight(balanceMs);
+        if (!reading.ok) {
+            output.message(QStringLiteral("calibrate: dose %1: %2").arg(i).arg(reading.error));
+            return CliRunner::NoAnswer;
+        }
+        output.message(
+            QStringLiteral("dose %1 of %2: %3 g").arg(i).arg(doses).arg(reading.grams, 0, 'f', 4));
+        masses->push_back(reading.grams);
+    }
+    return CliRunner::Done;
+}
+
 int CalibrateCommand::exec()
 {
     const double nominal = args.values.value(QStringLiteral("nominal")).toDouble();
@@ -136,9 +207,12 @@ int CalibrateCommand::exec()
     std::vector<double> masses;
     for (const QString &text : args.lists.value(QStringLiteral("mass")))
         masses.push_back(text.toDouble());
-    // The input is checked before the port is opened: a wrong line sends nothing.
-    const CalibrationByWeight::Result check =
-        CalibrationByWeight::compute(nominal, masses, density, 100.0);
+    const bool weighing = args.values.contains(QStringLiteral("balance"));
+    const int doses = args.intValue(QStringLiteral("doses"), 1);
+    // The input is checked before the port is opened: a wrong line sends nothing. With a
+    // balance the masses are yet to come; the nominal volume stands in for them.
+    const CalibrationByWeight::Result check = CalibrationByWeight::compute(
+        nominal, weighing ? std::vector<double>(doses, nominal) : masses, density, 100.0);
     if (!check.ok()) {
         output.message(QStringLiteral("calibrate: %1").arg(check.error));
         return CliRunner::Usage;
@@ -165,6 +239,11 @@ int CalibrateCommand::exec()
                          .arg(pump.address())
                          .arg(pump.port()));
         return CliRunner::NoAnswer;
+    }
+    if (weighing) {
+        const int code = weigh(*headless, nominal, doses, &masses);
+        if (code != CliRunner::Done)
+            return code;
     }
     CalibrationByWeight::Result result =
         CalibrationByWeight::compute(nominal, masses, density, oldPercent);

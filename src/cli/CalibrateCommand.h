@@ -7,10 +7,12 @@
 class CliArguments;
 class CliOutput;
 class CliPump;
+class HeadlessPump;
 class Journal;
 class PumpCore;
 
-// calibrate: the masses of doses weighed on a balance (given with --mass) and the fluid's
+// calibrate: the masses of doses weighed on a balance (given with --mass, or dosed here and read
+// from a balance on a serial port with --balance) and the fluid's
 // density give the delivered volumes; the pump's calibration factor is read, the new one
 // computed and, once confirmed (--yes, or y on a terminal), sent through the calibration-percent
 // key and read back. Without a confirmation the proposal is printed and nothing is sent (exit
@@ -19,6 +21,9 @@ class PumpCore;
 class CalibrateCommand
 {
 public:
+    // The balance's answer to a zero or a stable weight, at most.
+    static constexpr int DefaultBalanceMs = 10000;
+
     CalibrateCommand(const CliArguments &arguments, const CliOutput &output, CliPump &pump);
 
     int exec();
@@ -28,6 +33,8 @@ public:
                               const Pump::CalibrationByWeight::Result &result, bool sent);
 
 private:
+    // With --balance: each dose zeroed, run through the runner and weighed once stable.
+    int weigh(HeadlessPump &headless, double nominal, int doses, std::vector<double> *masses) const;
     // The operator's yes: --yes, or y typed on a terminal after the proposal; false without
     // either.
     bool confirmed(const QString &proposal) const;

@@ -203,9 +203,10 @@ const std::vector<CommandForm> &forms()
         {"calibrate",
          0,
          0,
-         {"nominal", "mass", "density"},
+         {"nominal", "mass", "density", "balance", "doses", "balance-timeout"},
          {"yes"},
-         "calibrate --nominal ML --mass G [--mass G]... [--density G/ML] [--yes]",
+         "calibrate --nominal ML (--mass G... | --balance PORT [--doses N]) [--density G/ML] "
+         "[--yes]",
          "Calibration by weighing: the masses of up to five doses of the nominal volume, weighed\n"
          "on a balance, and the fluid's density give the volumes delivered. The pump's\n"
          "calibration factor (calibration-percent) is read and the new one proposed: the old\n"
@@ -215,6 +216,10 @@ const std::vector<CommandForm> &forms()
          "calibration goes into the journal; 'journal --calibrations' lists them.\n"
          "  --nominal ML     the volume each dose was asked for, 1.0 to 100.0 ml\n"
          "  --mass G         a dose's mass in grams; once per dose, five at most\n"
+         "  --balance PORT   dose here and weigh on the balance at PORT (9600 8N1): zeroed\n"
+         "                   before each dose, read once the weight holds after it\n"
+         "  --doses N        how many doses to weigh with --balance, 1 to 5 (default 1)\n"
+         "  --balance-timeout MS  the balance's zero or stable weight at most (default 10000)\n"
          "  --density G/ML   the fluid's density (default 0.998, water at 20 C)\n"
          "  --yes            send the new factor without asking"},
         {"journal",
@@ -304,6 +309,14 @@ QString checkValue(const QString &option, const QString &value)
         if (!ok || !std::isfinite(v))
             return QStringLiteral("--%1 takes a number such as 9.71, not \"%2\"")
                 .arg(option, value);
+    } else if (option == QLatin1String("doses")) {
+        if (!wholeIn(value, 1, 5))
+            return QStringLiteral("--doses takes 1 to 5, not \"%1\"").arg(value);
+    } else if (option == QLatin1String("balance-timeout")) {
+        if (!wholeIn(value, 100, 600000))
+            return QStringLiteral("--balance-timeout takes milliseconds from 100 to 600000, not "
+                                  "\"%1\"")
+                .arg(value);
     } else if (option == QLatin1String("limit")) {
         if (!wholeIn(value, 0, 100000000))
             return QStringLiteral("--limit takes a whole number, 0 for all, not \"%1\"").arg(value);
@@ -450,8 +463,11 @@ CliArguments CliArguments::parse(const QStringList &arguments)
         a.error = QStringLiteral("dispense needs --volume ML");
     if (a.command == QLatin1String("calibrate") && !a.values.contains(QStringLiteral("nominal")))
         a.error = QStringLiteral("calibrate needs --nominal ML");
-    else if (a.command == QLatin1String("calibrate") && !a.values.contains(QStringLiteral("mass")))
-        a.error = QStringLiteral("calibrate needs a --mass G for each dose weighed");
+    else if (a.command == QLatin1String("calibrate") &&
+             a.values.contains(QStringLiteral("mass")) ==
+                 a.values.contains(QStringLiteral("balance")))
+        a.error = QStringLiteral("calibrate needs a --mass G for each dose weighed, or --balance "
+                                 "PORT, not both");
     if (a.command == QLatin1String("run") && !a.values.contains(QStringLiteral("rate")))
         a.error = QStringLiteral("run needs --rate ML/MIN");
     if (a.command == QLatin1String("search") &&
