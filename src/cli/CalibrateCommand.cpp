@@ -247,6 +247,11 @@ int CalibrateCommand::exec()
     }
     CalibrationByWeight::Result result =
         CalibrationByWeight::compute(nominal, masses, density, oldPercent);
+    // A balance that read nothing (the dose missed the vessel) leaves nothing to compute.
+    if (!result.ok()) {
+        output.cause(QStringLiteral("calibrate: %1; nothing was sent").arg(result.error));
+        return CliRunner::Refused;
+    }
     QStringList lines;
     for (std::size_t i = 0; i < masses.size(); ++i)
         lines << QStringLiteral("dose %1: %2 g -> %3 ml")
