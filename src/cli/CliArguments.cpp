@@ -3,6 +3,7 @@
 #include "platform/Suggestion.h"
 #include "pump/KeyTable.h"
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -199,11 +200,33 @@ const std::vector<CommandForm> &forms()
          "  --pump NAME=PORT[:ADDRESS]\n"
          "              the port (and address, else --address, else 1) of the program's pump\n"
          "              NAME; once for each pump it names"},
+        {"calibrate",
+         0,
+         0,
+         {"nominal", "mass", "density", "balance", "doses", "balance-timeout"},
+         {"yes"},
+         "calibrate --nominal ML (--mass G... | --balance PORT [--doses N]) [--density G/ML] "
+         "[--yes]",
+         "Calibration by weighing: the masses of up to five doses of the nominal volume, weighed\n"
+         "on a balance, and the fluid's density give the volumes delivered. The pump's\n"
+         "calibration factor (calibration-percent) is read and the new one proposed: the old\n"
+         "times nominal over the mean delivered, in steps of 0.1 %. It is sent only with --yes\n"
+         "or a y typed on a terminal; otherwise the proposal is printed, nothing is sent and the\n"
+         "exit status is 0. A factor outside 80.0 to 120.0 % is refused (exit 1). Every\n"
+         "calibration goes into the journal; 'journal --calibrations' lists them.\n"
+         "  --nominal ML     the volume each dose was asked for, 1.0 to 100.0 ml\n"
+         "  --mass G         a dose's mass in grams; once per dose, five at most\n"
+         "  --balance PORT   dose here and weigh on the balance at PORT (9600 8N1): zeroed\n"
+         "                   before each dose, read once the weight holds after it\n"
+         "  --doses N        how many doses to weigh with --balance, 1 to 5 (default 1)\n"
+         "  --balance-timeout MS  the balance's zero or stable weight at most (default 10000)\n"
+         "  --density G/ML   the fluid's density (default 0.998, water at 20 C)\n"
+         "  --yes            send the new factor without asking"},
         {"journal",
          0,
          1,
          {"pump", "since", "until", "kind", "limit", "file"},
-         {"runs", "csv", "path"},
+         {"runs", "calibrations", "csv", "path"},
          "journal [verify] [--pump ID] [--since TIME] [--until TIME] [--runs] [--csv] ...",
          "Lists what the pumps on this machine did, from every front-end, as its journal keeps\n"
          "it: the newest entries (or runs), oldest first, as a table; --json one object a line,\n"
@@ -217,6 +240,7 @@ const std::vector<CommandForm> &forms()
          "  --until TIME   up to the end of TIME: --until 2026-12-08 takes that whole day\n"
          "  --kind KIND    only this kind: run-start, run-end, setting, refused, link, ...\n"
          "  --runs         runs instead: each run-start with its run-end; an open run shows so\n"
+         "  --calibrations the calibrations instead: masses, mean, old and new factor, sent\n"
          "  --limit N      the newest N (default 50); 0 shows all\n"
          "  --csv          comma-separated values with a header line\n"
          "  --file PATH    read this journal (default $DOSETTA_JOURNAL, else\n"
@@ -277,6 +301,21 @@ QString checkValue(const QString &option, const QString &value)
         const double s = value.toDouble(&ok);
         if (!ok || !(s >= 0.1 && s <= 3600))
             return QStringLiteral("--interval takes seconds from 0.1 to 3600, not \"%1\"")
+                .arg(value);
+    } else if (option == QLatin1String("nominal") || option == QLatin1String("mass") ||
+               option == QLatin1String("density")) {
+        bool ok = false;
+        const double v = value.toDouble(&ok);
+        if (!ok || !std::isfinite(v))
+            return QStringLiteral("--%1 takes a number such as 9.71, not \"%2\"")
+                .arg(option, value);
+    } else if (option == QLatin1String("doses")) {
+        if (!wholeIn(value, 1, 5))
+            return QStringLiteral("--doses takes 1 to 5, not \"%1\"").arg(value);
+    } else if (option == QLatin1String("balance-timeout")) {
+        if (!wholeIn(value, 100, 600000))
+            return QStringLiteral("--balance-timeout takes milliseconds from 100 to 600000, not "
+                                  "\"%1\"")
                 .arg(value);
     } else if (option == QLatin1String("limit")) {
         if (!wholeIn(value, 0, 100000000))
@@ -422,6 +461,13 @@ CliArguments CliArguments::parse(const QStringList &arguments)
     }
     if (a.command == QLatin1String("dispense") && !a.values.contains(QStringLiteral("volume")))
         a.error = QStringLiteral("dispense needs --volume ML");
+    if (a.command == QLatin1String("calibrate") && !a.values.contains(QStringLiteral("nominal")))
+        a.error = QStringLiteral("calibrate needs --nominal ML");
+    else if (a.command == QLatin1String("calibrate") &&
+             a.values.contains(QStringLiteral("mass")) ==
+                 a.values.contains(QStringLiteral("balance")))
+        a.error = QStringLiteral("calibrate needs a --mass G for each dose weighed, or --balance "
+                                 "PORT, not both");
     if (a.command == QLatin1String("run") && !a.values.contains(QStringLiteral("rate")))
         a.error = QStringLiteral("run needs --rate ML/MIN");
     if (a.command == QLatin1String("search") &&
@@ -471,13 +517,16 @@ CliArguments CliArguments::parse(const QStringList &arguments)
                           .arg(a.arguments.first());
         else if (!a.arguments.isEmpty() &&
                  (given("pump") || given("since") || given("until") || given("kind") ||
-                  given("limit") || given("runs") || given("csv")))
+                  given("limit") || given("runs") || given("calibrations") || given("csv")))
             a.error = QStringLiteral("journal verify checks the whole journal: it takes --file "
                                      "and --json only");
         else if (given("csv") && a.json)
             a.error = QStringLiteral("journal: --csv and --json exclude each other");
         else if (given("runs") && given("kind"))
             a.error = QStringLiteral("journal --runs shows runs: --kind belongs to entries");
+        else if (given("calibrations") && (given("kind") || given("runs")))
+            a.error = QStringLiteral("journal --calibrations shows calibrations: --kind and --runs "
+                                     "belong to entries and runs");
     }
     if (a.command == QLatin1String("help") && !a.arguments.isEmpty() &&
         a.arguments.first() != QLatin1String("keys") && formOf(a.arguments.first()) == nullptr)

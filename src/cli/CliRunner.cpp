@@ -1,6 +1,7 @@
 #include "cli/CliRunner.h"
 
 #include "GUI/OperationItem.h"
+#include "cli/CalibrateCommand.h"
 #include "cli/CliPump.h"
 #include "cli/JournalCommand.h"
 #include "cli/ProgramCheckCommand.h"
@@ -135,6 +136,10 @@ int CliRunner::run()
         {QStringLiteral("program"),
          [this] {
              return program();
+         }},
+        {QStringLiteral("calibrate"),
+         [this] {
+             return CalibrateCommand(args, output, *pump).exec();
          }},
         {QStringLiteral("journal"),
          [this] {

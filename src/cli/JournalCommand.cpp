@@ -120,6 +120,8 @@ int JournalCommand::exec()
     }
     if (args.arguments.value(0) == QLatin1String("verify"))
         return verify(reader, path);
+    if (args.flags.contains(QStringLiteral("calibrations")))
+        return calibrations(reader, filter);
     return args.flags.contains(QStringLiteral("runs")) ? runs(reader, filter)
                                                        : list(reader, filter);
 }
@@ -220,6 +222,54 @@ int JournalCommand::runs(JournalReader &reader, const JournalFilter &filter)
                              fieldsText(o.value(QStringLiteral("asked")).toObject())));
     }
     leftOut(more, QStringLiteral("runs"));
+    return CliRunner::Done;
+}
+
+int JournalCommand::calibrations(JournalReader &reader, JournalFilter filter)
+{
+    filter.kind = QLatin1String(JournalEntry::Kind::Calibration);
+    bool more = false;
+    const QVector<JournalEntry> list = reader.entries(filter, &more);
+    if (!reader.problem().isEmpty()) {
+        output.message(reader.problem());
+        return CliRunner::NoAnswer;
+    }
+    const QStringList columns{
+        "nominal_ml", "masses_g",    "density",     "mean_ml", "deviation_percent",
+        "spread_ml",  "old_percent", "new_percent", "sent",    "verdict"};
+    if (list.isEmpty())
+        output.message(QStringLiteral("no calibrations to show"));
+    else if (!output.json())
+        output.result({}, csv ? csvLine(QStringList{"time", "pump", "origin", "who"} + columns)
+                              : cell("TIME (UTC)", 24) + cell("PUMP", 14) + cell("ORIGIN", 7) +
+                                    cell("WHO", 10) + cell("NOMINAL", 9) + cell("MEAN", 9) +
+                                    cell("DEV %", 7) + cell("OLD %", 6) + cell("NEW %", 6) +
+                                    cell("SENT", 5) + "MASSES");
+    for (const JournalEntry &e : list) {
+        if (CliOutput::readerGone())
+            return RunLoop::ReaderGone;
+        const auto text = [&e](const QString &name) {
+            const QJsonValue value = e.fields.value(name);
+            return value.isString() ? value.toString() : jsonText(value);
+        };
+        if (csv) {
+            QStringList cells{JournalTime::format(e.timeMs), e.pump, e.origin, e.who};
+            for (const QString &name : columns)
+                cells << text(name);
+            output.result({}, csvLine(cells));
+            continue;
+        }
+        output.result(
+            e.toJson(),
+            row(cell(JournalTime::format(e.timeMs), 24) + cell(e.pump, 14) + cell(e.origin, 7) +
+                cell(e.who, 10) + cell(text(QStringLiteral("nominal_ml")), 9) +
+                cell(text(QStringLiteral("mean_ml")), 9) +
+                cell(text(QStringLiteral("deviation_percent")), 7) +
+                cell(text(QStringLiteral("old_percent")), 6) +
+                cell(text(QStringLiteral("new_percent")), 6) +
+                cell(text(QStringLiteral("sent")), 5) + text(QStringLiteral("masses_g"))));
+    }
+    leftOut(more, QStringLiteral("calibrations"));
     return CliRunner::Done;
 }
 

@@ -22,6 +22,7 @@ public:
 private:
     int list(JournalReader &reader, const JournalFilter &filter);
     int runs(JournalReader &reader, const JournalFilter &filter);
+    int calibrations(JournalReader &reader, JournalFilter filter);
     int verify(JournalReader &reader, const QString &path);
     void leftOut(bool more, const QString &what) const;
 

@@ -28,7 +28,7 @@ _dosetta_cli()
     local cur prev words cword split
     _init_completion -s || return
 
-    local commands="ports search status get set start stop pause prime dispense run watch raw serve sila program journal help"
+    local commands="ports search status get set start stop pause prime dispense run watch raw serve sila program calibrate journal help"
     local globals="--port --address --json --timeout --help --version"
 
     case $prev in
@@ -97,6 +97,9 @@ _dosetta_cli()
         search) COMPREPLY=($(compgen -W "--from --to --help" -- "$cur")) ;;
         dispense) COMPREPLY=($(compgen -W "--volume --rate --wait --help" -- "$cur")) ;;
         run) COMPREPLY=($(compgen -W "--rate --for --wait --help" -- "$cur")) ;;
+        calibrate)
+            COMPREPLY=($(compgen -W "--nominal --mass --density --balance --doses
+                --balance-timeout --yes --help" -- "$cur")) ;;
         watch) COMPREPLY=($(compgen -W "--interval --count --csv --help" -- "$cur")) ;;
         serve)
             COMPREPLY=($(compgen -W "--broker --id --topic-prefix --username --password-file
@@ -127,7 +130,7 @@ _dosetta_cli()
             if [[ $cur == -* && " ${words[*]:i+1:cword-i-1} " == *" verify "* ]]; then
                 COMPREPLY=($(compgen -W "--file --help" -- "$cur"))
             elif [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W "--pump --since --until --kind --runs --limit --csv
+                COMPREPLY=($(compgen -W "--pump --since --until --kind --runs --calibrations --limit --csv
                     --file --path --help" -- "$cur"))
             else
                 COMPREPLY=($(compgen -W "verify" -- "$cur"))

@@ -335,8 +335,12 @@ void PumpModelTest::pauseResumeStop()
     QCOMPARE(send("KY0", 13000), ack);
     QCOMPARE(send("?TV", 20000), data("00007000"));
     QCOMPARE(send("?TT", 20000), data("00000700"));
+    QCOMPARE(pump.moving(20000), false);
     QCOMPARE(send("KY1", 20000), ack); // a new run counts from zero
     QCOMPARE(send("?TV", 21000), data("00001000"));
+    // A balance under the outlet holds both runs, and sees no motion during the pause.
+    QCOMPARE(pump.deliveredVolume(21000), std::int64_t(8000));
+    QCOMPARE(pump.moving(21000), true);
 }
 
 // ---- Status words ----

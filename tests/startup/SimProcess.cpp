@@ -34,7 +34,18 @@ bool SimProcess::start()
         process.waitForReadyRead(100);
     }
     path = QString::fromLocal8Bit(process.readLine()).trimmed();
-    return path.startsWith(QLatin1String("/dev/"));
+    if (!path.startsWith(QLatin1String("/dev/")))
+        return false;
+    // A balance's device comes on the second line.
+    if (!extraArguments.contains(QStringLiteral("--balance")))
+        return true;
+    while (!process.canReadLine() && !deadline.hasExpired()) {
+        if (process.state() != QProcess::Running)
+            return false;
+        process.waitForReadyRead(100);
+    }
+    balance = QString::fromLocal8Bit(process.readLine()).trimmed();
+    return balance.startsWith(QLatin1String("/dev/"));
 }
 
 void SimProcess::stop()

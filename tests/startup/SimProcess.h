@@ -25,6 +25,8 @@ public:
     void stop();
 
     QString devicePath() const { return path; }
+    // With --balance among the extra options: the balance's device.
+    QString balancePath() const { return balance; }
     int address() const { return pumpAddress; }
     // Everything logged so far.
     std::vector<SimLog::Entry> log();
@@ -39,5 +41,6 @@ private:
     int pumpAddress;
     QStringList extraArguments;
     QString path;
+    QString balance;
     QByteArray logText;
 };

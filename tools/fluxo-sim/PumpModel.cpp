@@ -309,7 +309,18 @@ void PumpModel::startRun(bool prime, std::int64_t nowMs)
     }
     priming = prime;
     settings["MP"] = 0;
+    earlierRunsVolume += run.volume(nowMs);
     run.start(plan, nowMs);
+}
+
+std::int64_t PumpModel::deliveredVolume(std::int64_t nowMs) const
+{
+    return earlierRunsVolume + run.volume(nowMs);
+}
+
+bool PumpModel::moving(std::int64_t nowMs) const
+{
+    return run.state(nowMs) == DosingRun::State::Dosing;
 }
 
 int PumpModel::statusWord(int group, std::int64_t nowMs) const

@@ -34,6 +34,10 @@ public:
     int address() const;
     PumpType type() const;
     int statusWord(int group, std::int64_t nowMs) const;
+    // Everything delivered since the model was made, in thousandths of a ml: what a balance
+    // under the outlet would hold. Unlike the pump's own count it survives a new start.
+    std::int64_t deliveredVolume(std::int64_t nowMs) const;
+    bool moving(std::int64_t nowMs) const;
 
 private:
     Reply obey(const std::string &body, std::int64_t nowMs);
@@ -48,6 +52,7 @@ private:
     Faults currentFaults;
     std::map<std::string, long> settings;
     DosingRun run;
+    std::int64_t earlierRunsVolume = 0;
     bool priming = false;
     std::mt19937 random;
 };

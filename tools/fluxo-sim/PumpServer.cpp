@@ -209,6 +209,14 @@ void PumpServer::wake()
         auto written = ::write(wakeFds[1], &byte, 1);
 }
 
+void PumpServer::delivery(std::int64_t *volume, bool *moving) const
+{
+    std::lock_guard<std::mutex> lock(modelMutex);
+    const std::int64_t now = pumpMs(nowUs());
+    *volume = model.deliveredVolume(now);
+    *moving = model.moving(now);
+}
+
 bool PumpServer::openLine(std::string *error)
 {
     int master = -1;

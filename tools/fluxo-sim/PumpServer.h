@@ -47,6 +47,8 @@ public:
     std::vector<LogEntry> log() const; // the last maxLog entries
     void clearLog();
     std::int64_t elapsedMs() const; // on the log's clock
+    // What the pump delivered so far (thousandths of a ml) and whether its motor turns now.
+    void delivery(std::int64_t *volume, bool *moving) const;
 
     static constexpr std::size_t maxLog = 5000;
     static constexpr std::size_t maxPending = 16; // frames waiting for their answer

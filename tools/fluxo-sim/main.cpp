@@ -1,4 +1,5 @@
 // fluxo-sim: a simulated FLUXO dosing pump on a pseudo-terminal.
+#include "BalanceServer.h"
 #include "ControlCommand.h"
 #include "PumpServer.h"
 
@@ -41,6 +42,11 @@ const char usage[] =
     "  --link PATH       keep a symbolic link PATH to the current device; gone while hung up,\n"
     "                    removed on exit\n"
     "  --seed N          seed for the random share of noise and dropped answers (default 1)\n"
+    "  --balance         a balance under the outlet on a pseudo-terminal of its own, its device\n"
+    "                    on the second line: S, SI and Z at 9600 8N1, CR LF; it weighs what\n"
+    "                    the pump delivered since its last zero\n"
+    "  --balance-density G/ML  the fluid's density it weighs with (default 0.998)\n"
+    "  --balance-noise G the noise on every weight, either side (default 0.0005)\n"
     "  --silent          start deaf and mute                 (same as: silent on)\n"
     "  --badlrc          start with wrong check characters   (badlrc on)\n"
     "  --nullrc          start with NUL check characters     (nullrc on)\n"
@@ -64,6 +70,8 @@ struct Settings
     ServerOptions server;
     std::vector<std::string> faultCommands;
     bool log = false;
+    bool balance = false;
+    BalanceServer::Options balanceOptions;
 };
 
 bool toLong(const std::string &text, long min, long max, long &value)
@@ -80,9 +88,10 @@ bool toLong(const std::string &text, long min, long max, long &value)
 // Returns an empty string on success, else the one-line complaint.
 std::string parseArguments(int argc, char **argv, Settings &settings, bool &help, bool &version)
 {
-    const std::vector<std::string> withValue = {"--address", "--type",    "--baud",  "--turnaround",
-                                                "--link",    "--seed",    "--speed", "--noise",
-                                                "--drop",    "--trickle", "--error", "--fault"};
+    const std::vector<std::string> withValue = {
+        "--address",         "--type",         "--baud", "--turnaround", "--link",  "--seed",
+        "--speed",           "--noise",        "--drop", "--trickle",    "--error", "--fault",
+        "--balance-density", "--balance-noise"};
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         std::string value;
@@ -139,6 +148,16 @@ std::string parseArguments(int argc, char **argv, Settings &settings, bool &help
             if (value.empty())
                 return bad;
             s.linkPath = value;
+        } else if (option == "--balance") {
+            settings.balance = true;
+        } else if (option == "--balance-density" || option == "--balance-noise") {
+            char *end = nullptr;
+            const double v = std::strtod(value.c_str(), &end);
+            const bool density = option == "--balance-density";
+            if (value.empty() || *end != '\0' ||
+                !(density ? v >= 0.1 && v <= 25 : v >= 0 && v <= 1))
+                return bad + (density ? " (0.1-25 g/ml)" : " (0-1 g)");
+            (density ? settings.balanceOptions.density : settings.balanceOptions.noiseG) = v;
         } else if (option == "--fast") {
             s.fast = true;
         } else if (option == "--log") {
@@ -250,12 +269,26 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "fluxo-sim: %s\n", error.c_str());
         return 1;
     }
+    // The balance's device follows the pump's first line.
+    BalanceServer balance(settings.balanceOptions, [&server](std::int64_t *volume, bool *moving) {
+        server.delivery(volume, moving);
+    });
+    if (settings.balance) {
+        if (!balance.start(&error)) {
+            std::fprintf(stderr, "fluxo-sim: balance: %s\n", error.c_str());
+            server.stop();
+            return 1;
+        }
+        std::printf("%s\n", balance.devicePath().c_str());
+        std::fflush(stdout);
+    }
     std::thread commands(readCommands, std::ref(server));
 
     int signal = 0;
     sigwait(&signals, &signal);
     finished = true;
     commands.join();
+    balance.stop();
     server.stop();
     return 0;
 }
