@@ -9,6 +9,7 @@
 #include "cli/ServeCommand.h"
 #include "cli/SilaCommand.h"
 #include "cli/Suggestion.h"
+#include "cli/TotalsCommand.h"
 #include "cli/WatchCommand.h"
 #include "serial/PortCatalog.h"
 
@@ -138,6 +139,20 @@ int CliRunner::run()
         {QStringLiteral("journal"),
          [this] {
              return JournalCommand(args, output).exec();
+         }},
+        {QStringLiteral("totals"),
+         [this] {
+             return TotalsCommand(args, output).totals();
+         }},
+        {QStringLiteral("service"),
+         [this] {
+             QString id = args.values.value(QStringLiteral("pump"));
+             int exit = Done;
+             if (id.isEmpty() && !pump->choose(&exit))
+                 return exit;
+             if (id.isEmpty())
+                 id = QStringLiteral("%1:%2").arg(pump->port()).arg(pump->address());
+             return TotalsCommand(args, output).serviceDone(id);
          }},
         {QStringLiteral("sila"),
          [this] {
