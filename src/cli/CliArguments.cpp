@@ -87,7 +87,7 @@ const std::vector<CommandForm> &forms()
          0,
          {"broker", "id", "topic-prefix", "username", "password-file", "ca-file", "cert-file",
           "key-file", "config", "sila", "sila-cert", "sila-key", "sila-name", "sila-client-ca",
-          "sila-allow-control-for"},
+          "sila-allow-control-for", "service-volume-ml", "service-hours"},
          {"allow-control", "no-allow-control", "allow-config", "no-allow-config", "ha-discovery",
           "sila-insecure", "sila-allow-control", "sila-no-allow-control", "sila-allow-config",
           "sila-no-allow-config", "sila-no-discovery", "sila-allow-anyone", "stop-left"},
@@ -116,6 +116,9 @@ const std::vector<CommandForm> &forms()
          "  --no-allow-control, --no-allow-config\n"
          "                        refuse them although the configuration file allows them\n"
          "  --ha-discovery        announce the pump to Home Assistant\n"
+         "  --service-volume-ml ML, --service-hours H\n"
+         "                        service_due in the state once the pump delivered this much\n"
+         "                        or ran this long since its last service (dosetta-cli totals)\n"
          "  --sila HOST:PORT      also serve the pump as a SiLA 2 server there; the options\n"
          "                        of 'help sila' apply to it prefixed --sila-:\n"
          "  --sila-insecure, --sila-cert FILE, --sila-key FILE, --sila-name NAME,\n"
