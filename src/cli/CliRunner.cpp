@@ -11,7 +11,11 @@
 #include "cli/Suggestion.h"
 #include "cli/TotalsCommand.h"
 #include "cli/WatchCommand.h"
+#include "journal/JournalReader.h"
+#include "journal/JournalStore.h"
 #include "serial/PortCatalog.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 #include <functional>
@@ -246,6 +250,26 @@ int CliRunner::status()
             return pump->silent(key.name);
         add(object, KeyTable::fields(key, session.items()));
         lines << QStringLiteral("%1: %2").arg(key.name, KeyTable::text(key, session.items()));
+    }
+    // The journal's totals beside what the pump said; left out when it cannot be read.
+    JournalReader reader(JournalStore::defaultPath());
+    const QString id = QStringLiteral("%1:%2").arg(pump->port()).arg(pump->address());
+    const QVector<JournalTotals> totals =
+        QFileInfo(JournalStore::defaultPath()).isFile() && reader.open() ? reader.totals(id)
+                                                                         : QVector<JournalTotals>();
+    if (reader.problem().isEmpty() && QFileInfo(JournalStore::defaultPath()).isFile()) {
+        JournalTotals t = totals.value(0);
+        t.pump = id;
+        const JournalTotals::Thresholds limits = TotalsCommand::thresholds(args);
+        QJsonObject o = t.toJson(limits);
+        object.insert(QStringLiteral("service_due"), o.take(QStringLiteral("service_due")));
+        object.insert(QStringLiteral("totals"), o);
+        lines << QStringLiteral("total: %1 ml, %2 h")
+                     .arg(t.volumeMl, 0, 'f', 3)
+                     .arg(t.hours, 0, 'f', 2);
+        const QJsonValue due = t.serviceDueValue(limits);
+        if (!due.isNull())
+            lines << QStringLiteral("service due: %1").arg(due.toBool() ? "yes" : "no");
     }
     output.result(object, lines.join(QLatin1Char('\n')));
     return pump->errorsIn(KeyTable::key(QStringLiteral("errors")));
