@@ -36,7 +36,14 @@ const std::vector<CommandForm> &forms()
          {},
          "search [--from A] [--to B]",
          "Asks addresses A to B (default {addresses}) and prints those that answer."},
-        {"status", 0, 0, {}, {}, "status", "Reads every value the window polls, once."},
+        {"status",
+         0,
+         0,
+         {"service-volume-ml", "service-hours"},
+         {},
+         "status [--service-volume-ml ML] [--service-hours H]",
+         "Reads every value the window polls, once; with the journal readable, the pump's\n"
+         "totals from it too, and service_due against the thresholds given (as for totals)."},
         {"get", 1, 64, {}, {}, "get KEY...", "Reads the named values ('help keys' lists them)."},
         {"set",
          2,
@@ -88,7 +95,7 @@ const std::vector<CommandForm> &forms()
          0,
          {"broker", "id", "topic-prefix", "username", "password-file", "ca-file", "cert-file",
           "key-file", "config", "sila", "sila-cert", "sila-key", "sila-name", "sila-client-ca",
-          "sila-allow-control-for"},
+          "sila-allow-control-for", "service-volume-ml", "service-hours"},
          {"allow-control", "no-allow-control", "allow-config", "no-allow-config", "ha-discovery",
           "sila-insecure", "sila-allow-control", "sila-no-allow-control", "sila-allow-config",
           "sila-no-allow-config", "sila-no-discovery", "sila-allow-anyone", "stop-left"},
@@ -117,6 +124,9 @@ const std::vector<CommandForm> &forms()
          "  --no-allow-control, --no-allow-config\n"
          "                        refuse them although the configuration file allows them\n"
          "  --ha-discovery        announce the pump to Home Assistant\n"
+         "  --service-volume-ml ML, --service-hours H\n"
+         "                        service_due in the state once the pump delivered this much\n"
+         "                        or ran this long since its last service (dosetta-cli totals)\n"
          "  --sila HOST:PORT      also serve the pump as a SiLA 2 server there; the options\n"
          "                        of 'help sila' apply to it prefixed --sila-:\n"
          "  --sila-insecure, --sila-cert FILE, --sila-key FILE, --sila-name NAME,\n"
@@ -246,6 +256,29 @@ const std::vector<CommandForm> &forms()
          "  --file PATH    read this journal (default $DOSETTA_JOURNAL, else\n"
          "                 $XDG_STATE_HOME/dosetta/journal.sqlite, ~/.local/state if unset)\n"
          "  --path         print the journal's path and end"},
+        {"totals",
+         0,
+         0,
+         {"pump", "file", "service-volume-ml", "service-hours"},
+         {},
+         "totals [--pump ID] [--service-volume-ml ML] [--service-hours H] [--file PATH]",
+         "Per pump, from the journal: the runs that ended, the volume they delivered and the\n"
+         "hours they ran, over its life and since its last service, and whether a service is\n"
+         "due. It only reads the journal; no port is needed.\n"
+         "  --pump ID              only this pump\n"
+         "  --service-volume-ml ML a service is due at this volume since the last one\n"
+         "  --service-hours H      a service is due at these running hours since the last one\n"
+         "  --file PATH            read this journal (default as for journal)"},
+        {"service",
+         1,
+         1,
+         {"pump", "part", "file"},
+         {},
+         "service done [--pump ID] [--part diaphragm|valves] [--file PATH]",
+         "Records in the journal that the pump was serviced, by this user: totals counts\n"
+         "again from here. The pump is --pump ID as the journal names it, else the chosen\n"
+         "port and address (PORT:ADDRESS); no port is opened.\n"
+         "  --part P       what was serviced: diaphragm or valves"},
         {"help",
          0,
          1,
@@ -320,6 +353,15 @@ QString checkValue(const QString &option, const QString &value)
     } else if (option == QLatin1String("limit")) {
         if (!wholeIn(value, 0, 100000000))
             return QStringLiteral("--limit takes a whole number, 0 for all, not \"%1\"").arg(value);
+    } else if (option == QLatin1String("service-volume-ml") ||
+               option == QLatin1String("service-hours")) {
+        bool ok = false;
+        const double v = value.toDouble(&ok);
+        if (!ok || !(v > 0 && v <= 1e12))
+            return QStringLiteral("--%1 takes a number above 0, not \"%2\"").arg(option, value);
+    } else if (option == QLatin1String("part")) {
+        if (value != QLatin1String("diaphragm") && value != QLatin1String("valves"))
+            return QStringLiteral("--part takes diaphragm or valves, not \"%1\"").arg(value);
     } else if (value.isEmpty()) {
         return QStringLiteral("--%1 needs a value").arg(option);
     }
@@ -528,6 +570,9 @@ CliArguments CliArguments::parse(const QStringList &arguments)
             a.error = QStringLiteral("journal --calibrations shows calibrations: --kind and --runs "
                                      "belong to entries and runs");
     }
+    if (a.command == QLatin1String("service") && a.arguments.first() != QLatin1String("done"))
+        a.error = QStringLiteral("service: unknown action \"%1\"; it takes done")
+                      .arg(a.arguments.first());
     if (a.command == QLatin1String("help") && !a.arguments.isEmpty() &&
         a.arguments.first() != QLatin1String("keys") && formOf(a.arguments.first()) == nullptr)
         a.error = QStringLiteral("no help for \"%1\"").arg(a.arguments.first());

@@ -9,10 +9,15 @@
 #include "cli/RunCommands.h"
 #include "cli/ServeCommand.h"
 #include "cli/SilaCommand.h"
+#include "cli/TotalsCommand.h"
 #include "cli/WatchCommand.h"
+#include "journal/JournalReader.h"
+#include "journal/JournalStore.h"
 #include "platform/Suggestion.h"
 #include "pump/ModelLimits.h"
 #include "serial/PortCatalog.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 #include <functional>
@@ -145,6 +150,20 @@ int CliRunner::run()
          [this] {
              return JournalCommand(args, output).exec();
          }},
+        {QStringLiteral("totals"),
+         [this] {
+             return TotalsCommand(args, output).totals();
+         }},
+        {QStringLiteral("service"),
+         [this] {
+             QString id = args.values.value(QStringLiteral("pump"));
+             int exit = Done;
+             if (id.isEmpty() && !pump->choose(&exit))
+                 return exit;
+             if (id.isEmpty())
+                 id = QStringLiteral("%1:%2").arg(pump->port()).arg(pump->address());
+             return TotalsCommand(args, output).serviceDone(id);
+         }},
         {QStringLiteral("sila"),
          [this] {
              return SilaCommand(args, output, *pump).exec();
@@ -237,6 +256,26 @@ int CliRunner::status()
             return pump->silent(key.name);
         add(object, KeyTable::fields(key, session.items()));
         lines << QStringLiteral("%1: %2").arg(key.name, KeyTable::text(key, session.items()));
+    }
+    // The journal's totals beside what the pump said; left out when it cannot be read.
+    JournalReader reader(JournalStore::defaultPath());
+    const QString id = QStringLiteral("%1:%2").arg(pump->port()).arg(pump->address());
+    const QVector<JournalTotals> totals =
+        QFileInfo(JournalStore::defaultPath()).isFile() && reader.open() ? reader.totals(id)
+                                                                         : QVector<JournalTotals>();
+    if (reader.problem().isEmpty() && QFileInfo(JournalStore::defaultPath()).isFile()) {
+        JournalTotals t = totals.value(0);
+        t.pump = id;
+        const JournalTotals::Thresholds limits = TotalsCommand::thresholds(args);
+        QJsonObject o = t.toJson(limits);
+        object.insert(QStringLiteral("service_due"), o.take(QStringLiteral("service_due")));
+        object.insert(QStringLiteral("totals"), o);
+        lines << QStringLiteral("total: %1 ml, %2 h")
+                     .arg(t.volumeMl, 0, 'f', 3)
+                     .arg(t.hours, 0, 'f', 2);
+        const QJsonValue due = t.serviceDueValue(limits);
+        if (!due.isNull())
+            lines << QStringLiteral("service due: %1").arg(due.toBool() ? "yes" : "no");
     }
     output.result(object, lines.join(QLatin1Char('\n')));
     return pump->errorsIn(KeyTable::key(QStringLiteral("errors")));

@@ -265,6 +265,51 @@ QStringList JournalReader::pumps(int max)
     return names;
 }
 
+QVector<JournalTotals> JournalReader::totals(const QString &pump)
+{
+    // The newest service of each pump splits its runs in two: a run that ended in the same
+    // millisecond counts before it. A count that is not a number adds nothing. The kinds are
+    // our own constants, written into the statement: SQLite counts each "?" once.
+    const QString runEnd = QStringLiteral("'%1'").arg(QLatin1String(JournalEntry::Kind::RunEnd));
+    const QString service = QStringLiteral("'%1'").arg(QLatin1String(JournalEntry::Kind::Service));
+    const QString volume = QStringLiteral("json_extract(e.fields, '$.%1')")
+                               .arg(QLatin1String(JournalRun::Field::VolumeMl));
+    const QString seconds = QStringLiteral("json_extract(e.fields, '$.%1')")
+                                .arg(QLatin1String(JournalRun::Field::Seconds));
+    const QString after =
+        QStringLiteral("e.kind = %1 AND (s.at IS NULL OR e.time_ms > s.at)").arg(runEnd);
+    QString sql =
+        QStringLiteral(
+            "SELECT substr(e.pump, 1, %1), sum(e.kind = %2), "
+            "total(CASE WHEN e.kind = %2 THEN %4 END), total(CASE WHEN e.kind = %2 THEN %5 END), "
+            "total(CASE WHEN %6 THEN %4 END), total(CASE WHEN %6 THEN %5 END), max(s.at), "
+            "(SELECT substr(json_extract(fields, '$.part'), 1, %1) FROM entries WHERE kind = %3 "
+            "AND pump = e.pump ORDER BY time_ms DESC, seq DESC LIMIT 1) "
+            "FROM entries e LEFT JOIN (SELECT pump, max(time_ms) AS at FROM entries "
+            "WHERE kind = %3 GROUP BY pump) s ON s.pump = e.pump WHERE e.kind IN (%2, %3)")
+            .arg(QString::number(JournalStore::MaxText), runEnd, service, volume, seconds, after);
+    QVariantList values;
+    if (!pump.isEmpty()) {
+        sql += QStringLiteral(" AND e.pump = ?");
+        values << pump;
+    }
+    QVector<JournalTotals> list;
+    query(sql + QStringLiteral(" GROUP BY e.pump ORDER BY e.pump"), values, [&list](QSqlQuery &q) {
+        JournalTotals t;
+        t.pump = q.value(0).toString();
+        t.runs = q.value(1).toLongLong();
+        t.volumeMl = q.value(2).toDouble();
+        t.hours = q.value(3).toDouble() / 3600.0;
+        t.sinceServiceVolumeMl = q.value(4).toDouble();
+        t.sinceServiceHours = q.value(5).toDouble() / 3600.0;
+        t.lastServiceMs = q.value(6).toLongLong();
+        t.lastServicePart = q.value(7).toString();
+        list << t;
+        return true;
+    });
+    return list;
+}
+
 JournalVerdict JournalReader::verify()
 {
     using P = JournalVerdict::Problem;

@@ -3,6 +3,7 @@
 #include "journal/JournalEntry.h"
 #include "journal/JournalFilter.h"
 #include "journal/JournalRun.h"
+#include "journal/JournalTotals.h"
 #include "journal/JournalVerdict.h"
 
 #include <QString>
@@ -48,6 +49,9 @@ public:
     qint64 count(const JournalFilter &filter);
     // The pumps named in the journal, sorted, at most max of them: one index look-up each.
     QStringList pumps(int max);
+    // Each pump's totals (only this one's with a pump given), sorted by pump: one aggregate
+    // query over the run-end and service entries, through the kind index.
+    QVector<JournalTotals> totals(const QString &pump = QString());
     // Walks the whole chain from the first entry.
     JournalVerdict verify();
 

@@ -87,7 +87,16 @@ bool BridgeOptions::take(const QString &key, const QString &value, const QString
         return File::flag(key, value, &allowConfig, why);
     else if (key == QLatin1String("ha-discovery"))
         return File::flag(key, value, &haDiscovery, why);
-    else
+    else if (key == QLatin1String("service-volume-ml") || key == QLatin1String("service-hours")) {
+        bool ok = false;
+        const double limit = value.toDouble(&ok);
+        if (!ok || !(limit > 0 && limit <= 1e12)) {
+            *why = QStringLiteral("%1 takes a number above 0, not \"%2\"").arg(key, value);
+            return false;
+        }
+        (key == QLatin1String("service-hours") ? serviceLimits.hours : serviceLimits.volumeMl) =
+            limit;
+    } else
         return false;
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "journal/JournalTotals.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -20,13 +22,16 @@ public:
     bool allowControl = false; // running and the dosing values
     bool allowConfig = false;  // every other setting: address, inputs, calibration, ...
     bool haDiscovery = false;
+    // A service is due at this volume or these running hours since the last one.
+    JournalTotals::Thresholds serviceLimits;
     // The pump line, for a bridge started from its file alone (a service); the command line's
     // --port and --address win.
     QString port;
     int address = -1;
 
     // Keys: port, address, broker, id, topic-prefix, username, password, password-file, ca-file,
-    // cert-file, key-file, allow-control, allow-config, ha-discovery (yes/no, true/false, on/off,
+    // cert-file, key-file, allow-control, allow-config, service-volume-ml, service-hours (numbers
+    // above 0), ha-discovery (yes/no, true/false, on/off,
     // 1/0). '#' starts a comment line. False, with the file, line and reason, on anything else.
     bool readConfig(const QString &path, QString *error);
     // One of those keys but port and address, from file (named when it holds a password). False

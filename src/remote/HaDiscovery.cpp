@@ -181,6 +181,29 @@ std::vector<std::pair<QString, QByteArray>> HaDiscovery::configs(const TopicName
           {QStringLiteral("json_attributes_topic"), topics.state()},
           {QStringLiteral("json_attributes_template"),
            QStringLiteral("{{ {'%1': value_json.%1 or []} | tojson }}").arg(errors.output)}}});
+    // The pump's life from the journal: they only grow, until its journal starts afresh.
+    add({"sensor",
+         "total_volume",
+         "Total volume",
+         false,
+         {{QStringLiteral("value_template"), QStringLiteral("{{ value_json.total_volume_ml }}")},
+          {QStringLiteral("unit_of_measurement"), QStringLiteral("mL")},
+          {QStringLiteral("device_class"), QStringLiteral("volume")},
+          {QStringLiteral("state_class"), QStringLiteral("total_increasing")}}});
+    add({"sensor",
+         "total_hours",
+         "Running hours",
+         false,
+         {{QStringLiteral("value_template"), QStringLiteral("{{ value_json.total_hours }}")},
+          {QStringLiteral("unit_of_measurement"), QStringLiteral("h")},
+          {QStringLiteral("state_class"), QStringLiteral("total_increasing")}}});
+    add({"binary_sensor",
+         "service_due",
+         "Service due",
+         false,
+         {{QStringLiteral("device_class"), QStringLiteral("problem")},
+          {QStringLiteral("value_template"),
+           QStringLiteral("{{ 'ON' if value_json.service_due else 'OFF' }}")}}});
     // Available while the bridge runs, so that a pump that stopped answering shows as off.
     add({"binary_sensor",
          "link",

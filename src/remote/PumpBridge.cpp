@@ -1,6 +1,7 @@
 #include "remote/PumpBridge.h"
 
 #include "journal/Journal.h"
+#include "journal/JournalReader.h"
 #include "program/ProgramRunner.h"
 #include "pump/AttachTable.h"
 #include "pump/KeyTable.h"
@@ -99,6 +100,7 @@ PumpBridge::PumpBridge(const BridgeOptions &bridgeOptions, const QString &pumpId
     if (Journal *journal = pump.journal())
         connect(journal, &Journal::written, this, &PumpBridge::publishJournal,
                 Qt::QueuedConnection);
+    readTotals();
 }
 
 PumpBridge::~PumpBridge()
@@ -240,7 +242,15 @@ void PumpBridge::claimGranted()
 
 void PumpBridge::sample(const ProcessSample &sample)
 {
-    const QJsonObject state = SampleJson::object(sample, startMs);
+    QJsonObject state = SampleJson::object(sample, startMs);
+    state.insert(QStringLiteral("total_volume_ml"),
+                 totals ? totals->toJson(options.serviceLimits).value(QStringLiteral("volume_ml"))
+                        : QJsonValue());
+    state.insert(QStringLiteral("total_hours"),
+                 totals ? totals->toJson(options.serviceLimits).value(QStringLiteral("hours"))
+                        : QJsonValue());
+    state.insert(QStringLiteral("service_due"),
+                 totals ? totals->serviceDueValue(options.serviceLimits) : QJsonValue());
     lastState = QJsonDocument(state).toJson(QJsonDocument::Compact);
     if (!publishing())
         return;
@@ -672,8 +682,26 @@ void PumpBridge::runAnswer(const ProgramStatus &status, bool started)
            refused ? answerText(BusinessLogic::AnswerOutcome::Nak) : QString(), error, fields);
 }
 
+void PumpBridge::readTotals()
+{
+    Journal *journal = pump.journal();
+    if (journal == nullptr)
+        return;
+    // One aggregate query over the journal's kind index: no row is held in memory.
+    JournalReader reader(journal->path());
+    const QVector<JournalTotals> list = reader.totals(pump.pumpId());
+    if (!reader.problem().isEmpty())
+        return;
+    JournalTotals t = list.value(0);
+    t.pump = pump.pumpId();
+    totals = t;
+}
+
 void PumpBridge::publishJournal(const JournalEntry &entry)
 {
+    if (entry.pump == pump.pumpId() && (entry.kind == QLatin1String(JournalEntry::Kind::RunEnd) ||
+                                        entry.kind == QLatin1String(JournalEntry::Kind::Service)))
+        readTotals();
     if (!publishing() || entry.pump != pump.pumpId())
         return;
     client->publish(names.journal(), QJsonDocument(entry.toJson()).toJson(QJsonDocument::Compact),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "journal/JournalTotals.h"
 #include "platform/RepeatedLine.h"
 #include "pump/DosingPlan.h"
 #include "pump/KeyTable.h"
@@ -156,6 +157,8 @@ private:
     // The refusal with the error flags the pump reports, read right after it.
     void refusal(const Waiting &w, const Answer &flags);
     QByteArray info() const;
+    // The pump's totals read again from the journal: after a run ended or a service.
+    void readTotals();
 
     BridgeOptions options;
     QString id;
@@ -188,5 +191,6 @@ private:
     std::vector<std::pair<RemoteRequest, QString>> programStops;
     bool leaving = false;
     std::optional<PendingRun> pendingRun;
-    QTimer programTimer; // the newest status, once the throttle lets it go
+    QTimer programTimer;                 // the newest status, once the throttle lets it go
+    std::optional<JournalTotals> totals; // none without a readable journal
 };

@@ -91,6 +91,8 @@ QStringList PumpPlan::keys()
             QStringLiteral("allow-control"),
             QStringLiteral("allow-config"),
             QStringLiteral("ha-discovery"),
+            QStringLiteral("service-volume-ml"),
+            QStringLiteral("service-hours"),
             QStringLiteral("sila"),
             QStringLiteral("sila-insecure"),
             QStringLiteral("sila-cert"),

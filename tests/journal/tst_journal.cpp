@@ -120,6 +120,8 @@ private slots:
     void filters_data();
     void filters();
     void openRunsOfAnOwner();
+    void totals_data();
+    void totals();
     void unwritable_data();
     void unwritable();
 };
@@ -425,6 +427,81 @@ void tst_Journal::openRunsOfAnOwner()
     QCOMPARE(ids("bridge", {}), QStringLiteral("r1 r5"));
     QCOMPARE(ids("bridge", "client-7"), QStringLiteral("r5"));
     QCOMPARE(ids("sila", {}), QString());
+}
+
+void tst_Journal::totals_data()
+{
+    QTest::addColumn<QString>("pump");
+    QTest::addColumn<double>("volumeLimit");
+    QTest::addColumn<double>("hoursLimit");
+    // runs life-ml life-h since-ml since-h last-service part due: as JSON
+    QTest::addColumn<QString>("expected");
+    const QString a = R"({"pump":"A","runs":4,"volume_ml":17.75,"hours":2.5,)"
+                      R"("since_service":{"volume_ml":2.5,"hours":1},)"
+                      R"("last_service_ms":1796825052926,"last_service_part":"diaphragm",)";
+    QTest::newRow("no threshold: not known") << "A" << 0.0 << 0.0 << a + R"("service_due":null})";
+    QTest::newRow("volume reached at the threshold")
+        << "A" << 2.5 << 0.0 << a + R"("service_due":true})";
+    QTest::newRow("volume a drop short, hours short")
+        << "A" << 2.501 << 1.5 << a + R"("service_due":false})";
+    QTest::newRow("hours reached, volume not")
+        << "A" << 100.0 << 1.0 << a + R"("service_due":true})";
+    QTest::newRow("never serviced: the life counts")
+        << "B" << 3.0 << 0.0
+        << R"({"pump":"B","runs":1,"volume_ml":3,"hours":0.1,"since_service":{"volume_ml":3,)"
+           R"("hours":0.1},"last_service_ms":null,"last_service_part":null,"service_due":true})";
+    QTest::newRow("serviced, never run")
+        << "C" << 1.0 << 1.0
+        << R"({"pump":"C","runs":0,"volume_ml":0,"hours":0,"since_service":{"volume_ml":0,)"
+           R"("hours":0},"last_service_ms":1796825049927,"last_service_part":null,)"
+           R"("service_due":false})";
+    QTest::newRow("a count that is no number adds nothing")
+        << "D" << 0.0 << 0.0
+        << R"({"pump":"D","runs":1,"volume_ml":0,"hours":0,"since_service":{"volume_ml":0,)"
+           R"("hours":0},"last_service_ms":null,"last_service_part":null,"service_due":null})";
+}
+
+// Four pumps: A serviced twice between runs, B never, C only serviced, D with a broken count;
+// run-start entries carrying a volume of their own must not count.
+void tst_Journal::totals()
+{
+    static QTemporaryDir dir;
+    const QString path = dir.filePath("totals.sqlite");
+    if (!QFileInfo::exists(path)) {
+        Journal journal(path);
+        const auto end = [](qint64 at, const QString &pump, const QJsonValue &ml,
+                            const QJsonValue &s) {
+            return entry(at, pump, "run-end", "r" + QString::number(at),
+                         {{"cause", "done"}, {"volume_ml", ml}, {"seconds", s}});
+        };
+        journal.append(entry(T0, "A", "run-start", "r0", {{"volume_ml", 99}, {"seconds", 99}}));
+        journal.append(end(T0 + 1000, "A", 10, 1800));
+        journal.append(entry(T0 + 1500, "A", "service", {}, {{"part", "valves"}}));
+        journal.append(end(T0 + 2000, "A", 5, 3600));
+        journal.append(entry(T0 + 3000, "A", "service", {}, {{"part", "diaphragm"}}));
+        journal.append(end(T0 + 3000, "A", 0.25, 0)); // the same millisecond: before it
+        journal.append(end(T0 + 4000, "A", 2.5, 3600));
+        journal.append(end(T0 + 500, "B", 3, 360));
+        journal.append(entry(T0 + 1, "C", "service", {}));
+        journal.append(end(T0 + 2, "D", "n/a", QJsonValue()));
+        QVERIFY(journal.flush(10000));
+    }
+    QFETCH(QString, pump);
+    QFETCH(double, volumeLimit);
+    QFETCH(double, hoursLimit);
+    QFETCH(QString, expected);
+    JournalReader reader(path);
+    const QVector<JournalTotals> one = reader.totals(pump);
+    QVERIFY2(reader.problem().isEmpty(), qPrintable(reader.problem()));
+    QCOMPARE(one.size(), 1);
+    QJsonObject got = one.first().toJson({volumeLimit, hoursLimit});
+    got.remove("last_service");
+    QCOMPARE(QJsonDocument(got).toJson(QJsonDocument::Compact),
+             QJsonDocument::fromJson(expected.toUtf8()).toJson(QJsonDocument::Compact));
+    QStringList all;
+    for (const JournalTotals &t : reader.totals())
+        all << t.pump;
+    QCOMPARE(all.join(' '), QStringLiteral("A B C D"));
 }
 
 void tst_Journal::unwritable_data()

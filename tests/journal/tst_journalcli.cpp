@@ -55,6 +55,8 @@ private slots:
     void forms();
     void jsonAndCsvCarryEveryEntry();
     void verifyNamesTheBrokenEntry();
+    void serviceDoneThenTotals_data();
+    void serviceDoneThenTotals();
     void path_data();
     void path();
 
@@ -121,6 +123,25 @@ void tst_JournalCli::forms_data()
     QTest::newRow("intact") << QStringList{"journal", "verify"} << 0
                             << "^4 entries, chain intact\n$"
                             << "^$";
+    QTest::newRow("totals") << QStringList{"totals"} << 0
+                            << "^PUMP .* DUE\nA +1 +4.998 +0.01 +4.998 +0.01 +-\n$"
+                            << "^$";
+    QTest::newRow("totals: due at the volume")
+        << QStringList{"--json", "totals", "--service-volume-ml", "4.998"} << 0
+        << "^\\{.*\"hours\":0.008333,.*\"pump\":\"A\",.*\"service_due\":true.*\\}\n$"
+        << "^$";
+    QTest::newRow("totals: short of the hours")
+        << QStringList{"totals", "--service-hours", "0.0084"} << 0 << " no\n$"
+        << "^$";
+    QTest::newRow("totals: a pump that never ended a run")
+        << QStringList{"totals", "--pump", "B"} << 0 << "^$"
+        << "no runs or services";
+    QTest::newRow("totals: a threshold of nothing")
+        << QStringList{"totals", "--service-hours", "0"} << 2 << "^$"
+        << "number above 0";
+    QTest::newRow("service: a part it does not know")
+        << QStringList{"service", "done", "--pump", "A", "--part", "pump"} << 2 << "^$"
+        << "--part takes diaphragm or valves";
     QTest::newRow("a wrong time") << QStringList{"journal", "--since", "2026-02-30"} << 2 << "^$"
                                   << "--since takes a time";
     QTest::newRow("csv and json") << QStringList{"--json", "journal", "--csv"} << 2 << "\"exit\":2"
@@ -182,6 +203,44 @@ void tst_JournalCli::jsonAndCsvCarryEveryEntry()
                          "\"{\"\"note\"\":\"\"12,5 \\\"\"fast\\\"\"\"\"}\"," +
                              third.value("prev_hash").toString().toLatin1() + ',' +
                              third.value("hash").toString().toLatin1() + '\r');
+}
+
+void tst_JournalCli::serviceDoneThenTotals_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("pump");
+    QTest::addColumn<QString>("part");
+    QTest::newRow("by id, the diaphragm")
+        << QStringList{"--pump", "A", "--part", "diaphragm"} << "A"
+        << "diaphragm";
+    QTest::newRow("by port and address, no part")
+        << QStringList{"--port", "/dev/ttyX7", "--address", "4"} << "/dev/ttyX7:4" << QString();
+}
+
+// The entry written by the tool, read back by the tool: the pump's count starts again there.
+void tst_JournalCli::serviceDoneThenTotals()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, pump);
+    QFETCH(QString, part);
+    const QString copy = dir.filePath(QString("serviced-%1.sqlite").arg(QTest::currentDataTag()));
+    QVERIFY(QFile::copy(file, copy));
+    const Run done = runCli(QStringList{"--json", "service", "done", "--file", copy} + arguments,
+                            {"USER=carol"});
+    QVERIFY2(done.exitCode == 0, done.err.constData());
+    const Run r = runCli({"--json", "totals", "--pump", pump, "--service-volume-ml", "1"},
+                         {"DOSETTA_JOURNAL=" + copy});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    QCOMPARE(o.value("pump").toString(), pump);
+    QCOMPARE(o.value("last_service_part").toString(), part);
+    QCOMPARE(o.value("since_service").toObject().value("volume_ml").toDouble(), 0.0);
+    QCOMPARE(o.value("volume_ml").toDouble(), pump == "A" ? 4.998 : 0.0);
+    QCOMPARE(o.value("service_due").toBool(true), false);
+    const Run entries = runCli({"--json", "journal", "--kind", "service", "--file", copy});
+    const QJsonObject e = QJsonDocument::fromJson(entries.out).object();
+    QCOMPARE(e.value("origin").toString(), QStringLiteral("cli"));
+    QVERIFY(!e.value("who").toString().isEmpty());
 }
 
 void tst_JournalCli::verifyNamesTheBrokenEntry()

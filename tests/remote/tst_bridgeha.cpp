@@ -131,6 +131,9 @@ void BridgeHaTest::discoveryReadsTheRealState_data()
     QTest::newRow("run state") << "sensor/h1/run_state" << true << "";
     QTest::newRow("error") << "binary_sensor/h1/error" << true << "";
     QTest::newRow("link") << "binary_sensor/h1/link" << false << "";
+    QTest::newRow("total volume") << "sensor/h1/total_volume" << true << "";
+    QTest::newRow("running hours") << "sensor/h1/total_hours" << true << "";
+    QTest::newRow("service due") << "binary_sensor/h1/service_due" << true << "";
     QTest::newRow("flow rate number") << "number/h1/flow_rate_setpoint" << true << "min";
     QTest::newRow("volume number") << "number/h1/volume" << true << "max";
     QTest::newRow("dispense time number") << "number/h1/dispense_time" << true << "max";
