@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <openssl/crypto.h>
+
 PumpThread::PumpThread(const PumpPlan &plan, Journal *processJournal, const QString &programVersion,
                        QObject *parent)
     : QObject(parent)
@@ -59,6 +61,9 @@ void PumpThread::requestFinish()
     QMetaObject::invokeMethod(worker, [this] {
         delete pump;
         pump = nullptr;
+        // OpenSSL keeps a random generator and an error queue for each thread that spoke TLS:
+        // freed here, with the pump, rather than by a hook at the thread's very end.
+        OPENSSL_thread_stop();
         QThread::currentThread()->quit();
     });
 }

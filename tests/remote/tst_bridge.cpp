@@ -373,7 +373,8 @@ void BridgeTest::tlsWithTheLabsAuthority()
     QVERIFY2(seen.contains("online"), b->readAllStandardError().constData());
     b->terminate();
     QVERIFY(b->waitForFinished(5000));
-    QCOMPARE(b->exitCode(), 0);
+    // A sanitizer's finding on the way out ends the process with 1: its report says where.
+    QVERIFY2(b->exitCode() == 0, b->readAllStandardError().constData());
 }
 
 QTEST_GUILESS_MAIN(BridgeTest)
