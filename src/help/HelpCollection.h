@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <QUrl>
 
@@ -12,13 +13,16 @@ public:
     // The dynamic property that carries a widget's page name.
     static constexpr const char *PageProperty = "What's this property";
 
-    // "./doc/HelpContentCol.qhc" in the working directory first, then beside the executable, then
-    // in the installed data directory: the first that opens; the working-directory path when
-    // none does.
+    // The collection in the language of QLocale(): German from "de/" below each place below,
+    // English otherwise and wherever no German collection opens.
+    // Places: "./doc/" in the working directory first, then beside the executable, then the
+    // installed data directory: the first that opens; the working-directory path when none does.
     static QString locate();
+    static QString locate(QLocale::Language language);
     // True for a file that can be read and is a collection database.
     static bool opens(const QString &path);
-    // "qthelp://halvo.dosetta.1.0/doc/" followed by the page name.
+    // "qthelp://halvo.dosetta.1.0/doc/" followed by the page name. Both languages' collections
+    // share the namespace and the page names, so a page's URL is the same in either.
     static QUrl pageUrl(const QString &page);
     static QUrl indexUrl() { return pageUrl(QStringLiteral("index.html")); }
 };
