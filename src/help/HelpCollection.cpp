@@ -24,13 +24,11 @@ QString HelpCollection::locate(QLocale::Language language)
 #endif
     const QString file = QFileInfo(inWorkingDir).fileName();
     QStringList candidates;
-    // An English collection nearer by does not hide an installed German one.
-    if (language == QLocale::German) {
-        for (const QString &place : places)
+    for (const QString &place : places) {
+        if (language == QLocale::German)
             candidates << QDir(place).filePath(QStringLiteral("de/") + file);
-    }
-    for (const QString &place : places)
         candidates << QDir(place).filePath(file);
+    }
     for (const QString &candidate : candidates) {
         if (opens(candidate))
             return candidate;

@@ -13,10 +13,9 @@ public:
     // The dynamic property that carries a widget's page name.
     static constexpr const char *PageProperty = "What's this property";
 
-    // The collection in the language of QLocale(): German from "de/" below each place below,
-    // English otherwise and wherever no German collection opens.
-    // Places: "./doc/" in the working directory first, then beside the executable, then the
-    // installed data directory: the first that opens; the working-directory path when none does.
+    // "./doc/HelpContentCol.qhc" in the working directory first, then beside the executable, then
+    // in the installed data directory: the first that opens; the working-directory path when
+    // none does. In German (QLocale()) each place's "de/" is tried before its English one.
     static QString locate();
     static QString locate(QLocale::Language language);
     // True for a file that can be read and is a collection database.
