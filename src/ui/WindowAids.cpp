@@ -8,6 +8,8 @@
 #include "ui/OrphanPrompt.h"
 #include "ui/ProgramMark.h"
 #include "ui/PumpStateLine.h"
+#include "ui/ServiceReminder.h"
+#include "ui/ServiceTab.h"
 #include "ui/WheelGuard.h"
 #include "ui_mainForm.h"
 
@@ -16,11 +18,13 @@
 void WindowAids::install(QWidget *window, Ui::mainScreen &ui, EditedFields &edited, PumpCore &core,
                          ProgramRunner &runner)
 {
-    new PumpStateLine(ui.labelUserAction, core, window);
+    auto *stateLine = new PumpStateLine(ui.labelUserAction, core, window);
     new ErrorBanner(ui.labelUserAction, core, window);
     new ProgramMark(ui.labelTransmissionState, runner, window);
     (new WheelGuard(window))->guard(window);
     new EntryRevert(edited, window->findChildren<MouseEventLineEdit *>(), window);
     new ControlHints(ui, window);
     new OrphanPrompt(window, core, runner);
+    auto *reminder = new ServiceReminder(core, ui.labelTransmissionState, stateLine, window);
+    ServiceTab::addTo(ui.TabsExtendedSettings, ui.tabHelp, core, runner, *reminder);
 }
