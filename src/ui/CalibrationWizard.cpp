@@ -64,7 +64,13 @@ CalibrationWizard::CalibrationWizard(PumpCore &pumpCore, ProgramRunner &programR
     refresh();
 }
 
-CalibrationWizard::~CalibrationWizard() = default;
+CalibrationWizard::~CalibrationWizard()
+{
+    // Closed with the window: as if closed by the operator.
+    if (dosing)
+        runner.stop(core.origin());
+    journal();
+}
 
 double CalibrationWizard::proposal(PumpCore &core)
 {
