@@ -1,16 +1,24 @@
 // The service reminder: a journal with known runs and services against the thresholds, the
 // mark beside the feedback line and the state line at, above and below them, and a reminder
-// that comes with the run that reaches the threshold.
+// that comes with the run that reaches the threshold; the window's offer to record a service
+// after the Maintenance position.
 
+#include "PumpServer.h"
+#include "WindowOnSimulator.h"
 #include "journal/Journal.h"
 #include "journal/JournalEntry.h"
+#include "journal/JournalFilter.h"
+#include "journal/JournalReader.h"
 #include "journal/JournalRun.h"
 #include "pumpcore/PumpCore.h"
 #include "ui/PumpStateLine.h"
 #include "ui/ServiceReminder.h"
+#include "ui/ServiceTab.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -65,6 +73,7 @@ private slots:
     void thresholds_data();
     void thresholds();
     void dueWhenTheRunEnds();
+    void maintenanceOffersAService();
 
 private:
     QTemporaryDir dir;
@@ -159,6 +168,44 @@ void TestServiceReminder::dueWhenTheRunEnds()
                            {{QStringLiteral("part"), QStringLiteral("diaphragm")}}));
     QTRY_VERIFY_WITH_TIMEOUT(reminder.mark()->isHidden(), 5000);
     QCOMPARE(reminder.totals().lastServicePart, QStringLiteral("diaphragm"));
+}
+
+// The pump took the Maintenance position from the window: the window asks, and the answer goes
+// into the journal as the window's service of that part.
+void TestServiceReminder::maintenanceOffersAService()
+{
+    std::unique_ptr<fluxosim::PumpServer> sim;
+    std::unique_ptr<WindowRig> rig;
+    QVERIFY(startWindowOnSimulator(sim, rig));
+    Journal journal(dir.filePath(QStringLiteral("window.sqlite")));
+    rig->core.attachJournal(&journal, pump);
+    rig->core.setOrigin({QLatin1String(JournalEntry::Origin::Window), JournalEntry::localUser(),
+                         QString(), QString()});
+    auto *tab = rig->window.findChild<ServiceTab *>(QStringLiteral("tabService"));
+    QVERIFY(tab != nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(rig->core.linkState().connected(), 10000);
+    QVERIFY(tab->serviceOffer() == nullptr);
+
+    rig->find<QPushButton>("buttonMaintenancePos")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(tab->serviceOffer() != nullptr, 10000);
+    QAbstractButton *diaphragm = nullptr;
+    for (QAbstractButton *button : tab->serviceOffer()->buttons())
+        if (button->text() == QLatin1String("Diaphragm"))
+            diaphragm = button;
+    QVERIFY(diaphragm != nullptr);
+    diaphragm->click();
+    QTRY_VERIFY_WITH_TIMEOUT(tab->serviceOffer() == nullptr, 5000);
+
+    QVERIFY(journal.flush(5000));
+    JournalReader reader(journal.path());
+    QVERIFY(reader.open());
+    JournalFilter filter;
+    filter.kind = QLatin1String(JournalEntry::Kind::Service);
+    const QVector<JournalEntry> services = reader.entries(filter);
+    QCOMPARE(services.size(), 1);
+    QCOMPARE(services.first().pump, pump);
+    QCOMPARE(services.first().origin, QStringLiteral("window"));
+    QCOMPARE(services.first().fields.value("part").toString(), QStringLiteral("diaphragm"));
 }
 
 QTEST_MAIN(TestServiceReminder)
