@@ -51,6 +51,13 @@ CalibrationWizard::CalibrationWizard(PumpCore &pumpCore, ProgramRunner &programR
     build();
     connect(&runner, &ProgramRunner::ended, this, &CalibrationWizard::doseEnded);
     connect(&core, &PumpCore::answered, this, [this](const Answer &answer) {
+        if (checkTicket != 0 && answer.ticket == checkTicket) {
+            checkTicket = 0;
+            if (answer.accepted())
+                say(tr("The pump took the new calibration and now holds %1 %.")
+                        .arg(number(KeyTable::json(percentKey(), core.items()).toDouble(), 1)));
+            return;
+        }
         if (percentTicket == 0 || answer.ticket != percentTicket)
             return;
         percentTicket = 0;
@@ -143,6 +150,7 @@ void CalibrationWizard::build()
     massEdit = new QLineEdit(this);
     massEdit->setObjectName(QStringLiteral("lineEditMass"));
     massEdit->setPlaceholderText(tr("mass in g"));
+    massEdit->setMinimumWidth(90);
     addButton = new QPushButton(tr("Add mass"), this);
     addButton->setObjectName(QStringLiteral("buttonAddMass"));
     removeButton = new QPushButton(tr("Remove last"), this);
@@ -189,7 +197,7 @@ void CalibrationWizard::build()
     column->addWidget(summary);
     column->addWidget(state);
     column->addLayout(endRow);
-    resize(560, 440);
+    resize(640, 440);
 }
 
 void CalibrationWizard::readPercent()
@@ -409,8 +417,6 @@ void CalibrationWizard::refresh()
                    "density given, and that every dose reached the vessel.")
                     .arg(number(r.newPercent, 1), number(CalibrationByWeight::MinimumPercent, 1),
                          number(CalibrationByWeight::MaximumPercent, 1));
-        if (!pumpVerdict.isEmpty())
-            text += QLatin1Char('\n') + pumpVerdict;
         summary->setText(text);
         sendable = before > 0 && r.inRange;
     }
@@ -437,6 +443,11 @@ void CalibrationWizard::confirm()
                                    : tr("The pump did not take %1 %: its calibration stays %2 %.")
                                          .arg(number(r.newPercent, 1), number(before, 1));
             say(pumpVerdict);
+            if (accepted) {
+                const KeyTable::Key &key = percentKey();
+                checkTicket =
+                    core.readBack(BusinessLogic::Lane::Operator, key.query, key.parameters.front());
+            }
             journal();
             refresh();
         });

@@ -73,6 +73,7 @@ private:
     std::vector<double> weighed;
     double before = 0;
     PumpCore::Ticket percentTicket = 0;
+    PumpCore::Ticket checkTicket = 0; // the factor read back after the pump took it
     bool dosing = false;
     bool balanceBusy = false;
     bool sent = false;

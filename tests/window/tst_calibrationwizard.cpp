@@ -136,6 +136,10 @@ void TestCalibrationWizard::weighedOnTheBalance()
     QSignalSpy journaled(&wizard, &CalibrationWizard::journaled);
     confirm->click();
     QTRY_COMPARE_WITH_TIMEOUT(journaled.count(), 1, 10000);
+    // The verdict is what the pump holds, read back after it took the factor.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        part<QLabel>(wizard, "labelWizardState")->text().contains(QLatin1String("now holds 102.9")),
+        5000);
     QCOMPARE(bench.pumpPercent(), 102.9);
     wizard.accept();
     QCOMPARE(journaled.count(), 1); // closing records nothing more
