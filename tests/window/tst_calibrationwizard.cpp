@@ -102,6 +102,7 @@ private slots:
     void weighedOnTheBalance();
     void typedMasses_data();
     void typedMasses();
+    void windowStopEndsTheDose();
 
 private:
     QTemporaryDir dir;
@@ -228,6 +229,29 @@ void TestCalibrationWizard::typedMasses()
     QCOMPARE(calibrations.first().fields.value("sent").toBool(), sendable);
     QCOMPARE(calibrations.first().fields.value("new_percent").toDouble(), newPercent);
     QCOMPARE(calibrations.first().fields.value("masses_g").toArray().size(), masses.size());
+}
+
+// The window's own Stop ends the wizard's dose: nothing is weighed, and the next dose may start.
+void TestCalibrationWizard::windowStopEndsTheDose()
+{
+    Bench bench(dir.filePath(QStringLiteral("stop.sqlite")), {"--balance"});
+    QVERIFY(bench.start());
+    CalibrationWizard wizard(bench.rig->core, bench.rig->runner);
+    wizard.show();
+    QTRY_COMPARE_WITH_TIMEOUT(wizard.oldPercent(), 100.0, 10000);
+    part<QLineEdit>(wizard, "lineEditNominal")->setText(QStringLiteral("50"));
+    part<QComboBox>(wizard, "comboBalance")->setEditText(bench.sim.balancePath());
+    part<QPushButton>(wizard, "buttonDose")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(bench.rig->runner.status().active(), 15000);
+    QVERIFY(part<QPushButton>(wizard, "buttonStopDose")->isEnabled());
+
+    bench.rig->find<QPushButton>("buttonStop")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(part<QPushButton>(wizard, "buttonDose")->isEnabled(), 15000);
+    QVERIFY(!bench.rig->runner.status().active());
+    QTest::qWait(1000); // a weighing started by mistake would have its answer by now
+    QVERIFY(wizard.masses().empty());
+    QVERIFY(!part<QPushButton>(wizard, "buttonStopDose")->isEnabled());
+    QVERIFY(part<QLabel>(wizard, "labelWizardState")->text().contains(QLatin1String("ended")));
 }
 
 QTEST_MAIN(TestCalibrationWizard)
