@@ -126,9 +126,14 @@ ServiceTab::ServiceTab(PumpCore &pumpCore, ProgramRunner &programRunner,
     // A service is usually done in the Maintenance position: once the pump took it, the window
     // asks whether to record one.
     connect(&core, &PumpCore::answered, this, [this](const Answer &answer) {
-        if (answer.commandId ==
-                BusinessLogic::toInt(BusinessLogic::CommandSpezifier::SetMaintenancePos) &&
-            answer.accepted())
+        if (answer.commandId !=
+                BusinessLogic::toInt(BusinessLogic::CommandSpezifier::SetMaintenancePos) ||
+            !answer.accepted())
+            return;
+        // Only the window's own operator is asked, not for a client of the window's bridge.
+        const RequestOrigin *by = core.originOf(answer.ticket);
+        if (by == nullptr || !by->known() ||
+            by->frontEnd == QLatin1String(JournalEntry::Origin::Window))
             offerService();
     });
     showTotals(reminder.totals(), reminder.thresholds());
