@@ -8,6 +8,7 @@
 #include "pump/ModelLimits.h"
 #include "pump/TypedNumber.h"
 #include "ui/BalanceJob.h"
+#include "ui/WheelGuard.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -197,7 +198,12 @@ void CalibrationWizard::build()
     column->addWidget(summary);
     column->addWidget(state);
     column->addLayout(endRow);
+    // Return in the mass field adds the mass; it must not dose or send as well.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
     resize(640, 440);
+    // As in the window: a wheel turn over a field not in use changes nothing.
+    (new WheelGuard(this))->guard(this);
 }
 
 void CalibrationWizard::readPercent()

@@ -9,9 +9,20 @@
 #include "ui/ServiceThresholds.h"
 #include "ui/StyleSheets.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
+
+namespace {
+
+// The window's texts are translated in the form's context, as every tab's are.
+QString screenText(const char *text)
+{
+    return QCoreApplication::translate("mainScreen", text);
+}
+
+} // namespace
 
 ServiceReminder::ServiceReminder(PumpCore &pumpCore, QLabel *feedbackLabel, PumpStateLine *state,
                                  QObject *parent)
@@ -48,14 +59,14 @@ QString ServiceReminder::dueText(const JournalTotals &totals,
     const QLocale locale;
     QStringList reached;
     if (limits.volumeMl > 0 && totals.sinceServiceVolumeMl >= limits.volumeMl)
-        reached << tr("%1 of %2 ml")
+        reached << screenText("%1 of %2 ml")
                        .arg(locale.toString(totals.sinceServiceVolumeMl, 'f', 1),
                             locale.toString(limits.volumeMl, 'f', 1));
     if (limits.hours > 0 && totals.sinceServiceHours >= limits.hours)
-        reached << tr("%1 of %2 h")
+        reached << screenText("%1 of %2 h")
                        .arg(locale.toString(totals.sinceServiceHours, 'f', 1),
                             locale.toString(limits.hours, 'f', 1));
-    return tr("SERVICE DUE: %1").arg(reached.join(QStringLiteral(", ")));
+    return screenText("SERVICE DUE: %1").arg(reached.join(QStringLiteral(", ")));
 }
 
 void ServiceReminder::refresh()
@@ -90,10 +101,10 @@ void ServiceReminder::show()
     if (dueMark) {
         dueMark->setText(due);
         dueMark->setToolTip(due.isEmpty() ? QString()
-                                          : tr("Record the service on the Service tab."));
+                                          : screenText("Record the service on the Service tab."));
         dueMark->setVisible(!due.isEmpty());
     }
     if (stateLine)
-        stateLine->setNote(due.isEmpty() ? QString() : tr("SERVICE DUE"));
+        stateLine->setNote(due.isEmpty() ? QString() : screenText("SERVICE DUE"));
     emit updated(current, limits);
 }

@@ -13,6 +13,7 @@
 #include "ui/ServiceReminder.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -29,6 +30,12 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// The window's texts are translated in the form's context, as every tab's are.
+QString screenText(const char *text)
+{
+    return QCoreApplication::translate("mainScreen", text);
+}
 
 QString number(double value, int decimals)
 {
@@ -59,29 +66,30 @@ ServiceTab::ServiceTab(PumpCore &pumpCore, ProgramRunner &programRunner,
 
     volumeEdit = new QLineEdit(this);
     volumeEdit->setObjectName(QStringLiteral("lineEditServiceVolume"));
-    volumeEdit->setPlaceholderText(tr("none"));
+    volumeEdit->setPlaceholderText(screenText("none"));
     hoursEdit = new QLineEdit(this);
     hoursEdit->setObjectName(QStringLiteral("lineEditServiceHours"));
-    hoursEdit->setPlaceholderText(tr("none"));
-    auto *saveButton = new QPushButton(tr("Save thresholds"), this);
+    hoursEdit->setPlaceholderText(screenText("none"));
+    auto *saveButton = new QPushButton(screenText("Save thresholds"), this);
     saveButton->setObjectName(QStringLiteral("buttonSaveThresholds"));
     connect(saveButton, &QPushButton::clicked, this, &ServiceTab::saveThresholds);
-    auto *limitsBox = new QGroupBox(tr("Service due at, since the last service"), this);
+    auto *limitsBox = new QGroupBox(screenText("Service due at, since the last service"), this);
+    limitsBox->setObjectName(QStringLiteral("groupServiceThresholds"));
     auto *limitsForm = new QFormLayout(limitsBox);
-    limitsForm->addRow(tr("Volume (ml)"), volumeEdit);
-    limitsForm->addRow(tr("Running hours"), hoursEdit);
+    limitsForm->addRow(screenText("Volume (ml)"), volumeEdit);
+    limitsForm->addRow(screenText("Running hours"), hoursEdit);
     limitsForm->addRow(QString(), saveButton);
 
     partBox = new QComboBox(this);
     partBox->setObjectName(QStringLiteral("comboServicePart"));
-    partBox->addItem(tr("the whole pump"), QString());
-    partBox->addItem(tr("diaphragm"), QStringLiteral("diaphragm"));
-    partBox->addItem(tr("valves"), QStringLiteral("valves"));
-    auto *recordButton = new QPushButton(tr("Record service"), this);
+    partBox->addItem(screenText("the whole pump"), QString());
+    partBox->addItem(screenText("diaphragm"), QStringLiteral("diaphragm"));
+    partBox->addItem(screenText("valves"), QStringLiteral("valves"));
+    auto *recordButton = new QPushButton(screenText("Record service"), this);
     recordButton->setObjectName(QStringLiteral("buttonRecordService"));
     connect(recordButton, &QPushButton::clicked, this,
             [this]() { recordService(partBox->currentData().toString()); });
-    auto *calibrateButton = new QPushButton(tr("Calibrate by weighing..."), this);
+    auto *calibrateButton = new QPushButton(screenText("Calibrate by weighing..."), this);
     calibrateButton->setObjectName(QStringLiteral("buttonCalibrateByWeight"));
     connect(calibrateButton, &QPushButton::clicked, this, &ServiceTab::openWizard);
     auto *actions = new QHBoxLayout;
@@ -95,8 +103,9 @@ ServiceTab::ServiceTab(PumpCore &pumpCore, ProgramRunner &programRunner,
 
     calibrations = new QTableWidget(0, 6, this);
     calibrations->setObjectName(QStringLiteral("tableCalibrations"));
-    calibrations->setHorizontalHeaderLabels({tr("Time"), tr("Nominal (ml)"), tr("Masses (g)"),
-                                             tr("Density (g/ml)"), tr("Result"), tr("Who")});
+    calibrations->setHorizontalHeaderLabels({screenText("Time"), screenText("Nominal (ml)"),
+                                             screenText("Masses (g)"), screenText("Density (g/ml)"),
+                                             screenText("Result"), screenText("Who")});
     calibrations->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     calibrations->horizontalHeader()->setStretchLastSection(true);
     calibrations->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -112,7 +121,9 @@ ServiceTab::ServiceTab(PumpCore &pumpCore, ProgramRunner &programRunner,
     column->addLayout(top);
     column->addLayout(actions);
     column->addWidget(feedback);
-    column->addWidget(new QLabel(tr("Last calibrations"), this));
+    auto *calibrationsTitle = new QLabel(screenText("Last calibrations"), this);
+    calibrationsTitle->setObjectName(QStringLiteral("labelLastCalibrations"));
+    column->addWidget(calibrationsTitle);
     column->addWidget(calibrations, 1);
 
     connect(&reminder, &ServiceReminder::updated, this, &ServiceTab::showTotals);
@@ -136,6 +147,9 @@ ServiceTab::ServiceTab(PumpCore &pumpCore, ProgramRunner &programRunner,
             by->frontEnd == QLatin1String(JournalEntry::Origin::Window))
             offerService();
     });
+    // Return in a field of the window must click nothing.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
     showTotals(reminder.totals(), reminder.thresholds());
 }
 
@@ -143,22 +157,22 @@ ServiceTab *ServiceTab::addTo(QTabWidget *tabs, QWidget *before, PumpCore &core,
                               ProgramRunner &runner, ServiceReminder &reminder)
 {
     auto *tab = new ServiceTab(core, runner, reminder);
-    tabs->insertTab(tabs->indexOf(before), tab, tr("Service"));
+    tabs->insertTab(tabs->indexOf(before), tab, screenText("Service"));
     return tab;
 }
 
 void ServiceTab::showTotals(const JournalTotals &t, const JournalTotals::Thresholds &limits)
 {
-    pumpLabel->setText(tr("Pump %1").arg(t.pump));
-    const QString last =
-        t.lastServiceMs == 0
-            ? tr("never recorded")
-            : (t.lastServicePart.isEmpty()
-                   ? JournalTime::format(t.lastServiceMs)
-                   : tr("%1 (%2)").arg(JournalTime::format(t.lastServiceMs), t.lastServicePart));
+    pumpLabel->setText(screenText("Pump %1").arg(t.pump));
+    const QString last = t.lastServiceMs == 0
+                             ? screenText("never recorded")
+                             : (t.lastServicePart.isEmpty()
+                                    ? JournalTime::format(t.lastServiceMs)
+                                    : screenText("%1 (%2)").arg(
+                                          JournalTime::format(t.lastServiceMs), t.lastServicePart));
     QString text =
-        tr("Runs: %1\nOver its life: %2 ml in %3 h\nSince the last service: %4 ml "
-           "in %5 h\nLast service: %6")
+        screenText("Runs: %1\nOver its life: %2 ml in %3 h\nSince the last service: %4 ml "
+                   "in %5 h\nLast service: %6")
             .arg(t.runs)
             .arg(number(t.volumeMl, 3), number(t.hours, 2), number(t.sinceServiceVolumeMl, 3),
                  number(t.sinceServiceHours, 2), last);
@@ -182,20 +196,20 @@ void ServiceTab::saveThresholds()
             continue;
         const std::optional<double> read = Pump::TypedNumber::read(edit->text());
         if (!read || *read < 0) {
-            feedback->setText(tr("A threshold is a number, 0 or empty for none."));
+            feedback->setText(screenText("A threshold is a number, 0 or empty for none."));
             return;
         }
         *value = *read;
     }
     reminder.setThresholds(limits);
-    feedback->setText(tr("Thresholds saved for %1.").arg(core.pumpId()));
+    feedback->setText(screenText("Thresholds saved for %1.").arg(core.pumpId()));
 }
 
 bool ServiceTab::recordService(const QString &part)
 {
     Journal *journal = core.journal();
     if (journal == nullptr) {
-        feedback->setText(tr("There is no journal to record the service in."));
+        feedback->setText(screenText("There is no journal to record the service in."));
         return false;
     }
     QJsonObject fields;
@@ -203,8 +217,8 @@ bool ServiceTab::recordService(const QString &part)
         fields.insert(QStringLiteral("part"), part);
     const bool queued = journal->append(core.pumpId(), QLatin1String(JournalEntry::Kind::Service),
                                         core.origin().frontEnd, core.origin().who, fields);
-    feedback->setText(queued ? tr("Service of %1 recorded.").arg(core.pumpId())
-                             : tr("The journal is full: the service was not recorded."));
+    feedback->setText(queued ? screenText("Service of %1 recorded.").arg(core.pumpId())
+                             : screenText("The journal is full: the service was not recorded."));
     return queued;
 }
 
@@ -224,17 +238,18 @@ void ServiceTab::offerService()
 {
     if (offer)
         return;
-    offer = new QMessageBox(QMessageBox::Question, tr("Record a service?"),
-                            tr("The pump is in its maintenance position. Record a service of "
-                               "%1 in the journal?")
-                                .arg(core.pumpId()),
-                            QMessageBox::NoButton, window());
+    offer =
+        new QMessageBox(QMessageBox::Question, screenText("Record a service?"),
+                        screenText("The pump is in its maintenance position. Record a service of "
+                                   "%1 in the journal?")
+                            .arg(core.pumpId()),
+                        QMessageBox::NoButton, window());
     offer->setObjectName(QStringLiteral("serviceOffer"));
     offer->setAttribute(Qt::WA_DeleteOnClose);
-    QPushButton *diaphragm = offer->addButton(tr("Diaphragm"), QMessageBox::AcceptRole);
-    QPushButton *valves = offer->addButton(tr("Valves"), QMessageBox::AcceptRole);
-    QPushButton *whole = offer->addButton(tr("Whole pump"), QMessageBox::AcceptRole);
-    offer->addButton(tr("Not now"), QMessageBox::RejectRole);
+    QPushButton *diaphragm = offer->addButton(screenText("Diaphragm"), QMessageBox::AcceptRole);
+    QPushButton *valves = offer->addButton(screenText("Valves"), QMessageBox::AcceptRole);
+    QPushButton *whole = offer->addButton(screenText("Whole pump"), QMessageBox::AcceptRole);
+    offer->addButton(screenText("Not now"), QMessageBox::RejectRole);
     connect(offer, &QMessageBox::buttonClicked, this,
             [this, diaphragm, valves, whole](QAbstractButton *button) {
                 if (button == diaphragm)
@@ -270,15 +285,15 @@ void ServiceTab::refreshCalibrations()
             masses << number(m.toDouble(), 4);
         const double percent = e.fields.value(QStringLiteral("new_percent")).toDouble();
         const QString result = e.fields.value(QStringLiteral("sent")).toBool()
-                                   ? tr("%1 % sent").arg(number(percent, 1))
-                                   : tr("%1 % not sent").arg(number(percent, 1));
+                                   ? screenText("%1 % sent").arg(number(percent, 1))
+                                   : screenText("%1 % not sent").arg(number(percent, 1));
         const QStringList cells = {
             JournalTime::format(e.timeMs),
             number(e.fields.value(QStringLiteral("nominal_ml")).toDouble(), 3),
             masses.join(QStringLiteral("; ")),
             number(e.fields.value(QStringLiteral("density")).toDouble(), 3),
             result,
-            tr("%1 (%2)").arg(e.who, e.origin)};
+            screenText("%1 (%2)").arg(e.who, e.origin)};
         for (int column = 0; column < cells.size(); ++column)
             calibrations->setItem(row, column, new QTableWidgetItem(cells.at(column)));
     }

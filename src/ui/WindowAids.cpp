@@ -21,10 +21,11 @@ void WindowAids::install(QWidget *window, Ui::mainScreen &ui, EditedFields &edit
     auto *stateLine = new PumpStateLine(ui.labelUserAction, core, window);
     new ErrorBanner(ui.labelUserAction, core, window);
     new ProgramMark(ui.labelTransmissionState, runner, window);
+    // Before the guard, which covers the fields there are when it is installed.
+    auto *reminder = new ServiceReminder(core, ui.labelTransmissionState, stateLine, window);
+    ServiceTab::addTo(ui.TabsExtendedSettings, ui.tabHelp, core, runner, *reminder);
     (new WheelGuard(window))->guard(window);
     new EntryRevert(edited, window->findChildren<MouseEventLineEdit *>(), window);
     new ControlHints(ui, window);
     new OrphanPrompt(window, core, runner);
-    auto *reminder = new ServiceReminder(core, ui.labelTransmissionState, stateLine, window);
-    ServiceTab::addTo(ui.TabsExtendedSettings, ui.tabHelp, core, runner, *reminder);
 }
