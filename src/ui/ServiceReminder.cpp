@@ -56,17 +56,32 @@ QString ServiceReminder::dueText(const JournalTotals &totals,
 {
     if (!totals.serviceDue(limits))
         return QString();
+    // Short, beside the feedback line of the compact screen; the tool tip and the Service tab
+    // give the thresholds.
     const QLocale locale;
     QStringList reached;
     if (limits.volumeMl > 0 && totals.sinceServiceVolumeMl >= limits.volumeMl)
-        reached << screenText("%1 of %2 ml")
-                       .arg(locale.toString(totals.sinceServiceVolumeMl, 'f', 1),
-                            locale.toString(limits.volumeMl, 'f', 1));
+        reached << screenText("%1 ml").arg(locale.toString(totals.sinceServiceVolumeMl, 'f', 0));
     if (limits.hours > 0 && totals.sinceServiceHours >= limits.hours)
-        reached << screenText("%1 of %2 h")
-                       .arg(locale.toString(totals.sinceServiceHours, 'f', 1),
-                            locale.toString(limits.hours, 'f', 1));
+        reached << screenText("%1 h").arg(locale.toString(totals.sinceServiceHours, 'f', 1));
     return screenText("SERVICE DUE: %1").arg(reached.join(QStringLiteral(", ")));
+}
+
+QString ServiceReminder::dueDetail(const JournalTotals &totals,
+                                   const JournalTotals::Thresholds &limits)
+{
+    const QLocale locale;
+    QStringList lines;
+    if (limits.volumeMl > 0)
+        lines << screenText("%1 of %2 ml since the last service")
+                     .arg(locale.toString(totals.sinceServiceVolumeMl, 'f', 1),
+                          locale.toString(limits.volumeMl, 'f', 1));
+    if (limits.hours > 0)
+        lines << screenText("%1 of %2 running hours since the last service")
+                     .arg(locale.toString(totals.sinceServiceHours, 'f', 1),
+                          locale.toString(limits.hours, 'f', 1));
+    lines << screenText("Record the service on the Service tab.");
+    return lines.join(QLatin1Char('\n'));
 }
 
 void ServiceReminder::refresh()
@@ -100,8 +115,7 @@ void ServiceReminder::show()
     const QString due = dueText(current, limits);
     if (dueMark) {
         dueMark->setText(due);
-        dueMark->setToolTip(due.isEmpty() ? QString()
-                                          : screenText("Record the service on the Service tab."));
+        dueMark->setToolTip(due.isEmpty() ? QString() : dueDetail(current, limits));
         dueMark->setVisible(!due.isEmpty());
     }
     if (stateLine)

@@ -28,6 +28,8 @@ public:
     QLabel *mark() const { return dueMark; }
     // What the mark says; empty while no threshold is reached.
     static QString dueText(const JournalTotals &totals, const JournalTotals::Thresholds &limits);
+    // Each threshold and how far the pump is, for the mark's tool tip.
+    static QString dueDetail(const JournalTotals &totals, const JournalTotals::Thresholds &limits);
 
 public slots:
     // Reads the journal and the thresholds again.

@@ -60,9 +60,11 @@ ServiceTab::ServiceTab(PumpCore &pumpCore, ProgramRunner &programRunner,
     setObjectName(QStringLiteral("tabService"));
     pumpLabel = new QLabel(this);
     pumpLabel->setObjectName(QStringLiteral("labelServicePump"));
+    pumpLabel->setWordWrap(true);
     totalsLabel = new QLabel(this);
     totalsLabel->setObjectName(QStringLiteral("labelServiceTotals"));
     totalsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    totalsLabel->setWordWrap(true);
 
     volumeEdit = new QLineEdit(this);
     volumeEdit->setObjectName(QStringLiteral("lineEditServiceVolume"));

@@ -90,18 +90,18 @@ void TestServiceReminder::thresholds_data()
 
     QTest::newRow("below the volume")
         << QStringList{"run 300 60", "run 199.9 60"} << 500.0 << 0.0 << false << QString();
-    QTest::newRow("at the volume") << QStringList{"run 300 60", "run 200 60"} << 500.0 << 0.0
-                                   << true << "SERVICE DUE: 500.0 of 500.0 ml";
+    QTest::newRow("at the volume")
+        << QStringList{"run 300 60", "run 200 60"} << 500.0 << 0.0 << true << "SERVICE DUE: 500 ml";
     QTest::newRow("above the volume")
-        << QStringList{"run 800 60"} << 500.0 << 0.0 << true << "SERVICE DUE: 800.0 of 500.0 ml";
+        << QStringList{"run 800 60"} << 500.0 << 0.0 << true << "SERVICE DUE: 800 ml";
     QTest::newRow("above over its life, below since the service")
         << QStringList{"run 800 60", "service", "run 100 60"} << 500.0 << 0.0 << false << QString();
     QTest::newRow("at the hours") << QStringList{"run 1 3600", "run 1 3600"} << 0.0 << 2.0 << true
-                                  << "SERVICE DUE: 2.0 of 2.0 h";
+                                  << "SERVICE DUE: 2.0 h";
     QTest::newRow("below the hours, no volume threshold")
         << QStringList{"run 5000 7000"} << 0.0 << 2.0 << false << QString();
     QTest::newRow("both reached") << QStringList{"run 600 7200"} << 500.0 << 2.0 << true
-                                  << "SERVICE DUE: 600.0 of 500.0 ml, 2.0 of 2.0 h";
+                                  << "SERVICE DUE: 600 ml, 2.0 h";
     QTest::newRow("no threshold at all")
         << QStringList{"run 100000 360000"} << 0.0 << 0.0 << false << QString();
 }
