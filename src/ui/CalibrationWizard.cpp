@@ -275,7 +275,7 @@ void CalibrationWizard::dose()
     balanceBusy = true;
     say(tr("Taring the balance..."));
     refresh();
-    BalanceJob::run(port, BalanceJob::Step::Zero, BalanceMs, this,
+    BalanceJob::run(port, BalanceJob::Step::Zero, balanceMs, this,
                     [this](const BalanceReader::Reading &reading) {
                         balanceBusy = false;
                         if (reading.ok)
@@ -336,7 +336,7 @@ void CalibrationWizard::readBalance()
     balanceBusy = true;
     say(tr("Waiting for a stable weight..."));
     refresh();
-    BalanceJob::run(port, BalanceJob::Step::StableWeight, BalanceMs, this,
+    BalanceJob::run(port, BalanceJob::Step::StableWeight, balanceMs, this,
                     [this](const BalanceReader::Reading &reading) {
                         balanceBusy = false;
                         if (reading.ok) {

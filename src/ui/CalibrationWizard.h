@@ -26,7 +26,7 @@ class CalibrationWizard : public QDialog
     Q_OBJECT
 
 public:
-    // The balance's answer to a zero or a stable weight, at most.
+    // The balance's answer to a zero or a stable weight, at most, unless set otherwise.
     static constexpr int BalanceMs = 10000;
     // The pump's answer to the read of its calibration, at most.
     static constexpr int ReadMs = 5000;
@@ -40,6 +40,8 @@ public:
     // The nominal volume the wizard proposes for this pump: its dose volume when set, within the
     // model's limits and the calibration's range.
     static double proposal(PumpCore &core);
+    // A balance that settles slowly may be given longer (or a test less).
+    void setBalanceTimeout(int ms) { balanceMs = ms; }
 
 public slots:
     void done(int result) override;
@@ -74,6 +76,7 @@ private:
     double before = 0;
     PumpCore::Ticket percentTicket = 0;
     PumpCore::Ticket checkTicket = 0; // the factor read back after the pump took it
+    int balanceMs = BalanceMs;
     bool dosing = false;
     bool balanceBusy = false;
     bool sent = false;

@@ -1,6 +1,7 @@
 // Calibration by weighing from the window: doses through the window's runner weighed on the
 // simulator's balance and confirmed, and typed masses whose result is sent or refused.
 
+#include "PtyPeer.h"
 #include "SimProcess.h"
 #include "WindowRig.h"
 #include "journal/Journal.h"
@@ -10,6 +11,7 @@
 #include "pump/KeyTable.h"
 #include "ui/CalibrationWizard.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
@@ -103,6 +105,7 @@ private slots:
     void typedMasses_data();
     void typedMasses();
     void windowStopEndsTheDose();
+    void silentBalanceDosesNothing();
 
 private:
     QTemporaryDir dir;
@@ -252,6 +255,29 @@ void TestCalibrationWizard::windowStopEndsTheDose()
     QVERIFY(wizard.masses().empty());
     QVERIFY(!part<QPushButton>(wizard, "buttonStopDose")->isEnabled());
     QVERIFY(part<QLabel>(wizard, "labelWizardState")->text().contains(QLatin1String("ended")));
+}
+
+// A balance that never answers: the wizard says so within its bound, and nothing is dosed.
+void TestCalibrationWizard::silentBalanceDosesNothing()
+{
+    Bench bench(dir.filePath(QStringLiteral("silent.sqlite")));
+    QVERIFY(bench.start());
+    PtyPeer balance;
+    QVERIFY(balance.isOpen());
+    CalibrationWizard wizard(bench.rig->core, bench.rig->runner);
+    wizard.setBalanceTimeout(800);
+    wizard.show();
+    QTRY_COMPARE_WITH_TIMEOUT(wizard.oldPercent(), 100.0, 10000);
+    part<QComboBox>(wizard, "comboBalance")->setEditText(balance.slavePath());
+    QLabel *state = part<QLabel>(wizard, "labelWizardState");
+    QElapsedTimer clock;
+    clock.start();
+    part<QPushButton>(wizard, "buttonDose")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(state->text().contains(QLatin1String("did not zero")), 10000);
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(state->text().contains(QLatin1String("Nothing was dosed")));
+    QVERIFY(part<QPushButton>(wizard, "buttonDose")->isEnabled());
+    QVERIFY(bench.entries(JournalEntry::Kind::RunStart).isEmpty());
 }
 
 QTEST_MAIN(TestCalibrationWizard)
