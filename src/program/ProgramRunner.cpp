@@ -224,9 +224,10 @@ struct ProgramRunner::Private
     }
 
     // A prime has no end of its own and nothing to set up: the pump's prime key, which runs it
-    // at full flow until a Stop.
+    // at full flow until a Stop; a timed one gets that Stop from us once its time is up.
     void queuePrime()
     {
+        waitTotalMs = std::llround(current().step.forS * 1000.0);
         phase = Phase::Setup;
         started = false;
         freshVolume = freshTime = freshStatus = false;
@@ -237,6 +238,21 @@ struct ProgramRunner::Private
             return;
         }
         inFlight.emplace(startTicket, QStringLiteral("prime"));
+    }
+
+    bool timedPrime() const
+    {
+        return index < plan.size() && current().step.kind == Kind::Prime && current().step.forS > 0;
+    }
+
+    // The timed prime's time is up: our own Stop ends it, then its count is read as any step's.
+    void primeTimeUp()
+    {
+        if (phase != Phase::Pumping || !status.active() || status.state == State::Ending)
+            return;
+        status.stepProgress = 1;
+        sendStop();
+        readLastVolume();
     }
 
     // A prime standing is one ended by the pump or at its keypad, never done.
@@ -578,6 +594,11 @@ struct ProgramRunner::Private
             phase = Phase::Pumping;
             freshVolume = freshTime = freshStatus = false;
             pumpPaused = false;
+            // Timed from the pump's taking the prime: the pump does not time one.
+            if (timedPrime()) {
+                waitClock.start();
+                waitTimer.start(static_cast<int>(waitTotalMs));
+            }
             // Paused while the step was being set up: hold the pump at once.
             if (held)
                 sendPause();
@@ -634,6 +655,12 @@ struct ProgramRunner::Private
             if (++errorTicks > ErrorNameTicks)
                 fail(Fault::PumpError, QStringLiteral("the pump reports an error"));
             return;
+        }
+        if (phase == Phase::Pumping && timedPrime() && waitClock.isValid()) {
+            status.stepProgress =
+                std::min(1.0, double(waitClock.elapsed()) / std::max<qint64>(1, waitTotalMs));
+            if (sample.volumeDelivered)
+                stepVolumeMl = *sample.volumeDelivered / 1000.0;
         }
         if (phase == Phase::Waiting) {
             const qint64 left = held ? waitLeftMs : waitLeftMs - waitClock.elapsed();
@@ -692,8 +719,8 @@ struct ProgramRunner::Private
             judged.volumeTarget = std::llround(p.step.volumeMl * 1000);
         } else {
             judged.mode = ProcessSample::Mode::FlowDispense;
-            judged.dispenseTimeS = p.step.kind == Kind::Ramp ? segments[segment].seconds
-                                                             : std::llround(p.step.forS);
+            judged.dispenseTimeS =
+                p.step.kind == Kind::Ramp ? segments[segment].seconds : std::llround(p.step.forS);
         }
         if (!RunStateJudge::doseDone(judged, RunStateJudge::Key::Start)) {
             // Standing short of the end twice in a row (one picture may mix two rounds): the pump
@@ -750,6 +777,10 @@ struct ProgramRunner::Private
 
     void waitDone()
     {
+        if (timedPrime()) {
+            primeTimeUp();
+            return;
+        }
         if (phase == Phase::Waiting && !held && status.active())
             finish();
     }
