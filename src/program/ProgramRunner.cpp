@@ -3,6 +3,7 @@
 #include "journal/JournalEntry.h"
 #include "program/OutsideRuns.h"
 #include "program/ProgramPlan.h"
+#include "program/ProgramProgress.h"
 #include "program/PumpCount.h"
 #include "program/RampSegments.h"
 #include "program/RunRecord.h"
@@ -80,6 +81,7 @@ struct ProgramRunner::Private
     ProgramRunner &q;
     PumpCore &core;
     std::vector<PlannedStep> plan;
+    ProgramProgress byTime;
     ProgramStatus status;
     std::size_t index = 0;
     Phase phase = Phase::None;
@@ -155,6 +157,9 @@ struct ProgramRunner::Private
         if (clock.isValid())
             status.elapsedMs = clock.elapsed();
         status.volumeMl = finishedVolumeMl + stepVolumeMl;
+        status.progress = status.state == State::Done && status.cause == Cause::Done
+                              ? 1.0
+                              : byTime.at(status.position, status.stepProgress);
         if (marking)
             core.markSamples(status.name, status.label);
         emit q.statusChanged(status);
@@ -178,6 +183,7 @@ struct ProgramRunner::Private
         segmentsSeconds = 0;
         started = false;
         stoppedShort = 0;
+        status.progress = byTime.at(status.position, 0);
         emit q.stepStarted(status);
         switch (p.step.kind) {
         case Kind::Dose:
@@ -314,6 +320,7 @@ struct ProgramRunner::Private
         status.stepProgress = 1;
         status.volumeMl = finishedVolumeMl;
         phase = Phase::None;
+        status.progress = byTime.at(status.position, 1);
         emit q.stepFinished(status);
         begin(index + 1);
     }
@@ -889,6 +896,7 @@ bool ProgramRunner::start(const DosingProgram &program, const RequestOrigin &ori
     if (plan.empty())
         return refuse(QStringLiteral("the program has no steps"));
     d->plan = std::move(plan);
+    d->byTime = ProgramProgress(d->plan);
     d->status = ProgramStatus();
     d->status.state = State::Running;
     d->status.name = program.name;

@@ -3,6 +3,7 @@
 
 #include "PumpServer.h"
 #include "WindowOnSimulator.h"
+#include "platform/InstanceSettings.h"
 #include "program/ProgramFile.h"
 #include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
@@ -22,6 +23,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -144,6 +146,9 @@ private slots:
     void untouchedProgramDoesNotAsk();
     void saveAsMakesTheFolder_data();
     void saveAsMakesTheFolder();
+    void reopensTheLastProgram_data();
+    void reopensTheLastProgram();
+    void shortDoseIsNotedNotRefused();
 
     void builtSavedOpenedAndRun();
     void windowStopEndsProgram();
@@ -165,6 +170,9 @@ private:
 void tst_ProgramTab::init()
 {
     QVERIFY(dir.isValid());
+    // Each test's tab starts with a new program, not the one the test before saved.
+    QSettings(InstanceSettings::organizationName(), InstanceSettings::applicationName())
+        .remove(ProgramTab::lastFileKey());
 }
 
 void tst_ProgramTab::cleanup()
@@ -545,6 +553,81 @@ void tst_ProgramTab::saveAsMakesTheFolder()
     tab.model()->setProgram({QStringLiteral("New program"), {step(Kind::Wait)}});
     QVERIFY(tab.saveAs(suggestion));
     QVERIFY(QFile::exists(suggestion));
+}
+
+void tst_ProgramTab::reopensTheLastProgram_data()
+{
+    QTest::addColumn<bool>("saved"); // else opened
+    QTest::addColumn<bool>("removed");
+    QTest::addColumn<bool>("withErrors");
+
+    QTest::newRow("saved") << true << false << false;
+    QTest::newRow("opened") << false << false << false;
+    QTest::newRow("opened, with errors to mend") << false << false << true;
+    QTest::newRow("gone since") << true << true << false;
+}
+
+void tst_ProgramTab::reopensTheLastProgram()
+{
+    QFETCH(bool, saved);
+    QFETCH(bool, removed);
+    QFETCH(bool, withErrors);
+    const QString path = dir.filePath(QStringLiteral("last.json"));
+    PumpCore core{PumpCore::Options{false}};
+    ProgramRunner runner{core};
+    {
+        ProgramTab first(runner);
+        if (saved) {
+            first.model()->setProgram({QStringLiteral("kept"), {step(Kind::Wait)}});
+            QVERIFY(first.saveAs(path));
+        } else {
+            ProgramStep wait = step(Kind::Wait);
+            wait.forS = withErrors ? 0.5 : 3;
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(ProgramFile::write({QStringLiteral("kept"), {wait}}));
+            file.close();
+            QVERIFY(first.open(path));
+        }
+    }
+    if (removed)
+        QVERIFY(QFile::remove(path));
+
+    // No dialog, whatever became of the file.
+    QTimer::singleShot(0, [] { QVERIFY(QApplication::activeModalWidget() == nullptr); });
+    ProgramTab again(runner);
+    QCOMPARE(again.filePath(), removed ? QString() : path);
+    QCOMPARE(again.model()->program().name,
+             removed ? QStringLiteral("New program") : QStringLiteral("kept"));
+    QCOMPARE(again.errors().size(), withErrors ? 1 : 0);
+    QVERIFY(!again.modified());
+    const QString said = again.findChild<QLabel *>(QStringLiteral("labelProgramFile"))->text();
+    QCOMPARE(said.contains(QStringLiteral("no longer there")), removed);
+}
+
+void tst_ProgramTab::shortDoseIsNotedNotRefused()
+{
+    PumpCore core{PumpCore::Options{false}};
+    ProgramRunner runner{core};
+    ProgramTab tab(runner);
+    ProgramStep quick = step(Kind::Dose);
+    quick.volumeMl = 0.2;
+    quick.rateMlMin = 60;
+    tab.model()->setProgram({QStringLiteral("quick"), {step(Kind::Dose), quick}});
+    QVERIFY(tab.errors().isEmpty());
+    QVERIFY(tab.findChild<QAbstractButton *>(QStringLiteral("buttonProgramRun"))->isEnabled());
+    QVERIFY(!tab.model()->noted(0));
+    QVERIFY(tab.model()->noted(1));
+    const QString tip =
+        tab.model()->index(1, ProgramStepModel::Step).data(Qt::ToolTipRole).toString();
+    QVERIFY2(tip.contains(QStringLiteral("full flow")), qPrintable(tip));
+    // Marked, but not in the red of an error.
+    const QVariant shade = tab.model()->index(1, ProgramStepModel::Step).data(Qt::BackgroundRole);
+    QVERIFY(shade.isValid());
+    QVERIFY(shade.value<QBrush>().color() != QColor(255, 190, 190));
+    // Slower, it keeps its rate and the note goes.
+    tab.model()->setData(tab.model()->index(1, ProgramStepModel::Rate), 10.0);
+    QVERIFY(!tab.model()->noted(1));
 }
 
 void tst_ProgramTab::builtSavedOpenedAndRun()
