@@ -486,9 +486,12 @@ void ProgramRunnerTest::timedPrime()
         if (s.position == 1)
             primed.start();
     });
+    double primedProgress = -1;
     QObject::connect(&rig.runner(), &ProgramRunner::stepFinished, [&](const ProgramStatus &s) {
-        if (s.position == 1)
+        if (s.position == 1) {
             primeMs = primed.elapsed();
+            primedProgress = s.progress;
+        }
     });
     const int before = actions(rig.sim).size();
     QVERIFY(rig.runner().start({QStringLiteral("primed"), {prime(forS), dose(1, 30)}}));
@@ -512,6 +515,9 @@ void ProgramRunnerTest::timedPrime()
                  qPrintable(QString::number(primeMs)));
         QCOMPARE(sent.count(QStringLiteral("01KY1")), 1); // the dose after it
         QCOMPARE(sent.count(QStringLiteral("01KY0")), 1);
+        // By time: 2 s of prime, then 2 s of dose (1 ml at 30 ml/min).
+        QCOMPARE(primedProgress, 0.5);
+        QCOMPARE(rig.runner().status().progress, 1.0);
     }
     bool standing = false;
     QObject::connect(&rig.core, &PumpCore::sampled, [&standing](const ProcessSample &s) {
