@@ -5,6 +5,8 @@
 #include "program/ProgramFile.h"
 #include "program/ProgramPlan.h"
 #include "program/ProgramRunner.h"
+#include "ui/ChartTab.h"
+#include "ui/ProgramChartMarks.h"
 #include "ui/ProgramStepDelegate.h"
 #include "ui/ProgramStepModel.h"
 #include "ui/StyleSheets.h"
@@ -310,6 +312,9 @@ ProgramTab *ProgramTab::addTo(QTabWidget *tabs, QWidget *before, ProgramRunner &
 {
     auto *tab = new ProgramTab(runner);
     tabs->insertTab(tabs->indexOf(before), tab, screenText("Program"));
+    // The Chart tab it goes before marks the program's moments.
+    if (auto *chartTab = qobject_cast<ChartTab *>(before))
+        new ProgramChartMarks(runner, chartTab->chart());
     return tab;
 }
 

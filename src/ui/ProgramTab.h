@@ -27,7 +27,8 @@ class ProgramTab : public QWidget
 public:
     // The runner is not owned.
     explicit ProgramTab(ProgramRunner &runner, QWidget *parent = nullptr);
-    // A new tab in front of the tab before; at the end when that is not among the tabs.
+    // A new tab in front of the tab before; at the end when that is not among the tabs. When the
+    // tab before is the Chart tab, its chart marks the runner's programs (ProgramChartMarks).
     static ProgramTab *addTo(QTabWidget *tabs, QWidget *before, ProgramRunner &runner);
 
     ProgramStepModel *model() const { return steps; }

@@ -7,6 +7,7 @@
 #include "program/ProgramFile.h"
 #include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
+#include "ui/ProcessChartView.h"
 #include "ui/ProgramStepDelegate.h"
 #include "ui/ProgramStepModel.h"
 #include "ui/ProgramTab.h"
@@ -113,6 +114,19 @@ QStringList markedCells(const ProgramStepModel &model)
 }
 
 // The row the table marks as the running step; -1 when none.
+// The chart's program moments as "start|step|end:text".
+QStringList moments(const ProcessChartView &chart)
+{
+    QStringList out;
+    for (const ProcessChartView::Moment &m : chart.moments()) {
+        const char *kind = m.kind == ProcessChartView::Moment::Kind::Start ? "start"
+                           : m.kind == ProcessChartView::Moment::Kind::End ? "end"
+                                                                           : "step";
+        out << QStringLiteral("%1:%2").arg(QLatin1String(kind), m.text);
+    }
+    return out;
+}
+
 int markedRow(const ProgramStepModel &model)
 {
     for (int row = 0; row < model.rowCount(); ++row) {
@@ -692,6 +706,10 @@ void tst_ProgramTab::builtSavedOpenedAndRun()
     QCOMPARE(markedRow(*model), -1);
     auto *bar = find<QProgressBar>("progressProgram");
     QCOMPARE(bar->value(), bar->maximum());
+    // The chart marks the program's start, each step once unrolled and its end with the cause.
+    QCOMPARE(moments(*find<ProcessChartView>("chartProcess")),
+             (QStringList{"start:Program Round trip", "step:1 dose", "step:2.1 wait, pass 1/2",
+                          "step:2.1 wait, pass 2/2", "step:3 prompt", "end:End: done"}));
     QVERIFY(find<QWidget>("buttonProgramAddStep")->isEnabled());
     QVERIFY(model->flags(model->index(0, ProgramStepModel::Volume)) & Qt::ItemIsEditable);
 }
@@ -715,6 +733,8 @@ void tst_ProgramTab::windowStopEndsProgram()
     QTRY_COMPARE_WITH_TIMEOUT(runner.status().state, State::Stopped, SettleMs);
     QTRY_COMPARE_WITH_TIMEOUT(pumpState->text(), QStringLiteral("STOPPED"), SettleMs);
     QCOMPARE(runner.status().position, 1);
+    QCOMPARE(moments(*find<ProcessChartView>("chartProcess")).constLast(),
+             QStringLiteral("end:End: stopped from outside"));
     QVERIFY(find<QLabel>("labelProgramMark")->isHidden());
     QVERIFY2(find<QLabel>("labelProgramState")->text().startsWith(QLatin1String("Stopped")),
              qPrintable(find<QLabel>("labelProgramState")->text()));
