@@ -538,12 +538,14 @@ void ProcessChartView::drawForeground(QPainter *painter, const QRectF &rect)
         if (at.x() < labelEnd && !edge)
             continue;
         const QString text = metrics.elidedText(it->text, Qt::ElideRight, 160);
+        const int width = metrics.horizontalAdvance(text);
+        // Near the right edge the label goes left of its line, so that it stays readable.
+        const double x = at.x() + 3 + width > plot.right() ? at.x() - 3 - width : at.x() + 3;
         painter->setPen(colour);
         painter->drawText(
-            QPointF(at.x() + 3, plot.top() + metrics.ascent() + 2 + (edge ? 0 : metrics.height())),
-            text);
+            QPointF(x, plot.top() + metrics.ascent() + 2 + (edge ? 0 : metrics.height())), text);
         if (!edge)
-            labelEnd = at.x() + metrics.horizontalAdvance(text) + 6;
+            labelEnd = x + width + 6;
     }
     painter->restore();
 }
