@@ -689,7 +689,12 @@ void ProgramTab::showControls()
     upButton->setEnabled(!active && selected);
     downButton->setEnabled(!active && selected);
     runButton->setEnabled(!active && tableChecked);
-    pauseButton->setEnabled(state == State::Running || state == State::Paused);
+    // A prime cannot be paused: the pump's Start would dose instead of priming on.
+    const std::vector<PlannedStep> &plan = runner.plan();
+    const auto at = static_cast<std::size_t>(std::max(0, runner.status().position - 1));
+    const bool priming =
+        state == State::Running && at < plan.size() && plan[at].step.kind == Kind::Prime;
+    pauseButton->setEnabled((state == State::Running && !priming) || state == State::Paused);
     pauseButton->setText(state == State::Paused ? screenText("Continue") : screenText("Pause"));
     stopButton->setEnabled(active);
     promptButton->setEnabled(state == State::WaitingForOperator);

@@ -335,11 +335,9 @@ void ProgramFileTest::shortDoseNotes_data()
     // The pump's dispense time is whole seconds, rounded: under half a second is none, and a dose
     // without a dispense time goes at full flow.
     QTest::newRow("the README's 0.2 ml at 60 ml/min: 0.2 s") << 0.2 << 60.0 << true;
-    QTest::newRow("0.4 ml at 60 ml/min: 0.4 s") << 0.4 << 60.0 << true;
     QTest::newRow("0.416 ml at 50 ml/min: just under 0.5 s") << 0.416 << 50.0 << true;
     QTest::newRow("0.5 ml at 60 ml/min: exactly 0.5 s") << 0.5 << 60.0 << false;
     QTest::newRow("0.417 ml at 50 ml/min: just over 0.5 s") << 0.417 << 50.0 << false;
-    QTest::newRow("0.1 ml at 1 ml/min: 6 s") << 0.1 << 1.0 << false;
     QTest::newRow("1 ml at 100 ml/min: 0.6 s") << 1.0 << 100.0 << false;
 }
 
@@ -358,11 +356,10 @@ void ProgramFileTest::shortDoseNotes()
     const ProgramFile::Checked checked = ProgramFile::read(json);
     QCOMPARE(checked.errors, QStringList()); // a note is no error
     QCOMPARE(checked.notes.size(), noted ? 1 : 0);
-    if (noted) {
-        QVERIFY2(checked.notes[0].startsWith("steps[0].repeat.steps[1].dose: "),
+    if (noted)
+        QVERIFY2(checked.notes[0].startsWith("steps[0].repeat.steps[1].dose: ") &&
+                     checked.notes[0].endsWith("full flow"),
                  qPrintable(checked.notes[0]));
-        QVERIFY2(checked.notes[0].endsWith("full flow"), qPrintable(checked.notes[0]));
-    }
     // The editor's program, built in memory, is noted alike.
     QCOMPARE(ProgramFile::notes(checked.program), checked.notes);
 }
@@ -370,12 +367,11 @@ void ProgramFileTest::shortDoseNotes()
 void ProgramFileTest::timedPrimeReadsAndWritesBack()
 {
     const ProgramFile::Checked checked =
-        ProgramFile::read(withSteps(R"({"prime": {"for_s": 12}}, {"wait": {"for_s": 1}})"));
+        ProgramFile::read(withSteps(R"({"prime": {"for_s": 12}})"));
     QCOMPARE(checked.errors, QStringList());
-    QCOMPARE(checked.program.steps.at(0).kind, ProgramStep::Kind::Prime);
-    QCOMPARE(checked.program.steps.at(0).forS, 12.0);
-    const QByteArray written = ProgramFile::write(checked.program);
-    QCOMPARE(ProgramFile::read(written).program.steps.at(0).forS, 12.0);
+    const ProgramStep again =
+        ProgramFile::read(ProgramFile::write(checked.program)).program.steps.at(0);
+    QVERIFY(again.kind == ProgramStep::Kind::Prime && again.forS == 12.0);
     // The tool's prime until stopped is no file's step.
     DosingProgram untilStopped{QStringLiteral("t"), {ProgramStep::prime()}};
     QCOMPARE(ProgramFile::check(untilStopped),
