@@ -663,12 +663,10 @@ struct ProgramRunner::Private
                 fail(Fault::PumpError, QStringLiteral("the pump reports an error"));
             return;
         }
-        if (phase == Phase::Pumping && timedPrime() && waitClock.isValid()) {
+        // The pump does not time a prime: its part done is our clock's.
+        if (phase == Phase::Pumping && timedPrime() && waitClock.isValid())
             status.stepProgress =
                 std::min(1.0, double(waitClock.elapsed()) / std::max<qint64>(1, waitTotalMs));
-            if (sample.volumeDelivered)
-                stepVolumeMl = *sample.volumeDelivered / 1000.0;
-        }
         if (phase == Phase::Waiting) {
             const qint64 left = held ? waitLeftMs : waitLeftMs - waitClock.elapsed();
             status.stepProgress =
