@@ -60,8 +60,9 @@ void describe(const ProgramStep &s, const QString &indent, QStringList &lines)
     case Kind::Repeat:
         text = QStringLiteral("repeat %1 times:").arg(s.count);
         break;
-    case Kind::Prime: // no file holds one
-        text = QStringLiteral("prime until stopped");
+    case Kind::Prime:
+        text = s.forS > 0 ? QStringLiteral("prime for %1").arg(duration(s.forS))
+                          : QStringLiteral("prime until stopped");
         break;
     case Kind::Parallel:
     case Kind::Gradient:
@@ -102,17 +103,25 @@ int ProgramCheckCommand::exec()
     const std::optional<DosingProgram> program = load(path, output);
     if (!program)
         return CliRunner::Usage;
+    // Notes are no errors: the program checks, and each is said where it happens.
+    const QStringList notes = ProgramFile::notes(*program);
+    QString noteText;
+    for (const QString &note : notes)
+        noteText += QStringLiteral("\nnote: ") + note;
+    QJsonObject object;
+    QString text;
     if (!program->pumps.isEmpty()) {
         const ProgramSplit split = ProgramSplit::of(*program);
-        QJsonObject object = splitJson(program->name, split);
-        object.insert(QStringLiteral("file"), path);
-        output.result(object, splitText(program->name, split));
-        return CliRunner::Done;
+        object = splitJson(program->name, split);
+        text = splitText(program->name, split);
+    } else {
+        const ProgramPlan::Summary summary = ProgramPlan::summarize(ProgramPlan::unroll(*program));
+        object = summaryJson(program->name, summary);
+        text = summaryText(program->name, summary);
     }
-    const ProgramPlan::Summary summary = ProgramPlan::summarize(ProgramPlan::unroll(*program));
-    QJsonObject object = summaryJson(program->name, summary);
     object.insert(QStringLiteral("file"), path);
-    output.result(object, summaryText(program->name, summary));
+    object.insert(QStringLiteral("notes"), QJsonArray::fromStringList(notes));
+    output.result(object, text + noteText);
     return CliRunner::Done;
 }
 

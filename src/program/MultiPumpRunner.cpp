@@ -55,6 +55,22 @@ struct Answers
     QStringList busy;
 };
 
+// Each pump's progress by time, weighted by the time of its own steps; every pump the same when
+// none has a time.
+double progressOf(const ProgramSplit &split, const MultiPumpStatus &status)
+{
+    double total = 0;
+    for (const ProgramSplit::Part &part : split.parts)
+        total += part.seconds;
+    double done = 0;
+    for (const ProgramSplit::Part &part : split.parts) {
+        const auto it = status.runs.find(part.pump);
+        const double weight = total > 0 ? part.seconds / total : 1.0 / split.parts.size();
+        done += weight * (it == status.runs.end() ? 0 : it->second.progress);
+    }
+    return status.state == ProgramStatus::State::Done ? 1.0 : done;
+}
+
 } // namespace
 
 struct MultiPumpRunner::Mailbox
@@ -417,12 +433,14 @@ void MultiPumpRunner::finishIfAllEnded()
             run.reason.isEmpty() ? QStringLiteral("stopped from outside the program") : run.reason);
     }
     current.elapsedMs = clock.elapsed();
+    current.progress = progressOf(parts, current);
     emit statusChanged(current);
     emit ended(current);
 }
 
 void MultiPumpRunner::changed()
 {
+    current.progress = progressOf(parts, current);
     if (current.state == State::Running || current.state == State::WaitingForOperator) {
         bool waiting = false;
         for (const auto &run : current.runs)

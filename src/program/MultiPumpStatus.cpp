@@ -13,6 +13,7 @@ QJsonObject MultiPumpStatus::toJson() const
     QJsonObject o{{QStringLiteral("state"), ProgramStatus::stateName(state)},
                   {QStringLiteral("name"), name},
                   {QStringLiteral("program_id"), programId},
+                  {QStringLiteral("progress"), std::round(progress * 1000.0) / 1000.0},
                   {QStringLiteral("elapsed_s"), std::round(elapsedMs / 100.0) / 10.0}};
     if (cause != Cause::None)
         o.insert(QStringLiteral("cause"), ProgramStatus::causeName(cause));

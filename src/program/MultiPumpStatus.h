@@ -30,6 +30,8 @@ struct MultiPumpStatus
     RequestOrigin origin;
     RequestOrigin stoppedBy; // once stopped by its own stop()
     qint64 elapsedMs = 0;
+    // 0 to 1 by time: each pump's run's progress, weighted by the time of its own steps.
+    double progress = 0;
     QStringList pumps;                     // the program's, in its order
     std::map<QString, ProgramStatus> runs; // by pump: its run as its runner last reported it
 
@@ -46,8 +48,8 @@ struct MultiPumpStatus
     // final count.
     double volumeMl(const QString &pump) const;
 
-    // state, name, program_id, elapsed_s, cause and cause_pump once ending, reason, stopped_by,
-    // and pumps: each pump's run as ProgramStatus::toJson() gives it.
+    // state, name, program_id, progress, elapsed_s, cause and cause_pump once ending, reason,
+    // stopped_by, and pumps: each pump's run as ProgramStatus::toJson() gives it.
     QJsonObject toJson() const;
 };
 

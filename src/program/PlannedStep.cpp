@@ -17,11 +17,11 @@ double PlannedStep::expectedSeconds() const
     case ProgramStep::Kind::Ramp:
     case ProgramStep::Kind::Wait:
     case ProgramStep::Kind::Gradient:
+    case ProgramStep::Kind::Prime: // 0: until stopped
         return step.forS;
     case ProgramStep::Kind::Prompt:
     case ProgramStep::Kind::Repeat:
     case ProgramStep::Kind::Parallel:
-    case ProgramStep::Kind::Prime: // until stopped
         break;
     }
     return 0;
@@ -43,7 +43,7 @@ double PlannedStep::expectedVolumeMl() const
     case ProgramStep::Kind::Prompt:
     case ProgramStep::Kind::Repeat:
     case ProgramStep::Kind::Parallel:
-    case ProgramStep::Kind::Prime:
+    case ProgramStep::Kind::Prime: // at the pump's own prime rate, which it does not tell
         break;
     }
     return 0;

@@ -23,8 +23,8 @@ struct PlannedStep
 
     // "3.1 dose, pass 2/3": the number, the kind and each pass, outermost first.
     QString label() const;
-    // Rough run time in seconds: a dose at its rate, a run, a ramp or a wait for its time, a
-    // prompt none.
+    // Rough run time in seconds: a dose at its rate, a run, a ramp, a wait or a timed prime for
+    // its time, a prompt none.
     double expectedSeconds() const;
     // The volume it should deliver in ml: the dose's, or the rate over the time of a run or ramp.
     double expectedVolumeMl() const;

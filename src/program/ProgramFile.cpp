@@ -64,6 +64,7 @@ const std::vector<KindFields> &kinds()
           {"steps", Type::Whole, nullptr, &ProgramStep::rampSteps},
           pumpField}},
         {Kind::Wait, {{"for_s", Type::Number, &ProgramStep::forS}, pumpField}},
+        {Kind::Prime, {{"for_s", Type::Number, &ProgramStep::forS}, pumpField}},
         {Kind::Prompt, {{"text", Type::Text}, pumpField}},
         {Kind::Repeat,
          {{"count", Type::Whole, nullptr, &ProgramStep::count}, {"steps", Type::Steps}, pumpField}},
@@ -109,6 +110,9 @@ constexpr int PromptMaxChars = 500;
 constexpr double WaitMaxS = 86400; // a day
 // The pump times a wait in whole seconds: anything shorter would not be a wait at all.
 constexpr double WaitMinS = 1;
+// A prime's end is our Stop on the line, not the pump's clock: a shorter one would be mostly the
+// exchanges that start and stop it.
+constexpr double PrimeMinS = 1;
 constexpr int RampMinSteps = 2;
 constexpr int RampMaxSteps = 100;
 constexpr double RampMinStepS = 1;
@@ -191,6 +195,7 @@ class Rules
 public:
     QStringList &errors;
     QStringList pumps = {}; // the program's; empty for a program of one unnamed pump
+    QStringList *notes = nullptr;
     // A step that could not be read as one is left out of the program, so what was read no
     // longer lines up with the file's paths.
     bool stepLost = false;
@@ -366,6 +371,10 @@ public:
                     Pump::DosingPlan::dose(number(s.volumeMl), number(s.rateMlMin));
                 if (!plan.ok())
                     add(path + QStringLiteral(": ") + plan.error);
+                else if (plan.fullFlow && notes)
+                    *notes << QStringLiteral("%1: %2 ml at %3 ml/min would take under half a "
+                                             "second; it goes at full flow")
+                                  .arg(path, number(s.volumeMl), number(s.rateMlMin));
             }
             break;
         }
@@ -416,7 +425,15 @@ public:
                         .arg(PromptMaxChars));
             break;
         case Kind::Prime:
-            add(path + QStringLiteral(": a prime is no step of a file"));
+            // Timed like a run, though the Stop at its end is ours: the pump's prime has no time
+            // of its own. Without one it would prime until stopped.
+            if (!has(present, 0))
+                break;
+            if (std::isfinite(s.forS) && s.forS < PrimeMinS)
+                add(QStringLiteral("%1: %2 is below %3 s, the shortest prime a program times")
+                        .arg(at("for_s"), number(s.forS), number(PrimeMinS)));
+            else
+                dispenseTime(at("for_s"), s.forS);
             break;
         case Kind::Repeat:
             // Only the first repeat too deep is named; those within it are part of that error.
@@ -704,9 +721,6 @@ QJsonArray stepsJson(const std::vector<ProgramStep> &steps);
 QJsonObject stepJson(const ProgramStep &s)
 {
     QJsonObject fields;
-    // Not in the file's table: it has no fields.
-    if (s.kind == Kind::Prime)
-        return QJsonObject{{ProgramStep::kindName(s.kind), fields}};
     for (const Field &field : fieldsOf(s.kind).fields) {
         const QString name = QLatin1String(field.name);
         switch (field.type) {
@@ -786,6 +800,7 @@ ProgramFile::Checked ProgramFile::read(const QByteArray &json)
     }
     const QJsonObject top = document.object();
     Rules rules{checked.errors};
+    rules.notes = &checked.notes;
     DosingProgram program;
 
     const QJsonValue format = top.value(QLatin1String("format"));
@@ -888,4 +903,13 @@ QStringList ProgramFile::check(const DosingProgram &program)
     if (!program.pumps.isEmpty())
         rules.pumpList(program.pumps, program.steps);
     return errors;
+}
+
+QStringList ProgramFile::notes(const DosingProgram &program)
+{
+    QStringList errors;
+    QStringList notes;
+    Rules rules{errors, program.pumps, &notes};
+    checkSteps(rules, program.steps, QStringLiteral("steps"), 0);
+    return notes;
 }

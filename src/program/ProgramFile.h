@@ -37,6 +37,9 @@ public:
         // What could be read of a readable file with errors, a missing or mistyped value as 0;
         // never to run or send, only to mend. Empty otherwise.
         DosingProgram draft;
+        // What is worth knowing but no error, by path like the errors: a dose that goes at full
+        // flow because it would take under half a second at its rate.
+        QStringList notes;
         bool ok() const { return errors.isEmpty(); }
     };
 
@@ -47,4 +50,6 @@ public:
     static QByteArray write(const DosingProgram &program);
     // The errors of a program built in memory (the window's editor), by the same rules as read.
     static QStringList check(const DosingProgram &program);
+    // The notes of a program built in memory, as read() gives them for a file.
+    static QStringList notes(const DosingProgram &program);
 };

@@ -3,6 +3,7 @@
 #include "journal/JournalEntry.h"
 #include "program/OutsideRuns.h"
 #include "program/ProgramPlan.h"
+#include "program/ProgramProgress.h"
 #include "program/PumpCount.h"
 #include "program/RampSegments.h"
 #include "program/RunRecord.h"
@@ -80,6 +81,7 @@ struct ProgramRunner::Private
     ProgramRunner &q;
     PumpCore &core;
     std::vector<PlannedStep> plan;
+    ProgramProgress byTime;
     ProgramStatus status;
     std::size_t index = 0;
     Phase phase = Phase::None;
@@ -155,6 +157,9 @@ struct ProgramRunner::Private
         if (clock.isValid())
             status.elapsedMs = clock.elapsed();
         status.volumeMl = finishedVolumeMl + stepVolumeMl;
+        status.progress = status.state == State::Done && status.cause == Cause::Done
+                              ? 1.0
+                              : byTime.at(status.position, status.stepProgress);
         if (marking)
             core.markSamples(status.name, status.label);
         emit q.statusChanged(status);
@@ -178,6 +183,7 @@ struct ProgramRunner::Private
         segmentsSeconds = 0;
         started = false;
         stoppedShort = 0;
+        status.progress = byTime.at(status.position, 0);
         emit q.stepStarted(status);
         switch (p.step.kind) {
         case Kind::Dose:
@@ -224,9 +230,10 @@ struct ProgramRunner::Private
     }
 
     // A prime has no end of its own and nothing to set up: the pump's prime key, which runs it
-    // at full flow until a Stop.
+    // at full flow until a Stop; a timed one gets that Stop from us once its time is up.
     void queuePrime()
     {
+        waitTotalMs = std::llround(current().step.forS * 1000.0);
         phase = Phase::Setup;
         started = false;
         freshVolume = freshTime = freshStatus = false;
@@ -237,6 +244,21 @@ struct ProgramRunner::Private
             return;
         }
         inFlight.emplace(startTicket, QStringLiteral("prime"));
+    }
+
+    bool timedPrime() const
+    {
+        return index < plan.size() && current().step.kind == Kind::Prime && current().step.forS > 0;
+    }
+
+    // The timed prime's time is up: our own Stop ends it, then its count is read as any step's.
+    void primeTimeUp()
+    {
+        if (phase != Phase::Pumping || !status.active() || status.state == State::Ending)
+            return;
+        status.stepProgress = 1;
+        sendStop();
+        readLastVolume();
     }
 
     // A prime standing is one ended by the pump or at its keypad, never done.
@@ -298,6 +320,7 @@ struct ProgramRunner::Private
         status.stepProgress = 1;
         status.volumeMl = finishedVolumeMl;
         phase = Phase::None;
+        status.progress = byTime.at(status.position, 1);
         emit q.stepFinished(status);
         begin(index + 1);
     }
@@ -578,6 +601,11 @@ struct ProgramRunner::Private
             phase = Phase::Pumping;
             freshVolume = freshTime = freshStatus = false;
             pumpPaused = false;
+            // Timed from the pump's taking the prime: the pump does not time one.
+            if (timedPrime()) {
+                waitClock.start();
+                waitTimer.start(static_cast<int>(waitTotalMs));
+            }
             // Paused while the step was being set up: hold the pump at once.
             if (held)
                 sendPause();
@@ -635,6 +663,10 @@ struct ProgramRunner::Private
                 fail(Fault::PumpError, QStringLiteral("the pump reports an error"));
             return;
         }
+        // The pump does not time a prime: its part done is our clock's.
+        if (phase == Phase::Pumping && timedPrime() && waitClock.isValid())
+            status.stepProgress =
+                std::min(1.0, double(waitClock.elapsed()) / std::max<qint64>(1, waitTotalMs));
         if (phase == Phase::Waiting) {
             const qint64 left = held ? waitLeftMs : waitLeftMs - waitClock.elapsed();
             status.stepProgress =
@@ -692,8 +724,8 @@ struct ProgramRunner::Private
             judged.volumeTarget = std::llround(p.step.volumeMl * 1000);
         } else {
             judged.mode = ProcessSample::Mode::FlowDispense;
-            judged.dispenseTimeS = p.step.kind == Kind::Ramp ? segments[segment].seconds
-                                                             : std::llround(p.step.forS);
+            judged.dispenseTimeS =
+                p.step.kind == Kind::Ramp ? segments[segment].seconds : std::llround(p.step.forS);
         }
         if (!RunStateJudge::doseDone(judged, RunStateJudge::Key::Start)) {
             // Standing short of the end twice in a row (one picture may mix two rounds): the pump
@@ -750,6 +782,10 @@ struct ProgramRunner::Private
 
     void waitDone()
     {
+        if (timedPrime()) {
+            primeTimeUp();
+            return;
+        }
         if (phase == Phase::Waiting && !held && status.active())
             finish();
     }
@@ -858,6 +894,7 @@ bool ProgramRunner::start(const DosingProgram &program, const RequestOrigin &ori
     if (plan.empty())
         return refuse(QStringLiteral("the program has no steps"));
     d->plan = std::move(plan);
+    d->byTime = ProgramProgress(d->plan);
     d->status = ProgramStatus();
     d->status.state = State::Running;
     d->status.name = program.name;

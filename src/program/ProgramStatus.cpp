@@ -61,6 +61,7 @@ QJsonObject ProgramStatus::toJson() const
                   {QStringLiteral("path"), path},
                   {QStringLiteral("step"), label},
                   {QStringLiteral("step_progress"), std::round(stepProgress * 1000.0) / 1000.0},
+                  {QStringLiteral("progress"), std::round(progress * 1000.0) / 1000.0},
                   {QStringLiteral("elapsed_s"), std::round(elapsedMs / 100.0) / 10.0},
                   {QStringLiteral("volume_ml"), std::round(volumeMl * 1000.0) / 1000.0}};
     if (!reason.isEmpty())

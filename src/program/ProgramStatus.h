@@ -50,7 +50,10 @@ struct ProgramStatus
     int total = 0;    // steps once unrolled
     QString path;     // the current step's path in the file: "steps[2].repeat.steps[0]"
     QString label;    // "3.1 dose, pass 2/3"
-    double stepProgress = 0;   // 0 to 1, from the pump's own counters
+    double stepProgress = 0; // 0 to 1, from the pump's own counters
+    // The program's, 0 to 1, by time (ProgramProgress): a step that ends early moves it to the
+    // step's end.
+    double progress = 0;
     qint64 elapsedMs = 0;      // since the program started, pauses included
     double volumeMl = 0;       // delivered so far, as the pump reported it
     Cause cause = Cause::None; // once ending
@@ -73,9 +76,9 @@ struct ProgramStatus
         return state == State::Done || state == State::Stopped || state == State::Failed;
     }
     // The MQTT program topic's and the tool's --json shape: state, name, position, total, path,
-    // step (the label), step_progress, elapsed_s, volume_ml, reason once it ended so, cause from
-    // ending on, and final_count_read once ended; run_id, origin, stopped_by once stopped from
-    // outside, flags once the pump named its error.
+    // step (the label), step_progress, progress (0 to 1, by time), elapsed_s, volume_ml, reason
+    // once it ended so, cause from ending on, and final_count_read once ended; run_id, origin,
+    // stopped_by once stopped from outside, flags once the pump named its error.
     QJsonObject toJson() const;
 };
 

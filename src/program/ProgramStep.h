@@ -13,8 +13,8 @@ class DosingPlan;
 // steps, a parallel one list of steps per pump. Only the fields of its kind mean anything.
 struct ProgramStep
 {
-    // Prime is a front-end's priming until stopped, run as a program of its own: no file may
-    // ask for it.
+    // Prime: the pump's prime key at its own prime rate, stopped after forS; with no time (a
+    // front-end's prime, run as a program of its own) until stopped, which no file may ask for.
     enum class Kind { Dose, Run, Ramp, Wait, Prompt, Repeat, Parallel, Gradient, Prime };
 
     // One pump's part of a parallel step.
@@ -27,7 +27,7 @@ struct ProgramStep
     // The file's name of the kind: "dose", "run", "ramp", "wait", "prompt", "repeat",
     // "parallel", "gradient"; "prime".
     static QString kindName(Kind kind);
-    // The step a front-end's prime runs as.
+    // The step a front-end's prime runs as: until stopped.
     static ProgramStep prime();
     // The one step of a checked dose or run that a front-end asked for by its words: a dose
     // without a rate goes at full flow, a run without a time until stopped.
@@ -38,7 +38,7 @@ struct ProgramStep
     double rateMlMin = 0;           // dose, run
     double fromMlMin = 0;           // ramp
     double toMlMin = 0;             // ramp
-    double forS = 0;                // run, ramp, wait, gradient
+    double forS = 0;                // run, ramp, wait, gradient, prime
     int rampSteps = 0;              // ramp, gradient: equal steps from one value to the other
     int count = 0;                  // repeat
     QString text;                   // prompt

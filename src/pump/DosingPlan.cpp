@@ -40,9 +40,8 @@ DosingPlan DosingPlan::dose(const QString &volumeText, const std::optional<QStri
     // flow. The time is always set, so that no dose is stretched over one left on the pump: the
     // whole seconds the volume takes at the rate given (under half a second is full flow), else
     // 0 for full flow.
-    const KeyTable::Setting time = setting(
-        "dispense-time",
-        QString::number(rate ? std::llround(volume.value * 60.0 / rate->value) : 0), pumpType);
+    const long long seconds = rate ? std::llround(volume.value * 60.0 / rate->value) : 0;
+    const KeyTable::Setting time = setting("dispense-time", QString::number(seconds), pumpType);
     if (!time.ok())
         return refused(QStringLiteral("%1 ml at %2 ml/min takes longer than the longest "
                                       "dispense time")
@@ -56,6 +55,7 @@ DosingPlan DosingPlan::dose(const QString &volumeText, const std::optional<QStri
     plan.steps.push_back({Id::Start, 0, QStringLiteral("start")});
     plan.targetVolume = volume.value / 1000.0;
     plan.volumeDose = true;
+    plan.fullFlow = seconds == 0;
     if (rate)
         plan.rateMlMin =
             KeyTable::json(KeyTable::key(QStringLiteral("flow-rate")), rate->value).toDouble();

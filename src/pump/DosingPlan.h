@@ -30,6 +30,9 @@ public:
     int targetSeconds = 0;   // for a run with a time
     bool volumeDose = false; // a dose of targetVolume, else a run
     double rateMlMin = 0;    // as asked; 0 for a dose at full flow
+    // A dose the pump gives at full flow: no rate, or one at which the volume takes under half a
+    // second, which rounds to no dispense time.
+    bool fullFlow = false;
 
     bool ok() const { return error.isEmpty(); }
 

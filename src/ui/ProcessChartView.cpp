@@ -15,6 +15,7 @@
 
 #include <QDateTime>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QRubberBand>
 #include <QWheelEvent>
@@ -499,4 +500,52 @@ void ProcessChartView::showEvent(QShowEvent *event)
     QChartView::showEvent(event);
     if (stale)
         refresh();
+}
+
+void ProcessChartView::addMoment(const Moment &moment)
+{
+    programMoments.push_back(moment);
+    while (programMoments.size() > MaxMoments)
+        programMoments.pop_front();
+    viewport()->update();
+}
+
+void ProcessChartView::drawForeground(QPainter *painter, const QRectF &rect)
+{
+    QChartView::drawForeground(painter, rect);
+    if (programMoments.empty() || !volume->isVisible() || shownTo <= shownFrom)
+        return;
+    const QRectF plot = chart()->mapRectToScene(chart()->plotArea());
+    const auto first = std::lower_bound(programMoments.begin(), programMoments.end(), shownFrom,
+                                        [](const Moment &m, qint64 ms) { return m.ms < ms; });
+    painter->save();
+    painter->setClipRect(plot.adjusted(0, -1, 1, 1));
+    QFont font = painter->font();
+    font.setPointSizeF(std::max(6.0, font.pointSizeF() - 1));
+    painter->setFont(font);
+    const QFontMetrics metrics(font);
+    // Steps closer than their text is wide keep their lines but share one label.
+    double labelEnd = -1e9;
+    for (auto it = first; it != programMoments.end() && it->ms <= shownTo; ++it) {
+        const QPointF at = chart()->mapToScene(
+            chart()->mapToPosition(QPointF(double(it->ms), volumeAxis->min()), volume));
+        const bool edge = it->kind != Moment::Kind::Step;
+        const QColor colour = it->kind == Moment::Kind::End ? stopColour
+                              : edge                        ? startColour
+                                                            : QColor(120, 120, 120);
+        painter->setPen(QPen(colour, edge ? 2 : 1, edge ? Qt::SolidLine : Qt::DotLine));
+        painter->drawLine(QPointF(at.x(), plot.top()), QPointF(at.x(), plot.bottom()));
+        if (at.x() < labelEnd && !edge)
+            continue;
+        const QString text = metrics.elidedText(it->text, Qt::ElideRight, 160);
+        const int width = metrics.horizontalAdvance(text);
+        // Near the right edge the label goes left of its line, so that it stays readable.
+        const double x = at.x() + 3 + width > plot.right() ? at.x() - 3 - width : at.x() + 3;
+        painter->setPen(colour);
+        painter->drawText(
+            QPointF(x, plot.top() + metrics.ascent() + 2 + (edge ? 0 : metrics.height())), text);
+        if (!edge)
+            labelEnd = x + width + 6;
+    }
+    painter->restore();
 }

@@ -4,6 +4,9 @@
 
 #include <QPoint>
 #include <QPointer>
+#include <QString>
+
+#include <deque>
 
 class QRubberBand;
 class SampleHistory;
@@ -69,6 +72,20 @@ public:
     QtCharts::QLineSeries *runStartSeries() const { return runStart; }
     QtCharts::QLineSeries *runEndSeries() const { return runEnd; }
 
+    // A program's moment: its start, a step's start or its end, drawn as a vertical line across
+    // the plot with its text at the top. The newest MaxMoments are kept; the recording's file
+    // holds none of them.
+    struct Moment
+    {
+        enum class Kind { Start, Step, End };
+        qint64 ms = 0; // since 1970, UTC
+        Kind kind = Kind::Step;
+        QString text;
+    };
+    static constexpr std::size_t MaxMoments = 5000;
+    void addMoment(const Moment &moment);
+    const std::deque<Moment> &moments() const { return programMoments; }
+
 signals:
     void modeChanged(ProcessChartView::Mode mode);
 
@@ -79,6 +96,7 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void drawForeground(QPainter *painter, const QRectF &rect) override;
 
 private:
     void setMode(Mode mode);
@@ -119,4 +137,5 @@ private:
     // The marked run's lines, 0 where there is none.
     qint64 runStartMs = 0;
     qint64 runEndMs = 0;
+    std::deque<Moment> programMoments; // in time order
 };

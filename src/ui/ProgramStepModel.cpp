@@ -42,9 +42,11 @@ QString ProgramStepModel::limitKeyName(ProgramStep::Kind kind, int column)
     case ToRate:
         return hasField(kind, column) ? QStringLiteral("flow-rate") : QString();
     case Time:
-        // A run or a ramp goes out as the pump's dispense time; a wait never reaches the pump.
-        return kind == Kind::Run || kind == Kind::Ramp ? QStringLiteral("dispense-time")
-                                                       : QString();
+        // A run or a ramp goes out as the pump's dispense time, and a prime keeps its limit; a wait
+        // never reaches the pump.
+        return kind == Kind::Run || kind == Kind::Ramp || kind == Kind::Prime
+                   ? QStringLiteral("dispense-time")
+                   : QString();
     default:
         return QString();
     }
@@ -62,7 +64,7 @@ bool ProgramStepModel::hasField(ProgramStep::Kind kind, int column)
     case ToRate:
         return kind == Kind::Ramp;
     case Time:
-        return kind == Kind::Run || kind == Kind::Ramp || kind == Kind::Wait;
+        return kind == Kind::Run || kind == Kind::Ramp || kind == Kind::Wait || kind == Kind::Prime;
     case Count:
         return kind == Kind::Ramp || kind == Kind::Repeat;
     case Text:
@@ -97,7 +99,8 @@ ProgramStep ProgramStepModel::newStep(ProgramStep::Kind kind)
     case Kind::Prompt:
         step.text = screenText("Continue when ready");
         break;
-    case Kind::Prime: // never offered: no file holds one
+    case Kind::Prime:
+        step.forS = 10;
         break;
     case Kind::Repeat:
         // A repeat without steps is an error: it starts with one to edit.
@@ -359,6 +362,28 @@ void ProgramStepModel::setErrors(const QStringList &errors)
                          {Qt::BackgroundRole, Qt::ToolTipRole});
 }
 
+void ProgramStepModel::setNotes(const QStringList &notes)
+{
+    if (notes == noteList)
+        return;
+    noteList = notes;
+    noteMarks.clear();
+    for (const QString &note : notes) {
+        const int row = cellOf(note).first;
+        if (row >= 0)
+            noteMarks[rows[static_cast<std::size_t>(row)].path] << note;
+    }
+    if (rowCount() > 0)
+        emit dataChanged(index(0, Step), index(rowCount() - 1, Step),
+                         {Qt::BackgroundRole, Qt::ToolTipRole, Qt::DecorationRole});
+}
+
+bool ProgramStepModel::noted(int row) const
+{
+    return row >= 0 && row < rowCount() &&
+           noteMarks.count(rows[static_cast<std::size_t>(row)].path) > 0;
+}
+
 void ProgramStepModel::setEditable(bool on)
 {
     if (editable == on)
@@ -387,6 +412,9 @@ QVariant ProgramStepModel::data(const QModelIndex &index, int role) const
     const int column = index.column();
     const auto mark = marks.find({row.path, column});
     const bool marked = mark != marks.end();
+    // A note is no error: it marks the step's own cell, in its own colour.
+    const auto note = column == Step ? noteMarks.find(row.path) : noteMarks.end();
+    const bool notedHere = note != noteMarks.end();
     switch (role) {
     case KindRole:
         return static_cast<int>(step.kind);
@@ -399,6 +427,8 @@ QVariant ProgramStepModel::data(const QModelIndex &index, int role) const
             return QBrush(QColor(190, 225, 250));
         if (marked)
             return QBrush(QColor(255, 190, 190));
+        if (notedHere)
+            return QBrush(QColor(255, 240, 180));
         // A field the step has not is greyed, so that an empty cell to fill stands out.
         if (!hasField(step.kind, column))
             return QBrush(QColor(235, 235, 235));
@@ -411,8 +441,15 @@ QVariant ProgramStepModel::data(const QModelIndex &index, int role) const
         }
         return QVariant();
     case Qt::ToolTipRole:
-        if (marked)
-            return mark->second.join(QLatin1Char('\n'));
+        if (marked || notedHere) {
+            QStringList lines;
+            if (marked)
+                lines << mark->second;
+            if (notedHere)
+                for (const QString &n : note->second)
+                    lines << tr("Note: %1").arg(n);
+            return lines.join(QLatin1Char('\n'));
+        }
         // The prompt's text may be cut off in its cell.
         if (column == Text && step.kind == Kind::Prompt)
             return step.text;

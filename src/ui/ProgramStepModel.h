@@ -49,6 +49,10 @@ public:
     // of the field its path names, its message the cell's tooltip; an error of a whole step
     // marks the step's own cell.
     void setErrors(const QStringList &errors);
+    // Notes that are no errors ("steps[0].dose: ... goes at full flow"): each marks its step's
+    // own cell in a colour of its own, the note in the cell's tooltip.
+    void setNotes(const QStringList &notes);
+    bool noted(int row) const;
     // Where an error's path points: its row and column; row -1 for none (the name, the size).
     std::pair<int, int> cellOf(const QString &error) const;
     // The row's number as the table shows it: "3.1".
@@ -91,6 +95,8 @@ private:
     QStringList errorList;
     // By row path and column: the messages that mark the cell.
     std::map<std::pair<QString, int>, QStringList> marks;
+    QStringList noteList;
+    std::map<QString, QStringList> noteMarks; // by row path
     QString currentPath;
     bool editable = true;
 };

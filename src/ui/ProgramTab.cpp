@@ -1,9 +1,12 @@
 #include "ui/ProgramTab.h"
 
+#include "platform/InstanceSettings.h"
 #include "program/PlannedStep.h"
 #include "program/ProgramFile.h"
 #include "program/ProgramPlan.h"
 #include "program/ProgramRunner.h"
+#include "ui/ChartTab.h"
+#include "ui/ProgramChartMarks.h"
 #include "ui/ProgramStepDelegate.h"
 #include "ui/ProgramStepModel.h"
 #include "ui/StyleSheets.h"
@@ -25,6 +28,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
@@ -111,6 +115,7 @@ const std::vector<std::pair<Kind, const char *>> &kinds()
         {Kind::Run, QT_TRANSLATE_NOOP("mainScreen", "Run: a rate for a time")},
         {Kind::Ramp, QT_TRANSLATE_NOOP("mainScreen", "Ramp: from one rate to another")},
         {Kind::Wait, QT_TRANSLATE_NOOP("mainScreen", "Wait: the pump stopped for a time")},
+        {Kind::Prime, QT_TRANSLATE_NOOP("mainScreen", "Prime: the pump's prime key for a time")},
         {Kind::Prompt, QT_TRANSLATE_NOOP("mainScreen", "Prompt: wait for the operator")},
         {Kind::Repeat, QT_TRANSLATE_NOOP("mainScreen", "Repeat: its steps a number of times")},
     };
@@ -271,12 +276,45 @@ ProgramTab::ProgramTab(ProgramRunner &runner, QWidget *parent)
     check();
     showFile();
     showStatus(runner.status());
+    reopenLast();
+}
+
+QString ProgramTab::lastFileKey()
+{
+    return QStringLiteral("Program/LastFile");
+}
+
+void ProgramTab::reopenLast()
+{
+    // Shared by every copy of the window: the last program is the operator's, not the port's.
+    const QSettings settings(InstanceSettings::organizationName(),
+                             InstanceSettings::applicationName());
+    const QString last = settings.value(lastFileKey()).toString();
+    if (last.isEmpty())
+        return;
+    if (QFileInfo::exists(last)) {
+        open(last);
+        return;
+    }
+    // Said in the tab, never in a dialog: the window may be starting unattended.
+    fileLabel->setStyleSheet(idleSheet);
+    fileLabel->setText(tr("The last program, %1, is no longer there; a new one is shown.")
+                           .arg(QDir::toNativeSeparators(last)));
+}
+
+void ProgramTab::remember(const QString &file)
+{
+    QSettings settings(InstanceSettings::organizationName(), InstanceSettings::applicationName());
+    settings.setValue(lastFileKey(), QFileInfo(file).absoluteFilePath());
 }
 
 ProgramTab *ProgramTab::addTo(QTabWidget *tabs, QWidget *before, ProgramRunner &runner)
 {
     auto *tab = new ProgramTab(runner);
     tabs->insertTab(tabs->indexOf(before), tab, screenText("Program"));
+    // The Chart tab it goes before marks the program's moments.
+    if (auto *chartTab = qobject_cast<ChartTab *>(before))
+        new ProgramChartMarks(runner, chartTab->chart());
     return tab;
 }
 
@@ -325,6 +363,7 @@ bool ProgramTab::open(const QString &file)
     fileErrors = checked.errors;
     path = file;
     changed = false;
+    remember(file);
     check();
     showFile();
     return true;
@@ -382,6 +421,7 @@ bool ProgramTab::saveAs(const QString &file)
     }
     path = file;
     changed = false;
+    remember(file);
     showFile();
     return true;
 }
@@ -485,6 +525,8 @@ void ProgramTab::check()
     }
     tableChecked = true;
     steps->setErrors({});
+    const QStringList notes = ProgramFile::notes(program);
+    steps->setNotes(notes);
     shownErrors.clear();
     errorList->clear();
     errorList->hide();
@@ -495,6 +537,10 @@ void ProgramTab::check()
     if (summary.prompts > 0)
         text +=
             QLatin1Char(' ') + screenText("Prompts that wait for you: %1.").arg(summary.prompts);
+    for (const QString &note : notes) {
+        const int row = steps->cellOf(note).first;
+        text += QLatin1Char('\n') + tr("Note, row %1: %2").arg(steps->numberOf(row), note);
+    }
     checkLabel->setStyleSheet(goodSheet);
     checkLabel->setText(text);
     showControls();
@@ -562,11 +608,9 @@ void ProgramTab::showStatus(const ProgramStatus &status)
         screenText("%1 elapsed, %2 delivered")
             .arg(duration(status.elapsedMs / 1000.0), millilitres(status.volumeMl));
     if (status.total > 0) {
-        double done = status.position > 0 ? status.position - 1 + status.stepProgress : 0;
-        if (status.state == State::Done)
-            done = status.total;
-        progress->setValue(static_cast<int>(
-            std::lround(std::clamp(done / status.total, 0.0, 1.0) * progressRange)));
+        // By time, as the runner measures it: a long run weighs more than a short dose.
+        progress->setValue(
+            static_cast<int>(std::lround(std::clamp(status.progress, 0.0, 1.0) * progressRange)));
         progress->setFormat(QStringLiteral("%1/%2  %p%").arg(status.position).arg(status.total));
     }
 
@@ -645,7 +689,12 @@ void ProgramTab::showControls()
     upButton->setEnabled(!active && selected);
     downButton->setEnabled(!active && selected);
     runButton->setEnabled(!active && tableChecked);
-    pauseButton->setEnabled(state == State::Running || state == State::Paused);
+    // A prime cannot be paused: the pump's Start would dose instead of priming on.
+    const std::vector<PlannedStep> &plan = runner.plan();
+    const auto at = static_cast<std::size_t>(std::max(0, runner.status().position - 1));
+    const bool priming =
+        state == State::Running && at < plan.size() && plan[at].step.kind == Kind::Prime;
+    pauseButton->setEnabled((state == State::Running && !priming) || state == State::Paused);
     pauseButton->setText(state == State::Paused ? screenText("Continue") : screenText("Pause"));
     stopButton->setEnabled(active);
     promptButton->setEnabled(state == State::WaitingForOperator);

@@ -19,7 +19,7 @@ class QTabWidget;
 // The advanced screen's Program tab: the steps of a dosing program in a table to edit in place,
 // its file (New, Open..., Save, Save as...), the file's checks listed by path, and the program run
 // on the core's runner (Run, Pause/Continue, Stop, Continue at a prompt) with the running step
-// marked, a progress bar and how it ended.
+// marked, a progress bar by time and how it ended. It opens the program last opened or saved.
 class ProgramTab : public QWidget
 {
     Q_OBJECT
@@ -27,7 +27,8 @@ class ProgramTab : public QWidget
 public:
     // The runner is not owned.
     explicit ProgramTab(ProgramRunner &runner, QWidget *parent = nullptr);
-    // A new tab in front of the tab before; at the end when that is not among the tabs.
+    // A new tab in front of the tab before; at the end when that is not among the tabs. When the
+    // tab before is the Chart tab, its chart marks the runner's programs (ProgramChartMarks).
     static ProgramTab *addTo(QTabWidget *tabs, QWidget *before, ProgramRunner &runner);
 
     ProgramStepModel *model() const { return steps; }
@@ -38,6 +39,9 @@ public:
     // Where Save as starts for a program not saved yet: the name in the documents folder, made
     // when missing; the home folder when it cannot be made.
     QString saveSuggestion() const;
+    // The settings key of the program file last opened or saved, which the tab opens again when
+    // it is made; a file no longer there is said in the tab.
+    static QString lastFileKey();
 
 public slots:
     // Each asks first when unsaved changes would be lost.
@@ -71,6 +75,8 @@ private:
     void showErrors(const QStringList &errors, const QString &heading, bool inTable = true);
     void showStatus(const ProgramStatus &status);
     void showControls();
+    void reopenLast();
+    void remember(const QString &file);
     int selectedRow() const;
     void selectRow(int row);
 

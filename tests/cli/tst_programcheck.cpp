@@ -24,6 +24,11 @@ const QByteArray twoPumps = R"({"format": "dosetta-program/1", "name": "Mix", "p
     {"gradient": {"pumps": ["A", "B"], "total_ml_min": 20, "from_percent": 80, "to_percent": 20,
                   "for_s": 60, "steps": 3}}]})";
 
+const QByteArray primeAndRun = R"({"format": "dosetta-program/1", "name": "Primed",
+    "pumps": ["A", "B"], "steps": [
+    {"prime": {"for_s": 10}}, {"run": {"rate_ml_min": 10, "for_s": 60}},
+    {"dose": {"volume_ml": 0.1, "rate_ml_min": 12, "pump": "B"}}]})";
+
 struct Run
 {
     int exitCode = -1;
@@ -74,6 +79,7 @@ void ProgramCheckTest::initTestCase()
     invalidFile = writeFile(dir.filePath(QStringLiteral("bad.json")), twoErrors);
     QVERIFY(!invalidFile.isEmpty());
     QVERIFY(!writeFile(dir.filePath(QStringLiteral("mix.json")), twoPumps).isEmpty());
+    QVERIFY(!writeFile(dir.filePath(QStringLiteral("prime.json")), primeAndRun).isEmpty());
 }
 
 void ProgramCheckTest::checks_data()
@@ -85,7 +91,22 @@ void ProgramCheckTest::checks_data()
 
     QTest::newRow("the example")
         << QStringLiteral(EXAMPLE_PROGRAM) << 0
-        << QByteArray("Rinse and dose: 11 steps, about 1 min 12 s, 14.433 ml, 1 prompt\n")
+        << QByteArray("Rinse and dose: 11 steps, about 1 min 12 s, 14.433 ml, 1 prompt\n"
+                      "note: steps[2].repeat.steps[0].dose: 0.2 ml at 60 ml/min would take under "
+                      "half a second; it goes at full flow\n")
+        << QByteArray();
+    // The prime's time counts, its volume (the pump's own rate) does not; a dose of exactly half
+    // a second keeps its rate, so no note.
+    QTest::newRow("a timed prime on one of two pumps")
+        << QStringLiteral("prime.json") << 0
+        << QByteArray("Primed: 2 pumps, 3 steps, about 1 min 11 s, 10.1 ml\n"
+                      "A: 2 steps, about 1 min 10 s, 10 ml\n"
+                      "  prime for 10 s\n"
+                      "  run 10 ml/min for 1 min\n"
+                      "  hold until the program is done on every pump\n"
+                      "B: 1 step, about 1 s, 0.1 ml\n"
+                      "  hold until steps[0] to steps[1] is done on A\n"
+                      "  dose 0.1 ml at 12 ml/min\n")
         << QByteArray();
     QTest::newRow("two errors") << QStringLiteral("bad.json") << 2 << QByteArray()
                                 << QByteArray("dosetta-cli: steps[0].repeat.steps[0].dose."
@@ -145,6 +166,9 @@ void ProgramCheckTest::asJson()
     QCOMPARE(object.value("seconds").toDouble(), 71.6);
     QCOMPARE(object.value("volume_ml").toDouble(), 14.433);
     QCOMPARE(object.value("prompts").toInt(), 1);
+    QCOMPARE(object.value("notes").toArray().size(), 1);
+    QVERIFY(object.value("notes").toArray().at(0).toString().startsWith(
+        "steps[2].repeat.steps[0].dose: "));
 
     // Two pumps: the program's numbers and each pump's with its plan.
     r = check(dir.filePath(QStringLiteral("mix.json")), true);
@@ -182,6 +206,14 @@ void ProgramCheckTest::everyErrorInOrder_data()
         << QStringList{"steps[0].run.for_s: 6000 is above 5999 s (01:39:59)",
                        "steps[1].wait.for_s: 0.5 is below 1 s, the shortest wait the pump can "
                        "time"};
+    QTest::newRow("a prime too short, too long, a field misspelt, without a time")
+        << QByteArray(R"({"prime": {"for_s": 0.5}}, {"prime": {"for_s": 6000}},)"
+                      R"({"prime": {"fro_s": 10}}, {"prime": {}})")
+        << QStringList{"steps[0].prime.for_s: 0.5 is below 1 s, the shortest prime a program times",
+                       "steps[1].prime.for_s: 6000 is above 5999 s (01:39:59)",
+                       "steps[2].prime.for_s: missing",
+                       R"(steps[2].prime.fro_s: unknown field (did you mean "for_s"?))",
+                       "steps[3].prime.for_s: missing"};
 }
 
 void ProgramCheckTest::everyErrorInOrder()

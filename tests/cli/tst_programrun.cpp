@@ -70,6 +70,7 @@ void ProgramRunTest::runsToItsEnd()
     QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, err.constData());
     QStringList events;
     QJsonObject last;
+    QList<double> finishedAt;
     for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
         if (line.isEmpty())
             continue;
@@ -77,7 +78,12 @@ void ProgramRunTest::runsToItsEnd()
         events << QStringLiteral("%1 %2")
                       .arg(last.value("event").toString())
                       .arg(last.value("position").toInt());
+        if (last.value("event").toString() == QLatin1String("step-finished"))
+            finishedAt << last.value("progress").toDouble();
     }
+    // By time: a 1 s dose, a 2 s wait and a 40 s run, 43 s in all.
+    QCOMPARE(finishedAt, (QList<double>{0.023, 0.07, 1.0}));
+    QCOMPARE(last.value("progress").toDouble(), 1.0);
     QCOMPARE(events,
              QStringList({"step-started 1", "step-finished 1", "step-started 2", "step-finished 2",
                           "step-started 3", "step-finished 3", "ended 3"}));
@@ -125,6 +131,7 @@ void ProgramRunTest::twoPumpsRunToTheirEnd()
              (QStringList{"B steps[1]", "B steps[2]"}));
     QCOMPARE(last.value("event").toString(), QStringLiteral("ended"));
     QCOMPARE(last.value("state").toString(), QStringLiteral("done"));
+    QCOMPARE(last.value("progress").toDouble(), 1.0);
     const QJsonObject pumps = last.value("pumps").toObject();
     // 0.5 ml and 10 ml/min for 20 s; 0.5 ml and 20 ml/min for 20 s.
     const qint64 countA =

@@ -36,6 +36,9 @@ private slots:
     void multiPumpFiles();
     void exampleReadsAndWritesBack();
     void loadRefuses();
+    void shortDoseNotes_data();
+    void shortDoseNotes();
+    void timedPrimeReadsAndWritesBack();
 };
 
 void ProgramFileTest::invalidFiles_data()
@@ -87,7 +90,7 @@ void ProgramFileTest::invalidFiles_data()
         << QStringList{"name: missing", "steps[0].dose.volume_ml: missing",
                        R"(steps[0].dose.volum_ml: unknown field (did you mean "volume_ml"?))",
                        R"(steps[1].wiat: unknown step (did you mean "wait"?); a step is one of )"
-                       "dose, run, ramp, wait, prompt, repeat",
+                       "dose, run, ramp, wait, prime, prompt, repeat",
                        R"(naem: unknown field (did you mean "name"?))"};
     QTest::newRow("unknown field at the top")
         << QByteArray(R"({"format": "dosetta-program/1", "name": "t", "author": "x",
@@ -95,12 +98,13 @@ void ProgramFileTest::invalidFiles_data()
         << QStringList{"author: unknown field"};
     QTest::newRow("unknown step")
         << withSteps(R"({"squirt": {"volume_ml": 1}})")
-        << QStringList{"steps[0].squirt: unknown step; a step is one of dose, run, ramp, wait, "
-                       "prompt, repeat"};
+        << QStringList{
+               "steps[0].squirt: unknown step; a step is one of dose, run, ramp, wait, prime, "
+               "prompt, repeat"};
     QTest::newRow("two steps in one object")
         << withSteps(R"({"wait": {"for_s": 1}, "prompt": {"text": "x"}})")
         << QStringList{"steps[0]: prompt and wait steps in one; a step holds one of dose, run, "
-                       "ramp, wait, prompt, repeat"};
+                       "ramp, wait, prime, prompt, repeat"};
     QTest::newRow("other format") << QByteArray(R"({"format": "dosetta-program/2", "name": "t",
                           "steps": [{"wait": {"for_s": 1}}]})")
                                   << QStringList{
@@ -223,8 +227,9 @@ void ProgramFileTest::multiPumpFiles_data()
                        R"(("pumps"))"};
     QTest::newRow("an unknown step lists the kinds of several pumps")
         << withPumps(R"("A")", R"({"wait": {"for_s": 1}}, {"squirt": {}})")
-        << QStringList{"steps[1].squirt: unknown step; a step is one of dose, run, ramp, wait, "
-                       "prompt, repeat, parallel, gradient"};
+        << QStringList{
+               "steps[1].squirt: unknown step; a step is one of dose, run, ramp, wait, prime, "
+               "prompt, repeat, parallel, gradient"};
 
     // Gradients.
     QTest::newRow("a gradient over one pump twice, its total above the pumps' maximum")
@@ -319,6 +324,59 @@ void ProgramFileTest::loadRefuses()
     errors = ProgramFile::read(R"({"format": "dosetta-program/1", "name": )").errors;
     QCOMPARE(errors.size(), 1);
     QVERIFY2(errors[0].startsWith("offset 40 (line 1): "), qPrintable(errors[0]));
+}
+
+void ProgramFileTest::shortDoseNotes_data()
+{
+    QTest::addColumn<double>("volumeMl");
+    QTest::addColumn<double>("rateMlMin");
+    QTest::addColumn<bool>("noted");
+
+    // The pump's dispense time is whole seconds, rounded: under half a second is none, and a dose
+    // without a dispense time goes at full flow.
+    QTest::newRow("the README's 0.2 ml at 60 ml/min: 0.2 s") << 0.2 << 60.0 << true;
+    QTest::newRow("0.416 ml at 50 ml/min: just under 0.5 s") << 0.416 << 50.0 << true;
+    QTest::newRow("0.5 ml at 60 ml/min: exactly 0.5 s") << 0.5 << 60.0 << false;
+    QTest::newRow("0.417 ml at 50 ml/min: just over 0.5 s") << 0.417 << 50.0 << false;
+    QTest::newRow("1 ml at 100 ml/min: 0.6 s") << 1.0 << 100.0 << false;
+}
+
+void ProgramFileTest::shortDoseNotes()
+{
+    QFETCH(double, volumeMl);
+    QFETCH(double, rateMlMin);
+    QFETCH(bool, noted);
+    // Within a repeat, so that the note's path names the step where the file has it.
+    const QByteArray json =
+        withSteps(QStringLiteral(R"({"repeat": {"count": 2, "steps": [{"wait": {"for_s": 1}},)"
+                                 R"({"dose": {"volume_ml": %1, "rate_ml_min": %2}}]}})")
+                      .arg(volumeMl)
+                      .arg(rateMlMin)
+                      .toUtf8());
+    const ProgramFile::Checked checked = ProgramFile::read(json);
+    QCOMPARE(checked.errors, QStringList()); // a note is no error
+    QCOMPARE(checked.notes.size(), noted ? 1 : 0);
+    if (noted)
+        QVERIFY2(checked.notes[0].startsWith("steps[0].repeat.steps[1].dose: ") &&
+                     checked.notes[0].endsWith("full flow"),
+                 qPrintable(checked.notes[0]));
+    // The editor's program, built in memory, is noted alike.
+    QCOMPARE(ProgramFile::notes(checked.program), checked.notes);
+}
+
+void ProgramFileTest::timedPrimeReadsAndWritesBack()
+{
+    const ProgramFile::Checked checked =
+        ProgramFile::read(withSteps(R"({"prime": {"for_s": 12}})"));
+    QCOMPARE(checked.errors, QStringList());
+    const ProgramStep again =
+        ProgramFile::read(ProgramFile::write(checked.program)).program.steps.at(0);
+    QVERIFY(again.kind == ProgramStep::Kind::Prime && again.forS == 12.0);
+    // The tool's prime until stopped is no file's step.
+    DosingProgram untilStopped{QStringLiteral("t"), {ProgramStep::prime()}};
+    QCOMPARE(ProgramFile::check(untilStopped),
+             QStringList{"steps[0].prime.for_s: 0 is below 1 s, the shortest prime a program "
+                         "times"});
 }
 
 QTEST_GUILESS_MAIN(ProgramFileTest)

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <tuple>
 
 Q_DECLARE_METATYPE(ProgramStep)
 
@@ -48,6 +49,13 @@ ProgramStep ramp(double fromMlMin, double toMlMin, double forS, int steps)
     s.toMlMin = toMlMin;
     s.forS = forS;
     s.rampSteps = steps;
+    return s;
+}
+
+ProgramStep prime(double forS)
+{
+    ProgramStep s = ProgramStep::prime();
+    s.forS = forS;
     return s;
 }
 
@@ -143,6 +151,8 @@ private slots:
     void stoppedRampLeavesNothingToTheNext();
     void releasedRunGoesOnUnstopped_data();
     void releasedRunGoesOnUnstopped();
+    void timedPrime_data();
+    void timedPrime();
 };
 
 void ProgramRunnerTest::exampleRunsAsWritten()
@@ -453,6 +463,58 @@ void ProgramRunnerTest::stoppedRampLeavesNothingToTheNext()
     QVERIFY(rig.runner().start({QStringLiteral("next"), {dose(1, 30)}}));
     QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, 10000);
     QCOMPARE(std::llround(rig.runner().status().volumeMl * 1000), rig.pumpsCount(true, from));
+}
+
+void ProgramRunnerTest::timedPrime_data()
+{
+    QTest::addColumn<double>("forS");
+    QTest::addColumn<bool>("stopMidway");
+    QTest::newRow("2 s, then the next step") << 2.0 << false;
+    QTest::newRow("a Stop during a 30 s prime") << 30.0 << true;
+}
+
+void ProgramRunnerTest::timedPrime()
+{
+    QFETCH(double, forS);
+    QFETCH(bool, stopMidway);
+    Rig rig;
+    QVERIFY(rig.start());
+    QSignalSpy ended(&rig.runner(), &ProgramRunner::ended);
+    // The prime is timed by the wall clock from the pump's taking it, not by the pump.
+    QElapsedTimer primed;
+    qint64 primeMs = -1;
+    double primedProgress = -1;
+    QObject::connect(&rig.runner(), &ProgramRunner::stepFinished, [&](const ProgramStatus &s) {
+        if (s.position == 1)
+            std::tie(primeMs, primedProgress) = std::make_pair(primed.elapsed(), s.progress);
+    });
+    const int before = actions(rig.sim).size();
+    primed.start();
+    QVERIFY(rig.runner().start({QStringLiteral("primed"), {prime(forS), dose(1, 30)}}));
+    if (stopMidway) {
+        QVERIFY(rig.pumping());
+        rig.core.stop();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 20000);
+    const QStringList sent = actions(rig.sim).mid(before);
+    QCOMPARE(sent.value(0), QStringLiteral("01KY2"));
+    QCOMPARE(sent.value(1), QStringLiteral("01KY0"));
+    if (stopMidway) {
+        QCOMPARE(rig.runner().status().state, State::Stopped);
+        QCOMPARE(primeMs, qint64(-1));
+        QCOMPARE(sent.size(), 2); // nothing after the Stop
+    } else {
+        QVERIFY2(rig.runner().status().state == State::Done,
+                 qPrintable(rig.runner().status().reason));
+        // No sooner than its time; the margin is for a loaded machine's polls and exchanges.
+        QVERIFY2(primeMs >= forS * 1000 && primeMs < forS * 1000 + 3000,
+                 qPrintable(QString::number(primeMs)));
+        QCOMPARE(sent.count(QStringLiteral("01KY1")), 1); // the dose after it
+        QCOMPARE(sent.count(QStringLiteral("01KY0")), 1);
+        // By time: 2 s of prime, then 2 s of dose (1 ml at 30 ml/min).
+        QCOMPARE(primedProgress, 0.5);
+        QCOMPARE(rig.runner().status().progress, 1.0);
+    }
 }
 
 QTEST_GUILESS_MAIN(ProgramRunnerTest)

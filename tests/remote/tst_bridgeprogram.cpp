@@ -282,6 +282,7 @@ void BridgeProgramTest::runsToDoneWithTheToolsFrames()
              QStringLiteral("Short"));
     const QJsonObject done = waitFor("program", "state", "done", since);
     QCOMPARE(done.value("position").toInt(), 2);
+    QCOMPARE(done.value("progress").toDouble(), 1.0);
     QCOMPARE(done.value("total").toInt(), 2);
     const QStringList overMqtt = commands(sim.received().mid(before));
 

@@ -3,9 +3,11 @@
 
 #include "PumpServer.h"
 #include "WindowOnSimulator.h"
+#include "platform/InstanceSettings.h"
 #include "program/ProgramFile.h"
 #include "program/ProgramRunner.h"
 #include "pumpcore/PumpCore.h"
+#include "ui/ProcessChartView.h"
 #include "ui/ProgramStepDelegate.h"
 #include "ui/ProgramStepModel.h"
 #include "ui/ProgramTab.h"
@@ -22,6 +24,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -110,6 +113,15 @@ QStringList markedCells(const ProgramStepModel &model)
     return marked;
 }
 
+// The chart's program moments as "start|step|end:text".
+QStringList moments(const ProcessChartView &chart)
+{
+    QStringList out;
+    for (const ProcessChartView::Moment &m : chart.moments())
+        out << QStringList{"start", "step", "end"}.at(static_cast<int>(m.kind)) + ':' + m.text;
+    return out;
+}
+
 // The row the table marks as the running step; -1 when none.
 int markedRow(const ProgramStepModel &model)
 {
@@ -144,6 +156,9 @@ private slots:
     void untouchedProgramDoesNotAsk();
     void saveAsMakesTheFolder_data();
     void saveAsMakesTheFolder();
+    void reopensTheLastProgram_data();
+    void reopensTheLastProgram();
+    void shortDoseIsNotedNotRefused();
 
     void builtSavedOpenedAndRun();
     void windowStopEndsProgram();
@@ -165,6 +180,9 @@ private:
 void tst_ProgramTab::init()
 {
     QVERIFY(dir.isValid());
+    // Each test's tab starts with a new program, not the one the test before saved.
+    QSettings(InstanceSettings::organizationName(), InstanceSettings::applicationName())
+        .remove(ProgramTab::lastFileKey());
 }
 
 void tst_ProgramTab::cleanup()
@@ -547,6 +565,71 @@ void tst_ProgramTab::saveAsMakesTheFolder()
     QVERIFY(QFile::exists(suggestion));
 }
 
+void tst_ProgramTab::reopensTheLastProgram_data()
+{
+    QTest::addColumn<bool>("withErrors"); // else saved from the tab
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("saved") << false << false;
+    QTest::newRow("opened, with errors to mend") << true << false;
+    QTest::newRow("gone since") << false << true;
+}
+
+void tst_ProgramTab::reopensTheLastProgram()
+{
+    QFETCH(bool, withErrors);
+    QFETCH(bool, removed);
+    const QString path = dir.filePath(QStringLiteral("last.json"));
+    PumpCore core{PumpCore::Options{false}};
+    ProgramRunner runner{core};
+    {
+        ProgramTab first(runner);
+        ProgramStep wait = step(Kind::Wait);
+        wait.forS = 0.5;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write(ProgramFile::write({QStringLiteral("kept"), {wait}})) > 0);
+        file.close();
+        QVERIFY(first.open(path));
+        if (!withErrors) {
+            first.model()->setData(first.model()->index(0, ProgramStepModel::Time), 3.0);
+            QVERIFY(first.saveAs(path));
+        }
+    }
+    if (removed)
+        QVERIFY(QFile::remove(path));
+
+    // No dialog, whatever became of the file.
+    QTimer::singleShot(0, [] { QVERIFY(QApplication::activeModalWidget() == nullptr); });
+    ProgramTab again(runner);
+    QCOMPARE(again.filePath(), removed ? QString() : path);
+    QCOMPARE(again.model()->program().name,
+             removed ? QStringLiteral("New program") : QStringLiteral("kept"));
+    QCOMPARE(again.errors().size(), withErrors ? 1 : 0);
+    QVERIFY(!again.modified());
+    const QString said = again.findChild<QLabel *>(QStringLiteral("labelProgramFile"))->text();
+    QCOMPARE(said.contains(QStringLiteral("no longer there")), removed);
+}
+
+void tst_ProgramTab::shortDoseIsNotedNotRefused()
+{
+    PumpCore core{PumpCore::Options{false}};
+    ProgramRunner runner{core};
+    ProgramTab tab(runner);
+    ProgramStep quick = step(Kind::Dose);
+    quick.volumeMl = 0.2;
+    quick.rateMlMin = 60;
+    tab.model()->setProgram({QStringLiteral("quick"), {step(Kind::Dose), quick}});
+    QVERIFY(tab.errors().isEmpty());
+    QVERIFY(!tab.model()->noted(0) && tab.model()->noted(1));
+    const QModelIndex cell = tab.model()->index(1, ProgramStepModel::Step);
+    QVERIFY(cell.data(Qt::ToolTipRole).toString().contains(QStringLiteral("full flow")));
+    // Marked, but not in the red of an error.
+    QVERIFY(cell.data(Qt::BackgroundRole).value<QBrush>().color() != QColor(255, 190, 190));
+    // Slower, it keeps its rate and the note goes.
+    tab.model()->setData(tab.model()->index(1, ProgramStepModel::Rate), 10.0);
+    QVERIFY(!tab.model()->noted(1));
+}
+
 void tst_ProgramTab::builtSavedOpenedAndRun()
 {
     ProgramTab *tab = startTab();
@@ -609,6 +692,10 @@ void tst_ProgramTab::builtSavedOpenedAndRun()
     QCOMPARE(markedRow(*model), -1);
     auto *bar = find<QProgressBar>("progressProgram");
     QCOMPARE(bar->value(), bar->maximum());
+    // The chart marks the program's start, each step once unrolled and its end with the cause.
+    QCOMPARE(moments(*find<ProcessChartView>("chartProcess")),
+             (QStringList{"start:Program Round trip", "step:1 dose", "step:2.1 wait, pass 1/2",
+                          "step:2.1 wait, pass 2/2", "step:3 prompt", "end:End: done"}));
     QVERIFY(find<QWidget>("buttonProgramAddStep")->isEnabled());
     QVERIFY(model->flags(model->index(0, ProgramStepModel::Volume)) & Qt::ItemIsEditable);
 }
@@ -632,6 +719,8 @@ void tst_ProgramTab::windowStopEndsProgram()
     QTRY_COMPARE_WITH_TIMEOUT(runner.status().state, State::Stopped, SettleMs);
     QTRY_COMPARE_WITH_TIMEOUT(pumpState->text(), QStringLiteral("STOPPED"), SettleMs);
     QCOMPARE(runner.status().position, 1);
+    QCOMPARE(moments(*find<ProcessChartView>("chartProcess")).constLast(),
+             QStringLiteral("end:End: stopped from outside"));
     QVERIFY(find<QLabel>("labelProgramMark")->isHidden());
     QVERIFY2(find<QLabel>("labelProgramState")->text().startsWith(QLatin1String("Stopped")),
              qPrintable(find<QLabel>("labelProgramState")->text()));
