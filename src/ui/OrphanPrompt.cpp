@@ -1,6 +1,7 @@
 #include "ui/OrphanPrompt.h"
 
 #include "journal/JournalEntry.h"
+#include "ui/ShownNumber.h"
 
 #include <QDateTime>
 #include <QMessageBox>
@@ -20,9 +21,9 @@ QString OrphanPrompt::question(const QVector<JournalRun> &runs, const ProcessSam
 {
     const JournalEntry &start = runs.last().start;
     const QString delivered =
-        sample.volumeDelivered
-            ? tr("%1 ml delivered so far").arg(*sample.volumeDelivered / 1000.0, 0, 'f', 3)
-            : tr("the volume delivered so far is not known");
+        sample.volumeDelivered ? tr("%1 ml delivered so far")
+                                     .arg(ShownNumber::number(*sample.volumeDelivered / 1000.0, 3))
+                               : tr("the volume delivered so far is not known");
     const QString state =
         sample.runState == ProcessSample::RunState::Unknown
             ? tr("The pump's state cannot be read")

@@ -853,10 +853,12 @@ void mainForm::searchAddress(Answer answer)
         return;
     }
     if (answer.commandId != BusinessLogic::toInt(Id::ExecuteCommCheck) && n == 98)
-        WidgetWrite::setText(ui->labelLocatedAddressIndicator, QStringLiteral("NONE"));
+        WidgetWrite::setText(ui->labelLocatedAddressIndicator,
+                             QCoreApplication::translate("mainScreen", "NONE"));
     if (answer.ticket == searchEnd) {
         // The whole bus was asked and nobody answered: say so and resume.
-        WidgetWrite::setText(ui->labelLocatedAddressIndicator, QStringLiteral("NONE"));
+        WidgetWrite::setText(ui->labelLocatedAddressIndicator,
+                             QCoreApplication::translate("mainScreen", "NONE"));
         finishSearch();
         setDataUpdate();
     }
