@@ -11,10 +11,6 @@
 <context>
     <name>LanguageChoice</name>
     <message>
-        <source>Language</source>
-        <translation>Sprache</translation>
-    </message>
-    <message>
         <source>As the system</source>
         <translation>Wie das System</translation>
     </message>
@@ -25,6 +21,10 @@
     <message>
         <source>Takes effect at the next start of DOSETTA.</source>
         <translation>Gilt ab dem nächsten Start von DOSETTA.</translation>
+    </message>
+    <message>
+        <source>Window language</source>
+        <translation>Sprache des Fensters</translation>
     </message>
 </context>
 <context>

@@ -7,7 +7,7 @@
 #include <QLabel>
 
 LanguageChoice::LanguageChoice(QWidget *groupAbove, QWidget *parent)
-    : QGroupBox(tr("Language"), parent)
+    : QGroupBox(tr("Window language"), parent)
     , list(new QComboBox(this))
     , note(new QLabel(this))
 {
