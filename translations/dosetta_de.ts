@@ -9,6 +9,117 @@
     </message>
 </context>
 <context>
+    <name>JournalWords</name>
+    <message>
+        <source>run-start</source>
+        <translation>Laufbeginn</translation>
+    </message>
+    <message>
+        <source>run-end</source>
+        <translation>Laufende</translation>
+    </message>
+    <message>
+        <source>setting</source>
+        <translation>Einstellung</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation>abgelehnt</translation>
+    </message>
+    <message>
+        <source>link</source>
+        <translation>Verbindung</translation>
+    </message>
+    <message>
+        <source>program</source>
+        <translation>Programm</translation>
+    </message>
+    <message>
+        <source>calibration</source>
+        <translation>Kalibrierung</translation>
+    </message>
+    <message>
+        <source>service</source>
+        <translation>Wartungsdienst</translation>
+    </message>
+    <message>
+        <source>window</source>
+        <translation>Fenster</translation>
+    </message>
+    <message>
+        <source>cli</source>
+        <translation>Kommandozeile</translation>
+    </message>
+    <message>
+        <source>bridge</source>
+        <translation>MQTT-Brücke</translation>
+    </message>
+    <message>
+        <source>sila</source>
+        <translation>SiLA</translation>
+    </message>
+    <message>
+        <source>pump</source>
+        <translation>Pumpe</translation>
+    </message>
+    <message>
+        <source>done</source>
+        <translation>fertig</translation>
+    </message>
+    <message>
+        <source>program-stop</source>
+        <translation>Programmstopp</translation>
+    </message>
+    <message>
+        <source>outside-stop</source>
+        <translation>Stopp von außen</translation>
+    </message>
+    <message>
+        <source>pump-error</source>
+        <translation>Pumpenfehler</translation>
+    </message>
+    <message>
+        <source>link-lost</source>
+        <translation>Verbindung verloren</translation>
+    </message>
+    <message>
+        <source>released</source>
+        <translation>freigegeben</translation>
+    </message>
+    <message>
+        <source>other</source>
+        <translation>sonstiges</translation>
+    </message>
+    <message>
+        <source>owner-gone</source>
+        <translation>Besitzer beendet</translation>
+    </message>
+    <message>
+        <source>accepted</source>
+        <translation>angenommen</translation>
+    </message>
+    <message>
+        <source>sent, not acknowledged</source>
+        <translation>gesendet, nicht bestätigt</translation>
+    </message>
+    <message>
+        <source>no answer</source>
+        <translation>keine Antwort</translation>
+    </message>
+    <message>
+        <source>dropped</source>
+        <translation>verworfen</translation>
+    </message>
+    <message>
+        <source>garbled</source>
+        <translation>verstümmelt</translation>
+    </message>
+    <message>
+        <source>stopped</source>
+        <translation>gestoppt</translation>
+    </message>
+</context>
+<context>
     <name>LanguageChoice</name>
     <message>
         <source>As the system</source>
@@ -99,6 +210,37 @@ Pumpe stoppen?</translation>
     <message>
         <source>%1: cannot be used (%2).</source>
         <translation>%1: nicht verwendbar (%2).</translation>
+    </message>
+</context>
+<context>
+    <name>ShownRefusal</name>
+    <message>
+        <source> on a %1</source>
+        <translation> bei einer %1</translation>
+    </message>
+    <message>
+        <source>%1: %2 is below %3%4%5</source>
+        <translation>%1: %2 liegt unter %3%4%5</translation>
+    </message>
+    <message>
+        <source>%1: %2 is above %3%4%5</source>
+        <translation>%1: %2 liegt über %3%4%5</translation>
+    </message>
+    <message>
+        <source>%1: no number was typed</source>
+        <translation>%1: keine Zahl eingegeben</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a number</source>
+        <translation>%1: „%2“ ist keine Zahl</translation>
+    </message>
+    <message>
+        <source> (write it without a thousands separator)</source>
+        <translation> (ohne Tausendertrennzeichen schreiben)</translation>
+    </message>
+    <message>
+        <source> (the decimal separator is the point; a comma is not taken)</source>
+        <translation> (das Dezimaltrennzeichen ist der Punkt; ein Komma wird nicht angenommen)</translation>
     </message>
 </context>
 <context>
@@ -1721,6 +1863,10 @@ background-color: white;</translation>
     <message>
         <source>Recording stopped: writing %1 failed: %2</source>
         <translation>Aufzeichnung beendet: Schreiben von %1 fehlgeschlagen: %2</translation>
+    </message>
+    <message>
+        <source>break-time: &quot;%1&quot; min &quot;%2&quot; s is not a whole number of minutes and seconds</source>
+        <translation>Pausenzeit: „%1“ min „%2“ s ist keine ganze Zahl von Minuten und Sekunden</translation>
     </message>
 </context>
 </TS>

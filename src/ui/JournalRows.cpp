@@ -1,5 +1,6 @@
 #include "ui/JournalRows.h"
 
+#include "ui/JournalWords.h"
 #include "ui/ShownNumber.h"
 #include <QCoreApplication>
 #include <QDateTime>
@@ -71,7 +72,7 @@ QString asked(const JournalRun &run)
 // Why it ended, with the pump's error flags or the reason given.
 QString cause(const QJsonObject &end)
 {
-    QString text = field(end, JournalRun::Field::Cause);
+    QString text = JournalWords::shown(field(end, JournalRun::Field::Cause));
     QString detail = field(end, "flags");
     if (detail.isEmpty())
         detail = field(end, "reason");
@@ -133,7 +134,7 @@ JournalRows::Row JournalRows::run(const JournalRun &run)
         r.running ? QCoreApplication::translate("mainScreen", "running")
                   : time(run.end.timeMs, s.timeMs),
         s.pump,
-        s.origin,
+        JournalWords::shown(s.origin),
         s.who,
         r.running ? QString() : cut(cause(end)),
         r.running ? QString() : number(end.value(QLatin1String(JournalRun::Field::VolumeMl)), 3),
@@ -178,14 +179,14 @@ JournalRows::Row JournalRows::change(const JournalEntry &entry)
                 (!verdict.isEmpty() && verdict != QLatin1String("accepted"));
     r.cells = QStringList{time(entry.timeMs),
                           entry.pump,
-                          entry.kind,
-                          entry.origin,
+                          JournalWords::shown(entry.kind),
+                          JournalWords::shown(entry.origin),
                           entry.who,
                           cut(field(f, "key")),
                           cut(change),
                           cut(verdict.isEmpty() || reason.isEmpty()
-                                  ? verdict + reason
-                                  : verdict + QLatin1String(": ") + reason)};
+                                  ? JournalWords::shown(verdict) + reason
+                                  : JournalWords::shown(verdict) + QLatin1String(": ") + reason)};
     r.toolTip =
         toolTip(QStringList{QCoreApplication::translate("mainScreen", "Entry %1").arg(entry.seq)} +
                 lines(f));

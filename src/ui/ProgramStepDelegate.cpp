@@ -5,6 +5,7 @@
 #include "pump/TypedNumber.h"
 #include "ui/ProgramStepModel.h"
 #include "ui/ShownNumber.h"
+#include "ui/ShownRefusal.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -69,7 +70,7 @@ void ProgramStepDelegate::setModelData(QWidget *editor, QAbstractItemModel *mode
         QCoreApplication::translate("mainScreen", "row %1, %2").arg(index.row() + 1).arg(name);
     const std::optional<double> x = Pump::TypedNumber::read(field->text());
     if (!x) {
-        emit refused(Pump::TypedNumber::refusal(where, field->text()));
+        emit refused(ShownRefusal::notANumber(where, field->text()));
         return;
     }
     if (index.column() == ProgramStepModel::Count) {

@@ -3,8 +3,11 @@
 
 #include "app/CommandLine.h"
 #include "app/ProgramGraph.h"
+#include "pump/KeyTable.h"
 #include "pump/TypedNumber.h"
+#include "ui/JournalWords.h"
 #include "ui/ShownNumber.h"
+#include "ui/ShownRefusal.h"
 #include "ui/WindowLanguage.h"
 #include "ui/mainForm.h"
 
@@ -125,6 +128,9 @@ private slots:
     void shownNumbers();
     void typedNumbers_data();
     void typedNumbers();
+    void refusals_data();
+    void refusals();
+    void journalWords();
     void commandLine_data();
     void commandLine();
     void storedChoice();
@@ -268,6 +274,51 @@ void tst_GermanWindow::typedNumbers()
     QFETCH(double, value);
     const std::optional<double> read = Pump::TypedNumber::read(typed, QLocale(language));
     QCOMPARE(read.value_or(-1.0), value);
+}
+
+void tst_GermanWindow::refusals_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown"); // empty: the value may go
+    QTest::newRow("above, with a fraction") << "flow-rate"
+                                            << "150,5"
+                                            << "flow-rate: 150,5 liegt über 100,0 ml/min";
+    QTest::newRow("below") << "volume"
+                           << "0"
+                           << "volume: 0 liegt unter 0,1 ml";
+    QTest::newRow("within") << "flow-rate"
+                            << "12,5"
+                            << "";
+    QTest::newRow("grouped") << "volume"
+                             << "1.000,5"
+                             << "volume: „1.000,5“ ist keine Zahl (ohne "
+                                "Tausendertrennzeichen schreiben)";
+    QTest::newRow("nothing typed") << "volume"
+                                   << " "
+                                   << "volume: keine Zahl eingegeben";
+}
+
+void tst_GermanWindow::refusals()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    const Pump::KeyTable::Key &k = Pump::KeyTable::key(key);
+    const std::optional<double> value = Pump::TypedNumber::read(typed);
+    const QString text =
+        value ? ShownRefusal::outside(k, *value) : ShownRefusal::notANumber(key, typed);
+    // The window's rule is the value layer's: the same values refused.
+    QCOMPARE(text.isEmpty(), value && Pump::KeyTable::outside(k, *value).isEmpty());
+    QCOMPARE(text, shown);
+}
+
+void tst_GermanWindow::journalWords()
+{
+    // Shown translated; a word the table does not know, as stored.
+    QCOMPARE(JournalWords::shown(QStringLiteral("done")), QStringLiteral("fertig"));
+    QCOMPARE(JournalWords::shown(QStringLiteral("window")), QStringLiteral("Fenster"));
+    QCOMPARE(JournalWords::shown(QStringLiteral("something-new")), QStringLiteral("something-new"));
 }
 
 void tst_GermanWindow::commandLine_data()
