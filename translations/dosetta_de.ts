@@ -118,6 +118,22 @@
         <source>stopped</source>
         <translation>gestoppt</translation>
     </message>
+    <message>
+        <source>running</source>
+        <translation>in Betrieb</translation>
+    </message>
+    <message>
+        <source>paused</source>
+        <translation>pausiert</translation>
+    </message>
+    <message>
+        <source>priming</source>
+        <translation>beim Ansaugen</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>unbekannt</translation>
+    </message>
 </context>
 <context>
     <name>LanguageChoice</name>

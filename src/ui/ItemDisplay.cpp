@@ -36,6 +36,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QSignalBlocker>
 
 namespace {
@@ -130,7 +131,9 @@ void ItemDisplay::update()
         modelShown = true;
         shownModel = model;
         WidgetWrite::setText(ui.labelVersionFW, Pump::DisplayFormat::firmware(model));
-        const QString type = Pump::DisplayFormat::pumpType(model);
+        // "UNKNOWN" until a pump answers, in the form's words; a model's name stays as it is.
+        const QString type = QCoreApplication::translate(
+            "mainScreen", Pump::DisplayFormat::pumpType(model).toUtf8().constData());
         WidgetWrite::setText(ui.labelPumpModel, type);
         WidgetWrite::setText(ui.labelVersionHW, type);
     }

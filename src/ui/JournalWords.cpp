@@ -7,7 +7,7 @@
 namespace {
 
 // Every word the journal's writers store in these fields.
-constexpr std::array<const char *, 27> words{
+constexpr std::array<const char *, 31> words{
     // kinds
     QT_TRANSLATE_NOOP("JournalWords", "run-start"), QT_TRANSLATE_NOOP("JournalWords", "run-end"),
     QT_TRANSLATE_NOOP("JournalWords", "setting"), QT_TRANSLATE_NOOP("JournalWords", "refused"),
@@ -27,7 +27,11 @@ constexpr std::array<const char *, 27> words{
     QT_TRANSLATE_NOOP("JournalWords", "accepted"),
     QT_TRANSLATE_NOOP("JournalWords", "sent, not acknowledged"),
     QT_TRANSLATE_NOOP("JournalWords", "no answer"), QT_TRANSLATE_NOOP("JournalWords", "dropped"),
-    QT_TRANSLATE_NOOP("JournalWords", "garbled"), QT_TRANSLATE_NOOP("JournalWords", "stopped")};
+    QT_TRANSLATE_NOOP("JournalWords", "garbled"),
+    // a pump's state
+    QT_TRANSLATE_NOOP("JournalWords", "stopped"), QT_TRANSLATE_NOOP("JournalWords", "running"),
+    QT_TRANSLATE_NOOP("JournalWords", "paused"), QT_TRANSLATE_NOOP("JournalWords", "priming"),
+    QT_TRANSLATE_NOOP("JournalWords", "unknown")};
 
 } // namespace
 

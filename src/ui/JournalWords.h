@@ -2,9 +2,9 @@
 
 #include <QString>
 
-// The journal's stored words (kinds, origins, run-end causes, verdicts) as the Journal tab shows
-// them: translated for the window, while the journal itself, dosetta-cli and the network keep
-// the English words. A word the table does not know is shown as stored.
+// The journal's stored words (kinds, origins, run-end causes, verdicts, a pump's state) as the
+// window shows them: translated for the window, while the journal itself, dosetta-cli and the
+// network keep the English words. A word the table does not know is shown as stored.
 class JournalWords
 {
 public:

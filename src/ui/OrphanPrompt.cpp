@@ -1,6 +1,7 @@
 #include "ui/OrphanPrompt.h"
 
 #include "journal/JournalEntry.h"
+#include "ui/JournalWords.h"
 #include "ui/ShownNumber.h"
 
 #include <QDateTime>
@@ -27,7 +28,8 @@ QString OrphanPrompt::question(const QVector<JournalRun> &runs, const ProcessSam
     const QString state =
         sample.runState == ProcessSample::RunState::Unknown
             ? tr("The pump's state cannot be read")
-            : tr("The pump is %1").arg(ProcessSample::runStateText(sample.runState));
+            : tr("The pump is %1")
+                  .arg(JournalWords::shown(ProcessSample::runStateText(sample.runState)));
     return tr("The run \"%1\", started from a window of yours at %2, never ended: that window "
               "(process %3) is gone.\n\n%4; %5.\n\nStop the pump?")
         .arg(start.fields.value(QStringLiteral("program")).toString(),

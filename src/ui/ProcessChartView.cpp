@@ -87,6 +87,8 @@ ProcessChartView::ProcessChartView(const SampleHistory *history, QWidget *parent
 {
     QChart *c = chart();
     c->setAnimationOptions(QChart::NoAnimation);
+    // Axis numbers with the window's decimal separator.
+    c->setLocalizeNumbers(true);
     c->legend()->setAlignment(Qt::AlignTop);
     c->setMargins(QMargins(4, 4, 4, 4));
 

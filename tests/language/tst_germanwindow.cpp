@@ -148,6 +148,8 @@ void tst_GermanWindow::initTestCase()
     language = std::make_unique<WindowLanguage>(QStringLiteral("de"));
     QVERIFY2(language->translated(), "bin/translations/dosetta_de.qm was not loaded");
     program = std::make_unique<ProgramGraph>(*qobject_cast<QApplication *>(qApp));
+    // What the display writes before any pump answers is shown too.
+    program->startup.window()->triggerUpdateValues();
 }
 
 void tst_GermanWindow::cleanupTestCase()
