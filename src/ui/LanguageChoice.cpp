@@ -4,6 +4,7 @@
 
 #include <QBoxLayout>
 #include <QComboBox>
+#include <QFont>
 #include <QLabel>
 
 LanguageChoice::LanguageChoice(QWidget *groupAbove, QWidget *parent)
@@ -15,6 +16,9 @@ LanguageChoice::LanguageChoice(QWidget *groupAbove, QWidget *parent)
     list->setObjectName(QStringLiteral("comboWindowLanguage"));
     note->setObjectName(QStringLiteral("labelLanguageNote"));
     note->setWordWrap(true);
+    // As the fields of the groups above it.
+    list->setFont(QFont(QStringLiteral("Arial"), 14));
+    note->setFont(QFont(QStringLiteral("Arial"), 11));
     // Each language named in itself, so an operator who cannot read the other finds his own.
     list->addItem(tr("As the system"), QString());
     list->addItem(QStringLiteral("Deutsch (de)"), QString::fromLatin1(WindowLanguage::German));
