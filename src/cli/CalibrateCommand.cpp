@@ -16,7 +16,6 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QJsonArray>
 #include <QTextStream>
 #include <QTimer>
 
@@ -29,21 +28,6 @@ using Pump::CalibrationByWeight;
 using Pump::KeyTable;
 
 namespace {
-
-QJsonArray numbers(const std::vector<double> &values, int decimals)
-{
-    const double scale = std::pow(10.0, decimals);
-    QJsonArray array;
-    for (double v : values)
-        array.append(std::round(v * scale) / scale);
-    return array;
-}
-
-double rounded(double value, int decimals)
-{
-    const double scale = std::pow(10.0, decimals);
-    return std::round(value * scale) / scale;
-}
 
 const KeyTable::Key &percentKey()
 {
@@ -62,17 +46,7 @@ QJsonObject CalibrateCommand::fields(double nominalMl, const std::vector<double>
                                      double density, const CalibrationByWeight::Result &result,
                                      bool sent)
 {
-    return {{QStringLiteral("nominal_ml"), nominalMl},
-            {QStringLiteral("masses_g"), numbers(massesG, 4)},
-            {QStringLiteral("density"), density},
-            {QStringLiteral("volumes_ml"), numbers(result.volumesMl, 4)},
-            {QStringLiteral("mean_ml"), rounded(result.meanMl, 4)},
-            {QStringLiteral("deviation_percent"), rounded(result.deviationPercent, 2)},
-            {QStringLiteral("spread_ml"), rounded(result.spreadMl, 4)},
-            {QStringLiteral("old_percent"), result.oldPercent},
-            {QStringLiteral("new_percent"), result.newPercent},
-            {QStringLiteral("sent"), sent},
-            {QStringLiteral("verdict"), result.verdict}};
+    return CalibrationByWeight::journalFields(nominalMl, massesG, density, result, sent);
 }
 
 bool CalibrateCommand::confirmed(const QString &proposal) const

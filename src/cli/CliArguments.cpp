@@ -95,7 +95,7 @@ const std::vector<CommandForm> &forms()
          0,
          {"broker", "id", "topic-prefix", "username", "password-file", "ca-file", "cert-file",
           "key-file", "config", "sila", "sila-cert", "sila-key", "sila-name", "sila-client-ca",
-          "sila-allow-control-for", "service-volume-ml", "service-hours"},
+          "sila-allow-control-for", "sila-vendor-url", "service-volume-ml", "service-hours"},
          {"allow-control", "no-allow-control", "allow-config", "no-allow-config", "ha-discovery",
           "sila-insecure", "sila-allow-control", "sila-no-allow-control", "sila-allow-config",
           "sila-no-allow-config", "sila-no-discovery", "sila-allow-anyone", "stop-left"},
@@ -130,6 +130,7 @@ const std::vector<CommandForm> &forms()
          "  --sila HOST:PORT      also serve the pump as a SiLA 2 server there; the options\n"
          "                        of 'help sila' apply to it prefixed --sila-:\n"
          "  --sila-insecure, --sila-cert FILE, --sila-key FILE, --sila-name NAME,\n"
+         "  --sila-vendor-url URL,\n"
          "  --sila-client-ca FILE, --sila-allow-control, --sila-allow-control-for NAMES,\n"
          "  --sila-no-allow-control, --sila-allow-anyone, --sila-allow-config,\n"
          "  --sila-no-allow-config, --sila-no-discovery\n"
@@ -143,7 +144,8 @@ const std::vector<CommandForm> &forms()
         {"sila",
          0,
          0,
-         {"listen", "cert", "key", "name", "config", "client-ca", "allow-control-for"},
+         {"listen", "cert", "key", "name", "config", "client-ca", "allow-control-for",
+          "vendor-url"},
          {"insecure", "allow-control", "no-allow-control", "allow-config", "no-allow-config",
           "no-discovery", "allow-anyone", "stop-left"},
          "sila [--listen HOST:PORT] [--insecure | --cert FILE --key FILE] [--name NAME] ...",
@@ -165,6 +167,8 @@ const std::vector<CommandForm> &forms()
          "  --cert FILE           TLS with the lab's own certificate (PEM) instead of the\n"
          "  --key FILE            self-signed one, and its key\n"
          "  --name NAME           the server name clients see (kept; 255 characters at most)\n"
+         "  --vendor-url URL      the page ServerVendorURL names, http:// or https:// (the\n"
+         "                        lab's page for the pump; default https://example.org/dosetta)\n"
          "  --client-ca FILE      require a client certificate signed by this authority (PEM)\n"
          "  --allow-control       take the commands that move the pump (DoseVolume,\n"
          "                        GenerateFlow, Prime, pause); otherwise they are refused and\n"
@@ -181,7 +185,7 @@ const std::vector<CommandForm> &forms()
          "                        refuse them although the configuration file allows them\n"
          "  --no-discovery        do not announce the server by multicast DNS\n"
          "  --config FILE         \"key = value\" lines: port, address, listen, insecure, cert,\n"
-         "                        key, client-ca, name, allow-control (yes, no or\n"
+         "                        key, client-ca, name, vendor-url, allow-control (yes, no or\n"
          "                        \"lab-a, lab-b\"), allow-anyone, allow-config, discovery;\n"
          "                        options given here win\n"
          "  --stop-left           serve nothing: close the runs a server that has ended left\n"

@@ -32,7 +32,7 @@ QVector<ServiceConfig::Setting> ServeCommand::commandLine() const
     for (const char *option :
          {"broker", "id", "topic-prefix", "username", "password-file", "ca-file", "cert-file",
           "key-file", "sila", "sila-cert", "sila-key", "sila-name", "sila-client-ca",
-          "sila-allow-control-for", "service-volume-ml", "service-hours"}) {
+          "sila-allow-control-for", "sila-vendor-url", "service-volume-ml", "service-hours"}) {
         const QString key = QLatin1String(option);
         if (args.values.contains(key))
             settings.push_back({key, args.values.value(key), 0});

@@ -47,6 +47,7 @@ int SilaCommand::exec()
     take("cert", options.certFile);
     take("key", options.keyFile);
     take("name", options.name);
+    take("vendor-url", options.vendorUrl);
     take("client-ca", options.clientCaFile);
     options.insecure = options.insecure || args.flags.contains(QStringLiteral("insecure"));
     // Given here, either way, it wins over the file.

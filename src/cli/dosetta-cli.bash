@@ -46,7 +46,7 @@ _dosetta_cli()
             COMPREPLY=($(compgen -W "run-start run-end setting refused link program calibration
                 service" -- "$cur"))
             return ;;
-        --broker | --id | --topic-prefix | --username | --listen | --name | --sila | --sila-name | --allow-control-for | --sila-allow-control-for)
+        --broker | --id | --topic-prefix | --username | --listen | --name | --sila | --sila-name | --vendor-url | --sila-vendor-url | --allow-control-for | --sila-allow-control-for)
             return ;;
         --address | --timeout | --from | --to | --volume | --rate | --for | --interval | --count)
             return ;;
@@ -105,12 +105,12 @@ _dosetta_cli()
             COMPREPLY=($(compgen -W "--broker --id --topic-prefix --username --password-file
                 --ca-file --cert-file --key-file --config --allow-control --no-allow-control
                 --allow-config --no-allow-config --ha-discovery --sila --sila-insecure --sila-cert
-                --sila-key --sila-name --sila-client-ca --sila-allow-control
+                --sila-key --sila-name --sila-vendor-url --sila-client-ca --sila-allow-control
                 --sila-allow-control-for --sila-no-allow-control --sila-allow-anyone
                 --sila-allow-config --sila-no-allow-config --sila-no-discovery --stop-left
                 --help" -- "$cur")) ;;
         sila)
-            COMPREPLY=($(compgen -W "--listen --insecure --cert --key --client-ca --name --allow-control
+            COMPREPLY=($(compgen -W "--listen --insecure --cert --key --client-ca --name --vendor-url --allow-control
                 --allow-control-for --allow-anyone
                 --no-allow-control --allow-config --no-allow-config --no-discovery --config
                 --stop-left --help" -- "$cur")) ;;

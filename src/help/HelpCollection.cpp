@@ -7,18 +7,28 @@
 
 QString HelpCollection::locate()
 {
+    return locate(QLocale().language());
+}
+
+QString HelpCollection::locate(QLocale::Language language)
+{
     const QString inWorkingDir = QFileInfo(QString::fromLatin1(RelativePath)).absoluteFilePath();
-    QStringList candidates{inWorkingDir};
+    QStringList places{QFileInfo(inWorkingDir).absolutePath()};
     if (QCoreApplication::instance() != nullptr)
-        candidates << QDir(QCoreApplication::applicationDirPath())
-                          .filePath(QStringLiteral("doc/HelpContentCol.qhc"))
-                   // an installed program finds its data beside its bin/, whatever the prefix
-                   << QDir(QCoreApplication::applicationDirPath())
-                          .filePath(QStringLiteral("../share/dosetta/doc/HelpContentCol.qhc"));
+        places << QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("doc"))
+               // an installed program finds its data beside its bin/, whatever the prefix
+               << QDir(QCoreApplication::applicationDirPath())
+                      .filePath(QStringLiteral("../share/dosetta/doc"));
 #ifdef DOSETTA_HELP_INSTALL_DIR
-    candidates << QDir(QStringLiteral(DOSETTA_HELP_INSTALL_DIR))
-                      .filePath(QStringLiteral("HelpContentCol.qhc"));
+    places << QStringLiteral(DOSETTA_HELP_INSTALL_DIR);
 #endif
+    const QString file = QFileInfo(inWorkingDir).fileName();
+    QStringList candidates;
+    for (const QString &place : places) {
+        if (language == QLocale::German)
+            candidates << QDir(place).filePath(QStringLiteral("de/") + file);
+        candidates << QDir(place).filePath(file);
+    }
     for (const QString &candidate : candidates) {
         if (opens(candidate))
             return candidate;

@@ -1,16 +1,41 @@
 #include "pump/CalibrationByWeight.h"
 
+#include <QJsonArray>
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
 
 namespace Pump {
 
+namespace {
+
+double rounded(double value, int decimals)
+{
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
+}
+
+QJsonArray numbers(const std::vector<double> &values, int decimals)
+{
+    QJsonArray array;
+    for (double v : values)
+        array.append(rounded(v, decimals));
+    return array;
+}
+
+} // namespace
+
 const std::vector<CalibrationByWeight::Fluid> &CalibrationByWeight::fluids()
 {
+    // The names are marked for the window's translation; the tool prints them as they are.
     static const std::vector<Fluid> list = {
-        {"water", WaterDensity}, {"ethanol", 0.789},      {"isopropanol", 0.786},
-        {"glycerol", 1.261},     {"saline 0.9 %", 1.005}, {"acetone", 0.784},
+        {QT_TRANSLATE_NOOP("CalibrationByWeight", "water"), WaterDensity},
+        {QT_TRANSLATE_NOOP("CalibrationByWeight", "ethanol"), 0.789},
+        {QT_TRANSLATE_NOOP("CalibrationByWeight", "isopropanol"), 0.786},
+        {QT_TRANSLATE_NOOP("CalibrationByWeight", "glycerol"), 1.261},
+        {QT_TRANSLATE_NOOP("CalibrationByWeight", "saline 0.9 %"), 1.005},
+        {QT_TRANSLATE_NOOP("CalibrationByWeight", "acetone"), 0.784},
     };
     return list;
 }
@@ -67,6 +92,22 @@ CalibrationByWeight::Result CalibrationByWeight::compute(double nominalMl,
                         .arg(MinimumPercent, 0, 'f', 1)
                         .arg(MaximumPercent, 0, 'f', 1);
     return r;
+}
+
+QJsonObject CalibrationByWeight::journalFields(double nominalMl, const std::vector<double> &massesG,
+                                               double density, const Result &result, bool sent)
+{
+    return {{QStringLiteral("nominal_ml"), nominalMl},
+            {QStringLiteral("masses_g"), numbers(massesG, 4)},
+            {QStringLiteral("density"), density},
+            {QStringLiteral("volumes_ml"), numbers(result.volumesMl, 4)},
+            {QStringLiteral("mean_ml"), rounded(result.meanMl, 4)},
+            {QStringLiteral("deviation_percent"), rounded(result.deviationPercent, 2)},
+            {QStringLiteral("spread_ml"), rounded(result.spreadMl, 4)},
+            {QStringLiteral("old_percent"), result.oldPercent},
+            {QStringLiteral("new_percent"), result.newPercent},
+            {QStringLiteral("sent"), sent},
+            {QStringLiteral("verdict"), result.verdict}};
 }
 
 } // namespace Pump

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 
 #include <vector>
@@ -51,6 +52,9 @@ public:
     // A nominal volume the calibration volume's range allows, closest to the one wanted;
     // 10 ml when nothing is wanted.
     static double proposeNominal(double wantedMl = 0);
+    // What the journal keeps of one calibration, whichever front-end made it.
+    static QJsonObject journalFields(double nominalMl, const std::vector<double> &massesG,
+                                     double density, const Result &result, bool sent);
 };
 
 } // namespace Pump

@@ -99,6 +99,7 @@ QStringList PumpPlan::keys()
             QStringLiteral("sila-key"),
             QStringLiteral("sila-client-ca"),
             QStringLiteral("sila-name"),
+            QStringLiteral("sila-vendor-url"),
             QStringLiteral("sila-allow-control"),
             QStringLiteral("sila-allow-control-for"),
             QStringLiteral("sila-allow-anyone"),

@@ -214,6 +214,7 @@ ServedPump::Outcome ServedPump::startSila()
     config.description = QStringLiteral("DOSETTA: a FLUXO dosing pump on %1, address %2")
                              .arg(servedPlan.port)
                              .arg(servedPlan.address);
+    config.vendorUrl = options.vendorUrl;
     config.certificatePem = certificatePem;
     config.keyPem = keyPem;
     silaPump = std::make_unique<SilaPump>(headless->core(), headless->runner());

@@ -4,6 +4,7 @@
 #include "SilaError.h"
 #include "SilaFeatures.h"
 #include "SilaIdentity.h"
+#include "platform/EscapedText.h"
 #include "platform/TickClock.h"
 
 #include <QRegularExpression>
@@ -64,20 +65,26 @@ SilaCoreService::GetFeatureDefinition(grpc::CallbackServerContext *call,
             return SilaError::validation(parameter,
                                          QStringLiteral("the feature identifier is missing"));
         const QString identifier = QString::fromStdString(request->featureidentifier().value());
+        // A client's text goes back to it only when short, and escaped: an error may be logged
+        // or shown by the client as it stands.
+        const QString shown =
+            identifier.size() > EchoLength
+                ? QStringLiteral("an identifier of %1 characters").arg(identifier.size())
+                : QStringLiteral("\"%1\"").arg(EscapedText::text(identifier));
         static const QRegularExpression qualified(
             QStringLiteral("^[a-z][a-z\\.]*/[a-z][a-z\\.]*/[A-Z][a-zA-Z0-9]*/v(0|[1-9][0-9]*)$"));
         if (!qualified.match(identifier).hasMatch()) {
             return SilaError::validation(
-                parameter, QStringLiteral("\"%1\" is not a fully qualified feature identifier "
+                parameter, QStringLiteral("%1 is not a fully qualified feature identifier "
                                           "(originator/category/Identifier/vMajor)")
-                               .arg(identifier));
+                               .arg(shown));
         }
         const QString definition = SilaFeatures::definition(identifier);
         if (definition.isEmpty()) {
             return SilaError::defined(
                 SilaError::definedError(feature, QStringLiteral("UnimplementedFeature")),
                 QStringLiteral("this server does not implement %1; it implements %2")
-                    .arg(identifier, SilaFeatures::identifiers().join(QStringLiteral(", "))));
+                    .arg(shown, SilaFeatures::identifiers().join(QStringLiteral(", "))));
         }
         response->mutable_featuredefinition()->set_value(utf8(definition));
         return grpc::Status::OK;
@@ -187,9 +194,8 @@ SilaCoreService::Get_ServerVendorURL(grpc::CallbackServerContext *call,
                                      const v1::Get_ServerVendorURL_Parameters *,
                                      v1::Get_ServerVendorURL_Responses *response)
 {
-    return gate.unary(call, [response] {
-        // The project has no web site of its own; a neutral address that always answers.
-        response->mutable_servervendorurl()->set_value("https://example.org/dosetta");
+    return gate.unary(call, [this, response] {
+        response->mutable_servervendorurl()->set_value(utf8(about.vendorUrl));
         return grpc::Status::OK;
     });
 }

@@ -15,11 +15,19 @@ class SilaCoreService
     : public sila2::org::silastandard::core::silaservice::v1::SiLAService::CallbackService
 {
 public:
+    // The project has no address of its own: a lab names its own page with vendor-url.
+    static inline const QString DefaultVendorUrl = QStringLiteral("https://example.org/dosetta");
+
     struct About
     {
         QString version; // the program's version
         QString description;
+        QString vendorUrl = DefaultVendorUrl; // http(s), as the feature's pattern requires
     };
+
+    // The longest feature identifier this server repeats in an error; the standard allows 255
+    // characters for an identifier. A longer one is described by its length alone.
+    static constexpr int EchoLength = 255;
 
     // One rename a second: each goes to disk and to the network's announcement.
     static constexpr int RenameIntervalMs = 1000;

@@ -1,9 +1,12 @@
 #include "sila/SilaOptions.h"
 
+#include "platform/EscapedText.h"
 #include "platform/ListeningAddresses.h"
 #include "platform/UserFile.h"
 #include "pump/ServiceConfigFile.h"
 #include "sila/SilaIdentity.h"
+
+#include <QRegularExpression>
 
 #include <arpa/inet.h>
 
@@ -96,6 +99,8 @@ bool SilaOptions::take(const QString &key, const QString &value, QString *why)
         keyFile = value;
     else if (key == QLatin1String("name"))
         name = value;
+    else if (key == QLatin1String("vendor-url"))
+        vendorUrl = value;
     else if (key == QLatin1String("insecure"))
         return File::flag(key, value, &insecure, why);
     else if (key == QLatin1String("client-ca"))
@@ -181,7 +186,28 @@ QString SilaOptions::problem() const
         if (!unreadable.isEmpty())
             return unreadable;
     }
+    if (!vendorUrl.isEmpty()) {
+        const QString bad = vendorUrlProblem(vendorUrl);
+        if (!bad.isEmpty())
+            return bad;
+    }
     if (!name.isEmpty())
         return SilaIdentity::nameProblem(name);
+    return QString();
+}
+
+QString SilaOptions::vendorUrlProblem(const QString &url)
+{
+    // The feature's own pattern, https?://.+, and what a client can show on one line.
+    constexpr int Longest = 2048;
+    static const QRegularExpression form(QStringLiteral("^https?://[!-~]+$"));
+    if (url.size() > Longest)
+        return QStringLiteral("the vendor URL has %1 characters, more than %2")
+            .arg(url.size())
+            .arg(Longest);
+    if (!form.match(url).hasMatch())
+        return QStringLiteral("the vendor URL must start with http:// or https:// and hold no "
+                              "blank or control character: %1")
+            .arg(EscapedText::text(url));
     return QString();
 }

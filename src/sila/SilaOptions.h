@@ -20,7 +20,8 @@ public:
     bool insecure = false;
     QString certFile; // the lab's own certificate and key; neither: a self-signed pair
     QString keyFile;
-    QString name; // empty: the name kept from the last start
+    QString name;      // empty: the name kept from the last start
+    QString vendorUrl; // the page ServerVendorURL names; empty: the default
     bool allowControl = false;
     QStringList controlFor; // with allowControl: these clients alone; empty: every client
     // The lab's authority for client certificates: a client without one it signed is refused
@@ -36,9 +37,9 @@ public:
     QString port;
     int address = -1;
 
-    // Keys: port, address, listen, insecure, cert, key, client-ca, name, allow-control (yes/no
-    // or "CN1, CN2"), allow-control-for (names), allow-config, allow-anyone, discovery (yes/no,
-    // true/false, on/off, 1/0).
+    // Keys: port, address, listen, insecure, cert, key, client-ca, name, vendor-url, allow-control
+    // (yes/no or "CN1, CN2"), allow-control-for (names), allow-config, allow-anyone, discovery
+    // (yes/no, true/false, on/off, 1/0).
     // '#' starts a comment line. False, with the file, line and reason, on anything else.
     bool readConfig(const QString &path, QString *error);
     // One of those keys but port and address. False with an empty reason for a key it does not
@@ -65,6 +66,9 @@ public:
     // HOST:PORT as it may be printed and as gRPC takes it (IPv6 in brackets).
     QString listenAddress() const { return listenAddress(listenPort); }
     QString listenAddress(quint16 boundPort) const;
+
+    // Why a vendor URL cannot be served (not http or https, blanks, too long); empty if it can.
+    static QString vendorUrlProblem(const QString &url);
 
     // allow-control's value: yes or no, or the names of the clients allowed.
     bool takeControl(const QString &value, QString *why);

@@ -112,7 +112,10 @@ bool SilaServer::start(const Config &config, QString *error)
         d->journal.add(line);
     };
     d->core.reset(new SilaCoreService(
-        d->gate, d->identity, {config.version, config.description}, config.allowConfig,
+        d->gate, d->identity,
+        {config.version, config.description,
+         config.vendorUrl.isEmpty() ? SilaCoreService::DefaultVendorUrl : config.vendorUrl},
+        config.allowConfig,
         [this, log](const QString &name) {
             // The client's text, which the journal must show without obeying it.
             log(QStringLiteral("SetServerName %1").arg(EscapedText::text(name)));

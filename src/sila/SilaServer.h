@@ -33,6 +33,7 @@ public:
         bool allowConfig = false; // SetServerName
         QString version;          // the program's version, for ServerVersion
         QString description;      // ServerDescription
+        QString vendorUrl;        // ServerVendorURL; empty: the default
     };
 
     // Neither is owned; both outlive the server.

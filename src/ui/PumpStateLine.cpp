@@ -75,7 +75,20 @@ void PumpStateLine::show(const ProcessSample &sample)
     if (!line)
         return;
     const RunStateJudge::Key key = core.sampler().lastAccepted();
-    WidgetWrite::setText(line, text(sample, key));
+    stateText = text(sample, key);
+    setNote(note);
     WidgetWrite::setSheet(line, StyleSheets::stateLine(colourOf(
                                     sample.runState, RunStateJudge::doseDone(sample, key))));
+}
+
+void PumpStateLine::setNote(const QString &text)
+{
+    note = text;
+    if (!line)
+        return;
+    QStringList parts;
+    for (const QString &part : {stateText, note})
+        if (!part.isEmpty())
+            parts << part;
+    WidgetWrite::setText(line, parts.join(QStringLiteral(" \u00b7 ")));
 }

@@ -24,10 +24,14 @@ public:
 
     static QString text(const ProcessSample &sample, RunStateJudge::Key lastAccepted);
     QLabel *label() const { return line; }
+    // A lasting note after the state ("SERVICE DUE"), until it is set empty.
+    void setNote(const QString &text);
 
 private:
     void show(const ProcessSample &sample);
 
     PumpCore &core;
     QPointer<QLabel> line;
+    QString stateText;
+    QString note;
 };

@@ -13,7 +13,8 @@ class mainScreen;
 // needs no more wiring: a wheel turn over a widget not in use changes nothing, Escape puts back
 // what the pump reports, the run buttons carry their hints and the Stop key, and the feedback
 // line's neighbours show the pump's state, an error and a running program's step in plain view,
-// and a run that a window of the operator's left open on the pump is brought up.
+// a run that a window of the operator's left open on the pump is brought up, and the Service
+// tab with its reminder beside the feedback line.
 class WindowAids
 {
 public:

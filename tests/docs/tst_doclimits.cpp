@@ -1,7 +1,9 @@
 #include "pump/KeyTable.h"
 #include "service/ServiceConfig.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -31,15 +33,23 @@ QStringList lines(const QString &name)
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
 }
 
-// Two numbers and nothing else, so that a clock ("00:00:00") never reads as a range.
-const QString number = QStringLiteral("(?<![0-9.:])([0-9]+(?:\\.[0-9]+)?)(?![0-9:]|\\.[0-9])");
+// A number with the given decimal separator, standing alone, so that a clock ("00:00:00") never
+// reads as a range.
+QString numberWith(QChar decimal)
+{
+    const QString d = QRegularExpression::escape(QString(decimal));
+    return QStringLiteral("(?<![0-9%1:])([0-9]+(?:%1[0-9]+)?)(?![0-9:]|%1[0-9])").arg(d);
+}
+const QString number = numberWith(QLatin1Char('.'));
 
-bool twoNumbers(const QString &text, Statement *into)
+// Two numbers and nothing else. German pages write "1,0": an English "1.0" there reads as two
+// numbers, so it fails too.
+bool twoNumbers(const QString &text, Statement *into, QChar decimal = QLatin1Char('.'))
 {
     QVector<double> found;
-    auto it = QRegularExpression(number).globalMatch(text);
+    auto it = QRegularExpression(numberWith(decimal)).globalMatch(text);
     while (it.hasNext())
-        found.append(it.next().captured(1).toDouble());
+        found.append(it.next().captured(1).replace(decimal, QLatin1Char('.')).toDouble());
     if (found.size() != 2)
         return false;
     into->minimum = found[0];
@@ -49,7 +59,7 @@ bool twoNumbers(const QString &text, Statement *into)
 
 // Help pages: <span class="limits" data-key="KEY">MIN &ndash; MAX unit</span>, possibly over two
 // lines.
-QVector<Statement> htmlSpans(const QStringList &text)
+QVector<Statement> htmlSpans(const QStringList &text, QChar decimal)
 {
     static const QRegularExpression span(
         QStringLiteral("<span class=\"limits\" data-key=\"([a-z0-9-]+)\">([^<]*)</span>"));
@@ -63,7 +73,7 @@ QVector<Statement> htmlSpans(const QStringList &text)
             if (m.capturedStart() >= text[i].size())
                 break; // starts on the next line: counted there
             Statement s{m.captured(1), 0, 0, i + 1};
-            if (!twoNumbers(m.captured(2), &s))
+            if (!twoNumbers(m.captured(2), &s, decimal))
                 s.minimum = s.maximum = qQNaN();
             found.append(s);
         }
@@ -138,7 +148,9 @@ QVector<Statement> statements(const QString &document, const QString &form)
 {
     const QStringList text = lines(document);
     if (form == QLatin1String("span"))
-        return htmlSpans(text);
+        return htmlSpans(text, QLatin1Char('.'));
+    if (form == QLatin1String("span-de"))
+        return htmlSpans(text, QLatin1Char(','));
     if (form == QLatin1String("keys"))
         return keyTables(text);
     if (form == QLatin1String("man"))
@@ -188,6 +200,18 @@ private slots:
                                            << "span" << QStringList{"address"};
         QTest::newRow("break time help") << "doc/breaktime.html"
                                          << "span" << QStringList{"break-time"};
+        // The German help states the same limits, with a decimal comma.
+        const QVector<QPair<const char *, QStringList>> german{
+            {"flowrate", {"flow-rate", "volume"}},
+            {"modeselect", {"flow-rate", "volume"}},
+            {"calibvolume", {"calibration-volume"}},
+            {"calibpercent", {"calibration-percent"}},
+            {"commaddress", {"address"}},
+            {"pumpaddress", {"address"}},
+            {"breaktime", {"break-time"}}};
+        for (const auto &[page, keys] : german)
+            QTest::newRow(qPrintable(QStringLiteral("German %1").arg(QLatin1String(page))))
+                << QStringLiteral("doc/de/%1.html").arg(QLatin1String(page)) << "span-de" << keys;
     }
     void limits()
     {
@@ -211,6 +235,44 @@ private slots:
             const bool stated = std::any_of(found.begin(), found.end(),
                                             [&](const Statement &s) { return s.key == key; });
             QVERIFY2(stated, qPrintable(document + QStringLiteral(" no longer states ") + key));
+        }
+    }
+
+    // The German help has every page of the English one, under the same name.
+    void germanPageExists_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const QString &name : QDir(sourceFile(QStringLiteral("doc")))
+                                       .entryList({QStringLiteral("*.html")}, QDir::Files))
+            QTest::newRow(qPrintable(name)) << name;
+    }
+    void germanPageExists()
+    {
+        QFETCH(QString, name);
+        QVERIFY2(QFileInfo::exists(sourceFile(QStringLiteral("doc/de/") + name)),
+                 qPrintable(QStringLiteral("doc/de/") + name + QStringLiteral(" is missing")));
+    }
+
+    // A German page's links lead to pages of the help: both collections hold the English names.
+    void germanLinksResolve_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const QString &name : QDir(sourceFile(QStringLiteral("doc/de")))
+                                       .entryList({QStringLiteral("*.html")}, QDir::Files))
+            QTest::newRow(qPrintable(name)) << name;
+    }
+    void germanLinksResolve()
+    {
+        QFETCH(QString, name);
+        static const QRegularExpression link(
+            QStringLiteral("href=\"qthelp://halvo\\.dosetta\\.1\\.0/doc/([^\"#]*)"));
+        const QString text = lines(QStringLiteral("doc/de/") + name).join(QLatin1Char('\n'));
+        auto it = link.globalMatch(text);
+        QVERIFY2(it.hasNext(), "a page leads on to related pages");
+        while (it.hasNext()) {
+            const QString target = it.next().captured(1);
+            QVERIFY2(QFileInfo::exists(sourceFile(QStringLiteral("doc/") + target)),
+                     qPrintable(name + QStringLiteral(" -> ") + target));
         }
     }
 

@@ -73,6 +73,9 @@ private slots:
 
     void collectionLocated_data();
     void collectionLocated();
+    void collectionFollowsLanguage_data();
+    void collectionFollowsLanguage();
+    void germanHelpInWindow();
     void collectionHoldsPage_data();
     void collectionHoldsPage();
     void widgetsCarryTheirPage_data();
@@ -183,6 +186,66 @@ void HelpUiTest::collectionLocated()
     const QString located = QFileInfo(HelpCollection::locate()).canonicalFilePath();
     QDir::setCurrent(saved);
     QCOMPARE(located, QFileInfo(expected).canonicalFilePath());
+}
+
+void HelpUiTest::collectionFollowsLanguage_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<bool>("germanThere");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("English: doc/") << int(QLocale::English) << true << "doc/HelpContentCol.qhc";
+    QTest::newRow("French: doc/") << int(QLocale::French) << true << "doc/HelpContentCol.qhc";
+    QTest::newRow("German: doc/de/") << int(QLocale::German) << true << "doc/de/HelpContentCol.qhc";
+    QTest::newRow("German without doc/de/: doc/")
+        << int(QLocale::German) << false << "doc/HelpContentCol.qhc";
+}
+
+void HelpUiTest::collectionFollowsLanguage()
+{
+    QFETCH(int, language);
+    QFETCH(bool, germanThere);
+    QFETCH(QString, expected);
+    // A working directory of its own with both built collections in ./doc, found before the ones
+    // beside the program.
+    QTemporaryDir elsewhere;
+    QVERIFY(elsewhere.isValid());
+    const QDir target(elsewhere.path());
+    QStringList dirs{QStringLiteral("doc")};
+    if (germanThere)
+        dirs << QStringLiteral("doc/de");
+    for (const QString &dir : dirs) {
+        QVERIFY(target.mkpath(dir));
+        for (const QString &file :
+             {QStringLiteral("/HelpContentCol.qhc"), QStringLiteral("/dosetta.qch")})
+            QVERIFY(QFile::copy(dir + file, target.filePath(dir + file)));
+    }
+    const QString saved = QDir::currentPath();
+    const QLocale savedLocale;
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
+    QLocale::setDefault(QLocale(QLocale::Language(language)));
+    const QString located = QFileInfo(HelpCollection::locate()).canonicalFilePath();
+    QLocale::setDefault(savedLocale);
+    QDir::setCurrent(saved);
+    QCOMPARE(located, QFileInfo(target.filePath(expected)).canonicalFilePath());
+}
+
+// A window started in German shows the German pages under the same page URLs.
+void HelpUiTest::germanHelpInWindow()
+{
+    const QLocale savedLocale;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    help = std::make_unique<HelpWindow>();
+    QLocale::setDefault(savedLocale);
+    QVERIFY(showActive());
+
+    QTest::keyClick(&help->window, Qt::Key_F1);
+    QCOMPARE(browser()->source(), HelpCollection::indexUrl());
+    QCOMPARE(browser()->documentTitle().trimmed(), QStringLiteral("DOSETTA-Hilfe"));
+
+    help->window.showHelpPage(HelpCollection::pageUrl(QStringLiteral("flowrate.html")));
+    QCOMPARE(browser()->documentTitle().trimmed(),
+             QString::fromUtf8("Sollwert (F\xc3\xb6rderrate oder Volumen)"));
 }
 
 void HelpUiTest::collectionHoldsPage_data()

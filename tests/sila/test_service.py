@@ -11,7 +11,8 @@ from silatest import (ALL_FEATURES, CANCEL, DOSING, FOREIGN_METADATA, PAUSE, SER
 
 
 class ServiceTest(RigTest):
-    rig_options = {"allow_config": True}
+    rig_options = {"allow_config": True,
+                   "extra": ("--vendor-url", "https://lab3.example/pumps/fluxo")}
 
     def test_implemented_features(self):
         self.assertEqual(set(self.client.feature(SERVICE).get("ImplementedFeatures")),
@@ -110,9 +111,16 @@ class ServiceTest(RigTest):
         states = [v for _, v in fdl.properties["PumpState"].data_type.constraints["Set"]]
         self.assertEqual(set(states), {"stopped", "running", "paused", "priming", "unknown"})
 
+    def test_vendor_url_is_the_labs(self):
+        self.assertEqual(self.client.feature(SERVICE).get("ServerVendorURL"),
+                         "https://lab3.example/pumps/fluxo")
+
     def test_unknown_feature(self):
+        long_name = "org.example/none/N" + "o" * 300 + "/v1"
         rows = [
             ("unknown originator", "org.example/none/Nothing/v1", "defined"),
+            ("longer than an identifier may be", long_name, "defined"),
+            ("long and not qualified", "\x1b[2J" + "x" * 300, "validation"),
             ("our feature in a version not served",
              "org.dosetta/dispensing/DosingPumpController/v2", "defined"),
             ("not a fully qualified identifier", "DosingPumpController", "validation"),
@@ -122,6 +130,9 @@ class ServiceTest(RigTest):
             with self.subTest(name):
                 with self.assertRaises(silaclient.SilaError) as ctx:
                     self.client.feature_definition(identifier)
+                # The client's text comes back only when short, and never with its escapes.
+                self.assertEqual(identifier in ctx.exception.message, len(identifier) <= 255)
+                self.assertNotIn("\x1b", ctx.exception.message)
                 if kind == "defined":
                     self.assertSilaError(ctx, "defined", identifier=fdl.qualify(
                         "DefinedExecutionError", "UnimplementedFeature"))

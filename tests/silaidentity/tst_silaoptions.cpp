@@ -100,6 +100,22 @@ private slots:
         QTest::newRow("name too long") << "name = " + QString(256, QLatin1Char('x')) << ""
                                        << "255"
                                        << "";
+        QTest::newRow("vendor page") << "vendor-url = https://lab3.example/fluxo?bay=2"
+                                     << ""
+                                     << ""
+                                     << "localhost:50052";
+        QTest::newRow("vendor page not a web address") << "vendor-url = ftp://lab3.example"
+                                                       << ""
+                                                       << "http://"
+                                                       << "";
+        QTest::newRow("vendor page with a blank") << "vendor-url = https://lab3 .example"
+                                                  << ""
+                                                  << "http://"
+                                                  << "";
+        QTest::newRow("vendor page too long")
+            << "vendor-url = https://x.example/" + QString(2100, QLatin1Char('a')) << ""
+            << "more than 2048"
+            << "";
         QTest::newRow("comments and blank lines") << "# a pump\n\n  # more\nname = Bench 2"
                                                   << ""
                                                   << ""

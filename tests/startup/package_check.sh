@@ -39,6 +39,7 @@ field Recommends | tr ',' '\n' | awk '{print $1}' | grep -qx avahi-daemon ||
 dpkg-deb -x "$deb" "$scratch/root"
 for file in usr/bin/dosetta usr/bin/dosetta-cli usr/bin/fluxo-sim \
     usr/share/dosetta/doc/HelpContentCol.qhc usr/share/dosetta/doc/dosetta.qch \
+    usr/share/dosetta/doc/de/HelpContentCol.qhc usr/share/dosetta/doc/de/dosetta.qch \
     usr/share/dosetta/translations/dosetta_de.qm usr/share/applications/dosetta.desktop \
     usr/share/icons/hicolor/256x256/apps/dosetta.png \
     usr/share/man/man1/dosetta.1.gz usr/share/man/man1/dosetta-cli.1.gz \

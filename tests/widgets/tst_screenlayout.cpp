@@ -175,8 +175,10 @@ private:
     bool addedInCode(const QWidget *w) const
     {
         static const QStringList marks{"labelRecordMark", "labelNetMark",     "labelRemoteMark",
-                                       "labelPumpState",  "labelErrorBanner", "labelProgramMark"};
-        for (const char *root : {"tabProgram", "tabJournal", "tabChart", "groupNetwork"}) {
+                                       "labelPumpState",  "labelErrorBanner", "labelProgramMark",
+                                       "labelServiceDue"};
+        for (const char *root :
+             {"tabProgram", "tabJournal", "tabChart", "tabService", "groupNetwork"}) {
             const QWidget *r = find(root);
             if (w == r || r->isAncestorOf(w))
                 return true;
@@ -588,7 +590,7 @@ void tst_ScreenLayout::tabsWithoutFactory()
     for (int i = 0; i < tabs->count(); ++i)
         titles << tabs->tabText(i);
     QCOMPARE(titles, (QStringList{"Settings", "I/O", "Cycle", "Status", "Communication", "Program",
-                                  "Journal", "Chart", "Help"}));
+                                  "Journal", "Chart", "Service", "Help"}));
     QCOMPARE(tabs->indexOf(find("TabFactory")), -1);
     QCOMPARE(tabs->currentWidget(), find("TabAdvanced"));
     QCOMPARE(tabs->tabText(tabs->currentIndex()), QString("Settings"));

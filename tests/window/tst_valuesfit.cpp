@@ -361,7 +361,7 @@ void tst_ValuesFit::widestValues()
     QVERIFY(tabs != nullptr);
     QTest::mouseClick(rig->find<QAbstractButton>("buttonAdvanced"), Qt::LeftButton);
     QVERIFY(tabs->isVisible());
-    QCOMPARE(tabs->count(), 10); // with the Factory and Journal tabs
+    QCOMPARE(tabs->count(), 11); // with the Factory, Journal and Service tabs
     for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
         faults << cutOff(&window, tabs->tabText(i) + QStringLiteral(" tab"));
