@@ -2,6 +2,220 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>CalibrationByWeight</name>
+    <message>
+        <source>water</source>
+        <translation>Wasser</translation>
+    </message>
+    <message>
+        <source>ethanol</source>
+        <translation>Ethanol</translation>
+    </message>
+    <message>
+        <source>isopropanol</source>
+        <translation>Isopropanol</translation>
+    </message>
+    <message>
+        <source>glycerol</source>
+        <translation>Glycerin</translation>
+    </message>
+    <message>
+        <source>saline 0.9 %</source>
+        <translation>Kochsalzlösung 0,9 %</translation>
+    </message>
+    <message>
+        <source>acetone</source>
+        <translation>Aceton</translation>
+    </message>
+</context>
+<context>
+    <name>CalibrationWizard</name>
+    <message>
+        <source>Calibration by weighing</source>
+        <translation>Kalibrierung durch Wägung</translation>
+    </message>
+    <message>
+        <source>The pump took the new calibration and now holds %1 %.</source>
+        <translation>Die Pumpe hat die neue Kalibrierung übernommen und hält jetzt %1 %.</translation>
+    </message>
+    <message>
+        <source>The pump&apos;s calibration now: %1 %.</source>
+        <translation>Kalibrierung der Pumpe jetzt: %1 %.</translation>
+    </message>
+    <message>
+        <source>The pump did not give its calibration: nothing can be sent.</source>
+        <translation>Die Pumpe hat ihre Kalibrierung nicht gemeldet: Es kann nichts gesendet werden.</translation>
+    </message>
+    <message>
+        <source>%1 to %2 ml</source>
+        <translation>%1 bis %2 ml</translation>
+    </message>
+    <message>
+        <source>%1 (%2 g/ml)</source>
+        <translation>%1 (%2 g/ml)</translation>
+    </message>
+    <message>
+        <source>another fluid</source>
+        <translation>eine andere Flüssigkeit</translation>
+    </message>
+    <message>
+        <source>none: the masses are typed in</source>
+        <translation>none: the masses are typed in</translation>
+    </message>
+    <message>
+        <source>Nominal volume (ml)</source>
+        <translation>Nennvolumen (ml)</translation>
+    </message>
+    <message>
+        <source>Fluid, density (g/ml)</source>
+        <translation>Flüssigkeit, Dichte (g/ml)</translation>
+    </message>
+    <message>
+        <source>Balance port</source>
+        <translation>Anschluss der Waage</translation>
+    </message>
+    <message>
+        <source>Dose</source>
+        <translation>Dosieren</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Read balance</source>
+        <translation>Waage lesen</translation>
+    </message>
+    <message>
+        <source>mass in g</source>
+        <translation>Masse in g</translation>
+    </message>
+    <message>
+        <source>Add mass</source>
+        <translation>Masse hinzufügen</translation>
+    </message>
+    <message>
+        <source>Remove last</source>
+        <translation>Letzte entfernen</translation>
+    </message>
+    <message>
+        <source>Mass (g)</source>
+        <translation>Masse (g)</translation>
+    </message>
+    <message>
+        <source>Volume (ml)</source>
+        <translation>Volumen (ml)</translation>
+    </message>
+    <message>
+        <source>Deviation (%)</source>
+        <translation>Abweichung (%)</translation>
+    </message>
+    <message>
+        <source>Send the new calibration</source>
+        <translation>Neue Kalibrierung senden</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>The pump&apos;s calibration cannot be read.</source>
+        <translation>Die Kalibrierung der Pumpe kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Reading the pump&apos;s calibration...</source>
+        <translation>Kalibrierung der Pumpe wird gelesen...</translation>
+    </message>
+    <message>
+        <source>The pump did not give its calibration within %1 s: nothing can be sent.</source>
+        <translation>Die Pumpe hat ihre Kalibrierung nicht innerhalb von %1 s gemeldet: Es kann nichts gesendet werden.</translation>
+    </message>
+    <message>
+        <source>The nominal volume must lie within %1 to %2 ml.</source>
+        <translation>Das Nennvolumen muss zwischen %1 und %2 ml liegen.</translation>
+    </message>
+    <message>
+        <source>Taring the balance...</source>
+        <translation>Waage wird tariert...</translation>
+    </message>
+    <message>
+        <source>The balance: %1. Nothing was dosed.</source>
+        <translation>Die Waage: %1. Es wurde nichts dosiert.</translation>
+    </message>
+    <message>
+        <source>The dose cannot start: %1</source>
+        <translation>Die Dosierung kann nicht starten: %1</translation>
+    </message>
+    <message>
+        <source>Dosing %1 ml...</source>
+        <translation>Dosiere %1 ml...</translation>
+    </message>
+    <message>
+        <source>The dose ended before its volume (%1): it is not weighed.</source>
+        <translation>Die Dosierung endete vor ihrem Volumen (%1): Sie wird nicht gewogen.</translation>
+    </message>
+    <message>
+        <source>Dose done: weigh the vessel and enter the mass.</source>
+        <translation>Dosierung fertig: Gefäß wiegen und die Masse eingeben.</translation>
+    </message>
+    <message>
+        <source>Choose the balance&apos;s port first.</source>
+        <translation>Zuerst den Anschluss der Waage wählen.</translation>
+    </message>
+    <message>
+        <source>Waiting for a stable weight...</source>
+        <translation>Warte auf ein stabiles Gewicht...</translation>
+    </message>
+    <message>
+        <source>Weighed %1 g.</source>
+        <translation>%1 g gewogen.</translation>
+    </message>
+    <message>
+        <source>The balance: %1</source>
+        <translation>Die Waage: %1</translation>
+    </message>
+    <message>
+        <source>A mass is a number of grams above 0.</source>
+        <translation>Eine Masse ist eine Zahl von Gramm über 0.</translation>
+    </message>
+    <message>
+        <source>Up to %1 doses: dose, then weigh.</source>
+        <translation>Bis zu %1 Dosierungen: dosieren, dann wiegen.</translation>
+    </message>
+    <message>
+        <source>The density must be a number within 0.1 to 25 g/ml.</source>
+        <translation>Die Dichte muss eine Zahl zwischen 0,1 und 25 g/ml sein.</translation>
+    </message>
+    <message>
+        <source>Mean %1 ml for %2 ml nominal (%3 %), spread %4 ml.</source>
+        <translation>Mittel %1 ml bei %2 ml Nennvolumen (%3 %), Streuung %4 ml.</translation>
+    </message>
+    <message>
+        <source>New calibration: %1 % (now %2 %).</source>
+        <translation>Neue Kalibrierung: %1 % (jetzt %2 %).</translation>
+    </message>
+    <message>
+        <source>Refused: %1 % lies outside %2 to %3 %. Check for air in the line, the density given, and that every dose reached the vessel.</source>
+        <translation>Abgelehnt: %1 % liegt außerhalb von %2 bis %3 %. Prüfen Sie auf Luft in der Leitung, die angegebene Dichte und ob jede Dosierung das Gefäß erreichte.</translation>
+    </message>
+    <message>
+        <source>Sending %1 %...</source>
+        <translation>Sende %1 %...</translation>
+    </message>
+    <message>
+        <source>The pump took %1 %.</source>
+        <translation>Die Pumpe hat %1 % übernommen.</translation>
+    </message>
+    <message>
+        <source>The pump did not take %1 %: its calibration stays %2 %.</source>
+        <translation>Die Pumpe hat %1 % nicht übernommen: Ihre Kalibrierung bleibt %2 %.</translation>
+    </message>
+    <message>
+        <source>The new calibration cannot be sent.</source>
+        <translation>Die neue Kalibrierung kann nicht gesendet werden.</translation>
+    </message>
+</context>
+<context>
     <name>Communication</name>
     <message>
         <source>the device on this port sends text that is no answer of the pump</source>
@@ -1883,6 +2097,160 @@ background-color: white;</translation>
     <message>
         <source>break-time: &quot;%1&quot; min &quot;%2&quot; s is not a whole number of minutes and seconds</source>
         <translation>Pausenzeit: „%1“ min „%2“ s ist keine ganze Zahl von Minuten und Sekunden</translation>
+    </message>
+    <message>
+        <source>%1 h</source>
+        <translation>%1 h</translation>
+    </message>
+    <message>
+        <source>SERVICE DUE: %1</source>
+        <translation>WARTUNG FÄLLIG: %1</translation>
+    </message>
+    <message>
+        <source>%1 of %2 ml since the last service</source>
+        <translation>%1 von %2 ml seit der letzten Wartung</translation>
+    </message>
+    <message>
+        <source>%1 of %2 running hours since the last service</source>
+        <translation>%1 von %2 Betriebsstunden seit der letzten Wartung</translation>
+    </message>
+    <message>
+        <source>Record the service on the Service tab.</source>
+        <translation>Die Wartung im Reiter Wartungsdienst eintragen.</translation>
+    </message>
+    <message>
+        <source>SERVICE DUE</source>
+        <translation>WARTUNG FÄLLIG</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>keine</translation>
+    </message>
+    <message>
+        <source>Save thresholds</source>
+        <translation>Schwellen speichern</translation>
+    </message>
+    <message>
+        <source>Service due at, since the last service</source>
+        <translation>Wartung fällig bei, seit der letzten Wartung</translation>
+    </message>
+    <message>
+        <source>Running hours</source>
+        <translation>Betriebsstunden</translation>
+    </message>
+    <message>
+        <source>the whole pump</source>
+        <translation>die ganze Pumpe</translation>
+    </message>
+    <message>
+        <source>diaphragm</source>
+        <translation>Membran</translation>
+    </message>
+    <message>
+        <source>valves</source>
+        <translation>Ventile</translation>
+    </message>
+    <message>
+        <source>Record service</source>
+        <translation>Wartung eintragen</translation>
+    </message>
+    <message>
+        <source>Calibrate by weighing...</source>
+        <translation>Durch Wägung kalibrieren...</translation>
+    </message>
+    <message>
+        <source>Nominal (ml)</source>
+        <translation>Nenn (ml)</translation>
+    </message>
+    <message>
+        <source>Masses (g)</source>
+        <translation>Massen (g)</translation>
+    </message>
+    <message>
+        <source>Density (g/ml)</source>
+        <translation>Dichte (g/ml)</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Ergebnis</translation>
+    </message>
+    <message>
+        <source>Last calibrations</source>
+        <translation>Letzte Kalibrierungen</translation>
+    </message>
+    <message>
+        <source>Pump %1</source>
+        <translation>Pumpe %1</translation>
+    </message>
+    <message>
+        <source>never recorded</source>
+        <translation>nie eingetragen</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Runs: %1
+Over its life: %2 ml in %3 h
+Since the last service: %4 ml in %5 h
+Last service: %6</source>
+        <translation>Läufe: %1
+Gesamte Lebensdauer: %2 ml in %3 h
+Seit der letzten Wartung: %4 ml in %5 h
+Letzte Wartung: %6</translation>
+    </message>
+    <message>
+        <source>A threshold is a number, 0 or empty for none.</source>
+        <translation>Eine Schwelle ist eine Zahl, 0 oder leer für keine.</translation>
+    </message>
+    <message>
+        <source>Thresholds saved for %1.</source>
+        <translation>Schwellen für %1 gespeichert.</translation>
+    </message>
+    <message>
+        <source>There is no journal to record the service in.</source>
+        <translation>Es gibt kein Journal, in das die Wartung eingetragen werden kann.</translation>
+    </message>
+    <message>
+        <source>Service of %1 recorded.</source>
+        <translation>Wartung von %1 eingetragen.</translation>
+    </message>
+    <message>
+        <source>The journal is full: the service was not recorded.</source>
+        <translation>Das Journal ist voll: Die Wartung wurde nicht eingetragen.</translation>
+    </message>
+    <message>
+        <source>Record a service?</source>
+        <translation>Eine Wartung eintragen?</translation>
+    </message>
+    <message>
+        <source>The pump is in its maintenance position. Record a service of %1 in the journal?</source>
+        <translation>Die Pumpe ist in ihrer Wartungsposition. Eine Wartung von %1 ins Journal eintragen?</translation>
+    </message>
+    <message>
+        <source>Diaphragm</source>
+        <translation>Membran</translation>
+    </message>
+    <message>
+        <source>Valves</source>
+        <translation>Ventile</translation>
+    </message>
+    <message>
+        <source>Whole pump</source>
+        <translation>Ganze Pumpe</translation>
+    </message>
+    <message>
+        <source>Not now</source>
+        <translation>Jetzt nicht</translation>
+    </message>
+    <message>
+        <source>%1 % sent</source>
+        <translation>%1 % gesendet</translation>
+    </message>
+    <message>
+        <source>%1 % not sent</source>
+        <translation>%1 % nicht gesendet</translation>
     </message>
 </context>
 </TS>
