@@ -1,6 +1,6 @@
 # `cpack -G DEB` in a build folder makes dosetta_<version>_<arch>.deb from the install rules:
-# the program, the simulator, the help collection, the desktop entry, the icon and the manual
-# pages, under /usr.
+# the program, the simulator, the help collection, the window's translations, the desktop entry,
+# the icon and the manual pages, under /usr.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME dosetta)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -27,9 +27,10 @@ multicast DNS).
 
 The package also holds fluxo-sim, a simulated pump on a pseudo-terminal.")
 # Qt and the C++ runtime as dpkg-shlibdeps finds them; the look needs the Arial-compatible fonts,
-# the journal Qt SQL's SQLite driver, a plugin no library links.
+# the journal Qt SQL's SQLite driver, a plugin no library links; the German window Qt's own
+# translations, for its dialogs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, libqt5sql5-sqlite")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, libqt5sql5-sqlite, qttranslations5-l10n")
 # The SiLA server announces itself through the Avahi daemon and runs without it.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "avahi-daemon")
 include(CPack)

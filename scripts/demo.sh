@@ -29,7 +29,7 @@ esac
 if [ -z "${DOSETTA_DEMO_NO_BUILD:-}" ]; then
     scripts/deps.sh
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$build" -j2 --target dosetta fluxo-sim help_collection >/dev/null
+    cmake --build "$build" -j2 --target dosetta fluxo-sim help_collection translations >/dev/null
 elif [ ! -x "$bin/dosetta" ] || [ ! -x "$bin/fluxo-sim" ]; then
     echo "demo: nothing built in $bin; run it once without DOSETTA_DEMO_NO_BUILD" >&2
     exit 1

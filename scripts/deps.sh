@@ -8,6 +8,8 @@ packages=(
     # the linker for the many test executables, and the compiler cache
     lld ccache
     qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qhelpgenerator-qt5
+    # Qt's own dialogs in German (qtbase_de.qm); lupdate and lrelease come with qttools5-dev-tools
+    qttranslations5-l10n
     libqt5charts5-dev
     # the journal: Qt SQL's SQLite driver
     libqt5sql5-sqlite

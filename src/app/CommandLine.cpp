@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "ui/WindowLanguage.h"
 #include "ui/mainForm.h"
 
 #include <array>
@@ -94,6 +95,25 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             line.record = file;
             continue;
         }
+        if (argument.startsWith(QLatin1String("--")) && name == QLatin1String("lang")) {
+            QString code;
+            if (inlineValue)
+                code = argument.section(QLatin1Char('='), 1);
+            else if (i + 1 < arguments.size())
+                code = arguments.at(++i);
+            const std::optional<QString> known = WindowLanguage::parse(code);
+            if (!known) {
+                line.todo = Action::UsageError;
+                line.problem = code.isEmpty()
+                                   ? QStringLiteral("option '--lang' needs a language (de or en)")
+                                   : QStringLiteral("unknown language '%1' for '--lang' (known: "
+                                                    "de, en)")
+                                         .arg(code);
+                return line;
+            }
+            line.lang = *known;
+            continue;
+        }
         if (listed(qtSwitches, name))
             continue;
         if (listed(qtValueOptions, name)) {
@@ -122,6 +142,8 @@ QString CommandLine::helpText()
         "      --version     show the version and exit\n"
         "      --record FILE record the pump's values into the new CSV file FILE from the\n"
         "                    start (an existing file is never overwritten)\n"
+        "      --lang LANG   the window's language, de or en (default: the stored choice,\n"
+        "                    else the system's locale)\n"
         "\n"
         "Qt's own options are passed on, for example -platform NAME, -style NAME, -reverse.\n"
         "\n"

@@ -3,10 +3,12 @@
 #include "help/HelpContent.h"
 #include "help/WindowCaptionEventFilter.h"
 #include "pumpcore/PumpCore.h"
+#include "ui/LanguageChoice.h"
 #include "ui/ProcessData.h"
 #include "ui/mainForm.h"
 
 #include <QApplication>
+#include <QGroupBox>
 
 #include <cstdio>
 
@@ -18,6 +20,11 @@ WindowStartup::WindowStartup(PumpCore &core, ProgramRunner &runner, QApplication
         if (command != nullptr)
             mainWindow->addCommand(command);
     }
+    // Under the network group on the Communication tab, or under the port's group without it.
+    QWidget *above = mainWindow->findChild<QGroupBox *>(QStringLiteral("groupNetwork"));
+    if (above == nullptr)
+        above = mainWindow->findChild<QGroupBox *>(QStringLiteral("groupComm"));
+    new LanguageChoice(above, above != nullptr ? above->parentWidget() : mainWindow.get());
     captionFilter = new WindowCaptionEventFilter(mainWindow.get(), mainWindow.get());
     application.installEventFilter(captionFilter);
     helpMap = std::make_unique<HelpContent>(mainWindow.get(), mainWindow.get());

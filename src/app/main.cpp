@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/ProgramGraph.h"
 #include "platform/TerminationSignals.h"
+#include "ui/WindowLanguage.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -11,7 +12,7 @@ namespace {
 
 // Answers --help, --version and a wrong option without a display; -1 means: run the window
 // (recording into *recordFile from the start when it is not empty).
-int answerCommandLine(int argc, char *argv[], QString *recordFile)
+int answerCommandLine(int argc, char *argv[], QString *recordFile, QString *language)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -32,6 +33,7 @@ int answerCommandLine(int argc, char *argv[], QString *recordFile)
         break;
     }
     *recordFile = line.recordFile();
+    *language = line.language();
     return -1;
 }
 
@@ -42,7 +44,8 @@ int answerCommandLine(int argc, char *argv[], QString *recordFile)
 int main(int argc, char *argv[])
 {
     QString recordFile;
-    const int answered = answerCommandLine(argc, argv, &recordFile);
+    QString language;
+    const int answered = answerCommandLine(argc, argv, &recordFile, &language);
     if (answered >= 0)
         return answered;
     Q_INIT_RESOURCE(dosetta);
@@ -51,6 +54,8 @@ int main(int argc, char *argv[])
     int exitCode = 0;
     {
         QApplication application(argc, argv);
+        // Before the window exists: its texts and number formats are made in this language.
+        const WindowLanguage windowLanguage(WindowLanguage::choose(language));
         // SIGTERM and Ctrl-C end the event loop like closing the window does.
         TerminationSignals termination;
         QObject::connect(&termination, &TerminationSignals::received, &application,

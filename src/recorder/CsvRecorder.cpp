@@ -8,16 +8,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace {
-
-// The window's texts share the form's translation context.
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
-
-} // namespace
-
 CsvRecorder::CsvRecorder(QObject *parent)
     : QObject(parent)
 {}
@@ -65,12 +55,14 @@ bool CsvRecorder::start(const QString &path)
     rowCount = 0;
     filePath = QFileInfo(path).absoluteFilePath();
     if (!file.create(filePath)) {
-        const QString why = QFileInfo(filePath).exists() || QFileInfo(filePath).isSymLink()
-                                ? screenText("the file exists already, and a recording never "
-                                             "overwrites a file")
-                                : file.errorString();
-        lastReason =
-            screenText("Cannot record to %1: %2").arg(QDir::toNativeSeparators(filePath), why);
+        const QString why =
+            QFileInfo(filePath).exists() || QFileInfo(filePath).isSymLink()
+                ? QCoreApplication::translate("mainScreen",
+                                              "the file exists already, and a recording never "
+                                              "overwrites a file")
+                : file.errorString();
+        lastReason = QCoreApplication::translate("mainScreen", "Cannot record to %1: %2")
+                         .arg(QDir::toNativeSeparators(filePath), why);
         emit stopped(lastReason);
         return false;
     }
@@ -78,7 +70,8 @@ bool CsvRecorder::start(const QString &path)
         const QString why = file.errorString();
         file.close();
         QFile::remove(filePath); // empty, and ours: nothing to keep
-        fail(screenText("Cannot record to %1: %2").arg(QDir::toNativeSeparators(filePath), why));
+        fail(QCoreApplication::translate("mainScreen", "Cannot record to %1: %2")
+                 .arg(QDir::toNativeSeparators(filePath), why));
         return false;
     }
     sinceSync.start();
@@ -91,8 +84,9 @@ bool CsvRecorder::startDefault(int instance)
 {
     const QString folder = defaultFolder();
     if (!QDir().mkpath(folder)) {
-        lastReason = screenText("Cannot record: the folder %1 cannot be made")
-                         .arg(QDir::toNativeSeparators(folder));
+        lastReason =
+            QCoreApplication::translate("mainScreen", "Cannot record: the folder %1 cannot be made")
+                .arg(QDir::toNativeSeparators(folder));
         emit stopped(lastReason);
         return false;
     }
@@ -113,14 +107,15 @@ void CsvRecorder::write(const ProcessSample &sample)
     if (!recording())
         return;
     if (!file.stillAtPath()) {
-        fail(screenText("Recording stopped: %1 was removed or renamed")
+        fail(QCoreApplication::translate("mainScreen",
+                                         "Recording stopped: %1 was removed or renamed")
                  .arg(QDir::toNativeSeparators(filePath)));
         return;
     }
     if (rowCount == 0)
         startMs = sample.timeMs; // elapsed_s counts from the first row
     if (!file.append(CsvFormat::row(sample, startMs))) {
-        fail(screenText("Recording stopped: writing %1 failed: %2")
+        fail(QCoreApplication::translate("mainScreen", "Recording stopped: writing %1 failed: %2")
                  .arg(QDir::toNativeSeparators(filePath), file.errorString()));
         return;
     }
@@ -128,7 +123,8 @@ void CsvRecorder::write(const ProcessSample &sample)
     if (sinceSync.elapsed() >= SyncIntervalMs) {
         sinceSync.restart();
         if (!file.sync()) {
-            fail(screenText("Recording stopped: writing %1 failed: %2")
+            fail(QCoreApplication::translate("mainScreen",
+                                             "Recording stopped: writing %1 failed: %2")
                      .arg(QDir::toNativeSeparators(filePath), file.errorString()));
             return;
         }

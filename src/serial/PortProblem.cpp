@@ -12,11 +12,6 @@
 
 namespace {
 
-QString translated(const char *text)
-{
-    return QCoreApplication::translate("PortProblem", text);
-}
-
 QString groupName(gid_t gid)
 {
     const group *g = ::getgrgid(gid);
@@ -107,7 +102,8 @@ PortProblem PortProblem::diagnose(const QString &path, QSerialPort::SerialPortEr
     }
     if (error == QSerialPort::PermissionError && !lockFolderUsable()) {
         p.cause = Cause::Other;
-        p.systemText = translated("no folder for its lock file can be written: %1")
+        p.systemText = QCoreApplication::translate("PortProblem",
+                                                   "no folder for its lock file can be written: %1")
                            .arg(PortHolder::lockFolders().constFirst());
         return p;
     }
@@ -126,25 +122,35 @@ QString PortProblem::text() const
         return {};
     case Cause::PermissionDenied:
         if (groupMayOpen || group.isEmpty())
-            return translated("%1: permission denied. The port belongs to the group %2: add your "
-                              "user to it with \"sudo usermod -aG %2 $USER\", then log out and "
-                              "log in again.")
+            return QCoreApplication::translate(
+                       "PortProblem",
+                       "%1: permission denied. The port belongs to the group %2: add your "
+                       "user to it with \"sudo usermod -aG %2 $USER\", then log out and "
+                       "log in again.")
                 .arg(path, group.isEmpty() ? QStringLiteral("dialout") : group);
-        return translated("%1: permission denied. Only its owner %2 may open the port; ask the "
-                          "administrator to give it to the group dialout.")
+        return QCoreApplication::translate(
+                   "PortProblem",
+                   "%1: permission denied. Only its owner %2 may open the port; ask the "
+                   "administrator to give it to the group dialout.")
             .arg(path, owner);
     case Cause::Busy:
         if (holder.known() && !holder.program.isEmpty())
-            return translated("%1: in use by %2, pid %3. Close that program, or choose another "
-                              "port.")
+            return QCoreApplication::translate(
+                       "PortProblem",
+                       "%1: in use by %2, pid %3. Close that program, or choose another "
+                       "port.")
                 .arg(path, holder.program)
                 .arg(holder.pid);
-        return translated("%1: in use by another program. Close it, or choose another port.")
+        return QCoreApplication::translate(
+                   "PortProblem",
+                   "%1: in use by another program. Close it, or choose another port.")
             .arg(path);
     case Cause::Missing:
-        return translated("%1: not present — plugged in?").arg(path);
+        return QCoreApplication::translate("PortProblem", "%1: not present — plugged in?")
+            .arg(path);
     case Cause::Other:
-        return translated("%1: cannot be used (%2).").arg(path, systemText);
+        return QCoreApplication::translate("PortProblem", "%1: cannot be used (%2).")
+            .arg(path, systemText);
     }
     return {};
 }

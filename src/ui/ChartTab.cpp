@@ -16,12 +16,6 @@
 
 namespace {
 
-// The window's texts share the form's translation context.
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
-
 const QString idleSheet = QLatin1String(StyleSheets::statusGood);
 const QString recordingSheet = QLatin1String(StyleSheets::statusRecording);
 const QString failedSheet = QLatin1String(StyleSheets::statusFailedBold);
@@ -52,15 +46,21 @@ ChartTab::ChartTab(CsvRecorder *recorder, const SampleHistory *history, int inst
     , recorder(recorder)
     , instance(instance)
     , view(new ProcessChartView(history, this))
-    , recordButton(button(screenText("Record"), "buttonRecord", this))
-    , recordToButton(button(screenText("Record to..."), "buttonRecordTo", this))
-    , stopButton(button(screenText("Stop recording"), "buttonStopRecording", this))
+    , recordButton(
+          button(QCoreApplication::translate("mainScreen", "Record"), "buttonRecord", this))
+    , recordToButton(
+          button(QCoreApplication::translate("mainScreen", "Record to..."), "buttonRecordTo", this))
+    , stopButton(button(QCoreApplication::translate("mainScreen", "Stop recording"),
+                        "buttonStopRecording", this))
     , stateLabel(label("labelRecordState", this))
     , fileLabel(label("labelRecordFile", this))
     , rowsLabel(label("labelRecordRows", this))
-    , fitButton(button(screenText("Fit all"), "buttonChartFitAll", this))
-    , followButton(button(screenText("Follow"), "buttonChartFollow", this))
-    , imageButton(button(screenText("Save image..."), "buttonChartSaveImage", this))
+    , fitButton(
+          button(QCoreApplication::translate("mainScreen", "Fit all"), "buttonChartFitAll", this))
+    , followButton(
+          button(QCoreApplication::translate("mainScreen", "Follow"), "buttonChartFollow", this))
+    , imageButton(button(QCoreApplication::translate("mainScreen", "Save image..."),
+                         "buttonChartSaveImage", this))
 {
     setObjectName(QStringLiteral("tabChart"));
     view->setObjectName(QStringLiteral("chartProcess"));
@@ -71,14 +71,15 @@ ChartTab::ChartTab(CsvRecorder *recorder, const SampleHistory *history, int inst
                                 QLatin1String(StyleSheets::toggleChecked));
     fileLabel->setWordWrap(true);
     stateLabel->setWordWrap(true);
-    recordButton->setToolTip(
-        screenText("Record every refresh of the pump's values into a new CSV file "
-                   "in the documents folder"));
-    recordToButton->setToolTip(screenText("Record into a new CSV file of your choice"));
-    view->setToolTip(
-        screenText("Drag to pan, turn the wheel to zoom, draw a rectangle with the right "
-                   "button (or Shift and the left) to zoom to it; click a legend entry to "
-                   "hide or show its curve"));
+    recordButton->setToolTip(QCoreApplication::translate(
+        "mainScreen", "Record every refresh of the pump's values into a new CSV file "
+                      "in the documents folder"));
+    recordToButton->setToolTip(
+        QCoreApplication::translate("mainScreen", "Record into a new CSV file of your choice"));
+    view->setToolTip(QCoreApplication::translate(
+        "mainScreen", "Drag to pan, turn the wheel to zoom, draw a rectangle with the right "
+                      "button (or Shift and the left) to zoom to it; click a legend entry to "
+                      "hide or show its curve"));
 
     auto *recordRow = new QHBoxLayout;
     recordRow->addWidget(recordButton);
@@ -125,8 +126,9 @@ void ChartTab::startRecording()
 
 void ChartTab::chooseFileAndRecord()
 {
-    QFileDialog dialog(this, screenText("Record to"), CsvRecorder::defaultFolder(),
-                       screenText("CSV files (*.csv);;All files (*)"));
+    QFileDialog dialog(
+        this, QCoreApplication::translate("mainScreen", "Record to"), CsvRecorder::defaultFolder(),
+        QCoreApplication::translate("mainScreen", "CSV files (*.csv);;All files (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("csv"));
     // The recorder refuses an existing file and says so; asking to replace it would mislead.
@@ -148,7 +150,8 @@ bool ChartTab::saveImage(const QString &path)
         return true;
     stateLabel->setStyleSheet(failedSheet);
     stateLabel->setText(
-        screenText("The image could not be written to %1.").arg(QDir::toNativeSeparators(path)));
+        QCoreApplication::translate("mainScreen", "The image could not be written to %1.")
+            .arg(QDir::toNativeSeparators(path)));
     return false;
 }
 
@@ -159,8 +162,9 @@ void ChartTab::chooseFileAndSaveImage()
             .arg(instance)
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
     const QString path = QFileDialog::getSaveFileName(
-        this, screenText("Save image"), QDir(CsvRecorder::defaultFolder()).filePath(name),
-        screenText("PNG images (*.png)"));
+        this, QCoreApplication::translate("mainScreen", "Save image"),
+        QDir(CsvRecorder::defaultFolder()).filePath(name),
+        QCoreApplication::translate("mainScreen", "PNG images (*.png)"));
     if (path.isEmpty())
         return;
     saveImage(path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
@@ -176,20 +180,22 @@ void ChartTab::showRecorder()
     stopButton->setEnabled(on);
     if (on) {
         stateLabel->setStyleSheet(recordingSheet);
-        stateLabel->setText(screenText("Recording"));
+        stateLabel->setText(QCoreApplication::translate("mainScreen", "Recording"));
     }
     // The file of the recording that runs or ran; a start that failed names its file in the reason.
     if (on || recorder->rows() > 0) {
-        fileLabel->setText(screenText("File: %1").arg(QDir::toNativeSeparators(recorder->path())));
-        rowsLabel->setText(screenText("Rows: %1").arg(recorder->rows()));
+        fileLabel->setText(QCoreApplication::translate("mainScreen", "File: %1")
+                               .arg(QDir::toNativeSeparators(recorder->path())));
+        rowsLabel->setText(
+            QCoreApplication::translate("mainScreen", "Rows: %1").arg(recorder->rows()));
     } else {
-        fileLabel->setText(screenText("Records go to %1")
+        fileLabel->setText(QCoreApplication::translate("mainScreen", "Records go to %1")
                                .arg(QDir::toNativeSeparators(CsvRecorder::defaultFolder())));
         rowsLabel->clear();
     }
     if (!on && recorder->reason().isEmpty()) {
         stateLabel->setStyleSheet(idleSheet);
-        stateLabel->setText(screenText("Not recording"));
+        stateLabel->setText(QCoreApplication::translate("mainScreen", "Not recording"));
     }
 }
 

@@ -9,6 +9,7 @@
 #include "pump/SendGate.h"
 #include "pumpcore/PumpCore.h"
 #include "recorder/CsvRecorder.h"
+#include "ui/ShownNumber.h"
 #include "ui/WidgetWrite.h"
 #include "ui_mainForm.h"
 
@@ -19,15 +20,9 @@
 
 namespace {
 
-// The window's texts share the form's translation context.
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
-
 QString millilitres(int microlitres)
 {
-    return QString::number(microlitres / 1000.0, 'f', 3);
+    return ShownNumber::number(microlitres / 1000.0, 3);
 }
 
 } // namespace
@@ -71,11 +66,11 @@ QString Confirmation::runInProgress() const
         return QString();
     switch (parts.pump->sampler().take().runState) {
     case ProcessSample::RunState::Running:
-        return screenText("running");
+        return QCoreApplication::translate("mainScreen", "running");
     case ProcessSample::RunState::Priming:
-        return screenText("priming");
+        return QCoreApplication::translate("mainScreen", "priming");
     case ProcessSample::RunState::Paused:
-        return screenText("paused in the middle of a run");
+        return QCoreApplication::translate("mainScreen", "paused in the middle of a run");
     case ProcessSample::RunState::Stopped:
     case ProcessSample::RunState::Unknown:
         break;
@@ -89,14 +84,16 @@ QString Confirmation::runInProgress() const
 bool Confirmation::defaultValues()
 {
     const int address = parts.ui->comboCommAddress->currentIndex();
-    return ask({Topic::DefaultValues, screenText("Default values"),
-                screenText("Reset every pump setting to its start value?"),
-                screenText("Run mode, set-points, dispense time, cycles and pause, inputs and "
+    return ask(
+        {Topic::DefaultValues, QCoreApplication::translate("mainScreen", "Default values"),
+         QCoreApplication::translate("mainScreen", "Reset every pump setting to its start value?"),
+         QCoreApplication::translate(
+             "mainScreen", "Run mode, set-points, dispense time, cycles and pause, inputs and "
                            "outputs, fluid type, language, contrast, calibration, auto start, the "
                            "pump model and the pump's address all go back to the values the pump "
                            "starts with. If the pump then answers at another address than %1, "
                            "find it again with Search Pump.")
-                    .arg(address)});
+             .arg(address)});
 }
 
 bool Confirmation::maintenance()
@@ -104,9 +101,13 @@ bool Confirmation::maintenance()
     const QString state = runInProgress();
     if (state.isEmpty())
         return true; // a standing pump loses nothing
-    return ask({Topic::Maintenance, screenText("Maintenance"),
-                screenText("The pump is %1. Move it to its maintenance position?").arg(state),
-                screenText("The motor stops and the run ends; it does not continue afterwards.")});
+    return ask(
+        {Topic::Maintenance, QCoreApplication::translate("mainScreen", "Maintenance"),
+         QCoreApplication::translate("mainScreen",
+                                     "The pump is %1. Move it to its maintenance position?")
+             .arg(state),
+         QCoreApplication::translate(
+             "mainScreen", "The motor stops and the run ends; it does not continue afterwards.")});
 }
 
 bool Confirmation::pumpAddress(int address)
@@ -118,11 +119,16 @@ bool Confirmation::pumpAddress(int address)
         return true; // the pump has it already: nothing changes
     const int from = parts.ui->comboCommAddress->currentIndex();
     const bool yes =
-        ask({Topic::PumpAddress, screenText("Set pump address"),
-             screenText("Give the pump at address %1 the new address %2?").arg(from).arg(address),
-             screenText("From then on the pump answers only at address %1. Once it has taken the "
-                        "address, DOSETTA talks to it there and keeps that address for its next "
-                        "start.")
+        ask({Topic::PumpAddress, QCoreApplication::translate("mainScreen", "Set pump address"),
+             QCoreApplication::translate("mainScreen",
+                                         "Give the pump at address %1 the new address %2?")
+                 .arg(from)
+                 .arg(address),
+             QCoreApplication::translate(
+                 "mainScreen",
+                 "From then on the pump answers only at address %1. Once it has taken the "
+                 "address, DOSETTA talks to it there and keeps that address for its next "
+                 "start.")
                  .arg(address)});
     if (!yes && reported && *reported >= 0 && *reported < list->count())
         WidgetWrite::setIndex(list, *reported);
@@ -134,11 +140,14 @@ bool Confirmation::factoryMode(bool on)
     const auto &item = parts.pump->items().get<OperationItemFactoryMode>();
     if (!Pump::SendGate::differs(on ? 1 : 0, Pump::SendGate::reported(item)))
         return true; // nothing goes
-    const bool yes = ask({Topic::FactoryMode, screenText("Factory Mode"),
-                          on ? screenText("Switch the pump's factory mode on?")
-                             : screenText("Switch the pump's factory mode off?"),
-                          on ? screenText("The pump goes from normal operation into factory mode.")
-                             : screenText("The pump leaves factory mode for normal operation.")});
+    const bool yes =
+        ask({Topic::FactoryMode, QCoreApplication::translate("mainScreen", "Factory Mode"),
+             on ? QCoreApplication::translate("mainScreen", "Switch the pump's factory mode on?")
+                : QCoreApplication::translate("mainScreen", "Switch the pump's factory mode off?"),
+             on ? QCoreApplication::translate(
+                      "mainScreen", "The pump goes from normal operation into factory mode.")
+                : QCoreApplication::translate(
+                      "mainScreen", "The pump leaves factory mode for normal operation.")});
     if (!yes)
         WidgetWrite::setChecked(parts.ui->checkboFactoryMode, !on);
     return yes;
@@ -153,11 +162,15 @@ bool Confirmation::pumpModel(int index)
         return true; // nothing goes
     const bool known = reported && *reported >= 0 && *reported < list->count();
     const bool yes = ask(
-        {Topic::PumpModel, screenText("Pump type"),
-         screenText("Set the pump model to %1?").arg(list->itemText(index)),
-         (known ? screenText("The pump reports the model %1 now. ").arg(list->itemText(*reported))
+        {Topic::PumpModel, QCoreApplication::translate("mainScreen", "Pump type"),
+         QCoreApplication::translate("mainScreen", "Set the pump model to %1?")
+             .arg(list->itemText(index)),
+         (known ? QCoreApplication::translate("mainScreen", "The pump reports the model %1 now. ")
+                      .arg(list->itemText(*reported))
                 : QString()) +
-             screenText("The model decides the pump's type and the limits it doses within.")});
+             QCoreApplication::translate(
+                 "mainScreen",
+                 "The model decides the pump's type and the limits it doses within.")});
     if (!yes && known)
         WidgetWrite::setIndex(list, *reported);
     return yes;
@@ -167,21 +180,29 @@ bool Confirmation::strokeVolume(int tenths)
 {
     const auto &item = parts.pump->items().get<OperationItemFactoryStrokeVolume>();
     const std::optional<int> reported = Pump::SendGate::reported(item);
-    return ask({Topic::StrokeVolume, screenText("Factory calibration pump stroke volume [ul]"),
-                screenText("Write %1 ul as the pump's factory stroke volume?")
-                    .arg(Pump::DisplayFormat::strokeVolume(tenths)),
-                (reported ? screenText("The pump holds %1 ul now. ")
-                                .arg(Pump::DisplayFormat::strokeVolume(*reported))
-                          : QString()) +
-                    screenText("Every volume the pump doses follows from this value.")});
+    return ask(
+        {Topic::StrokeVolume,
+         QCoreApplication::translate("mainScreen", "Factory calibration pump stroke volume [ul]"),
+         QCoreApplication::translate("mainScreen",
+                                     "Write %1 ul as the pump's factory stroke volume?")
+             .arg(ShownNumber::localized(Pump::DisplayFormat::strokeVolume(tenths))),
+         (reported ? QCoreApplication::translate("mainScreen", "The pump holds %1 ul now. ")
+                         .arg(ShownNumber::localized(Pump::DisplayFormat::strokeVolume(*reported)))
+                   : QString()) +
+             QCoreApplication::translate("mainScreen",
+                                         "Every volume the pump doses follows from this value.")});
 }
 
 bool Confirmation::factoryCalibrationVolume(int microlitres)
 {
-    return ask({Topic::FactoryCalibrationVolume, screenText("Factory calibration volume [ml]"),
-                screenText("Write %1 ml as the pump's factory calibration volume?")
-                    .arg(millilitres(microlitres)),
-                screenText("The pump's factory calibration changes, and with it every volume "
+    return ask(
+        {Topic::FactoryCalibrationVolume,
+         QCoreApplication::translate("mainScreen", "Factory calibration volume [ml]"),
+         QCoreApplication::translate("mainScreen",
+                                     "Write %1 ml as the pump's factory calibration volume?")
+             .arg(millilitres(microlitres)),
+         QCoreApplication::translate(
+             "mainScreen", "The pump's factory calibration changes, and with it every volume "
                            "it doses.")});
 }
 
@@ -195,18 +216,23 @@ bool Confirmation::closeWindow()
     QString text;
     QString consequence;
     if (running) {
-        text = screenText("The pump is %1. Close the window?").arg(state);
-        consequence = screenText("The pump keeps running once the window is closed; DOSETTA no "
-                                 "longer watches it or stops it.");
+        text = QCoreApplication::translate("mainScreen", "The pump is %1. Close the window?")
+                   .arg(state);
+        consequence = QCoreApplication::translate(
+            "mainScreen", "The pump keeps running once the window is closed; DOSETTA no "
+                          "longer watches it or stops it.");
     }
     if (recording) {
         if (text.isEmpty())
-            text = screenText("A recording is on. Close the window?");
+            text =
+                QCoreApplication::translate("mainScreen", "A recording is on. Close the window?");
         else
             consequence += QLatin1Char(' ');
-        consequence += screenText("The recording into %1 ends.").arg(parts.recorder->path());
+        consequence += QCoreApplication::translate("mainScreen", "The recording into %1 ends.")
+                           .arg(parts.recorder->path());
     }
-    return ask({Topic::Close, screenText("Close DOSETTA"), text, consequence});
+    return ask({Topic::Close, QCoreApplication::translate("mainScreen", "Close DOSETTA"), text,
+                consequence});
 }
 
 bool Confirmation::eventFilter(QObject *watched, QEvent *event)

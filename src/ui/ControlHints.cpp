@@ -6,16 +6,6 @@
 #include <QEvent>
 #include <QShortcut>
 
-namespace {
-
-// The window's texts share the form's translation context.
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
-
-} // namespace
-
 QKeySequence ControlHints::stopKey()
 {
     return QKeySequence(Qt::CTRL | Qt::Key_Period);
@@ -27,13 +17,14 @@ ControlHints::ControlHints(Ui::mainScreen &ui, QWidget *window)
     , tabs(ui.TabsExtendedSettings)
     , stopShortcut(new QShortcut(stopKey(), window))
 {
-    ui.buttonStart->setToolTip(
-        screenText("Start the pump with the set-point and dispense time shown; after a pause, "
-                   "continue the run"));
+    ui.buttonStart->setToolTip(QCoreApplication::translate(
+        "mainScreen", "Start the pump with the set-point and dispense time shown; after a pause, "
+                      "continue the run"));
     ui.buttonStop->setToolTip(
-        screenText("Stop the pump at once (%1)").arg(stopKey().toString(QKeySequence::NativeText)));
-    ui.buttonPrime->setToolTip(
-        screenText("Prime: run at full speed to fill the tubing and drive out air, until Stop"));
+        QCoreApplication::translate("mainScreen", "Stop the pump at once (%1)")
+            .arg(stopKey().toString(QKeySequence::NativeText)));
+    ui.buttonPrime->setToolTip(QCoreApplication::translate(
+        "mainScreen", "Prime: run at full speed to fill the tubing and drive out air, until Stop"));
     describeArrow();
     ui.buttonAdvanced->installEventFilter(this);
 
@@ -54,7 +45,8 @@ void ControlHints::describeArrow()
     if (arrow == nullptr || tabs == nullptr)
         return;
     arrow->setToolTip(
-        tabs->isHidden()
-            ? screenText("Show the advanced screen: settings, status, communication and help")
-            : screenText("Hide the advanced screen"));
+        tabs->isHidden() ? QCoreApplication::translate(
+                               "mainScreen",
+                               "Show the advanced screen: settings, status, communication and help")
+                         : QCoreApplication::translate("mainScreen", "Hide the advanced screen"));
 }

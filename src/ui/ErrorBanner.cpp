@@ -26,8 +26,11 @@ ErrorBanner::ErrorBanner(QLabel *above, PumpCore &core, QObject *parent)
 
 QString ErrorBanner::text(const QStringList &errors)
 {
+    QStringList shown;
+    for (const QString &error : errors)
+        shown << QCoreApplication::translate("mainScreen", error.toUtf8().constData());
     return QCoreApplication::translate("mainScreen", "PUMP ERROR: %1")
-        .arg(errors.join(QLatin1String(", ")));
+        .arg(shown.join(QLatin1String(", ")));
 }
 
 void ErrorBanner::show(const ProcessSample &sample)

@@ -1,5 +1,6 @@
 #include "ui/ItemDisplay.h"
 
+#include "ui/ShownNumber.h"
 #include "ui/WidgetWrite.h"
 
 #include "pump/KeyTable.h"
@@ -35,6 +36,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QSignalBlocker>
 
 namespace {
@@ -69,15 +71,16 @@ void ItemDisplay::update()
     if (!ui.lineEditVolume->hasFocus()) {
         const int value = runMode == 1 ? item<OperationItemVolumeTarget>().value()
                                        : item<OperationItemFlowrate>().value();
-        const QString text = Pump::DisplayFormat::setPoint(value);
+        const QString text = ShownNumber::localized(Pump::DisplayFormat::setPoint(value));
         edited.show(ui.lineEditVolume, text);
         if (!ui.lineEditCalVolume->hasFocus())
             edited.show(ui.lineEditCalVolume, text);
     }
 
     // Volume delivered.
-    WidgetWrite::setText(ui.labelVolumeActual, Pump::DisplayFormat::actualVolume(
-                                                   item<OperationItemVolumeActual>().value()));
+    WidgetWrite::setText(ui.labelVolumeActual,
+                         ShownNumber::localized(Pump::DisplayFormat::actualVolume(
+                             item<OperationItemVolumeActual>().value())));
     StatusDisplay::dimWhenStale(ui.labelVolumeActual, item<OperationItemVolumeActual>().current());
 
     // Run mode: unit text, entry limits, the flag that decides what a set-point sends.
@@ -128,7 +131,9 @@ void ItemDisplay::update()
         modelShown = true;
         shownModel = model;
         WidgetWrite::setText(ui.labelVersionFW, Pump::DisplayFormat::firmware(model));
-        const QString type = Pump::DisplayFormat::pumpType(model);
+        // "UNKNOWN" until a pump answers, in the form's words; a model's name stays as it is.
+        const QString type = QCoreApplication::translate(
+            "mainScreen", Pump::DisplayFormat::pumpType(model).toUtf8().constData());
         WidgetWrite::setText(ui.labelPumpModel, type);
         WidgetWrite::setText(ui.labelVersionHW, type);
     }
@@ -189,7 +194,7 @@ void ItemDisplay::applyBindings()
             continue;
         const int value = b.item->value();
         if (b.text) {
-            edited.show(static_cast<QLineEdit *>(b.widget), b.text(value));
+            edited.show(static_cast<QLineEdit *>(b.widget), ShownNumber::localized(b.text(value)));
             continue;
         }
         const std::optional<int> index = b.index(value);

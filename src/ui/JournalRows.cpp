@@ -1,5 +1,7 @@
 #include "ui/JournalRows.h"
 
+#include "ui/JournalWords.h"
+#include "ui/ShownNumber.h"
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QJsonArray>
@@ -8,12 +10,6 @@
 #include <algorithm>
 
 namespace {
-
-// The window's texts share the form's translation context.
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
 
 // Tool tips stay readable whatever an entry carries.
 constexpr int MaxToolTip = 2000;
@@ -53,8 +49,7 @@ QString toolTip(QStringList lines)
 
 QString number(const QJsonValue &value, int decimals)
 {
-    return value.isDouble() ? QString::number(value.toDouble(), 'f', decimals)
-                            : QStringLiteral("-");
+    return value.isDouble() ? ShownNumber::number(value.toDouble(), decimals) : QStringLiteral("-");
 }
 
 // What a run was asked: the program's name first, then the rest.
@@ -77,7 +72,7 @@ QString asked(const JournalRun &run)
 // Why it ended, with the pump's error flags or the reason given.
 QString cause(const QJsonObject &end)
 {
-    QString text = field(end, JournalRun::Field::Cause);
+    QString text = JournalWords::shown(field(end, JournalRun::Field::Cause));
     QString detail = field(end, "flags");
     if (detail.isEmpty())
         detail = field(end, "reason");
@@ -98,16 +93,28 @@ bool JournalRows::Row::operator==(const Row &other) const
 QStringList JournalRows::runHeaders()
 {
     // In the order of RunColumn.
-    return {screenText("Start"),       screenText("End"),      screenText("Pump"),
-            screenText("Origin"),      screenText("Who"),      screenText("Cause"),
-            screenText("Volume (ml)"), screenText("Time (s)"), screenText("Asked")};
+    return {QCoreApplication::translate("mainScreen", "Start"),
+            QCoreApplication::translate("mainScreen", "End"),
+            QCoreApplication::translate("mainScreen", "Pump"),
+            QCoreApplication::translate("mainScreen", "Origin"),
+            QCoreApplication::translate("mainScreen", "Who"),
+            QCoreApplication::translate("mainScreen", "Cause"),
+            QCoreApplication::translate("mainScreen", "Volume (ml)"),
+            QCoreApplication::translate("mainScreen", "Time (s)"),
+            QCoreApplication::translate("mainScreen", "Asked")};
 }
 
 QStringList JournalRows::changeHeaders()
 {
     // In the order of ChangeColumn.
-    return {screenText("Time"), screenText("Pump"), screenText("Kind"),   screenText("Origin"),
-            screenText("Who"),  screenText("Key"),  screenText("Change"), screenText("Verdict")};
+    return {QCoreApplication::translate("mainScreen", "Time"),
+            QCoreApplication::translate("mainScreen", "Pump"),
+            QCoreApplication::translate("mainScreen", "Kind"),
+            QCoreApplication::translate("mainScreen", "Origin"),
+            QCoreApplication::translate("mainScreen", "Who"),
+            QCoreApplication::translate("mainScreen", "Key"),
+            QCoreApplication::translate("mainScreen", "Change"),
+            QCoreApplication::translate("mainScreen", "Verdict")};
 }
 
 JournalRows::Row JournalRows::run(const JournalRun &run)
@@ -124,18 +131,20 @@ JournalRows::Row JournalRows::run(const JournalRun &run)
                 why != QLatin1String("program-stop") && why != QLatin1String("outside-stop");
     r.cells = QStringList{
         time(s.timeMs),
-        r.running ? screenText("running") : time(run.end.timeMs, s.timeMs),
+        r.running ? QCoreApplication::translate("mainScreen", "running")
+                  : time(run.end.timeMs, s.timeMs),
         s.pump,
-        s.origin,
+        JournalWords::shown(s.origin),
         s.who,
         r.running ? QString() : cut(cause(end)),
         r.running ? QString() : number(end.value(QLatin1String(JournalRun::Field::VolumeMl)), 3),
         r.running ? QString() : number(end.value(QLatin1String(JournalRun::Field::Seconds)), 1),
         cut(asked(run))};
-    QStringList tip{screenText("Run %1").arg(s.runId)};
+    QStringList tip{QCoreApplication::translate("mainScreen", "Run %1").arg(s.runId)};
     tip << lines(s.fields);
     if (r.running)
-        tip << screenText("No end in the journal yet: the run goes on, or what ran it ended "
+        tip << QCoreApplication::translate(
+            "mainScreen", "No end in the journal yet: the run goes on, or what ran it ended "
                           "without writing one.");
     else
         tip << lines(end);
@@ -170,15 +179,17 @@ JournalRows::Row JournalRows::change(const JournalEntry &entry)
                 (!verdict.isEmpty() && verdict != QLatin1String("accepted"));
     r.cells = QStringList{time(entry.timeMs),
                           entry.pump,
-                          entry.kind,
-                          entry.origin,
+                          JournalWords::shown(entry.kind),
+                          JournalWords::shown(entry.origin),
                           entry.who,
                           cut(field(f, "key")),
                           cut(change),
                           cut(verdict.isEmpty() || reason.isEmpty()
-                                  ? verdict + reason
-                                  : verdict + QLatin1String(": ") + reason)};
-    r.toolTip = toolTip(QStringList{screenText("Entry %1").arg(entry.seq)} + lines(f));
+                                  ? JournalWords::shown(verdict) + reason
+                                  : JournalWords::shown(verdict) + QLatin1String(": ") + reason)};
+    r.toolTip =
+        toolTip(QStringList{QCoreApplication::translate("mainScreen", "Entry %1").arg(entry.seq)} +
+                lines(f));
     return r;
 }
 
@@ -186,7 +197,8 @@ QString JournalRows::text(const QJsonValue &value)
 {
     switch (value.type()) {
     case QJsonValue::Bool:
-        return value.toBool() ? screenText("yes") : screenText("no");
+        return value.toBool() ? QCoreApplication::translate("mainScreen", "yes")
+                              : QCoreApplication::translate("mainScreen", "no");
     case QJsonValue::Double:
         return QString::number(value.toDouble(), 'g', 15);
     case QJsonValue::String:
@@ -194,7 +206,7 @@ QString JournalRows::text(const QJsonValue &value)
     case QJsonValue::Array: {
         const QJsonArray list = value.toArray();
         if (!std::all_of(list.begin(), list.end(), scalar))
-            return screenText("%1 items").arg(list.size());
+            return QCoreApplication::translate("mainScreen", "%1 items").arg(list.size());
         QStringList parts;
         for (const QJsonValue &item : list)
             parts << text(item);

@@ -113,25 +113,29 @@ JournalTab::JournalTab(const QString &path, Journal *live, ChartTab *chart, QWid
     , runRows(new JournalRowModel(JournalRows::runHeaders(), JournalRows::RunCause, this))
     , changeRows(
           new JournalRowModel(JournalRows::changeHeaders(), JournalRows::ChangeVerdict, this))
-    , runsButton(toggle(screenText("Runs"), "buttonJournalRuns", this))
-    , changesButton(toggle(screenText("Changes"), "buttonJournalChanges", this))
+    , runsButton(
+          toggle(QCoreApplication::translate("mainScreen", "Runs"), "buttonJournalRuns", this))
+    , changesButton(toggle(QCoreApplication::translate("mainScreen", "Changes"),
+                           "buttonJournalChanges", this))
     , periodBox(comboBox("comboJournalPeriod", this))
-    , kindLabel(label(screenText("Kind:"), "labelJournalKind", this))
+    , kindLabel(label(QCoreApplication::translate("mainScreen", "Kind:"), "labelJournalKind", this))
     , kindBox(comboBox("comboJournalKind", this))
-    , pumpLabel(label(screenText("Pump:"), "labelJournalPump", this))
+    , pumpLabel(label(QCoreApplication::translate("mainScreen", "Pump:"), "labelJournalPump", this))
     , pumpBox(comboBox("comboJournalPump", this))
     , tables(new QStackedWidget(this))
     , runTable(tableView(runRows, "tableJournalRuns", this))
     , changeTable(tableView(changeRows, "tableJournalChanges", this))
     , stateLabel(label(QString(), "labelJournalState", this))
-    , chartButton(button(screenText("Show on chart"), "buttonJournalShowOnChart", this))
+    , chartButton(button(QCoreApplication::translate("mainScreen", "Show on chart"),
+                         "buttonJournalShowOnChart", this))
     , chartLabel(label(QString(), "labelJournalChart", this))
 {
     setObjectName(QStringLiteral("tabJournal"));
-    runsButton->setToolTip(screenText("Each run: when it started and ended, who asked for what, "
-                                      "why it ended and what the pump counted"));
-    changesButton->setToolTip(
-        screenText("Settings sent or refused, the link found or lost, programs started"));
+    runsButton->setToolTip(QCoreApplication::translate(
+        "mainScreen", "Each run: when it started and ended, who asked for what, "
+                      "why it ended and what the pump counted"));
+    changesButton->setToolTip(QCoreApplication::translate(
+        "mainScreen", "Settings sent or refused, the link found or lost, programs started"));
     const std::pair<Period, const char *> periods[] = {
         {Period::All, QT_TRANSLATE_NOOP("mainScreen", "All")},
         {Period::LastHour, QT_TRANSLATE_NOOP("mainScreen", "Last hour")},
@@ -139,8 +143,9 @@ JournalTab::JournalTab(const QString &path, Journal *live, ChartTab *chart, QWid
         {Period::LastWeek, QT_TRANSLATE_NOOP("mainScreen", "Last 7 days")}};
     for (const auto &period : periods)
         periodBox->addItem(screenText(period.second), int(period.first));
-    periodBox->setToolTip(screenText("Only what began in this period"));
-    kindBox->addItem(screenText("All changes"), QString());
+    periodBox->setToolTip(
+        QCoreApplication::translate("mainScreen", "Only what began in this period"));
+    kindBox->addItem(QCoreApplication::translate("mainScreen", "All changes"), QString());
     const std::pair<const char *, const char *> kinds[] = {
         {JournalEntry::Kind::Setting, QT_TRANSLATE_NOOP("mainScreen", "Settings")},
         {JournalEntry::Kind::Refused, QT_TRANSLATE_NOOP("mainScreen", "Refused")},
@@ -150,11 +155,13 @@ JournalTab::JournalTab(const QString &path, Journal *live, ChartTab *chart, QWid
         {JournalEntry::Kind::Service, QT_TRANSLATE_NOOP("mainScreen", "Service")}};
     for (const auto &kind : kinds)
         kindBox->addItem(screenText(kind.second), QLatin1String(kind.first));
-    pumpBox->addItem(screenText("All pumps"), QString());
+    pumpBox->addItem(QCoreApplication::translate("mainScreen", "All pumps"), QString());
     stateLabel->setWordWrap(true);
-    stateLabel->setToolTip(screenText("Journal: %1").arg(QDir::toNativeSeparators(path)));
+    stateLabel->setToolTip(QCoreApplication::translate("mainScreen", "Journal: %1")
+                               .arg(QDir::toNativeSeparators(path)));
     chartLabel->setWordWrap(true);
-    chartButton->setToolTip(screenText("Show the chart around the run picked"));
+    chartButton->setToolTip(
+        QCoreApplication::translate("mainScreen", "Show the chart around the run picked"));
     chartButton->setEnabled(false);
     tables->addWidget(runTable);
     tables->addWidget(changeTable);
@@ -163,7 +170,8 @@ JournalTab::JournalTab(const QString &path, Journal *live, ChartTab *chart, QWid
     filterRow->addWidget(runsButton);
     filterRow->addWidget(changesButton);
     filterRow->addStretch(1);
-    filterRow->addWidget(label(screenText("Period:"), "labelJournalPeriod", this));
+    filterRow->addWidget(
+        label(QCoreApplication::translate("mainScreen", "Period:"), "labelJournalPeriod", this));
     filterRow->addWidget(periodBox);
     filterRow->addWidget(kindLabel);
     filterRow->addWidget(kindBox);
@@ -228,7 +236,8 @@ JournalTab *JournalTab::addTo(QTabWidget *tabs, ChartTab *chart, Journal *live)
 JournalTab *JournalTab::addTo(QTabWidget *tabs, ChartTab *chart, const QString &path, Journal *live)
 {
     auto *tab = new JournalTab(path, live, chart);
-    tabs->insertTab(chart != nullptr ? tabs->indexOf(chart) : -1, tab, screenText("Journal"));
+    tabs->insertTab(chart != nullptr ? tabs->indexOf(chart) : -1, tab,
+                    QCoreApplication::translate("mainScreen", "Journal"));
     return tab;
 }
 
@@ -348,31 +357,39 @@ void JournalTab::showState(const JournalLoader::Page &page)
 {
     if (page.missing) {
         stateLabel->setStyleSheet(idleSheet);
-        stateLabel->setText(screenText("No journal at %1 yet: it begins with the first run or "
-                                       "change on this computer.")
-                                .arg(QDir::toNativeSeparators(path)));
+        stateLabel->setText(
+            QCoreApplication::translate("mainScreen",
+                                        "No journal at %1 yet: it begins with the first run or "
+                                        "change on this computer.")
+                .arg(QDir::toNativeSeparators(path)));
         return;
     }
     if (!page.problem.isEmpty()) {
         stateLabel->setStyleSheet(failedSheet);
-        stateLabel->setText(screenText("The journal cannot be read: %1").arg(page.problem));
+        stateLabel->setText(
+            QCoreApplication::translate("mainScreen", "The journal cannot be read: %1")
+                .arg(page.problem));
         return;
     }
     const bool runs = shownView == View::Runs;
     const QLocale locale;
     stateLabel->setStyleSheet(goodSheet);
     if (page.total == 0)
-        stateLabel->setText(runs ? screenText("No runs to show.")
-                                 : screenText("No changes to show."));
+        stateLabel->setText(runs
+                                ? QCoreApplication::translate("mainScreen", "No runs to show.")
+                                : QCoreApplication::translate("mainScreen", "No changes to show."));
     else if (page.rows.size() < page.total)
         stateLabel->setText(
-            (runs ? screenText("Showing the newest %1 of %2 runs.")
-                  : screenText("Showing the newest %1 of %2 changes."))
+            (runs ? QCoreApplication::translate("mainScreen", "Showing the newest %1 of %2 runs.")
+                  : QCoreApplication::translate("mainScreen",
+                                                "Showing the newest %1 of %2 changes."))
                 .arg(locale.toString(page.rows.size()), locale.toString(page.total)));
     else if (page.total == 1)
-        stateLabel->setText(runs ? screenText("1 run.") : screenText("1 change."));
+        stateLabel->setText(runs ? QCoreApplication::translate("mainScreen", "1 run.")
+                                 : QCoreApplication::translate("mainScreen", "1 change."));
     else
-        stateLabel->setText((runs ? screenText("%1 runs.") : screenText("%1 changes."))
+        stateLabel->setText((runs ? QCoreApplication::translate("mainScreen", "%1 runs.")
+                                  : QCoreApplication::translate("mainScreen", "%1 changes."))
                                 .arg(locale.toString(page.total)));
 }
 
@@ -408,16 +425,20 @@ void JournalTab::markRun()
     if (shownView != View::Runs || picked.isEmpty()) {
         view->clearRun();
         chartButton->setEnabled(false);
-        chartLabel->setText(screenText("Pick a run to mark it on the chart."));
+        chartLabel->setText(
+            QCoreApplication::translate("mainScreen", "Pick a run to mark it on the chart."));
         return;
     }
     const JournalRows::Row &run = runRows->row(picked.first().row());
     const bool marked = view->markRun(run.startMs, run.endMs);
     chartButton->setEnabled(marked);
-    chartLabel->setText(marked ? screenText("Marked on the chart, which shows the pump of this "
-                                            "window.")
-                               : screenText("Not on the chart: it holds what this window saw "
-                                            "of its pump, over 24 hours at most."));
+    chartLabel->setText(
+        marked ? QCoreApplication::translate("mainScreen",
+                                             "Marked on the chart, which shows the pump of this "
+                                             "window.")
+               : QCoreApplication::translate("mainScreen",
+                                             "Not on the chart: it holds what this window saw "
+                                             "of its pump, over 24 hours at most."));
 }
 
 void JournalTab::showOnChart()

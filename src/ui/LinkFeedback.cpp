@@ -8,21 +8,17 @@ using BusinessLogic::AnswerOutcome;
 
 namespace {
 
-// The texts keep the window's translation context.
-QString windowText(const char *text)
-{
-    return QCoreApplication::translate("mainForm", text);
-}
-
 LinkFeedback::Label connected()
 {
-    return {windowText("PUMP CONNECTED"), QString::fromLatin1(StyleSheets::linkConnected)};
+    return {QCoreApplication::translate("mainForm", "PUMP CONNECTED"),
+            QString::fromLatin1(StyleSheets::linkConnected)};
 }
 
 LinkFeedback::Label disconnected(bool portOpen)
 {
-    return {windowText("PUMP DISCONNECTED ") +
-                (portOpen ? windowText("(PORT opend)") : windowText("(PORT unavailable)")),
+    return {QCoreApplication::translate("mainForm", "PUMP DISCONNECTED ") +
+                (portOpen ? QCoreApplication::translate("mainForm", "(PORT opend)")
+                          : QCoreApplication::translate("mainForm", "(PORT unavailable)")),
             QString::fromLatin1(StyleSheets::linkLost)};
 }
 
@@ -58,14 +54,14 @@ LinkFeedback::Result LinkFeedback::update(Heard heard, int fadePercent, const QC
         r.connection = connected();
         r.fadePercent = 100;
         r.colour = StyleSheets::acceptedColour();
-        r.transmission = windowText("COMMAND ACCEPTED");
+        r.transmission = QCoreApplication::translate("mainForm", "COMMAND ACCEPTED");
         r.clearUserAction = true;
         break;
     case Heard::Nak:
         r.connection = connected();
         r.fadePercent = 100;
         r.colour = StyleSheets::refusedColour();
-        r.transmission = windowText("COMMAND NOT ACCEPTED (RANGE)");
+        r.transmission = QCoreApplication::translate("mainForm", "COMMAND NOT ACCEPTED (RANGE)");
         r.clearUserAction = true;
         break;
     case Heard::Silence:

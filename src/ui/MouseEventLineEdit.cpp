@@ -1,6 +1,7 @@
 #include "ui/MouseEventLineEdit.h"
 
 #include "pump/WheelStep.h"
+#include "ui/ShownNumber.h"
 #include "ui/StyleSheets.h"
 
 #include <QFocusEvent>
@@ -83,7 +84,7 @@ void MouseEventLineEdit::wheelEvent(QWheelEvent *event)
     value = result.value;
     // Like typing: the value goes to the pump once, when the operator ends the edit (Return or
     // leaving the field), not at every notch on the way there.
-    setText(result.text);
+    setText(ShownNumber::localized(result.text));
     event->accept();
 }
 

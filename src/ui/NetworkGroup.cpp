@@ -19,12 +19,6 @@
 
 namespace {
 
-// The window's texts share the form's translation context.
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
-
 const QString idleSheet = QLatin1String(StyleSheets::statusIdleGrey);
 const QString goodSheet = QLatin1String(StyleSheets::statusGood);
 const QString failedSheet = QLatin1String(StyleSheets::statusFailed);
@@ -48,17 +42,19 @@ QLineEdit *field(const char *name, QWidget *parent)
 } // namespace
 
 NetworkGroup::NetworkGroup(const Parts &parts, QWidget *parent)
-    : QGroupBox(screenText("Network"), parent)
+    : QGroupBox(QCoreApplication::translate("mainScreen", "Network"), parent)
     , pump(*parts.pump)
     , settings(parts.settings)
     , bridge(*parts.pump, *parts.runner, QStringLiteral(DOSETTA_VERSION))
-    , brokerLabel(label(screenText("Broker"), "labelBroker", this))
+    , brokerLabel(label(QCoreApplication::translate("mainScreen", "Broker"), "labelBroker", this))
     , brokerField(field("lineEditBroker", this))
-    , pumpIdLabel(label(screenText("Pump id"), "labelPumpId", this))
+    , pumpIdLabel(label(QCoreApplication::translate("mainScreen", "Pump id"), "labelPumpId", this))
     , pumpIdField(field("lineEditPumpId", this))
-    , connectButton(new QPushButton(screenText("Connect"), this))
-    , allowBox(new QCheckBox(screenText("Allow remote control"), this))
-    , configBox(new QCheckBox(screenText("Allow remote configuration"), this))
+    , connectButton(new QPushButton(QCoreApplication::translate("mainScreen", "Connect"), this))
+    , allowBox(
+          new QCheckBox(QCoreApplication::translate("mainScreen", "Allow remote control"), this))
+    , configBox(new QCheckBox(
+          QCoreApplication::translate("mainScreen", "Allow remote configuration"), this))
     , stateLabel(label(QString(), "labelNetworkState", this))
 {
     setObjectName(QStringLiteral("groupNetwork"));
@@ -77,12 +73,12 @@ NetworkGroup::NetworkGroup(const Parts &parts, QWidget *parent)
     // One topic level: no separators, no wildcards.
     pumpIdField->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[^/+#\\s]*")), pumpIdField));
-    allowBox->setToolTip(
-        screenText("Let the broker's clients start, stop, pause or prime the pump and set its "
-                   "dosing values"));
-    configBox->setToolTip(
-        screenText("Let the broker's clients change the pump's other settings: address, "
-                   "inputs and output, calibration, fluid, language, contrast"));
+    allowBox->setToolTip(QCoreApplication::translate(
+        "mainScreen", "Let the broker's clients start, stop, pause or prime the pump and set its "
+                      "dosing values"));
+    configBox->setToolTip(QCoreApplication::translate(
+        "mainScreen", "Let the broker's clients change the pump's other settings: address, "
+                      "inputs and output, calibration, fluid, language, contrast"));
 
     if (parts.groupAbove != nullptr) {
         setFont(parts.groupAbove->font());
@@ -109,14 +105,18 @@ NetworkGroup::NetworkGroup(const Parts &parts, QWidget *parent)
         QWidget::setTabOrder(allowBox, configBox);
     }
 
-    netMark = FeedbackMarks::add(parts.feedbackLabel, screenText("NET"), "labelNetMark");
-    remoteMark = FeedbackMarks::add(parts.feedbackLabel, screenText("REMOTE"), "labelRemoteMark");
+    netMark = FeedbackMarks::add(parts.feedbackLabel,
+                                 QCoreApplication::translate("mainScreen", "NET"), "labelNetMark");
+    remoteMark =
+        FeedbackMarks::add(parts.feedbackLabel, QCoreApplication::translate("mainScreen", "REMOTE"),
+                           "labelRemoteMark");
     if (netMark)
         netMark->setStyleSheet(StyleSheets::mark(StyleSheets::netMarkColour));
     if (remoteMark) {
         remoteMark->setStyleSheet(StyleSheets::mark(StyleSheets::remoteMarkColour));
-        remoteMark->setToolTip(screenText("Remote control or configuration is allowed: the "
-                                          "broker's clients may set values or run the pump"));
+        remoteMark->setToolTip(QCoreApplication::translate(
+            "mainScreen", "Remote control or configuration is allowed: the "
+                          "broker's clients may set values or run the pump"));
     }
 
     brokerField->setText(stored(brokerKey()).toString());
@@ -167,7 +167,8 @@ void NetworkGroup::startPublishing()
     store(brokerKey(), BridgeOptions::withoutUserInfo(brokerField->text().trimmed()));
     store(pumpIdKey(), pumpIdField->text().trimmed());
     problem = options.broker.isEmpty()
-                  ? screenText("Enter the broker's address, such as mqtt://localhost:1883")
+                  ? QCoreApplication::translate(
+                        "mainScreen", "Enter the broker's address, such as mqtt://localhost:1883")
                   : options.problem();
     if (!problem.isEmpty()) {
         showState();
@@ -217,7 +218,8 @@ void NetworkGroup::showState()
 {
     const BridgeSession::State state = bridge.state();
     const bool running = bridge.running();
-    connectButton->setText(running ? screenText("Disconnect") : screenText("Connect"));
+    connectButton->setText(running ? QCoreApplication::translate("mainScreen", "Disconnect")
+                                   : QCoreApplication::translate("mainScreen", "Connect"));
     brokerField->setEnabled(!running);
     pumpIdField->setEnabled(!running);
     pumpIdField->setPlaceholderText(defaultPumpId());
@@ -226,21 +228,25 @@ void NetworkGroup::showState()
     QString sheet = idleSheet;
     switch (state) {
     case BridgeSession::State::Off:
-        text = problem.isEmpty() ? screenText("Not connected") : problem;
+        text = problem.isEmpty() ? QCoreApplication::translate("mainScreen", "Not connected")
+                                 : problem;
         sheet = problem.isEmpty() ? idleSheet : failedSheet;
         break;
     case BridgeSession::State::Connecting:
         text = bridge.reason().isEmpty()
-                   ? screenText("Connecting to %1 ...").arg(broker)
-                   : screenText("Trying %1 again: %2").arg(broker, bridge.reason());
+                   ? QCoreApplication::translate("mainScreen", "Connecting to %1 ...").arg(broker)
+                   : QCoreApplication::translate("mainScreen", "Trying %1 again: %2")
+                         .arg(broker, bridge.reason());
         sheet = bridge.reason().isEmpty() ? goodSheet : failedSheet;
         break;
     case BridgeSession::State::Publishing:
-        text = screenText("Publishing as %1").arg(bridge.topicRoot());
+        text =
+            QCoreApplication::translate("mainScreen", "Publishing as %1").arg(bridge.topicRoot());
         sheet = goodSheet;
         break;
     case BridgeSession::State::Refused:
-        text = screenText("Refused by %1: %2").arg(broker, bridge.reason());
+        text = QCoreApplication::translate("mainScreen", "Refused by %1: %2")
+                   .arg(broker, bridge.reason());
         sheet = failedSheet;
         break;
     }
@@ -252,7 +258,8 @@ void NetworkGroup::showState()
     const bool publishing = state == BridgeSession::State::Publishing;
     if (netMark) {
         netMark->setVisible(publishing);
-        netMark->setToolTip(screenText("Publishing as %1 on %2").arg(bridge.topicRoot(), broker));
+        netMark->setToolTip(QCoreApplication::translate("mainScreen", "Publishing as %1 on %2")
+                                .arg(bridge.topicRoot(), broker));
     }
     if (remoteMark)
         remoteMark->setVisible(publishing && (allowBox->isChecked() || configBox->isChecked()));

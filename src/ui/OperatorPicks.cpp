@@ -6,6 +6,9 @@
 #include "pump/SendGate.h"
 #include "pump/TypedNumber.h"
 #include "pumpcore/PumpCore.h"
+#include "ui/ShownRefusal.h"
+
+#include <QCoreApplication>
 
 OperatorPicks::OperatorPicks(PumpCore &core, QObject *context)
     : core(core)
@@ -47,7 +50,7 @@ QString OperatorPicks::typed(const QString &key, int value, double inUnits,
     // The connected pump type's limits, as every other front-end checks them.
     const Pump::KeyTable::Key k = Pump::ModelLimits::of(
         Pump::KeyTable::key(key), Pump::ModelLimits::pumpType(core.items().all()));
-    const QString outside = Pump::KeyTable::outside(k, inUnits);
+    const QString outside = ShownRefusal::outside(k, inUnits);
     if (outside.isEmpty())
         held(k.set, value, item);
     return outside;
@@ -66,10 +69,10 @@ QString OperatorPicks::refusal(const QString &key, const QString &text, std::opt
 {
     const Pump::KeyTable::Key &k = Pump::KeyTable::key(key);
     if (value)
-        return Pump::KeyTable::outside(k, *value / 1000.0);
+        return ShownRefusal::outside(k, *value / 1000.0);
     // A number too large for the command's integer is above the limit, not "no number".
     const std::optional<double> x = Pump::TypedNumber::read(text);
-    return x ? Pump::KeyTable::outside(k, *x) : Pump::TypedNumber::refusal(key, text);
+    return x ? ShownRefusal::outside(k, *x) : ShownRefusal::notANumber(key, text);
 }
 
 QString OperatorPicks::typedBreakTime(const QString &minutes, const QString &seconds,
@@ -77,8 +80,9 @@ QString OperatorPicks::typedBreakTime(const QString &minutes, const QString &sec
 {
     const std::optional<int> value = Pump::EntryConversion::breakTime(minutes, seconds);
     if (!value)
-        return QStringLiteral("break-time: \"%1\" min \"%2\" s is not a whole number of "
-                              "minutes and seconds")
+        return QCoreApplication::translate("mainScreen",
+                                           "break-time: \"%1\" min \"%2\" s is not a whole "
+                                           "number of minutes and seconds")
             .arg(minutes.trimmed(), seconds.trimmed());
     held(BusinessLogic::CommandSpezifier::SetDispenseVolumeBreakTime, *value, item);
     return QString();

@@ -1,6 +1,8 @@
 #include "ui/OrphanPrompt.h"
 
 #include "journal/JournalEntry.h"
+#include "ui/JournalWords.h"
+#include "ui/ShownNumber.h"
 
 #include <QDateTime>
 #include <QMessageBox>
@@ -20,13 +22,14 @@ QString OrphanPrompt::question(const QVector<JournalRun> &runs, const ProcessSam
 {
     const JournalEntry &start = runs.last().start;
     const QString delivered =
-        sample.volumeDelivered
-            ? tr("%1 ml delivered so far").arg(*sample.volumeDelivered / 1000.0, 0, 'f', 3)
-            : tr("the volume delivered so far is not known");
+        sample.volumeDelivered ? tr("%1 ml delivered so far")
+                                     .arg(ShownNumber::number(*sample.volumeDelivered / 1000.0, 3))
+                               : tr("the volume delivered so far is not known");
     const QString state =
         sample.runState == ProcessSample::RunState::Unknown
             ? tr("The pump's state cannot be read")
-            : tr("The pump is %1").arg(ProcessSample::runStateText(sample.runState));
+            : tr("The pump is %1")
+                  .arg(JournalWords::shown(ProcessSample::runStateText(sample.runState)));
     return tr("The run \"%1\", started from a window of yours at %2, never ended: that window "
               "(process %3) is gone.\n\n%4; %5.\n\nStop the pump?")
         .arg(start.fields.value(QStringLiteral("program")).toString(),

@@ -28,12 +28,6 @@ using namespace QtCharts;
 
 namespace {
 
-// The window's texts share the form's translation context.
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
-
 const QColor volumeColour = StyleSheets::chartVolume();
 const QColor flowColour = StyleSheets::chartFlow();
 const QColor startColour = StyleSheets::chartStart();
@@ -94,14 +88,16 @@ ProcessChartView::ProcessChartView(const SampleHistory *history, QWidget *parent
 {
     QChart *c = chart();
     c->setAnimationOptions(QChart::NoAnimation);
+    // Axis numbers with the window's decimal separator.
+    c->setLocalizeNumbers(true);
     c->legend()->setAlignment(Qt::AlignTop);
     c->setMargins(QMargins(4, 4, 4, 4));
 
     // Short legend entries: the axis titles say it in full.
-    volume->setName(screenText("Volume (ml)"));
-    flow->setName(screenText("Flow rate (ml/min)"));
-    started->setName(screenText("Start"));
-    stopped->setName(screenText("Stop"));
+    volume->setName(QCoreApplication::translate("mainScreen", "Volume (ml)"));
+    flow->setName(QCoreApplication::translate("mainScreen", "Flow rate (ml/min)"));
+    started->setName(QCoreApplication::translate("mainScreen", "Start"));
+    stopped->setName(QCoreApplication::translate("mainScreen", "Stop"));
     volume->setPen(QPen(volumeColour, 2));
     flow->setPen(QPen(flowColour, 2));
     started->setMarkerShape(QScatterSeries::MarkerShapeCircle);
@@ -118,12 +114,12 @@ ProcessChartView::ProcessChartView(const SampleHistory *history, QWidget *parent
         c->addSeries(s);
 
     timeAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    timeAxis->setTitleText(screenText("Time"));
-    volumeAxis->setTitleText(screenText("Volume delivered (ml)"));
+    timeAxis->setTitleText(QCoreApplication::translate("mainScreen", "Time"));
+    volumeAxis->setTitleText(QCoreApplication::translate("mainScreen", "Volume delivered (ml)"));
     volumeAxis->setTitleBrush(volumeColour);
     volumeAxis->setLabelsColor(volumeColour);
     volumeAxis->setTickCount(TickCount);
-    flowAxis->setTitleText(screenText("Flow rate set (ml/min)"));
+    flowAxis->setTitleText(QCoreApplication::translate("mainScreen", "Flow rate set (ml/min)"));
     flowAxis->setTitleBrush(flowColour);
     flowAxis->setLabelsColor(flowColour);
     flowAxis->setTickCount(TickCount);
@@ -146,7 +142,7 @@ ProcessChartView::ProcessChartView(const SampleHistory *history, QWidget *parent
         marker->setShape(QLegend::MarkerShapeFromSeries);
     }
     // The run's two lines share one legend entry, shown while a run is marked.
-    runStart->setName(screenText("Journal run"));
+    runStart->setName(QCoreApplication::translate("mainScreen", "Journal run"));
     for (QLineSeries *line : {runStart, runEnd}) {
         line->setPen(QPen(runColour, 2, Qt::DashLine));
         c->addSeries(line);

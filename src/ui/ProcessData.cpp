@@ -12,12 +12,6 @@
 
 namespace {
 
-// The window's texts share the form's translation context.
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
-
 const QString recordingSheet = StyleSheets::mark(StyleSheets::recordingMarkColour);
 const QString failedSheet = StyleSheets::mark(StyleSheets::failedMarkColour);
 
@@ -33,10 +27,11 @@ ProcessData::ProcessData(const Parts &parts, QObject *parent)
         chartTab = new ChartTab(&csv, &samples, parts.instance);
         const int at =
             parts.tabAfterChart != nullptr ? parts.tabs->indexOf(parts.tabAfterChart) : -1;
-        parts.tabs->insertTab(at, chartTab, screenText("Chart"));
+        parts.tabs->insertTab(at, chartTab, QCoreApplication::translate("mainScreen", "Chart"));
     }
 
-    recordMark = FeedbackMarks::add(parts.feedbackLabel, screenText("REC"), "labelRecordMark");
+    recordMark = FeedbackMarks::add(
+        parts.feedbackLabel, QCoreApplication::translate("mainScreen", "REC"), "labelRecordMark");
     connect(&csv, &CsvRecorder::started, this, &ProcessData::showMark);
     connect(&csv, &CsvRecorder::stopped, this, &ProcessData::showMark);
 }
@@ -65,12 +60,13 @@ void ProcessData::showMark()
     if (!recordMark)
         return;
     if (csv.recording()) {
-        recordMark->setText(screenText("REC"));
+        recordMark->setText(QCoreApplication::translate("mainScreen", "REC"));
         recordMark->setStyleSheet(recordingSheet);
-        recordMark->setToolTip(screenText("Recording to %1").arg(csv.path()));
+        recordMark->setToolTip(
+            QCoreApplication::translate("mainScreen", "Recording to %1").arg(csv.path()));
         recordMark->show();
     } else if (!csv.reason().isEmpty()) {
-        recordMark->setText(screenText("REC STOPPED"));
+        recordMark->setText(QCoreApplication::translate("mainScreen", "REC STOPPED"));
         recordMark->setStyleSheet(failedSheet);
         recordMark->setToolTip(csv.reason());
         recordMark->show();

@@ -7,18 +7,10 @@
 #include <QCoreApplication>
 #include <QLabel>
 
-namespace {
-
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
-
-} // namespace
-
 ProgramMark::ProgramMark(QLabel *feedbackLabel, ProgramRunner &runner, QObject *parent)
     : QObject(parent)
-    , label(FeedbackMarks::add(feedbackLabel, screenText("PROGRAM"), "labelProgramMark"))
+    , label(FeedbackMarks::add(feedbackLabel, QCoreApplication::translate("mainScreen", "PROGRAM"),
+                               "labelProgramMark"))
 {
     if (label)
         label->setStyleSheet(StyleSheets::mark(StyleSheets::programMarkColour));
@@ -35,7 +27,9 @@ void ProgramMark::show(const ProgramStatus &status)
         label->hide();
         return;
     }
-    label->setText(screenText("PROGRAM %1/%2").arg(status.position).arg(status.total));
+    label->setText(QCoreApplication::translate("mainScreen", "PROGRAM %1/%2")
+                       .arg(status.position)
+                       .arg(status.total));
     label->setToolTip(status.name + QStringLiteral(": ") + status.label);
     label->show();
 }

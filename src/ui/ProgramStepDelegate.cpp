@@ -4,6 +4,8 @@
 #include "pump/KeyTable.h"
 #include "pump/TypedNumber.h"
 #include "ui/ProgramStepModel.h"
+#include "ui/ShownNumber.h"
+#include "ui/ShownRefusal.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -12,11 +14,6 @@
 #include <limits>
 
 namespace {
-
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
 
 bool numeric(int column)
 {
@@ -50,9 +47,10 @@ void ProgramStepDelegate::setEditorData(QWidget *editor, const QModelIndex &inde
         return;
     }
     const QVariant value = index.data(Qt::EditRole);
-    // Numbers in C notation, as the file holds them, and as the rule takes in any locale.
-    field->setText(value.type() == QVariant::Double ? QString::number(value.toDouble(), 'g', 12)
-                                                    : value.toString());
+    // Numbers as the table shows them; the rule takes the locale's separator and the point.
+    field->setText(value.type() == QVariant::Double
+                       ? ShownNumber::localized(QString::number(value.toDouble(), 'g', 12))
+                       : value.toString());
 }
 
 void ProgramStepDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
@@ -68,16 +66,18 @@ void ProgramStepDelegate::setModelData(QWidget *editor, QAbstractItemModel *mode
         return;
     }
     const QString name = model->headerData(index.column(), Qt::Horizontal).toString();
-    const QString where = screenText("row %1, %2").arg(index.row() + 1).arg(name);
+    const QString where =
+        QCoreApplication::translate("mainScreen", "row %1, %2").arg(index.row() + 1).arg(name);
     const std::optional<double> x = Pump::TypedNumber::read(field->text());
     if (!x) {
-        emit refused(Pump::TypedNumber::refusal(where, field->text()));
+        emit refused(ShownRefusal::notANumber(where, field->text()));
         return;
     }
     if (index.column() == ProgramStepModel::Count) {
         if (*x != std::trunc(*x) || std::fabs(*x) > std::numeric_limits<int>::max()) {
             emit refused(
-                screenText("%1: \"%2\" is not a whole number").arg(where, field->text().trimmed()));
+                QCoreApplication::translate("mainScreen", "%1: \"%2\" is not a whole number")
+                    .arg(where, field->text().trimmed()));
             return;
         }
         model->setData(index, static_cast<int>(*x));

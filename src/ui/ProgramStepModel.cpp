@@ -1,6 +1,7 @@
 #include "ui/ProgramStepModel.h"
 
 #include "pump/KeyTable.h"
+#include "ui/ShownNumber.h"
 
 #include <QBrush>
 #include <QColor>
@@ -13,15 +14,10 @@ namespace {
 
 using Kind = ProgramStep::Kind;
 
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
-
 // Up to a millionth without trailing zeros: 0.5, 30, 0.125.
 QString number(double value)
 {
-    return QString::number(value, 'g', 10);
+    return ShownNumber::localized(QString::number(value, 'g', 10));
 }
 
 // Indents a repeat's steps under it by one step of this per level.
@@ -97,7 +93,7 @@ ProgramStep ProgramStepModel::newStep(ProgramStep::Kind kind)
         step.forS = 5;
         break;
     case Kind::Prompt:
-        step.text = screenText("Continue when ready");
+        step.text = QCoreApplication::translate("mainScreen", "Continue when ready");
         break;
     case Kind::Prime:
         step.forS = 10;
@@ -483,8 +479,9 @@ QVariant ProgramStepModel::data(const QModelIndex &index, int role) const
         const int count = step.kind == Kind::Ramp ? step.rampSteps : step.count;
         if (edit)
             return count;
-        return step.kind == Kind::Repeat ? screenText("%1 times").arg(count)
-                                         : screenText("%1 steps").arg(count);
+        return step.kind == Kind::Repeat
+                   ? QCoreApplication::translate("mainScreen", "%1 times").arg(count)
+                   : QCoreApplication::translate("mainScreen", "%1 steps").arg(count);
     }
     case Text:
         return step.text;
@@ -544,19 +541,22 @@ QVariant ProgramStepModel::headerData(int section, Qt::Orientation orientation, 
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
     case Step:
-        return screenText("Step");
+        return QCoreApplication::translate("mainScreen", "Step");
     case Volume:
-        return screenText("Volume (%1)").arg(Pump::KeyTable::key(QStringLiteral("volume")).unit);
+        return QCoreApplication::translate("mainScreen", "Volume (%1)")
+            .arg(Pump::KeyTable::key(QStringLiteral("volume")).unit);
     case Rate:
-        return screenText("Rate (%1)").arg(Pump::KeyTable::key(QStringLiteral("flow-rate")).unit);
+        return QCoreApplication::translate("mainScreen", "Rate (%1)")
+            .arg(Pump::KeyTable::key(QStringLiteral("flow-rate")).unit);
     case ToRate:
-        return screenText("To (%1)").arg(Pump::KeyTable::key(QStringLiteral("flow-rate")).unit);
+        return QCoreApplication::translate("mainScreen", "To (%1)")
+            .arg(Pump::KeyTable::key(QStringLiteral("flow-rate")).unit);
     case Time:
-        return screenText("Time (s)");
+        return QCoreApplication::translate("mainScreen", "Time (s)");
     case Count:
-        return screenText("Steps / times");
+        return QCoreApplication::translate("mainScreen", "Steps / times");
     case Text:
-        return screenText("Prompt");
+        return QCoreApplication::translate("mainScreen", "Prompt");
     default:
         return QVariant();
     }

@@ -9,6 +9,7 @@
 #include "ui/ProgramChartMarks.h"
 #include "ui/ProgramStepDelegate.h"
 #include "ui/ProgramStepModel.h"
+#include "ui/ShownNumber.h"
 #include "ui/StyleSheets.h"
 
 #include <QAction>
@@ -89,18 +90,20 @@ QString duration(double seconds)
     const long long m = total / 60 % 60;
     const long long s = total % 60;
     if (h > 0)
-        return screenText("%1 h %2 min %3 s")
+        return QCoreApplication::translate("mainScreen", "%1 h %2 min %3 s")
             .arg(h)
             .arg(m, 2, 10, QLatin1Char('0'))
             .arg(s, 2, 10, QLatin1Char('0'));
     if (m > 0)
-        return screenText("%1 min %2 s").arg(m).arg(s, 2, 10, QLatin1Char('0'));
-    return screenText("%1 s").arg(s);
+        return QCoreApplication::translate("mainScreen", "%1 min %2 s")
+            .arg(m)
+            .arg(s, 2, 10, QLatin1Char('0'));
+    return QCoreApplication::translate("mainScreen", "%1 s").arg(s);
 }
 
 QString millilitres(double ml)
 {
-    return screenText("%1 ml").arg(ml, 0, 'f', 3);
+    return QCoreApplication::translate("mainScreen", "%1 ml").arg(ShownNumber::number(ml, 3));
 }
 
 QString documentsFolder()
@@ -128,38 +131,48 @@ ProgramTab::ProgramTab(ProgramRunner &runner, QWidget *parent)
     : QWidget(parent)
     , runner(runner)
     , steps(new ProgramStepModel(this))
-    , newButton(button(screenText("New"), "buttonProgramNew", this))
-    , openButton(button(screenText("Open..."), "buttonProgramOpen", this))
-    , saveButton(button(screenText("Save"), "buttonProgramSave", this))
-    , saveAsButton(button(screenText("Save as..."), "buttonProgramSaveAs", this))
+    , newButton(button(QCoreApplication::translate("mainScreen", "New"), "buttonProgramNew", this))
+    , openButton(
+          button(QCoreApplication::translate("mainScreen", "Open..."), "buttonProgramOpen", this))
+    , saveButton(
+          button(QCoreApplication::translate("mainScreen", "Save"), "buttonProgramSave", this))
+    , saveAsButton(button(QCoreApplication::translate("mainScreen", "Save as..."),
+                          "buttonProgramSaveAs", this))
     , fileLabel(label("labelProgramFile", this))
     , nameLabel(label("labelProgramName", this))
     , nameField(new QLineEdit(this))
-    , addButton(button(screenText("Add step"), "buttonProgramAddStep", this))
+    , addButton(button(QCoreApplication::translate("mainScreen", "Add step"),
+                       "buttonProgramAddStep", this))
     , addMenu(new QMenu(addButton))
-    , removeButton(button(screenText("Remove"), "buttonProgramRemoveStep", this))
-    , upButton(button(screenText("Up"), "buttonProgramStepUp", this))
-    , downButton(button(screenText("Down"), "buttonProgramStepDown", this))
+    , removeButton(button(QCoreApplication::translate("mainScreen", "Remove"),
+                          "buttonProgramRemoveStep", this))
+    , upButton(button(QCoreApplication::translate("mainScreen", "Up"), "buttonProgramStepUp", this))
+    , downButton(
+          button(QCoreApplication::translate("mainScreen", "Down"), "buttonProgramStepDown", this))
     , table(new QTableView(this))
     , checkLabel(label("labelProgramCheck", this))
     , errorList(new QListWidget(this))
-    , runButton(button(screenText("Run"), "buttonProgramRun", this))
-    , pauseButton(button(screenText("Pause"), "buttonProgramPause", this))
-    , stopButton(button(screenText("Stop"), "buttonProgramStop", this))
-    , promptButton(button(screenText("Continue"), "buttonProgramContinue", this))
+    , runButton(button(QCoreApplication::translate("mainScreen", "Run"), "buttonProgramRun", this))
+    , pauseButton(
+          button(QCoreApplication::translate("mainScreen", "Pause"), "buttonProgramPause", this))
+    , stopButton(
+          button(QCoreApplication::translate("mainScreen", "Stop"), "buttonProgramStop", this))
+    , promptButton(button(QCoreApplication::translate("mainScreen", "Continue"),
+                          "buttonProgramContinue", this))
     , progress(new QProgressBar(this))
     , stateLabel(label("labelProgramState", this))
     , promptLabel(label("labelProgramPrompt", this))
 {
     setObjectName(QStringLiteral("tabProgram"));
-    nameLabel->setText(screenText("Name:"));
+    nameLabel->setText(QCoreApplication::translate("mainScreen", "Name:"));
     nameLabel->setWordWrap(false);
     nameField->setObjectName(QStringLiteral("lineEditProgramName"));
     nameField->setFont(screenFont());
     nameField->setMaxLength(200);
     nameLabel->setBuddy(nameField);
 
-    addButton->setToolTip(screenText("Add a step after the selected one, in the same repeat"));
+    addButton->setToolTip(QCoreApplication::translate(
+        "mainScreen", "Add a step after the selected one, in the same repeat"));
     addButton->setMenu(addMenu);
     addMenu->setFont(screenFont());
     for (const auto &entry : kinds()) {
@@ -170,12 +183,12 @@ ProgramTab::ProgramTab(ProgramRunner &runner, QWidget *parent)
         const int kind = static_cast<int>(entry.first);
         connect(action, &QAction::triggered, this, [this, kind] { addStep(kind); });
     }
-    upButton->setToolTip(
-        screenText("Move the step up; past the start of its repeat it leaves the repeat, onto a "
-                   "repeat it goes in"));
-    downButton->setToolTip(
-        screenText("Move the step down; past the end of its repeat it leaves the repeat, onto a "
-                   "repeat it goes in"));
+    upButton->setToolTip(QCoreApplication::translate(
+        "mainScreen", "Move the step up; past the start of its repeat it leaves the repeat, onto a "
+                      "repeat it goes in"));
+    downButton->setToolTip(QCoreApplication::translate(
+        "mainScreen", "Move the step down; past the end of its repeat it leaves the repeat, onto a "
+                      "repeat it goes in"));
 
     table->setObjectName(QStringLiteral("tableProgramSteps"));
     table->setFont(screenFont());
@@ -194,7 +207,8 @@ ProgramTab::ProgramTab(ProgramRunner &runner, QWidget *parent)
     table->verticalHeader()->hide();
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setStretchLastSection(true);
-    table->setToolTip(screenText("Double-click a value to change it, within the pump's limits"));
+    table->setToolTip(QCoreApplication::translate(
+        "mainScreen", "Double-click a value to change it, within the pump's limits"));
 
     checkLabel->setStyleSheet(goodSheet);
     errorList->setObjectName(QStringLiteral("listProgramErrors"));
@@ -202,11 +216,14 @@ ProgramTab::ProgramTab(ProgramRunner &runner, QWidget *parent)
     errorList->setMaximumHeight(90);
     errorList->hide();
 
-    runButton->setToolTip(screenText("Run the program in the table on the pump"));
-    pauseButton->setToolTip(screenText("Hold the program and the pump; Continue resumes the "
-                                       "step with what remains of it"));
-    stopButton->setToolTip(screenText("End the program and stop the pump"));
-    promptButton->setToolTip(screenText("Go on with the next step"));
+    runButton->setToolTip(
+        QCoreApplication::translate("mainScreen", "Run the program in the table on the pump"));
+    pauseButton->setToolTip(QCoreApplication::translate(
+        "mainScreen", "Hold the program and the pump; Continue resumes the "
+                      "step with what remains of it"));
+    stopButton->setToolTip(
+        QCoreApplication::translate("mainScreen", "End the program and stop the pump"));
+    promptButton->setToolTip(QCoreApplication::translate("mainScreen", "Go on with the next step"));
     promptButton->hide();
     progress->setObjectName(QStringLiteral("progressProgram"));
     progress->setFont(screenFont());
@@ -269,7 +286,7 @@ ProgramTab::ProgramTab(ProgramRunner &runner, QWidget *parent)
     connect(&runner, &ProgramRunner::statusChanged, this, &ProgramTab::showStatus);
     connect(&runner, &ProgramRunner::ended, this, &ProgramTab::showStatus);
 
-    steps->setProgram({screenText("New program"), {}});
+    steps->setProgram({QCoreApplication::translate("mainScreen", "New program"), {}});
     nameField->setText(steps->program().name);
     // Nothing typed yet: Open or New must not ask to save it.
     changed = false;
@@ -311,7 +328,8 @@ void ProgramTab::remember(const QString &file)
 ProgramTab *ProgramTab::addTo(QTabWidget *tabs, QWidget *before, ProgramRunner &runner)
 {
     auto *tab = new ProgramTab(runner);
-    tabs->insertTab(tabs->indexOf(before), tab, screenText("Program"));
+    tabs->insertTab(tabs->indexOf(before), tab,
+                    QCoreApplication::translate("mainScreen", "Program"));
     // The Chart tab it goes before marks the program's moments.
     if (auto *chartTab = qobject_cast<ChartTab *>(before))
         new ProgramChartMarks(runner, chartTab->chart());
@@ -322,7 +340,7 @@ void ProgramTab::newProgram()
 {
     if (runner.status().active() || !mayDropChanges())
         return;
-    steps->setProgram({screenText("New program"), {}});
+    steps->setProgram({QCoreApplication::translate("mainScreen", "New program"), {}});
     nameField->setText(steps->program().name);
     path.clear();
     changed = false;
@@ -335,9 +353,9 @@ void ProgramTab::chooseAndOpen()
     if (runner.status().active() || !mayDropChanges())
         return;
     const QString folder = path.isEmpty() ? documentsFolder() : QFileInfo(path).absolutePath();
-    const QString file =
-        QFileDialog::getOpenFileName(this, screenText("Open program"), folder,
-                                     screenText("Dosing programs (*.json);;All files (*)"));
+    const QString file = QFileDialog::getOpenFileName(
+        this, QCoreApplication::translate("mainScreen", "Open program"), folder,
+        QCoreApplication::translate("mainScreen", "Dosing programs (*.json);;All files (*)"));
     if (!file.isEmpty())
         open(file);
 }
@@ -350,8 +368,10 @@ bool ProgramTab::open(const QString &file)
     if (!checked.ok() && !checked.readable) {
         // The table keeps what it had; the file's errors stay until the next edit.
         showErrors(checked.errors,
-                   screenText("%1 was not opened: it is no program file, or has steps that are "
-                              "no steps. What is wrong in it:")
+                   QCoreApplication::translate(
+                       "mainScreen",
+                       "%1 was not opened: it is no program file, or has steps that are "
+                       "no steps. What is wrong in it:")
                        .arg(QDir::toNativeSeparators(file)),
                    false);
         return false;
@@ -383,8 +403,9 @@ void ProgramTab::chooseAndSaveAs()
     if (runner.status().active() || !tableChecked)
         return;
     const QString suggestion = saveSuggestion();
-    QFileDialog dialog(this, screenText("Save program"), QString(),
-                       screenText("Dosing programs (*.json);;All files (*)"));
+    QFileDialog dialog(
+        this, QCoreApplication::translate("mainScreen", "Save program"), QString(),
+        QCoreApplication::translate("mainScreen", "Dosing programs (*.json);;All files (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("json"));
     dialog.selectFile(suggestion);
@@ -415,7 +436,7 @@ bool ProgramTab::saveAs(const QString &file)
     if (!out.open(QIODevice::WriteOnly) || out.write(ProgramFile::write(steps->program())) < 0 ||
         !out.commit()) {
         fileLabel->setStyleSheet(failedSheet);
-        fileLabel->setText(screenText("%1 could not be written: %2")
+        fileLabel->setText(QCoreApplication::translate("mainScreen", "%1 could not be written: %2")
                                .arg(QDir::toNativeSeparators(file), out.errorString()));
         return false;
     }
@@ -439,7 +460,8 @@ void ProgramTab::run()
     if (!runner.start(steps->program(), &error)) {
         startedHere = false;
         stateLabel->setStyleSheet(failedSheet);
-        stateLabel->setText(screenText("The program did not start: %1").arg(error));
+        stateLabel->setText(
+            QCoreApplication::translate("mainScreen", "The program did not start: %1").arg(error));
     }
     showControls();
 }
@@ -504,8 +526,10 @@ void ProgramTab::check()
     const DosingProgram &program = steps->program();
     tableChecked = false;
     if (!fileErrors.isEmpty()) {
-        showErrors(fileErrors, screenText("The file has errors, marked in the table; it runs "
-                                          "and saves once they are mended:"));
+        showErrors(fileErrors,
+                   QCoreApplication::translate("mainScreen",
+                                               "The file has errors, marked in the table; it runs "
+                                               "and saves once they are mended:"));
         return;
     }
     if (program.steps.empty()) {
@@ -514,13 +538,15 @@ void ProgramTab::check()
         errorList->clear();
         errorList->hide();
         checkLabel->setStyleSheet(idleSheet);
-        checkLabel->setText(screenText("No steps yet: add the first with Add step."));
+        checkLabel->setText(QCoreApplication::translate(
+            "mainScreen", "No steps yet: add the first with Add step."));
         showControls();
         return;
     }
     const QStringList errors = ProgramFile::check(program);
     if (!errors.isEmpty()) {
-        showErrors(errors, screenText("The program runs and saves once these are fixed:"));
+        showErrors(errors, QCoreApplication::translate(
+                               "mainScreen", "The program runs and saves once these are fixed:"));
         return;
     }
     tableChecked = true;
@@ -531,12 +557,15 @@ void ProgramTab::check()
     errorList->clear();
     errorList->hide();
     const ProgramPlan::Summary summary = ProgramPlan::summarize(ProgramPlan::unroll(program));
-    QString text = screenText("Checked. Steps once repeats are unrolled: %1; about %2 and %3.")
-                       .arg(summary.steps)
-                       .arg(duration(summary.seconds), millilitres(summary.volumeMl));
+    QString text =
+        QCoreApplication::translate(
+            "mainScreen", "Checked. Steps once repeats are unrolled: %1; about %2 and %3.")
+            .arg(summary.steps)
+            .arg(duration(summary.seconds), millilitres(summary.volumeMl));
     if (summary.prompts > 0)
-        text +=
-            QLatin1Char(' ') + screenText("Prompts that wait for you: %1.").arg(summary.prompts);
+        text += QLatin1Char(' ') +
+                QCoreApplication::translate("mainScreen", "Prompts that wait for you: %1.")
+                    .arg(summary.prompts);
     for (const QString &note : notes) {
         const int row = steps->cellOf(note).first;
         text += QLatin1Char('\n') + tr("Note, row %1: %2").arg(steps->numberOf(row), note);
@@ -550,11 +579,13 @@ bool ProgramTab::mayDropChanges()
 {
     if (!changed)
         return true;
-    QMessageBox box(QMessageBox::Question, screenText("Program changed"),
-                    screenText("The program \"%1\" has changes that are not saved. Save them "
-                               "first?")
-                        .arg(steps->program().name),
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    QMessageBox box(
+        QMessageBox::Question, QCoreApplication::translate("mainScreen", "Program changed"),
+        QCoreApplication::translate("mainScreen",
+                                    "The program \"%1\" has changes that are not saved. Save them "
+                                    "first?")
+            .arg(steps->program().name),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
     box.setDefaultButton(QMessageBox::Cancel);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {
@@ -570,9 +601,10 @@ bool ProgramTab::mayDropChanges()
 void ProgramTab::showFile()
 {
     fileLabel->setStyleSheet(idleSheet);
-    const QString name =
-        path.isEmpty() ? screenText("Not saved yet") : QDir::toNativeSeparators(path);
-    fileLabel->setText(changed ? screenText("%1 (changed)").arg(name) : name);
+    const QString name = path.isEmpty() ? QCoreApplication::translate("mainScreen", "Not saved yet")
+                                        : QDir::toNativeSeparators(path);
+    fileLabel->setText(changed ? QCoreApplication::translate("mainScreen", "%1 (changed)").arg(name)
+                               : name);
     fileLabel->setToolTip(path);
 }
 
@@ -589,7 +621,8 @@ void ProgramTab::showErrors(const QStringList &errors, const QString &heading, b
         // The table counts its rows from 1, the paths their steps from 0: each error says both.
         const int row = inTable ? steps->cellOf(error).first : -1;
         errorList->addItem(row < 0 ? error
-                                   : screenText("Row %1: %2").arg(steps->numberOf(row), error));
+                                   : QCoreApplication::translate("mainScreen", "Row %1: %2")
+                                         .arg(steps->numberOf(row), error));
     }
     errorList->show();
     showControls();
@@ -601,11 +634,13 @@ void ProgramTab::showStatus(const ProgramStatus &status)
     // marked there, and the line names it.
     if (status.active())
         shownRunForeign = !startedHere;
-    QString where = screenText("step %1 of %2").arg(status.position).arg(status.total);
+    QString where = QCoreApplication::translate("mainScreen", "step %1 of %2")
+                        .arg(status.position)
+                        .arg(status.total);
     if (shownRunForeign)
-        where = screenText("%1 of \"%2\"").arg(where, status.name);
+        where = QCoreApplication::translate("mainScreen", "%1 of \"%2\"").arg(where, status.name);
     const QString counters =
-        screenText("%1 elapsed, %2 delivered")
+        QCoreApplication::translate("mainScreen", "%1 elapsed, %2 delivered")
             .arg(duration(status.elapsedMs / 1000.0), millilitres(status.volumeMl));
     if (status.total > 0) {
         // By time, as the runner measures it: a long run weighs more than a short dose.
@@ -618,20 +653,23 @@ void ProgramTab::showStatus(const ProgramStatus &status)
     switch (status.state) {
     case State::Idle:
         stateLabel->setStyleSheet(idleSheet);
-        stateLabel->setText(screenText("No program runs."));
+        stateLabel->setText(QCoreApplication::translate("mainScreen", "No program runs."));
         break;
     case State::Running:
         stateLabel->setStyleSheet(goodSheet);
-        stateLabel->setText(screenText("Running %1: %2. %3").arg(where, status.label, counters));
+        stateLabel->setText(QCoreApplication::translate("mainScreen", "Running %1: %2. %3")
+                                .arg(where, status.label, counters));
         break;
     case State::Paused:
         stateLabel->setStyleSheet(promptSheet);
-        stateLabel->setText(screenText("Paused at %1: %2. %3").arg(where, status.label, counters));
+        stateLabel->setText(QCoreApplication::translate("mainScreen", "Paused at %1: %2. %3")
+                                .arg(where, status.label, counters));
         break;
     case State::WaitingForOperator: {
         stateLabel->setStyleSheet(promptSheet);
         stateLabel->setText(
-            screenText("Waiting for you at %1: %2. %3").arg(where, status.label, counters));
+            QCoreApplication::translate("mainScreen", "Waiting for you at %1: %2. %3")
+                .arg(where, status.label, counters));
         const std::vector<PlannedStep> &plan = runner.plan();
         const auto at = static_cast<std::size_t>(status.position - 1);
         if (status.position >= 1 && at < plan.size())
@@ -640,23 +678,29 @@ void ProgramTab::showStatus(const ProgramStatus &status)
     }
     case State::Ending:
         stateLabel->setStyleSheet(promptSheet);
-        stateLabel->setText(screenText("Ending at %1: %2; reading the pump's count. %3")
+        stateLabel->setText(QCoreApplication::translate(
+                                "mainScreen", "Ending at %1: %2; reading the pump's count. %3")
                                 .arg(where, status.reason, counters));
         break;
     case State::Done:
         stateLabel->setStyleSheet(goodSheet);
-        stateLabel->setText(screenText("Done: %1 steps. %2").arg(status.total).arg(counters));
+        stateLabel->setText(QCoreApplication::translate("mainScreen", "Done: %1 steps. %2")
+                                .arg(status.total)
+                                .arg(counters));
         break;
     case State::Stopped:
         stateLabel->setStyleSheet(failedSheet);
-        stateLabel->setText(
-            screenText("Stopped at %1: %2. %3")
-                .arg(where, status.reason.isEmpty() ? screenText("stopped") : status.reason,
-                     counters));
+        stateLabel->setText(QCoreApplication::translate("mainScreen", "Stopped at %1: %2. %3")
+                                .arg(where,
+                                     status.reason.isEmpty()
+                                         ? QCoreApplication::translate("mainScreen", "stopped")
+                                         : status.reason,
+                                     counters));
         break;
     case State::Failed:
         stateLabel->setStyleSheet(failedSheet);
-        stateLabel->setText(screenText("Failed at %1: %2. %3").arg(where, status.reason, counters));
+        stateLabel->setText(QCoreApplication::translate("mainScreen", "Failed at %1: %2. %3")
+                                .arg(where, status.reason, counters));
         break;
     }
     promptLabel->setText(prompt);
@@ -695,7 +739,9 @@ void ProgramTab::showControls()
     const bool priming =
         state == State::Running && at < plan.size() && plan[at].step.kind == Kind::Prime;
     pauseButton->setEnabled((state == State::Running && !priming) || state == State::Paused);
-    pauseButton->setText(state == State::Paused ? screenText("Continue") : screenText("Pause"));
+    pauseButton->setText(state == State::Paused
+                             ? QCoreApplication::translate("mainScreen", "Continue")
+                             : QCoreApplication::translate("mainScreen", "Pause"));
     stopButton->setEnabled(active);
     promptButton->setEnabled(state == State::WaitingForOperator);
 }

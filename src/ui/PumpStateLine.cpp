@@ -4,6 +4,7 @@
 #include "pump/DurationText.h"
 #include "pumpcore/PumpCore.h"
 #include "ui/FeedbackMarks.h"
+#include "ui/ShownNumber.h"
 #include "ui/StyleSheets.h"
 #include "ui/WidgetWrite.h"
 
@@ -15,11 +16,6 @@
 namespace {
 
 using RunState = ProcessSample::RunState;
-
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
 
 const char *colourOf(RunState state, bool done)
 {
@@ -54,20 +50,20 @@ QString PumpStateLine::text(const ProcessSample &sample, RunStateJudge::Key last
         // The volume as the Volume field shows it, the time in whole seconds as it is set.
         const int seconds =
             static_cast<int>(std::lround(sample.timeElapsedMs.value_or(0) / 1000.0));
-        return screenText("DOSE DONE: %1 in %2")
-            .arg(Pump::DisplayFormat::actualVolume(
-                     static_cast<int>(sample.volumeDelivered.value_or(0))),
+        return QCoreApplication::translate("mainScreen", "DOSE DONE: %1 in %2")
+            .arg(ShownNumber::localized(Pump::DisplayFormat::actualVolume(
+                     static_cast<int>(sample.volumeDelivered.value_or(0)))),
                  Pump::DurationText::clock(seconds));
     }
     switch (sample.runState) {
     case RunState::Running:
-        return screenText("RUNNING");
+        return QCoreApplication::translate("mainScreen", "RUNNING");
     case RunState::Paused:
-        return screenText("PAUSED");
+        return QCoreApplication::translate("mainScreen", "PAUSED");
     case RunState::Priming:
-        return screenText("PRIMING");
+        return QCoreApplication::translate("mainScreen", "PRIMING");
     case RunState::Stopped:
-        return screenText("STOPPED");
+        return QCoreApplication::translate("mainScreen", "STOPPED");
     case RunState::Unknown:
         break;
     }

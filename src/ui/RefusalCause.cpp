@@ -20,8 +20,12 @@ RefusalCause::RefusalCause(QLabel *feedbackLabel, PumpCore &core, QObject *paren
 
 QString RefusalCause::withCause(const QString &refusal, const QStringList &errors)
 {
+    // The flags' names are English in the samples; the window shows them translated.
+    QStringList shown;
+    for (const QString &error : errors)
+        shown << QCoreApplication::translate("mainScreen", error.toUtf8().constData());
     return refusal + QCoreApplication::translate("mainForm", " - pump reports: %1")
-                         .arg(errors.join(QLatin1String(", ")));
+                         .arg(shown.join(QLatin1String(", ")));
 }
 
 void RefusalCause::answered(const Answer &answer)

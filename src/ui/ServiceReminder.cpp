@@ -14,16 +14,6 @@
 #include <QLabel>
 #include <QLocale>
 
-namespace {
-
-// The window's texts are translated in the form's context, as every tab's are.
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
-
-} // namespace
-
 ServiceReminder::ServiceReminder(PumpCore &pumpCore, QLabel *feedbackLabel, PumpStateLine *state,
                                  QObject *parent)
     : QObject(parent)
@@ -61,10 +51,13 @@ QString ServiceReminder::dueText(const JournalTotals &totals,
     const QLocale locale;
     QStringList reached;
     if (limits.volumeMl > 0 && totals.sinceServiceVolumeMl >= limits.volumeMl)
-        reached << screenText("%1 ml").arg(locale.toString(totals.sinceServiceVolumeMl, 'f', 0));
+        reached << QCoreApplication::translate("mainScreen", "%1 ml")
+                       .arg(locale.toString(totals.sinceServiceVolumeMl, 'f', 0));
     if (limits.hours > 0 && totals.sinceServiceHours >= limits.hours)
-        reached << screenText("%1 h").arg(locale.toString(totals.sinceServiceHours, 'f', 1));
-    return screenText("SERVICE DUE: %1").arg(reached.join(QStringLiteral(", ")));
+        reached << QCoreApplication::translate("mainScreen", "%1 h")
+                       .arg(locale.toString(totals.sinceServiceHours, 'f', 1));
+    return QCoreApplication::translate("mainScreen", "SERVICE DUE: %1")
+        .arg(reached.join(QStringLiteral(", ")));
 }
 
 QString ServiceReminder::dueDetail(const JournalTotals &totals,
@@ -73,14 +66,15 @@ QString ServiceReminder::dueDetail(const JournalTotals &totals,
     const QLocale locale;
     QStringList lines;
     if (limits.volumeMl > 0)
-        lines << screenText("%1 of %2 ml since the last service")
+        lines << QCoreApplication::translate("mainScreen", "%1 of %2 ml since the last service")
                      .arg(locale.toString(totals.sinceServiceVolumeMl, 'f', 1),
                           locale.toString(limits.volumeMl, 'f', 1));
     if (limits.hours > 0)
-        lines << screenText("%1 of %2 running hours since the last service")
+        lines << QCoreApplication::translate("mainScreen",
+                                             "%1 of %2 running hours since the last service")
                      .arg(locale.toString(totals.sinceServiceHours, 'f', 1),
                           locale.toString(limits.hours, 'f', 1));
-    lines << screenText("Record the service on the Service tab.");
+    lines << QCoreApplication::translate("mainScreen", "Record the service on the Service tab.");
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -119,6 +113,7 @@ void ServiceReminder::show()
         dueMark->setVisible(!due.isEmpty());
     }
     if (stateLine)
-        stateLine->setNote(due.isEmpty() ? QString() : screenText("SERVICE DUE"));
+        stateLine->setNote(
+            due.isEmpty() ? QString() : QCoreApplication::translate("mainScreen", "SERVICE DUE"));
     emit updated(current, limits);
 }

@@ -31,12 +31,6 @@
 
 namespace {
 
-// The window's texts are translated in the form's context, as every tab's are.
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
-
 QString number(double value, int decimals)
 {
     return QLocale().toString(value, 'f', decimals);
@@ -68,30 +62,35 @@ ServiceTab::ServiceTab(PumpCore &pumpCore, ProgramRunner &programRunner,
 
     volumeEdit = new QLineEdit(this);
     volumeEdit->setObjectName(QStringLiteral("lineEditServiceVolume"));
-    volumeEdit->setPlaceholderText(screenText("none"));
+    volumeEdit->setPlaceholderText(QCoreApplication::translate("mainScreen", "none"));
     hoursEdit = new QLineEdit(this);
     hoursEdit->setObjectName(QStringLiteral("lineEditServiceHours"));
-    hoursEdit->setPlaceholderText(screenText("none"));
-    auto *saveButton = new QPushButton(screenText("Save thresholds"), this);
+    hoursEdit->setPlaceholderText(QCoreApplication::translate("mainScreen", "none"));
+    auto *saveButton =
+        new QPushButton(QCoreApplication::translate("mainScreen", "Save thresholds"), this);
     saveButton->setObjectName(QStringLiteral("buttonSaveThresholds"));
     connect(saveButton, &QPushButton::clicked, this, &ServiceTab::saveThresholds);
-    auto *limitsBox = new QGroupBox(screenText("Service due at, since the last service"), this);
+    auto *limitsBox = new QGroupBox(
+        QCoreApplication::translate("mainScreen", "Service due at, since the last service"), this);
     limitsBox->setObjectName(QStringLiteral("groupServiceThresholds"));
     auto *limitsForm = new QFormLayout(limitsBox);
-    limitsForm->addRow(screenText("Volume (ml)"), volumeEdit);
-    limitsForm->addRow(screenText("Running hours"), hoursEdit);
+    limitsForm->addRow(QCoreApplication::translate("mainScreen", "Volume (ml)"), volumeEdit);
+    limitsForm->addRow(QCoreApplication::translate("mainScreen", "Running hours"), hoursEdit);
     limitsForm->addRow(QString(), saveButton);
 
     partBox = new QComboBox(this);
     partBox->setObjectName(QStringLiteral("comboServicePart"));
-    partBox->addItem(screenText("the whole pump"), QString());
-    partBox->addItem(screenText("diaphragm"), QStringLiteral("diaphragm"));
-    partBox->addItem(screenText("valves"), QStringLiteral("valves"));
-    auto *recordButton = new QPushButton(screenText("Record service"), this);
+    partBox->addItem(QCoreApplication::translate("mainScreen", "the whole pump"), QString());
+    partBox->addItem(QCoreApplication::translate("mainScreen", "diaphragm"),
+                     QStringLiteral("diaphragm"));
+    partBox->addItem(QCoreApplication::translate("mainScreen", "valves"), QStringLiteral("valves"));
+    auto *recordButton =
+        new QPushButton(QCoreApplication::translate("mainScreen", "Record service"), this);
     recordButton->setObjectName(QStringLiteral("buttonRecordService"));
     connect(recordButton, &QPushButton::clicked, this,
             [this]() { recordService(partBox->currentData().toString()); });
-    auto *calibrateButton = new QPushButton(screenText("Calibrate by weighing..."), this);
+    auto *calibrateButton = new QPushButton(
+        QCoreApplication::translate("mainScreen", "Calibrate by weighing..."), this);
     calibrateButton->setObjectName(QStringLiteral("buttonCalibrateByWeight"));
     connect(calibrateButton, &QPushButton::clicked, this, &ServiceTab::openWizard);
     auto *actions = new QHBoxLayout;
@@ -105,9 +104,13 @@ ServiceTab::ServiceTab(PumpCore &pumpCore, ProgramRunner &programRunner,
 
     calibrations = new QTableWidget(0, 6, this);
     calibrations->setObjectName(QStringLiteral("tableCalibrations"));
-    calibrations->setHorizontalHeaderLabels({screenText("Time"), screenText("Nominal (ml)"),
-                                             screenText("Masses (g)"), screenText("Density (g/ml)"),
-                                             screenText("Result"), screenText("Who")});
+    calibrations->setHorizontalHeaderLabels(
+        {QCoreApplication::translate("mainScreen", "Time"),
+         QCoreApplication::translate("mainScreen", "Nominal (ml)"),
+         QCoreApplication::translate("mainScreen", "Masses (g)"),
+         QCoreApplication::translate("mainScreen", "Density (g/ml)"),
+         QCoreApplication::translate("mainScreen", "Result"),
+         QCoreApplication::translate("mainScreen", "Who")});
     calibrations->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     calibrations->horizontalHeader()->setStretchLastSection(true);
     calibrations->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -123,7 +126,8 @@ ServiceTab::ServiceTab(PumpCore &pumpCore, ProgramRunner &programRunner,
     column->addLayout(top);
     column->addLayout(actions);
     column->addWidget(feedback);
-    auto *calibrationsTitle = new QLabel(screenText("Last calibrations"), this);
+    auto *calibrationsTitle =
+        new QLabel(QCoreApplication::translate("mainScreen", "Last calibrations"), this);
     calibrationsTitle->setObjectName(QStringLiteral("labelLastCalibrations"));
     column->addWidget(calibrationsTitle);
     column->addWidget(calibrations, 1);
@@ -159,22 +163,25 @@ ServiceTab *ServiceTab::addTo(QTabWidget *tabs, QWidget *before, PumpCore &core,
                               ProgramRunner &runner, ServiceReminder &reminder)
 {
     auto *tab = new ServiceTab(core, runner, reminder);
-    tabs->insertTab(tabs->indexOf(before), tab, screenText("Service"));
+    tabs->insertTab(tabs->indexOf(before), tab,
+                    QCoreApplication::translate("mainScreen", "Service"));
     return tab;
 }
 
 void ServiceTab::showTotals(const JournalTotals &t, const JournalTotals::Thresholds &limits)
 {
-    pumpLabel->setText(screenText("Pump %1").arg(t.pump));
-    const QString last = t.lastServiceMs == 0
-                             ? screenText("never recorded")
-                             : (t.lastServicePart.isEmpty()
-                                    ? JournalTime::format(t.lastServiceMs)
-                                    : screenText("%1 (%2)").arg(
-                                          JournalTime::format(t.lastServiceMs), t.lastServicePart));
+    pumpLabel->setText(QCoreApplication::translate("mainScreen", "Pump %1").arg(t.pump));
+    const QString last =
+        t.lastServiceMs == 0
+            ? QCoreApplication::translate("mainScreen", "never recorded")
+            : (t.lastServicePart.isEmpty()
+                   ? JournalTime::format(t.lastServiceMs)
+                   : QCoreApplication::translate("mainScreen", "%1 (%2)")
+                         .arg(JournalTime::format(t.lastServiceMs), t.lastServicePart));
     QString text =
-        screenText("Runs: %1\nOver its life: %2 ml in %3 h\nSince the last service: %4 ml "
-                   "in %5 h\nLast service: %6")
+        QCoreApplication::translate(
+            "mainScreen", "Runs: %1\nOver its life: %2 ml in %3 h\nSince the last service: %4 ml "
+                          "in %5 h\nLast service: %6")
             .arg(t.runs)
             .arg(number(t.volumeMl, 3), number(t.hours, 2), number(t.sinceServiceVolumeMl, 3),
                  number(t.sinceServiceHours, 2), last);
@@ -198,20 +205,23 @@ void ServiceTab::saveThresholds()
             continue;
         const std::optional<double> read = Pump::TypedNumber::read(edit->text());
         if (!read || *read < 0) {
-            feedback->setText(screenText("A threshold is a number, 0 or empty for none."));
+            feedback->setText(QCoreApplication::translate(
+                "mainScreen", "A threshold is a number, 0 or empty for none."));
             return;
         }
         *value = *read;
     }
     reminder.setThresholds(limits);
-    feedback->setText(screenText("Thresholds saved for %1.").arg(core.pumpId()));
+    feedback->setText(
+        QCoreApplication::translate("mainScreen", "Thresholds saved for %1.").arg(core.pumpId()));
 }
 
 bool ServiceTab::recordService(const QString &part)
 {
     Journal *journal = core.journal();
     if (journal == nullptr) {
-        feedback->setText(screenText("There is no journal to record the service in."));
+        feedback->setText(QCoreApplication::translate(
+            "mainScreen", "There is no journal to record the service in."));
         return false;
     }
     QJsonObject fields;
@@ -219,8 +229,11 @@ bool ServiceTab::recordService(const QString &part)
         fields.insert(QStringLiteral("part"), part);
     const bool queued = journal->append(core.pumpId(), QLatin1String(JournalEntry::Kind::Service),
                                         core.origin().frontEnd, core.origin().who, fields);
-    feedback->setText(queued ? screenText("Service of %1 recorded.").arg(core.pumpId())
-                             : screenText("The journal is full: the service was not recorded."));
+    feedback->setText(
+        queued ? QCoreApplication::translate("mainScreen", "Service of %1 recorded.")
+                     .arg(core.pumpId())
+               : QCoreApplication::translate("mainScreen",
+                                             "The journal is full: the service was not recorded."));
     return queued;
 }
 
@@ -240,18 +253,22 @@ void ServiceTab::offerService()
 {
     if (offer)
         return;
-    offer =
-        new QMessageBox(QMessageBox::Question, screenText("Record a service?"),
-                        screenText("The pump is in its maintenance position. Record a service of "
-                                   "%1 in the journal?")
-                            .arg(core.pumpId()),
-                        QMessageBox::NoButton, window());
+    offer = new QMessageBox(
+        QMessageBox::Question, QCoreApplication::translate("mainScreen", "Record a service?"),
+        QCoreApplication::translate("mainScreen",
+                                    "The pump is in its maintenance position. Record a service of "
+                                    "%1 in the journal?")
+            .arg(core.pumpId()),
+        QMessageBox::NoButton, window());
     offer->setObjectName(QStringLiteral("serviceOffer"));
     offer->setAttribute(Qt::WA_DeleteOnClose);
-    QPushButton *diaphragm = offer->addButton(screenText("Diaphragm"), QMessageBox::AcceptRole);
-    QPushButton *valves = offer->addButton(screenText("Valves"), QMessageBox::AcceptRole);
-    QPushButton *whole = offer->addButton(screenText("Whole pump"), QMessageBox::AcceptRole);
-    offer->addButton(screenText("Not now"), QMessageBox::RejectRole);
+    QPushButton *diaphragm = offer->addButton(
+        QCoreApplication::translate("mainScreen", "Diaphragm"), QMessageBox::AcceptRole);
+    QPushButton *valves = offer->addButton(QCoreApplication::translate("mainScreen", "Valves"),
+                                           QMessageBox::AcceptRole);
+    QPushButton *whole = offer->addButton(QCoreApplication::translate("mainScreen", "Whole pump"),
+                                          QMessageBox::AcceptRole);
+    offer->addButton(QCoreApplication::translate("mainScreen", "Not now"), QMessageBox::RejectRole);
     connect(offer, &QMessageBox::buttonClicked, this,
             [this, diaphragm, valves, whole](QAbstractButton *button) {
                 if (button == diaphragm)
@@ -286,16 +303,18 @@ void ServiceTab::refreshCalibrations()
         for (const QJsonValue &m : e.fields.value(QStringLiteral("masses_g")).toArray())
             masses << number(m.toDouble(), 4);
         const double percent = e.fields.value(QStringLiteral("new_percent")).toDouble();
-        const QString result = e.fields.value(QStringLiteral("sent")).toBool()
-                                   ? screenText("%1 % sent").arg(number(percent, 1))
-                                   : screenText("%1 % not sent").arg(number(percent, 1));
+        const QString result =
+            e.fields.value(QStringLiteral("sent")).toBool()
+                ? QCoreApplication::translate("mainScreen", "%1 % sent").arg(number(percent, 1))
+                : QCoreApplication::translate("mainScreen", "%1 % not sent")
+                      .arg(number(percent, 1));
         const QStringList cells = {
             JournalTime::format(e.timeMs),
             number(e.fields.value(QStringLiteral("nominal_ml")).toDouble(), 3),
             masses.join(QStringLiteral("; ")),
             number(e.fields.value(QStringLiteral("density")).toDouble(), 3),
             result,
-            screenText("%1 (%2)").arg(e.who, e.origin)};
+            QCoreApplication::translate("mainScreen", "%1 (%2)").arg(e.who, e.origin)};
         for (int column = 0; column < cells.size(); ++column)
             calibrations->setItem(row, column, new QTableWidgetItem(cells.at(column)));
     }

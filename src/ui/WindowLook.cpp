@@ -1,5 +1,6 @@
 #include "ui/WindowLook.h"
 
+#include "ui/ShownNumber.h"
 #include "ui/WidgetWrite.h"
 
 #include "pump/KeyTable.h"
@@ -20,23 +21,14 @@
 
 #include <initializer_list>
 
-namespace {
-
-// The window's texts share the form's translation context.
-QString screenText(const char *text)
-{
-    return QCoreApplication::translate("mainScreen", text);
-}
-
-} // namespace
-
 void WindowLook::fillLists(Ui::mainScreen &ui)
 {
     // 80.0 % ... 120.0 % in steps of 0.1: the index is (percent - 80) * 10.
     for (int i = 0; i <= 400; ++i)
-        ui.comboCalPercent->addItem(screenText("%1 %").arg(80.0 + i / 10.0, 0, 'f', 1));
+        ui.comboCalPercent->addItem(QCoreApplication::translate("mainScreen", "%1 %")
+                                        .arg(ShownNumber::number(80.0 + i / 10.0, 1)));
     for (int i = 0; i <= 100; ++i)
-        ui.comboContrast->addItem(screenText("%1 %").arg(i));
+        ui.comboContrast->addItem(QCoreApplication::translate("mainScreen", "%1 %").arg(i));
     for (int i = 0; i <= Pump::KeyTable::HighestAddress; ++i) {
         ui.comboCommAddress->addItem(QString::number(i));
         ui.comboPumpAddress->addItem(QString::number(i));
@@ -90,8 +82,8 @@ QString WindowLook::runButtonSheet(bool highlighted, Corners corners)
 std::unique_ptr<QMenu> WindowLook::runModeMenu(Ui::mainScreen &ui)
 {
     auto menu = std::make_unique<QMenu>();
-    menu->addAction(screenText("ml/min"));
-    menu->addAction(screenText("ml"));
+    menu->addAction(QCoreApplication::translate("mainScreen", "ml/min"));
+    menu->addAction(QCoreApplication::translate("mainScreen", "ml"));
     menu->setStyleSheet(QString::fromLatin1(StyleSheets::menu));
     ui.buttonMode->setMenu(menu.get());
     return menu;

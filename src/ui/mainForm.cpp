@@ -14,7 +14,6 @@
 #include "pump/DisplayFormat.h"
 #include "pump/EntryConversion.h"
 #include "pump/KeyTable.h"
-#include "pump/TypedNumber.h"
 #include "pumpcore/PumpCore.h"
 #include "serial/CommDialogue.h"
 #include "serial/Communication.h"
@@ -30,6 +29,7 @@
 #include "ui/ProcessData.h"
 #include "ui/ProgramTab.h"
 #include "ui/RefusalCause.h"
+#include "ui/ShownRefusal.h"
 #include "ui/StatusDisplay.h"
 #include "ui/StyleSheets.h"
 #include "ui/TrafficView.h"
@@ -663,7 +663,7 @@ void mainForm::launchCmdSetFactoryMeasuredPumpStrokeVolume()
         Pump::EntryConversion::scaledFloat(ui->lineEditFactoryPumpStrokeVolume->text(), 10, 0.05);
     const bool edited = editedFields.take({ui->lineEditFactoryPumpStrokeVolume});
     if (edited && !value)
-        ui->labelUserAction->setText(Pump::TypedNumber::refusal(
+        ui->labelUserAction->setText(ShownRefusal::notANumber(
             QStringLiteral("stroke volume"), ui->lineEditFactoryPumpStrokeVolume->text()));
     else if (edited) {
         if (confirmation->strokeVolume(*value))
@@ -681,7 +681,7 @@ void mainForm::launchCmdSetFactoryMeasuredCalVolume()
         Pump::EntryConversion::scaledFloat(ui->lineEditFactoryCalVolume->text(), 1000, 0.0005);
     const bool edited = editedFields.take({ui->lineEditFactoryCalVolume});
     if (edited && !value)
-        ui->labelUserAction->setText(Pump::TypedNumber::refusal(
+        ui->labelUserAction->setText(ShownRefusal::notANumber(
             QStringLiteral("factory calibration volume"), ui->lineEditFactoryCalVolume->text()));
     else if (edited) {
         if (confirmation->factoryCalibrationVolume(*value))
@@ -853,10 +853,12 @@ void mainForm::searchAddress(Answer answer)
         return;
     }
     if (answer.commandId != BusinessLogic::toInt(Id::ExecuteCommCheck) && n == 98)
-        WidgetWrite::setText(ui->labelLocatedAddressIndicator, QStringLiteral("NONE"));
+        WidgetWrite::setText(ui->labelLocatedAddressIndicator,
+                             QCoreApplication::translate("mainScreen", "NONE"));
     if (answer.ticket == searchEnd) {
         // The whole bus was asked and nobody answered: say so and resume.
-        WidgetWrite::setText(ui->labelLocatedAddressIndicator, QStringLiteral("NONE"));
+        WidgetWrite::setText(ui->labelLocatedAddressIndicator,
+                             QCoreApplication::translate("mainScreen", "NONE"));
         finishSearch();
         setDataUpdate();
     }

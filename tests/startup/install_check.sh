@@ -27,7 +27,8 @@ for program in dosetta dosetta-cli fluxo-sim; do
 done
 for file in "$stage/root$helpdir/HelpContentCol.qhc" "$stage/root$helpdir/dosetta.qch" \
     "$share/applications/dosetta.desktop" "$share/icons/hicolor/256x256/apps/dosetta.png" \
-    "$share/bash-completion/completions/dosetta-cli"; do
+    "$share/bash-completion/completions/dosetta-cli" \
+    "$share/dosetta/translations/dosetta_de.qm"; do
     [ -s "$file" ] || fail "missing or empty: ${file#"$stage/root"}"
 done
 [ "$helpdir" = "$prefix/share/dosetta/doc" ] || fail "help goes to $helpdir, not share/dosetta/doc"

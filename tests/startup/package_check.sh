@@ -28,7 +28,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 depends=$(field Depends)
 # Computed from the programs' libraries, plus the fonts named by hand.
 for package in libc6 libstdc++6 libqt5core5a libqt5widgets5 libqt5serialport5 libqt5help5 \
-    libmosquitto1 libavahi-client3 fonts-liberation; do
+    libmosquitto1 libavahi-client3 fonts-liberation qttranslations5-l10n; do
     tr ',|' '\n\n' <<<"$depends" | awk '{print $1}' | grep -xF "$package" >/dev/null ||
         fail "Depends lacks $package: $depends"
 done
@@ -40,7 +40,8 @@ dpkg-deb -x "$deb" "$scratch/root"
 for file in usr/bin/dosetta usr/bin/dosetta-cli usr/bin/fluxo-sim \
     usr/share/dosetta/doc/HelpContentCol.qhc usr/share/dosetta/doc/dosetta.qch \
     usr/share/dosetta/doc/de/HelpContentCol.qhc usr/share/dosetta/doc/de/dosetta.qch \
-    usr/share/applications/dosetta.desktop usr/share/icons/hicolor/256x256/apps/dosetta.png \
+    usr/share/dosetta/translations/dosetta_de.qm usr/share/applications/dosetta.desktop \
+    usr/share/icons/hicolor/256x256/apps/dosetta.png \
     usr/share/man/man1/dosetta.1.gz usr/share/man/man1/dosetta-cli.1.gz \
     usr/share/man/man1/fluxo-sim.1.gz usr/share/bash-completion/completions/dosetta-cli \
     usr/lib/systemd/system/dosetta.service usr/lib/systemd/system/dosetta-bridge@.service \
@@ -52,7 +53,7 @@ for file in usr/bin/dosetta usr/bin/dosetta-cli usr/bin/fluxo-sim \
 done
 # Nothing of the build or the tests.
 extra=$(cd "$scratch/root" && find . -type f |
-    grep -vE '^\./usr/(bin/(dosetta|dosetta-cli|fluxo-sim)$|share/(dosetta/doc|applications|icons|man|doc/dosetta/examples)/|share/doc/dosetta/(copyright|changelog\.gz)$|share/bash-completion/completions/dosetta-cli$|lib/systemd/system/dosetta(-(bridge|sila)@)?\.service$)' ||
+    grep -vE '^\./usr/(bin/(dosetta|dosetta-cli|fluxo-sim)$|share/(dosetta/(doc|translations)|applications|icons|man|doc/dosetta/examples)/|share/doc/dosetta/(copyright|changelog\.gz)$|share/bash-completion/completions/dosetta-cli$|lib/systemd/system/dosetta(-(bridge|sila)@)?\.service$)' ||
     true)
 [ -z "$extra" ] || fail "the package holds more: $extra"
 

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QGroupBox>
+
+class QComboBox;
+class QLabel;
+
+// The window's language on the Communication tab: the system's, German or English. The choice is
+// stored for every copy of the program and takes effect at the next start (--lang still wins).
+class LanguageChoice : public QGroupBox
+{
+    Q_OBJECT
+
+public:
+    // Puts itself into the column of groupAbove's page, under it; without one it stays unplaced.
+    explicit LanguageChoice(QWidget *groupAbove, QWidget *parent = nullptr);
+
+private:
+    void picked(int index);
+
+    QComboBox *list = nullptr;
+    QLabel *note = nullptr;
+};
