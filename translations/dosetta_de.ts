@@ -443,6 +443,67 @@ Pumpe stoppen?</translation>
     </message>
 </context>
 <context>
+    <name>ProgramChartMarks</name>
+    <message>
+        <source>done</source>
+        <translation>fertig</translation>
+    </message>
+    <message>
+        <source>stopped</source>
+        <translation>gestoppt</translation>
+    </message>
+    <message>
+        <source>stopped from outside</source>
+        <translation>von außen gestoppt</translation>
+    </message>
+    <message>
+        <source>pump error</source>
+        <translation>Pumpenfehler</translation>
+    </message>
+    <message>
+        <source>command refused</source>
+        <translation>Befehl abgelehnt</translation>
+    </message>
+    <message>
+        <source>link lost</source>
+        <translation>Verbindung verloren</translation>
+    </message>
+    <message>
+        <source>left to the pump</source>
+        <translation>der Pumpe überlassen</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Program %1</source>
+        <translation>Programm %1</translation>
+    </message>
+    <message>
+        <source>End: %1</source>
+        <translation>Ende: %1</translation>
+    </message>
+</context>
+<context>
+    <name>ProgramStepModel</name>
+    <message>
+        <source>Note: %1</source>
+        <translation>Hinweis: %1</translation>
+    </message>
+</context>
+<context>
+    <name>ProgramTab</name>
+    <message>
+        <source>The last program, %1, is no longer there; a new one is shown.</source>
+        <translation>Das letzte Programm, %1, ist nicht mehr vorhanden; ein neues wird gezeigt.</translation>
+    </message>
+    <message>
+        <source>Note, row %1: %2</source>
+        <translation>Hinweis, Zeile %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>ShownRefusal</name>
     <message>
         <source> on a %1</source>
@@ -2251,6 +2312,10 @@ Letzte Wartung: %6</translation>
     <message>
         <source>%1 % not sent</source>
         <translation>%1 % nicht gesendet</translation>
+    </message>
+    <message>
+        <source>Prime: the pump&apos;s prime key for a time</source>
+        <translation>Ansaugen: die Ansaugtaste der Pumpe für eine Zeit</translation>
     </message>
 </context>
 </TS>
