@@ -1,6 +1,7 @@
 #include "ui/TrafficView.h"
 
 #include "BusinessLogic/CommandStack.h"
+#include "serial/Communication.h"
 #include "ui/StyleSheets.h"
 
 #include <QAbstractButton>
@@ -92,8 +93,12 @@ int TrafficView::appendLine(QTextEdit *view, const std::string &line, int stampL
     view->setTextColor(StyleSheets::trafficFrame);
     cursor.insertText(text.mid(stamp), colourFormat(StyleSheets::trafficFrame));
 
-    if (atBottom)
+    if (atBottom) {
+        // Moving the cursor lays the new line out first: the bar's maximum is up to date only
+        // then, and a value short of it would count as scrolled back at the next line.
+        view->moveCursor(QTextCursor::End);
         bar->setValue(bar->maximum());
+    }
     // An escaped last byte ends in an apostrophe: the mark covers its six characters.
     return !line.empty() && line.back() == '\'' ? 6 : 1;
 }
@@ -120,6 +125,9 @@ void TrafficView::displayRx(std::string *line)
         return;
     QTextEdit *view = parts.rx;
     const int stamp = parts.stack ? parts.stack->rxStampLength() : 0;
+    if (parts.link != nullptr && !parts.link->portOpen &&
+        QString::fromLatin1(line->data(), int(line->size())).mid(stamp).trimmed().isEmpty())
+        return;
     const int markWidth = appendLine(view, *line, stamp);
     QTextCursor mark = markOfLastParagraph(view->document(), markWidth);
     for (const BusinessLogic::InvalidReason reason : rxReasons) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class Communication;
 class QAbstractButton;
 class QTextEdit;
 
@@ -31,6 +32,8 @@ public:
         QTextEdit *tx = nullptr;
         QTextEdit *rx = nullptr;
         QAbstractButton *clearAll = nullptr;
+        // While its port is closed no answer can come: the received view shows no empty lines.
+        const Communication *link = nullptr;
     };
 
     explicit TrafficView(const Parts &parts, QObject *parent = nullptr);

@@ -174,8 +174,10 @@ private:
     // Built by the window's helpers rather than by the form.
     bool addedInCode(const QWidget *w) const
     {
-        static const QStringList marks{"labelRecordMark", "labelNetMark",     "labelRemoteMark",
-                                       "labelPumpState",  "labelErrorBanner", "labelProgramMark"};
+        static const QStringList marks{
+            "labelRecordMark",   "labelNetMark",         "labelRemoteMark",
+            "labelPumpState",    "labelErrorBanner",     "labelProgramMark",
+            "frameDispenseRate", "lineEditDispenseRate", "labelDispenseRateUnit"};
         for (const char *root : {"tabProgram", "tabJournal", "tabChart", "groupNetwork"}) {
             const QWidget *r = find(root);
             if (w == r || r->isAncestorOf(w))
