@@ -54,6 +54,22 @@ TrafficView::TrafficView(const Parts &parts, QObject *parent)
     connect(parts.clearAll, &QAbstractButton::clicked, parts.tx, &QTextEdit::clear);
     parts.tx->document()->setMaximumBlockCount(Blocks);
     parts.rx->document()->setMaximumBlockCount(Blocks);
+    follow(parts.tx, txFollowing);
+    follow(parts.rx, rxFollowing);
+}
+
+void TrafficView::follow(QTextEdit *view, bool &following)
+{
+    // A view lays its lines out late (not at all while its tab is hidden), so the bar's range
+    // grows after the line went in: keep to the bottom whenever it grows, unless the operator
+    // scrolled back.
+    QScrollBar *bar = view->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this,
+            [bar, &following](int value) { following = value >= bar->maximum(); });
+    connect(bar, &QScrollBar::rangeChanged, this, [bar, &following](int, int maximum) {
+        if (following)
+            bar->setValue(maximum);
+    });
 }
 
 void TrafficView::formatTxPos(std::vector<int> positions)
@@ -93,12 +109,8 @@ int TrafficView::appendLine(QTextEdit *view, const std::string &line, int stampL
     view->setTextColor(StyleSheets::trafficFrame);
     cursor.insertText(text.mid(stamp), colourFormat(StyleSheets::trafficFrame));
 
-    if (atBottom) {
-        // Moving the cursor lays the new line out first: the bar's maximum is up to date only
-        // then, and a value short of it would count as scrolled back at the next line.
-        view->moveCursor(QTextCursor::End);
+    if (atBottom)
         bar->setValue(bar->maximum());
-    }
     // An escaped last byte ends in an apostrophe: the mark covers its six characters.
     return !line.empty() && line.back() == '\'' ? 6 : 1;
 }

@@ -53,7 +53,12 @@ private:
     // (the check character, or its six-character escape) at the paragraph's end.
     static int appendLine(QTextEdit *view, const std::string &line, int stampLength);
 
+    // Keeps the view at its newest line while the operator has not scrolled back.
+    void follow(QTextEdit *view, bool &following);
+
     Parts parts;
+    bool txFollowing = true;
+    bool rxFollowing = true;
     // Copies of the fault lists last received, for the line drawn next.
     std::vector<int> txPositions;
     std::vector<BusinessLogic::InvalidReason> txReasons;
