@@ -4,22 +4,24 @@
 #include <QLayout>
 #include <QWidget>
 
-FeedbackRoom::FeedbackRoom(QWidget *window)
+FeedbackRoom::FeedbackRoom(QWidget *window, QWidget *panel)
     : QObject(window)
     , window(window)
+    , panel(panel)
 {
     window->installEventFilter(this);
 }
 
 void FeedbackRoom::fit()
 {
-    QLayout *layout = window->layout();
+    QLayout *layout = panel->layout();
     if (layout == nullptr)
         return;
-    const int need = layout->hasHeightForWidth() ? layout->totalHeightForWidth(window->width())
+    const int need = layout->hasHeightForWidth() ? layout->totalHeightForWidth(panel->width())
                                                  : layout->totalMinimumSize().height();
-    if (need > window->height())
-        window->resize(window->width(), need);
+    // The rest of the window keeps its height: a tab taller than the panel leaves it alone.
+    if (need > panel->height())
+        window->resize(window->width(), window->height() + need - panel->height());
 }
 
 bool FeedbackRoom::eventFilter(QObject *watched, QEvent *event)

@@ -13,9 +13,10 @@ class FeedbackRoom : public QObject
     Q_OBJECT
 
 public:
-    explicit FeedbackRoom(QWidget *window);
+    // panel: the part of the window that holds the run buttons and the feedback below them.
+    FeedbackRoom(QWidget *window, QWidget *panel);
 
-    // Makes the window tall enough for what its layout needs at its width.
+    // Makes the window tall enough for what the panel needs at its width, and no taller.
     void fit();
 
 protected:
@@ -23,4 +24,5 @@ protected:
 
 private:
     QWidget *window = nullptr;
+    QWidget *panel = nullptr;
 };

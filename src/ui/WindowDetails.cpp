@@ -49,7 +49,7 @@ void WindowDetails::install(const Parts &parts)
                                      ui.buttonAdvanced->styleSheet() + QStringLiteral("\n}") +
                                      focusRules);
     pinRunButtons(ui);
-    new FeedbackRoom(&parts.window);
+    new FeedbackRoom(&parts.window, ui.informationPanel);
 }
 
 void WindowDetails::pinRunButtons(Ui::mainScreen &ui)
