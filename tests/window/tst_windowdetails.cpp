@@ -27,6 +27,8 @@ private slots:
     void rateSetsTheDispenseTime();
     void typedTimeShowsItsRate_data();
     void typedTimeShowsItsRate();
+    void focusIsSeen_data();
+    void focusIsSeen();
     void cleanupTestCase()
     {
         rig.reset(); // lets go of the line before the pump hangs up
@@ -276,6 +278,26 @@ void tst_WindowDetails::typedTimeShowsItsRate()
     QTRY_VERIFY(field->hasFocus());
     WindowRig::type(field, seconds);
     QTRY_COMPARE_WITH_TIMEOUT(text("lineEditDispenseRate"), rate, 3000);
+}
+
+void tst_WindowDetails::focusIsSeen_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("unit button") << "buttonMode";
+    QTest::newRow("fold arrow") << "buttonAdvanced";
+}
+
+void tst_WindowDetails::focusIsSeen()
+{
+    QFETCH(QString, button);
+    QVERIFY(connect());
+    auto *w = rig->find<QWidget>(button.toLatin1().constData());
+    w->clearFocus();
+    const QImage plain = w->grab().toImage();
+    w->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(w->hasFocus());
+    QVERIFY(w->grab().toImage() != plain);
+    w->clearFocus();
 }
 
 QTEST_MAIN(tst_WindowDetails)
