@@ -37,11 +37,9 @@ DosingPlan DosingPlan::dose(const QString &volumeText, const std::optional<QStri
             return refused(rate->error);
     }
     // In volume mode the pump spreads a dose over its dispense time; with none it doses at full
-    // flow. The time is always set, so that no dose is stretched over one left on the pump: the
-    // whole seconds the volume takes at the rate given (under half a second is full flow), else
-    // 0 for full flow.
-    const long long seconds = rate ? std::llround(volume.value * 60.0 / rate->value) : 0;
-    const KeyTable::Setting time = setting("dispense-time", QString::number(seconds), pumpType);
+    // flow. The time is always set, so that no dose is stretched over one left on the pump.
+    const KeyTable::Setting time =
+        dispenseTime(volume.value, rate ? std::optional<int>(rate->value) : std::nullopt, pumpType);
     if (!time.ok())
         return refused(QStringLiteral("%1 ml at %2 ml/min takes longer than the longest "
                                       "dispense time")
@@ -55,11 +53,21 @@ DosingPlan DosingPlan::dose(const QString &volumeText, const std::optional<QStri
     plan.steps.push_back({Id::Start, 0, QStringLiteral("start")});
     plan.targetVolume = volume.value / 1000.0;
     plan.volumeDose = true;
-    plan.fullFlow = seconds == 0;
+    plan.fullFlow = time.value == 0;
     if (rate)
         plan.rateMlMin =
             KeyTable::json(KeyTable::key(QStringLiteral("flow-rate")), rate->value).toDouble();
     return plan;
+}
+
+KeyTable::Setting DosingPlan::dispenseTime(int volume, std::optional<int> rate,
+                                           const QString &pumpType)
+{
+    // A rate of 0 or less cannot have passed its key's limits; it stands for full flow here
+    // rather than a division by zero.
+    const long long seconds =
+        rate && *rate > 0 ? std::llround(static_cast<double>(volume) * 60.0 / *rate) : 0;
+    return setting("dispense-time", QString::number(seconds), pumpType);
 }
 
 DosingPlan DosingPlan::run(const QString &rateText, const std::optional<QString> &timeText,

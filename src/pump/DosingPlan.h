@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BusinessLogic/CommandSpezifier.h"
+#include "pump/KeyTable.h"
 
 #include <QString>
 
@@ -43,6 +44,12 @@ public:
     // rate in ml/min; time a duration ("90s", "5m"), nothing for a run until stopped.
     static DosingPlan run(const QString &rate, const std::optional<QString> &time,
                           const QString &pumpType = QString());
+    // The dispense time over which the pump spreads a dose of volume at rate (both in
+    // thousandths, as the pump takes them; nothing for full flow), checked against the dispense
+    // time's limits: the whole seconds the volume takes, to the nearest, under half a second being
+    // full flow (0). A dose and the window's rate entry both set the time by this one rule.
+    static KeyTable::Setting dispenseTime(int volume, std::optional<int> rate,
+                                          const QString &pumpType = QString());
 };
 
 } // namespace Pump

@@ -17,6 +17,22 @@ void EditedFields::shown(std::initializer_list<const QLineEdit *> fields)
         record(field);
 }
 
+bool EditedFields::editing(const QLineEdit *field) const
+{
+    return field->hasFocus() && field->text() != gate.writtenText(field->objectName());
+}
+
+bool EditedFields::editing(std::initializer_list<const QLineEdit *> group) const
+{
+    bool focused = false;
+    bool changed = false;
+    for (const QLineEdit *field : group) {
+        focused = focused || field->hasFocus();
+        changed = changed || field->text() != gate.writtenText(field->objectName());
+    }
+    return focused && changed;
+}
+
 bool EditedFields::take(std::initializer_list<const QLineEdit *> fields)
 {
     QStringList names;

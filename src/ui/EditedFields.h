@@ -25,6 +25,12 @@ public:
         for (const QLineEdit *field : fields)
             record(field);
     }
+    // True while the field has the focus and holds an edit of the operator's: the display leaves
+    // it alone then. A focused field nobody typed in keeps showing the pump's value.
+    bool editing(const QLineEdit *field) const;
+    // The same for a group that goes out as one command: one of them has the focus and any of
+    // them holds an edit (the time fields carry an entry into their neighbours).
+    bool editing(std::initializer_list<const QLineEdit *> group) const;
     // True once after the operator changed any of the fields (a group such as hours, minutes
     // and seconds goes out as one command).
     bool take(std::initializer_list<const QLineEdit *> fields);

@@ -67,21 +67,30 @@ ItemDisplay::ItemDisplay(const Parts &parts)
 
 void ItemDisplay::update()
 {
-    // Set-point in the unit of the run mode.
-    if (!ui.lineEditVolume->hasFocus()) {
-        const int value = runMode == 1 ? item<OperationItemVolumeTarget>().value()
-                                       : item<OperationItemFlowrate>().value();
-        const QString text = ShownNumber::localized(Pump::DisplayFormat::setPoint(value));
+    // Set-point in the unit of the run mode. A field is written unless the operator is editing
+    // it, so a field holding the focus without an edit still follows the pump; a value the pump
+    // has not reported yet shows empty, never the item's placeholder.
+    if (!edited.editing(ui.lineEditVolume)) {
+        const GUI::OperationItem &setPoint =
+            runMode == 1
+                ? static_cast<const GUI::OperationItem &>(item<OperationItemVolumeTarget>())
+                : item<OperationItemFlowrate>();
+        const QString text =
+            setPoint.known()
+                ? ShownNumber::localized(Pump::DisplayFormat::setPoint(setPoint.value()))
+                : QString();
         edited.show(ui.lineEditVolume, text);
-        if (!ui.lineEditCalVolume->hasFocus())
+        if (!edited.editing(ui.lineEditCalVolume))
             edited.show(ui.lineEditCalVolume, text);
     }
 
     // Volume delivered.
-    WidgetWrite::setText(ui.labelVolumeActual,
-                         ShownNumber::localized(Pump::DisplayFormat::actualVolume(
-                             item<OperationItemVolumeActual>().value())));
-    StatusDisplay::dimWhenStale(ui.labelVolumeActual, item<OperationItemVolumeActual>().current());
+    const OperationItemVolumeActual &actual = item<OperationItemVolumeActual>();
+    WidgetWrite::setText(
+        ui.labelVolumeActual,
+        actual.known() ? ShownNumber::localized(Pump::DisplayFormat::actualVolume(actual.value()))
+                       : QString());
+    StatusDisplay::dimWhenStale(ui.labelVolumeActual, actual.current());
 
     // Run mode: unit text, entry limits, the flag that decides what a set-point sends.
     if (!ui.buttonMode->hasFocus()) {
@@ -101,25 +110,32 @@ void ItemDisplay::update()
             // Mode 2 dispenses at a flow rate for the dispense time: its set-point is a rate.
             runMode = static_cast<signed char>(mode);
         }
-        if (!ui.lineEditFactoryCalVolume->hasFocus())
+        if (!edited.editing(ui.lineEditFactoryCalVolume))
             edited.show(ui.lineEditFactoryCalVolume, ui.lineEditVolume->text());
     }
 
     // Dispense time.
-    if (!ui.lineEditTimeHour->hasFocus() && !ui.lineEditTimeMin->hasFocus() &&
-        !ui.lineEditTimeSec->hasFocus()) {
-        const QString t = item<OperationItemDispenseTime>().text();
-        WidgetWrite::setText(ui.lineEditTimeHour, twoDigits(t.mid(0, 2).toInt()));
-        WidgetWrite::setText(ui.lineEditTimeMin, twoDigits(t.mid(2, 2).toInt()));
-        WidgetWrite::setText(ui.lineEditTimeSec, twoDigits(t.mid(4, 2).toInt()));
+    if (!edited.editing({ui.lineEditTimeHour, ui.lineEditTimeMin, ui.lineEditTimeSec})) {
+        const OperationItemDispenseTime &time = item<OperationItemDispenseTime>();
+        const QString t = time.text();
+        const std::pair<QLineEdit *, int> parts[] = {
+            {ui.lineEditTimeHour, 0}, {ui.lineEditTimeMin, 2}, {ui.lineEditTimeSec, 4}};
+        for (const auto &[field, at] : parts) {
+            // Written whole: the fields' normalisation would make 00 of an empty field.
+            const QSignalBlocker quiet(field);
+            WidgetWrite::setText(field, time.known() ? twoDigits(t.mid(at, 2).toInt()) : QString());
+        }
         edited.shown({ui.lineEditTimeHour, ui.lineEditTimeMin, ui.lineEditTimeSec});
     }
 
     // Break time.
-    if (!ui.lineEditBreakTimeMin->hasFocus() && !ui.lineEditBreakTimeSec->hasFocus()) {
-        const int t = item<OperationItemVolumeBreakTime>().value();
-        edited.show(ui.lineEditBreakTimeMin, QString::number(t / 60));
-        edited.show(ui.lineEditBreakTimeSec, QString::number(t - 60 * (t / 60)));
+    if (!edited.editing({ui.lineEditBreakTimeMin, ui.lineEditBreakTimeSec})) {
+        const OperationItemVolumeBreakTime &breakTime = item<OperationItemVolumeBreakTime>();
+        const int t = breakTime.value();
+        edited.show(ui.lineEditBreakTimeMin,
+                    breakTime.known() ? QString::number(t / 60) : QString());
+        edited.show(ui.lineEditBreakTimeSec,
+                    breakTime.known() ? QString::number(t - 60 * (t / 60)) : QString());
     }
 
     // Cycles, settings, inputs and outputs, communication and factory values.
@@ -190,13 +206,16 @@ void ItemDisplay::applyBindings()
 {
     // A widget the operator is using keeps the operator's value.
     for (const Binding &b : bindings) {
-        if (b.widget->hasFocus())
-            continue;
         const int value = b.item->value();
         if (b.text) {
-            edited.show(static_cast<QLineEdit *>(b.widget), ShownNumber::localized(b.text(value)));
+            auto *field = static_cast<QLineEdit *>(b.widget);
+            if (!edited.editing(field))
+                edited.show(field,
+                            b.item->known() ? ShownNumber::localized(b.text(value)) : QString());
             continue;
         }
+        if (b.widget->hasFocus())
+            continue;
         const std::optional<int> index = b.index(value);
         if (!index)
             continue;

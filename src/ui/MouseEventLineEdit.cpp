@@ -40,7 +40,8 @@ qint64 MouseEventLineEdit::restartWheelClock()
 bool MouseEventLineEdit::isDecimalField() const
 {
     return objectName() == QLatin1String("lineEditVolume") ||
-           objectName() == QLatin1String("lineEditCalVolume");
+           objectName() == QLatin1String("lineEditCalVolume") ||
+           objectName() == QLatin1String("lineEditDispenseRate");
 }
 
 void MouseEventLineEdit::mousePressEvent(QMouseEvent *event)

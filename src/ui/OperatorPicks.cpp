@@ -78,7 +78,11 @@ QString OperatorPicks::refusal(const QString &key, const QString &text, std::opt
 QString OperatorPicks::typedBreakTime(const QString &minutes, const QString &seconds,
                                       GUI::OperationItem &item)
 {
-    const std::optional<int> value = Pump::EntryConversion::breakTime(minutes, seconds);
+    // Before the pump reported a break time both fields are empty: the one left empty is 0.
+    const auto part = [&item](const QString &text) {
+        return !item.known() && text.trimmed().isEmpty() ? QStringLiteral("0") : text;
+    };
+    const std::optional<int> value = Pump::EntryConversion::breakTime(part(minutes), part(seconds));
     if (!value)
         return QCoreApplication::translate("mainScreen",
                                            "break-time: \"%1\" min \"%2\" s is not a whole "

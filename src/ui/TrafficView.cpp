@@ -1,6 +1,7 @@
 #include "ui/TrafficView.h"
 
 #include "BusinessLogic/CommandStack.h"
+#include "serial/Communication.h"
 #include "ui/StyleSheets.h"
 
 #include <QAbstractButton>
@@ -53,6 +54,22 @@ TrafficView::TrafficView(const Parts &parts, QObject *parent)
     connect(parts.clearAll, &QAbstractButton::clicked, parts.tx, &QTextEdit::clear);
     parts.tx->document()->setMaximumBlockCount(Blocks);
     parts.rx->document()->setMaximumBlockCount(Blocks);
+    follow(parts.tx, txFollowing);
+    follow(parts.rx, rxFollowing);
+}
+
+void TrafficView::follow(QTextEdit *view, bool &following)
+{
+    // A view lays its lines out late (not at all while its tab is hidden), so the bar's range
+    // grows after the line went in: keep to the bottom whenever it grows, unless the operator
+    // scrolled back.
+    QScrollBar *bar = view->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this,
+            [bar, &following](int value) { following = value >= bar->maximum(); });
+    connect(bar, &QScrollBar::rangeChanged, this, [bar, &following](int, int maximum) {
+        if (following)
+            bar->setValue(maximum);
+    });
 }
 
 void TrafficView::formatTxPos(std::vector<int> positions)
@@ -120,6 +137,9 @@ void TrafficView::displayRx(std::string *line)
         return;
     QTextEdit *view = parts.rx;
     const int stamp = parts.stack ? parts.stack->rxStampLength() : 0;
+    if (parts.link != nullptr && !parts.link->portOpen &&
+        QString::fromLatin1(line->data(), int(line->size())).mid(stamp).trimmed().isEmpty())
+        return;
     const int markWidth = appendLine(view, *line, stamp);
     QTextCursor mark = markOfLastParagraph(view->document(), markWidth);
     for (const BusinessLogic::InvalidReason reason : rxReasons) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class Communication;
 class QAbstractButton;
 class QTextEdit;
 
@@ -31,6 +32,8 @@ public:
         QTextEdit *tx = nullptr;
         QTextEdit *rx = nullptr;
         QAbstractButton *clearAll = nullptr;
+        // While its port is closed no answer can come: the received view shows no empty lines.
+        const Communication *link = nullptr;
     };
 
     explicit TrafficView(const Parts &parts, QObject *parent = nullptr);
@@ -50,7 +53,12 @@ private:
     // (the check character, or its six-character escape) at the paragraph's end.
     static int appendLine(QTextEdit *view, const std::string &line, int stampLength);
 
+    // Keeps the view at its newest line while the operator has not scrolled back.
+    void follow(QTextEdit *view, bool &following);
+
     Parts parts;
+    bool txFollowing = true;
+    bool rxFollowing = true;
     // Copies of the fault lists last received, for the line drawn next.
     std::vector<int> txPositions;
     std::vector<BusinessLogic::InvalidReason> txReasons;

@@ -34,6 +34,7 @@
 #include "ui/StyleSheets.h"
 #include "ui/TrafficView.h"
 #include "ui/WindowAids.h"
+#include "ui/WindowDetails.h"
 #include "ui/WindowLook.h"
 #include "ui_mainForm.h"
 
@@ -118,7 +119,7 @@ mainForm::mainForm(PumpCore &pumpCore, ProgramRunner &programRunner, QApplicatio
                                         core.items().get<OperationItemTimeElapsed>());
 
     traffic = std::make_unique<TrafficView>(TrafficView::Parts{
-        commandStack, ui->textEditTxData, ui->textEditRxData, ui->buttonClearAll});
+        commandStack, ui->textEditTxData, ui->textEditRxData, ui->buttonClearAll, link});
     connectWindow();
 
     runModeMenu = WindowLook::runModeMenu(*ui);
@@ -127,12 +128,6 @@ mainForm::mainForm(PumpCore &pumpCore, ProgramRunner &programRunner, QApplicatio
     connect(runModeMenu.get(), &QMenu::triggered, this, &mainForm::modeSelect);
     connect(runModeMenu.get(), &QMenu::aboutToHide, ui->buttonMode, &QWidget::clearFocus);
     connect(ui->buttonMode, &QPushButton::released, ui->buttonMode, &QWidget::clearFocus);
-    for (QLineEdit *field : {static_cast<QLineEdit *>(ui->lineEditTimeHour),
-                             static_cast<QLineEdit *>(ui->lineEditTimeMin),
-                             static_cast<QLineEdit *>(ui->lineEditTimeSec)}) {
-        connect(field, &QLineEdit::textChanged, this, &mainForm::changeTime);
-        connect(field, &QLineEdit::editingFinished, this, &mainForm::launchCmdSetDispenseTime);
-    }
     connect(ui->buttonAdvanced, &QPushButton::clicked, this, &mainForm::toggleAdvancedScreen);
 
     // The core attached its items to the poller when it was made; the window detaches them only
@@ -152,6 +147,7 @@ mainForm::mainForm(PumpCore &pumpCore, ProgramRunner &programRunner, QApplicatio
     refusalCause = std::make_unique<RefusalCause>(ui->labelTransmissionState, core);
     ui->frameEditVolume->setFocus();
     WindowLook::setEntryBounds(*ui);
+    WindowDetails::install({*this, *ui, editedFields, core, updateTimer, !shownPort.isEmpty()});
     editedFields.shown(findChildren<MouseEventLineEdit *>());
     WindowAids::install(this, *ui, editedFields, core, runner);
 

@@ -174,9 +174,11 @@ private:
     // Built by the window's helpers rather than by the form.
     bool addedInCode(const QWidget *w) const
     {
-        static const QStringList marks{"labelRecordMark", "labelNetMark",     "labelRemoteMark",
-                                       "labelPumpState",  "labelErrorBanner", "labelProgramMark",
-                                       "labelServiceDue"};
+        static const QStringList marks{"labelRecordMark",       "labelNetMark",
+                                       "labelRemoteMark",       "labelPumpState",
+                                       "labelErrorBanner",      "labelProgramMark",
+                                       "frameDispenseRate",     "lineEditDispenseRate",
+                                       "labelDispenseRateUnit", "labelServiceDue"};
         for (const char *root :
              {"tabProgram", "tabJournal", "tabChart", "tabService", "groupNetwork"}) {
             const QWidget *r = find(root);

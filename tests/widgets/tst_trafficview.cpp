@@ -13,6 +13,8 @@
 #include "ui/mainForm.h"
 
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -62,6 +64,9 @@ private slots:
     void markColour_data();
     void markColour();
     void receivedViewFollowsTheNewestLine();
+    void viewFollowsTheNewestLine_data();
+    void viewFollowsTheNewestLine();
+    void closedPortShowsNoBareStamps();
     void oldestParagraphDropped_data();
     void oldestParagraphDropped();
     void clearAllEmptiesBothViews();
@@ -72,6 +77,7 @@ private:
     QTextEdit *view(const char *name) { return window->findChild<QTextEdit *>(name); }
 
     std::unique_ptr<PtyPeer> peer;
+    std::unique_ptr<PtyPeer> windowLine;
     std::unique_ptr<Communication> link;
     std::unique_ptr<PumpCore> core;
     std::unique_ptr<ProgramRunner> runner;
@@ -86,8 +92,14 @@ void tst_TrafficView::init()
     link = std::make_unique<Communication>();
     link->setCommPortName(peer->slavePath());
     QVERIFY(link->portOpen);
-    // The window draws its core's stack; the commands here run on the test's own link.
+    // The window draws its core's stack; the commands here run on the test's own link. The
+    // core's link is open too (on a line of its own, which nothing polls), as the program's is
+    // whenever it exchanges frames.
     core = std::make_unique<PumpCore>(PumpCore::Options{false});
+    windowLine = std::make_unique<PtyPeer>();
+    QVERIFY(windowLine->isOpen());
+    core->link().setCommPortName(windowLine->slavePath());
+    QVERIFY(core->link().portOpen);
     stack = &core->stack();
     runner = std::make_unique<ProgramRunner>(*core);
     window = std::make_unique<mainForm>(*core, *runner);
@@ -101,6 +113,7 @@ void tst_TrafficView::cleanup()
     core.reset();
     link.reset();
     peer.reset();
+    windowLine.reset();
 }
 
 // ---- whole exchanges
@@ -248,6 +261,73 @@ void tst_TrafficView::receivedViewFollowsTheNewestLine()
         window->displayRawDataRx(&line);
         QVERIFY(rx->textCursor().atEnd());
     }
+}
+
+void tst_TrafficView::viewFollowsTheNewestLine_data()
+{
+    QTest::addColumn<bool>("received");
+    QTest::addColumn<bool>("scrolledBack");
+    QTest::newRow("transmitted view at the bottom follows") << false << false;
+    QTest::newRow("received view at the bottom follows") << true << false;
+    QTest::newRow("transmitted view scrolled back stays") << false << true;
+    QTest::newRow("received view scrolled back stays") << true << true;
+}
+
+void tst_TrafficView::viewFollowsTheNewestLine()
+{
+    QFETCH(bool, received);
+    QFETCH(bool, scrolledBack);
+    QTextEdit *v = view(received ? "textEditRxData" : "textEditTxData");
+    const auto show = [&](int i) {
+        std::string line = "09:05:07:042 line" + std::to_string(i);
+        if (received)
+            window->displayRawDataRx(&line);
+        else
+            window->displayRawDataTx(&line);
+    };
+    // Lines come in while the operator looks at another tab.
+    window->show();
+    window->findChild<QPushButton *>("buttonAdvanced")->click();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    for (int i = 1; i <= 60; ++i)
+        show(i);
+    window->findChild<QTabWidget *>("TabsExtendedSettings")
+        ->setCurrentWidget(window->findChild<QWidget *>("TabCommunication"));
+    QTRY_VERIFY(v->isVisible());
+    QScrollBar *bar = v->verticalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);
+    if (scrolledBack)
+        bar->setValue(0);
+    for (int i = 61; i <= 80; ++i) {
+        show(i);
+        QApplication::processEvents();
+    }
+    if (scrolledBack) {
+        QCOMPARE(bar->value(), 0);
+        return;
+    }
+    QCOMPARE(bar->value(), bar->maximum());
+    // The newest line lies inside the view.
+    QTextCursor newest(v->document()->lastBlock());
+    QVERIFY(v->viewport()->rect().contains(v->cursorRect(newest)));
+}
+
+void tst_TrafficView::closedPortShowsNoBareStamps()
+{
+    core->link().setCommPortName(QStringLiteral("/dev/no-such-port"));
+    QVERIFY(!core->link().portOpen);
+    BusinessLogic::GetVolume getVolume(link.get());
+    QTextEdit *rx = view("textEditRxData");
+    peer->queueReply(PtyPeer::Reply{std::string(), 0, 0, true});
+    stack->push(&getVolume, 0, true);
+    stack->ExecuteCommand();
+    QVERIFY(rx->document()->isEmpty());
+    // What does come back is shown.
+    peer->queueReply(PtyPeer::Reply{TestFrames::frame("00012500"), 0, 0, false});
+    stack->push(&getVolume, 0, true);
+    stack->ExecuteCommand();
+    QCOMPARE(rx->document()->blockCount(), 1);
+    QVERIFY2(lastBlock(rx).text().contains("00012500"), qPrintable(lastBlock(rx).text()));
 }
 
 void tst_TrafficView::oldestParagraphDropped_data()
