@@ -223,6 +223,21 @@
     </message>
 </context>
 <context>
+    <name>DispenseRateEntry</name>
+    <message>
+        <source>Dose at this rate: sets the dispense time for the volume</source>
+        <translation>Mit dieser Rate dosieren: setzt die Dosierzeit für das Volumen</translation>
+    </message>
+    <message>
+        <source>The rate needs the volume, which the pump has not reported yet.</source>
+        <translation>Die Rate braucht das Volumen, das die Pumpe noch nicht gemeldet hat.</translation>
+    </message>
+    <message>
+        <source>%1 ml at %2 ml/min takes longer than the longest dispense time</source>
+        <translation>%1 ml bei %2 ml/min dauern länger als die längste Dosierzeit</translation>
+    </message>
+</context>
+<context>
     <name>JournalWords</name>
     <message>
         <source>run-start</source>
@@ -409,6 +424,13 @@ Pumpe stoppen?</translation>
     <message>
         <source>Leave it running</source>
         <translation>Weiterlaufen lassen</translation>
+    </message>
+</context>
+<context>
+    <name>PortHint</name>
+    <message>
+        <source>No port is open yet. Choose the pump&apos;s port in the list on the Communication tab (the arrow on the right opens it); Search Pump then finds the pump&apos;s address.</source>
+        <translation>Noch ist kein Anschluss geöffnet. Wählen Sie den Anschluss der Pumpe in der Liste auf der Registerkarte Kommunikation (der Pfeil rechts öffnet sie); Pumpe suchen findet dann die Adresse der Pumpe.</translation>
     </message>
 </context>
 <context>
