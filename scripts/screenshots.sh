@@ -138,8 +138,8 @@ photograph() {
             local left=$((compact_width - 48)) tab offset
             local page="$(((WIDTH / s - left - 48) * s))x$HEIGHT+$((left * s))+0"
             # The Program tab's picture shows a program running: taken by hand, not here.
-            for tab in settings:43 io:110 cycle:168 status:239 communication:348 chart:545 \
-                help:608; do
+            for tab in settings:34 io:87 cycle:130 status:186 communication:275 journal:440 \
+                chart:499 service:558 help:614; do
                 offset=${tab#*:}
                 tab=${tab%:*}
                 click $((left + offset)) 23

@@ -1651,7 +1651,7 @@ background-color: white;</translation>
     </message>
     <message>
         <source>Service</source>
-        <translation>Wartungsdienst</translation>
+        <translation>Service</translation>
     </message>
     <message>
         <source>All pumps</source>
@@ -2199,7 +2199,7 @@ background-color: white;</translation>
     </message>
     <message>
         <source>Record the service on the Service tab.</source>
-        <translation>Die Wartung im Reiter Wartungsdienst eintragen.</translation>
+        <translation>Die Wartung auf der Registerkarte Service eintragen.</translation>
     </message>
     <message>
         <source>SERVICE DUE</source>

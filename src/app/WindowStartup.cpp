@@ -5,10 +5,12 @@
 #include "pumpcore/PumpCore.h"
 #include "ui/LanguageChoice.h"
 #include "ui/ProcessData.h"
+#include "ui/WindowLook.h"
 #include "ui/mainForm.h"
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QTabWidget>
 
 #include <cstdio>
 
@@ -20,14 +22,15 @@ WindowStartup::WindowStartup(PumpCore &core, ProgramRunner &runner, QApplication
         if (command != nullptr)
             mainWindow->addCommand(command);
     }
-    // Under the network group on the Communication tab, or under the port's group without it.
-    QWidget *above = mainWindow->findChild<QGroupBox *>(QStringLiteral("groupNetwork"));
-    if (above == nullptr)
-        above = mainWindow->findChild<QGroupBox *>(QStringLiteral("groupComm"));
+    // At the foot of the Settings tab, below the pump's own settings (its display language
+    // among them), where the tab has room to spare.
+    QWidget *above = mainWindow->findChild<QGroupBox *>(QStringLiteral("groupAdvanced"));
     new LanguageChoice(above, above != nullptr ? above->parentWidget() : mainWindow.get());
     captionFilter = new WindowCaptionEventFilter(mainWindow.get(), mainWindow.get());
     application.installEventFilter(captionFilter);
     helpMap = std::make_unique<HelpContent>(mainWindow.get(), mainWindow.get());
+    if (auto *tabs = mainWindow->findChild<QTabWidget *>(QStringLiteral("TabsExtendedSettings")))
+        WindowLook::fitTabTitles(*tabs);
     mainWindow->startUp();
     mainWindow->startUpdateTimer();
     // An unattended run must not go unrecorded unnoticed: the reason goes to the terminal too,

@@ -131,6 +131,8 @@ JournalTab::JournalTab(const QString &path, Journal *live, ChartTab *chart, QWid
     , chartLabel(label(QString(), "labelJournalChart", this))
 {
     setObjectName(QStringLiteral("tabJournal"));
+    // The tab takes the page's size, never the window's: its wide table scrolls instead.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     runsButton->setToolTip(QCoreApplication::translate(
         "mainScreen", "Each run: when it started and ended, who asked for what, "
                       "why it ended and what the pump counted"));

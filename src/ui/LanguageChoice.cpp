@@ -1,10 +1,12 @@
 #include "ui/LanguageChoice.h"
 
+#include "ui/StyleSheets.h"
 #include "ui/WindowLanguage.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QFont>
+#include <QGridLayout>
 #include <QLabel>
 
 LanguageChoice::LanguageChoice(QWidget *groupAbove, QWidget *parent)
@@ -18,6 +20,7 @@ LanguageChoice::LanguageChoice(QWidget *groupAbove, QWidget *parent)
     note->setWordWrap(true);
     // As the fields of the groups above it.
     list->setFont(QFont(QStringLiteral("Arial"), 14));
+    list->setStyleSheet(QString::fromLatin1(StyleSheets::control));
     note->setFont(QFont(QStringLiteral("Arial"), 11));
     // Each language named in itself, so an operator who cannot read the other finds his own.
     list->addItem(tr("As the system"), QString());
@@ -36,8 +39,11 @@ LanguageChoice::LanguageChoice(QWidget *groupAbove, QWidget *parent)
         setFont(groupAbove->font());
         setStyleSheet(groupAbove->styleSheet());
         QWidget *page = groupAbove->parentWidget();
-        if (auto *column = page != nullptr ? qobject_cast<QBoxLayout *>(page->layout()) : nullptr)
+        QLayout *layout = page != nullptr ? page->layout() : nullptr;
+        if (auto *column = qobject_cast<QBoxLayout *>(layout))
             column->insertWidget(column->indexOf(groupAbove) + 1, this);
+        else if (auto *grid = qobject_cast<QGridLayout *>(layout))
+            grid->addWidget(this, grid->rowCount(), 0, 1, grid->columnCount());
     }
 }
 

@@ -12,7 +12,8 @@ class LanguageChoice : public QGroupBox
     Q_OBJECT
 
 public:
-    // Puts itself into the column of groupAbove's page, under it; without one it stays unplaced.
+    // Puts itself into groupAbove's page: under it in a column, in a row of its own at the foot
+    // of a grid; without one it stays unplaced.
     explicit LanguageChoice(QWidget *groupAbove, QWidget *parent = nullptr);
 
 private:

@@ -52,6 +52,8 @@ ServiceTab::ServiceTab(PumpCore &pumpCore, ProgramRunner &programRunner,
     , reminder(serviceReminder)
 {
     setObjectName(QStringLiteral("tabService"));
+    // The tab takes the page's size, never the window's: its table scrolls instead.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     pumpLabel = new QLabel(this);
     pumpLabel->setObjectName(QStringLiteral("labelServicePump"));
     pumpLabel->setWordWrap(true);

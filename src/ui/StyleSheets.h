@@ -205,6 +205,13 @@ QMenu::item:selected {
 inline constexpr char tabs[] = R"(background-color: rgb(240,240,240);
 font-family: "Arial";)";
 
+// The advanced screen's tab titles: tighter than the platform's tabs, so that all of them fit.
+inline constexpr char tabBar[] = R"(QTabBar { font-size: 11pt; }
+QTabBar::tab { padding: 4px 6px; margin-right: 1px; border: 1px solid rgb(190,190,190);
+    border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px;
+    background: rgb(222,222,222); }
+QTabBar::tab:selected { background: rgb(240,240,240); })";
+
 // The link label: the pump answers, or it does not.
 inline constexpr char linkConnected[] = "color:rgb(0,149,216);";
 inline constexpr char linkLost[] = "color:rgb(255,100,0); font-size:12pt;";

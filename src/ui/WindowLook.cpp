@@ -18,7 +18,9 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTabBar>
+#include <QTabWidget>
 
+#include <algorithm>
 #include <initializer_list>
 
 void WindowLook::fillLists(Ui::mainScreen &ui)
@@ -57,8 +59,12 @@ void WindowLook::applyStyleSheets(Ui::mainScreen &ui, QWidget &window)
         w->setStyleSheet(runButton);
     ui.buttonMode->setStyleSheet(QString::fromLatin1(StyleSheets::buttonBase));
     ui.TabsExtendedSettings->setStyleSheet(QString::fromLatin1(StyleSheets::tabs));
-    // Every tab's name in the window's width, none behind the scroll arrows: Help least of all.
-    ui.TabsExtendedSettings->tabBar()->setStyleSheet(QStringLiteral("font-size: 12pt;"));
+    // Every tab in the window's width, none behind the scroll arrows: Help least of all. Eleven
+    // tabs, and longer names in German, do not fit at full length, so the longest are shortened.
+    QTabBar *bar = ui.TabsExtendedSettings->tabBar();
+    bar->setStyleSheet(QString::fromLatin1(StyleSheets::tabBar));
+    bar->setUsesScrollButtons(false);
+    bar->setElideMode(Qt::ElideRight);
     // The first tab page was shown, and so polished, while the form was being built; a later
     // sheet on an ancestor does not reach a polished page's palette, so polish that tree again.
     for (QWidget *w : ui.TabsExtendedSettings->findChildren<QWidget *>()) {
@@ -77,6 +83,12 @@ QString WindowLook::runButtonSheet(bool highlighted, Corners corners)
     else if (corners == Corners::RightSquare)
         sheet += QString::fromLatin1(StyleSheets::rightCornersSquare);
     return sheet;
+}
+
+void WindowLook::fitTabTitles(QTabWidget &tabs)
+{
+    // A few pixels for the page's frame beside the bar.
+    tabs.setMinimumWidth(std::max(tabs.minimumWidth(), tabs.tabBar()->sizeHint().width() + 8));
 }
 
 std::unique_ptr<QMenu> WindowLook::runModeMenu(Ui::mainScreen &ui)

@@ -5,6 +5,7 @@
 #include <memory>
 
 class QMenu;
+class QTabWidget;
 class QWidget;
 
 namespace Ui {
@@ -29,6 +30,9 @@ public:
 
     static void fillLists(Ui::mainScreen &ui);
     static void applyStyleSheets(Ui::mainScreen &ui, QWidget &window);
+    // Once every tab is added: the advanced screen at least as wide as all tab titles at full
+    // length, so that a longer language widens the window rather than shortening them.
+    static void fitTabTitles(QTabWidget &tabs);
     static void setEntryBounds(Ui::mainScreen &ui);
     // The menu under the mode button, not parented (its owner keeps it): "ml/min", then "ml".
     static std::unique_ptr<QMenu> runModeMenu(Ui::mainScreen &ui);
