@@ -146,6 +146,7 @@ const std::vector<HelpContent::Page> &HelpContent::pages()
         {"processchart.html", {"chartProcess"}},
         {"chartview.html", {"buttonChartFitAll", "buttonChartFollow"}},
         {"saveimage.html", {"buttonChartSaveImage"}},
+        {"service.html", {"tabService", "buttonCalibrateByWeight"}},
         {"help.html", {"tabHelp"}},
         {"halvodocumentation.html", {"companyLogo"}},
     };

@@ -106,6 +106,7 @@ const QStringList mappedPages = {
     "processchart.html",
     "chartview.html",
     "saveimage.html",
+    "service.html",
     "help.html",
     "halvodocumentation.html",
 };
