@@ -508,6 +508,145 @@ Pumpe stoppen?</translation>
     </message>
 </context>
 <context>
+    <name>ProgramRunner</name>
+    <message>
+        <source>stopped</source>
+        <translation>gestoppt</translation>
+    </message>
+    <message>
+        <source>stopped from outside the program</source>
+        <translation>von außerhalb des Programms gestoppt</translation>
+    </message>
+    <message>
+        <source>stopped by %1</source>
+        <translation>gestoppt von %1</translation>
+    </message>
+    <message>
+        <source>left to the pump, which runs on</source>
+        <translation>der Pumpe überlassen, die weiterläuft</translation>
+    </message>
+    <message>
+        <source>the pump&apos;s final count could not be read</source>
+        <translation>der Endstand der Pumpe ließ sich nicht lesen</translation>
+    </message>
+    <message>
+        <source>the pump stopped priming</source>
+        <translation>die Pumpe hat das Ansaugen beendet</translation>
+    </message>
+    <message>
+        <source>the pump stopped before the step&apos;s end</source>
+        <translation>die Pumpe hielt vor dem Ende des Schritts an</translation>
+    </message>
+    <message>
+        <source>the pump stopped before its set end, at its keypad or an input</source>
+        <translation>die Pumpe hielt vor ihrem eingestellten Ende an, an ihrer Tastatur oder über einen Eingang</translation>
+    </message>
+    <message>
+        <source>the pump reports an error</source>
+        <translation>die Pumpe meldet einen Fehler</translation>
+    </message>
+    <message>
+        <source>the pump reports an error: %1</source>
+        <translation>die Pumpe meldet einen Fehler: %1</translation>
+    </message>
+    <message>
+        <source>the volume delivered cannot be asked for</source>
+        <translation>das geförderte Volumen kann nicht abgefragt werden</translation>
+    </message>
+    <message>
+        <source>the link was lost for more than %1 s</source>
+        <translation>die Verbindung war länger als %1 s unterbrochen</translation>
+    </message>
+    <message>
+        <source>%1 cannot be sent</source>
+        <translation>%1 kann nicht gesendet werden</translation>
+    </message>
+    <message>
+        <source>%1 was dropped from the queue</source>
+        <translation>%1 wurde aus der Warteschlange entfernt</translation>
+    </message>
+    <message>
+        <source>the pump refused %1</source>
+        <translation>die Pumpe hat %1 abgelehnt</translation>
+    </message>
+    <message>
+        <source>no answer to %1</source>
+        <translation>keine Antwort auf %1</translation>
+    </message>
+    <message>
+        <source>%1 ml at %2 ml/min takes longer than the longest dispense time</source>
+        <translation>%1 ml bei %2 ml/min dauern länger als die längste Dosierzeit</translation>
+    </message>
+    <message>
+        <source>the last program is still ending: its count is being read</source>
+        <translation>das letzte Programm endet noch: sein Zählerstand wird gelesen</translation>
+    </message>
+    <message>
+        <source>a program is already running</source>
+        <translation>es läuft bereits ein Programm</translation>
+    </message>
+    <message>
+        <source>the program names its pumps; it runs on them together</source>
+        <translation>das Programm nennt seine Pumpen; es läuft auf ihnen gemeinsam</translation>
+    </message>
+    <message>
+        <source>the program has no steps</source>
+        <translation>das Programm hat keine Schritte</translation>
+    </message>
+    <message>
+        <source>run started at the pump</source>
+        <translation>an der Pumpe gestarteter Lauf</translation>
+    </message>
+    <message>
+        <source>run started by %1</source>
+        <translation>von %1 gestarteter Lauf</translation>
+    </message>
+    <message>
+        <source>prime</source>
+        <translation>Ansaugen</translation>
+    </message>
+    <message>
+        <source>start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>one dose per start</source>
+        <translation>eine Dosis je Start</translation>
+    </message>
+    <message>
+        <source>the query of the volume delivered</source>
+        <translation>die Abfrage des geförderten Volumens</translation>
+    </message>
+    <message>
+        <source>the volume mode</source>
+        <translation>den Volumenmodus</translation>
+    </message>
+    <message>
+        <source>the flow mode</source>
+        <translation>den Durchflussmodus</translation>
+    </message>
+    <message>
+        <source>the volume</source>
+        <translation>das Volumen</translation>
+    </message>
+    <message>
+        <source>the flow rate</source>
+        <translation>die Flussrate</translation>
+    </message>
+    <message>
+        <source>the dispense time</source>
+        <translation>die Dosierzeit</translation>
+    </message>
+    <message>
+        <source>, pass %1/%2</source>
+        <translation>, Durchgang %1/%2</translation>
+    </message>
+</context>
+<context>
     <name>ProgramStepModel</name>
     <message>
         <source>Note: %1</source>

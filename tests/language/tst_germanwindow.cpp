@@ -7,6 +7,7 @@
 #include "pump/TypedNumber.h"
 #include "ui/JournalWords.h"
 #include "ui/ShownNumber.h"
+#include "ui/ShownProgramText.h"
 #include "ui/ShownRefusal.h"
 #include "ui/WindowLanguage.h"
 #include "ui/mainForm.h"
@@ -131,6 +132,8 @@ private slots:
     void refusals_data();
     void refusals();
     void journalWords();
+    void programTexts_data();
+    void programTexts();
     void commandLine_data();
     void commandLine();
     void storedChoice();
@@ -321,6 +324,39 @@ void tst_GermanWindow::journalWords()
     QCOMPARE(JournalWords::shown(QStringLiteral("done")), QStringLiteral("fertig"));
     QCOMPARE(JournalWords::shown(QStringLiteral("window")), QStringLiteral("Fenster"));
     QCOMPARE(JournalWords::shown(QStringLiteral("something-new")), QStringLiteral("something-new"));
+    QCOMPARE(ShownProgramText::label(QStringLiteral("3.1 dose, pass 2/3, pass 1/4")),
+             QStringLiteral("3.1 dose, Durchgang 2/3, Durchgang 1/4"));
+}
+
+void tst_GermanWindow::programTexts_data()
+{
+    // The runner's English as it writes it, and the window's German with the arguments filled.
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("whole") << "stopped from outside the program"
+                           << "von außerhalb des Programms gestoppt";
+    QTest::newRow("argument worded too") << "the pump refused the flow rate"
+                                         << "die Pumpe hat die Flussrate abgelehnt";
+    QTest::newRow("argument kept") << "the link was lost for more than 3 s"
+                                   << "die Verbindung war länger als 3 s unterbrochen";
+    QTest::newRow("pump's flags kept") << "the pump reports an error: MOTOR, OVERPRESSURE"
+                                       << "die Pumpe meldet einen Fehler: MOTOR, OVERPRESSURE";
+    QTest::newRow("joined") << "stopped; the pump's final count could not be read"
+                            << "gestoppt; der Endstand der Pumpe ließ sich nicht lesen";
+    QTest::newRow("two arguments")
+        << "1,5 ml at 0.01 ml/min takes longer than the longest dispense time"
+        << "1,5 ml bei 0.01 ml/min dauern länger als die längste Dosierzeit";
+    QTest::newRow("unknown, as it came") << "something new happened"
+                                         << "something new happened";
+    QTest::newRow("near a template, as it came") << "the pump refused"
+                                                 << "the pump refused";
+}
+
+void tst_GermanWindow::programTexts()
+{
+    QFETCH(QString, english);
+    QFETCH(QString, shown);
+    QCOMPARE(ShownProgramText::shown(english), shown);
 }
 
 void tst_GermanWindow::commandLine_data()

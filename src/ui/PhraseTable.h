@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// English texts composed below the window ("the pump refused %1") shown in the window's
+// language. The layers below keep writing English, which dosetta-cli, the journal and the
+// network take as it is; the window finds the template a text was made from, translates it and
+// fills in its arguments, each shown through the table in turn. A text no template makes is
+// shown as it came.
+class PhraseTable
+{
+public:
+    // templates: English sources in context, marked with QT_TRANSLATE_NOOP.
+    PhraseTable(const char *context, const std::vector<const char *> &templates);
+
+    QString shown(const QString &english) const;
+    // Texts joined with separator ("; "), each shown by itself.
+    QString shownJoined(const QString &english, const QString &separator) const;
+
+private:
+    struct Entry
+    {
+        const char *source;
+        QString pattern;       // anchored, each %n a lazy group
+        std::vector<int> args; // which %n each group is
+    };
+    const char *context;
+    std::vector<Entry> entries;
+};
