@@ -508,6 +508,229 @@ Pumpe stoppen?</translation>
     </message>
 </context>
 <context>
+    <name>ProgramFile</name>
+    <message>
+        <source>%1: is not a number</source>
+        <translation>%1: ist keine Zahl</translation>
+    </message>
+    <message>
+        <source>%1: is empty</source>
+        <translation>%1: ist leer</translation>
+    </message>
+    <message>
+        <source>%1: holds a control character</source>
+        <translation>%1: enthält ein Steuerzeichen</translation>
+    </message>
+    <message>
+        <source>%1: missing</source>
+        <translation>%1: fehlt</translation>
+    </message>
+    <message>
+        <source>%1: no steps</source>
+        <translation>%1: keine Schritte</translation>
+    </message>
+    <message>
+        <source>%1: unknown field%2</source>
+        <translation>%1: unbekanntes Feld%2</translation>
+    </message>
+    <message>
+        <source> (did you mean &quot;%1&quot;?)</source>
+        <translation> (gemeint ist wohl „%1“?)</translation>
+    </message>
+    <message>
+        <source>%1: %2 is below %3</source>
+        <translation>%1: %2 liegt unter %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 is above %3</source>
+        <translation>%1: %2 liegt über %3</translation>
+    </message>
+    <message>
+        <source>%1 on a %2</source>
+        <translation>%1 bei einer %2</translation>
+    </message>
+    <message>
+        <source>%1: %2 is finer than %3 %4</source>
+        <translation>%1: %2 ist feiner als %3 %4</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a whole number of seconds</source>
+        <translation>%1: %2 ist keine ganze Zahl von Sekunden</translation>
+    </message>
+    <message>
+        <source>%1: %2 is below %3 s, the shortest wait the pump can time</source>
+        <translation>%1: %2 liegt unter %3 s, der kürzesten Wartezeit, die die Pumpe messen kann</translation>
+    </message>
+    <message>
+        <source>%1: %2 is below %3 s, the shortest prime a program times</source>
+        <translation>%1: %2 liegt unter %3 s, dem kürzesten Ansaugen, das ein Programm misst</translation>
+    </message>
+    <message>
+        <source>%1: %2 is above %3 s (a day)</source>
+        <translation>%1: %2 liegt über %3 s (einem Tag)</translation>
+    </message>
+    <message>
+        <source>%1: %2 characters, above %3</source>
+        <translation>%1: %2 Zeichen, mehr als %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 pumps, above %3</source>
+        <translation>%1: %2 Pumpen, mehr als %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 steps once unrolled, above %3</source>
+        <translation>%1: %2 Schritte nach dem Entrollen, mehr als %3</translation>
+    </message>
+    <message>
+        <source>over %1</source>
+        <translation>über %1</translation>
+    </message>
+    <message>
+        <source>%1: the program names no pumps (&quot;pumps&quot;)</source>
+        <translation>%1: das Programm nennt keine Pumpen („pumps“)</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not one of the program&apos;s pumps (%3)</source>
+        <translation>%1: „%2“ ist keine der Pumpen des Programms (%3)</translation>
+    </message>
+    <message>
+        <source>%1: drives several pumps; the program names none (&quot;pumps&quot;)</source>
+        <translation>%1: treibt mehrere Pumpen an; das Programm nennt keine („pumps“)</translation>
+    </message>
+    <message>
+        <source>%1: within %2&apos;s branch; a branch runs on its own pump only</source>
+        <translation>%1: im Zweig von %2; ein Zweig läuft nur auf seiner eigenen Pumpe</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; in %3&apos;s branch; a branch runs on its own pump only</source>
+        <translation>%1: „%2“ im Zweig von %3; ein Zweig läuft nur auf seiner eigenen Pumpe</translation>
+    </message>
+    <message>
+        <source>%1: no branches; a branch is a pump&apos;s name with its steps</source>
+        <translation>%1: keine Zweige; ein Zweig ist der Name einer Pumpe mit ihren Schritten</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; twice; a gradient takes two pumps</source>
+        <translation>%1: „%2“ doppelt; ein Gradient braucht zwei Pumpen</translation>
+    </message>
+    <message>
+        <source>%1: %2 s in %3 steps is under %4 s a step</source>
+        <translation>%1: %2 s in %3 Schritten sind weniger als %4 s je Schritt</translation>
+    </message>
+    <message>
+        <source>%1: %2 ml at %3 ml/min would take under half a second; it goes at full flow</source>
+        <translation>%1: %2 ml bei %3 ml/min dauerten keine halbe Sekunde; sie laufen mit vollem Durchfluss</translation>
+    </message>
+    <message>
+        <source>%1 ml at %2 ml/min takes longer than the longest dispense time</source>
+        <translation>%1 ml bei %2 ml/min dauern länger als die längste Dosierzeit</translation>
+    </message>
+    <message>
+        <source>%1: repeats nest more than %2 deep</source>
+        <translation>%1: Wiederholungen sind tiefer als %2 Ebenen verschachtelt</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a pump name (letters, digits, - and _, up to %3)</source>
+        <translation>%1: „%2“ ist kein Pumpenname (Buchstaben, Ziffern, - und _, bis zu %3)</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is named twice</source>
+        <translation>%1: „%2“ ist doppelt genannt</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; has no step</source>
+        <translation>%1: „%2“ hat keinen Schritt</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a list of steps</source>
+        <translation>%1: %2 ist keine Liste von Schritten</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a step</source>
+        <translation>%1: %2 ist kein Schritt</translation>
+    </message>
+    <message>
+        <source>%1: no step; a step is one of %2</source>
+        <translation>%1: kein Schritt; ein Schritt ist einer von %2</translation>
+    </message>
+    <message>
+        <source>%1: %2 steps in one; a step holds one of %3</source>
+        <translation>%1: %2 Schritte in einem; ein Schritt enthält einen von %3</translation>
+    </message>
+    <message>
+        <source>%1: unknown step%2; a step is one of %3</source>
+        <translation>%1: unbekannter Schritt%2; ein Schritt ist einer von %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not an object</source>
+        <translation>%1: %2 ist kein Objekt</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a number</source>
+        <translation>%1: %2 ist keine Zahl</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a whole number</source>
+        <translation>%1: %2 ist keine ganze Zahl</translation>
+    </message>
+    <message>
+        <source>%1: %2 is out of range</source>
+        <translation>%1: %2 liegt außerhalb des Bereichs</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a text</source>
+        <translation>%1: %2 ist kein Text</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a pump&apos;s name</source>
+        <translation>%1: %2 ist kein Pumpenname</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a list of pumps&apos; names</source>
+        <translation>%1: %2 ist keine Liste von Pumpennamen</translation>
+    </message>
+    <message>
+        <source>%1 is %2 bytes, above %3</source>
+        <translation>%1 hat %2 Bytes, mehr als %3</translation>
+    </message>
+    <message>
+        <source>the file</source>
+        <translation>die Datei</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is given twice in one object</source>
+        <translation>„%1“ steht zweimal in einem Objekt</translation>
+    </message>
+    <message>
+        <source>offset %1 (line %2): %3</source>
+        <translation>Position %1 (Zeile %2): %3</translation>
+    </message>
+    <message>
+        <source>the file holds no JSON object</source>
+        <translation>die Datei enthält kein JSON-Objekt</translation>
+    </message>
+    <message>
+        <source>format: %1 is not %2</source>
+        <translation>format: %1 ist nicht %2</translation>
+    </message>
+    <message>
+        <source>a list</source>
+        <translation>eine Liste</translation>
+    </message>
+    <message>
+        <source>an object</source>
+        <translation>ein Objekt</translation>
+    </message>
+    <message>
+        <source>%1: 1 pump; a gradient takes two</source>
+        <translation>%1: 1 Pumpe; ein Gradient braucht zwei</translation>
+    </message>
+    <message>
+        <source>%1: %2 pumps; a gradient takes two</source>
+        <translation>%1: %2 Pumpen; ein Gradient braucht zwei</translation>
+    </message>
+</context>
+<context>
     <name>ProgramRunner</name>
     <message>
         <source>stopped</source>

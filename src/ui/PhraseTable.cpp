@@ -1,7 +1,11 @@
 #include "ui/PhraseTable.h"
 
+#include "ui/ShownNumber.h"
+
 #include <QCoreApplication>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 PhraseTable::PhraseTable(const char *context, const std::vector<const char *> &templates)
     : context(context)
@@ -9,27 +13,46 @@ PhraseTable::PhraseTable(const char *context, const std::vector<const char *> &t
     static const QRegularExpression marker(QStringLiteral("%([1-9])"));
     for (const char *source : templates) {
         const QString text = QString::fromUtf8(source);
-        Entry e{source, QStringLiteral("^"), {}};
+        QString pattern = QStringLiteral("^");
+        Entry e{source, {}, {}, 0};
         int from = 0;
         QRegularExpressionMatchIterator it = marker.globalMatch(text);
         while (it.hasNext()) {
             const QRegularExpressionMatch m = it.next();
-            e.pattern += QRegularExpression::escape(text.mid(from, m.capturedStart() - from));
-            e.pattern += QStringLiteral("(.+?)");
+            pattern += QRegularExpression::escape(text.mid(from, m.capturedStart() - from));
+            e.fixed += m.capturedStart() - from;
+            pattern += QStringLiteral("(.*?)");
             e.args.push_back(m.captured(1).toInt());
             from = m.capturedEnd();
         }
-        e.pattern += QRegularExpression::escape(text.mid(from)) + QLatin1Char('$');
+        pattern += QRegularExpression::escape(text.mid(from)) + QLatin1Char('$');
+        e.pattern = QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption);
+        e.fixed += text.size() - from;
         entries.push_back(std::move(e));
     }
+    // "%1: %2 is below %3" takes what "%1: %2 is below %3 s, the shortest wait ..." makes too:
+    // the template with more of its own words is the one a text was made from.
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry &a, const Entry &b) { return a.fixed > b.fixed; });
 }
 
 QString PhraseTable::shown(const QString &english) const
 {
+    const std::optional<QString> made = fromTemplate(english);
+    return made ? *made : english;
+}
+
+QString PhraseTable::argument(const QString &english) const
+{
+    // A number, or a value with its unit, gets the window's decimal separator.
+    const std::optional<QString> made = fromTemplate(english);
+    return made ? *made : ShownNumber::localized(english);
+}
+
+std::optional<QString> PhraseTable::fromTemplate(const QString &english) const
+{
     for (const Entry &e : entries) {
-        const QRegularExpressionMatch m =
-            QRegularExpression(e.pattern, QRegularExpression::DotMatchesEverythingOption)
-                .match(english);
+        const QRegularExpressionMatch m = e.pattern.match(english);
         if (!m.hasMatch())
             continue;
         QString text = QCoreApplication::translate(context, e.source);
@@ -37,7 +60,7 @@ QString PhraseTable::shown(const QString &english) const
         std::vector<QString> filled(9);
         for (std::size_t i = 0; i < e.args.size(); ++i)
             filled[static_cast<std::size_t>(e.args[i] - 1)] =
-                shown(m.captured(static_cast<int>(i) + 1));
+                argument(m.captured(static_cast<int>(i) + 1));
         QString out;
         for (int i = 0; i < text.size(); ++i) {
             if (text[i] == QLatin1Char('%') && i + 1 < text.size() && text[i + 1] >= '1' &&
@@ -50,7 +73,7 @@ QString PhraseTable::shown(const QString &english) const
         }
         return out;
     }
-    return english;
+    return std::nullopt;
 }
 
 QString PhraseTable::shownJoined(const QString &english, const QString &separator) const

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 // English texts composed below the window ("the pump refused %1") shown in the window's
@@ -21,11 +23,16 @@ public:
     QString shownJoined(const QString &english, const QString &separator) const;
 
 private:
+    // None when no template makes the text.
+    std::optional<QString> fromTemplate(const QString &english) const;
+    QString argument(const QString &english) const;
+
     struct Entry
     {
         const char *source;
-        QString pattern;       // anchored, each %n a lazy group
-        std::vector<int> args; // which %n each group is
+        QRegularExpression pattern; // anchored, each %n a lazy group
+        std::vector<int> args;      // which %n each group is
+        int fixed;                  // characters of its own, besides the arguments
     };
     const char *context;
     std::vector<Entry> entries;

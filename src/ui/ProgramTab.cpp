@@ -570,7 +570,8 @@ void ProgramTab::check()
                     .arg(summary.prompts);
     for (const QString &note : notes) {
         const int row = steps->cellOf(note).first;
-        text += QLatin1Char('\n') + tr("Note, row %1: %2").arg(steps->numberOf(row), note);
+        text += QLatin1Char('\n') +
+                tr("Note, row %1: %2").arg(steps->numberOf(row), ShownProgramText::checked(note));
     }
     checkLabel->setStyleSheet(goodSheet);
     checkLabel->setText(text);
@@ -622,9 +623,10 @@ void ProgramTab::showErrors(const QStringList &errors, const QString &heading, b
     for (const QString &error : errors) {
         // The table counts its rows from 1, the paths their steps from 0: each error says both.
         const int row = inTable ? steps->cellOf(error).first : -1;
-        errorList->addItem(row < 0 ? error
+        const QString shown = ShownProgramText::checked(error);
+        errorList->addItem(row < 0 ? shown
                                    : QCoreApplication::translate("mainScreen", "Row %1: %2")
-                                         .arg(steps->numberOf(row), error));
+                                         .arg(steps->numberOf(row), shown));
     }
     errorList->show();
     showControls();

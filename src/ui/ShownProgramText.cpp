@@ -55,11 +55,92 @@ const PhraseTable &table()
     return t;
 }
 
+// The program file's errors and notes. The paths and the file's own words (its fields, its
+// steps' kinds, its pumps) stay as the file writes them.
+const PhraseTable &fileTable()
+{
+    static const PhraseTable t(
+        "ProgramFile",
+        {QT_TRANSLATE_NOOP("ProgramFile", "%1: is not a number"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: is empty"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: holds a control character"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: missing"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: no steps"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: unknown field%2"),
+         QT_TRANSLATE_NOOP("ProgramFile", " (did you mean \"%1\"?)"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 is below %3"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 is above %3"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1 on a %2"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 is finer than %3 %4"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 is not a whole number of seconds"),
+         QT_TRANSLATE_NOOP("ProgramFile",
+                           "%1: %2 is below %3 s, the shortest wait the pump can time"),
+         QT_TRANSLATE_NOOP("ProgramFile",
+                           "%1: %2 is below %3 s, the shortest prime a program times"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 is above %3 s (a day)"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 characters, above %3"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 pumps, above %3"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 steps once unrolled, above %3"),
+         QT_TRANSLATE_NOOP("ProgramFile", "over %1"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: the program names no pumps (\"pumps\")"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: \"%2\" is not one of the program's pumps (%3)"),
+         QT_TRANSLATE_NOOP("ProgramFile",
+                           "%1: drives several pumps; the program names none (\"pumps\")"),
+         QT_TRANSLATE_NOOP("ProgramFile",
+                           "%1: within %2's branch; a branch runs on its own pump only"),
+         QT_TRANSLATE_NOOP("ProgramFile",
+                           "%1: \"%2\" in %3's branch; a branch runs on its own pump only"),
+         QT_TRANSLATE_NOOP("ProgramFile",
+                           "%1: no branches; a branch is a pump's name with its steps"),
+         // as the reader writes the plural
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: 1 pump; a gradient takes two"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 pumps; a gradient takes two"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: \"%2\" twice; a gradient takes two pumps"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 s in %3 steps is under %4 s a step"),
+         QT_TRANSLATE_NOOP(
+             "ProgramFile",
+             "%1: %2 ml at %3 ml/min would take under half a second; it goes at full flow"),
+         QT_TRANSLATE_NOOP("ProgramFile",
+                           "%1 ml at %2 ml/min takes longer than the longest dispense time"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: repeats nest more than %2 deep"),
+         QT_TRANSLATE_NOOP("ProgramFile",
+                           "%1: \"%2\" is not a pump name (letters, digits, - and _, up to %3)"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: \"%2\" is named twice"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: \"%2\" has no step"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 is not a list of steps"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 is not a step"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: no step; a step is one of %2"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 steps in one; a step holds one of %3"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: unknown step%2; a step is one of %3"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 is not an object"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 is not a number"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 is not a whole number"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 is out of range"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 is not a text"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 is not a pump's name"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1: %2 is not a list of pumps' names"),
+         QT_TRANSLATE_NOOP("ProgramFile", "%1 is %2 bytes, above %3"),
+         QT_TRANSLATE_NOOP("ProgramFile", "the file"),
+         QT_TRANSLATE_NOOP("ProgramFile", "\"%1\" is given twice in one object"),
+         QT_TRANSLATE_NOOP("ProgramFile", "offset %1 (line %2): %3"),
+         QT_TRANSLATE_NOOP("ProgramFile", "the file holds no JSON object"),
+         QT_TRANSLATE_NOOP("ProgramFile", "format: %1 is not %2"),
+         // values as the errors quote them
+         QT_TRANSLATE_NOOP("ProgramFile", "a list"),
+         QT_TRANSLATE_NOOP("ProgramFile", "an object")});
+    return t;
+}
+
 } // namespace
 
 QString ShownProgramText::shown(const QString &english)
 {
     return table().shownJoined(english, QStringLiteral("; "));
+}
+
+QString ShownProgramText::checked(const QString &english)
+{
+    return fileTable().shown(english);
 }
 
 QString ShownProgramText::label(const QString &english)

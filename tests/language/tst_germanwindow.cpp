@@ -3,6 +3,7 @@
 
 #include "app/CommandLine.h"
 #include "app/ProgramGraph.h"
+#include "program/ProgramFile.h"
 #include "pump/KeyTable.h"
 #include "pump/TypedNumber.h"
 #include "ui/JournalWords.h"
@@ -134,6 +135,8 @@ private slots:
     void journalWords();
     void programTexts_data();
     void programTexts();
+    void programFileTexts_data();
+    void programFileTexts();
     void commandLine_data();
     void commandLine();
     void storedChoice();
@@ -343,9 +346,9 @@ void tst_GermanWindow::programTexts_data()
                                        << "die Pumpe meldet einen Fehler: MOTOR, OVERPRESSURE";
     QTest::newRow("joined") << "stopped; the pump's final count could not be read"
                             << "gestoppt; der Endstand der Pumpe ließ sich nicht lesen";
-    QTest::newRow("two arguments")
-        << "1,5 ml at 0.01 ml/min takes longer than the longest dispense time"
-        << "1,5 ml bei 0.01 ml/min dauern länger als die längste Dosierzeit";
+    QTest::newRow("two arguments, decimal comma")
+        << "1.5 ml at 0.01 ml/min takes longer than the longest dispense time"
+        << "1,5 ml bei 0,01 ml/min dauern länger als die längste Dosierzeit";
     QTest::newRow("unknown, as it came") << "something new happened"
                                          << "something new happened";
     QTest::newRow("near a template, as it came") << "the pump refused"
@@ -357,6 +360,47 @@ void tst_GermanWindow::programTexts()
     QFETCH(QString, english);
     QFETCH(QString, shown);
     QCOMPARE(ShownProgramText::shown(english), shown);
+}
+
+void tst_GermanWindow::programFileTexts_data()
+{
+    // A file's steps, and its errors then notes as the window shows them: the English comes
+    // from the reader itself, so a reworded error that the window no longer knows fails here.
+    QTest::addColumn<QByteArray>("steps");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("shortest wait, decimal comma")
+        << QByteArray(R"([{"wait": {"for_s": 0.5}}])")
+        << QStringList{"steps[0].wait.for_s: 0,5 liegt unter 1 s, der kürzesten Wartezeit, die "
+                       "die Pumpe messen kann"};
+    QTest::newRow("did you mean")
+        << QByteArray(R"([{"dose": {"volume_ml": 1, "rate_ml_mn": 5}}])")
+        << QStringList{"steps[0].dose.rate_ml_min: fehlt",
+                       "steps[0].dose.rate_ml_mn: unbekanntes Feld (gemeint ist wohl "
+                       "„rate_ml_min“?)"};
+    QTest::newRow("pump's limit with its unit")
+        << QByteArray(R"([{"dose": {"volume_ml": 1, "rate_ml_min": 150.5}}])")
+        << QStringList{"steps[0].dose.rate_ml_min: 150,5 liegt über 100,0 ml/min"};
+    QTest::newRow("quoted value, unknown step")
+        << QByteArray(R"([{"dose": {"volume_ml": [], "rate_ml_min": 90}}, {"dosse": {}}])")
+        << QStringList{"steps[0].dose.volume_ml: eine Liste ist keine Zahl",
+                       "steps[1].dosse: unbekannter Schritt (gemeint ist wohl „dose“?); ein "
+                       "Schritt ist einer von dose, run, ramp, wait, prime, prompt, repeat"};
+    QTest::newRow("short dose note")
+        << QByteArray(R"([{"dose": {"volume_ml": 0.1, "rate_ml_min": 100}}])")
+        << QStringList{"steps[0].dose: 0,1 ml bei 100 ml/min dauerten keine halbe Sekunde; sie "
+                       "laufen mit vollem Durchfluss"};
+}
+
+void tst_GermanWindow::programFileTexts()
+{
+    QFETCH(QByteArray, steps);
+    QFETCH(QStringList, shown);
+    const ProgramFile::Checked checked = ProgramFile::read(
+        R"({"format": "dosetta-program/1", "name": "x", "steps": )" + steps + "}");
+    QStringList texts;
+    for (const QString &text : checked.errors + checked.notes)
+        texts << ShownProgramText::checked(text);
+    QCOMPARE(texts, shown);
 }
 
 void tst_GermanWindow::commandLine_data()
