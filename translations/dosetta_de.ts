@@ -888,6 +888,145 @@ Pumpe stoppen?</translation>
     </message>
 </context>
 <context>
+    <name>ShownBridgeText</name>
+    <message>
+        <source>no broker given (--broker mqtt://HOST:PORT)</source>
+        <translation>kein Broker angegeben (--broker mqtt://HOST:PORT)</translation>
+    </message>
+    <message>
+        <source>a broker address may not hold a user name or password: give them with --username and --password-file (username and password-file in a configuration file)</source>
+        <translation>eine Broker-Adresse darf keinen Benutzernamen und kein Passwort enthalten: diese mit --username und --password-file angeben (username und password-file in einer Konfigurationsdatei)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a broker address such as mqtt://localhost:1883 or mqtts://broker:8883</source>
+        <translation>„%1“ ist keine Broker-Adresse wie mqtt://localhost:1883 oder mqtts://broker:8883</translation>
+    </message>
+    <message>
+        <source>the pump id &quot;%1&quot; may not be empty or hold &apos;/&apos;, &apos;+&apos; or &apos;#&apos;</source>
+        <translation>die Pumpen-ID „%1“ darf nicht leer sein und kein '/', '+' oder '#' enthalten</translation>
+    </message>
+    <message>
+        <source>the topic prefix &quot;%1&quot; is not a topic</source>
+        <translation>das Topic-Präfix „%1“ ist kein Topic</translation>
+    </message>
+    <message>
+        <source>a password needs a username</source>
+        <translation>ein Passwort braucht einen Benutzernamen</translation>
+    </message>
+    <message>
+        <source>certificates need a TLS broker address (mqtts://)</source>
+        <translation>Zertifikate brauchen eine TLS-Broker-Adresse (mqtts://)</translation>
+    </message>
+    <message>
+        <source>a client certificate needs its key, and a key its certificate</source>
+        <translation>ein Client-Zertifikat braucht seinen Schlüssel und ein Schlüssel sein Zertifikat</translation>
+    </message>
+    <message>
+        <source>%1: cannot be read: %2</source>
+        <translation>%1: kann nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>it is a folder, not a regular file</source>
+        <translation>es ist ein Ordner, keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>it is a FIFO (named pipe), not a regular file</source>
+        <translation>es ist ein FIFO (Named Pipe), keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>it is a device, not a regular file</source>
+        <translation>es ist ein Gerät, keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>it is a socket, not a regular file</source>
+        <translation>es ist ein Socket, keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>es ist keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>the connection to the broker was lost</source>
+        <translation>die Verbindung zum Broker ging verloren</translation>
+    </message>
+    <message>
+        <source>the broker closed the connection</source>
+        <translation>der Broker hat die Verbindung geschlossen</translation>
+    </message>
+    <message>
+        <source>no answer from the broker within %1 s</source>
+        <translation>keine Antwort vom Broker innerhalb von %1 s</translation>
+    </message>
+    <message>
+        <source>cannot look up the host %1</source>
+        <translation>der Host %1 lässt sich nicht auflösen</translation>
+    </message>
+    <message>
+        <source>no memory for a connection</source>
+        <translation>kein Speicher für eine Verbindung</translation>
+    </message>
+    <message>
+        <source>bad user name or password</source>
+        <translation>falscher Benutzername oder falsches Passwort</translation>
+    </message>
+    <message>
+        <source>not authorised</source>
+        <translation>nicht berechtigt</translation>
+    </message>
+    <message>
+        <source>the will topic %1 cannot be used</source>
+        <translation>das Will-Topic %1 ist nicht verwendbar</translation>
+    </message>
+    <message>
+        <source>connection refused</source>
+        <translation>Verbindung abgelehnt</translation>
+    </message>
+    <message>
+        <source>network is unreachable</source>
+        <translation>Netzwerk nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>no route to host</source>
+        <translation>keine Route zum Host</translation>
+    </message>
+    <message>
+        <source>connection timed out</source>
+        <translation>Zeitüberschreitung der Verbindung</translation>
+    </message>
+    <message>
+        <source>TLS: the handshake failed</source>
+        <translation>TLS: der Handshake ist fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>TLS: the broker&apos;s certificate does not name host %1</source>
+        <translation>TLS: das Zertifikat des Brokers nennt den Host %1 nicht</translation>
+    </message>
+    <message>
+        <source>TLS: the broker&apos;s certificate is not trusted (%1)</source>
+        <translation>TLS: dem Zertifikat des Brokers wird nicht vertraut (%1)</translation>
+    </message>
+    <message>
+        <source>TLS: the certificate, key or CA file cannot be used (%1)</source>
+        <translation>TLS: die Zertifikats-, Schlüssel- oder CA-Datei ist nicht verwendbar (%1)</translation>
+    </message>
+    <message>
+        <source>TLS: the certificate and key files cannot be used together</source>
+        <translation>TLS: Zertifikats- und Schlüsseldatei passen nicht zusammen</translation>
+    </message>
+    <message>
+        <source>the pump id &quot;%1&quot; is already online at the broker, with no owner record to say where (a bridge of an older version, or an &quot;online&quot; left behind, which a retained empty message to its availability topic clears)</source>
+        <translation>die Pumpen-ID „%1“ ist am Broker schon online, ohne Besitzereintrag, der sagt, wo (eine Brücke einer älteren Version oder ein zurückgebliebenes „online“, das eine gespeicherte leere Nachricht an ihr Availability-Topic löscht)</translation>
+    </message>
+    <message>
+        <source>the pump id &quot;%1&quot; is already online at the broker, served from host %2, pid %3, since %4</source>
+        <translation>die Pumpen-ID „%1“ ist am Broker schon online, bedient von Host %2, PID %3, seit %4</translation>
+    </message>
+    <message>
+        <source>an unknown time</source>
+        <translation>einem unbekannten Zeitpunkt</translation>
+    </message>
+</context>
+<context>
     <name>ShownRefusal</name>
     <message>
         <source> on a %1</source>

@@ -6,7 +6,11 @@
 #include "program/ProgramFile.h"
 #include "pump/KeyTable.h"
 #include "pump/TypedNumber.h"
+#include "remote/BridgeOptions.h"
+#include "remote/BridgeSession.h"
+#include "remote/IdClaim.h"
 #include "ui/JournalWords.h"
+#include "ui/ShownBridgeText.h"
 #include "ui/ShownNumber.h"
 #include "ui/ShownProgramText.h"
 #include "ui/ShownRefusal.h"
@@ -137,6 +141,8 @@ private slots:
     void programTexts();
     void programFileTexts_data();
     void programFileTexts();
+    void bridgeTexts_data();
+    void bridgeTexts();
     void commandLine_data();
     void commandLine();
     void storedChoice();
@@ -401,6 +407,35 @@ void tst_GermanWindow::programFileTexts()
     for (const QString &text : checked.errors + checked.notes)
         texts << ShownProgramText::checked(text);
     QCOMPARE(texts, shown);
+}
+
+void tst_GermanWindow::bridgeTexts_data()
+{
+    // The bridge's English from the bridge itself, and the network line's German.
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("shown");
+    BridgeOptions options;
+    options.broker = QStringLiteral("http://broker");
+    QTest::newRow("not a broker address, argument kept")
+        << options.problem()
+        << "„http://broker“ ist keine Broker-Adresse wie mqtt://localhost:1883 oder "
+           "mqtts://broker:8883";
+    QTest::newRow("lost") << BridgeSession::lostText() << "die Verbindung zum Broker ging verloren";
+    QTest::newRow("pump id taken, with no owner")
+        << IdClaim::refusal(QStringLiteral("lab-1"), "online", std::nullopt, IdClaim::Owner())
+        << "die Pumpen-ID „lab-1“ ist am Broker schon online, ohne Besitzereintrag, der sagt, "
+           "wo (eine Brücke einer älteren Version oder ein zurückgebliebenes „online“, das eine "
+           "gespeicherte leere Nachricht an ihr Availability-Topic löscht)";
+    QTest::newRow("TLS library's words kept")
+        << "TLS: the broker's certificate is not trusted (self-signed certificate)"
+        << "TLS: dem Zertifikat des Brokers wird nicht vertraut (self-signed certificate)";
+}
+
+void tst_GermanWindow::bridgeTexts()
+{
+    QFETCH(QString, english);
+    QFETCH(QString, shown);
+    QCOMPARE(ShownBridgeText::shown(english), shown);
 }
 
 void tst_GermanWindow::commandLine_data()
