@@ -782,19 +782,19 @@ Pumpe stoppen?</translation>
     </message>
     <message>
         <source>%1 cannot be sent</source>
-        <translation>%1 kann nicht gesendet werden</translation>
+        <translation>%1: kann nicht gesendet werden</translation>
     </message>
     <message>
         <source>%1 was dropped from the queue</source>
-        <translation>%1 wurde aus der Warteschlange entfernt</translation>
+        <translation>%1: aus der Warteschlange entfernt</translation>
     </message>
     <message>
         <source>the pump refused %1</source>
-        <translation>die Pumpe hat %1 abgelehnt</translation>
+        <translation>%1: von der Pumpe abgelehnt</translation>
     </message>
     <message>
         <source>no answer to %1</source>
-        <translation>keine Antwort auf %1</translation>
+        <translation>%1: keine Antwort</translation>
     </message>
     <message>
         <source>%1 ml at %2 ml/min takes longer than the longest dispense time</source>
@@ -842,27 +842,27 @@ Pumpe stoppen?</translation>
     </message>
     <message>
         <source>the query of the volume delivered</source>
-        <translation>die Abfrage des geförderten Volumens</translation>
+        <translation>Abfrage des geförderten Volumens</translation>
     </message>
     <message>
         <source>the volume mode</source>
-        <translation>den Volumenmodus</translation>
+        <translation>Volumenmodus</translation>
     </message>
     <message>
         <source>the flow mode</source>
-        <translation>den Durchflussmodus</translation>
+        <translation>Durchflussmodus</translation>
     </message>
     <message>
         <source>the volume</source>
-        <translation>das Volumen</translation>
+        <translation>Volumen</translation>
     </message>
     <message>
         <source>the flow rate</source>
-        <translation>die Flussrate</translation>
+        <translation>Durchfluss</translation>
     </message>
     <message>
         <source>the dispense time</source>
-        <translation>die Dosierzeit</translation>
+        <translation>Dosierzeit</translation>
     </message>
     <message>
         <source>, pass %1/%2</source>
@@ -903,7 +903,7 @@ Pumpe stoppen?</translation>
     </message>
     <message>
         <source>the pump id &quot;%1&quot; may not be empty or hold &apos;/&apos;, &apos;+&apos; or &apos;#&apos;</source>
-        <translation>die Pumpen-ID „%1“ darf nicht leer sein und kein '/', '+' oder '#' enthalten</translation>
+        <translation>die Pumpen-ID „%1“ darf nicht leer sein und kein &apos;/&apos;, &apos;+&apos; oder &apos;#&apos; enthalten</translation>
     </message>
     <message>
         <source>the topic prefix &quot;%1&quot; is not a topic</source>
@@ -1055,6 +1055,90 @@ Pumpe stoppen?</translation>
     <message>
         <source> (the decimal separator is the point; a comma is not taken)</source>
         <translation> (das Dezimaltrennzeichen ist der Punkt; ein Komma wird nicht angenommen)</translation>
+    </message>
+    <message>
+        <source>flow-rate</source>
+        <translation>Durchfluss</translation>
+    </message>
+    <message>
+        <source>volume</source>
+        <translation>Volumen</translation>
+    </message>
+    <message>
+        <source>dispense-time</source>
+        <translation>Dosierzeit</translation>
+    </message>
+    <message>
+        <source>cycles</source>
+        <translation>Zyklen</translation>
+    </message>
+    <message>
+        <source>break-time</source>
+        <translation>Pausenzeit</translation>
+    </message>
+    <message>
+        <source>calibration-volume</source>
+        <translation>Kalibriervolumen</translation>
+    </message>
+    <message>
+        <source>calibration-percent</source>
+        <translation>Kalibrierung</translation>
+    </message>
+    <message>
+        <source>contrast</source>
+        <translation>Kontrast</translation>
+    </message>
+    <message>
+        <source>address</source>
+        <translation>Adresse</translation>
+    </message>
+    <message>
+        <source>stroke volume</source>
+        <translation>Hubvolumen</translation>
+    </message>
+    <message>
+        <source>factory calibration volume</source>
+        <translation>Werkskalibrierung Volumen</translation>
+    </message>
+    <message>
+        <source>%1: %2 is outside %3</source>
+        <translation>%1: %2 liegt außerhalb von %3</translation>
+    </message>
+    <message>
+        <source>%1 - %2</source>
+        <translation>%1 - %2</translation>
+    </message>
+    <message>
+        <source>%1 on a %2</source>
+        <translation>%1 bei einer %2</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not one of %3</source>
+        <translation>%1: „%2“ ist keines von %3</translation>
+    </message>
+    <message>
+        <source>%1 cannot be set</source>
+        <translation>%1 kann nicht gesetzt werden</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a duration such as 90s, 5m, 1h30m or 01:30:00</source>
+        <translation>%1: „%2“ ist keine Dauer wie 90s, 5m, 1h30m oder 01:30:00</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a number, off or inf</source>
+        <translation>%1: „%2“ ist keine Zahl, off oder inf</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not on or off</source>
+        <translation>%1: „%2“ ist nicht on oder off</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a percentage</source>
+        <translation>%1: „%2“ ist kein Prozentwert</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a step of 0.1 %</source>
+        <translation>%1: %2 ist kein Schritt von 0,1 %</translation>
     </message>
 </context>
 <context>

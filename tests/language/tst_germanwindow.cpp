@@ -136,6 +136,8 @@ private slots:
     void typedNumbers();
     void refusals_data();
     void refusals();
+    void parsedRefusals_data();
+    void parsedRefusals();
     void journalWords();
     void programTexts_data();
     void programTexts();
@@ -297,20 +299,20 @@ void tst_GermanWindow::refusals_data()
     QTest::addColumn<QString>("shown"); // empty: the value may go
     QTest::newRow("above, with a fraction") << "flow-rate"
                                             << "150,5"
-                                            << "flow-rate: 150,5 liegt über 100,0 ml/min";
+                                            << "Durchfluss: 150,5 liegt über 100,0 ml/min";
     QTest::newRow("below") << "volume"
                            << "0"
-                           << "volume: 0 liegt unter 0,1 ml";
+                           << "Volumen: 0 liegt unter 0,1 ml";
     QTest::newRow("within") << "flow-rate"
                             << "12,5"
                             << "";
     QTest::newRow("grouped") << "volume"
                              << "1.000,5"
-                             << "volume: „1.000,5“ ist keine Zahl (ohne "
+                             << "Volumen: „1.000,5“ ist keine Zahl (ohne "
                                 "Tausendertrennzeichen schreiben)";
     QTest::newRow("nothing typed") << "volume"
                                    << " "
-                                   << "volume: keine Zahl eingegeben";
+                                   << "Volumen: keine Zahl eingegeben";
 }
 
 void tst_GermanWindow::refusals()
@@ -325,6 +327,31 @@ void tst_GermanWindow::refusals()
     // The window's rule is the value layer's: the same values refused.
     QCOMPARE(text.isEmpty(), value && Pump::KeyTable::outside(k, *value).isEmpty());
     QCOMPARE(text, shown);
+}
+
+void tst_GermanWindow::parsedRefusals_data()
+{
+    // What the value layer refuses of a typed text, worded by the window.
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("cycles, not a number") << "cycles"
+                                          << "many"
+                                          << "Zyklen: „many“ ist keine Zahl, off oder inf";
+    QTest::newRow("flow rate outside, its range worded")
+        << "flow-rate"
+        << "150.5"
+        << "Durchfluss: 150,5 liegt außerhalb von 1,0 - 100,0 ml/min";
+}
+
+void tst_GermanWindow::parsedRefusals()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    const Pump::KeyTable::Setting setting = Pump::KeyTable::parse(Pump::KeyTable::key(key), typed);
+    QVERIFY(!setting.ok());
+    QCOMPARE(ShownRefusal::parsed(setting.error), shown);
 }
 
 void tst_GermanWindow::journalWords()
@@ -345,7 +372,7 @@ void tst_GermanWindow::programTexts_data()
     QTest::newRow("whole") << "stopped from outside the program"
                            << "von außerhalb des Programms gestoppt";
     QTest::newRow("argument worded too") << "the pump refused the flow rate"
-                                         << "die Pumpe hat die Flussrate abgelehnt";
+                                         << "Durchfluss: von der Pumpe abgelehnt";
     QTest::newRow("argument kept") << "the link was lost for more than 3 s"
                                    << "die Verbindung war länger als 3 s unterbrochen";
     QTest::newRow("pump's flags kept") << "the pump reports an error: MOTOR, OVERPRESSURE"
