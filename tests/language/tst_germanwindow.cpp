@@ -9,6 +9,7 @@
 #include "remote/BridgeOptions.h"
 #include "remote/BridgeSession.h"
 #include "remote/IdClaim.h"
+#include "ui/JournalRows.h"
 #include "ui/JournalWords.h"
 #include "ui/ShownBridgeText.h"
 #include "ui/ShownNumber.h"
@@ -360,6 +361,13 @@ void tst_GermanWindow::journalWords()
     QCOMPARE(JournalWords::shown(QStringLiteral("done")), QStringLiteral("fertig"));
     QCOMPARE(JournalWords::shown(QStringLiteral("window")), QStringLiteral("Fenster"));
     QCOMPARE(JournalWords::shown(QStringLiteral("something-new")), QStringLiteral("something-new"));
+    // A run's stored reason is the runner's English; the Journal tab words it.
+    JournalRun run;
+    run.start.seq = 1;
+    run.end.seq = 2;
+    run.end.fields = {{"cause", "link-lost"}, {"reason", "the link was lost for more than 3 s"}};
+    QVERIFY(JournalRows::run(run).cells.contains(
+        QStringLiteral("Verbindung verloren: die Verbindung war länger als 3 s unterbrochen")));
     QCOMPARE(ShownProgramText::label(QStringLiteral("3.1 dose, pass 2/3, pass 1/4")),
              QStringLiteral("3.1 dose, Durchgang 2/3, Durchgang 1/4"));
 }
