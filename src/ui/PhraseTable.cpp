@@ -51,6 +51,8 @@ QString PhraseTable::argument(const QString &english) const
 
 std::optional<QString> PhraseTable::fromTemplate(const QString &english) const
 {
+    if (english.size() > MaxChars)
+        return std::nullopt;
     for (const Entry &e : entries) {
         const QRegularExpressionMatch m = e.pattern.match(english);
         if (!m.hasMatch())
