@@ -508,6 +508,368 @@ Pumpe stoppen?</translation>
     </message>
 </context>
 <context>
+    <name>ProgramFile</name>
+    <message>
+        <source>%1: is not a number</source>
+        <translation>%1: ist keine Zahl</translation>
+    </message>
+    <message>
+        <source>%1: is empty</source>
+        <translation>%1: ist leer</translation>
+    </message>
+    <message>
+        <source>%1: holds a control character</source>
+        <translation>%1: enthält ein Steuerzeichen</translation>
+    </message>
+    <message>
+        <source>%1: missing</source>
+        <translation>%1: fehlt</translation>
+    </message>
+    <message>
+        <source>%1: no steps</source>
+        <translation>%1: keine Schritte</translation>
+    </message>
+    <message>
+        <source>%1: unknown field%2</source>
+        <translation>%1: unbekanntes Feld%2</translation>
+    </message>
+    <message>
+        <source> (did you mean &quot;%1&quot;?)</source>
+        <translation> (gemeint ist wohl „%1“?)</translation>
+    </message>
+    <message>
+        <source>%1: %2 is below %3</source>
+        <translation>%1: %2 liegt unter %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 is above %3</source>
+        <translation>%1: %2 liegt über %3</translation>
+    </message>
+    <message>
+        <source>%1 on a %2</source>
+        <translation>%1 bei einer %2</translation>
+    </message>
+    <message>
+        <source>%1: %2 is finer than %3 %4</source>
+        <translation>%1: %2 ist feiner als %3 %4</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a whole number of seconds</source>
+        <translation>%1: %2 ist keine ganze Zahl von Sekunden</translation>
+    </message>
+    <message>
+        <source>%1: %2 is below %3 s, the shortest wait the pump can time</source>
+        <translation>%1: %2 liegt unter %3 s, der kürzesten Wartezeit, die die Pumpe messen kann</translation>
+    </message>
+    <message>
+        <source>%1: %2 is below %3 s, the shortest prime a program times</source>
+        <translation>%1: %2 liegt unter %3 s, dem kürzesten Ansaugen, das ein Programm misst</translation>
+    </message>
+    <message>
+        <source>%1: %2 is above %3 s (a day)</source>
+        <translation>%1: %2 liegt über %3 s (einem Tag)</translation>
+    </message>
+    <message>
+        <source>%1: %2 characters, above %3</source>
+        <translation>%1: %2 Zeichen, mehr als %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 pumps, above %3</source>
+        <translation>%1: %2 Pumpen, mehr als %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 steps once unrolled, above %3</source>
+        <translation>%1: %2 Schritte nach dem Entrollen, mehr als %3</translation>
+    </message>
+    <message>
+        <source>over %1</source>
+        <translation>über %1</translation>
+    </message>
+    <message>
+        <source>%1: the program names no pumps (&quot;pumps&quot;)</source>
+        <translation>%1: das Programm nennt keine Pumpen („pumps“)</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not one of the program&apos;s pumps (%3)</source>
+        <translation>%1: „%2“ ist keine der Pumpen des Programms (%3)</translation>
+    </message>
+    <message>
+        <source>%1: drives several pumps; the program names none (&quot;pumps&quot;)</source>
+        <translation>%1: treibt mehrere Pumpen an; das Programm nennt keine („pumps“)</translation>
+    </message>
+    <message>
+        <source>%1: within %2&apos;s branch; a branch runs on its own pump only</source>
+        <translation>%1: im Zweig von %2; ein Zweig läuft nur auf seiner eigenen Pumpe</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; in %3&apos;s branch; a branch runs on its own pump only</source>
+        <translation>%1: „%2“ im Zweig von %3; ein Zweig läuft nur auf seiner eigenen Pumpe</translation>
+    </message>
+    <message>
+        <source>%1: no branches; a branch is a pump&apos;s name with its steps</source>
+        <translation>%1: keine Zweige; ein Zweig ist der Name einer Pumpe mit ihren Schritten</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; twice; a gradient takes two pumps</source>
+        <translation>%1: „%2“ doppelt; ein Gradient braucht zwei Pumpen</translation>
+    </message>
+    <message>
+        <source>%1: %2 s in %3 steps is under %4 s a step</source>
+        <translation>%1: %2 s in %3 Schritten sind weniger als %4 s je Schritt</translation>
+    </message>
+    <message>
+        <source>%1: %2 ml at %3 ml/min would take under half a second; it goes at full flow</source>
+        <translation>%1: %2 ml bei %3 ml/min dauerten keine halbe Sekunde; sie laufen mit vollem Durchfluss</translation>
+    </message>
+    <message>
+        <source>%1 ml at %2 ml/min takes longer than the longest dispense time</source>
+        <translation>%1 ml bei %2 ml/min dauern länger als die längste Dosierzeit</translation>
+    </message>
+    <message>
+        <source>%1: repeats nest more than %2 deep</source>
+        <translation>%1: Wiederholungen sind tiefer als %2 Ebenen verschachtelt</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a pump name (letters, digits, - and _, up to %3)</source>
+        <translation>%1: „%2“ ist kein Pumpenname (Buchstaben, Ziffern, - und _, bis zu %3)</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is named twice</source>
+        <translation>%1: „%2“ ist doppelt genannt</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; has no step</source>
+        <translation>%1: „%2“ hat keinen Schritt</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a list of steps</source>
+        <translation>%1: %2 ist keine Liste von Schritten</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a step</source>
+        <translation>%1: %2 ist kein Schritt</translation>
+    </message>
+    <message>
+        <source>%1: no step; a step is one of %2</source>
+        <translation>%1: kein Schritt; ein Schritt ist einer von %2</translation>
+    </message>
+    <message>
+        <source>%1: %2 steps in one; a step holds one of %3</source>
+        <translation>%1: %2 Schritte in einem; ein Schritt enthält einen von %3</translation>
+    </message>
+    <message>
+        <source>%1: unknown step%2; a step is one of %3</source>
+        <translation>%1: unbekannter Schritt%2; ein Schritt ist einer von %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not an object</source>
+        <translation>%1: %2 ist kein Objekt</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a number</source>
+        <translation>%1: %2 ist keine Zahl</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a whole number</source>
+        <translation>%1: %2 ist keine ganze Zahl</translation>
+    </message>
+    <message>
+        <source>%1: %2 is out of range</source>
+        <translation>%1: %2 liegt außerhalb des Bereichs</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a text</source>
+        <translation>%1: %2 ist kein Text</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a pump&apos;s name</source>
+        <translation>%1: %2 ist kein Pumpenname</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a list of pumps&apos; names</source>
+        <translation>%1: %2 ist keine Liste von Pumpennamen</translation>
+    </message>
+    <message>
+        <source>%1 is %2 bytes, above %3</source>
+        <translation>%1 hat %2 Bytes, mehr als %3</translation>
+    </message>
+    <message>
+        <source>the file</source>
+        <translation>die Datei</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is given twice in one object</source>
+        <translation>„%1“ steht zweimal in einem Objekt</translation>
+    </message>
+    <message>
+        <source>offset %1 (line %2): %3</source>
+        <translation>Position %1 (Zeile %2): %3</translation>
+    </message>
+    <message>
+        <source>the file holds no JSON object</source>
+        <translation>die Datei enthält kein JSON-Objekt</translation>
+    </message>
+    <message>
+        <source>format: %1 is not %2</source>
+        <translation>format: %1 ist nicht %2</translation>
+    </message>
+    <message>
+        <source>a list</source>
+        <translation>eine Liste</translation>
+    </message>
+    <message>
+        <source>an object</source>
+        <translation>ein Objekt</translation>
+    </message>
+    <message>
+        <source>%1: 1 pump; a gradient takes two</source>
+        <translation>%1: 1 Pumpe; ein Gradient braucht zwei</translation>
+    </message>
+    <message>
+        <source>%1: %2 pumps; a gradient takes two</source>
+        <translation>%1: %2 Pumpen; ein Gradient braucht zwei</translation>
+    </message>
+</context>
+<context>
+    <name>ProgramRunner</name>
+    <message>
+        <source>stopped</source>
+        <translation>gestoppt</translation>
+    </message>
+    <message>
+        <source>stopped from outside the program</source>
+        <translation>von außerhalb des Programms gestoppt</translation>
+    </message>
+    <message>
+        <source>stopped by %1</source>
+        <translation>gestoppt von %1</translation>
+    </message>
+    <message>
+        <source>left to the pump, which runs on</source>
+        <translation>der Pumpe überlassen, die weiterläuft</translation>
+    </message>
+    <message>
+        <source>the pump&apos;s final count could not be read</source>
+        <translation>der Endstand der Pumpe ließ sich nicht lesen</translation>
+    </message>
+    <message>
+        <source>the pump stopped priming</source>
+        <translation>die Pumpe hat das Ansaugen beendet</translation>
+    </message>
+    <message>
+        <source>the pump stopped before the step&apos;s end</source>
+        <translation>die Pumpe hielt vor dem Ende des Schritts an</translation>
+    </message>
+    <message>
+        <source>the pump stopped before its set end, at its keypad or an input</source>
+        <translation>die Pumpe hielt vor ihrem eingestellten Ende an, an ihrer Tastatur oder über einen Eingang</translation>
+    </message>
+    <message>
+        <source>the pump reports an error</source>
+        <translation>die Pumpe meldet einen Fehler</translation>
+    </message>
+    <message>
+        <source>the pump reports an error: %1</source>
+        <translation>die Pumpe meldet einen Fehler: %1</translation>
+    </message>
+    <message>
+        <source>the volume delivered cannot be asked for</source>
+        <translation>das geförderte Volumen kann nicht abgefragt werden</translation>
+    </message>
+    <message>
+        <source>the link was lost for more than %1 s</source>
+        <translation>die Verbindung war länger als %1 s unterbrochen</translation>
+    </message>
+    <message>
+        <source>%1 cannot be sent</source>
+        <translation>%1: kann nicht gesendet werden</translation>
+    </message>
+    <message>
+        <source>%1 was dropped from the queue</source>
+        <translation>%1: aus der Warteschlange entfernt</translation>
+    </message>
+    <message>
+        <source>the pump refused %1</source>
+        <translation>%1: von der Pumpe abgelehnt</translation>
+    </message>
+    <message>
+        <source>no answer to %1</source>
+        <translation>%1: keine Antwort</translation>
+    </message>
+    <message>
+        <source>%1 ml at %2 ml/min takes longer than the longest dispense time</source>
+        <translation>%1 ml bei %2 ml/min dauern länger als die längste Dosierzeit</translation>
+    </message>
+    <message>
+        <source>the last program is still ending: its count is being read</source>
+        <translation>das letzte Programm endet noch: sein Zählerstand wird gelesen</translation>
+    </message>
+    <message>
+        <source>a program is already running</source>
+        <translation>es läuft bereits ein Programm</translation>
+    </message>
+    <message>
+        <source>the program names its pumps; it runs on them together</source>
+        <translation>das Programm nennt seine Pumpen; es läuft auf ihnen gemeinsam</translation>
+    </message>
+    <message>
+        <source>the program has no steps</source>
+        <translation>das Programm hat keine Schritte</translation>
+    </message>
+    <message>
+        <source>run started at the pump</source>
+        <translation>an der Pumpe gestarteter Lauf</translation>
+    </message>
+    <message>
+        <source>run started by %1</source>
+        <translation>von %1 gestarteter Lauf</translation>
+    </message>
+    <message>
+        <source>prime</source>
+        <translation>Ansaugen</translation>
+    </message>
+    <message>
+        <source>start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>one dose per start</source>
+        <translation>eine Dosis je Start</translation>
+    </message>
+    <message>
+        <source>the query of the volume delivered</source>
+        <translation>Abfrage des geförderten Volumens</translation>
+    </message>
+    <message>
+        <source>the volume mode</source>
+        <translation>Volumenmodus</translation>
+    </message>
+    <message>
+        <source>the flow mode</source>
+        <translation>Durchflussmodus</translation>
+    </message>
+    <message>
+        <source>the volume</source>
+        <translation>Volumen</translation>
+    </message>
+    <message>
+        <source>the flow rate</source>
+        <translation>Durchfluss</translation>
+    </message>
+    <message>
+        <source>the dispense time</source>
+        <translation>Dosierzeit</translation>
+    </message>
+    <message>
+        <source>, pass %1/%2</source>
+        <translation>, Durchgang %1/%2</translation>
+    </message>
+</context>
+<context>
     <name>ProgramStepModel</name>
     <message>
         <source>Note: %1</source>
@@ -523,6 +885,145 @@ Pumpe stoppen?</translation>
     <message>
         <source>Note, row %1: %2</source>
         <translation>Hinweis, Zeile %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>ShownBridgeText</name>
+    <message>
+        <source>no broker given (--broker mqtt://HOST:PORT)</source>
+        <translation>kein Broker angegeben (--broker mqtt://HOST:PORT)</translation>
+    </message>
+    <message>
+        <source>a broker address may not hold a user name or password: give them with --username and --password-file (username and password-file in a configuration file)</source>
+        <translation>eine Broker-Adresse darf keinen Benutzernamen und kein Passwort enthalten: diese mit --username und --password-file angeben (username und password-file in einer Konfigurationsdatei)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a broker address such as mqtt://localhost:1883 or mqtts://broker:8883</source>
+        <translation>„%1“ ist keine Broker-Adresse wie mqtt://localhost:1883 oder mqtts://broker:8883</translation>
+    </message>
+    <message>
+        <source>the pump id &quot;%1&quot; may not be empty or hold &apos;/&apos;, &apos;+&apos; or &apos;#&apos;</source>
+        <translation>die Pumpen-ID „%1“ darf nicht leer sein und kein &apos;/&apos;, &apos;+&apos; oder &apos;#&apos; enthalten</translation>
+    </message>
+    <message>
+        <source>the topic prefix &quot;%1&quot; is not a topic</source>
+        <translation>das Topic-Präfix „%1“ ist kein Topic</translation>
+    </message>
+    <message>
+        <source>a password needs a username</source>
+        <translation>ein Passwort braucht einen Benutzernamen</translation>
+    </message>
+    <message>
+        <source>certificates need a TLS broker address (mqtts://)</source>
+        <translation>Zertifikate brauchen eine TLS-Broker-Adresse (mqtts://)</translation>
+    </message>
+    <message>
+        <source>a client certificate needs its key, and a key its certificate</source>
+        <translation>ein Client-Zertifikat braucht seinen Schlüssel und ein Schlüssel sein Zertifikat</translation>
+    </message>
+    <message>
+        <source>%1: cannot be read: %2</source>
+        <translation>%1: kann nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>it is a folder, not a regular file</source>
+        <translation>es ist ein Ordner, keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>it is a FIFO (named pipe), not a regular file</source>
+        <translation>es ist ein FIFO (Named Pipe), keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>it is a device, not a regular file</source>
+        <translation>es ist ein Gerät, keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>it is a socket, not a regular file</source>
+        <translation>es ist ein Socket, keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>es ist keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>the connection to the broker was lost</source>
+        <translation>die Verbindung zum Broker ging verloren</translation>
+    </message>
+    <message>
+        <source>the broker closed the connection</source>
+        <translation>der Broker hat die Verbindung geschlossen</translation>
+    </message>
+    <message>
+        <source>no answer from the broker within %1 s</source>
+        <translation>keine Antwort vom Broker innerhalb von %1 s</translation>
+    </message>
+    <message>
+        <source>cannot look up the host %1</source>
+        <translation>der Host %1 lässt sich nicht auflösen</translation>
+    </message>
+    <message>
+        <source>no memory for a connection</source>
+        <translation>kein Speicher für eine Verbindung</translation>
+    </message>
+    <message>
+        <source>bad user name or password</source>
+        <translation>falscher Benutzername oder falsches Passwort</translation>
+    </message>
+    <message>
+        <source>not authorised</source>
+        <translation>nicht berechtigt</translation>
+    </message>
+    <message>
+        <source>the will topic %1 cannot be used</source>
+        <translation>das Will-Topic %1 ist nicht verwendbar</translation>
+    </message>
+    <message>
+        <source>connection refused</source>
+        <translation>Verbindung abgelehnt</translation>
+    </message>
+    <message>
+        <source>network is unreachable</source>
+        <translation>Netzwerk nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>no route to host</source>
+        <translation>keine Route zum Host</translation>
+    </message>
+    <message>
+        <source>connection timed out</source>
+        <translation>Zeitüberschreitung der Verbindung</translation>
+    </message>
+    <message>
+        <source>TLS: the handshake failed</source>
+        <translation>TLS: der Handshake ist fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>TLS: the broker&apos;s certificate does not name host %1</source>
+        <translation>TLS: das Zertifikat des Brokers nennt den Host %1 nicht</translation>
+    </message>
+    <message>
+        <source>TLS: the broker&apos;s certificate is not trusted (%1)</source>
+        <translation>TLS: dem Zertifikat des Brokers wird nicht vertraut (%1)</translation>
+    </message>
+    <message>
+        <source>TLS: the certificate, key or CA file cannot be used (%1)</source>
+        <translation>TLS: die Zertifikats-, Schlüssel- oder CA-Datei ist nicht verwendbar (%1)</translation>
+    </message>
+    <message>
+        <source>TLS: the certificate and key files cannot be used together</source>
+        <translation>TLS: Zertifikats- und Schlüsseldatei passen nicht zusammen</translation>
+    </message>
+    <message>
+        <source>the pump id &quot;%1&quot; is already online at the broker, with no owner record to say where (a bridge of an older version, or an &quot;online&quot; left behind, which a retained empty message to its availability topic clears)</source>
+        <translation>die Pumpen-ID „%1“ ist am Broker schon online, ohne Besitzereintrag, der sagt, wo (eine Brücke einer älteren Version oder ein zurückgebliebenes „online“, das eine gespeicherte leere Nachricht an ihr Availability-Topic löscht)</translation>
+    </message>
+    <message>
+        <source>the pump id &quot;%1&quot; is already online at the broker, served from host %2, pid %3, since %4</source>
+        <translation>die Pumpen-ID „%1“ ist am Broker schon online, bedient von Host %2, PID %3, seit %4</translation>
+    </message>
+    <message>
+        <source>an unknown time</source>
+        <translation>einem unbekannten Zeitpunkt</translation>
     </message>
 </context>
 <context>
@@ -554,6 +1055,90 @@ Pumpe stoppen?</translation>
     <message>
         <source> (the decimal separator is the point; a comma is not taken)</source>
         <translation> (das Dezimaltrennzeichen ist der Punkt; ein Komma wird nicht angenommen)</translation>
+    </message>
+    <message>
+        <source>flow-rate</source>
+        <translation>Durchfluss</translation>
+    </message>
+    <message>
+        <source>volume</source>
+        <translation>Volumen</translation>
+    </message>
+    <message>
+        <source>dispense-time</source>
+        <translation>Dosierzeit</translation>
+    </message>
+    <message>
+        <source>cycles</source>
+        <translation>Zyklen</translation>
+    </message>
+    <message>
+        <source>break-time</source>
+        <translation>Pausenzeit</translation>
+    </message>
+    <message>
+        <source>calibration-volume</source>
+        <translation>Kalibriervolumen</translation>
+    </message>
+    <message>
+        <source>calibration-percent</source>
+        <translation>Kalibrierung</translation>
+    </message>
+    <message>
+        <source>contrast</source>
+        <translation>Kontrast</translation>
+    </message>
+    <message>
+        <source>address</source>
+        <translation>Adresse</translation>
+    </message>
+    <message>
+        <source>stroke volume</source>
+        <translation>Hubvolumen</translation>
+    </message>
+    <message>
+        <source>factory calibration volume</source>
+        <translation>Werkskalibrierung Volumen</translation>
+    </message>
+    <message>
+        <source>%1: %2 is outside %3</source>
+        <translation>%1: %2 liegt außerhalb von %3</translation>
+    </message>
+    <message>
+        <source>%1 - %2</source>
+        <translation>%1 - %2</translation>
+    </message>
+    <message>
+        <source>%1 on a %2</source>
+        <translation>%1 bei einer %2</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not one of %3</source>
+        <translation>%1: „%2“ ist keines von %3</translation>
+    </message>
+    <message>
+        <source>%1 cannot be set</source>
+        <translation>%1 kann nicht gesetzt werden</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a duration such as 90s, 5m, 1h30m or 01:30:00</source>
+        <translation>%1: „%2“ ist keine Dauer wie 90s, 5m, 1h30m oder 01:30:00</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a number, off or inf</source>
+        <translation>%1: „%2“ ist keine Zahl, off oder inf</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not on or off</source>
+        <translation>%1: „%2“ ist nicht on oder off</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a percentage</source>
+        <translation>%1: „%2“ ist kein Prozentwert</translation>
+    </message>
+    <message>
+        <source>%1: %2 is not a step of 0.1 %</source>
+        <translation>%1: %2 ist kein Schritt von 0,1 %</translation>
     </message>
 </context>
 <context>

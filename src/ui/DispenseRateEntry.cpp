@@ -12,6 +12,7 @@
 #include "ui/EditedFields.h"
 #include "ui/FrameEventHandler.h"
 #include "ui/MouseEventLineEdit.h"
+#include "ui/ShownRefusal.h"
 #include "ui/StyleSheets.h"
 #include "ui_mainForm.h"
 
@@ -113,7 +114,7 @@ QString DispenseRateEntry::setTime(const QString &text)
     const Pump::KeyTable::Setting flow = Pump::KeyTable::parse(
         Pump::ModelLimits::of(Pump::KeyTable::key(QStringLiteral("flow-rate")), pumpType), text);
     if (!flow.ok())
-        return flow.error;
+        return ShownRefusal::parsed(flow.error);
     const Pump::KeyTable::Setting time =
         Pump::DosingPlan::dispenseTime(volume.value(), flow.value, pumpType);
     if (!time.ok())

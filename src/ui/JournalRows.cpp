@@ -2,6 +2,8 @@
 
 #include "ui/JournalWords.h"
 #include "ui/ShownNumber.h"
+#include "ui/ShownProgramText.h"
+#include "ui/ShownRefusal.h"
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QJsonArray>
@@ -75,7 +77,7 @@ QString cause(const QJsonObject &end)
     QString text = JournalWords::shown(field(end, JournalRun::Field::Cause));
     QString detail = field(end, "flags");
     if (detail.isEmpty())
-        detail = field(end, "reason");
+        detail = ShownProgramText::shown(field(end, "reason"));
     if (!detail.isEmpty())
         text += (text.isEmpty() ? QString() : QStringLiteral(": ")) + detail;
     return text;
@@ -174,7 +176,7 @@ JournalRows::Row JournalRows::change(const JournalEntry &entry)
         change = text(rest);
     }
     const QString verdict = field(f, "verdict");
-    const QString reason = field(f, "reason");
+    const QString reason = ShownRefusal::parsed(field(f, "reason"));
     r.trouble = entry.kind == QLatin1String(JournalEntry::Kind::Refused) ||
                 (!verdict.isEmpty() && verdict != QLatin1String("accepted"));
     r.cells = QStringList{time(entry.timeMs),

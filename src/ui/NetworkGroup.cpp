@@ -5,6 +5,7 @@
 #include "platform/InstanceSettings.h"
 #include "serial/Communication.h"
 #include "ui/FeedbackMarks.h"
+#include "ui/ShownBridgeText.h"
 #include "ui/StyleSheets.h"
 
 #include <QBoxLayout>
@@ -169,7 +170,7 @@ void NetworkGroup::startPublishing()
     problem = options.broker.isEmpty()
                   ? QCoreApplication::translate(
                         "mainScreen", "Enter the broker's address, such as mqtt://localhost:1883")
-                  : options.problem();
+                  : ShownBridgeText::shown(options.problem());
     if (!problem.isEmpty()) {
         showState();
         return;
@@ -236,7 +237,7 @@ void NetworkGroup::showState()
         text = bridge.reason().isEmpty()
                    ? QCoreApplication::translate("mainScreen", "Connecting to %1 ...").arg(broker)
                    : QCoreApplication::translate("mainScreen", "Trying %1 again: %2")
-                         .arg(broker, bridge.reason());
+                         .arg(broker, ShownBridgeText::shown(bridge.reason()));
         sheet = bridge.reason().isEmpty() ? goodSheet : failedSheet;
         break;
     case BridgeSession::State::Publishing:
@@ -246,7 +247,7 @@ void NetworkGroup::showState()
         break;
     case BridgeSession::State::Refused:
         text = QCoreApplication::translate("mainScreen", "Refused by %1: %2")
-                   .arg(broker, bridge.reason());
+                   .arg(broker, ShownBridgeText::shown(bridge.reason()));
         sheet = failedSheet;
         break;
     }

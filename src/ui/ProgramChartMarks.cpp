@@ -2,6 +2,7 @@
 
 #include "program/ProgramRunner.h"
 #include "ui/ProcessChartView.h"
+#include "ui/ShownProgramText.h"
 
 #include <QDateTime>
 
@@ -47,7 +48,7 @@ void ProgramChartMarks::stepStarted(const ProgramStatus &status)
         runId = status.runId;
         view->addMoment({now, Moment::Kind::Start, tr("Program %1").arg(status.name)});
     }
-    view->addMoment({now, Moment::Kind::Step, status.label});
+    view->addMoment({now, Moment::Kind::Step, ShownProgramText::label(status.label)});
 }
 
 void ProgramChartMarks::ended(const ProgramStatus &status)

@@ -2,6 +2,7 @@
 
 #include "program/ProgramRunner.h"
 #include "ui/FeedbackMarks.h"
+#include "ui/ShownProgramText.h"
 #include "ui/StyleSheets.h"
 
 #include <QCoreApplication>
@@ -30,6 +31,7 @@ void ProgramMark::show(const ProgramStatus &status)
     label->setText(QCoreApplication::translate("mainScreen", "PROGRAM %1/%2")
                        .arg(status.position)
                        .arg(status.total));
-    label->setToolTip(status.name + QStringLiteral(": ") + status.label);
+    label->setToolTip(ShownProgramText::shown(status.name) + QStringLiteral(": ") +
+                      ShownProgramText::label(status.label));
     label->show();
 }

@@ -2,6 +2,7 @@
 
 #include "pump/KeyTable.h"
 #include "ui/ShownNumber.h"
+#include "ui/ShownProgramText.h"
 
 #include <QBrush>
 #include <QColor>
@@ -440,10 +441,11 @@ QVariant ProgramStepModel::data(const QModelIndex &index, int role) const
         if (marked || notedHere) {
             QStringList lines;
             if (marked)
-                lines << mark->second;
+                for (const QString &e : mark->second)
+                    lines << ShownProgramText::checked(e);
             if (notedHere)
                 for (const QString &n : note->second)
-                    lines << tr("Note: %1").arg(n);
+                    lines << tr("Note: %1").arg(ShownProgramText::checked(n));
             return lines.join(QLatin1Char('\n'));
         }
         // The prompt's text may be cut off in its cell.

@@ -10,6 +10,7 @@
 #include "ui/ProgramStepDelegate.h"
 #include "ui/ProgramStepModel.h"
 #include "ui/ShownNumber.h"
+#include "ui/ShownProgramText.h"
 #include "ui/StyleSheets.h"
 
 #include <QAction>
@@ -461,7 +462,8 @@ void ProgramTab::run()
         startedHere = false;
         stateLabel->setStyleSheet(failedSheet);
         stateLabel->setText(
-            QCoreApplication::translate("mainScreen", "The program did not start: %1").arg(error));
+            QCoreApplication::translate("mainScreen", "The program did not start: %1")
+                .arg(ShownProgramText::shown(error)));
     }
     showControls();
 }
@@ -568,7 +570,8 @@ void ProgramTab::check()
                     .arg(summary.prompts);
     for (const QString &note : notes) {
         const int row = steps->cellOf(note).first;
-        text += QLatin1Char('\n') + tr("Note, row %1: %2").arg(steps->numberOf(row), note);
+        text += QLatin1Char('\n') +
+                tr("Note, row %1: %2").arg(steps->numberOf(row), ShownProgramText::checked(note));
     }
     checkLabel->setStyleSheet(goodSheet);
     checkLabel->setText(text);
@@ -620,9 +623,10 @@ void ProgramTab::showErrors(const QStringList &errors, const QString &heading, b
     for (const QString &error : errors) {
         // The table counts its rows from 1, the paths their steps from 0: each error says both.
         const int row = inTable ? steps->cellOf(error).first : -1;
-        errorList->addItem(row < 0 ? error
+        const QString shown = ShownProgramText::checked(error);
+        errorList->addItem(row < 0 ? shown
                                    : QCoreApplication::translate("mainScreen", "Row %1: %2")
-                                         .arg(steps->numberOf(row), error));
+                                         .arg(steps->numberOf(row), shown));
     }
     errorList->show();
     showControls();
@@ -638,7 +642,8 @@ void ProgramTab::showStatus(const ProgramStatus &status)
                         .arg(status.position)
                         .arg(status.total);
     if (shownRunForeign)
-        where = QCoreApplication::translate("mainScreen", "%1 of \"%2\"").arg(where, status.name);
+        where = QCoreApplication::translate("mainScreen", "%1 of \"%2\"")
+                    .arg(where, ShownProgramText::shown(status.name));
     const QString counters =
         QCoreApplication::translate("mainScreen", "%1 elapsed, %2 delivered")
             .arg(duration(status.elapsedMs / 1000.0), millilitres(status.volumeMl));
@@ -658,18 +663,18 @@ void ProgramTab::showStatus(const ProgramStatus &status)
     case State::Running:
         stateLabel->setStyleSheet(goodSheet);
         stateLabel->setText(QCoreApplication::translate("mainScreen", "Running %1: %2. %3")
-                                .arg(where, status.label, counters));
+                                .arg(where, ShownProgramText::label(status.label), counters));
         break;
     case State::Paused:
         stateLabel->setStyleSheet(promptSheet);
         stateLabel->setText(QCoreApplication::translate("mainScreen", "Paused at %1: %2. %3")
-                                .arg(where, status.label, counters));
+                                .arg(where, ShownProgramText::label(status.label), counters));
         break;
     case State::WaitingForOperator: {
         stateLabel->setStyleSheet(promptSheet);
         stateLabel->setText(
             QCoreApplication::translate("mainScreen", "Waiting for you at %1: %2. %3")
-                .arg(where, status.label, counters));
+                .arg(where, ShownProgramText::label(status.label), counters));
         const std::vector<PlannedStep> &plan = runner.plan();
         const auto at = static_cast<std::size_t>(status.position - 1);
         if (status.position >= 1 && at < plan.size())
@@ -680,7 +685,7 @@ void ProgramTab::showStatus(const ProgramStatus &status)
         stateLabel->setStyleSheet(promptSheet);
         stateLabel->setText(QCoreApplication::translate(
                                 "mainScreen", "Ending at %1: %2; reading the pump's count. %3")
-                                .arg(where, status.reason, counters));
+                                .arg(where, ShownProgramText::shown(status.reason), counters));
         break;
     case State::Done:
         stateLabel->setStyleSheet(goodSheet);
@@ -694,13 +699,13 @@ void ProgramTab::showStatus(const ProgramStatus &status)
                                 .arg(where,
                                      status.reason.isEmpty()
                                          ? QCoreApplication::translate("mainScreen", "stopped")
-                                         : status.reason,
+                                         : ShownProgramText::shown(status.reason),
                                      counters));
         break;
     case State::Failed:
         stateLabel->setStyleSheet(failedSheet);
         stateLabel->setText(QCoreApplication::translate("mainScreen", "Failed at %1: %2. %3")
-                                .arg(where, status.reason, counters));
+                                .arg(where, ShownProgramText::shown(status.reason), counters));
         break;
     }
     promptLabel->setText(prompt);

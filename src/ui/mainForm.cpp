@@ -538,7 +538,7 @@ void mainForm::launchCmdSetDispenseNumber()
     ui->labelUserAction->setText(cycles.ok()
                                      ? picks.typed(QStringLiteral("cycles"), cycles.value,
                                                    cycles.value, item<OperationItemVolumeNumber>())
-                                     : cycles.error);
+                                     : ShownRefusal::parsed(cycles.error));
 }
 
 void mainForm::launchCmdSetAnalogIn(int index)

@@ -76,7 +76,7 @@ void tst_GermanValues::typedSetPoint_data()
     QTest::newRow("thousands separator")
         << "1.000,5"
         << ""
-        << "flow-rate: „1.000,5“ ist keine Zahl (ohne Tausendertrennzeichen schreiben)";
+        << "Durchfluss: „1.000,5“ ist keine Zahl (ohne Tausendertrennzeichen schreiben)";
 }
 
 void tst_GermanValues::typedSetPoint()

@@ -3,10 +3,17 @@
 
 #include "app/CommandLine.h"
 #include "app/ProgramGraph.h"
+#include "program/ProgramFile.h"
 #include "pump/KeyTable.h"
 #include "pump/TypedNumber.h"
+#include "remote/BridgeOptions.h"
+#include "remote/BridgeSession.h"
+#include "remote/IdClaim.h"
+#include "ui/JournalRows.h"
 #include "ui/JournalWords.h"
+#include "ui/ShownBridgeText.h"
 #include "ui/ShownNumber.h"
+#include "ui/ShownProgramText.h"
 #include "ui/ShownRefusal.h"
 #include "ui/WindowLanguage.h"
 #include "ui/mainForm.h"
@@ -130,7 +137,15 @@ private slots:
     void typedNumbers();
     void refusals_data();
     void refusals();
+    void parsedRefusals_data();
+    void parsedRefusals();
     void journalWords();
+    void programTexts_data();
+    void programTexts();
+    void programFileTexts_data();
+    void programFileTexts();
+    void bridgeTexts_data();
+    void bridgeTexts();
     void commandLine_data();
     void commandLine();
     void storedChoice();
@@ -285,20 +300,20 @@ void tst_GermanWindow::refusals_data()
     QTest::addColumn<QString>("shown"); // empty: the value may go
     QTest::newRow("above, with a fraction") << "flow-rate"
                                             << "150,5"
-                                            << "flow-rate: 150,5 liegt über 100,0 ml/min";
+                                            << "Durchfluss: 150,5 liegt über 100,0 ml/min";
     QTest::newRow("below") << "volume"
                            << "0"
-                           << "volume: 0 liegt unter 0,1 ml";
+                           << "Volumen: 0 liegt unter 0,1 ml";
     QTest::newRow("within") << "flow-rate"
                             << "12,5"
                             << "";
     QTest::newRow("grouped") << "volume"
                              << "1.000,5"
-                             << "volume: „1.000,5“ ist keine Zahl (ohne "
+                             << "Volumen: „1.000,5“ ist keine Zahl (ohne "
                                 "Tausendertrennzeichen schreiben)";
     QTest::newRow("nothing typed") << "volume"
                                    << " "
-                                   << "volume: keine Zahl eingegeben";
+                                   << "Volumen: keine Zahl eingegeben";
 }
 
 void tst_GermanWindow::refusals()
@@ -315,12 +330,147 @@ void tst_GermanWindow::refusals()
     QCOMPARE(text, shown);
 }
 
+void tst_GermanWindow::parsedRefusals_data()
+{
+    // What the value layer refuses of a typed text, worded by the window.
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("cycles, not a number") << "cycles"
+                                          << "many"
+                                          << "Zyklen: „many“ ist keine Zahl, off oder inf";
+    QTest::newRow("flow rate outside, its range worded")
+        << "flow-rate"
+        << "150.5"
+        << "Durchfluss: 150,5 liegt außerhalb von 1,0 - 100,0 ml/min";
+}
+
+void tst_GermanWindow::parsedRefusals()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    const Pump::KeyTable::Setting setting = Pump::KeyTable::parse(Pump::KeyTable::key(key), typed);
+    QVERIFY(!setting.ok());
+    QCOMPARE(ShownRefusal::parsed(setting.error), shown);
+}
+
 void tst_GermanWindow::journalWords()
 {
     // Shown translated; a word the table does not know, as stored.
     QCOMPARE(JournalWords::shown(QStringLiteral("done")), QStringLiteral("fertig"));
     QCOMPARE(JournalWords::shown(QStringLiteral("window")), QStringLiteral("Fenster"));
     QCOMPARE(JournalWords::shown(QStringLiteral("something-new")), QStringLiteral("something-new"));
+    // A run's stored reason is the runner's English; the Journal tab words it.
+    JournalRun run;
+    run.start.seq = 1;
+    run.end.seq = 2;
+    run.end.fields = {{"cause", "link-lost"}, {"reason", "the link was lost for more than 3 s"}};
+    QVERIFY(JournalRows::run(run).cells.contains(
+        QStringLiteral("Verbindung verloren: die Verbindung war länger als 3 s unterbrochen")));
+    QCOMPARE(ShownProgramText::label(QStringLiteral("3.1 dose, pass 2/3, pass 1/4")),
+             QStringLiteral("3.1 dose, Durchgang 2/3, Durchgang 1/4"));
+}
+
+void tst_GermanWindow::programTexts_data()
+{
+    // The runner's English as it writes it, and the window's German with the arguments filled.
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("whole") << "stopped from outside the program"
+                           << "von außerhalb des Programms gestoppt";
+    QTest::newRow("argument worded too") << "the pump refused the flow rate"
+                                         << "Durchfluss: von der Pumpe abgelehnt";
+    QTest::newRow("argument kept") << "the link was lost for more than 3 s"
+                                   << "die Verbindung war länger als 3 s unterbrochen";
+    QTest::newRow("pump's flags kept") << "the pump reports an error: MOTOR, OVERPRESSURE"
+                                       << "die Pumpe meldet einen Fehler: MOTOR, OVERPRESSURE";
+    QTest::newRow("joined") << "stopped; the pump's final count could not be read"
+                            << "gestoppt; der Endstand der Pumpe ließ sich nicht lesen";
+    QTest::newRow("two arguments, decimal comma")
+        << "1.5 ml at 0.01 ml/min takes longer than the longest dispense time"
+        << "1,5 ml bei 0,01 ml/min dauern länger als die längste Dosierzeit";
+    QTest::newRow("unknown, as it came") << "something new happened"
+                                         << "something new happened";
+    QTest::newRow("near a template, as it came") << "the pump refused"
+                                                 << "the pump refused";
+}
+
+void tst_GermanWindow::programTexts()
+{
+    QFETCH(QString, english);
+    QFETCH(QString, shown);
+    QCOMPARE(ShownProgramText::shown(english), shown);
+}
+
+void tst_GermanWindow::programFileTexts_data()
+{
+    // A file's steps, and its errors then notes as the window shows them: the English comes
+    // from the reader itself, so a reworded error that the window no longer knows fails here.
+    QTest::addColumn<QByteArray>("steps");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("shortest wait, decimal comma")
+        << QByteArray(R"([{"wait": {"for_s": 0.5}}])")
+        << QStringList{"steps[0].wait.for_s: 0,5 liegt unter 1 s, der kürzesten Wartezeit, die "
+                       "die Pumpe messen kann"};
+    QTest::newRow("did you mean")
+        << QByteArray(R"([{"dose": {"volume_ml": 1, "rate_ml_mn": 5}}])")
+        << QStringList{"steps[0].dose.rate_ml_min: fehlt",
+                       "steps[0].dose.rate_ml_mn: unbekanntes Feld (gemeint ist wohl "
+                       "„rate_ml_min“?)"};
+    QTest::newRow("pump's limit with its unit")
+        << QByteArray(R"([{"dose": {"volume_ml": 1, "rate_ml_min": 150.5}}])")
+        << QStringList{"steps[0].dose.rate_ml_min: 150,5 liegt über 100,0 ml/min"};
+    QTest::newRow("quoted value, unknown step")
+        << QByteArray(R"([{"dose": {"volume_ml": [], "rate_ml_min": 90}}, {"dosse": {}}])")
+        << QStringList{"steps[0].dose.volume_ml: eine Liste ist keine Zahl",
+                       "steps[1].dosse: unbekannter Schritt (gemeint ist wohl „dose“?); ein "
+                       "Schritt ist einer von dose, run, ramp, wait, prime, prompt, repeat"};
+    QTest::newRow("short dose note")
+        << QByteArray(R"([{"dose": {"volume_ml": 0.1, "rate_ml_min": 100}}])")
+        << QStringList{"steps[0].dose: 0,1 ml bei 100 ml/min dauerten keine halbe Sekunde; sie "
+                       "laufen mit vollem Durchfluss"};
+}
+
+void tst_GermanWindow::programFileTexts()
+{
+    QFETCH(QByteArray, steps);
+    QFETCH(QStringList, shown);
+    const ProgramFile::Checked checked = ProgramFile::read(
+        R"({"format": "dosetta-program/1", "name": "x", "steps": )" + steps + "}");
+    QStringList texts;
+    for (const QString &text : checked.errors + checked.notes)
+        texts << ShownProgramText::checked(text);
+    QCOMPARE(texts, shown);
+}
+
+void tst_GermanWindow::bridgeTexts_data()
+{
+    // The bridge's English from the bridge itself, and the network line's German.
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("shown");
+    BridgeOptions options;
+    options.broker = QStringLiteral("http://broker");
+    QTest::newRow("not a broker address, argument kept")
+        << options.problem()
+        << "„http://broker“ ist keine Broker-Adresse wie mqtt://localhost:1883 oder "
+           "mqtts://broker:8883";
+    QTest::newRow("lost") << BridgeSession::lostText() << "die Verbindung zum Broker ging verloren";
+    QTest::newRow("pump id taken, with no owner")
+        << IdClaim::refusal(QStringLiteral("lab-1"), "online", std::nullopt, IdClaim::Owner())
+        << "die Pumpen-ID „lab-1“ ist am Broker schon online, ohne Besitzereintrag, der sagt, "
+           "wo (eine Brücke einer älteren Version oder ein zurückgebliebenes „online“, das eine "
+           "gespeicherte leere Nachricht an ihr Availability-Topic löscht)";
+    QTest::newRow("TLS library's words kept")
+        << "TLS: the broker's certificate is not trusted (self-signed certificate)"
+        << "TLS: dem Zertifikat des Brokers wird nicht vertraut (self-signed certificate)";
+}
+
+void tst_GermanWindow::bridgeTexts()
+{
+    QFETCH(QString, english);
+    QFETCH(QString, shown);
+    QCOMPARE(ShownBridgeText::shown(english), shown);
 }
 
 void tst_GermanWindow::commandLine_data()
