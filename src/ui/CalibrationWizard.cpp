@@ -1,4 +1,5 @@
 #include "ui/CalibrationWizard.h"
+#include "ui/ShownProgramText.h"
 
 #include "journal/Journal.h"
 #include "journal/JournalEntry.h"
@@ -310,8 +311,9 @@ void CalibrationWizard::doseEnded(const ProgramStatus &status)
     dosing = false;
     if (status.state != ProgramStatus::State::Done) {
         say(tr("The dose ended before its volume (%1): it is not weighed.")
-                .arg(status.reason.isEmpty() ? ProgramStatus::causeName(status.cause)
-                                             : status.reason));
+                .arg(ShownProgramText::shown(status.reason.isEmpty()
+                                                 ? ProgramStatus::causeName(status.cause)
+                                                 : status.reason)));
         refresh();
         return;
     }

@@ -5,8 +5,9 @@
 class QComboBox;
 class QLabel;
 
-// The window's language on the Communication tab: the system's, German or English. The choice is
-// stored for every copy of the program and takes effect at the next start (--lang still wins).
+// The window's language at the foot of the Settings tab: the system's, German or English. The
+// choice is stored for every copy of the program and takes effect at the next start (--lang still
+// wins).
 class LanguageChoice : public QGroupBox
 {
     Q_OBJECT
