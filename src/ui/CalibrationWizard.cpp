@@ -12,6 +12,7 @@
 #include "ui/WheelGuard.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -2,6 +2,7 @@
 
 #include "journal/JournalTotals.h"
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
@@ -11,7 +12,6 @@ class PumpCore;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QMessageBox;
 class QTabWidget;
 class QTableWidget;
 class ServiceReminder;
