@@ -6,6 +6,7 @@
 #include "platform/InstanceSettings.h"
 
 #include <QLabel>
+#include <QTextEdit>
 #include <QtTest>
 
 #include <memory>
