@@ -29,3 +29,9 @@ void WindowAids::install(QWidget *window, Ui::mainScreen &ui, EditedFields &edit
     new ControlHints(ui, window);
     new OrphanPrompt(window, core, runner);
 }
+
+void WindowAids::detach(QObject &window)
+{
+    for (QObject *child : window.findChildren<QObject *>())
+        QObject::disconnect(child, nullptr, &window, nullptr);
+}

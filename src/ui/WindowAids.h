@@ -3,6 +3,7 @@
 class EditedFields;
 class ProgramRunner;
 class PumpCore;
+class QObject;
 class QWidget;
 
 namespace Ui {
@@ -20,4 +21,7 @@ class WindowAids
 public:
     static void install(QWidget *window, Ui::mainScreen &ui, EditedFields &edited, PumpCore &core,
                         ProgramRunner &runner);
+    // From the window's destructor: its fields and helpers outlive the window's own part, and a
+    // focus lost while the dialog closes must not call into what is already gone.
+    static void detach(QObject &window);
 };

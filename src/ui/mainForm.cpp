@@ -158,7 +158,10 @@ mainForm::mainForm(PumpCore &pumpCore, ProgramRunner &programRunner, QApplicatio
     toggleAdvancedScreen();
 }
 
-mainForm::~mainForm() = default;
+mainForm::~mainForm()
+{
+    WindowAids::detach(*this);
+}
 
 void mainForm::keyPressEvent(QKeyEvent *event)
 {
