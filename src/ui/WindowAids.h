@@ -21,7 +21,13 @@ class WindowAids
 public:
     static void install(QWidget *window, Ui::mainScreen &ui, EditedFields &edited, PumpCore &core,
                         ProgramRunner &runner);
-    // From the window's destructor: its fields and helpers outlive the window's own part, and a
-    // focus lost while the dialog closes must not call into what is already gone.
+    // The window's fields and helpers outlive the window's own part: a focus lost while the
+    // dialog closes must not call into what is already gone.
     static void detach(QObject &window);
+    // Held as the window's last member, so gone first, before the dialog's own teardown.
+    struct Detached
+    {
+        QObject &window;
+        ~Detached() { detach(window); }
+    };
 };

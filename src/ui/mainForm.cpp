@@ -158,10 +158,7 @@ mainForm::mainForm(PumpCore &pumpCore, ProgramRunner &programRunner, QApplicatio
     toggleAdvancedScreen();
 }
 
-mainForm::~mainForm()
-{
-    WindowAids::detach(*this);
-}
+mainForm::~mainForm() = default;
 
 void mainForm::keyPressEvent(QKeyEvent *event)
 {

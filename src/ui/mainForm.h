@@ -38,6 +38,7 @@
 #include "ui/OperatorPicks.h"
 #include "ui/StatusDisplay.h"
 #include "ui/TrafficView.h"
+#include "ui/WindowAids.h"
 
 #include <QColor>
 #include <QDialog>
@@ -268,4 +269,6 @@ private:
     AddressFollow *addressFollow = nullptr;
     // The compact screen's run state, error flags and the cause of a refused run key.
     std::unique_ptr<RefusalCause> refusalCause;
+    // Last, so that it goes first: no field calls into the window while it is destroyed.
+    WindowAids::Detached detached{*this};
 };
